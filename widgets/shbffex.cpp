@@ -20,12 +20,14 @@ constexpr unsigned BIF_RETURNFSANCESTORS = 0x8;
 // The shell folder of each TRootFolder / TSelectFolder value, in their order;
 // the manual value falls back to the desktop.
 constexpr int kFolderCsidl[] = {
-    CSIDL_DESKTOP,  CSIDL_DESKTOP,   CSIDL_DRIVES, CSIDL_DESKTOPDIRECTORY,
-    CSIDL_FAVORITES, CSIDL_PROGRAMS, CSIDL_RECENT, CSIDL_SENDTO,
+    CSIDL_DESKTOP,   CSIDL_DESKTOP,  CSIDL_DRIVES,    CSIDL_DESKTOPDIRECTORY,
+    CSIDL_FAVORITES, CSIDL_PROGRAMS, CSIDL_RECENT,    CSIDL_SENDTO,
     CSIDL_STARTMENU, CSIDL_STARTUP,  CSIDL_TEMPLATES,
 };
 
-QString FromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+QString FromPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
 std::string ToPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 QString ExistingFolder(const QString& path) {
@@ -54,11 +56,19 @@ unsigned BrowseFlags(const TSHBrowseOptions& options) {
     unsigned flags = 0;
     for (TSHBrowseOption option : options) {
         switch (option) {
-            case sboDontGoBelowDomain: flags |= BIF_DONTGOBELOWDOMAIN; break;
-            case sboReturnFSAncestors: flags |= BIF_RETURNFSANCESTORS; break;
-            case sboReturnOnlyFSDirs: flags |= BIF_RETURNONLYFSDIRS; break;
+            case sboDontGoBelowDomain:
+                flags |= BIF_DONTGOBELOWDOMAIN;
+                break;
+            case sboReturnFSAncestors:
+                flags |= BIF_RETURNFSANCESTORS;
+                break;
+            case sboReturnOnlyFSDirs:
+                flags |= BIF_RETURNONLYFSDIRS;
+                break;
             case sboStatusTextAndShowPath:
-            case sboStatusText: flags |= BIF_STATUSTEXT; break;
+            case sboStatusText:
+                flags |= BIF_STATUSTEXT;
+                break;
         }
     }
     return flags;

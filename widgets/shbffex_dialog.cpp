@@ -57,7 +57,8 @@ TSHBrowseDialog::TSHBrowseDialog(QWidget* parent, const QString& caption, bool s
 
     connect(FButtons, &QDialogButtonBox::accepted, this, &TSHBrowseDialog::accept);
     connect(FButtons, &QDialogButtonBox::rejected, this, &TSHBrowseDialog::reject);
-    connect(FTree, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { Populate(item); });
+    connect(FTree, &QTreeWidget::itemExpanded, this,
+            [this](QTreeWidgetItem* item) { Populate(item); });
     connect(FTree, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem*, QTreeWidgetItem*) { emit SelectionChanged(SelectedPath()); });
 }
@@ -81,7 +82,8 @@ void TSHBrowseDialog::Populate(QTreeWidgetItem* item) {
         QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
     QList<QTreeWidgetItem*> children;
     children.reserve(dirs.size());
-    for (const QFileInfo& dir : dirs) children.append(NewItem(dir.absoluteFilePath(), dir.fileName()));
+    for (const QFileInfo& dir : dirs)
+        children.append(NewItem(dir.absoluteFilePath(), dir.fileName()));
     item->addChildren(children);
     if (children.isEmpty())
         item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
@@ -132,7 +134,9 @@ void TSHBrowseDialog::SelectRoot() {
 
 void TSHBrowseDialog::SetStatusText(const QString& text) { FStatus->setText(text); }
 
-void TSHBrowseDialog::EnableOK(bool enable) { FButtons->button(QDialogButtonBox::Ok)->setEnabled(enable); }
+void TSHBrowseDialog::EnableOK(bool enable) {
+    FButtons->button(QDialogButtonBox::Ok)->setEnabled(enable);
+}
 
 QString TSHBrowseDialog::SelectedPath() const {
     const QTreeWidgetItem* item = FTree->currentItem();
@@ -146,7 +150,9 @@ QString TSHBrowseDialog::SelectedDisplayName() const {
 
 QString TSHBrowseDialog::StatusText() const { return FStatus->text(); }
 
-bool TSHBrowseDialog::IsOKEnabled() const { return FButtons->button(QDialogButtonBox::Ok)->isEnabled(); }
+bool TSHBrowseDialog::IsOKEnabled() const {
+    return FButtons->button(QDialogButtonBox::Ok)->isEnabled();
+}
 
 void TSHBrowseDialog::accept() {
     if (!IsOKEnabled() || !FTree->currentItem()) return;

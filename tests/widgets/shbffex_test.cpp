@@ -24,8 +24,8 @@ namespace {
 
 void EnsureApplication() {
     if (QApplication::instance()) return;
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                      : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     static int argc = 1;
     static char name[] = "widgets_tests";
     static char* argv[] = {name, nullptr};
@@ -140,12 +140,8 @@ TEST_F(Browser, StartsAtAManualFolderElseAtTheDesktop) {
     const std::string file = MakeFile("work/note.txt");
     const std::string desktop = Home() + "/Desktop";
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {folder, folder},
-        {folder + "/", folder},
-        {file, desktop},
-        {Home() + "/missing", desktop},
-        {"", desktop},
-        {"work/out", desktop},  // relative: not a usable path
+        {folder, folder}, {folder + "/", folder}, {file, desktop}, {Home() + "/missing", desktop},
+        {"", desktop},    {"work/out", desktop},  // relative: not a usable path
     };
     for (const auto& [name, expected] : cases) {
         TSHBrowseForFolderEx browser(nullptr);
@@ -279,9 +275,8 @@ TEST_F(Browser, StatusLineShowsTheEventTextOrAlwaysThePath) {
         browser.SetSelectFolder(sfManual);
         browser.SetSelectFolderName(folder);
         browser.OnSelectionChanged = [](QObject*, QWidget*, const std::string&,
-                                        std::string& showText, TOKButtonState&) {
-            showText = "選択中";
-        };
+                                        std::string& showText,
+                                        TOKButtonState&) { showText = "選択中"; };
         std::string atStart, afterMove;
         RunDialog(browser, [&](TSHBrowseDialog* dialog) {
             atStart = Str(dialog->StatusText());
