@@ -1,15 +1,16 @@
 // File collection: sorting and duplicates, wildcard and subfolder rules,
 // hidden files, time range, exclusion, base folder, cancellation, and the
 // date switches.
-#include <gtest/gtest.h>
+#include "archive/filters.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
 
 #include "archive/earchiver.h"
-#include "archive/filters.h"
 #include "test_folder.h"
 
 namespace kt {
@@ -213,9 +214,8 @@ TEST_F(Collect, ProgressRecordIsZeroedAndTheNameCutTo512Bytes) {
     { std::ofstream(file) << "x"; }
     EXTRACTINGINFOEX copy{};
     std::memset(&copy, 0x55, sizeof copy);
-    CollectFiles(options, "", {file}, aborted, [&](int, EXTRACTINGINFOEX* eis, bool&) {
-        copy = *eis;
-    });
+    CollectFiles(options, "", {file}, aborted,
+                 [&](int, EXTRACTINGINFOEX* eis, bool&) { copy = *eis; });
     EXPECT_EQ(std::string(copy.exinfo.szSourceFileName), file.substr(0, 512));
     EXPECT_EQ(copy.exinfo.dwFileSize, 0u);
     EXPECT_EQ(copy.dwCRC, 0u);
