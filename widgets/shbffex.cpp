@@ -10,6 +10,8 @@
 #include "widgets/shbffex_dialog.h"
 #include "widgets/shell_places.h"
 
+namespace kt {
+
 namespace {
 
 constexpr unsigned BIF_RETURNONLYFSDIRS = 0x1;
@@ -152,3 +154,5 @@ void TSHBrowseForFolderEx::DoSelectionChanged(QWidget* Wnd, const std::string& P
                                               TOKButtonState& OKButtonState) {
     if (OnSelectionChanged) OnSelectionChanged(this, Wnd, Path, ShowText, OKButtonState);
 }
+
+}  // namespace kt

@@ -19,6 +19,9 @@
 #include <string>
 
 class QWidget;
+
+namespace kt {
+
 class TSHBrowseDialog;
 
 enum TRootFolder {
@@ -126,5 +129,7 @@ private:
     QString FInitialSelection;
     bool FStatusShowsPath = false;
 };
+
+}  // namespace kt
 
 #endif

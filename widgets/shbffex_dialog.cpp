@@ -10,6 +10,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+namespace kt {
+
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;
@@ -158,3 +160,5 @@ void TSHBrowseDialog::accept() {
     if (!IsOKEnabled() || !FTree->currentItem()) return;
     QDialog::accept();
 }
+
+}  // namespace kt

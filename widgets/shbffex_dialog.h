@@ -17,6 +17,8 @@ class QLabel;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+namespace kt {
+
 class TSHBrowseDialog : public QDialog {
     Q_OBJECT
 public:
@@ -56,5 +58,7 @@ private:
     QTreeWidget* FTree;
     QDialogButtonBox* FButtons;
 };
+
+}  // namespace kt
 
 #endif

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QStandardPaths>
 
+namespace kt {
+
 namespace {
 
 std::string Clean(const QString& path) {
@@ -53,3 +55,5 @@ std::string ShellFolderPath(int csidl) {
 }
 
 std::string SendToFolderPath() { return DataHome() + "/Thunar/sendto"; }
+
+}  // namespace kt

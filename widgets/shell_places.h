@@ -9,6 +9,8 @@
 
 #include <string>
 
+namespace kt {
+
 enum : int {
     CSIDL_DESKTOP = 0x00,
     CSIDL_PROGRAMS = 0x02,
@@ -37,5 +39,7 @@ std::string ShellFolderPath(int csidl);
 
 // The folder whose entries the file manager's Send To menu lists.
 std::string SendToFolderPath();
+
+}  // namespace kt
 
 #endif

@@ -20,6 +20,7 @@
 #include "widgets/shbffex_dialog.h"
 #include "widgets/shell_places.h"
 
+namespace kt {
 namespace {
 
 void EnsureApplication() {
@@ -325,3 +326,4 @@ TEST_F(Browser, PlacesTheDialogByStyle) {
 }
 
 }  // namespace
+}  // namespace kt
