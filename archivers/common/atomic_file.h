@@ -1,0 +1,56 @@
+// An output file that appears under its name only when complete: data goes
+// to a temporary file beside the target (same folder, so the final rename is
+// atomic), which Commit flushes to disk and renames over the target. A file
+// not committed is removed when the object goes away, so a failed or
+// cancelled run leaves the previous file (or nothing) behind.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace kt::arc {
+
+class AtomicFile {
+public:
+    AtomicFile() = default;
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Starts the temporary file for the path target. The final mode is that
+    // of an existing target, else 0666 less the umask. False with errno set.
+    bool Create(const std::string& target);
+    // Same for the entry `name` of the open folder dirFd, which must stay
+    // open until Commit or Discard.
+    bool CreateAt(int dirFd, const std::string& name);
+
+    // Buffered write; false on a write error (errno set).
+    bool Write(const void* data, std::size_t size);
+    // Bytes written so far.
+    unsigned long long Size() const { return size_; }
+    // Sets the mode the committed file gets.
+    void SetMode(mode_t mode) { mode_ = mode; }
+    // The descriptor of the temporary file (after Flush, for futimens etc.).
+    int Fd() const { return fd_; }
+    bool Flush();
+
+    // Flushes, syncs, renames over the target. False (temporary file
+    // removed, target untouched) on any failure.
+    bool Commit();
+    // Removes the temporary file.
+    void Discard();
+
+private:
+    int dirFd_ = -1;
+    bool ownDir_ = false;
+    int fd_ = -1;
+    std::string name_;
+    std::string tempName_;
+    mode_t mode_ = 0644;
+    unsigned long long size_ = 0;
+    std::vector<unsigned char> buffer_;
+};
+
+}  // namespace kt::arc

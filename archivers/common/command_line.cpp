@@ -1,0 +1,50 @@
+#include "command_line.h"
+
+#include <fstream>
+
+namespace kt::arc {
+
+std::vector<std::string> TokenizeCommandLine(std::string_view line) {
+    std::vector<std::string> items;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        if (i >= line.size()) break;
+        std::string item;
+        bool quoted = false;
+        bool sawQuote = false;
+        for (; i < line.size(); ++i) {
+            char c = line[i];
+            if (c == '"') {
+                quoted = !quoted;
+                sawQuote = true;
+            } else if (!quoted && (c == ' ' || c == '\t')) {
+                break;
+            } else {
+                item += c;
+            }
+        }
+        if (!item.empty() || sawQuote) items.push_back(std::move(item));
+    }
+    return items;
+}
+
+bool ReadResponseFile(const std::string& path, std::vector<std::string>* names) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::size_t b = line.find_first_not_of(" \t");
+        if (b == std::string::npos) continue;
+        std::size_t e = line.find_last_not_of(" \t");
+        std::string_view name(line.data() + b, e - b + 1);
+        if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+            name = name.substr(1, name.size() - 2);
+        }
+        if (!name.empty()) names->emplace_back(name);
+    }
+    return !in.bad();
+}
+
+}  // namespace kt::arc

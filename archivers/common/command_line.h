@@ -1,0 +1,26 @@
+// The command language shared by the archiver libraries: a command line is
+// split into items at blanks; double quotes group blanks into one item and
+// are removed ("-jx*.bak" and "C:/my dir/a.txt" each become one item).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kt::arc {
+
+// Items of a command line, quotes removed. An empty quoted pair ("") gives an
+// empty item.
+std::vector<std::string> TokenizeCommandLine(std::string_view line);
+
+// Reads a response file: one name per line, optionally in double quotes;
+// blank lines are skipped, CR before LF is dropped. False when the file
+// cannot be read.
+bool ReadResponseFile(const std::string& path, std::vector<std::string>* names);
+
+// True when the item is a switch ("-x1", "/r"); a lone "-" is not.
+inline bool IsSwitch(std::string_view item) {
+    return item.size() > 1 && (item[0] == '-' || item[0] == '/');
+}
+
+}  // namespace kt::arc

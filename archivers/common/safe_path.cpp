@@ -1,0 +1,73 @@
+#include "safe_path.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace kt::arc {
+
+std::optional<std::string> SafeRelativePath(std::string_view stored) {
+    // A drive prefix of a Windows-made name.
+    if (stored.size() >= 2 && stored[1] == ':' &&
+        ((stored[0] >= 'A' && stored[0] <= 'Z') || (stored[0] >= 'a' && stored[0] <= 'z'))) {
+        stored.remove_prefix(2);
+    }
+    std::string out;
+    std::size_t i = 0;
+    while (i <= stored.size()) {
+        std::size_t j = stored.find_first_of("/\\", i);
+        if (j == std::string_view::npos) j = stored.size();
+        std::string_view part = stored.substr(i, j - i);
+        if (part == "..") return std::nullopt;
+        if (!part.empty() && part != ".") {
+            if (!out.empty()) out += '/';
+            out.append(part);
+        }
+        i = j + 1;
+    }
+    if (out.empty()) return std::nullopt;
+    return out;
+}
+
+int OpenFolderBelow(int rootFd, std::string_view rel, bool create) {
+    int fd = ::openat(rootFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    std::size_t i = 0;
+    while (i < rel.size()) {
+        std::size_t j = rel.find('/', i);
+        if (j == std::string_view::npos) j = rel.size();
+        std::string part(rel.substr(i, j - i));
+        i = j + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            ::close(fd);
+            errno = EACCES;
+            return -1;
+        }
+        if (create && mkdirat(fd, part.c_str(), 0777) != 0 && errno != EEXIST) {
+            int e = errno;
+            ::close(fd);
+            errno = e;
+            return -1;
+        }
+        int next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        int e = errno;
+        ::close(fd);
+        if (next < 0) {
+            errno = e;
+            return -1;
+        }
+        fd = next;
+    }
+    return fd;
+}
+
+std::pair<std::string, std::string> SplitLast(std::string_view rel) {
+    std::size_t slash = rel.rfind('/');
+    if (slash == std::string_view::npos) return {std::string(), std::string(rel)};
+    return {std::string(rel.substr(0, slash)), std::string(rel.substr(slash + 1))};
+}
+
+}  // namespace kt::arc

@@ -1,0 +1,28 @@
+// Extraction paths that cannot leave the target folder: stored names are
+// cleaned of roots, "." and empty parts, names holding ".." are refused, and
+// folders are walked one by one without following symbolic links, so a link
+// planted in the target (or made by an earlier member) cannot redirect a
+// write elsewhere.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kt::arc {
+
+// The stored path as a relative "a/b/c" path, both "/" and "\" splitting;
+// a leading root or drive ("/", "C:") is dropped. nullopt when a part is
+// ".." or nothing is left.
+std::optional<std::string> SafeRelativePath(std::string_view stored);
+
+// Opens the folder rel ("" for root itself) below the open folder rootFd,
+// creating missing folders when create is set. Never follows a symbolic
+// link: -1 with errno ELOOP or ENOTDIR when one is in the way, or the errno
+// of the failing call.
+int OpenFolderBelow(int rootFd, std::string_view rel, bool create);
+
+// The folder part and the last part of a relative path ("a/b/c" -> "a/b", "c").
+std::pair<std::string, std::string> SplitLast(std::string_view rel);
+
+}  // namespace kt::arc

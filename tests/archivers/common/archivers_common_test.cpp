@@ -1,0 +1,196 @@
+// The helpers every archiver library relies on for its command language,
+// progress, report text and safe file writing.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "archivers/common/atomic_file.h"
+#include "archivers/common/command_line.h"
+#include "archivers/common/file_time.h"
+#include "archivers/common/owner_window.h"
+#include "archivers/common/report.h"
+#include "archivers/common/safe_path.h"
+#include "platform/message_hub.h"
+
+namespace fs = std::filesystem;
+using namespace kt::arc;
+
+namespace {
+
+struct TempDir {
+    fs::path path;
+    TempDir() {
+        char tmpl[] = "/tmp/kt_common_XXXXXX";
+        path = mkdtemp(tmpl);
+    }
+    ~TempDir() { fs::remove_all(path); }
+};
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+TEST(CommandLine, DriverLineSplitsIntoSwitchesAndQuotedNames) {
+    auto items = TokenizeCommandLine("u -+ -n1 -p1 -x0  \"/t m/a.lzh\" \"/in/a b.txt\" ");
+    ASSERT_EQ(items.size(), 7u);
+    EXPECT_EQ(items[0], "u");
+    EXPECT_EQ(items[1], "-+");
+    EXPECT_EQ(items[5], "/t m/a.lzh");
+    EXPECT_EQ(items[6], "/in/a b.txt");
+    EXPECT_TRUE(IsSwitch(items[2]));
+    EXPECT_FALSE(IsSwitch("-"));
+}
+
+TEST(CommandLine, QuotedSwitchAndEmptyQuotes) {
+    auto items = TokenizeCommandLine("\"-jx*.bak\" \"\" x\"y z\"w");
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0], "-jx*.bak");
+    EXPECT_EQ(items[1], "");
+    EXPECT_EQ(items[2], "xy zw");
+}
+
+TEST(CommandLine, ResponseFileOneNamePerLine) {
+    TempDir dir;
+    fs::path list = dir.path / "list.txt";
+    std::ofstream(list) << "\"/a/with space.txt\"\r\n\n  plain.txt  \n\"\"\n";
+    std::vector<std::string> names;
+    ASSERT_TRUE(ReadResponseFile(list.string(), &names));
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0], "/a/with space.txt");
+    EXPECT_EQ(names[1], "plain.txt");
+    EXPECT_FALSE(ReadResponseFile((dir.path / "missing").string(), &names));
+}
+
+TEST(Report, CutToBufferAndTerminated) {
+    Report r;
+    r.Line("abcdef");
+    char buf[5] = {'x', 'x', 'x', 'x', 'x'};
+    r.CopyTo(buf, sizeof buf);
+    EXPECT_STREQ(buf, "abcd");
+    char big[32];
+    std::memset(big, 'x', sizeof big);
+    r.CopyTo(big, sizeof big);
+    EXPECT_STREQ(big, "abcdef\n");
+    r.CopyTo(nullptr, 10);  // no crash on a null buffer
+}
+
+TEST(FixedField, NeverCutsInsideUtf8) {
+    char field[5];
+    CopyFixed(field, "ab\xE3\x81\x82");  // "ab" + one 3-byte character
+    EXPECT_STREQ(field, "ab");
+}
+
+TEST(AtomicFile, CommitReplacesTargetKeepingItsMode) {
+    TempDir dir;
+    fs::path target = dir.path / "a.lzh";
+    std::ofstream(target) << "old";
+    chmod(target.c_str(), 0640);
+    AtomicFile f;
+    ASSERT_TRUE(f.Create(target.string()));
+    ASSERT_TRUE(f.Write("new data", 8));
+    EXPECT_EQ(ReadAll(target), "old");  // untouched until commit
+    ASSERT_TRUE(f.Commit());
+    EXPECT_EQ(ReadAll(target), "new data");
+    struct stat st;
+    stat(target.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+}
+
+TEST(AtomicFile, UncommittedFileLeavesNothingBehind) {
+    TempDir dir;
+    fs::path target = dir.path / "a.lzh";
+    std::ofstream(target) << "old";
+    {
+        AtomicFile f;
+        ASSERT_TRUE(f.Create(target.string()));
+        std::string big(1 << 20, 'z');
+        ASSERT_TRUE(f.Write(big.data(), big.size()));
+    }
+    EXPECT_EQ(ReadAll(target), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+}
+
+TEST(SafePath, RefusesParentPartsAndDropsRoots) {
+    EXPECT_EQ(SafeRelativePath("/etc/passwd").value(), "etc/passwd");
+    EXPECT_EQ(SafeRelativePath("C:\\dir\\.\\x.txt").value(), "dir/x.txt");
+    EXPECT_EQ(SafeRelativePath("a//b/").value(), "a/b");
+    EXPECT_FALSE(SafeRelativePath("../x").has_value());
+    EXPECT_FALSE(SafeRelativePath("a/..\\..\\x").has_value());
+    EXPECT_FALSE(SafeRelativePath("/").has_value());
+    EXPECT_EQ(SafeRelativePath("a..b/..c").value(), "a..b/..c");
+}
+
+TEST(SafePath, FolderWalkCreatesButNeverFollowsLinks) {
+    TempDir dir, outside;
+    int root = open(dir.path.c_str(), O_RDONLY | O_DIRECTORY);
+    int fd = OpenFolderBelow(root, "x/y/z", true);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    EXPECT_TRUE(fs::is_directory(dir.path / "x/y/z"));
+    fs::create_directory_symlink(outside.path, dir.path / "link");
+    EXPECT_LT(OpenFolderBelow(root, "link/sub", true), 0);
+    EXPECT_FALSE(fs::exists(outside.path / "sub"));
+    close(root);
+}
+
+TEST(FileTime, DosRoundTripAndFiletime) {
+    int64_t t = 1700000000;  // even seconds survive the 2-second DOS grain
+    EXPECT_EQ(DosDateTimeToUnix(UnixToDosDateTime(t)), t);
+    EXPECT_EQ(UnixToDosDateTime(0) >> 25, 0u);  // clamped to 1980
+    int64_t back;
+    uint32_t ns;
+    ASSERT_TRUE(FiletimeToUnix(UnixToFiletime(t, 123456700), &back, &ns));
+    EXPECT_EQ(back, t);
+    EXPECT_EQ(ns, 123456700u);
+    EXPECT_EQ(UnixToFiletime(0), 116444736000000000ULL);
+}
+
+namespace {
+struct Seen {
+    int calls = 0;
+    WPARAM lastState = 99;
+    std::string name;
+    LRESULT reply = 0;
+};
+LRESULT Handler(HWND, UINT msg, WPARAM w, LPARAM l, void* user) {
+    auto* s = static_cast<Seen*>(user);
+    if (msg != RegisterWindowMessage("wm_arcextract")) return 0;
+    ++s->calls;
+    s->lastState = w;
+    s->name = reinterpret_cast<EXTRACTINGINFOEX*>(l)->exinfo.szSourceFileName;
+    return s->reply;
+}
+}  // namespace
+
+TEST(OwnerWindow, SendsProgressAndReportsCancel) {
+    Seen seen;
+    HWND wnd = CreateMessageWindow(Handler, &seen);
+    OwnerWindow owner;
+    EXTRACTINGINFOEX info{};
+    CopyFixed(info.exinfo.szSourceFileName, "a.txt");
+    EXPECT_FALSE(owner.Send(ARCEXTRACT_BEGIN, &info));  // nobody registered
+    EXPECT_EQ(seen.calls, 0);
+    ASSERT_TRUE(owner.Set(wnd));
+    EXPECT_FALSE(owner.Set(NumberToHandle(0xFFFF)));  // unknown window refused
+    EXPECT_FALSE(owner.Send(ARCEXTRACT_INPROCESS, &info));
+    EXPECT_EQ(seen.calls, 1);
+    EXPECT_EQ(seen.lastState, static_cast<WPARAM>(ARCEXTRACT_INPROCESS));
+    EXPECT_EQ(seen.name, "a.txt");
+    seen.reply = 1;
+    EXPECT_TRUE(owner.Send(ARCEXTRACT_INPROCESS, &info));
+    EXPECT_FALSE(owner.Kill(NumberToHandle(0xFFFF)));
+    EXPECT_TRUE(owner.Kill(wnd));
+    EXPECT_FALSE(owner.Active());
+    DestroyMessageWindow(wnd);
+}
