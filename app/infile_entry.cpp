@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/path_text.h"
+
 namespace kt {
 
 const char* StateText(std::uint8_t state) {
@@ -35,21 +37,13 @@ int CompareKeys(std::string_view a, std::string_view b) {
 }
 
 TSplitPath SplitPath(std::string_view path) {
-    TSplitPath result;
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string_view::npos) {
+    TSplitPath result{FolderOf(path), NameOf(path)};
+    if (result.Dir.empty()) {
+        // A bare name lies in the current folder.
         char* cwd = ::getcwd(nullptr, 0);
-        result.Dir = cwd ? cwd : "";
+        if (cwd) result.Dir = cwd;
         std::free(cwd);
-        result.Name = std::string(path);
-        return result;
     }
-    result.Name = std::string(path.substr(slash + 1));
-    // The folder part without its separating "/"; doubled separators before
-    // the name are one separator.
-    size_t end = slash;
-    while (end > 0 && path[end - 1] == '/') --end;
-    result.Dir = end == 0 ? std::string("/") : std::string(path.substr(0, end));
     return result;
 }
 

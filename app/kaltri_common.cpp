@@ -1,39 +1,17 @@
 #include "app/kaltri_common.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <string_view>
+
+#include "platform/atomic_file.h"
+#include "platform/file_scan.h"
+#include "platform/path_text.h"
 
 namespace kt {
 
 namespace {
-
-// Writes `content` to a temporary file beside `path`, then renames it over
-// `path`; on any failure the old file is untouched and the temporary gone.
-bool WriteFileAtomically(const std::string& path, const std::string& content, mode_t mode) {
-    std::string tmpl = path + ".XXXXXX";
-    int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) return false;
-    bool ok = ::fchmod(fd, mode) == 0;
-    size_t done = 0;
-    while (ok && done < content.size()) {
-        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += static_cast<size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tmpl.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(tmpl.c_str());
-    return ok;
-}
 
 // Quotes an argument of an Exec line as the Desktop Entry specification
 // asks: inside double quotes, with ", `, $ and \ escaped.
@@ -66,44 +44,6 @@ std::string EntryValue(const std::string& value) {
         }
     }
     return out;
-}
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return std::string();
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-long long CountFolder(const std::string& folder) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return 0;
-    long long count = 0;
-    const int dirFd = ::dirfd(dir);
-    while (dirent* e = ::readdir(dir)) {
-        std::string_view name(e->d_name);
-        if (name == "." || name == "..") continue;
-        // The entry's type from the folder listing saves a stat per file;
-        // only unknown types and links are looked up.
-        unsigned char type = e->d_type;
-        if (type == DT_UNKNOWN || type == DT_LNK) {
-            struct stat st;
-            if (::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-            if (S_ISLNK(st.st_mode)) {
-                // A link counts when it leads to a regular file; a link to a
-                // folder is never followed (no cycles).
-                if (::fstatat(dirFd, e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode)) ++count;
-                continue;
-            }
-            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
-        }
-        if (type == DT_REG) {
-            ++count;
-        } else if (type == DT_DIR) {
-            count += CountFolder(folder == "/" ? folder + e->d_name : folder + "/" + e->d_name);
-        }
-    }
-    ::closedir(dir);
-    return count;
 }
 
 }  // namespace
@@ -172,10 +112,11 @@ std::string GetEnvString(const std::string& name) {
 }
 
 long long CountFiles(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return 0;
-    if (S_ISDIR(st.st_mode)) return CountFolder(path);
-    return S_ISREG(st.st_mode) ? 1 : 0;
+    switch (TypeOfPath(path)) {
+        case PathType::Folder: return static_cast<long long>(CountFolderFiles(path));
+        case PathType::File: return 1;
+        default: return 0;  // missing, or a FIFO, socket or device
+    }
 }
 
 long long CountListFiles(const std::vector<std::string>& paths) {
@@ -185,9 +126,11 @@ long long CountListFiles(const std::vector<std::string>& paths) {
 }
 
 int PathKind(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return 1;
-    return S_ISDIR(st.st_mode) ? 0 : 2;
+    switch (TypeOfPath(path)) {
+        case PathType::Missing: return 1;
+        case PathType::Folder: return 0;
+        default: return 2;
+    }
 }
 
 }  // namespace kt

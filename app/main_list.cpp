@@ -1,9 +1,7 @@
 // The input list: adding files and folders (drop, open dialog, command
 // line), the count label, sorting with its marks, the context menu and the
 // entry states.
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QFileDialog>
@@ -18,6 +16,7 @@
 #include "app/infile_entry.h"
 #include "app/kaltri_common.h"
 #include "app/main_window.h"
+#include "platform/file_scan.h"
 #include "platform/qt/busy.h"
 #include "platform/qt/prompt.h"
 #include "widgets/drop_dst.h"
@@ -150,64 +149,30 @@ void TFormMain::AddFiles(const std::vector<std::string>& files) {
 }
 
 bool TFormMain::AddPath(const std::string& path, bool direct) {
-    struct stat st;
-    // A path that cannot be looked up (it does not exist) adds nothing.
-    if (::stat(path.c_str(), &st) != 0) return true;
-    if (S_ISDIR(st.st_mode)) {
-        DIR* probe = ::opendir(path.c_str());
-        if (!probe) return !direct;
-        ::closedir(probe);
-        ScanFolder(path);
-        return true;
-    }
-    if (S_ISREG(st.st_mode)) {
-        AddEntry(path);
-        return true;
+    switch (TypeOfPath(path)) {
+        case PathType::Missing:
+            // A path that does not exist adds nothing and says nothing.
+            return true;
+        case PathType::File:
+            AddEntry(path);
+            return true;
+        case PathType::Folder:
+            if (direct && ::access(path.c_str(), R_OK | X_OK) != 0) return false;
+            ScanFolder(path, [this](const std::string& file, std::uint64_t) {
+                try {
+                    AddEntry(file);
+                } catch (const std::exception&) {
+                    // A file found by the scan that cannot be added is left out.
+                }
+                return true;
+            });
+            return true;
+        case PathType::Other:
+            break;
     }
     // FIFOs, sockets and devices are never listed: opening a FIFO would
     // block the run.
     return !direct;
-}
-
-void TFormMain::ScanFolder(const std::string& folder) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return;
-    const int dirFd = ::dirfd(dir);
-    const std::string prefix = folder.back() == '/' ? folder : folder + "/";
-    std::vector<std::string> subFolders;
-    while (dirent* e = ::readdir(dir)) {
-        const std::string_view name(e->d_name);
-        if (name == "." || name == "..") continue;
-        unsigned char type = e->d_type;
-        if (type == DT_UNKNOWN || type == DT_LNK) {
-            struct stat st;
-            if (::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-            if (S_ISLNK(st.st_mode)) {
-                // Links to files are followed, links to folders never
-                // descended into (no cycles).
-                if (::fstatat(dirFd, e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode)) {
-                    type = DT_REG;
-                } else {
-                    continue;
-                }
-            } else {
-                type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
-            }
-        }
-        if (type == DT_DIR) {
-            subFolders.push_back(prefix + e->d_name);
-        } else if (type == DT_REG) {
-            try {
-                AddEntry(prefix + e->d_name);
-            } catch (const std::exception&) {
-                // A file found by the scan that cannot be added is left out.
-            }
-        }
-    }
-    // The folder is closed before descending, so deep trees do not hold one
-    // open folder per level.
-    ::closedir(dir);
-    for (const std::string& sub : subFolders) ScanFolder(sub);
 }
 
 void TFormMain::AddEntry(const std::string& path) {

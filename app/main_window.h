@@ -132,7 +132,6 @@ private:
     void CreateControls();
     void CreateListComponents();  // main_list.cpp: columns, drop target, dialog, menu
     void SetTabOrder();
-    void ScanFolder(const std::string& folder);
 
     bool FDestroyed = false;
     // The last directory text shown, reused so rows of one folder share it.

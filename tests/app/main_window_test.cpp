@@ -15,9 +15,10 @@
 #include <fstream>
 
 #include "app/main_window.h"
+#include "platform/qt/fonts.h"
 #include "platform/qt/help.h"
 #include "platform/qt/prompt.h"
-#include "tests/qt_app.h"
+#include "tests/widgets/ensure_qt_app.h"
 #include "widgets/kwall_list_view.h"
 
 namespace kt {
@@ -45,7 +46,12 @@ QColor FaceColor() { return QApplication::palette().color(QPalette::Button); }
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { test::App(); }
+    void SetUp() override {
+        EnsureQtApp();
+        // As the program does: Japanese texts in a Japanese Gothic face.
+        InstallJapaneseFontFallback();
+        QApplication::setFont(DesignFont(12));
+    }
     TScriptedAnswerer prompts;
 };
 

@@ -7,13 +7,13 @@
 #include <QTimer>
 
 #include "platform/qt/prompt.h"
-#include "tests/qt_app.h"
+#include "tests/widgets/ensure_qt_app.h"
 
 namespace kt {
 namespace {
 
 TEST(PromptTest, BoxShowsTheFixedCaptionsInTheFixedOrderWithYesAsDefault) {
-    test::App();
+    EnsureQtApp();
     QStringList captions;
     QString title, text, defaultCaption;
     bool iconless = false;

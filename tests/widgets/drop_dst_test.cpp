@@ -10,7 +10,7 @@
 #include <stdexcept>
 
 #include "platform/qt/prompt.h"
-#include "tests/qt_app.h"
+#include "tests/widgets/ensure_qt_app.h"
 #include "widgets/drop_dst.h"
 #include "widgets/kwall_list_view.h"
 
@@ -45,7 +45,7 @@ bool DragAndDrop(QWidget* target, QPoint pos, const QMimeData* mime) {
 class DropDstTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::App();
+        EnsureQtApp();
         list = std::make_unique<TKWallListView>();
         list->setGeometry(0, 0, 320, 244);
         list->AddColumn("a", 100, 0);
@@ -155,7 +155,7 @@ TEST_F(DropDstTest, DestroyedControlLeavesNoControlAndNoHook) {
 }
 
 TEST(ControlHookTest, FormTargetHooksTheWindowThatOwnsTheHook) {
-    test::App();
+    EnsureQtApp();
     QWidget form;
     QWidget* inner = new QWidget(&form);
     TControlHook hook(inner);  // owned (by Qt parent) through the inner widget
@@ -166,7 +166,7 @@ TEST(ControlHookTest, FormTargetHooksTheWindowThatOwnsTheHook) {
 }
 
 TEST(ControlHookTest, FormTargetWithoutAWindowFails) {
-    test::App();
+    EnsureQtApp();
     TControlHook hook(nullptr);
     try {
         hook.SetTarget(htForm);
@@ -177,7 +177,7 @@ TEST(ControlHookTest, FormTargetWithoutAWindowFails) {
 }
 
 TEST(ControlHookTest, UnhookingGivesTheControlItsOwnDropAcceptanceBack) {
-    test::App();
+    EnsureQtApp();
     QLineEdit first, second;
     ASSERT_TRUE(first.acceptDrops());  // an edit box takes text drops of its own
     TDropDst drop(nullptr);

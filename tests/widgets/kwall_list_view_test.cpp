@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QPainter>
 
-#include "tests/qt_app.h"
+#include "tests/widgets/ensure_qt_app.h"
 #include "widgets/kwall_list_view.h"
 
 namespace kt {
@@ -48,7 +48,7 @@ TEST(WallPaperPlacementTest, EmptyPictureDrawsNothing) {
 
 class WallListRenderTest : public ::testing::Test {
 protected:
-    void SetUp() override { test::App(); }
+    void SetUp() override { EnsureQtApp(); }
 };
 
 TEST_F(WallListRenderTest, CentredPictureIsDrawnBehindTheRowsAtItsPlace) {
@@ -127,7 +127,7 @@ protected:
                          std::make_unique<TNumber>(v, &freed));
         }
     }
-    QApplication& app = test::App();  // before any widget
+    QApplication* app = EnsureQtApp();  // before any widget
     TKWallListView list;
     int freed = 0;
 };
