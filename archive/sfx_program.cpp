@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/earchiver.h"
+#include "archive/filters.h"
 #include "platform/path_text.h"
 
 namespace kt {
@@ -75,7 +76,7 @@ mode_t ProgramMode() {
 
 std::string SfxProgramName(const std::string& ArcName, const std::string& OutDir) {
     std::string name = ReplaceExtension(NameOf(ArcName), ".EXE");
-    if (!OutDir.empty()) return JoinFolder(OutDir, name);
+    if (!OutDir.empty()) return JoinPath(OutDir, name);
     std::string folder = FolderOf(ArcName);
     return folder.empty() ? name : JoinFolder(folder, name);
 }
