@@ -27,6 +27,7 @@ namespace kt {
 
 class TDropDst;
 class TKWallListView;
+class TSHBrowseForFolderEx;
 struct TListColumn;
 class TListItemData;
 
@@ -72,6 +73,7 @@ public:
     // ---- Components without a window of their own ----
     TDropDst* DropDstList;  // on the input list
     TDropDst* DropDstDir;   // on the folder box; its handler belongs to the folder choice
+    TSHBrowseForFolderEx* SHBrowseForFolderExIn;
     QFileDialog* OpenDialogInfile;
     QMenu* PopupMenuListView;
     QAction* NAllSelect;
@@ -128,9 +130,18 @@ public:
     void NNotExecClick();
     void NExecEndClick();
 
+    // ---- Target folder choice (main_folder.cpp) ----
+    void SpeedButtonSelectClick();
+    void DropDstDirFileDrop(TDropDst* sender, const std::vector<std::string>& files, int x, int y);
+
+    // ---- Send To registration (main_sendto.cpp) ----
+    bool CheckSendTo();
+    void ButtonSendEntryClick();
+
 private:
     void CreateControls();
     void CreateListComponents();  // main_list.cpp: columns, drop target, dialog, menu
+    void CreateFolderChoice();    // main_folder.cpp: folder dialog, folder-box drop
     void SetTabOrder();
 
     bool FDestroyed = false;
