@@ -11,7 +11,7 @@
 #include "app/main_window.h"
 #include "platform/qt/busy.h"
 #include "platform/qt/prompt.h"
-#include "widgets/shell_places.h"
+#include "platform/qt/shell_places.h"
 
 namespace kt {
 

@@ -15,7 +15,7 @@
 
 #include "app/main_window.h"
 #include "platform/qt/prompt.h"
-#include "tests/qt_app.h"
+#include "tests/widgets/ensure_qt_app.h"
 #include "widgets/drop_dst.h"
 #include "widgets/shbffex.h"
 #include "widgets/shbffex_dialog.h"
@@ -26,7 +26,7 @@ namespace {
 class FolderChoice : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::App();
+        EnsureQtApp();
         ASSERT_TRUE(home.isValid());
         savedHome = qgetenv("HOME");
         savedData = qgetenv("XDG_DATA_HOME");

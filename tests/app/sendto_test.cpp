@@ -20,7 +20,7 @@
 #include "app/kaltri_common.h"
 #include "app/main_window.h"
 #include "platform/qt/prompt.h"
-#include "tests/qt_app.h"
+#include "tests/widgets/ensure_qt_app.h"
 #include "widgets/kwall_list_view.h"
 
 namespace kt {
@@ -105,7 +105,7 @@ std::vector<std::string> ExpandExec(const std::string& exec,
 class SendTo : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::App();
+        EnsureQtApp();
         ASSERT_TRUE(home.isValid());
         for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
             saved.push_back({name, qgetenv(name)});
@@ -237,8 +237,9 @@ TEST_F(SendTo, AnUnwritableSendToFolderIsReported) {
 // entry does, and writes its folder and the listed paths to a report.
 TEST(SendToChild, ListsItsParameters) {
     const QByteArray report = qgetenv("KT_SENDTO_CHILD_REPORT");
-    if (report.isEmpty()) GTEST_SKIP() << "runs only when started by SendTo.StartThroughExecLineListsEverySentFile";
-    test::App();
+    if (report.isEmpty())
+        GTEST_SKIP() << "runs only when started by SendTo.StartThroughExecLineListsEverySentFile";
+    EnsureQtApp();
     std::vector<std::string> params;
     const std::string cmdline = ReadAll("/proc/self/cmdline");
     for (size_t start = 0, end; start < cmdline.size(); start = end + 1) {
