@@ -1,13 +1,13 @@
 #include "zip_writer.h"
 
 #include <libdeflate.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <array>
 #include <memory>
 #include <optional>
 
+#include "zip_chunked_deflate.h"
 #include "zip_crypto.h"
 #include "zip_extract.h"
 #include "zip_names.h"
@@ -187,18 +187,12 @@ ZipStatus ZipWriter::Streamed(ZipEntry e, const ByteSource& source, const WriteO
         e.compressedSize = kCryptHeaderSize;
     }
 
-    constexpr size_t kPiece = 256 << 10;
-    std::vector<uint8_t> in(kPiece), out(kPiece);
-    z_stream z{};
-    if (level > 0 && deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        return ZipStatus::WriteError;
-    struct Cleanup {
-        z_stream* z;
-        bool on;
-        ~Cleanup() {
-            if (on) deflateEnd(z);
-        }
-    } cleanup{&z, level > 0};
+    // Pieces are deflated independently and joined into one stream; the
+    // window restarts at each piece, which costs a few bytes per piece.
+    constexpr size_t kPiece = 4u << 20;
+    std::vector<uint8_t> in(kPiece), out;
+    std::optional<ChunkedDeflater> deflater;
+    if (level > 0) deflater.emplace(level);
     auto emit = [&](uint8_t* p, size_t n) {
         if (crypto) crypto->Encrypt(p, n);
         e.compressedSize += n;
@@ -211,20 +205,11 @@ ZipStatus ZipWriter::Streamed(ZipEntry e, const ByteSource& source, const WriteO
         done += n;
         e.crc = Crc32(e.crc, in.data(), n);
         bool last = done == size;
-        if (level == 0) {
-            if (n && !emit(in.data(), n)) return ZipStatus::WriteError;
-        } else {
-            z.next_in = in.data();
-            z.avail_in = static_cast<uInt>(n);
-            int r;
-            do {
-                z.next_out = out.data();
-                z.avail_out = static_cast<uInt>(out.size());
-                r = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
-                if (r == Z_STREAM_ERROR) return ZipStatus::WriteError;
-                size_t got = out.size() - z.avail_out;
-                if (got && !emit(out.data(), got)) return ZipStatus::WriteError;
-            } while (z.avail_out == 0 || (last && r != Z_STREAM_END));
+        if (deflater) {
+            if (!deflater->Compress(in.data(), n, last, out)) return ZipStatus::WriteError;
+            if (!emit(out.data(), out.size())) return ZipStatus::WriteError;
+        } else if (n && !emit(in.data(), n)) {
+            return ZipStatus::WriteError;
         }
         if (progress && !progress(done)) return ZipStatus::Stopped;
         if (last) break;

@@ -2,6 +2,9 @@
 // ZipCrypto keys, and archives the peers must accept.
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
+#include "zip_chunked_deflate.h"
 #include "zip_crypto.h"
 #include "zip_extract.h"
 #include "zip_reader.h"
@@ -110,6 +113,36 @@ TEST(ZipCodec, ManyEntriesUseZip64EndRecordsThatPeersRead) {
     EXPECT_EQ(dir.entries.size(), count);
     WriteFile(d / "many.zip", out.bytes);
     EXPECT_EQ(RunTool({"unzip", "-tq", d / "many.zip"}), 0);
+}
+
+// Pieces of every kind (multi-block text, incompressible bytes that become
+// stored blocks, one byte) joined into one stream must inflate to the input.
+TEST(ZipCodec, ChunkedDeflatePiecesJoinIntoOneStream) {
+    std::vector<std::string> pieces = {SampleText(900000, 4), RandomBytes(70000), "x", SampleText(5000, 5)};
+    for (int level : {1, 6, 9}) {
+        ChunkedDeflater deflater(level);
+        std::string stream, input;
+        std::vector<uint8_t> out;
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            const auto* p = reinterpret_cast<const uint8_t*>(pieces[i].data());
+            ASSERT_TRUE(deflater.Compress(p, pieces[i].size(), i + 1 == pieces.size(), out));
+            stream.append(out.begin(), out.end());
+            input += pieces[i];
+        }
+        std::string back(input.size() + 1, '\0');
+        z_stream z{};
+        ASSERT_EQ(inflateInit2(&z, -MAX_WBITS), Z_OK);
+        z.next_in = reinterpret_cast<Bytef*>(stream.data());
+        z.avail_in = static_cast<uInt>(stream.size());
+        z.next_out = reinterpret_cast<Bytef*>(back.data());
+        z.avail_out = static_cast<uInt>(back.size());
+        EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END) << "level " << level;
+        EXPECT_EQ(z.total_out, input.size());
+        EXPECT_EQ(z.avail_in, 0u);  // nothing after the final block
+        inflateEnd(&z);
+        back.resize(input.size());
+        EXPECT_TRUE(back == input) << "level " << level;
+    }
 }
 
 TEST(ZipCodec, CryptoHeaderRejectsWrongKeys) {
