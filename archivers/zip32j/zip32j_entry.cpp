@@ -1,6 +1,8 @@
 // Exported entry points of ZIP32J.DLL, the command front end: parses the
 // command, collects the files and runs the job in the engine ZIP32.DLL,
 // which it loads on first use the way every library is found.
+#include <dlfcn.h>
+
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -34,9 +36,32 @@ ZIP32_EXECUTE_PROC Engine() {
     return proc;
 }
 
-void OnReport(void* user, const char* line) { static_cast<kt::arc::Report*>(user)->Line(line); }
+// The window progress goes to: the one registered here, else the one
+// registered with UNZIP32.DLL when the host has that library loaded (the
+// ZIP driver registers its window there only, for both libraries).
+HWND ProgressWindow() {
+    if (HWND own = g_owner.Window()) return own;
+    std::string path = kt::FindLibraryFile("UNZIP32.DLL");
+    if (path.empty()) return nullptr;
+    void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+    if (!lib) return nullptr;
+    using GetOwnerProc = HWND (*)();
+    auto get = reinterpret_cast<GetOwnerProc>(dlsym(lib, "UnZipGetOwnerWindow"));
+    HWND wnd = get ? get() : nullptr;
+    dlclose(lib);
+    return wnd;
+}
 
-int OnProgress(void*, UINT state, EXTRACTINGINFOEX* info) { return g_owner.Send(state, info) ? 1 : 0; }
+struct ProgressUser {
+    kt::arc::OwnerWindow* owner;
+    kt::arc::Report* report;
+};
+
+void OnReport(void* user, const char* line) { static_cast<ProgressUser*>(user)->report->Line(line); }
+
+int OnProgressUser(void* user, UINT state, EXTRACTINGINFOEX* info) {
+    return static_cast<ProgressUser*>(user)->owner->Send(state, info) ? 1 : 0;
+}
 
 int RunZip(const char* cmdLine, kt::arc::Report& report) {
     using namespace kt::zip32j;
@@ -98,9 +123,13 @@ int RunZip(const char* cmdLine, kt::arc::Report& report) {
                 (cmd.dosOnly ? ZIP32_DOS_ATTRIBUTES : 0) | (cmd.stripPrefix ? ZIP32_STRIP_PREFIX : 0) |
                 (cmd.recover ? ZIP32_RECOVER : 0) | (cmd.verbose ? ZIP32_VERBOSE : 0) |
                 (cmd.quiet ? ZIP32_QUIET : 0);
-    job.progress = g_owner.Active() ? OnProgress : nullptr;
+    kt::arc::OwnerWindow target;
+    HWND wnd = ProgressWindow();
+    if (wnd) target.Set(wnd);
+    ProgressUser user{&target, &report};
+    job.progress = target.Active() ? OnProgressUser : nullptr;
     job.report = OnReport;
-    job.user = &report;
+    job.user = &user;
     return engine(&job);
 }
 

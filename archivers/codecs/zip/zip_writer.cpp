@@ -1,11 +1,13 @@
 #include "zip_writer.h"
 
 #include <libdeflate.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "zip_chunked_deflate.h"
 #include "zip_crypto.h"
@@ -187,32 +189,58 @@ ZipStatus ZipWriter::Streamed(ZipEntry e, const ByteSource& source, const WriteO
         e.compressedSize = kCryptHeaderSize;
     }
 
-    // Pieces are deflated independently and joined into one stream; the
-    // window restarts at each piece, which costs a few bytes per piece.
+    // Pieces are deflated independently and joined into one stream (the
+    // window restarts at each piece, a few bytes per piece), so up to
+    // kWorkers pieces are compressed at once on worker threads. Reading,
+    // encryption, output and progress stay on the calling thread, in order.
     constexpr size_t kPiece = 4u << 20;
-    std::vector<uint8_t> in(kPiece), out;
-    std::optional<ChunkedDeflater> deflater;
-    if (level > 0) deflater.emplace(level);
-    auto emit = [&](uint8_t* p, size_t n) {
-        if (crypto) crypto->Encrypt(p, n);
-        e.compressedSize += n;
-        return out_.Write(p, n);
+    const size_t workers =
+        level > 0 ? std::clamp<size_t>(std::thread::hardware_concurrency(), 1, kMaxWorkers) : 1;
+    struct Slot {
+        std::vector<uint8_t> in, out;
+        size_t n = 0;
+        uint32_t crc = 0;
+        bool last = false, ok = true;
+        std::optional<ChunkedDeflater> deflater;
+    };
+    std::vector<Slot> slots(workers);
+    for (Slot& slot : slots) {
+        slot.in.resize(static_cast<size_t>(std::min<uint64_t>(kPiece, size)));
+        if (level > 0) slot.deflater.emplace(level);
+    }
+    auto work = [](Slot& slot) {
+        slot.crc = Crc32(0, slot.in.data(), slot.n);
+        if (slot.deflater) slot.ok = slot.deflater->Compress(slot.in.data(), slot.n, slot.last, slot.out);
     };
     uint64_t done = 0;
-    for (;;) {
-        size_t n = static_cast<size_t>(std::min<uint64_t>(kPiece, size - done));
-        if (n && !source.ReadAt(done, in.data(), n)) return ZipStatus::ReadError;
-        done += n;
-        e.crc = Crc32(e.crc, in.data(), n);
-        bool last = done == size;
-        if (deflater) {
-            if (!deflater->Compress(in.data(), n, last, out)) return ZipStatus::WriteError;
-            if (!emit(out.data(), out.size())) return ZipStatus::WriteError;
-        } else if (n && !emit(in.data(), n)) {
-            return ZipStatus::WriteError;
+    bool finished = false;
+    while (!finished) {
+        size_t used = 0;
+        for (; used < workers && !finished; ++used) {
+            Slot& slot = slots[used];
+            slot.n = static_cast<size_t>(std::min<uint64_t>(kPiece, size - done));
+            if (slot.n && !source.ReadAt(done, slot.in.data(), slot.n)) return ZipStatus::ReadError;
+            done += slot.n;
+            slot.last = finished = done == size;
         }
-        if (progress && !progress(done)) return ZipStatus::Stopped;
-        if (last) break;
+        std::vector<std::thread> threads;
+        for (size_t i = 1; i < used; ++i) threads.emplace_back(work, std::ref(slots[i]));
+        work(slots[0]);
+        for (auto& t : threads) t.join();
+        uint64_t emitted = done;
+        for (size_t i = 0; i < used; ++i) emitted -= slots[i].n;
+        for (size_t i = 0; i < used; ++i) {
+            Slot& slot = slots[i];
+            if (!slot.ok) return ZipStatus::WriteError;
+            e.crc = static_cast<uint32_t>(crc32_combine(e.crc, slot.crc, static_cast<z_off_t>(slot.n)));
+            std::vector<uint8_t>& body = slot.deflater ? slot.out : slot.in;
+            size_t bodySize = slot.deflater ? slot.out.size() : slot.n;
+            if (crypto) crypto->Encrypt(body.data(), bodySize);
+            e.compressedSize += bodySize;
+            if (bodySize && !out_.Write(body.data(), bodySize)) return ZipStatus::WriteError;
+            emitted += slot.n;
+            if (progress && !progress(emitted)) return ZipStatus::Stopped;
+        }
     }
     e.uncompressedSize = size;
     if (!zip64 && NeedsZip64Sizes(e)) return ZipStatus::TooBig;

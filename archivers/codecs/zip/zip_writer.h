@@ -49,6 +49,9 @@ private:
 
 // Entries above this size are compressed as a stream instead of in one call.
 inline constexpr uint64_t kWholeFileLimit = 16u << 20;
+// Threads that deflate pieces of one large entry at once (each holds about
+// 9 MB), bounded so memory stays well under 64 MB.
+inline constexpr size_t kMaxWorkers = 4;
 
 // The general-purpose flag bits 1-2 that describe a deflate level.
 uint16_t LevelFlags(int level);

@@ -237,6 +237,25 @@ TEST(Zip32jProgress, ReplyCancelsAndLeavesNothing) {
     EXPECT_TRUE(TempLeftovers(d.path()).empty());
 }
 
+// The driver registers its window with UNZIP32.DLL only; creating commands
+// report to it too.
+TEST(Zip32jProgress, WindowRegisteredWithUnzip32GetsZipProgress) {
+    TempDir d;
+    WriteFile(d / "a.txt", SampleText(1000));
+    int messages = 0;
+    HWND wnd = CreateMessageWindow(CancelAll, &messages);
+    ASSERT_TRUE(Libs().SetOwnerWindowEx(wnd, nullptr));
+    EXPECT_EQ(Libs().RunZip("-D -q -j " + Q(d / "a.zip") + " " + Q(d / "a.txt")), ERROR_USER_CANCEL);
+    EXPECT_TRUE(Libs().KillOwnerWindowEx(wnd));
+    EXPECT_GE(messages, 1);
+    EXPECT_FALSE(Exists(d / "a.zip"));
+    // Unregistered: no messages, the archive is made.
+    int before = messages;
+    EXPECT_EQ(Libs().RunZip("-D -q -j " + Q(d / "a.zip") + " " + Q(d / "a.txt")), 0);
+    EXPECT_EQ(messages, before);
+    DestroyMessageWindow(wnd);
+}
+
 TEST(Zip32jNames, EscapesRecursionHiddenFilesAndResponseFiles) {
     TempDir d;
     WriteFile(d / "src/x[1].txt", "bracket");
