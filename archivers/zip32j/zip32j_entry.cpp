@@ -57,7 +57,9 @@ struct ProgressUser {
     kt::arc::Report* report;
 };
 
-void OnReport(void* user, const char* line) { static_cast<ProgressUser*>(user)->report->Line(line); }
+void OnReport(void* user, const char* line) {
+    static_cast<ProgressUser*>(user)->report->Line(line);
+}
 
 int OnProgressUser(void* user, UINT state, EXTRACTINGINFOEX* info) {
     return static_cast<ProgressUser*>(user)->owner->Send(state, info) ? 1 : 0;
@@ -74,8 +76,9 @@ int RunZip(const char* cmdLine, kt::arc::Report& report) {
     }
     ZIP32_EXECUTE_PROC engine = Engine();
     if (!engine) {
-        report.Line("zip error: ZIP32.DLL was not found or cannot be loaded; it is needed to "
-                    "create and change ZIP archives.");
+        report.Line(
+            "zip error: ZIP32.DLL was not found or cannot be loaded; it is needed to "
+            "create and change ZIP archives.");
         return ERROR_NOT_SUPPORT;
     }
     std::vector<Member> members;
@@ -119,10 +122,11 @@ int RunZip(const char* cmdLine, kt::arc::Report& report) {
     job.patternCount = static_cast<DWORD>(patternPtrs.size());
     job.level = cmd.level;
     job.password = key.c_str();
-    job.flags = (cmd.noDirEntries ? ZIP32_NO_DIR_ENTRIES : 0) | (cmd.archiveTime ? ZIP32_ARCHIVE_TIME : 0) |
-                (cmd.dosOnly ? ZIP32_DOS_ATTRIBUTES : 0) | (cmd.stripPrefix ? ZIP32_STRIP_PREFIX : 0) |
-                (cmd.recover ? ZIP32_RECOVER : 0) | (cmd.verbose ? ZIP32_VERBOSE : 0) |
-                (cmd.quiet ? ZIP32_QUIET : 0);
+    job.flags = (cmd.noDirEntries ? ZIP32_NO_DIR_ENTRIES : 0) |
+                (cmd.archiveTime ? ZIP32_ARCHIVE_TIME : 0) |
+                (cmd.dosOnly ? ZIP32_DOS_ATTRIBUTES : 0) |
+                (cmd.stripPrefix ? ZIP32_STRIP_PREFIX : 0) | (cmd.recover ? ZIP32_RECOVER : 0) |
+                (cmd.verbose ? ZIP32_VERBOSE : 0) | (cmd.quiet ? ZIP32_QUIET : 0);
     kt::arc::OwnerWindow target;
     HWND wnd = ProgressWindow();
     if (wnd) target.Set(wnd);
@@ -153,5 +157,7 @@ KT_EXPORT int Zip(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {
 
 KT_EXPORT WORD ZipGetVersion(void) { return 100; }
 KT_EXPORT BOOL ZipGetRunning(void) { return g_running ? TRUE : FALSE; }
-KT_EXPORT BOOL ZipSetOwnerWindowEx(HWND wnd, LPARCHIVERPROC) { return g_owner.Set(wnd) ? TRUE : FALSE; }
+KT_EXPORT BOOL ZipSetOwnerWindowEx(HWND wnd, LPARCHIVERPROC) {
+    return g_owner.Set(wnd) ? TRUE : FALSE;
+}
 KT_EXPORT BOOL ZipKillOwnerWindowEx(HWND wnd) { return g_owner.Kill(wnd) ? TRUE : FALSE; }

@@ -101,8 +101,7 @@ bool ZipWriter::WriteLocal(const ZipEntry& e, bool zip64) {
 
 ZipStatus ZipWriter::AddBuffer(ZipEntry e, const uint8_t* data, size_t size,
                                const WriteOptions& opt) {
-    if (e.rawName.size() > kMax16 || e.extraLocal.size() > 0xFF00 ||
-        e.extraCentral.size() > 0xFF00)
+    if (e.rawName.size() > kMax16 || e.extraLocal.size() > 0xFF00 || e.extraCentral.size() > 0xFF00)
         return ZipStatus::TooBig;
     SetName(e);
     e.flags &= kFlagUtf8;
@@ -210,7 +209,8 @@ ZipStatus ZipWriter::Streamed(ZipEntry e, const ByteSource& source, const WriteO
     }
     auto work = [](Slot& slot) {
         slot.crc = Crc32(0, slot.in.data(), slot.n);
-        if (slot.deflater) slot.ok = slot.deflater->Compress(slot.in.data(), slot.n, slot.last, slot.out);
+        if (slot.deflater)
+            slot.ok = slot.deflater->Compress(slot.in.data(), slot.n, slot.last, slot.out);
     };
     uint64_t done = 0;
     bool finished = false;
@@ -232,7 +232,8 @@ ZipStatus ZipWriter::Streamed(ZipEntry e, const ByteSource& source, const WriteO
         for (size_t i = 0; i < used; ++i) {
             Slot& slot = slots[i];
             if (!slot.ok) return ZipStatus::WriteError;
-            e.crc = static_cast<uint32_t>(crc32_combine(e.crc, slot.crc, static_cast<z_off_t>(slot.n)));
+            e.crc =
+                static_cast<uint32_t>(crc32_combine(e.crc, slot.crc, static_cast<z_off_t>(slot.n)));
             std::vector<uint8_t>& body = slot.deflater ? slot.out : slot.in;
             size_t bodySize = slot.deflater ? slot.out.size() : slot.n;
             if (crypto) crypto->Encrypt(body.data(), bodySize);

@@ -15,8 +15,8 @@
 namespace kt::zip {
 
 struct WriteOptions {
-    int level = 6;               // 0 stores, 1-9 deflate (libdeflate levels)
-    std::string_view password;   // key bytes (CP932); empty: no encryption
+    int level = 6;              // 0 stores, 1-9 deflate (libdeflate levels)
+    std::string_view password;  // key bytes (CP932); empty: no encryption
 };
 
 // Called with the number of source bytes consumed so far; false stops.
