@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "atomic_file.h"
+#include "config_folder.h"
 
 namespace kt {
 namespace {
@@ -242,17 +243,7 @@ bool Save(const Store& store) {
 
 }  // namespace
 
-std::string TRegistry::StoreFileName() {
-    std::string base;
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config && config[0] == '/') {
-        base = config;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home && *home ? home : ".") + "/.config";
-    }
-    return base + "/KalvoraTrindle/HKEY_CURRENT_USER.reg";
-}
+std::string TRegistry::StoreFileName() { return ProgramConfigFolder() + "/HKEY_CURRENT_USER.reg"; }
 
 std::string TRegistry::Resolve(const std::string& key) const {
     if (!key.empty() && key.front() == '\\') return JoinPath(SplitPath(key));

@@ -204,6 +204,7 @@ private:
         kt::arc::AtomicFile file;
         if (!file.CreateAt(dirFd, leaf))
             return Fail(ERROR_FILE_OPEN, "cannot create " + *rel + ": " + std::strerror(errno));
+        file.SetSync(false);
         ProgressSink sink(owner_, info, &file);
         ZipStatus status = ExtractEntry(archive_.Source(), e, key_, sink);
         if (sink.cancelled) return ERROR_USER_CANCEL;

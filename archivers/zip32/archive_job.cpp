@@ -232,6 +232,8 @@ int Job::Write() {
     if (!out.Create(archive_))
         return Fail(ERROR_TMP_OPEN, "cannot create a temporary file beside " + archive_ + ": " +
                                         std::strerror(errno));
+    // Atomic for every reader without waiting for the disk, as zip does.
+    out.SetSync(false);
     if (!Progress(ARCEXTRACT_OPEN, archive_, archive_, 0, 0)) return ERROR_USER_CANCEL;
     FdOutput output(out.Fd());
     // Data in front of the archive (a self-extractor) stays unless -J.

@@ -21,16 +21,6 @@ void PutTimeExtra(std::string& local, std::string& central, const struct stat& s
     Put32(central, static_cast<uint32_t>(static_cast<int32_t>(st.st_mtime)));
 }
 
-void PutOwnerExtra(std::string& s, const struct stat& st) {
-    Put16(s, kExtraUnixIds);
-    Put16(s, 11);
-    s.push_back(1);
-    s.push_back(4);
-    Put32(s, st.st_uid);
-    s.push_back(4);
-    Put32(s, st.st_gid);
-}
-
 }  // namespace
 
 ZipEntry MemberEntry(const std::string& name, const struct stat& st, bool dosOnly) {
@@ -53,9 +43,9 @@ ZipEntry MemberEntry(const std::string& name, const struct stat& st, bool dosOnl
         e.versionMadeBy = (kHostUnix << 8) | 30;
         uint32_t mode = static_cast<uint32_t>(st.st_mode) & 0xFFFF;
         if (!S_ISDIR(st.st_mode)) mode = (mode & 07777) | S_IFREG;
+        // The mode travels in the external attributes. Owner and group ids
+        // (0x7875) are left out: they mean nothing on another machine.
         e.externalAttr = (mode << 16) | dosAttr;
-        PutOwnerExtra(e.extraLocal, st);
-        PutOwnerExtra(e.extraCentral, st);
     }
     return e;
 }

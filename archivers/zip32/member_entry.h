@@ -1,5 +1,5 @@
 // The entry record for a file or folder about to be added: name, DOS and
-// Unix times, attributes and owner, as Info-ZIP's Unix port records them.
+// Unix times and attributes.
 #pragma once
 
 #include <sys/stat.h>

@@ -1,10 +1,11 @@
 // The driver base: unsupported operations, the class-level library state
 // (loaded once per class, never unloaded by the layer), the missing-entry
 // message, and the shared command-line pieces.
+#include "archive/archiver.h"
+
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include "archive/archiver.h"
 #include "fake_library.h"
 #include "platform/message_hub.h"
 #include "test_driver.h"

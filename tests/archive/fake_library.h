@@ -4,13 +4,13 @@
 // there: the program folder points at it and PATH at an empty folder.
 #pragma once
 
+#include <stdlib.h>
+
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <stdlib.h>
 
 #include "platform/library_loader.h"
 #include "test_folder.h"

@@ -1,10 +1,11 @@
 // Finding and loading libraries by exact file name: the program folder
 // first, then PATH in order; SearchPath also looks in the current folder.
+#include "platform/library_loader.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include "fake_library.h"
-#include "platform/library_loader.h"
 
 namespace kt {
 namespace {

@@ -47,9 +47,9 @@ public:
     const TArchiverOptions* LastOptions = nullptr;
 
 private:
-    int Run(const char* word, HWND Wnd, const std::string& ArcName,
-            const TArchiverOptions& Options, const std::string& BaseDir, const TFileList& Files,
-            bool UseResFile, std::string& Output) {
+    int Run(const char* word, HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+            const std::string& BaseDir, const TFileList& Files, bool UseResFile,
+            std::string& Output) {
         LastOptions = &Options;
         TCmdOpt cmd;
         cmd.AddIntOpt("n", HasOwnerWindow() ? 1 : Options.n);
@@ -62,9 +62,9 @@ private:
         AddFileList(cmd, Options, UseResFile, Files);
         CommandLine = word + cmd.CmdLine;
         LoadDLL();
-        return State().ProcAs<ARC_COMMAND_PROC>("Unlha")(
-            Wnd, CommandLine.c_str(), Output.empty() ? nullptr : Output.data(),
-            static_cast<DWORD>(Output.size()));
+        return State().ProcAs<ARC_COMMAND_PROC>("Unlha")(Wnd, CommandLine.c_str(),
+                                                         Output.empty() ? nullptr : Output.data(),
+                                                         static_cast<DWORD>(Output.size()));
     }
 };
 
