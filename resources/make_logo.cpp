@@ -1,7 +1,7 @@
 // Draws the two 158 x 86 true-colour logo pictures that the window's logo
 // fades between: logo_day.png (light) and logo_night.png (dark). Both share
 // one layout, so the fade reads as the light changing over the same scene.
-// Usage: kt_make_logo OUTDIR
+// Usage: kt_make_logo OUTDIR (build target kt_make_logo)
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
