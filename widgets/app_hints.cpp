@@ -37,6 +37,9 @@ TApplicationHints::TApplicationHints() : QObject(QCoreApplication::instance()) {
     if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);
 }
 
+// The hint window is a window of its own, so it has no parent to free it.
+TApplicationHints::~TApplicationHints() { delete FHintWindow.data(); }
+
 void TApplicationHints::SetShowHint(bool on) {
     if (on == FShowHint) return;
     FShowHint = on;
