@@ -18,25 +18,33 @@ constexpr std::size_t kBlockTokens = 32768;  // tokens gathered before blocks ar
 constexpr int kSplitDepth = 4;
 constexpr int32_t kSegment = 1 << 15;  // positions per optimal-parse segment
 constexpr int kMaxMatchesPerPos = 12;
+constexpr int kDenseLengths = 48;
 
 struct Tuning {
     int chain;     // candidates walked per search
     int nice;      // a match this long ends the search
-    int good;      // a previous match this long quarters the lazy search
-    int lazy;      // no lazy search after a match this long
+    int good;      // a match this long is taken without looking further
+    int lazy;      // how many following positions may offer a better match
     uint32_t far;  // a 3-byte match further than this is not taken
 };
 
 Tuning TuningFor(Effort e) {
     switch (e) {
         case Effort::kFast:
-            return {8, 32, 8, 0, 4096};
+            return {8, 64, 64, 0, UINT32_MAX};
         case Effort::kNormal:
-            return {48, 128, 16, 128, 8192};
+            return {64, 256, 128, 2, UINT32_MAX};
         default:
-            return {384, 256, 256, 256, UINT32_MAX};
+            return {256, 192, 256, 256, UINT32_MAX};
     }
 }
+
+// Prices in bits of every literal/length symbol and position slot (the
+// position prices include the slot's extra bits).
+struct Prices {
+    uint32_t c[kNC];
+    uint32_t p[kMaxNP];
+};
 
 class Encoder {
 public:
@@ -82,6 +90,7 @@ private:
             std::memmove(buf_.data(), buf_.data() + shift, static_cast<std::size_t>(end_ - shift));
             end_ -= shift;
             *p -= shift;
+            inserted_ -= shift;
             mf_.Slide(shift);
         }
         return Fill();
@@ -116,75 +125,96 @@ private:
         return true;
     }
 
+    // Links every position below p into the chains (each exactly once).
+    void InsertUpTo(int32_t p) {
+        int32_t last = std::min(p, end_);
+        for (; inserted_ < last; ++inserted_) mf_.Insert(inserted_);
+    }
+
+    int Search(int32_t p, uint32_t* dist) {
+        int maxLen = std::min(kMaxMatch, end_ - p);
+        if (maxLen < kMinMatch) return 0;
+        InsertUpTo(p);
+        int len = mf_.Longest(p, maxLen, kMinMatch - 1, tune_.chain, tune_.nice, dist);
+        if (len == kMinMatch && *dist >= tune_.far) return 0;
+        return len;
+    }
+
+    // Bits a match costs under the current prices.
+    uint32_t MatchCost(int len, uint32_t dist) const {
+        int slot = PositionSlot(dist);
+        return lazyPrices_.c[len + 253] + lazyPrices_.p[slot];
+    }
+    uint32_t LiteralCost(int32_t p, int n) const {
+        uint32_t c = 0;
+        for (int i = 0; i < n; ++i) c += lazyPrices_.c[buf_[p + i]];
+        return c;
+    }
+
+    // True when literal p + match (len2, dist2) at p + 1 is cheaper than the
+    // match (len, dist) at p; both are carried to the same end with literals.
+    bool LaterIsBetter(int32_t p, int len, uint32_t dist, int len2, uint32_t dist2) const {
+        int endA = len, endB = 1 + len2;
+        int end = std::max(endA, endB);
+        uint32_t a = MatchCost(len, dist) + (end - endA) * avgLiteral_;
+        uint32_t b = lazyPrices_.c[buf_[p]] + MatchCost(len2, dist2) + (end - endB) * avgLiteral_;
+        return b + bias_ < a;
+    }
+
+    // Prices from the tokens gathered so far in this block, refreshed now
+    // and then, so decisions follow the data's own statistics.
+    void RefreshLazyPrices() {
+        if (tok_.Size() < nextRefresh_) return;
+        nextRefresh_ = tok_.Size() + 4096;
+        PricesFrom(tok_, 0, &lazyPrices_);
+        uint64_t sum = 0, cnt = 0;
+        for (std::size_t i = 0; i < tok_.Size(); ++i) {
+            if (tok_.sym[i] < 256) {
+                sum += lazyPrices_.c[tok_.sym[i]];
+                ++cnt;
+            }
+        }
+        avgLiteral_ = cnt ? static_cast<uint32_t>(sum / cnt) : 8;
+    }
+
+    // Greedy or lazy parse: a match found at p is weighed against the one at
+    // p + 1 (up to `lazy` times) by what each costs under current prices.
     Status RunLazy() {
-        const Tuning& t = tune_;
+        const int depth = tune_.lazy;
+        DefaultPrices(&lazyPrices_);
         int32_t p = 0;
-        int prevLen = 0;
-        uint32_t prevDist = 0;
-        bool pending = false;  // a literal at p - 1 not yet emitted
         while (true) {
             if (!Ahead(&p)) return Status::kReadError;
             if (p >= end_) break;
-            int maxLen = std::min(kMaxMatch, end_ - p);
-            int len = 0;
             uint32_t dist = 0;
-            if (maxLen >= kMinMatch) {
-                if (prevLen < t.lazy || !pending) {
-                    int chain = prevLen >= t.good ? t.chain >> 2 : t.chain;
-                    len = mf_.Longest(p, maxLen, pending ? std::max(prevLen, kMinMatch - 1) : kMinMatch - 1,
-                                      chain, t.nice, &dist);
-                    if (len == kMinMatch && dist >= t.far) len = 0;
-                }
-                mf_.Insert(p);
+            int len = Search(p, &dist);
+            if (len > 0 && len <= 4 && MatchCost(len, dist) >= LiteralCost(p, len)) len = 0;
+            if (len == 0) {
+                Literal(buf_[p++]);
+                if (!EmitTokens(false)) return status_;
+                continue;
             }
-            if (t.lazy == 0) {
-                // Greedy: take the match now.
-                if (len >= kMinMatch) {
-                    Match(len, dist);
-                    InsertRange(p + 1, p + len, len < 32);
-                    p += len;
-                } else {
-                    Literal(buf_[p]);
-                    ++p;
-                }
-            } else if (pending && prevLen >= kMinMatch && len <= prevLen) {
-                // The match starting at p - 1 is at least as good.
-                Match(prevLen, prevDist);
-                InsertRange(p + 1, p - 1 + prevLen, true);
-                p = p - 1 + prevLen;
-                pending = false;
-                prevLen = 0;
-            } else {
-                if (pending) Literal(buf_[p - 1]);
-                pending = true;
-                prevLen = len;
-                prevDist = dist;
-                ++p;
+            for (int d = 1; d <= depth && len < tune_.good; ++d) {
+                if (p + 1 >= end_) break;
+                uint32_t dist2 = 0;
+                int len2 = Search(p + 1, &dist2);
+                if (len2 == 0 || !LaterIsBetter(p, len, dist, len2, dist2)) break;
+                Literal(buf_[p++]);
+                len = len2;
+                dist = dist2;
             }
-            if (!EmitTokens(false)) return status_;
-        }
-        if (pending) {
-            if (prevLen >= kMinMatch) {
-                Match(prevLen, prevDist);
-            } else {
-                Literal(buf_[p - 1]);
+            Match(len, dist);
+            p += len;
+            if (tok_.Size() >= nextRefresh_) RefreshLazyPrices();
+            if (!EmitTokens(false)) {
+                return status_;
             }
+            if (tok_.Size() == 0) nextRefresh_ = 4096;
         }
         return Status::kOk;
     }
 
-    // Links positions [a, b) into the chains (all when `all`, else a few).
-    void InsertRange(int32_t a, int32_t b, bool all) {
-        int32_t last = std::min(b, end_ - 2);
-        if (!all) last = std::min(last, a + 8);
-        for (int32_t q = a; q < last; ++q) mf_.Insert(q);
-    }
-
     // Prices in bits of every literal/length symbol and position slot.
-    struct Prices {
-        uint32_t c[kNC];
-        uint32_t p[kMaxNP];
-    };
 
     void DefaultPrices(Prices* pr) const {
         for (int i = 0; i < 256; ++i) pr->c[i] = 8;
@@ -224,7 +254,10 @@ private:
                 int len = std::min<int>(matchLen_[k], n - i);
                 uint32_t d = matchDist_[k];
                 uint32_t base = c + pr.p[PositionSlot(d)];
-                for (int l = prev + 1; l <= len; ++l) {
+                // Every length up to kDenseLengths, beyond it only the
+                // longest: long matches are rarely worth cutting.
+                int dense = std::min(len, std::max(prev, kDenseLengths));
+                for (int l = prev + 1; l <= len; l = (l < dense ? l + 1 : (l == len ? l + 1 : len))) {
                     uint32_t v = base + pr.c[l + 253];
                     if (v < cost_[i + l]) {
                         cost_[i + l] = v;
@@ -332,6 +365,11 @@ private:
     Tuning tune_;
     Tokens tok_;
     BitWriter bits_;
+    int32_t inserted_ = 0;  // positions below this are in the chains
+    Prices lazyPrices_;
+    uint32_t avgLiteral_ = 8;
+    std::size_t nextRefresh_ = 4096;
+    uint32_t bias_ = 1;
     Status status_ = Status::kOk;
     uint64_t inSize_ = 0, outSize_ = 0;
     uint16_t crc_ = 0;
