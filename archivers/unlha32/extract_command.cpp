@@ -194,6 +194,7 @@ int ExtractOne(RunContext& ctx, FileReader& file, const MemberHeader& h, int roo
     }
     if (!ctx.Progress(ARCEXTRACT_BEGIN, h.name, shown, h.originalSize, 0, &h)) return ERROR_USER_CANCEL;
     kt::arc::AtomicFile out;
+    out.SetSync(false);  // as the usual archivers: atomic, without waiting for the disk
     if (!out.CreateAt(dfd, leaf)) {
         ctx.report.Line("cannot create " + shown + ": " + std::strerror(errno));
         return ERROR_FILE_OPEN;

@@ -179,6 +179,9 @@ int RunPack(RunContext& ctx) {
         std::string leaf = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
         buildPath = (workDir.back() == '/' ? workDir : workDir + "/") + leaf;
     }
+    // Atomic through the rename; like the usual archivers it does not wait
+    // for the disk, which would dominate batches of small archives.
+    out.SetSync(false);
     if (!out.Create(buildPath)) {
         ctx.report.Line("cannot create a work file for " + buildPath + ": " + std::strerror(errno));
         return ERROR_TMP_OPEN;
@@ -216,6 +219,7 @@ int RunPack(RunContext& ctx) {
         if (!out.Flush()) return ERROR_CANNOT_WRITE;
         if (!ctx.Progress(ARCEXTRACT_COPY, path, path, out.Size(), 0, nullptr)) return ERROR_USER_CANCEL;
         kt::arc::AtomicFile final;
+        final.SetSync(false);
         if (!final.Create(path)) return ERROR_TMP_OPEN;
         std::vector<uint8_t> buf(1 << 18);
         for (uint64_t at = 0; at < out.Size();) {

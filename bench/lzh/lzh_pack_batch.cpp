@@ -2,6 +2,7 @@
 // Packs every file named on standard input into its own archive OUTDIR/<n>.lzh
 // through the library's command function, exactly as the program does, all
 // in one process. Prints the files packed and the seconds spent.
+// lzh_pack_batch LIBRARY --test < archives: tests every archive named instead.
 #include <dlfcn.h>
 
 #include <chrono>
@@ -28,8 +29,11 @@ int main(int argc, char** argv) {
     auto t0 = std::chrono::steady_clock::now();
     while (std::getline(std::cin, line)) {
         if (line.empty()) continue;
-        std::string cmd = "u -+ -n1 -p1 -x0 " + extra + " \"" + std::string(argv[2]) + "/" + std::to_string(n++) +
-                          ".lzh\" \"" + line + "\" ";
+        const bool test = std::string(argv[2]) == "--test";
+        std::string cmd = test ? "t \"" + line + "\""
+                               : "u -+ -n1 -p1 -x0 " + extra + " \"" + std::string(argv[2]) + "/" +
+                                     std::to_string(n) + ".lzh\" \"" + line + "\" ";
+        ++n;
         if (unlha(nullptr, cmd.c_str(), nullptr, 0) != 0) ++failed;
     }
     double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
