@@ -1,5 +1,13 @@
 #include "archive/archiver_factory.h"
 
+#include "archive/arj32.h"
+#include "archive/bga32.h"
+#include "archive/cab32.h"
+#include "archive/lha32.h"
+#include "archive/rar32.h"
+#include "archive/tar32.h"
+#include "archive/zip32.h"
+
 namespace kt {
 namespace {
 
@@ -15,13 +23,38 @@ const TContentProbes*& ProbesOverride() {
 
 std::unique_ptr<TArchiver> CreateDriver(TArchiverType Type) {
     switch (Type) {
+        case atLha:
+            return std::make_unique<TLha32>();
+        case atZip:
+            return std::make_unique<TZip32>();
+        case atCab:
+            return std::make_unique<TCab32>();
+        case atArj:
+            return std::make_unique<TArj32>();
+        case atTar:
+            return std::make_unique<TTar32>();
+        case atTgz:
+            return std::make_unique<TTgz32>();
+        case atBZ2:
+            return std::make_unique<TBZ232>();
+        case atRar:
+            return std::make_unique<TRar32>();
+        case atBga:
+            return std::make_unique<TBGA32>();
         default:
-            return nullptr;
+            return nullptr;  // atYz1 has no driver; atNone and atAutoDetect are no formats
     }
 }
 
 TContentProbes MakeProbes() {
     TContentProbes probes;
+    probes.Tar = &TTar32::ArchiveTypeOf;
+    probes.Others = {{{atRar, &TRar32::IsArchive},
+                      {atArj, &TArj32::IsArchive},
+                      {atZip, &TZip32::IsArchive},
+                      {atBga, &TBGA32::IsArchive},
+                      {atCab, &TCab32::IsArchive},
+                      {atLha, &TLha32::IsArchive}}};
     return probes;
 }
 
@@ -38,7 +71,11 @@ const TContentProbes& ArchiverContentProbes() {
     return probes;
 }
 
-std::vector<const TArchiverClass*> ArchiverClasses() { return {}; }
+std::vector<const TArchiverClass*> ArchiverClasses() {
+    return {&TLha32::ClassInfo, &TZip32::ClassInfo, &TCab32::ClassInfo,
+            &TArj32::ClassInfo, &TTar32::ClassInfo, &TTgz32::ClassInfo,
+            &TBZ232::ClassInfo, &TRar32::ClassInfo, &TBGA32::ClassInfo};
+}
 
 void SetArchiverFactoryForTesting(TArchiverFactory Factory) {
     FactoryOverride() = std::move(Factory);
