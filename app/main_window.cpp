@@ -70,6 +70,8 @@ TFormMain::TFormMain(std::vector<std::string> params, QWidget* parent)
     CreateControls();
     CreateListComponents();
     CreateFolderChoice();
+    CreateLogo();
+    CreateAppHint();
     SetTabOrder();
     FormCreate();
 }
@@ -205,6 +207,7 @@ void TFormMain::FormCreate() {
     ShowFileCount();
     ShowSortMark();
     EditZipPassChange();
+    StartLogo();
     FSendToEntered = CheckSendTo();
     if (!FParams.empty()) {
         std::vector<std::string> paths;
