@@ -72,6 +72,7 @@ TFormMain::TFormMain(std::vector<std::string> params, QWidget* parent)
     CreateFolderChoice();
     CreateLogo();
     CreateAppHint();
+    CreateArchiveFile();
     SetTabOrder();
     FormCreate();
 }

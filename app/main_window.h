@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_file.h"
+
 class QAction;
 class QFileDialog;
 class QFrame;
@@ -94,6 +96,7 @@ public:
     QAction* NExecEnd;
     QTimer* TimerLogoMove = nullptr;  // the logo's 200 ms step
     TAppHint* AppHint1 = nullptr;     // the look of every hint
+    TArchiveFile ArchiveFile;         // packs each entry of a run (main_run.cpp)
 
     // ---- Fields (all zero or false when the window is created) ----
     std::uint8_t FSortPattern = 0;  // 0 directory, 1 file name, 2 state
@@ -157,6 +160,20 @@ public:
     bool CheckSendTo();
     void ButtonSendEntryClick();
 
+    // ---- The batch run (main_run.cpp) ----
+    void ButtonExecClick();
+    void ScrollToEntry(int row);
+    // True while ButtonExecClick is running.
+    bool Running() const { return FRunning; }
+
+    // ---- Archiver library check (main_dllcheck.cpp) ----
+    bool CheckArchiverDlls();
+    void FormPaint();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;  // main_dllcheck.cpp
+    void closeEvent(QCloseEvent* event) override;  // main_run.cpp
+
 private:
     void CreateControls();
     void CreateListComponents();  // main_list.cpp: columns, drop target, dialog, menu
@@ -165,8 +182,12 @@ private:
     void CreateLogo();     // main_logo.cpp
     void CreateAppHint();  // main_logo.cpp
     void SetLogoTimerEnabled(bool enabled);
+    void CreateArchiveFile();  // main_run.cpp: the component's run settings
 
     bool FDestroyed = false;
+    // The run: under way, and a close asked for while it was (main_run.cpp).
+    bool FRunning = false;
+    bool FCloseRequested = false;
     // The last directory text shown, reused so rows of one folder share it.
     std::string FLastDir;
     QString FLastDirText;

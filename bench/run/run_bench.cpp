@@ -1,0 +1,102 @@
+// The batch run over 10,000 small files with this build's libraries. Every
+// archive exists already, so the run meets the overwrite prompt once and
+// Yes to all carries it through the rest. The same packing is then done
+// without the window (PackOneFile alone, archives replaced likewise); the
+// difference per entry is what the run itself costs: window work, prompts,
+// list updates, message pumps.
+//
+//   cmake --build build --target run_bench && build/bin/run_bench
+//   (QT_QPA_PLATFORM=offscreen is set by the program itself)
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QRadioButton>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "archive/pack_one.h"
+#include "platform/qt/prompt.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct TCorpus {
+    std::string Folder;
+    std::vector<std::string> Files;
+};
+
+TCorpus MakeCorpus(int count) {
+    TCorpus c;
+    char pattern[] = "/tmp/kt-run-bench-XXXXXX";
+    c.Folder = mkdtemp(pattern);
+    for (int i = 0; i < count; ++i) {
+        std::string name = c.Folder + "/file" + std::to_string(i) + ".txt";
+        std::ofstream(name) << "small file number " << i << " with a few words in it\n";
+        c.Files.push_back(name);
+    }
+    return c;
+}
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+void BM_RunOwnCostPerEntry(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    TCorpus corpus = MakeCorpus(count);
+    double runSeconds = 0, packSeconds = 0;
+    for (auto _ : state) {
+        // The run, archives made once beforehand so every entry replaces one.
+        {
+            kt::TFormMain form;
+            form.FormPaint();
+            form.RadioButtonZip->setChecked(true);
+            form.AddFiles(corpus.Files);
+            {
+                kt::TScriptedAnswerer prompts;
+                prompts.Answers = {kt::mrYes};
+                form.ButtonExecClick();  // makes every archive
+            }
+            form.NAllSelectClick();
+            form.NNotExecClick();
+            kt::TScriptedAnswerer prompts;
+            prompts.Answers = {kt::mrYes, kt::mrYesToAll, kt::mrOk};
+            const auto t0 = Clock::now();
+            form.ButtonExecClick();
+            runSeconds += Seconds(Clock::now() - t0);
+            if (prompts.Asked.size() != 3) state.SkipWithError("unexpected prompts");
+        }
+        // The same packing without the window.
+        {
+            kt::TArchiveFile archive;
+            kt::ConfigureForBatchRun(archive);
+            const auto t0 = Clock::now();
+            for (const std::string& f : corpus.Files) {
+                std::string zip = f.substr(0, f.size() - 4) + ".zip";
+                if (kt::PackOneFile(archive, nullptr, zip, f) != 0) state.SkipWithError("pack failed");
+            }
+            packSeconds += Seconds(Clock::now() - t0);
+        }
+    }
+    const double n = static_cast<double>(state.iterations()) * count;
+    state.counters["run_us_per_entry"] = runSeconds / n * 1e6;
+    state.counters["pack_only_us_per_entry"] = packSeconds / n * 1e6;
+    state.counters["run_own_us_per_entry"] = (runSeconds - packSeconds) / n * 1e6;
+    std::filesystem::remove_all(corpus.Folder);
+}
+BENCHMARK(BM_RunOwnCostPerEntry)->Arg(10000)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

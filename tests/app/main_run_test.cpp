@@ -1,0 +1,353 @@
+// The batch run over this build's real libraries: the prompts in order with
+// their answers, skip and stop, states and progress, the sound behaviour
+// where entries change under the run, and archives other tools read back.
+#include <sys/stat.h>
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <cstdlib>
+#include <map>
+
+#include "app/infile_entry.h"
+#include "tests/app/run_fixture.h"
+#include "widgets/kwall_list_view.h"
+
+namespace kt {
+namespace {
+
+using test::ReadAll;
+using test::Texts;
+using test::WriteFile;
+
+const std::string kStart = "圧縮処理を開始します。よろしいですか？";
+const std::string kStopped = "処理を中断します。";
+const std::string kEnd = "終了しました。";
+
+class RunTest : public test::ProgramFolderTest {
+protected:
+    RunTest() {
+        InstallRealLibraries();
+        Form = std::make_unique<TFormMain>();
+        Form->FormPaint();  // the library check, as at the first paint
+        Src = Temp / "src";
+        std::filesystem::create_directories(Src);
+    }
+    ~RunTest() override { Form.reset(); }
+
+    std::string Source(const std::string& name, const std::string& bytes) {
+        WriteFile(Src + "/" + name, bytes);
+        return Src + "/" + name;
+    }
+    void List(const std::vector<std::string>& paths) { Form->AddFiles(paths); }
+    std::string State(int row) { return Form->KWallListViewInfile->ItemText(row, 2).toStdString(); }
+    void Run(std::deque<TModalResult> answers) {
+        answers.push_front(mrYes);  // the start question
+        Prompts.Answers = std::move(answers);
+        Form->ButtonExecClick();
+    }
+    // The one member of a ZIP archive, as unzip reads it.
+    std::string Unzip(const std::string& archive, const std::string& password = "") {
+        const std::string out = Temp / "unzipped";
+        std::filesystem::remove_all(out);
+        std::string cmd = "unzip -qq -o ";
+        if (!password.empty()) cmd += "-P '" + password + "' ";
+        cmd += "'" + archive + "' -d '" + out + "' 2>&1";
+        if (std::system(cmd.c_str()) != 0) return "<unzip failed>";
+        for (auto& e : std::filesystem::recursive_directory_iterator(out))
+            if (e.is_regular_file()) return ReadAll(e.path());
+        return "<empty>";
+    }
+    bool ControlsBack() {
+        return Form->ButtonExec->isEnabled() && Form->ButtonOpen->isEnabled() &&
+               QApplication::overrideCursor() == nullptr;
+    }
+
+    std::unique_ptr<TFormMain> Form;
+    std::string Src;
+};
+
+TEST_F(RunTest, ZipWithPasswordThenLzhWithoutIt) {
+    const std::string a = Source("a.txt", "alpha alpha alpha");
+    List({a});
+    Form->RadioButtonZip->setChecked(true);
+    Form->RadioButtonZipClick();
+    Form->EditZipPass->setText("pa ss\\word");
+    Run({});
+    EXPECT_EQ(Texts(Prompts), (std::vector<std::string>{kStart, kEnd}));
+    EXPECT_EQ(State(0), "完了");
+    EXPECT_EQ(Unzip(Src + "/a.zip", "pa ss\\word"), "alpha alpha alpha");
+    EXPECT_EQ(Unzip(Src + "/a.zip", "wrong"), "<unzip failed>");
+    EXPECT_TRUE(ControlsBack());
+    EXPECT_EQ(Form->ProgressBar->value(), 0);
+
+    Form->NNotExecClick();  // nothing selected: set the one row back by hand
+    Form->SetEntryState(0, esWaiting);
+    Form->RadioButtonLzh->setChecked(true);
+    Prompts.Asked.clear();
+    Run({});
+    EXPECT_EQ(Form->ArchiveFile.Options().UserOptions, "");
+    EXPECT_EQ(Form->ArchiveFile.CommandLine().find("-P"), std::string::npos);
+    const std::string out = Temp / "lha";
+    std::filesystem::create_directories(out);
+    ASSERT_EQ(std::system(("cd '" + out + "' && lhasa -xq '" + Src + "/a.lzh' >/dev/null 2>&1").c_str()), 0);
+    EXPECT_EQ(ReadAll(out + "/a.txt"), "alpha alpha alpha");
+}
+
+TEST_F(RunTest, PasswordWithDoubleQuoteIsRefusedBeforeAnythingIsPacked) {
+    List({Source("a.txt", "x")});
+    Form->RadioButtonZip->setChecked(true);
+    Form->EditZipPass->setText("ab\"cd");
+    Run({});
+    ASSERT_EQ(Prompts.Asked.size(), 1u);
+    EXPECT_NE(Prompts.Asked[0].Text.find("ダブルクォーテーション"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(Src + "/a.zip"));
+    EXPECT_EQ(State(0), "未処理");
+}
+
+TEST_F(RunTest, MissingFolderCreateSkipAbort) {
+    List({Source("a.txt", "a"), Source("b.txt", "b"), Source("c.txt", "c")});
+    Form->RadioButtonSelect->setChecked(true);
+    const std::string target = Temp / "out/deep";
+    Form->EditSelect->setText(QString::fromStdString(target + "/"));  // one trailing "/" dropped
+    const std::string ask = "ディレクトリ(" + target + ")がありません。\r作成しますか？";
+    // a: No (skip), b: Abort (stop).
+    Run({mrNo, mrOK, mrAbort});
+    EXPECT_EQ(Texts(Prompts), (std::vector<std::string>{kStart, ask,
+                                                         "ファイル(" + target + "/a.txt)の圧縮処理はスキップします。",
+                                                         ask, kStopped}));
+    EXPECT_EQ(Prompts.Asked[1].Buttons, (TMsgDlgButtons{mbYes, mbNo, mbAbort}));
+    EXPECT_EQ(State(0), "未処理");
+    EXPECT_EQ(State(1), "未処理");
+    EXPECT_TRUE(Form->KWallListViewInfile->IsSelected(1));  // the stopped row stays selected
+    EXPECT_TRUE(ControlsBack());
+    // Again: Yes creates the folder once; every archive lands in it.
+    Prompts.Asked.clear();
+    Run({mrYes});
+    EXPECT_EQ(Texts(Prompts), (std::vector<std::string>{kStart, ask, kEnd}));
+    for (const char* n : {"a", "b", "c"}) EXPECT_EQ(Unzip(target + "/" + n + ".zip"), n);
+}
+
+TEST_F(RunTest, FolderThatIsAFileLeadsToFailureAndYesToAllOnFailures) {
+    List({Source("a.txt", "a"), Source("b.txt", "b")});
+    Form->RadioButtonSelect->setChecked(true);
+    WriteFile(Temp / "file", "not a folder");
+    Form->EditSelect->setText(QString::fromStdString(Temp / "file"));
+    const std::string ask = "ディレクトリ(" + (Temp / "file") +
+                            ")がファイルとして存在するため圧縮処理ができません。\r続けますか？";
+    Run({mrYes, mrYesToAll, mrYes});
+    EXPECT_EQ(Texts(Prompts),
+              (std::vector<std::string>{kStart, ask, "圧縮に失敗しました。\r続けますか？", ask, kEnd}));
+    EXPECT_EQ(Prompts.Asked[2].Buttons, (TMsgDlgButtons{mbYes, mbAbort, mbYesToAll}));
+    EXPECT_EQ(State(0), "失敗");
+    EXPECT_EQ(State(1), "失敗");
+    EXPECT_EQ(ReadAll(Temp / "file"), "not a folder");
+}
+
+TEST_F(RunTest, OverwriteAnswersYesNoAbort) {
+    List({Source("a.txt", "new a"), Source("b.txt", "new b"), Source("c.txt", "new c")});
+    WriteFile(Src + "/a.zip", "old");
+    WriteFile(Src + "/b.zip", "old");
+    WriteFile(Src + "/c.zip", "old");
+    auto ask = [&](const char* n) {
+        return "ファイル(" + Src + "/" + n + ".zip)が既に存在します。\r上書きしますか？";
+    };
+    Run({mrYes, mrNo, mrOK, mrAbort});
+    EXPECT_EQ(Texts(Prompts),
+              (std::vector<std::string>{kStart, ask("a"), ask("b"),
+                                        "ファイル(" + Src + "/b.txt)の圧縮処理はスキップします。", ask("c"),
+                                        kStopped}));
+    EXPECT_EQ(Prompts.Asked[1].Buttons, (TMsgDlgButtons{mbYes, mbNo, mbAbort, mbNoToAll, mbYesToAll}));
+    EXPECT_EQ(Unzip(Src + "/a.zip"), "new a");
+    EXPECT_EQ(ReadAll(Src + "/b.zip"), "old");
+    EXPECT_EQ(ReadAll(Src + "/c.zip"), "old");
+    EXPECT_EQ((std::vector<std::string>{State(0), State(1), State(2)}),
+              (std::vector<std::string>{"完了", "未処理", "未処理"}));
+    EXPECT_EQ(Form->ProgressBar->value(), 1);  // stop keeps the position
+}
+
+TEST_F(RunTest, YesToAllAndNoToAllHoldForLaterEntries) {
+    List({Source("a.txt", "new a"), Source("b.txt", "new b")});
+    WriteFile(Src + "/a.zip", "old");
+    WriteFile(Src + "/b.zip", "old");
+    Run({mrNoToAll});
+    EXPECT_EQ(Prompts.Asked.size(), 3u);  // start, one overwrite prompt, end
+    EXPECT_EQ(ReadAll(Src + "/b.zip"), "old");
+    EXPECT_EQ(State(1), "未処理");
+    Prompts.Asked.clear();
+    Run({mrYesToAll});
+    EXPECT_EQ(Prompts.Asked.size(), 3u);
+    EXPECT_EQ(Unzip(Src + "/a.zip"), "new a");
+    EXPECT_EQ(Unzip(Src + "/b.zip"), "new b");
+}
+
+TEST_F(RunTest, TwoSourcesOneArchiveMeetTheOverwritePrompt) {
+    List({Source("a.txt", "text"), Source("a.doc", "doc")});
+    Run({mrYes});
+    ASSERT_EQ(Prompts.Asked.size(), 3u);
+    EXPECT_NE(Prompts.Asked[1].Text.find("が既に存在します"), std::string::npos);
+    // The second row's source replaced the first one's archive.
+    const std::string second = Form->KWallListViewInfile->ItemText(1, 1).toStdString();
+    EXPECT_EQ(Unzip(Src + "/a.zip"), second == "a.txt" ? "text" : "doc");
+}
+
+TEST_F(RunTest, FailedReplacementKeepsTheOldArchive) {
+    const std::string a = Source("a.txt", "a");
+    List({a});
+    WriteFile(Src + "/a.zip", "precious old archive");
+    std::filesystem::remove(a);  // the source vanished after listing
+    Run({mrYes, mrYes});
+    EXPECT_EQ(State(0), "失敗");
+    EXPECT_EQ(ReadAll(Src + "/a.zip"), "precious old archive");
+    for (auto& e : std::filesystem::directory_iterator(Src))
+        EXPECT_EQ(e.path().filename().string().rfind(".~kt", 0), std::string::npos) << e.path();
+}
+
+TEST_F(RunTest, HiddenSourceIsPackedAndDoneMeansTheArchiveExists) {
+    List({Source(".hidden", "secret")});
+    Run({});
+    EXPECT_EQ(State(0), "完了");
+    EXPECT_EQ(Unzip(Src + "/.hidden.zip"), "secret");
+}
+
+TEST_F(RunTest, EntriesAllDoneWalkEveryRowAndMakeNothing) {
+    List({Source("a.txt", "a"), Source("b.txt", "b")});
+    Form->SetEntryState(0, esDone);
+    Form->SetEntryState(1, esFailed);
+    Run({});
+    EXPECT_EQ(Texts(Prompts), (std::vector<std::string>{kStart, kEnd}));
+    EXPECT_FALSE(std::filesystem::exists(Src + "/a.zip"));
+    EXPECT_FALSE(std::filesystem::exists(Src + "/b.zip"));
+    EXPECT_TRUE(Form->KWallListViewInfile->SelectedRows().empty());
+}
+
+TEST_F(RunTest, RowsRemovedOrSortedDuringAPromptNeverPackTheWrongFile) {
+    List({Source("a.txt", "a"), Source("b.txt", "b"), Source("c.txt", "c")});
+    WriteFile(Src + "/a.zip", "old");
+    Prompts.OnAsk = [&](const std::string& text) {
+        if (text.find("上書き") == std::string::npos) return;
+        // While the overwrite prompt for a is open: b goes, the list is
+        // sorted the other way round.
+        Form->KWallListViewInfile->DeleteItems({1});
+        Form->FSortPattern = 1;
+        Form->FSortAscent = false;
+        Form->SortList();
+    };
+    Run({mrYes});
+    EXPECT_EQ(Unzip(Src + "/a.zip"), "a");
+    EXPECT_FALSE(std::filesystem::exists(Src + "/b.zip"));
+    EXPECT_EQ(Unzip(Src + "/c.zip"), "c");
+    ASSERT_EQ(Form->KWallListViewInfile->ItemCount(), 2);
+    EXPECT_EQ(State(0), "完了");
+    EXPECT_EQ(State(1), "完了");
+}
+
+TEST_F(RunTest, ClosingDuringTheRunStopsAfterTheCurrentEntryThenCloses) {
+    List({Source("a.txt", "a"), Source("b.txt", "b")});
+    WriteFile(Src + "/a.zip", "old");
+    Form->show();
+    Prompts.OnAsk = [&](const std::string& text) {
+        if (text.find("上書き") != std::string::npos) Form->close();
+    };
+    Run({mrYes});
+    EXPECT_TRUE(Form->isVisible());  // the close waits for the run
+    EXPECT_EQ(State(0), "完了");
+    EXPECT_EQ(State(1), "未処理");
+    EXPECT_FALSE(std::filesystem::exists(Src + "/b.zip"));
+    QApplication::processEvents();
+    EXPECT_FALSE(Form->isVisible());
+    EXPECT_TRUE(Form->ButtonExec->isEnabled());
+}
+
+TEST_F(RunTest, ArchiveLayerErrorEndsTheRunWithItsText) {
+    std::filesystem::remove(Programs() + "/UNLHA32.DLL");
+    FreeLibraries();
+    List({Source("a.txt", "a"), Source("b.txt", "b")});
+    Form->RadioButtonLzh->setEnabled(true);
+    Form->RadioButtonLzh->setChecked(true);
+    Run({});
+    ASSERT_EQ(Prompts.Asked.size(), 2u);
+    EXPECT_NE(Prompts.Asked[1].Text.find("UNLHA32"), std::string::npos) << Prompts.Asked[1].Text;
+    EXPECT_EQ(State(0), "失敗");
+    EXPECT_EQ(State(1), "未処理");
+    EXPECT_TRUE(ControlsBack());
+}
+
+TEST_F(RunTest, EmptyListAndEmptyFolderBoxStartNothing) {
+    Form->ButtonExecClick();
+    EXPECT_TRUE(Prompts.Asked.empty());
+    List({Source("a.txt", "a")});
+    Form->RadioButtonSelect->setChecked(true);
+    Form->EditSelect->setText("");
+    Form->ButtonExecClick();
+    EXPECT_EQ(Texts(Prompts), (std::vector<std::string>{"圧縮ファイル格納先ディレクトリを入力してください。"}));
+    Prompts.Asked.clear();
+    Form->RadioButtonSelect->setChecked(false);
+    Form->RadioButtonInfile->setChecked(true);
+    Prompts.Answers = {mrNo};
+    Form->ButtonExecClick();
+    EXPECT_EQ(Texts(Prompts), (std::vector<std::string>{kStart, kStopped}));
+    EXPECT_EQ(Prompts.Asked[0].Buttons, (TMsgDlgButtons{mbYes, mbNo}));
+}
+
+}  // namespace
+}  // namespace kt
+
+namespace kt {
+namespace {
+
+// The one member of an archive, extracted by an outside tool into an empty
+// folder: its bytes, or a marker when the tool failed.
+std::string ExtractOne(const std::string& command, const std::string& out) {
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directories(out);
+    if (std::system(("cd '" + out + "' && " + command + " >/dev/null 2>&1").c_str()) != 0)
+        return "<extract failed>";
+    for (auto& e : std::filesystem::recursive_directory_iterator(out))
+        if (e.is_regular_file()) return test::ReadAll(e.path());
+    return "<nothing extracted>";
+}
+
+class EndToEndTest : public RunTest {};
+
+TEST_F(EndToEndTest, MixedFolderGivesOneArchivePerFileThatOtherToolsRead) {
+    std::map<std::string, std::string> files;
+    files["日本語の名前.txt"] = "日本語のテキスト\n";
+    files["sub/deeper/nested.bin"] = std::string("\x00\x01\x02\xff", 4);
+    files["empty.dat"] = "";
+    std::string big(50 << 20, '\0');
+    std::uint32_t x = 12345;
+    for (size_t i = 0; i < big.size(); ++i) {
+        x = x * 1103515245u + 12345u;
+        // Half of it text-like, half noise.
+        big[i] = i < big.size() / 2 ? "abcdefgh ijklmn\n"[(x >> 16) & 15] : char(x >> 24);
+    }
+    files["big.bin"] = big;
+    for (const auto& [name, bytes] : files) Source(name, bytes);
+    List({Src});
+    ASSERT_EQ(Form->KWallListViewInfile->ItemCount(), 4);
+
+    Form->RadioButtonZip->setChecked(true);
+    Form->EditZipPass->setText("秘密 pass");
+    Run({});
+    Form->NAllSelectClick();
+    Form->NNotExecClick();
+    Form->RadioButtonLzh->setChecked(true);
+    Run({});
+    EXPECT_EQ(Prompts.Asked.back().Text, kEnd);
+
+    const std::string out = Temp / "x";
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        const std::string stem = Src + "/" + name.substr(0, name.rfind('.'));
+        // ZipCrypto keys are made from the password's code page 932 form.
+        EXPECT_TRUE(ExtractOne("unzip -qq -P \"$(printf '秘密 pass' | iconv -t CP932)\" '" + stem +
+                                   ".zip'",
+                               out) == bytes);
+        EXPECT_TRUE(ExtractOne("lhasa -xq '" + stem + ".lzh'", out) == bytes);
+        EXPECT_TRUE(ExtractOne("7z x -y '" + stem + ".lzh'", out) == bytes);
+    }
+}
+
+}  // namespace
+}  // namespace kt

@@ -1,0 +1,104 @@
+// A main window over a temporary program folder that holds the archiver
+// libraries of this build (or only some of them, or empty files standing
+// for them), with PATH pointing at an empty folder, a scripted prompt
+// service and helpers for files and archives.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QRadioButton>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "archive/lha32.h"
+#include "archive/zip32.h"
+#include "platform/library_loader.h"
+#include "platform/qt/prompt.h"
+#include "tests/platform/temp_folder.h"
+#include "tests/widgets/ensure_qt_app.h"
+
+namespace kt::test {
+
+// Answers from a script like TScriptedAnswerer and, before answering, runs
+// `OnAsk` (a test's way to act while a modal prompt would be open).
+class TActingAnswerer : public TScriptedAnswerer {
+public:
+    TModalResult Ask(const std::string& text, const TMsgDlgButtons& buttons) override {
+        if (OnAsk) OnAsk(text);
+        return TScriptedAnswerer::Ask(text, buttons);
+    }
+    std::function<void(const std::string&)> OnAsk;
+};
+
+inline std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class ProgramFolderTest : public ::testing::Test {
+protected:
+    ProgramFolderTest() {
+        EnsureQtApp();
+        const char* path = getenv("PATH");
+        FHadPath = path != nullptr;
+        if (FHadPath) FOldPath = path;
+        std::filesystem::create_directories(Programs());
+        std::filesystem::create_directories(EmptyPath());
+        setenv("PATH", EmptyPath().c_str(), 1);
+        SetProgramFolderForTesting(Programs());
+        FreeLibraries();
+    }
+    ~ProgramFolderTest() override {
+        FreeLibraries();
+        SetProgramFolderForTesting("");
+        if (FHadPath)
+            setenv("PATH", FOldPath.c_str(), 1);
+        else
+            unsetenv("PATH");
+    }
+
+    static void FreeLibraries() {
+        TLha32::ClassInfo.FreeDLL();
+        TZip32::ClassInfo.FreeDLL();
+    }
+
+    std::string Programs() const { return Temp / "programs"; }
+    std::string EmptyPath() const { return Temp / "empty-path"; }
+
+    // Copies this build's libraries into the program folder.
+    void InstallRealLibraries() {
+        for (const char* name : {"UNLHA32.DLL", "ZIP32J.DLL", "ZIP32.DLL", "UNZIP32.DLL"}) {
+            std::filesystem::copy_file(std::string(KT_BIN_DIR) + "/" + name, Programs() + "/" + name,
+                                       std::filesystem::copy_options::overwrite_existing);
+        }
+    }
+
+    TempFolder Temp;
+    TActingAnswerer Prompts;
+
+private:
+    bool FHadPath = false;
+    std::string FOldPath;
+};
+
+// Texts of every prompt asked so far.
+inline std::vector<std::string> Texts(const TScriptedAnswerer& p) {
+    std::vector<std::string> texts;
+    for (const auto& a : p.Asked) texts.push_back(a.Text);
+    return texts;
+}
+
+}  // namespace kt::test
