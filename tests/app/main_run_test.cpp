@@ -23,6 +23,9 @@ using test::WriteFile;
 const std::string kStart = "圧縮処理を開始します。よろしいですか？";
 const std::string kStopped = "処理を中断します。";
 const std::string kEnd = "終了しました。";
+// The tests point PATH at an empty folder; the outside tools are run with
+// the system's.
+const std::string kToolPath = "export PATH=/usr/local/bin:/usr/bin:/bin; ";
 
 class RunTest : public test::ProgramFolderTest {
 protected:
@@ -50,7 +53,7 @@ protected:
     std::string Unzip(const std::string& archive, const std::string& password = "") {
         const std::string out = Temp / "unzipped";
         std::filesystem::remove_all(out);
-        std::string cmd = "unzip -qq -o ";
+        std::string cmd = std::string(kToolPath) + "unzip -qq -o ";
         if (!password.empty()) cmd += "-P '" + password + "' ";
         cmd += "'" + archive + "' -d '" + out + "' 2>&1";
         if (std::system(cmd.c_str()) != 0) return "<unzip failed>";
@@ -90,7 +93,7 @@ TEST_F(RunTest, ZipWithPasswordThenLzhWithoutIt) {
     EXPECT_EQ(Form->ArchiveFile.CommandLine().find("-P"), std::string::npos);
     const std::string out = Temp / "lha";
     std::filesystem::create_directories(out);
-    ASSERT_EQ(std::system(("cd '" + out + "' && lhasa -xq '" + Src + "/a.lzh' >/dev/null 2>&1").c_str()), 0);
+    ASSERT_EQ(std::system((kToolPath + "cd '" + out + "' && lhasa -xq '" + Src + "/a.lzh' >/dev/null 2>&1").c_str()), 0);
     EXPECT_EQ(ReadAll(out + "/a.txt"), "alpha alpha alpha");
 }
 
@@ -112,7 +115,7 @@ TEST_F(RunTest, MissingFolderCreateSkipAbort) {
     Form->EditSelect->setText(QString::fromStdString(target + "/"));  // one trailing "/" dropped
     const std::string ask = "ディレクトリ(" + target + ")がありません。\r作成しますか？";
     // a: No (skip), b: Abort (stop).
-    Run({mrNo, mrOK, mrAbort});
+    Run({mrNo, mrOk, mrAbort});
     EXPECT_EQ(Texts(Prompts), (std::vector<std::string>{kStart, ask,
                                                          "ファイル(" + target + "/a.txt)の圧縮処理はスキップします。",
                                                          ask, kStopped}));
@@ -152,7 +155,7 @@ TEST_F(RunTest, OverwriteAnswersYesNoAbort) {
     auto ask = [&](const char* n) {
         return "ファイル(" + Src + "/" + n + ".zip)が既に存在します。\r上書きしますか？";
     };
-    Run({mrYes, mrNo, mrOK, mrAbort});
+    Run({mrYes, mrNo, mrOk, mrAbort});
     EXPECT_EQ(Texts(Prompts),
               (std::vector<std::string>{kStart, ask("a"), ask("b"),
                                         "ファイル(" + Src + "/b.txt)の圧縮処理はスキップします。", ask("c"),
@@ -301,7 +304,7 @@ namespace {
 std::string ExtractOne(const std::string& command, const std::string& out) {
     std::filesystem::remove_all(out);
     std::filesystem::create_directories(out);
-    if (std::system(("cd '" + out + "' && " + command + " >/dev/null 2>&1").c_str()) != 0)
+    if (std::system((kToolPath + "cd '" + out + "' && " + command + " >/dev/null 2>&1").c_str()) != 0)
         return "<extract failed>";
     for (auto& e : std::filesystem::recursive_directory_iterator(out))
         if (e.is_regular_file()) return test::ReadAll(e.path());
