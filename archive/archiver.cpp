@@ -70,8 +70,8 @@ int TArchiver::MakeSfx(HWND, const std::string&, const TArchiverOptions&, const 
     Unsupported("この形式では自己解凍書庫の作成をサポートしておりません。");
 }
 
-int TArchiver::UnpackToMemory(HWND, const std::string&, const TArchiverOptions&,
-                              const std::string&, void*, DWORD, DWORD&) {
+int TArchiver::UnpackToMemory(HWND, const std::string&, const TArchiverOptions&, const std::string&,
+                              void*, DWORD, DWORD&) {
     Unsupported("この形式ではメモリへの展開をサポートしておりません。");
 }
 
@@ -91,8 +91,7 @@ bool TArchiver::KillOwnerWindow(HWND) {
 
 void TArchiver::CheckPackDLL() { LoadDLL(); }
 
-void TArchiver::AddArcAndDir(TCmdOpt& Cmd, const std::string& ArcName,
-                             const std::string& BaseDir) {
+void TArchiver::AddArcAndDir(TCmdOpt& Cmd, const std::string& ArcName, const std::string& BaseDir) {
     Cmd.AddName("", ArcName);
     Cmd.AddDirName("", BaseDir);
 }
@@ -110,7 +109,8 @@ void TArchiver::AddFileList(TCmdOpt& Cmd, const TArchiverOptions& Options, bool 
 void* TArchiver::GetDLLProc(HMODULE Module, const char* Name) {
     void* address = GetProcAddress(Module, Name);
     if (address == nullptr) {
-        throw EArchiver(GetModuleFileName(Module) + " に " + Name + " のエントリが見つかりません。");
+        throw EArchiver(GetModuleFileName(Module) + " に " + Name +
+                        " のエントリが見つかりません。");
     }
     return address;
 }

@@ -105,8 +105,7 @@ public:
 
     // The quoted archive name, then the quoted base folder with a trailing
     // "/" (nothing for an empty or unset folder).
-    static void AddArcAndDir(TCmdOpt& Cmd, const std::string& ArcName,
-                             const std::string& BaseDir);
+    static void AddArcAndDir(TCmdOpt& Cmd, const std::string& ArcName, const std::string& BaseDir);
     // The names through the response file when UseResFile is true and
     // Options.ResFileName is neither empty nor unset, else on the command
     // line; then Options.UserFileList (a lone blank when it is empty).

@@ -92,12 +92,12 @@ struct TVariant {
 // accepted and ignored.
 struct TIgnoredElement {};
 
-using TFileListElement = std::variant<std::string,     // 8-bit text
-                                      std::wstring,    // wide text
-                                      std::u16string,  // wide text (UTF-16)
-                                      const char*,     // address of a text
-                                      TCharPtrArray, TStringList, TObjectRef, TVariant,
-                                      TIgnoredElement>;
+using TFileListElement =
+    std::variant<std::string,     // 8-bit text
+                 std::wstring,    // wide text
+                 std::u16string,  // wide text (UTF-16)
+                 const char*,     // address of a text
+                 TCharPtrArray, TStringList, TObjectRef, TVariant, TIgnoredElement>;
 
 using TFileList = std::vector<TFileListElement>;
 

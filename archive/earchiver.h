@@ -26,6 +26,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A file (an archive or a stub to be copied) could not be opened for reading.
+class EFOpenError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // A text could not be converted (malformed date switch, variant without a
 // text form).
 class EConvertError : public std::runtime_error {

@@ -112,12 +112,12 @@ bool AtomicFile::Flush() {
 
 bool AtomicFile::Commit() {
     if (fd_ < 0) return false;
-    bool ok = Flush() && fchmod(fd_, mode_) == 0 && fsync(fd_) == 0;
+    bool ok = Flush() && fchmod(fd_, mode_) == 0 && (!sync_ || fsync(fd_) == 0);
     int e = errno;
     ok = (::close(fd_) == 0) && ok;
     fd_ = -1;
     if (ok && renameat(dirFd_, tempName_.c_str(), dirFd_, name_.c_str()) == 0) {
-        fsync(dirFd_);
+        if (sync_) fsync(dirFd_);
         tempName_.clear();
         Discard();
         return true;

@@ -32,6 +32,12 @@ public:
     unsigned long long Size() const { return size_; }
     // Sets the mode the committed file gets.
     void SetMode(mode_t mode) { mode_ = mode; }
+    // Whether Commit waits for the data to reach the disk (fsync of the file
+    // and its folder) before and after the rename; on by default. Without it
+    // the rename is still atomic for every reader and a failed or cancelled
+    // run still leaves the old file, only a power loss right after the call
+    // may lose the new one: the trade the usual archivers make for speed.
+    void SetSync(bool sync) { sync_ = sync; }
     // The descriptor of the temporary file (after Flush, for futimens etc.).
     int Fd() const { return fd_; }
     bool Flush();
@@ -49,6 +55,7 @@ private:
     std::string name_;
     std::string tempName_;
     mode_t mode_ = 0644;
+    bool sync_ = true;
     unsigned long long size_ = 0;
     std::vector<unsigned char> buffer_;
 };

@@ -13,9 +13,9 @@ namespace {
 TEST(ArchiverOptions, FreshSetHasEverySwitchUnset) {
     TArchiverOptions o;
     EXPECT_EQ(TArchiverOptions::NumberSwitches.size(), 47u);
-    for (const auto& sw : TArchiverOptions::NumberSwitches)
-        EXPECT_EQ(o.*sw.field, -1) << sw.name;
-    for (const auto& sw : TArchiverOptions::TextSwitches) EXPECT_TRUE(IsUnset(o.*sw.field)) << sw.name;
+    for (const auto& sw : TArchiverOptions::NumberSwitches) EXPECT_EQ(o.*sw.field, -1) << sw.name;
+    for (const auto& sw : TArchiverOptions::TextSwitches)
+        EXPECT_TRUE(IsUnset(o.*sw.field)) << sw.name;
     EXPECT_TRUE(o.jx.empty());
     EXPECT_EQ(o.UserOptions, "");
     EXPECT_EQ(o.UserFileList, "");

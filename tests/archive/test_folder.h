@@ -2,12 +2,12 @@
 // and small helpers to fill it.
 #pragma once
 
+#include <stdlib.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-
-#include <stdlib.h>
 
 namespace kt::test {
 

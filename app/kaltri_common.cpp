@@ -1,0 +1,136 @@
+#include "app/kaltri_common.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string_view>
+
+#include "platform/atomic_file.h"
+#include "platform/file_scan.h"
+#include "platform/path_text.h"
+
+namespace kt {
+
+namespace {
+
+// Quotes an argument of an Exec line as the Desktop Entry specification
+// asks: inside double quotes, with ", `, $ and \ escaped.
+std::string QuoteExecArgument(const std::string& arg) {
+    std::string out = "\"";
+    for (char c : arg) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') out += '\\';
+        out += c;
+    }
+    out += '"';
+    // A literal percent sign is written %% in an Exec line.
+    std::string escaped;
+    for (char c : out) {
+        escaped += c;
+        if (c == '%') escaped += '%';
+    }
+    return escaped;
+}
+
+// Escapes a string value of a Desktop Entry (no line breaks inside).
+std::string EntryValue(const std::string& value) {
+    std::string out;
+    for (char c : value) {
+        switch (c) {
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            case '\\': out += "\\\\"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+bool CreateShortcut(const std::string& linkPath, const std::string& target,
+                    const std::string& arguments, const std::string& workDir,
+                    const std::string& description) {
+    const std::string dir = workDir.empty() ? FolderOf(target) : workDir;
+    std::string exec = QuoteExecArgument(target);
+    if (!arguments.empty()) exec += " " + arguments;
+    std::string entry;
+    entry += "[Desktop Entry]\n";
+    entry += "Type=Application\n";
+    entry += "Name=KalvoraTrindle\n";
+    entry += "Comment=" + EntryValue(description) + "\n";
+    entry += "Exec=" + EntryValue(exec) + "\n";
+    if (!dir.empty()) entry += "Path=" + EntryValue(dir) + "\n";
+    entry += "Terminal=false\n";
+    return WriteFileAtomically(linkPath, entry, 0644);
+}
+
+std::string GetAppPath() {
+    std::string buf(256, '\0');
+    for (;;) {
+        ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+        if (n < 0) return std::string();
+        if (static_cast<size_t>(n) < buf.size()) {
+            buf.resize(static_cast<size_t>(n));
+            return buf;
+        }
+        buf.resize(buf.size() * 2);
+    }
+}
+
+std::string GetAppDir() { return FolderOf(GetAppPath()); }
+
+std::string ToLongPath(const std::string& path) {
+    if (path.empty()) return std::string();
+    std::string full;
+    if (path[0] == '/') {
+        full = path;
+    } else {
+        char* cwd = ::getcwd(nullptr, 0);
+        full = cwd ? std::string(cwd) + "/" + path : path;
+        std::free(cwd);
+    }
+    std::string out;
+    size_t i = 0;
+    while (i < full.size()) {
+        while (i < full.size() && full[i] == '/') ++i;
+        size_t j = full.find('/', i);
+        if (j == std::string::npos) j = full.size();
+        std::string_view part(full.data() + i, j - i);
+        if (!part.empty() && part != ".") {
+            out += '/';
+            out.append(part);
+        }
+        i = j;
+    }
+    return out.empty() ? std::string("/") : out;
+}
+
+std::string GetEnvString(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    return value ? std::string(value) : std::string();
+}
+
+long long CountFiles(const std::string& path) {
+    switch (TypeOfPath(path)) {
+        case PathType::Folder: return static_cast<long long>(CountFolderFiles(path));
+        case PathType::File: return 1;
+        default: return 0;  // missing, or a FIFO, socket or device
+    }
+}
+
+long long CountListFiles(const std::vector<std::string>& paths) {
+    long long count = 0;
+    for (const std::string& p : paths) count += CountFiles(p);
+    return count;
+}
+
+int PathKind(const std::string& path) {
+    switch (TypeOfPath(path)) {
+        case PathType::Missing: return 1;
+        case PathType::Folder: return 0;
+        default: return 2;
+    }
+}
+
+}  // namespace kt

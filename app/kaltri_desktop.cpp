@@ -1,0 +1,14 @@
+// The desktop folder comes from the XDG user folders, which Qt reads.
+#include <QStandardPaths>
+
+#include "app/kaltri_common.h"
+
+namespace kt {
+
+std::string GetDesktopDir() {
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (dir.isEmpty()) return std::string();
+    return ToLongPath(dir.toStdString());
+}
+
+}  // namespace kt

@@ -1,0 +1,314 @@
+// The input list: adding files and folders (drop, open dialog, command
+// line), the count label, sorting with its marks, the context menu and the
+// entry states.
+#include <unistd.h>
+
+#include <QAction>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <algorithm>
+#include <climits>
+#include <string_view>
+
+#include "app/infile_entry.h"
+#include "app/kaltri_common.h"
+#include "app/main_window.h"
+#include "platform/file_scan.h"
+#include "platform/qt/busy.h"
+#include "platform/qt/prompt.h"
+#include "widgets/drop_dst.h"
+#include "widgets/kwall_list_view.h"
+
+namespace kt {
+
+namespace {
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+const char* const kColumnCaptions[3] = {"ディレクトリ名", "ファイル名", "状態"};
+constexpr int kColumnWidths[3] = {145, 100, 55};
+constexpr int kStateColumn = 2;
+
+// The progress bar runs from 0 to `maximum` for the lifetime of the
+// bracket and returns to 0 at its end, also when an exception unwinds.
+class TProgressBracket {
+public:
+    TProgressBracket(QProgressBar* bar, long long maximum) : FBar(bar) {
+        FBar->setMinimum(0);
+        FBar->setValue(0);
+        FBar->setMaximum(static_cast<int>(std::clamp<long long>(maximum, 0, INT_MAX)));
+    }
+    ~TProgressBracket() { FBar->setValue(0); }
+    void Step() {
+        if (FBar->value() < FBar->maximum()) FBar->setValue(FBar->value() + 1);
+    }
+    void Set(int value) { FBar->setValue(std::min(value, FBar->maximum())); }
+
+private:
+    QProgressBar* FBar;
+};
+
+// One update bracket on the list for the lifetime of the object.
+class TListUpdate {
+public:
+    explicit TListUpdate(TKWallListView* list) : FList(list) { FList->BeginUpdate(); }
+    ~TListUpdate() { FList->EndUpdate(); }
+
+private:
+    TKWallListView* FList;
+};
+
+// The texts shown for the states, made once and shared by every row.
+const QString& StateCaption(std::uint8_t state) {
+    static const QString captions[6] = {U(StateText(0)), U(StateText(1)), U(StateText(2)),
+                                        U(StateText(3)), U(StateText(4)), QString()};
+    return captions[state < 5 ? state : 5];
+}
+
+}  // namespace
+
+void TFormMain::CreateListComponents() {
+    for (int i = 0; i < 3; ++i) KWallListViewInfile->AddColumn(U(kColumnCaptions[i]), kColumnWidths[i], i);
+    KWallListViewInfile->OnCompare = [this](const TListItemData* a, const TListItemData* b) {
+        return KWallListViewInfileCompare(a, b);
+    };
+    KWallListViewInfile->OnColumnClick = [this](const TListColumn& c) {
+        KWallListViewInfileColumnClick(c);
+    };
+
+    DropDstList = new TDropDst(this);
+    DropDstList->BeginLoading();
+    DropDstList->SetControl(KWallListViewInfile);
+    DropDstList->SetTarget(htControl);
+    DropDstList->OnFileDrop = [this](TDropDst* s, const std::vector<std::string>& f, int x, int y) {
+        DropDstListFileDrop(s, f, x, y);
+    };
+    DropDstList->Loaded();
+
+    DropDstDir = new TDropDst(this);
+    DropDstDir->BeginLoading();
+    DropDstDir->SetControl(EditSelect);
+    DropDstDir->SetTarget(htControl);
+    DropDstDir->Loaded();
+
+    OpenDialogInfile = new QFileDialog(this);
+    OpenDialogInfile->setFileMode(QFileDialog::ExistingFiles);
+    // Shown as "すべてのファイル (*.*)" while matching every name, also names
+    // without a dot (a bare "*.*" pattern would hide those).
+    OpenDialogInfile->setOption(QFileDialog::HideNameFilterDetails, true);
+    OpenDialogInfile->setNameFilter(U("すべてのファイル (*.*) (*)"));
+    OpenDialogInfile->setSizeGripEnabled(true);
+
+    PopupMenuListView = new QMenu(KWallListViewInfile);
+    auto item = [this](const char* caption, QKeySequence key, void (TFormMain::*handler)()) {
+        QAction* a = PopupMenuListView->addAction(U(caption));
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        KWallListViewInfile->addAction(a);
+        connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        return a;
+    };
+    NAllSelect = item("すべて選択(&A)", QKeySequence(Qt::CTRL | Qt::Key_A), &TFormMain::NAllSelectClick);
+    N2 = PopupMenuListView->addSeparator();
+    NDel = item("リストから外す(&D)", QKeySequence(Qt::Key_Delete), &TFormMain::NDelClick);
+    N4 = PopupMenuListView->addSeparator();
+    NNotExec = item("状態を「未処理」にする(&S)", QKeySequence(Qt::CTRL | Qt::Key_S),
+                    &TFormMain::NNotExecClick);
+    NExecEnd = item("状態を「完了」にする(&E)", QKeySequence(Qt::CTRL | Qt::Key_E),
+                    &TFormMain::NExecEndClick);
+    KWallListViewInfile->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(KWallListViewInfile, &QWidget::customContextMenuRequested, this, [this](QPoint p) {
+        PopupMenuListView->popup(KWallListViewInfile->viewport()->mapToGlobal(p));
+    });
+}
+
+void TFormMain::AddFiles(const std::vector<std::string>& files) {
+    std::vector<std::string> refused;
+    {
+        THourglass hourglass;
+        TProgressBracket progress(ProgressBar, CountListFiles(files));
+        {
+            TListUpdate update(KWallListViewInfile);
+            for (const std::string& path : files) {
+                if (!AddPath(path, true)) refused.push_back(path);
+            }
+            SortList();
+        }
+        ShowFileCount();
+    }
+    // Paths given directly that could not be listed are named once, after
+    // everything else has been added.
+    if (!refused.empty()) {
+        std::string text = "次のファイルは追加できません（通常のファイルまたは読み取れるフォルダではありません）。";
+        for (const std::string& p : refused) text += "\r" + p;
+        ShowMessage(text);
+    }
+}
+
+bool TFormMain::AddPath(const std::string& path, bool direct) {
+    switch (TypeOfPath(path)) {
+        case PathType::Missing:
+            // A path that does not exist adds nothing and says nothing.
+            return true;
+        case PathType::File:
+            AddEntry(path);
+            return true;
+        case PathType::Folder:
+            if (direct && ::access(path.c_str(), R_OK | X_OK) != 0) return false;
+            ScanFolder(path, [this](const std::string& file, std::uint64_t) {
+                try {
+                    AddEntry(file);
+                } catch (const std::exception&) {
+                    // A file found by the scan that cannot be added is left out.
+                }
+                return true;
+            });
+            return true;
+        case PathType::Other:
+            break;
+    }
+    // FIFOs, sockets and devices are never listed: opening a FIFO would
+    // block the run.
+    return !direct;
+}
+
+void TFormMain::AddEntry(const std::string& path) {
+    TSplitPath split = SplitPath(path);
+    auto entry = std::make_unique<TInfileEntry>();
+    entry->State = esWaiting;
+    entry->Path = path;
+    entry->DirKey = UpperKey(split.Dir);
+    entry->NameKey = UpperKey(split.Name);
+    // Rows of one folder come in a run: they share one directory text.
+    if (split.Dir != FLastDir || FLastDirText.isNull()) {
+        FLastDir = split.Dir;
+        FLastDirText = QString::fromUtf8(split.Dir.data(), static_cast<int>(split.Dir.size()));
+    }
+    KWallListViewInfile->AddItem(
+        {FLastDirText, QString::fromUtf8(split.Name.data(), static_cast<int>(split.Name.size())),
+         StateCaption(esWaiting)},
+        std::move(entry));
+    if (ProgressBar->value() < ProgressBar->maximum()) ProgressBar->setValue(ProgressBar->value() + 1);
+}
+
+void TFormMain::ClearList() {
+    THourglass hourglass;
+    TProgressBracket progress(ProgressBar, KWallListViewInfile->ItemCount());
+    {
+        TListUpdate update(KWallListViewInfile);
+        KWallListViewInfile->ClearItems();
+        progress.Set(ProgressBar->maximum());
+    }
+    ShowFileCount();
+}
+
+void TFormMain::ShowFileCount() {
+    LabelFileNum->setText(U("（ファイル数：") + QString::number(KWallListViewInfile->ItemCount()) +
+                          U("）"));
+}
+
+void TFormMain::ShowSortMark() {
+    // A stored column outside the three is taken as the first.
+    const int sorted = FSortPattern <= 2 ? FSortPattern : 0;
+    for (int i = 0; i < 3; ++i) {
+        QString caption = U(kColumnCaptions[i]);
+        if (i == sorted) caption += FSortAscent ? U(" △") : U(" ▽");
+        KWallListViewInfile->SetColumnCaption(i, caption);
+    }
+}
+
+void TFormMain::SetEntryState(int row, std::uint8_t state) {
+    auto* entry = static_cast<TInfileEntry*>(KWallListViewInfile->ItemData(row));
+    KWallListViewInfile->SetItemText(row, kStateColumn, StateCaption(state));
+    entry->State = state;
+}
+
+void TFormMain::SetSelectedState(std::uint8_t state) {
+    THourglass hourglass;
+    const std::vector<int> rows = KWallListViewInfile->SelectedRows();
+    TProgressBracket progress(ProgressBar, static_cast<long long>(rows.size()));
+    TListUpdate update(KWallListViewInfile);
+    for (int row : rows) {
+        SetEntryState(row, state);
+        progress.Step();
+    }
+}
+
+void TFormMain::SortList() { KWallListViewInfile->CustomSort(); }
+
+int TFormMain::KWallListViewInfileCompare(const TListItemData* a, const TListItemData* b) const {
+    const auto* ea = static_cast<const TInfileEntry*>(a);
+    const auto* eb = static_cast<const TInfileEntry*>(b);
+    int result;
+    switch (FSortPattern) {
+        case 1: result = CompareKeys(ea->NameKey, eb->NameKey); break;
+        case 2: result = int(ea->State) - int(eb->State); break;
+        default: result = CompareKeys(ea->DirKey, eb->DirKey); break;
+    }
+    return FSortAscent ? result : -result;
+}
+
+void TFormMain::KWallListViewInfileColumnClick(const TListColumn& column) {
+    THourglass hourglass;
+    const int t = column.Tag;
+    if (t >= 0 && t <= 2) {
+        if (FSortPattern == t) {
+            FSortAscent = !FSortAscent;
+        } else {
+            FSortPattern = static_cast<std::uint8_t>(t);
+            FSortAscent = true;
+        }
+    }
+    ShowSortMark();
+    TListUpdate update(KWallListViewInfile);
+    SortList();
+}
+
+void TFormMain::DropDstListFileDrop(TDropDst*, const std::vector<std::string>& files, int, int) {
+    AddFiles(files);
+}
+
+void TFormMain::ButtonOpenClick() {
+    if (OpenDialogInfile->exec() != QDialog::Accepted) return;
+    std::vector<std::string> files;
+    for (const QString& f : OpenDialogInfile->selectedFiles()) {
+        const QByteArray bytes = QFile::encodeName(f);
+        files.emplace_back(bytes.constData(), bytes.size());
+    }
+    AddFiles(files);
+}
+
+void TFormMain::ButtonListClearClick() { ClearList(); }
+
+void TFormMain::NAllSelectClick() {
+    const int n = KWallListViewInfile->ItemCount();
+    if (KWallListViewInfile->SelectedCount() == n) return;
+    THourglass hourglass;
+    TProgressBracket progress(ProgressBar, n);
+    TListUpdate update(KWallListViewInfile);
+    KWallListViewInfile->SelectAllItems();
+    // Each row in turn received the focus mark; the last one keeps it.
+    KWallListViewInfile->SetFocusedItem(n - 1);
+    progress.Set(n);
+}
+
+void TFormMain::NDelClick() {
+    THourglass hourglass;
+    const std::vector<int> rows = KWallListViewInfile->SelectedRows();
+    TProgressBracket progress(ProgressBar, static_cast<long long>(rows.size()));
+    {
+        TListUpdate update(KWallListViewInfile);
+        KWallListViewInfile->DeleteItems(rows);
+        progress.Set(static_cast<int>(rows.size()));
+    }
+    ShowFileCount();
+}
+
+void TFormMain::NNotExecClick() { SetSelectedState(esWaiting); }
+
+void TFormMain::NExecEndClick() { SetSelectedState(esDone); }
+
+}  // namespace kt

@@ -1,0 +1,146 @@
+// TFormMain: the program's one fixed-size window. Its operations are spread
+// over files by concern: main_window.cpp (construction, start-up and
+// shut-down, the option groups), main_list.cpp (the input list), and one
+// file for each further concern (settings, folder choice, Send To, logo, the
+// run, the library check). Controls and fields are public so that each of
+// those files, and the tests, reach them by the names of the window design.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QAction;
+class QFileDialog;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+
+namespace kt {
+
+class TDropDst;
+class TKWallListView;
+struct TListColumn;
+class TListItemData;
+
+inline constexpr const char* kProgramTitle = "KalvoraTrindle";
+
+class TFormMain : public QWidget {
+    Q_OBJECT
+
+public:
+    // `params` are the program's command-line parameters (files and folders
+    // to list), without the program name.
+    explicit TFormMain(std::vector<std::string> params = {}, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // ---- Controls, in the order of the window design ----
+    QToolButton* SpeedButtonHelp;
+    QFrame* PanelBase;
+    QLabel* LabelInfile;
+    QLabel* LabelFileNum;
+    QProgressBar* ProgressBar;
+    QGroupBox* GroupBoxFolderInfo;
+    QRadioButton* RadioButtonInfile;
+    QRadioButton* RadioButtonSelect;
+    QLabel* LabelFolder;
+    QLineEdit* EditSelect;
+    QToolButton* SpeedButtonSelect;
+    QGroupBox* GroupBoxArcFormat;
+    QRadioButton* RadioButtonLzh;
+    QRadioButton* RadioButtonZip;
+    QLabel* LabelLzhMsg;
+    QLabel* LabelZipMsg;
+    QLabel* LabelZipPass;
+    QLineEdit* EditZipPass;
+    QLabel* LabelPassLen;
+    QPushButton* ButtonOpen;
+    QPushButton* ButtonListClear;
+    TKWallListView* KWallListViewInfile;
+    QPushButton* ButtonExec;
+    QPushButton* ButtonSendEntry;
+    QPushButton* ButtonEnd;
+    QFrame* PanelLogo;
+
+    // ---- Components without a window of their own ----
+    TDropDst* DropDstList;  // on the input list
+    TDropDst* DropDstDir;   // on the folder box; its handler belongs to the folder choice
+    QFileDialog* OpenDialogInfile;
+    QMenu* PopupMenuListView;
+    QAction* NAllSelect;
+    QAction* N2;
+    QAction* NDel;
+    QAction* N4;
+    QAction* NNotExec;
+    QAction* NExecEnd;
+
+    // ---- Fields (all zero or false when the window is created) ----
+    std::uint8_t FSortPattern = 0;  // 0 directory, 1 file name, 2 state
+    bool FSortAscent = false;
+    bool FDllChecked = false;
+    bool FPassEnabled = false;
+    int FLogoStep = 0;
+    bool FLogoMove = false;
+    std::string FSendToLink;
+    bool FSendToEntered = false;
+    // The help file: the program's path with ".html".
+    std::string FHelpFile;
+    // The command-line parameters given to the constructor.
+    std::vector<std::string> FParams;
+
+    // ---- Start-up, shut-down, options (main_window.cpp) ----
+    void FormCreate();
+    void FormDestroy();
+    void RadioButtonSelectClick();
+    void RadioButtonZipClick();
+    void EditZipPassChange();
+    void SpeedButtonHelpClick();
+    void ButtonEndClick();
+    void EnableControls(bool enable);
+
+    // ---- Input list (main_list.cpp) ----
+    void AddFiles(const std::vector<std::string>& files);
+    // Adds one path; false when a path given directly could not be listed
+    // (a FIFO, socket or device, or a folder that cannot be read).
+    bool AddPath(const std::string& path, bool direct = true);
+    void AddEntry(const std::string& path);
+    void ClearList();
+    void ShowFileCount();
+    void ShowSortMark();
+    void SetEntryState(int row, std::uint8_t state);
+    void SetSelectedState(std::uint8_t state);
+    // Sorts the whole list by the sort settings (inside the caller's bracket).
+    void SortList();
+    int KWallListViewInfileCompare(const TListItemData* a, const TListItemData* b) const;
+    void KWallListViewInfileColumnClick(const TListColumn& column);
+    void DropDstListFileDrop(TDropDst* sender, const std::vector<std::string>& files, int x, int y);
+    void ButtonOpenClick();
+    void ButtonListClearClick();
+    void NAllSelectClick();
+    void NDelClick();
+    void NNotExecClick();
+    void NExecEndClick();
+
+private:
+    void CreateControls();
+    void CreateListComponents();  // main_list.cpp: columns, drop target, dialog, menu
+    void SetTabOrder();
+
+    bool FDestroyed = false;
+    // The last directory text shown, reused so rows of one folder share it.
+    std::string FLastDir;
+    QString FLastDirText;
+};
+
+// Background colours of an edit box: the window colour (editable) or the
+// button face (off).
+void SetEditColor(QLineEdit* edit, bool windowColor);
+
+}  // namespace kt

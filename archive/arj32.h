@@ -1,0 +1,35 @@
+// TArj32: the driver for ARJ archives over UNARJ32J.DLL (prefix "Unarj").
+// It derives from TLha32: it reuses the LHA command-line builder, and the
+// operations it inherits (Pack, RemoveItem, Update, MakeSfx,
+// UnpackToMemory) run through UNLHA32.DLL and its state, loaded on demand.
+#pragma once
+
+#include "archive/lha32.h"
+
+namespace kt {
+
+class TArj32 : public TLha32 {
+public:
+    static const TArchiverClass ClassInfo;
+    // UNARJ32J.DLL's state, separate from UNLHA32.DLL's.
+    static TLibraryState& State();
+    static bool IsArchive(const std::string& FileName);
+
+    TArj32() : TLha32(ClassInfo) {}
+
+    HARC OpenArchive(HWND Wnd, const std::string& ArcName, DWORD Mode) override;
+    int FindFirst(HARC Arc, INDIVIDUALINFO* Info, const std::string& WildName) override;
+    int FindNext(HARC Arc, INDIVIDUALINFO* Info) override;
+    int CloseArchive(HARC Arc) override;
+    int Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+               const std::string& BaseDir, const TFileList& Files, bool UseResFile,
+               std::string& Output) override;
+    int CheckArchive(const std::string& ArcName, int Mode, int ExtraMode) override;
+    bool SetOwnerWindow(HWND Wnd, ARCHIVERPROC Proc) override;
+    bool KillOwnerWindow(HWND Wnd) override;
+
+private:
+    static TLibraryCalls ArjLibrary();
+};
+
+}  // namespace kt

@@ -1,0 +1,72 @@
+#include "archive/bga32.h"
+
+#include "platform/file_scan.h"
+
+namespace kt {
+namespace {
+
+void LoadBga() {
+    if (!TBGA32::State().Load("BGA32.DLL"))
+        throw EArchiver("Bga 形式書庫を扱うには BGA32.DLL が 必要です。");
+}
+
+void FreeBga() { TBGA32::State().Free(); }
+
+}  // namespace
+
+const TArchiverClass TBGA32::ClassInfo = {"TBGA32", LoadBga, FreeBga};
+
+TLibraryState& TBGA32::State() {
+    static TLibraryState state;
+    return state;
+}
+
+TLibraryCalls TBGA32::Library() { return TLibraryCalls(State(), LoadBga, "Bga"); }
+
+bool TBGA32::IsArchive(const std::string& FileName) {
+    if (TypeOfPath(AbsolutePath(FileName)) != PathType::File) return false;
+    return Library().ProbeOpen(FileName);
+}
+
+std::string TBGA32::MakeCmdLine(const std::string& Command, const std::string& ArcName,
+                                const TArchiverOptions& Options, const std::string& Folder,
+                                const TFileList& Files, bool UseResFile) const {
+    TCmdOpt cmd;
+    cmd.AddBoolOpt("a", Options.a > 0);
+    cmd.AddText(Options.c <= 0 ? "-n" : "-o");
+    cmd.AddBoolOpt("i", Options.n > 0 || HasOwnerWindow());
+    cmd.AddBoolOpt("r", Options.r > 0);
+    cmd.AddBoolOpt("j", Options.x < 1);
+    cmd.AddIntOpt("l", Options.jm);
+    cmd.AddText(Options.UserOptions);
+    AddArcAndDir(cmd, ArcName, Folder);
+    AddFileList(cmd, Options, UseResFile, Files);
+    return Command + cmd.CmdLine;
+}
+
+int TBGA32::Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                   const std::string& BaseDir, const TFileList& Files, bool UseResFile,
+                   std::string& Output) {
+    return Exec(Wnd, MakeCmdLine("x", ArcName, Options, BaseDir, Files, UseResFile), Output);
+}
+
+int TBGA32::Pack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                 const std::string& BaseDir, const TFileList& Files, bool UseResFile,
+                 std::string& Output) {
+    return Exec(Wnd, MakeCmdLine("a", ArcName, Options, BaseDir, Files, UseResFile), Output);
+}
+
+int TBGA32::RemoveItem(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                       const std::string&, const TFileList& Files, bool, std::string& Output) {
+    return Exec(Wnd,
+                MakeCmdLine("d", ArcName, Options, "", Files,
+                            ResFileWanted(Options, ruOnRemoveItem)),
+                Output);
+}
+
+int TBGA32::MakeSfx(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                    const std::string& OutDir, std::string& Output) {
+    return Exec(Wnd, MakeCmdLine("s", ArcName, Options, OutDir, {}, false), Output);
+}
+
+}  // namespace kt

@@ -1,0 +1,57 @@
+// TLha32: the driver for LZH archives over UNLHA32.DLL (entry prefix
+// "Unlha"). TArj32 derives from it and reuses its command-line builder and
+// the operations it does not override; those keep running through
+// UNLHA32.DLL and its library state.
+#pragma once
+
+#include <string>
+
+#include "archive/format_driver.h"
+
+namespace kt {
+
+class TLha32 : public TFormatDriver {
+public:
+    static const TArchiverClass ClassInfo;
+    // UNLHA32.DLL's state, one for the process.
+    static TLibraryState& State();
+    // Probe for the format detection; never raises (any failure is false).
+    static bool IsArchive(const std::string& FileName);
+
+    TLha32() : TLha32(ClassInfo) {}
+
+    int Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+               const std::string& BaseDir, const TFileList& Files, bool UseResFile,
+               std::string& Output) override;
+    int Pack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+             const std::string& BaseDir, const TFileList& Files, bool UseResFile,
+             std::string& Output) override;
+    int RemoveItem(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                   const std::string& BaseDir, const TFileList& Files, bool UseResFile,
+                   std::string& Output) override;
+    int Update(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+               const std::string& BaseDir, const TFileList& Files, bool UseResFile,
+               std::string& Output) override;
+    int MakeSfx(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                const std::string& OutDir, std::string& Output) override;
+    int UnpackToMemory(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                       const std::string& FileName, void* Buffer, DWORD Size,
+                       DWORD& WriteSize) override;
+
+protected:
+    // The slots of TFormatDriver always run through UNLHA32.DLL here, also
+    // for a TArj32, whose own slots override them.
+    explicit TLha32(const TArchiverClass& Class) : TFormatDriver(Class, Library()) {}
+
+    // The LHA command line: the command word followed by the switches of
+    // the option set, UserOptions, the archive and folder, then the files
+    // (or the response file) and UserFileList.
+    std::string MakeCmdLine(const std::string& Command, const std::string& ArcName,
+                            const TArchiverOptions& Options, const std::string& Folder,
+                            const TFileList& Files, bool UseResFile) const;
+
+    // UNLHA32.DLL's entries, whatever the instance's class.
+    static TLibraryCalls Library();
+};
+
+}  // namespace kt

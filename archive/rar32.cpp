@@ -1,0 +1,57 @@
+#include "archive/rar32.h"
+
+namespace kt {
+namespace {
+
+void LoadRar() {
+    if (!TRar32::State().Load("UNRAR32.DLL"))
+        throw EArchiver("この機能の使用には UNRAR32.DLL が 必要です。");
+}
+
+void FreeRar() { TRar32::State().Free(); }
+
+}  // namespace
+
+const TArchiverClass TRar32::ClassInfo = {"TRar32", LoadRar, FreeRar};
+
+TLibraryState& TRar32::State() {
+    static TLibraryState state;
+    return state;
+}
+
+TLibraryCalls TRar32::Library() { return TLibraryCalls(State(), LoadRar, "Unrar"); }
+
+bool TRar32::IsArchive(const std::string& FileName) { return Library().ProbeOpen(FileName); }
+
+std::string TRar32::MakeCmdLine(const std::string& Command, const std::string& ArcName,
+                                const TArchiverOptions& Options, const std::string& Folder,
+                                const TFileList& Files, bool UseResFile) const {
+    TCmdOpt cmd;
+    if (Options.c < 1) cmd.AddText("-u");
+    if (Options.m > 0) cmd.AddText("-y");
+    if (Options.p > 0) cmd.AddText("-s");
+    cmd.AddText(Options.UserOptions);
+    AddArcAndDir(cmd, ArcName, Folder);
+    AddFileList(cmd, Options, UseResFile, Files);
+    return Command + cmd.CmdLine;
+}
+
+int TRar32::Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                   const std::string& BaseDir, const TFileList& Files, bool,
+                   std::string& Output) {
+    // x = 0 extracts without the stored folders.
+    const char* command = Options.x == 0 ? "-e" : "-x";
+    return Exec(Wnd,
+                MakeCmdLine(command, ArcName, Options, BaseDir, Files,
+                            ResFileWanted(Options, ruOnUnpack)),
+                Output);
+}
+
+int TRar32::UnpackToMemory(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                           const std::string& FileName, void* Buffer, DWORD Size,
+                           DWORD& WriteSize) {
+    return ExecToMemory(Wnd, MakeCmdLine("", ArcName, Options, "", {FileName}, false), Buffer,
+                        Size, WriteSize);
+}
+
+}  // namespace kt

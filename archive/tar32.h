@@ -1,0 +1,63 @@
+// The TAR family over tar32.dll (prefix "Tar"): TTar32 for plain tar,
+// TTgz32 for gzip-packed and TBZ232 for bzip2-packed tar. The two
+// subclasses add nothing of their own; they share TTar32's library state
+// and operations, which ask for the instance's class where they differ
+// (the compression switch and MakeSfx).
+#pragma once
+
+#include <string>
+
+#include "archive/format_driver.h"
+
+namespace kt {
+
+class TTar32 : public TFormatDriver {
+public:
+    static const TArchiverClass ClassInfo;
+    static TLibraryState& State();
+    // The archive type TarGetArchiveType reports: 1 atTar, 2 to 5 atTgz,
+    // 6 and 7 atBZ2, anything else (and any failure) atNone. Never raises.
+    static TArchiverType ArchiveTypeOf(const std::string& FileName);
+
+    TTar32() : TTar32(ClassInfo) {}
+
+    int Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+               const std::string& BaseDir, const TFileList& Files, bool UseResFile,
+               std::string& Output) override;
+    int Pack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+             const std::string& BaseDir, const TFileList& Files, bool UseResFile,
+             std::string& Output) override;
+    // A self-extracting program made by copying the stub "kmtarsef.exe" in
+    // front of the archive; no library call, CommandLine unchanged.
+    int MakeSfx(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                const std::string& OutDir, std::string& Output) override;
+    int UnpackToMemory(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                       const std::string& FileName, void* Buffer, DWORD Size,
+                       DWORD& WriteSize) override;
+
+    std::string MakeCmdLine(const std::string& Command, const std::string& ArcName,
+                            const TArchiverOptions& Options, const std::string& Folder,
+                            const TFileList& Files, bool UseResFile) const;
+
+protected:
+    explicit TTar32(const TArchiverClass& Class) : TFormatDriver(Class, Library()) {}
+
+private:
+    static TLibraryCalls Library();
+    // Runs the command, then brings Wnd to the foreground (when not 0).
+    int ExecCommand(HWND Wnd, const std::string& Line, std::string& Output);
+};
+
+class TTgz32 : public TTar32 {
+public:
+    static const TArchiverClass ClassInfo;
+    TTgz32() : TTar32(ClassInfo) {}
+};
+
+class TBZ232 : public TTar32 {
+public:
+    static const TArchiverClass ClassInfo;
+    TBZ232() : TTar32(ClassInfo) {}
+};
+
+}  // namespace kt

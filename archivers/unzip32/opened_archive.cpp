@@ -1,0 +1,120 @@
+#include "opened_archive.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "archivers/common/owner_window.h"
+#include "platform/wildcard.h"
+#include "zip_error_code.h"
+
+namespace kt::unzip32 {
+
+using namespace kt::zip;
+
+OpenedArchive::~OpenedArchive() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+int OpenedArchive::Open(const std::string& path, std::string& error) {
+    path_ = path;
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
+        return errno == ENOENT ? ERROR_NOT_FIND_ARC_FILE : ERROR_ARC_FILE_OPEN;
+    }
+    struct stat st;
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = path + " is not a file";
+        return ERROR_ARC_FILE_OPEN;
+    }
+    source_ = std::make_unique<FdSource>(fd_, static_cast<uint64_t>(st.st_size));
+    ZipStatus status = ReadZipDirectory(*source_, dir_);
+    if (status == ZipStatus::Ok) return 0;
+    error = path + ": " + ZipStatusText(status);
+    return status == ZipStatus::Broken ? ERROR_HEADER_BROKEN : ErrorCodeOf(status);
+}
+
+bool MatchesAny(const std::vector<std::string>& patterns, const std::string& name) {
+    if (patterns.empty()) return true;
+    for (const std::string& p : patterns) {
+        if (WildcardMatch(p, name)) return true;
+        if (!p.empty() && name.size() > p.size() && name.compare(0, p.size(), p) == 0 &&
+            (p.back() == '/' || name[p.size()] == '/'))
+            return true;
+    }
+    return false;
+}
+
+std::string MethodText(const ZipEntry& e) {
+    switch (e.method) {
+        case kMethodStored: return "Stored";
+        case kMethodDeflate: return "Deflate";
+        case 9: return "Defl64";
+        case 12: return "BZip2";
+        case 14: return "LZMA";
+        case 99: return "AES";
+        default: return "Unknown";
+    }
+}
+
+// DOS attribute letters, "-" for each one not set: read-only, hidden,
+// system, folder, archive.
+std::string AttributeText(const ZipEntry& e) {
+    uint32_t a = e.externalAttr & 0xFF;
+    if ((e.versionMadeBy >> 8) == kHostUnix) {
+        uint32_t mode = e.UnixMode();
+        a = (mode & 0200) ? 0 : 0x01;
+        if (e.IsDirectory()) a |= 0x10;
+    }
+    std::string s = "-----";
+    if (a & 0x01) s[0] = 'R';
+    if (a & 0x02) s[1] = 'H';
+    if (a & 0x04) s[2] = 'S';
+    if (e.IsDirectory()) s[3] = 'D';
+    if (a & 0x20) s[4] = 'A';
+    return s;
+}
+
+namespace {
+DWORD Clip(uint64_t v) { return static_cast<DWORD>(std::min<uint64_t>(v, kMax32)); }
+WORD Ratio(const ZipEntry& e) {
+    if (e.uncompressedSize == 0) return 0;
+    return static_cast<WORD>(std::min<uint64_t>(e.compressedSize * 1000 / e.uncompressedSize, 0xFFFF));
+}
+}  // namespace
+
+void FillIndividualInfo(const ZipEntry& e, INDIVIDUALINFO& info) {
+    std::memset(&info, 0, sizeof info);
+    info.dwOriginalSize = Clip(e.uncompressedSize);
+    info.dwCompressedSize = Clip(e.compressedSize);
+    info.dwCRC = e.crc;
+    info.uOSType = e.versionMadeBy >> 8;
+    info.wRatio = Ratio(e);
+    info.wDate = e.dosDate;
+    info.wTime = e.dosTime;
+    kt::arc::CopyFixed(info.szFileName, e.name);
+    kt::arc::CopyFixed(info.szAttribute, AttributeText(e));
+    kt::arc::CopyFixed(info.szMode, MethodText(e));
+}
+
+void FillExtractingInfo(const ZipEntry& e, const std::string& dest, EXTRACTINGINFOEX& info) {
+    std::memset(&info, 0, sizeof info);
+    info.exinfo.dwFileSize = Clip(e.uncompressedSize);
+    kt::arc::CopyFixed(info.exinfo.szSourceFileName, e.name);
+    kt::arc::CopyFixed(info.exinfo.szDestFileName, dest);
+    info.dwCompressedSize = Clip(e.compressedSize);
+    info.dwCRC = e.crc;
+    info.uOSType = e.versionMadeBy >> 8;
+    info.wRatio = Ratio(e);
+    info.wDate = e.dosDate;
+    info.wTime = e.dosTime;
+    kt::arc::CopyFixed(info.szAttribute, AttributeText(e));
+    kt::arc::CopyFixed(info.szMode, MethodText(e));
+}
+
+}  // namespace kt::unzip32

@@ -1,0 +1,44 @@
+// An archive opened for reading: the file, its directory, and the pattern
+// matching of member names shared by every command and the search entries.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/archiver_api.h"
+#include "zip_reader.h"
+
+namespace kt::unzip32 {
+
+class OpenedArchive {
+public:
+    OpenedArchive() = default;
+    ~OpenedArchive();
+    OpenedArchive(const OpenedArchive&) = delete;
+    OpenedArchive& operator=(const OpenedArchive&) = delete;
+
+    // 0, or the error code with `error` telling why.
+    int Open(const std::string& path, std::string& error);
+    const kt::zip::ByteSource& Source() const { return *source_; }
+    const kt::zip::ZipDirectory& Directory() const { return dir_; }
+    const std::string& Path() const { return path_; }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+    std::unique_ptr<kt::zip::FdSource> source_;
+    kt::zip::ZipDirectory dir_;
+};
+
+// True when the stored name matches one of the patterns (all names match an
+// empty list). A pattern names a folder's members too ("docs" and "docs/").
+bool MatchesAny(const std::vector<std::string>& patterns, const std::string& name);
+
+// Entry details for the fixed records of the interface.
+void FillIndividualInfo(const kt::zip::ZipEntry& e, INDIVIDUALINFO& info);
+void FillExtractingInfo(const kt::zip::ZipEntry& e, const std::string& dest, EXTRACTINGINFOEX& info);
+std::string MethodText(const kt::zip::ZipEntry& e);
+std::string AttributeText(const kt::zip::ZipEntry& e);
+
+}  // namespace kt::unzip32

@@ -1,0 +1,277 @@
+#include "unzip_run.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "archivers/common/atomic_file.h"
+#include "archivers/common/file_time.h"
+#include "archivers/common/safe_path.h"
+#include "opened_archive.h"
+#include "platform/cp932.h"
+#include "zip_error_code.h"
+#include "zip_extract.h"
+
+namespace kt::unzip32 {
+
+using namespace kt::zip;
+
+namespace {
+
+constexpr uint64_t kProgressStep = 1 << 20;
+
+// Hands decoded bytes to a sink function and reports progress to the owner
+// window every megabyte; remembers whether the stop came from a cancel.
+class ProgressSink : public ZipSink {
+public:
+    ProgressSink(kt::arc::OwnerWindow& owner, EXTRACTINGINFOEX& info, kt::arc::AtomicFile* file)
+        : owner_(owner), info_(info), file_(file) {}
+    bool Write(const uint8_t* data, size_t n) override {
+        if (file_ && !file_->Write(data, n)) {
+            writeFailed = true;
+            return false;
+        }
+        done_ += n;
+        if (owner_.Active() && done_ - reported_ >= kProgressStep) {
+            reported_ = done_;
+            info_.exinfo.dwWriteSize = static_cast<DWORD>(std::min<uint64_t>(done_, kMax32));
+            if (owner_.Send(ARCEXTRACT_INPROCESS, &info_)) {
+                cancelled = true;
+                return false;
+            }
+        }
+        return true;
+    }
+    bool cancelled = false;
+    bool writeFailed = false;
+
+private:
+    kt::arc::OwnerWindow& owner_;
+    EXTRACTINGINFOEX& info_;
+    kt::arc::AtomicFile* file_;
+    uint64_t done_ = 0, reported_ = 0;
+};
+
+std::string KeyOf(const UnzipCommand& cmd) {
+    return cmd.hasPassword ? kt::Utf8ToCp932(cmd.password) : std::string();
+}
+
+// Data that fails to decode behind a password that passed the one-byte check
+// is far more often a wrong password than damage.
+int DataErrorCode(const ZipEntry& e, ZipStatus st) {
+    if (e.IsEncrypted() && (st == ZipStatus::Broken || st == ZipStatus::CrcMismatch))
+        return ERROR_PASSWORD_FILE;
+    return ErrorCodeOf(st);
+}
+
+int64_t EntryTime(const ZipEntry& e) {
+    if (e.mtime) return *e.mtime;
+    return kt::arc::DosDateTimeToUnix((static_cast<uint32_t>(e.dosDate) << 16) | e.dosTime);
+}
+
+mode_t EntryMode(const ZipEntry& e) {
+    uint32_t mode = e.UnixMode() & 0777;
+    if (mode) return mode;
+    return (e.externalAttr & 0x01) ? 0444 : 0644;
+}
+
+int OpenRoot(const std::string& base, std::string& error) {
+    std::string root = base.empty() ? "." : base;
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) return fd;
+    // Create the base folder like mkdir -p: it is the caller's choice.
+    for (size_t i = 1; i <= root.size(); ++i) {
+        if (i == root.size() || root[i] == '/') {
+            std::string part = root.substr(0, i);
+            if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) break;
+        }
+    }
+    fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) error = "cannot open or create the folder " + root + ": " + std::strerror(errno);
+    return fd;
+}
+
+class Extractor {
+public:
+    Extractor(const UnzipCommand& cmd, kt::arc::OwnerWindow& owner, kt::arc::Report& report)
+        : cmd_(cmd), owner_(owner), report_(report), key_(KeyOf(cmd)) {}
+
+    int Run() {
+        std::string error;
+        int rc = archive_.Open(cmd_.archive, error);
+        if (rc) return Fail(rc, error);
+        const bool test = cmd_.action == UnzipAction::Test;
+        if (!test) {
+            rootFd_ = OpenRoot(cmd_.baseFolder, error);
+            if (rootFd_ < 0) return Fail(ERROR_MAKEDIRECTORY, error);
+        }
+        EXTRACTINGINFOEX info{};
+        kt::arc::CopyFixed(info.exinfo.szSourceFileName, cmd_.archive);
+        if (owner_.Send(ARCEXTRACT_OPEN, &info)) return Cancel();
+        size_t matched = 0;
+        for (const ZipEntry& e : archive_.Directory().entries) {
+            if (!MatchesAny(cmd_.names, e.name)) continue;
+            ++matched;
+            int r = test ? TestOne(e) : ExtractOne(e);
+            if (r == ERROR_USER_CANCEL) return Cancel();
+            if (r && !result_) result_ = r;
+        }
+        owner_.Send(ARCEXTRACT_END, &info);
+        if (matched == 0 && !cmd_.names.empty()) return Fail(ERROR_NOT_FIND_FILE, "no member matches");
+        if (test && !cmd_.quiet)
+            report_.Line(result_ ? "errors were found in " + cmd_.archive
+                                 : "No errors detected in compressed data of " + cmd_.archive + ".");
+        return result_;
+    }
+
+    ~Extractor() {
+        if (rootFd_ >= 0) ::close(rootFd_);
+    }
+
+private:
+    int Fail(int code, const std::string& text) {
+        report_.Line(text);
+        return code;
+    }
+
+    int Cancel() {
+        // Files this command created are taken away again.
+        for (auto it = created_.rbegin(); it != created_.rend(); ++it) unlinkat(rootFd_, it->c_str(), 0);
+        report_.Line("cancelled");
+        return ERROR_USER_CANCEL;
+    }
+
+    int TestOne(const ZipEntry& e) {
+        EXTRACTINGINFOEX info;
+        FillExtractingInfo(e, "", info);
+        if (owner_.Send(ARCEXTRACT_BEGIN, &info)) return ERROR_USER_CANCEL;
+        if (e.IsDirectory()) return 0;
+        ProgressSink sink(owner_, info, nullptr);
+        ZipStatus st = ExtractEntry(archive_.Source(), e, key_, sink);
+        if (sink.cancelled) return ERROR_USER_CANCEL;
+        if (st != ZipStatus::Ok) {
+            report_.Line("    testing: " + e.name + "  " + ZipStatusText(st));
+            return DataErrorCode(e, st);
+        }
+        if (!cmd_.quiet) report_.Line("    testing: " + e.name + "  OK");
+        return 0;
+    }
+
+    int ExtractOne(const ZipEntry& e) {
+        std::optional<std::string> rel;
+        if (cmd_.junkPaths) {
+            if (e.IsDirectory()) return 0;
+            rel = kt::arc::SafeRelativePath(e.name);
+            if (rel) rel = kt::arc::SplitLast(*rel).second;
+        } else {
+            rel = kt::arc::SafeRelativePath(e.name);
+        }
+        if (!rel || rel->empty()) {
+            report_.Line("skipped: " + e.name + " (the path leads outside the target folder)");
+            return ERROR_INVALID_PATH;
+        }
+        EXTRACTINGINFOEX info;
+        FillExtractingInfo(e, *rel, info);
+        if (owner_.Send(ARCEXTRACT_BEGIN, &info)) return ERROR_USER_CANCEL;
+        if (e.IsDirectory()) {
+            int fd = kt::arc::OpenFolderBelow(rootFd_, *rel, true);
+            if (fd < 0) return Fail(ERROR_MAKEDIRECTORY, "cannot create the folder " + *rel);
+            ::close(fd);
+            return 0;
+        }
+        auto [folder, leaf] = kt::arc::SplitLast(*rel);
+        int dirFd = kt::arc::OpenFolderBelow(rootFd_, folder, true);
+        if (dirFd < 0)
+            return Fail(ERROR_MAKEDIRECTORY, "cannot create the folder " + folder + ": " +
+                                                 std::strerror(errno));
+        struct Closer {
+            int fd;
+            ~Closer() { ::close(fd); }
+        } closer{dirFd};
+        struct stat st;
+        bool existed = fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+        if (existed) {
+            if (S_ISDIR(st.st_mode)) return Fail(ERROR_ALREADY_EXIST, "a folder is in the way: " + *rel);
+            if (!cmd_.overwrite) {
+                report_.Line("skipped: " + *rel + " exists (no -o)");
+                return ERROR_ALREADY_EXIST;
+            }
+        }
+        kt::arc::AtomicFile file;
+        if (!file.CreateAt(dirFd, leaf))
+            return Fail(ERROR_FILE_OPEN, "cannot create " + *rel + ": " + std::strerror(errno));
+        file.SetSync(false);
+        ProgressSink sink(owner_, info, &file);
+        ZipStatus status = ExtractEntry(archive_.Source(), e, key_, sink);
+        if (sink.cancelled) return ERROR_USER_CANCEL;
+        if (sink.writeFailed) return Fail(ERROR_CANNOT_WRITE, "cannot write " + *rel + ": " + std::strerror(errno));
+        if (status != ZipStatus::Ok) {
+            report_.Line(e.name + ": " + ZipStatusText(status) + "; not extracted");
+            return DataErrorCode(e, status);
+        }
+        file.SetMode(EntryMode(e));
+        if (file.Flush()) {
+            int64_t t = EntryTime(e);
+            struct timespec times[2] = {{t, 0}, {t, 0}};
+            futimens(file.Fd(), times);
+        }
+        if (!file.Commit())
+            return Fail(ERROR_CANNOT_WRITE, "cannot write " + *rel + ": " + std::strerror(errno));
+        if (!existed) created_.push_back(*rel);
+        if (!cmd_.quiet) report_.Line("  inflating: " + *rel);
+        return 0;
+    }
+
+    const UnzipCommand& cmd_;
+    kt::arc::OwnerWindow& owner_;
+    kt::arc::Report& report_;
+    std::string key_;
+    OpenedArchive archive_;
+    int rootFd_ = -1;
+    int result_ = 0;
+    std::vector<std::string> created_;
+};
+
+int List(const UnzipCommand& cmd, kt::arc::Report& report) {
+    OpenedArchive archive;
+    std::string error;
+    if (int rc = archive.Open(cmd.archive, error)) {
+        report.Line(error);
+        return rc;
+    }
+    report.Line("Archive:  " + cmd.archive);
+    report.Line(" Length   Method    Size  Cmpr    Date    Time   CRC-32   Name");
+    report.Line("--------  ------  ------- ---- ---------- ----- --------  ----");
+    uint64_t total = 0, packed = 0, count = 0;
+    for (const ZipEntry& e : archive.Directory().entries) {
+        if (!MatchesAny(cmd.names, e.name)) continue;
+        char line[160];
+        unsigned pct = e.uncompressedSize ? static_cast<unsigned>(100 - std::min<uint64_t>(100, e.compressedSize * 100 / e.uncompressedSize)) : 0;
+        std::snprintf(line, sizeof line, "%8llu  %-6s %8llu %3u%% %04u-%02u-%02u %02u:%02u %08x  ",
+                      static_cast<unsigned long long>(e.uncompressedSize), MethodText(e).c_str(),
+                      static_cast<unsigned long long>(e.compressedSize), pct,
+                      1980 + (e.dosDate >> 9), (e.dosDate >> 5) & 15u, e.dosDate & 31u,
+                      e.dosTime >> 11, (e.dosTime >> 5) & 63u, e.crc);
+        report.Line(std::string(line) + e.name + (e.IsEncrypted() ? " (encrypted)" : ""));
+        total += e.uncompressedSize;
+        packed += e.compressedSize;
+        ++count;
+    }
+    report.Line("--------          -------                            -------");
+    report.Line(std::to_string(total) + " bytes, " + std::to_string(packed) + " packed, " +
+                std::to_string(count) + (count == 1 ? " file" : " files"));
+    return 0;
+}
+
+}  // namespace
+
+int RunUnzip(const UnzipCommand& cmd, kt::arc::OwnerWindow& owner, kt::arc::Report& report) {
+    if (cmd.action == UnzipAction::List) return List(cmd, report);
+    return Extractor(cmd, owner, report).Run();
+}
+
+}  // namespace kt::unzip32

@@ -1,0 +1,128 @@
+// Exported entry points of ZIP32J.DLL, the command front end: parses the
+// command, collects the files and runs the job in the engine ZIP32.DLL,
+// which it loads on first use the way every library is found.
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "archivers/common/owner_window.h"
+#include "archivers/common/report.h"
+#include "archivers/zip32/zip32_engine.h"
+#include "member_list.h"
+#include "platform/cp932.h"
+#include "platform/library_loader.h"
+#include "platform/wildcard.h"
+#include "zip_command.h"
+
+#define KT_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+kt::arc::OwnerWindow g_owner;
+std::atomic<bool> g_running{false};
+
+// The engine, loaded once and kept for the life of the process.
+ZIP32_EXECUTE_PROC Engine() {
+    static std::mutex mutex;
+    static ZIP32_EXECUTE_PROC proc = nullptr;
+    std::lock_guard lock(mutex);
+    if (!proc) {
+        if (HMODULE lib = LoadLibrary("ZIP32.DLL"))
+            proc = reinterpret_cast<ZIP32_EXECUTE_PROC>(GetProcAddress(lib, "Zip32Execute"));
+    }
+    return proc;
+}
+
+void OnReport(void* user, const char* line) { static_cast<kt::arc::Report*>(user)->Line(line); }
+
+int OnProgress(void*, UINT state, EXTRACTINGINFOEX* info) { return g_owner.Send(state, info) ? 1 : 0; }
+
+int RunZip(const char* cmdLine, kt::arc::Report& report) {
+    using namespace kt::zip32j;
+    ZipCommand cmd;
+    std::string error;
+    int code = 0;
+    if (!ParseZipCommand(cmdLine ? cmdLine : "", cmd, error, code)) {
+        report.Line("zip error: " + error);
+        return code;
+    }
+    ZIP32_EXECUTE_PROC engine = Engine();
+    if (!engine) {
+        report.Line("zip error: ZIP32.DLL was not found or cannot be loaded; it is needed to "
+                    "create and change ZIP archives.");
+        return ERROR_NOT_SUPPORT;
+    }
+    std::vector<Member> members;
+    std::vector<std::string> patterns;
+    if (cmd.command == ZIP32_DELETE) {
+        patterns = cmd.names;
+        if (patterns.empty()) {
+            report.Line("zip error: no names to delete");
+            return ERROR_NOT_FILENAME;
+        }
+    } else if (cmd.command != ZIP32_ADJUST) {
+        std::vector<std::string> missing;
+        CollectMembers(cmd, members, missing);
+        for (const std::string& name : missing) {
+            if (!kt::HasWildcard(name)) {
+                report.Line("zip error: file not found: " + name);
+                return ERROR_NOT_FIND_FILE;
+            }
+            report.Line("zip warning: name not matched: " + name);
+        }
+        if (members.empty()) {
+            report.Line("zip error: nothing to do");
+            return cmd.names.empty() ? ERROR_NOT_FILENAME : ERROR_NOT_FIND_FILE;
+        }
+    }
+    std::vector<ZIP32_MEMBER> memberRecords;
+    memberRecords.reserve(members.size());
+    for (const Member& m : members) memberRecords.push_back({m.path.c_str(), m.name.c_str()});
+    std::vector<const char*> patternPtrs;
+    for (const std::string& p : patterns) patternPtrs.push_back(p.c_str());
+    // The key is made from the password's CP932 bytes.
+    std::string key = cmd.hasPassword ? kt::Utf8ToCp932(cmd.password) : std::string();
+
+    ZIP32_JOB job{};
+    job.structSize = sizeof job;
+    job.command = cmd.command;
+    job.archive = cmd.archive.c_str();
+    job.members = memberRecords.data();
+    job.memberCount = static_cast<DWORD>(memberRecords.size());
+    job.patterns = patternPtrs.data();
+    job.patternCount = static_cast<DWORD>(patternPtrs.size());
+    job.level = cmd.level;
+    job.password = key.c_str();
+    job.flags = (cmd.noDirEntries ? ZIP32_NO_DIR_ENTRIES : 0) | (cmd.archiveTime ? ZIP32_ARCHIVE_TIME : 0) |
+                (cmd.dosOnly ? ZIP32_DOS_ATTRIBUTES : 0) | (cmd.stripPrefix ? ZIP32_STRIP_PREFIX : 0) |
+                (cmd.recover ? ZIP32_RECOVER : 0) | (cmd.verbose ? ZIP32_VERBOSE : 0) |
+                (cmd.quiet ? ZIP32_QUIET : 0);
+    job.progress = g_owner.Active() ? OnProgress : nullptr;
+    job.report = OnReport;
+    job.user = &report;
+    return engine(&job);
+}
+
+}  // namespace
+
+KT_EXPORT int Zip(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {
+    if (g_running.exchange(true)) return ERROR_ALREADY_RUNNING;
+    kt::arc::Report report;
+    int rc;
+    try {
+        rc = RunZip(cmdLine, report);
+    } catch (const std::bad_alloc&) {
+        rc = ERROR_ENOUGH_MEMORY;
+    } catch (...) {
+        rc = ERROR_UNKNOWN;
+    }
+    report.CopyTo(output, outputSize);
+    g_running = false;
+    return rc;
+}
+
+KT_EXPORT WORD ZipGetVersion(void) { return 100; }
+KT_EXPORT BOOL ZipGetRunning(void) { return g_running ? TRUE : FALSE; }
+KT_EXPORT BOOL ZipSetOwnerWindowEx(HWND wnd, LPARCHIVERPROC) { return g_owner.Set(wnd) ? TRUE : FALSE; }
+KT_EXPORT BOOL ZipKillOwnerWindowEx(HWND wnd) { return g_owner.Kill(wnd) ? TRUE : FALSE; }

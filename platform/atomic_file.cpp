@@ -1,0 +1,177 @@
+#include "atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <vector>
+
+namespace kt {
+namespace {
+
+// Closes a descriptor and keeps the errno of the failure that led here.
+void CloseKeepingErrno(int fd) {
+    int saved = errno;
+    close(fd);
+    errno = saved;
+}
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        ssize_t n = write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// The file a write really replaces: the target of a symbolic link, else the
+// path itself.
+std::string ResolveTarget(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = realpath(path.c_str(), nullptr)) {
+            std::string resolved(real);
+            free(real);
+            return resolved;
+        }
+    }
+    return path;
+}
+
+enum class Outcome { kDone, kFailed, kUnavailable };
+
+// Fills a file descriptor and flushes it to disk.
+bool FillAndSync(int fd, std::string_view data, mode_t mode) {
+    return fchmod(fd, mode) == 0 && WriteAll(fd, data) && fsync(fd) == 0;
+}
+
+// An unnamed file in the folder that vanishes by itself if the writer dies;
+// it gets the name `temp` only once it is complete. kUnavailable when the file
+// system or /proc cannot do this.
+Outcome WriteUnnamed(const std::string& folder, const std::string& prefix, std::string_view data,
+                     mode_t mode, std::string& temp) {
+    int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return (errno == EISDIR || errno == EOPNOTSUPP) ? Outcome::kUnavailable : Outcome::kFailed;
+    if (!FillAndSync(fd, data, mode)) {
+        CloseKeepingErrno(fd);
+        return Outcome::kFailed;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate = prefix + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            close(fd);
+            temp = candidate;
+            return Outcome::kDone;
+        }
+        if (errno != EEXIST) break;
+    }
+    close(fd);
+    return Outcome::kUnavailable;
+}
+
+// A named temporary file, for file systems without unnamed ones; created
+// 0600, so nobody else reads it half-written.
+Outcome WriteNamed(const std::string& prefix, std::string_view data, mode_t mode,
+                   std::string& temp) {
+    std::vector<char> name(prefix.begin(), prefix.end());
+    for (char c : std::string_view("XXXXXX")) name.push_back(c);
+    name.push_back('\0');
+    int fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return Outcome::kFailed;
+    bool filled = FillAndSync(fd, data, mode);
+    if (filled) {
+        filled = close(fd) == 0;
+    } else {
+        CloseKeepingErrno(fd);
+    }
+    if (!filled) {
+        int saved = errno;
+        unlink(name.data());
+        errno = saved;
+        return Outcome::kFailed;
+    }
+    temp = name.data();
+    return Outcome::kDone;
+}
+
+void SyncFolder(const std::string& folder) {
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);  // best effort: the rename is already visible to readers
+    close(fd);
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& data) {
+    data.clear();
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            CloseKeepingErrno(fd);
+            data.clear();
+            return false;
+        }
+        if (n == 0) break;
+        data.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(fd);
+    return true;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view data, mode_t newFileMode) {
+    if (path.empty()) {
+        errno = EINVAL;
+        return false;
+    }
+    const std::string target = ResolveTarget(path);
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    const std::string prefix = (slash == std::string::npos ? "" : folder) + "." +
+                               (slash == std::string::npos ? target : target.substr(slash + 1)) +
+                               ".";
+    mode_t mode = newFileMode;
+    struct stat st;
+    if (stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
+
+    std::string temp;
+    Outcome outcome = WriteUnnamed(folder, prefix, data, mode, temp);
+    if (outcome == Outcome::kUnavailable) outcome = WriteNamed(prefix, data, mode, temp);
+    if (outcome != Outcome::kDone) return false;
+    if (rename(temp.c_str(), target.c_str()) != 0) {
+        int saved = errno;
+        unlink(temp.c_str());
+        errno = saved;
+        return false;
+    }
+    SyncFolder(folder);
+    return true;
+}
+
+bool MakeFolders(const std::string& path, mode_t mode) {
+    if (path.empty()) return false;
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    const std::size_t slash = path.find_last_not_of('/') == std::string::npos
+                                  ? std::string::npos
+                                  : path.rfind('/', path.find_last_not_of('/'));
+    if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash), mode))
+        return false;
+    if (mkdir(path.c_str(), mode) == 0) return true;
+    return errno == EEXIST && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace kt
