@@ -31,7 +31,8 @@ private:
     Impl* impl_;
 };
 
-// The file name of the archiver library a format needs ("UNLHA32.DLL", ...).
-const char* LibraryNameOf(Format format);
+// Empty when the format's libraries can be loaded, else the layer's text
+// naming what is missing.
+std::string MissingLibraryText(Format format);
 
 }  // namespace kaltri

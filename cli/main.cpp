@@ -94,6 +94,13 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
         if (!CreateOutFolder(settings.outDir, o.yes, terminal, lang)) return g_interrupted ? 130 : 1;
     }
 
+    // A missing library fails every file alike: say so once, before anything.
+    std::string missing = MissingLibraryText(o.format);
+    if (!missing.empty()) {
+        std::cerr << "kaltri: " << missing << "\n";
+        return 1;
+    }
+
     ArchivePacker packer(o.format, password, g_interrupted);
     auto start = std::chrono::steady_clock::now();
     RunSummary s = RunPack(

@@ -82,6 +82,13 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         }
         std::string name, value;
         bool inlineValue = SplitLong(arg, name, value);
+        // Short options may carry their value attached: -j4, -fzip, -oDIR.
+        if (!inlineValue && arg.size() > 2 && arg[1] != '-' &&
+            (arg[1] == 'j' || arg[1] == 'f' || arg[1] == 'o')) {
+            name = arg.substr(0, 2);
+            value = arg.substr(2);
+            inlineValue = true;
+        }
         auto takeValue = [&](std::string& out) -> bool {
             if (inlineValue) {
                 out = value;
