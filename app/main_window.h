@@ -29,6 +29,7 @@ class TDropDst;
 class TKWallListView;
 struct TListColumn;
 class TListItemData;
+class TRegManager;
 
 inline constexpr const char* kProgramTitle = "KalvoraTrindle";
 
@@ -105,6 +106,11 @@ public:
     void ButtonEndClick();
     void EnableControls(bool enable);
 
+    // ---- Window settings (main_settings.cpp) ----
+    TRegManager* RegManager = nullptr;  // the settings manager, INI mode
+    void LoadSettings();
+    void SaveSettings();
+
     // ---- Input list (main_list.cpp) ----
     void AddFiles(const std::vector<std::string>& files);
     // Adds one path; false when a path given directly could not be listed
@@ -131,6 +137,7 @@ public:
 private:
     void CreateControls();
     void CreateListComponents();  // main_list.cpp: columns, drop target, dialog, menu
+    void CreateRegManager();      // main_settings.cpp: the settings manager and its items
     void SetTabOrder();
 
     bool FDestroyed = false;
