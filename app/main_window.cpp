@@ -73,6 +73,9 @@ TFormMain::TFormMain(std::vector<std::string> params, QWidget* parent)
     CreateControls();
     CreateListComponents();
     CreateRegManager();
+    CreateFolderChoice();
+    CreateLogo();
+    CreateAppHint();
     SetTabOrder();
     FormCreate();
 }
@@ -178,6 +181,7 @@ void TFormMain::CreateControls() {
     ButtonExec->setToolTip(U("圧縮処理を開始します"));
     // Caption and hint are set by the Send To check at start-up.
     ButtonSendEntry = Place(new QPushButton(U("設定(&T)"), this), 176, 244, 65, 25);
+    connect(ButtonSendEntry, &QPushButton::clicked, this, [this] { ButtonSendEntryClick(); });
     ButtonEnd = Place(new QPushButton(U("終了(&X)"), this), 176, 276, 65, 25);
     ButtonEnd->setToolTip(U("プログラムを終了します"));
     connect(ButtonEnd, &QPushButton::clicked, this, [this] { ButtonEndClick(); });
@@ -209,6 +213,8 @@ void TFormMain::FormCreate() {
     ShowFileCount();
     ShowSortMark();
     EditZipPassChange();
+    StartLogo();
+    FSendToEntered = CheckSendTo();
     if (!FParams.empty()) {
         std::vector<std::string> paths;
         paths.reserve(FParams.size());

@@ -73,7 +73,10 @@ int64_t EntryTime(const ZipEntry& e) {
     return kt::arc::DosDateTimeToUnix((static_cast<uint32_t>(e.dosDate) << 16) | e.dosTime);
 }
 
+// Permission bits only (no set-id bits); a stored symbolic link becomes a
+// plain file holding the link's text, never a link.
 mode_t EntryMode(const ZipEntry& e) {
+    if ((e.UnixMode() & 0170000) == 0120000) return 0644;
     uint32_t mode = e.UnixMode() & 0777;
     if (mode) return mode;
     return (e.externalAttr & 0x01) ? 0444 : 0644;

@@ -31,9 +31,11 @@ libdeflate_compressor* Compressor(int level) {
     return c.get();
 }
 
+// Flag bit 11 only for real UTF-8; other bytes (a legacy file name on disk)
+// are stored as they are, for readers to take in their legacy code page.
 void SetName(ZipEntry& e) {
     e.rawName = e.name;
-    if (IsAscii(e.name))
+    if (IsAscii(e.name) || !IsValidUtf8(e.name))
         e.flags &= static_cast<uint16_t>(~kFlagUtf8);
     else
         e.flags |= kFlagUtf8;

@@ -100,6 +100,13 @@ TEST(Unzip32Names, LegacyCp932AndUtf8NamesBecomeUtf8) {
     ASSERT_EQ(RunTool({"zip", "-q", d / "sjis.zip", cp932}, d / "sjis"), 0);
     ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(d / "sjis.zip") + " " + Q(d / "out/")), 0);
     EXPECT_EQ(ReadFile(d / ("out/" + name)), "sjis");
+    // Our writer keeps such bytes too, without claiming UTF-8.
+    ASSERT_EQ(Libs().RunZip("-q -j " + Q(d / "ours.zip") + " " + Q(d / ("sjis/" + cp932))), 0);
+    std::string ours = ReadFile(d / "ours.zip");
+    EXPECT_EQ(
+        kt::zip::Get16(reinterpret_cast<const uint8_t*>(ours.data()) + 6) & kt::zip::kFlagUtf8, 0);
+    ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(d / "ours.zip") + " " + Q(d / "out3/")), 0);
+    EXPECT_EQ(ReadFile(d / ("out3/" + name)), "sjis");
     WriteFile(d / ("utf/" + name), "utf8");
     ASSERT_EQ(RunTool({"7z", "a", "-tzip", d / "utf.zip", name}, d / "utf"), 0);
     ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(d / "utf.zip") + " " + Q(d / "out2/")), 0);

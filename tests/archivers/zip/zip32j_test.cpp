@@ -297,6 +297,21 @@ TEST(Zip32jCommands, AdjustAndStripSelfExtractorStub) {
     EXPECT_EQ(RunTool({"unzip", "-tq", d / "my dir/a.EXE"}), 0);
 }
 
+// -FF reads an archive whose central directory is gone by its local
+// headers, so adding to it gives a whole archive again.
+TEST(Zip32jCommands, RecoverReadsArchiveWithoutDirectory) {
+    TempDir d;
+    WriteFile(d / "a.txt", SampleText(3000, 8));
+    WriteFile(d / "b.txt", SampleText(3000, 9));
+    ASSERT_EQ(Libs().RunZip("-D -q -j " + Q(d / "x.zip") + " " + Q(d / "a.txt")), 0);
+    std::string bytes = ReadFile(d / "x.zip");
+    WriteFile(d / "x.zip", bytes.substr(0, bytes.size() - 40));
+    EXPECT_NE(Libs().RunZip("-D -q -j " + Q(d / "x.zip") + " " + Q(d / "b.txt")), 0);
+    ASSERT_EQ(Libs().RunZip("-D -q -j -FF " + Q(d / "x.zip") + " " + Q(d / "b.txt")), 0);
+    EXPECT_EQ(ReadDir(d / "x.zip").entries.size(), 2u);
+    EXPECT_EQ(RunTool({"unzip", "-tq", d / "x.zip"}), 0);
+}
+
 TEST(Zip32jNames, EscapesRecursionHiddenFilesAndResponseFiles) {
     TempDir d;
     WriteFile(d / "src/x[1].txt", "bracket");
