@@ -6,6 +6,8 @@
 #include <QScreen>
 #include <QWidget>
 
+namespace kt {
+
 namespace {
 // The hint appears below the mouse pointer, as tool tips do.
 constexpr int kCursorHeightMargin = 20;
@@ -34,6 +36,9 @@ TApplicationHints::TApplicationHints() : QObject(QCoreApplication::instance()) {
     });
     if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);
 }
+
+// The hint window is a window of its own, so it has no parent to free it.
+TApplicationHints::~TApplicationHints() { delete FHintWindow.data(); }
 
 void TApplicationHints::SetShowHint(bool on) {
     if (on == FShowHint) return;
@@ -157,3 +162,5 @@ bool TApplicationHints::eventFilter(QObject* watched, QEvent* event) {
     }
     return QObject::eventFilter(watched, event);
 }
+
+}  // namespace kt
