@@ -33,7 +33,7 @@ Tuning TuningFor(Effort e) {
         case Effort::kFast:
             return {8, 64, 64, 0, UINT32_MAX};
         case Effort::kNormal:
-            return {64, 256, 128, 2, UINT32_MAX};
+            return {96, 256, 128, 2, UINT32_MAX};
         default:
             return {256, 192, 256, 256, UINT32_MAX};
     }
@@ -50,8 +50,8 @@ class Encoder {
 public:
     Encoder(const EncodeOptions& o, Source& in, Sink& out)
         : opt_(o), in_(in), out_(out), window_(1 << o.dictBits),
-          buf_(static_cast<std::size_t>(window_) + kChunk + kMaxMatch + 16, 0),
-          mf_(o.dictBits, buf_.data()), bw_(o.np, o.pbit), tune_(TuningFor(o.effort)) {}
+          buf_(BufferSize(o), 0), mf_(o.dictBits, buf_.data(), TableBits(o)), bw_(o.np, o.pbit),
+          tune_(TuningFor(o.effort)) {}
 
     EncodeResult Run() {
         if (!Fill()) return Done(Status::kReadError);
@@ -63,6 +63,20 @@ public:
 
 private:
     EncodeResult Done(Status s) { return {s, inSize_, outSize_, crc_}; }
+
+    // A known small input gets a buffer just large enough (plus one byte so
+    // that its end is seen without another read).
+    static std::size_t BufferSize(const EncodeOptions& o) {
+        std::size_t full = (std::size_t{1} << o.dictBits) + kChunk;
+        if (o.sizeHint > 0 && o.sizeHint + 1 < full) full = static_cast<std::size_t>(o.sizeHint) + 1;
+        return full + kMaxMatch + 16;
+    }
+    static int TableBits(const EncodeOptions& o) {
+        if (o.sizeHint == 0 || o.sizeHint >= (1u << 16)) return 16;
+        int bits = 10;
+        while (bits < 16 && (uint64_t{1} << bits) <= o.sizeHint) ++bits;
+        return bits;
+    }
 
     // Reads until the buffer is full or the input ends.
     bool Fill() {
@@ -76,6 +90,8 @@ private:
             }
             crc_ = Crc16Update(crc_, buf_.data() + end_, static_cast<std::size_t>(got));
             inSize_ += static_cast<uint64_t>(got);
+            // Tables sized by the hint cannot take more: the input changed.
+            if (opt_.sizeHint > 0 && inSize_ > opt_.sizeHint) return false;
             end_ += static_cast<int32_t>(got);
         }
         return true;
@@ -369,7 +385,7 @@ private:
     Prices lazyPrices_;
     uint32_t avgLiteral_ = 8;
     std::size_t nextRefresh_ = 4096;
-    uint32_t bias_ = 1;
+    uint32_t bias_ = 1;  // bits a later match must save to be preferred
     Status status_ = Status::kOk;
     uint64_t inSize_ = 0, outSize_ = 0;
     uint16_t crc_ = 0;
