@@ -69,6 +69,7 @@ TFormMain::TFormMain(std::vector<std::string> params, QWidget* parent)
       FParams(std::move(params)) {
     CreateControls();
     CreateListComponents();
+    CreateFolderChoice();
     CreateLogo();
     CreateAppHint();
     SetTabOrder();
@@ -176,6 +177,7 @@ void TFormMain::CreateControls() {
     ButtonExec->setToolTip(U("圧縮処理を開始します"));
     // Caption and hint are set by the Send To check at start-up.
     ButtonSendEntry = Place(new QPushButton(U("設定(&T)"), this), 176, 244, 65, 25);
+    connect(ButtonSendEntry, &QPushButton::clicked, this, [this] { ButtonSendEntryClick(); });
     ButtonEnd = Place(new QPushButton(U("終了(&X)"), this), 176, 276, 65, 25);
     ButtonEnd->setToolTip(U("プログラムを終了します"));
     connect(ButtonEnd, &QPushButton::clicked, this, [this] { ButtonEndClick(); });
@@ -206,6 +208,7 @@ void TFormMain::FormCreate() {
     ShowSortMark();
     EditZipPassChange();
     StartLogo();
+    FSendToEntered = CheckSendTo();
     if (!FParams.empty()) {
         std::vector<std::string> paths;
         paths.reserve(FParams.size());

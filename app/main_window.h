@@ -30,6 +30,7 @@ class TAppHint;
 class TBlendImage;
 class TDropDst;
 class TKWallListView;
+class TSHBrowseForFolderEx;
 struct TListColumn;
 class TLbShowHide;
 class TListItemData;
@@ -82,6 +83,7 @@ public:
     // ---- Components without a window of their own ----
     TDropDst* DropDstList;  // on the input list
     TDropDst* DropDstDir;   // on the folder box; its handler belongs to the folder choice
+    TSHBrowseForFolderEx* SHBrowseForFolderExIn;
     QFileDialog* OpenDialogInfile;
     QMenu* PopupMenuListView;
     QAction* NAllSelect;
@@ -147,9 +149,18 @@ public:
     void BlendImageLogoClick();
     void ShowLogoHint();
 
+    // ---- Target folder choice (main_folder.cpp) ----
+    void SpeedButtonSelectClick();
+    void DropDstDirFileDrop(TDropDst* sender, const std::vector<std::string>& files, int x, int y);
+
+    // ---- Send To registration (main_sendto.cpp) ----
+    bool CheckSendTo();
+    void ButtonSendEntryClick();
+
 private:
     void CreateControls();
     void CreateListComponents();  // main_list.cpp: columns, drop target, dialog, menu
+    void CreateFolderChoice();    // main_folder.cpp: folder dialog, folder-box drop
     void SetTabOrder();
     void CreateLogo();     // main_logo.cpp
     void CreateAppHint();  // main_logo.cpp

@@ -53,9 +53,7 @@ TAppHint* TAppHint::Current() { return gCurrent; }
 void TAppHint::UseHintEx() {
     TApplicationHints& app = TApplicationHints::Instance();
     app.SetHintWindowClass([] { return new THintEx(); });
-    // Switching hints off and on makes the hint window anew in the new class.
-    app.SetShowHint(false);
-    app.SetShowHint(true);
+    app.RecreateHintWindow();
 }
 
 void TAppHint::Loaded() {

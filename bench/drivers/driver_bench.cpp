@@ -52,7 +52,8 @@ void BM_ZipPackCmdLine(benchmark::State& state) {
     TArchiverOptions o = StoredOptions();
     o.UserOptions = "-P \"password\"";
     TFileList files{TStringList{kFile}};
-    for (auto _ : state) benchmark::DoNotOptimize(zip.MakeZipCmdLine("", kArc, o, "", files, false));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zip.MakeZipCmdLine("", kArc, o, "", files, false));
 }
 BENCHMARK(BM_ZipPackCmdLine);
 
