@@ -28,17 +28,19 @@ protected:
     void SetUp() override {
         EnsureQtApp();
         ASSERT_TRUE(home.isValid());
-        savedHome = qgetenv("HOME");
+        // The Send To check at start-up looks below XDG_DATA_HOME.
+        hadData = qEnvironmentVariableIsSet("XDG_DATA_HOME");
         savedData = qgetenv("XDG_DATA_HOME");
-        qputenv("HOME", home.path().toUtf8());
         qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
         form = std::make_unique<TFormMain>();
         form->RadioButtonSelect->click();
     }
     void TearDown() override {
         form.reset();
-        qputenv("HOME", savedHome);
-        qputenv("XDG_DATA_HOME", savedData);
+        if (hadData)
+            qputenv("XDG_DATA_HOME", savedData);
+        else
+            qunsetenv("XDG_DATA_HOME");
     }
     std::string Dir(const char* relative) {
         const QString path = home.path() + "/" + relative;
@@ -75,7 +77,8 @@ protected:
     }
 
     QTemporaryDir home;
-    QByteArray savedHome, savedData;
+    bool hadData = false;
+    QByteArray savedData;
     TScriptedAnswerer prompts;
     std::unique_ptr<TFormMain> form;
 };

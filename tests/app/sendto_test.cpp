@@ -1,7 +1,11 @@
 // Send To registration: the button's captions and hints, every prompt and
 // message, the Desktop Entry written, changes made outside the program, an
 // unwritable Send To folder, and a start through the entry's Exec line.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
@@ -34,6 +38,8 @@ const std::string kRegistered = "\"KalvoraTrindle\"をコンテキストメニ�
 const std::string kNotRegistered =
     "\"KalvoraTrindle\"をコンテキストメニューの「送る」に登録できませんでした";
 const std::string kRemoved = "\"KalvoraTrindle\"をコンテキストメニューの「送る」から削除しました";
+const std::string kNotRemoved =
+    "\"KalvoraTrindle\"をコンテキストメニューの「送る」から削除できませんでした";
 const std::string kChanged = "SendToフォルダが変更されたようです。。。";
 const std::string kAborted = "処理を中断します。";
 
@@ -107,16 +113,18 @@ protected:
     void SetUp() override {
         EnsureQtApp();
         ASSERT_TRUE(home.isValid());
-        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
-            saved.push_back({name, qgetenv(name)});
-        qputenv("HOME", home.path().toUtf8());
+        // Only the data folder moves: the Send To folder lies below it.
+        hadData = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+        savedData = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
-        qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
         link = home.path().toStdString() + "/data/Thunar/sendto/KalvoraTrindle.desktop";
     }
     void TearDown() override {
         form.reset();
-        for (const auto& [name, value] : saved) qputenv(name, value);
+        if (hadData)
+            qputenv("XDG_DATA_HOME", savedData);
+        else
+            qunsetenv("XDG_DATA_HOME");
     }
     void Open() { form = std::make_unique<TFormMain>(); }
     std::string Caption() const { return form->ButtonSendEntry->text().toStdString(); }
@@ -135,7 +143,8 @@ protected:
     }
 
     QTemporaryDir home;
-    std::vector<std::pair<const char*, QByteArray>> saved;
+    bool hadData = false;
+    QByteArray savedData;
     std::string link;
     TScriptedAnswerer prompts;
     std::unique_ptr<TFormMain> form;
@@ -230,6 +239,60 @@ TEST_F(SendTo, AnUnwritableSendToFolderIsReported) {
     EXPECT_EQ(QDir(home.path() + "/data")
                   .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{"Thunar"});
+}
+
+// Makes a folder refuse the removal of its entries for its lifetime: by its
+// mode for an ordinary user, by the immutable flag for root. Locked() is
+// false where neither works.
+class FolderLock {
+public:
+    explicit FolderLock(const QString& folder) : FPath(folder.toStdString()) {
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+        if (::access(FPath.c_str(), W_OK) != 0) {
+            FLocked = true;
+            return;
+        }
+        const int fd = ::open(FPath.c_str(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0) return;
+        int flags = 0;
+        if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags |= FS_IMMUTABLE_FL;
+            FImmutable = FLocked = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        ::close(fd);
+    }
+    ~FolderLock() {
+        if (FImmutable) {
+            const int fd = ::open(FPath.c_str(), O_RDONLY | O_DIRECTORY);
+            int flags = 0;
+            if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+                flags &= ~FS_IMMUTABLE_FL;
+                ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+            }
+            if (fd >= 0) ::close(fd);
+        }
+        QFile::setPermissions(QString::fromStdString(FPath),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    bool Locked() const { return FLocked; }
+
+private:
+    std::string FPath;
+    bool FLocked = false;
+    bool FImmutable = false;
+};
+
+TEST_F(SendTo, AFailedRemovalIsReportedNotAnnounced) {
+    Open();
+    Press({mrYes, mrOk});
+    ASSERT_TRUE(QFile::exists(QString::fromStdString(link)));
+    FolderLock lock(home.path() + "/data/Thunar/sendto");
+    if (!lock.Locked()) GTEST_SKIP() << "this file system cannot lock a folder against removal";
+    Press({mrYes, mrOk});
+    EXPECT_EQ(Texts(), (std::vector<std::string>{kRemovePrompt, kNotRemoved}));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(link)));
+    EXPECT_TRUE(form->FSendToEntered);
+    EXPECT_EQ(Caption(), "解除(&T)");
 }
 
 // The child side of the next test: a start of this program by the entry's
