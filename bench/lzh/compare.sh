@@ -5,11 +5,14 @@
 # deflate for size, lhasa for unpacking speed. One archive per file, as the
 # program makes them. Prints one table row per tool and corpus.
 # Usage: compare.sh BUILD_BIN [CORPORA_DIR] [corpus...]
+# SKIP="best jlha zip 7z unpack" leaves those rows out (for quick reruns).
 set -eu
 BIN=$(cd "$1" && pwd)
 DIR=${2:-/tmp/kt_lzh_corpora}
 shift 2 2>/dev/null || shift $#
 CORPORA=${*:-small medium large}
+SKIP=${SKIP:-}
+skip() { case " $SKIP " in *" $1 "*) return 0 ;; esac; return 1; }
 HERE=$(cd "$(dirname "$0")" && pwd)
 WORK=$(mktemp -d /tmp/kt_lzh_compare.XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
@@ -40,26 +43,29 @@ for c in $CORPORA; do
     find "$DIR/$c" -type f | sort > "$WORK/list"
     IN=$(size_of "$DIR/$c" '*')
     for mode in default best; do
-        [ "$mode" = best ] && [ "$c" != medium ] && continue
+        [ "$mode" = best ] && { [ "$c" != medium ] || skip best; } && continue
         sw=""; [ "$mode" = best ] && sw="-jm1"
         rm -rf "$WORK/ours" && mkdir -p "$WORK/ours"
         timed "$BIN/lzh_pack_batch" "$BIN/UNLHA32.DLL" "$WORK/ours" "$sw" < "$WORK/list"
         row "ours -lh7- $mode" "$c" "$IN" "$(size_of "$WORK/ours" '*.lzh')"
     done
+    if ! skip jlha; then
     rm -rf "$WORK/jlha" && mkdir -p "$WORK/jlha"
     timed java -cp "$WORK/java:/usr/share/java/jlha.jar" JlhaBatch "$WORK/jlha" -lh7- < "$WORK/list"
     rm -f "$WORK/jlha/jlha.tmp"
     row "jlha -lh7-" "$c" "$IN" "$(size_of "$WORK/jlha" '*.lzh')"
-    if [ "$c" != large ]; then
+    fi
+    if [ "$c" != large ] && ! skip zip; then
         rm -rf "$WORK/zip" && mkdir -p "$WORK/zip"
         timed sh -c 'n=0; while IFS= read -r f; do n=$((n+1)); zip -9 -q -j "$0/$n.zip" "$f"; done' "$WORK/zip" < "$WORK/list"
         row "zip -9" "$c" "$IN" "$(size_of "$WORK/zip" '*.zip')"
     fi
-    if [ "$c" = medium ]; then
+    if [ "$c" = medium ] && ! skip 7z; then
         rm -rf "$WORK/7z" && mkdir -p "$WORK/7z"
         timed sh -c 'n=0; while IFS= read -r f; do n=$((n+1)); 7z a -tzip -mx=9 -mfb=258 -mpass=15 "$0/$n.zip" "$f" >/dev/null; done' "$WORK/7z" < "$WORK/list"
         row "7z deflate optimal" "$c" "$IN" "$(size_of "$WORK/7z" '*.zip')"
     fi
+    skip unpack && continue
     # Unpacking speed on our default archives: our library against lhasa.
     rm -rf "$WORK/ours" && mkdir -p "$WORK/ours"
     "$BIN/lzh_pack_batch" "$BIN/UNLHA32.DLL" "$WORK/ours" "" < "$WORK/list" > /dev/null
