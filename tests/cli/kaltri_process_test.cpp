@@ -228,4 +228,41 @@ TEST(Kaltri, ListTestAndExtractAZip) {
     EXPECT_EQ(1, r.code);
 }
 
+TEST(Kaltri, PacksLzhThatLhasaAnd7zExtractAndListsTestsAndExtractsIt) {
+    Tree t;
+    std::string a = t.Make("src/readme.txt", std::string(5000, 'x') + "tail\n");
+    std::string jp = t.Make("src/資料/表と一覧.csv", "一,二,三\n");
+    std::string bin = t.Random("src/data.bin", 200000);
+    Result r = Sh(kKaltri + " pack -j2 " + Q(t.root + "/src"));
+    ASSERT_EQ(0, r.code) << r.out;
+    // Linux readers write LZH names as their stored CP932 bytes, so the
+    // Japanese name is checked through our own extraction below.
+    for (const auto& [arc, name, src] : {std::tuple{"src/readme.lzh", "readme.txt", a},
+                                         std::tuple{"src/data.lzh", "data.bin", bin}}) {
+        std::string x = t.root + "/x";
+        fs::remove_all(x);
+        fs::create_directories(x);
+        Result l = Sh("cd " + Q(x) + " && lhasa xq " + Q(t.root + "/" + arc));
+        ASSERT_EQ(0, l.code) << arc << l.out;
+        EXPECT_EQ(Read(src), Read(x + "/" + name)) << arc;
+        fs::remove_all(x);
+        Result z = Sh("7z x -y -o" + Q(x) + " " + Q(t.root + "/" + arc));
+        ASSERT_EQ(0, z.code) << arc << z.out;
+        EXPECT_EQ(Read(src), Read(x + "/" + name)) << arc;
+    }
+    r = Sh(kKaltri + " list " + Q(t.root + "/src/data.lzh"));
+    EXPECT_EQ(0, r.code) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("data.bin")) << r.out;
+    EXPECT_EQ(0, Sh(kKaltri + " test " + Q(t.root + "/src/data.lzh")).code);
+    r = Sh(kKaltri + " extract " + Q(t.root + "/src/資料/表と一覧.lzh") + " -o " + Q(t.root + "/out"));
+    EXPECT_EQ(0, r.code) << r.out;
+    EXPECT_EQ(Read(jp), Read(t.root + "/out/表と一覧.csv"));
+
+    // An archive another tool wrote is read too, found by its content.
+    ASSERT_EQ(0, Sh("cd " + Q(t.root + "/src") + " && jlha a ../other.dat readme.txt").code);
+    r = Sh(kKaltri + " list " + Q(t.root + "/other.dat"));
+    EXPECT_EQ(0, r.code) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("readme.txt")) << r.out;
+}
+
 }  // namespace
