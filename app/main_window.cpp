@@ -17,9 +17,12 @@
 
 #include "app/cp932_limit_validator.h"
 #include "app/kaltri_common.h"
+#include "app/main_settings.h"
 #include "platform/cp932.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/help.h"
+#include "platform/qt/prompt.h"
+#include "settings/reg_manager.h"
 #include "widgets/kwall_list_view.h"
 #include "widgets/speed_button.h"
 
@@ -69,6 +72,7 @@ TFormMain::TFormMain(std::vector<std::string> params, QWidget* parent)
       FParams(std::move(params)) {
     CreateControls();
     CreateListComponents();
+    CreateRegManager();
     CreateFolderChoice();
     CreateLogo();
     CreateAppHint();
@@ -201,6 +205,8 @@ void TFormMain::SetTabOrder() {
 }
 
 void TFormMain::FormCreate() {
+    RegManager->SetIniFileName(SettingsFileName());
+    LoadSettings();
     RadioButtonSelectClick();
     RadioButtonZipClick();
     // The help file is the program's path with ".html" (not ".hlp").
@@ -222,6 +228,13 @@ void TFormMain::FormDestroy() {
     if (FDestroyed) return;
     FDestroyed = true;
     ClearList();
+    // Runs inside the destructor, where an error must not escape: it gets
+    // the general error report instead.
+    try {
+        SaveSettings();
+    } catch (const std::exception& e) {
+        ShowMessage(e.what());
+    }
     // The help page is shown by the desktop's browser, which the program
     // does not own: there is no help window to close.
 }

@@ -36,6 +36,7 @@ class TSHBrowseForFolderEx;
 struct TListColumn;
 class TLbShowHide;
 class TListItemData;
+class TRegManager;
 
 inline constexpr const char* kProgramTitle = "KalvoraTrindle";
 
@@ -122,6 +123,11 @@ public:
     void ButtonEndClick();
     void EnableControls(bool enable);
 
+    // ---- Window settings (main_settings.cpp) ----
+    TRegManager* RegManager = nullptr;  // the settings manager, INI mode
+    void LoadSettings();
+    void SaveSettings();
+
     // ---- Input list (main_list.cpp) ----
     void AddFiles(const std::vector<std::string>& files);
     // Adds one path; false when a path given directly could not be listed
@@ -177,6 +183,7 @@ protected:
 private:
     void CreateControls();
     void CreateListComponents();  // main_list.cpp: columns, drop target, dialog, menu
+    void CreateRegManager();      // main_settings.cpp: the settings manager and its items
     void CreateFolderChoice();    // main_folder.cpp: folder dialog, folder-box drop
     void SetTabOrder();
     void CreateLogo();     // main_logo.cpp
