@@ -127,7 +127,12 @@ int VisibleRows(TKWallListView* list) {
 
 }  // namespace
 
-void TFormMain::CreateArchiveFile() { ConfigureForBatchRun(ArchiveFile); }
+void TFormMain::TArchiveFileDeleter::operator()(TArchiveFile* archive) const { delete archive; }
+
+void TFormMain::CreateArchiveFile() {
+    ArchiveFile.reset(new TArchiveFile);
+    ConfigureForBatchRun(*ArchiveFile);
+}
 
 void TFormMain::ScrollToEntry(int row) {
     TKWallListView* list = KWallListViewInfile;
@@ -201,7 +206,7 @@ void TFormMain::ButtonExecClick() {
     EnableControls(false);
 
     const std::string extension = lzh ? ".lzh" : ".zip";
-    ArchiveFile.Options().UserOptions = usePassword ? "-P \"" + password + "\"" : std::string();
+    ArchiveFile->Options().UserOptions = usePassword ? "-P \"" + password + "\"" : std::string();
 
     std::string fixedFolder;
     if (selectFolder) {
@@ -331,7 +336,7 @@ void TFormMain::ButtonExecClick() {
 
         int result;
         try {
-            result = PackOneFile(ArchiveFile, nullptr, archivePath, entry->Path);
+            result = PackOneFile(*ArchiveFile, nullptr, archivePath, entry->Path);
         } catch (const std::exception& e) {
             // The archive layer's failures (a library that cannot be loaded,
             // ...) end the run like a stop, with their own text.

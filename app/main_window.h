@@ -9,9 +9,8 @@
 #include <QWidget>
 #include <cstdint>
 #include <string>
+#include <memory>
 #include <vector>
-
-#include "archive/archive_file.h"
 
 class QAction;
 class QFileDialog;
@@ -29,6 +28,7 @@ class QToolButton;
 namespace kt {
 
 class TAppHint;
+class TArchiveFile;
 class TBlendImage;
 class TDropDst;
 class TKWallListView;
@@ -97,7 +97,11 @@ public:
     QAction* NExecEnd;
     QTimer* TimerLogoMove = nullptr;  // the logo's 200 ms step
     TAppHint* AppHint1 = nullptr;     // the look of every hint
-    TArchiveFile ArchiveFile;         // packs each entry of a run (main_run.cpp)
+    // Packs each entry of a run (main_run.cpp, which also frees it).
+    struct TArchiveFileDeleter {
+        void operator()(TArchiveFile* archive) const;
+    };
+    std::unique_ptr<TArchiveFile, TArchiveFileDeleter> ArchiveFile;
 
     // ---- Fields (all zero or false when the window is created) ----
     std::uint8_t FSortPattern = 0;  // 0 directory, 1 file name, 2 state

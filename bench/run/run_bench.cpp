@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "app/main_settings.h"
 #include "app/main_window.h"
 #include "archive/pack_one.h"
 #include "platform/qt/prompt.h"
@@ -48,6 +49,7 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 void BM_RunOwnCostPerEntry(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
     TCorpus corpus = MakeCorpus(count);
+    kt::SetSettingsFileOverride(corpus.Folder + "/KalvoraTrindle.ini");
     double runSeconds = 0, packSeconds = 0;
     for (auto _ : state) {
         // The run, archives made once beforehand so every entry replaces one.

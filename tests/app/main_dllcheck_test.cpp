@@ -76,7 +76,9 @@ TEST_F(DllCheckTest, ZipTableRowsAndPasswordFlag) {
         EXPECT_EQ(f.LabelZipMsg->toolTip(), U(row.Hint));
         const bool usable = *row.Caption == 0;
         EXPECT_EQ(f.RadioButtonZip->isEnabled(), usable);
-        if (!usable) EXPECT_TRUE(f.RadioButtonLzh->isChecked());
+        if (!usable) {
+            EXPECT_TRUE(f.RadioButtonLzh->isChecked());
+        }
         EXPECT_EQ(f.FPassEnabled, row.Pass);
         EXPECT_EQ(f.LabelZipPass->isEnabled(), row.Pass);
         EXPECT_EQ(f.LabelPassLen->isEnabled(), row.Pass);

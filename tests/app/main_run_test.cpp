@@ -33,6 +33,8 @@ protected:
         InstallRealLibraries();
         Form = std::make_unique<TFormMain>();
         Form->FormPaint();  // the library check, as at the first paint
+        Form->RadioButtonZip->setChecked(true);  // the default settings choose LZH
+        Form->RadioButtonZipClick();
         Src = Temp / "src";
         std::filesystem::create_directories(Src);
     }
@@ -89,8 +91,8 @@ TEST_F(RunTest, ZipWithPasswordThenLzhWithoutIt) {
     Form->RadioButtonLzh->setChecked(true);
     Prompts.Asked.clear();
     Run({});
-    EXPECT_EQ(Form->ArchiveFile.Options().UserOptions, "");
-    EXPECT_EQ(Form->ArchiveFile.CommandLine().find("-P"), std::string::npos);
+    EXPECT_EQ(Form->ArchiveFile->Options().UserOptions, "");
+    EXPECT_EQ(Form->ArchiveFile->CommandLine().find("-P"), std::string::npos);
     const std::string out = Temp / "lha";
     std::filesystem::create_directories(out);
     ASSERT_EQ(std::system((kToolPath + "cd '" + out + "' && lhasa -xq '" + Src + "/a.lzh' >/dev/null 2>&1").c_str()), 0);

@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "app/main_settings.h"
 #include "app/main_window.h"
+#include "archive/archive_file.h"
 #include "archive/lha32.h"
 #include "archive/zip32.h"
 #include "platform/library_loader.h"
@@ -59,10 +61,13 @@ protected:
         std::filesystem::create_directories(EmptyPath());
         setenv("PATH", EmptyPath().c_str(), 1);
         SetProgramFolderForTesting(Programs());
+        // Each test starts from the default settings and leaves none behind.
+        SetSettingsFileOverride(Temp / "KalvoraTrindle.ini");
         FreeLibraries();
     }
     ~ProgramFolderTest() override {
         FreeLibraries();
+        SetSettingsFileOverride("");
         SetProgramFolderForTesting("");
         if (FHadPath)
             setenv("PATH", FOldPath.c_str(), 1);
