@@ -69,6 +69,8 @@ TFormMain::TFormMain(std::vector<std::string> params, QWidget* parent)
       FParams(std::move(params)) {
     CreateControls();
     CreateListComponents();
+    CreateLogo();
+    CreateAppHint();
     SetTabOrder();
     FormCreate();
 }
@@ -203,6 +205,7 @@ void TFormMain::FormCreate() {
     ShowFileCount();
     ShowSortMark();
     EditZipPassChange();
+    StartLogo();
     if (!FParams.empty()) {
         std::vector<std::string> paths;
         paths.reserve(FParams.size());

@@ -21,13 +21,17 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 class QToolButton;
 
 namespace kt {
 
+class TAppHint;
+class TBlendImage;
 class TDropDst;
 class TKWallListView;
 struct TListColumn;
+class TLbShowHide;
 class TListItemData;
 
 inline constexpr const char* kProgramTitle = "KalvoraTrindle";
@@ -68,6 +72,12 @@ public:
     QPushButton* ButtonSendEntry;
     QPushButton* ButtonEnd;
     QFrame* PanelLogo;
+    // The logo panel's contents (main_logo.cpp).
+    TBlendImage* BlendImageLogo = nullptr;
+    TLbShowHide* LbShowHide2 = nullptr;
+    TLbShowHide* LbShowHide3 = nullptr;
+    TLbShowHide* LbShowHide4 = nullptr;
+    TLbShowHide* LbShowHide1 = nullptr;
 
     // ---- Components without a window of their own ----
     TDropDst* DropDstList;  // on the input list
@@ -80,6 +90,8 @@ public:
     QAction* N4;
     QAction* NNotExec;
     QAction* NExecEnd;
+    QTimer* TimerLogoMove = nullptr;  // the logo's 200 ms step
+    TAppHint* AppHint1 = nullptr;     // the look of every hint
 
     // ---- Fields (all zero or false when the window is created) ----
     std::uint8_t FSortPattern = 0;  // 0 directory, 1 file name, 2 state
@@ -128,10 +140,20 @@ public:
     void NNotExecClick();
     void NExecEndClick();
 
+    // ---- Logo and hints (main_logo.cpp) ----
+    // Start-up step 7: the logo runs from its first step when FLogoMove is set.
+    void StartLogo();
+    void TimerLogoMoveTimer();
+    void BlendImageLogoClick();
+    void ShowLogoHint();
+
 private:
     void CreateControls();
     void CreateListComponents();  // main_list.cpp: columns, drop target, dialog, menu
     void SetTabOrder();
+    void CreateLogo();     // main_logo.cpp
+    void CreateAppHint();  // main_logo.cpp
+    void SetLogoTimerEnabled(bool enabled);
 
     bool FDestroyed = false;
     // The last directory text shown, reused so rows of one folder share it.

@@ -42,19 +42,19 @@ std::unique_ptr<TArchiver> CreateDriver(TArchiverType Type) {
         case atBga:
             return std::make_unique<TBGA32>();
         default:
-            return nullptr;
+            return nullptr;  // atYz1 has no driver; atNone and atAutoDetect are no formats
     }
 }
 
 TContentProbes MakeProbes() {
     TContentProbes probes;
-    probes.Tar = TTar32::ArchiveTypeOf;
-    probes.Others = {{{atRar, TRar32::IsArchive},
-                      {atArj, TArj32::IsArchive},
-                      {atZip, TZip32::IsArchive},
-                      {atBga, TBGA32::IsArchive},
-                      {atCab, TCab32::IsArchive},
-                      {atLha, TLha32::IsArchive}}};
+    probes.Tar = &TTar32::ArchiveTypeOf;
+    probes.Others = {{{atRar, &TRar32::IsArchive},
+                      {atArj, &TArj32::IsArchive},
+                      {atZip, &TZip32::IsArchive},
+                      {atBga, &TBGA32::IsArchive},
+                      {atCab, &TCab32::IsArchive},
+                      {atLha, &TLha32::IsArchive}}};
     return probes;
 }
 
@@ -72,9 +72,9 @@ const TContentProbes& ArchiverContentProbes() {
 }
 
 std::vector<const TArchiverClass*> ArchiverClasses() {
-    // TTgz32 and TBZ232 share TTar32's state.
-    return {&TLha32::ClassInfo, &TZip32::ClassInfo, &TCab32::ClassInfo, &TArj32::ClassInfo,
-            &TTar32::ClassInfo, &TRar32::ClassInfo, &TBGA32::ClassInfo};
+    return {&TLha32::ClassInfo, &TZip32::ClassInfo, &TCab32::ClassInfo,
+            &TArj32::ClassInfo, &TTar32::ClassInfo, &TTgz32::ClassInfo,
+            &TBZ232::ClassInfo, &TRar32::ClassInfo, &TBGA32::ClassInfo};
 }
 
 void SetArchiverFactoryForTesting(TArchiverFactory Factory) {

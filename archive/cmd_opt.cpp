@@ -17,8 +17,25 @@ void TCmdOpt::AddText(const std::string& S) {
     CmdLine += S;
 }
 
+namespace {
+
+// The libraries' command language has no escape for a double quote inside
+// a quoted item, and a response file holds one name per line: such a name
+// would be read as other names (a file named `a" "/x` would add /x), so it
+// is refused before any library call.
+void RefuseUnsafe(const std::string& value, const char* forbidden) {
+    if (value.find_first_of(forbidden) != std::string::npos)
+        throw EArchiver(
+            "ファイル名に使用できない文字（\"、改行）が含まれているため書庫ライブラリに渡せません:"
+            " " +
+            value);
+}
+
+}  // namespace
+
 void TCmdOpt::AddStrOpt(const std::string& Name, const std::string& Value) {
     if (IsUnset(Value)) return;
+    RefuseUnsafe(Value, "\"");
     if (Name.empty()) {
         AddText("\"" + Value + "\"");
         return;
@@ -64,8 +81,10 @@ std::string TCmdOpt::ConvertName(const std::string& Name) const {
 void TCmdOpt::AddListFile(const TFileList& Files, const std::string& ListFileName) {
     std::string text;
     for (const std::string& name : ExpandFileList(Files)) {
+        std::string converted = ConvertName(name);
+        RefuseUnsafe(converted, "\r\n");
         text += '"';
-        text += ConvertName(name);
+        text += converted;
         text += "\"\r\n";
     }
     int fd = open(ListFileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

@@ -25,7 +25,8 @@ public:
     void AddText(const std::string& S);
     // Nothing for UnsetString. An empty name gives the quoted value alone; a
     // name beginning with a blank is written without that blank instead of
-    // with a hyphen.
+    // with a hyphen. A value holding a double quote cannot be quoted and
+    // raises EArchiver (nothing is added).
     void AddStrOpt(const std::string& Name, const std::string& Value);
     // Nothing for -1; otherwise "-" Name and N in decimal.
     void AddIntOpt(const std::string& Name, int N);
@@ -42,7 +43,7 @@ public:
     // Writes the response file (one quoted name per line, each ending in
     // CR LF, no header), replacing any file of that name, then adds the
     // quoted "@" reference. Raises EFCreateError when the file cannot be
-    // written. The file stays in place after the command.
+    // written, EArchiver (before writing) for a name holding CR or LF. The file stays in place after the command.
     void AddListFile(const TFileList& Files, const std::string& ListFileName);
 };
 

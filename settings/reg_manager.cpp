@@ -10,6 +10,11 @@ TRegManager::TRegManager(QObject* owner)
 
 TRegManager::~TRegManager() = default;
 
+void TRegManager::SetRegItems(const TRegItems& items) {
+    if (FFiler) FFiler->SetItem(nullptr);
+    FRegItems->Assign(items);
+}
+
 std::unique_ptr<TRegFiler> TRegManager::CreateFiler() { return std::make_unique<TRegFiler>(this); }
 
 TRegFiler* TRegManager::Filer(const std::string& name) {

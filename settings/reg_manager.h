@@ -27,7 +27,8 @@ public:
     const std::string& RegDir() const { return FRegDir; }
     void SetRegDir(const std::string& dir) { FRegDir = dir; }
     TRegItems* RegItems() const { return FRegItems.get(); }
-    void SetRegItems(const TRegItems& items) { FRegItems->Assign(items); }
+    // Replaces the table; the filer is unbound, as its item is gone.
+    void SetRegItems(const TRegItems& items);
     TRegType RegType() const { return FRegType; }
     void SetRegType(TRegType type) { FRegType = type; }
 

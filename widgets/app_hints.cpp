@@ -6,6 +6,8 @@
 #include <QScreen>
 #include <QWidget>
 
+namespace kt {
+
 namespace {
 // The hint appears below the mouse pointer, as tool tips do.
 constexpr int kCursorHeightMargin = 20;
@@ -157,3 +159,5 @@ bool TApplicationHints::eventFilter(QObject* watched, QEvent* event) {
     }
     return QObject::eventFilter(watched, event);
 }
+
+}  // namespace kt

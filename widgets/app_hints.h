@@ -4,8 +4,7 @@
 // control, hidden after HintHidePause, and shown after HintShortPause when the
 // mouse moves on to another control while hints are active. There is one per
 // application.
-#ifndef KT_WIDGETS_APP_HINTS_H
-#define KT_WIDGETS_APP_HINTS_H
+#pragma once
 
 #include <QColor>
 #include <QObject>
@@ -19,6 +18,8 @@
 #include "widgets/hint_window.h"
 
 class QWidget;
+
+namespace kt {
 
 // What the machinery is about to show; a show-hint handler may change it.
 struct THintInfo {
@@ -96,4 +97,4 @@ private:
     QTimer FHideTimer;
 };
 
-#endif
+}  // namespace kt

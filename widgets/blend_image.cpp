@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace kt {
+
 namespace {
 
 // The blend works on eight bytes at a time. A shifted term is the word shifted
@@ -293,3 +295,5 @@ void TBlendImage::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && OnDblClick) OnDblClick(this);
     QWidget::mouseDoubleClickEvent(event);
 }
+
+}  // namespace kt

@@ -2,12 +2,13 @@
 // and mixed with the weight Mode/16, in 17 steps from A alone (0) to B alone
 // (16). A new Mode recomputes the mixed picture and paints it at once, so a
 // timer stepping Mode fades between the two pictures without flicker.
-#ifndef KT_WIDGETS_BLEND_IMAGE_H
-#define KT_WIDGETS_BLEND_IMAGE_H
+#pragma once
 
 #include <QImage>
 #include <QWidget>
 #include <functional>
+
+namespace kt {
 
 // Mixes B, placed with its top-left pixel at (x, y) in A's coordinates, into a
 // copy of A. Every colour byte of the overlap becomes the byte formula of the
@@ -92,4 +93,4 @@ private:
     bool FLoading = false;
 };
 
-#endif
+}  // namespace kt

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QScreen>
 
+namespace kt {
+
 namespace {
 constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
 }
@@ -73,3 +75,5 @@ void THintWindow::paintEvent(QPaintEvent* event) {
     }
     Paint(canvas, event->rect());
 }
+
+}  // namespace kt

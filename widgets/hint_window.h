@@ -2,14 +2,15 @@
 // that shows one hint text above every other window without taking the focus.
 // TApplicationHints creates it through a replaceable window class, so a
 // component can give the whole application hints of its own look.
-#ifndef KT_WIDGETS_HINT_WINDOW_H
-#define KT_WIDGETS_HINT_WINDOW_H
+#pragma once
 
 #include <QRect>
 #include <QString>
 #include <QWidget>
 
 class QPainter;
+
+namespace kt {
 
 class THintWindow : public QWidget {
     Q_OBJECT
@@ -50,4 +51,4 @@ private:
     QString FCaption;
 };
 
-#endif
+}  // namespace kt

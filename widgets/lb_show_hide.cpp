@@ -1,5 +1,7 @@
 #include "widgets/lb_show_hide.h"
 
+namespace kt {
+
 TLbShowHide::TLbShowHide(QWidget* parent) : QLabel(parent) {
     // Hidden explicitly, so showing the parent does not show the label.
     setVisible(false);
@@ -8,3 +10,5 @@ TLbShowHide::TLbShowHide(QWidget* parent) : QLabel(parent) {
     setWordWrap(false);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
+
+}  // namespace kt

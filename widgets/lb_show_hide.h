@@ -1,9 +1,10 @@
 // TLbShowHide: a text label that starts invisible, keeps its given size and
 // centres its text both ways; the logo panel holds four of them.
-#ifndef KT_WIDGETS_LB_SHOW_HIDE_H
-#define KT_WIDGETS_LB_SHOW_HIDE_H
+#pragma once
 
 #include <QLabel>
+
+namespace kt {
 
 class TLbShowHide : public QLabel {
     Q_OBJECT
@@ -11,4 +12,4 @@ public:
     explicit TLbShowHide(QWidget* parent = nullptr);
 };
 
-#endif
+}  // namespace kt

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPolygon>
 
+namespace kt {
+
 namespace {
 
 TAppHint* gCurrent = nullptr;
@@ -235,3 +237,5 @@ void THintEx::Paint(QPainter& canvas, const QRect& clip) {
             break;
     }
 }
+
+}  // namespace kt

@@ -3,8 +3,7 @@
 // THintEx reads the current TAppHint's style each time it shows and paints a
 // hint: a speech balloon with a tail, a rounded rectangle, a leader line with
 // outlined text on no background, or drawing by an event.
-#ifndef KT_WIDGETS_NEW_HINT_H
-#define KT_WIDGETS_NEW_HINT_H
+#pragma once
 
 #include <QBrush>
 #include <QColor>
@@ -18,6 +17,8 @@
 
 #include "widgets/app_hints.h"
 #include "widgets/hint_window.h"
+
+namespace kt {
 
 enum THintStyle { hsFukidashi = 0, hsRoundRect = 1, hsLineString = 2, hsOwnerDraw = 3 };
 
@@ -114,4 +115,4 @@ private:
     std::array<QPoint, 8> FOutline;
 };
 
-#endif
+}  // namespace kt

@@ -26,6 +26,11 @@ bool OwnerWindow::Active() const {
     return wnd_ != nullptr;
 }
 
+HWND OwnerWindow::Window() const {
+    std::lock_guard lock(mutex_);
+    return wnd_;
+}
+
 bool OwnerWindow::Send(UINT state, EXTRACTINGINFOEX* info) {
     HWND wnd;
     {

@@ -19,6 +19,8 @@ public:
     // Unregisters wnd; false when wnd is not the registered window.
     bool Kill(HWND wnd);
     bool Active() const;
+    // The registered window, null when none.
+    HWND Window() const;
     // Sends "wm_arcextract" with state and info to the registered window.
     // True when the window replied non-zero, i.e. asked to stop. Without a
     // registered window nothing is sent and the answer is false.

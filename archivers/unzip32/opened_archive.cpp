@@ -52,13 +52,20 @@ bool MatchesAny(const std::vector<std::string>& patterns, const std::string& nam
 
 std::string MethodText(const ZipEntry& e) {
     switch (e.method) {
-        case kMethodStored: return "Stored";
-        case kMethodDeflate: return "Deflate";
-        case 9: return "Defl64";
-        case 12: return "BZip2";
-        case 14: return "LZMA";
-        case 99: return "AES";
-        default: return "Unknown";
+        case kMethodStored:
+            return "Stored";
+        case kMethodDeflate:
+            return "Deflate";
+        case 9:
+            return "Defl64";
+        case 12:
+            return "BZip2";
+        case 14:
+            return "LZMA";
+        case 99:
+            return "AES";
+        default:
+            return "Unknown";
     }
 }
 
@@ -84,7 +91,8 @@ namespace {
 DWORD Clip(uint64_t v) { return static_cast<DWORD>(std::min<uint64_t>(v, kMax32)); }
 WORD Ratio(const ZipEntry& e) {
     if (e.uncompressedSize == 0) return 0;
-    return static_cast<WORD>(std::min<uint64_t>(e.compressedSize * 1000 / e.uncompressedSize, 0xFFFF));
+    return static_cast<WORD>(
+        std::min<uint64_t>(e.compressedSize * 1000 / e.uncompressedSize, 0xFFFF));
 }
 }  // namespace
 

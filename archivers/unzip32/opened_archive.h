@@ -37,7 +37,8 @@ bool MatchesAny(const std::vector<std::string>& patterns, const std::string& nam
 
 // Entry details for the fixed records of the interface.
 void FillIndividualInfo(const kt::zip::ZipEntry& e, INDIVIDUALINFO& info);
-void FillExtractingInfo(const kt::zip::ZipEntry& e, const std::string& dest, EXTRACTINGINFOEX& info);
+void FillExtractingInfo(const kt::zip::ZipEntry& e, const std::string& dest,
+                        EXTRACTINGINFOEX& info);
 std::string MethodText(const kt::zip::ZipEntry& e);
 std::string AttributeText(const kt::zip::ZipEntry& e);
 

@@ -4,9 +4,9 @@
 #include <mutex>
 #include <set>
 
+#include "archivers/common/file_time.h"
 #include "archivers/common/owner_window.h"
 #include "archivers/common/report.h"
-#include "archivers/common/file_time.h"
 #include "opened_archive.h"
 #include "platform/cp932.h"
 #include "unzip_command.h"
@@ -219,7 +219,13 @@ KT_EXPORT int UnZipGetFileCount(LPCSTR arcFile) {
     return static_cast<int>(archive.Directory().entries.size());
 }
 
-KT_EXPORT BOOL UnZipSetOwnerWindowEx(HWND wnd, LPARCHIVERPROC) { return g_owner.Set(wnd) ? TRUE : FALSE; }
+KT_EXPORT BOOL UnZipSetOwnerWindowEx(HWND wnd, LPARCHIVERPROC) {
+    return g_owner.Set(wnd) ? TRUE : FALSE;
+}
 KT_EXPORT BOOL UnZipKillOwnerWindowEx(HWND wnd) { return g_owner.Kill(wnd) ? TRUE : FALSE; }
+// The registered owner window (null when none). ZIP32J.DLL asks for it, so a
+// window registered once with the family's UnZipSetOwnerWindowEx also gets
+// the progress of the commands that create archives.
+KT_EXPORT HWND UnZipGetOwnerWindow(void) { return g_owner.Window(); }
 KT_EXPORT WORD UnZipGetVersion(void) { return 100; }
 KT_EXPORT BOOL UnZipGetRunning(void) { return g_running ? TRUE : FALSE; }

@@ -27,11 +27,16 @@ bool ParseUnzipCommand(std::string_view line, UnzipCommand& out, std::string& er
     size_t i = 0;
     if (!items.empty()) {
         const std::string& first = items[0];
-        if (first == "-x") ++i;
-        else if (first == "-e") out.junkPaths = true, ++i;
-        else if (first == "-t") out.action = UnzipAction::Test, ++i;
-        else if (first == "-l") out.action = UnzipAction::List, ++i;
-        else if (first == "-v") out.action = UnzipAction::List, out.verbose = true, ++i;
+        if (first == "-x")
+            ++i;
+        else if (first == "-e")
+            out.junkPaths = true, ++i;
+        else if (first == "-t")
+            out.action = UnzipAction::Test, ++i;
+        else if (first == "-l")
+            out.action = UnzipAction::List, ++i;
+        else if (first == "-v")
+            out.action = UnzipAction::List, out.verbose = true, ++i;
     }
     std::vector<std::string> plain;
     for (; i < items.size(); ++i) {
@@ -62,11 +67,20 @@ bool ParseUnzipCommand(std::string_view line, UnzipCommand& out, std::string& er
         }
         for (size_t k = 1; k < item.size(); ++k) {
             switch (item[k]) {
-                case 'o': out.overwrite = true; break;
-                case 'n': out.neverOverwrite = true; break;
-                case 'j': out.junkPaths = true; break;
-                case 'q': out.quiet = true; break;
-                case 'C': break;  // names are always matched without regard to case
+                case 'o':
+                    out.overwrite = true;
+                    break;
+                case 'n':
+                    out.neverOverwrite = true;
+                    break;
+                case 'j':
+                    out.junkPaths = true;
+                    break;
+                case 'q':
+                    out.quiet = true;
+                    break;
+                case 'C':
+                    break;  // names are always matched without regard to case
                 default:
                     error = "unknown switch " + item;
                     code = ERROR_COMMAND_NAME;
@@ -81,7 +95,8 @@ bool ParseUnzipCommand(std::string_view line, UnzipCommand& out, std::string& er
     }
     out.archive = plain[0];
     size_t k = 1;
-    if (k < plain.size() && plain[k].size() > 1 && plain[k].back() == '/') out.baseFolder = plain[k++];
+    if (k < plain.size() && plain[k].size() > 1 && plain[k].back() == '/')
+        out.baseFolder = plain[k++];
     for (; k < plain.size(); ++k) {
         const std::string& item = plain[k];
         if (item.size() > 1 && item[0] == '@') {

@@ -73,7 +73,10 @@ int64_t EntryTime(const ZipEntry& e) {
     return kt::arc::DosDateTimeToUnix((static_cast<uint32_t>(e.dosDate) << 16) | e.dosTime);
 }
 
+// Permission bits only (no set-id bits); a stored symbolic link becomes a
+// plain file holding the link's text, never a link.
 mode_t EntryMode(const ZipEntry& e) {
+    if ((e.UnixMode() & 0170000) == 0120000) return 0644;
     uint32_t mode = e.UnixMode() & 0777;
     if (mode) return mode;
     return (e.externalAttr & 0x01) ? 0444 : 0644;
@@ -121,10 +124,12 @@ public:
             if (r && !result_) result_ = r;
         }
         owner_.Send(ARCEXTRACT_END, &info);
-        if (matched == 0 && !cmd_.names.empty()) return Fail(ERROR_NOT_FIND_FILE, "no member matches");
+        if (matched == 0 && !cmd_.names.empty())
+            return Fail(ERROR_NOT_FIND_FILE, "no member matches");
         if (test && !cmd_.quiet)
-            report_.Line(result_ ? "errors were found in " + cmd_.archive
-                                 : "No errors detected in compressed data of " + cmd_.archive + ".");
+            report_.Line(result_
+                             ? "errors were found in " + cmd_.archive
+                             : "No errors detected in compressed data of " + cmd_.archive + ".");
         return result_;
     }
 
@@ -140,7 +145,8 @@ private:
 
     int Cancel() {
         // Files this command created are taken away again.
-        for (auto it = created_.rbegin(); it != created_.rend(); ++it) unlinkat(rootFd_, it->c_str(), 0);
+        for (auto it = created_.rbegin(); it != created_.rend(); ++it)
+            unlinkat(rootFd_, it->c_str(), 0);
         report_.Line("cancelled");
         return ERROR_USER_CANCEL;
     }
@@ -186,8 +192,8 @@ private:
         auto [folder, leaf] = kt::arc::SplitLast(*rel);
         int dirFd = kt::arc::OpenFolderBelow(rootFd_, folder, true);
         if (dirFd < 0)
-            return Fail(ERROR_MAKEDIRECTORY, "cannot create the folder " + folder + ": " +
-                                                 std::strerror(errno));
+            return Fail(ERROR_MAKEDIRECTORY,
+                        "cannot create the folder " + folder + ": " + std::strerror(errno));
         struct Closer {
             int fd;
             ~Closer() { ::close(fd); }
@@ -195,7 +201,8 @@ private:
         struct stat st;
         bool existed = fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
         if (existed) {
-            if (S_ISDIR(st.st_mode)) return Fail(ERROR_ALREADY_EXIST, "a folder is in the way: " + *rel);
+            if (S_ISDIR(st.st_mode))
+                return Fail(ERROR_ALREADY_EXIST, "a folder is in the way: " + *rel);
             if (!cmd_.overwrite) {
                 report_.Line("skipped: " + *rel + " exists (no -o)");
                 return ERROR_ALREADY_EXIST;
@@ -208,7 +215,8 @@ private:
         ProgressSink sink(owner_, info, &file);
         ZipStatus status = ExtractEntry(archive_.Source(), e, key_, sink);
         if (sink.cancelled) return ERROR_USER_CANCEL;
-        if (sink.writeFailed) return Fail(ERROR_CANNOT_WRITE, "cannot write " + *rel + ": " + std::strerror(errno));
+        if (sink.writeFailed)
+            return Fail(ERROR_CANNOT_WRITE, "cannot write " + *rel + ": " + std::strerror(errno));
         if (status != ZipStatus::Ok) {
             report_.Line(e.name + ": " + ZipStatusText(status) + "; not extracted");
             return DataErrorCode(e, status);
@@ -250,7 +258,11 @@ int List(const UnzipCommand& cmd, kt::arc::Report& report) {
     for (const ZipEntry& e : archive.Directory().entries) {
         if (!MatchesAny(cmd.names, e.name)) continue;
         char line[160];
-        unsigned pct = e.uncompressedSize ? static_cast<unsigned>(100 - std::min<uint64_t>(100, e.compressedSize * 100 / e.uncompressedSize)) : 0;
+        unsigned pct =
+            e.uncompressedSize
+                ? static_cast<unsigned>(
+                      100 - std::min<uint64_t>(100, e.compressedSize * 100 / e.uncompressedSize))
+                : 0;
         std::snprintf(line, sizeof line, "%8llu  %-6s %8llu %3u%% %04u-%02u-%02u %02u:%02u %08x  ",
                       static_cast<unsigned long long>(e.uncompressedSize), MethodText(e).c_str(),
                       static_cast<unsigned long long>(e.compressedSize), pct,

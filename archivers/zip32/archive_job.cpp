@@ -154,9 +154,9 @@ int Job::Plan() {
         if (oldExists_ && st.st_dev == archiveStat_.st_dev && st.st_ino == archiveStat_.st_ino)
             continue;
         if (auto [it, fresh] = seen.emplace(member.name, m); !fresh)
-            return Fail(ERROR_SAME_NAME_FILE, std::string("two files would be stored as ") +
-                                                  member.name + ": " + job_.members[it->second].path +
-                                                  " and " + member.path);
+            return Fail(ERROR_SAME_NAME_FILE,
+                        std::string("two files would be stored as ") + member.name + ": " +
+                            job_.members[it->second].path + " and " + member.path);
         auto old = oldByName.find(member.name);
         if (old != oldByName.end()) {
             const ZipEntry& e = old_.entries[old->second];
@@ -241,7 +241,8 @@ int Job::Write() {
         std::vector<uint8_t> buf(1 << 20);
         for (uint64_t done = 0; done < old_.prefixSize;) {
             size_t n = static_cast<size_t>(std::min<uint64_t>(buf.size(), old_.prefixSize - done));
-            if (!oldSource_->ReadAt(done, buf.data(), n)) return Fail(ERROR_CANNOT_READ, "read error");
+            if (!oldSource_->ReadAt(done, buf.data(), n))
+                return Fail(ERROR_CANNOT_READ, "read error");
             if (!output.Write(buf.data(), n)) return Fail(ERROR_CANNOT_WRITE, "write error");
             done += n;
         }
@@ -257,7 +258,8 @@ int Job::Write() {
                 return Fail(st == ZipStatus::WriteError ? ERROR_CANNOT_WRITE : ERROR_BROKEN_DATA,
                             archive_ + ": " + e.name + ": " + ZipStatusText(st));
             newest_ = std::max<int64_t>(
-                newest_, kt::arc::DosDateTimeToUnix((static_cast<uint32_t>(e.dosDate) << 16) | e.dosTime));
+                newest_,
+                kt::arc::DosDateTimeToUnix((static_cast<uint32_t>(e.dosDate) << 16) | e.dosTime));
         }
     }
     if (writer.Entries().empty()) {

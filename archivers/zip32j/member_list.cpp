@@ -110,7 +110,8 @@ void CollectMembers(const ZipCommand& cmd, std::vector<Member>& members,
     Collector collector(cmd, members);
     for (const std::string& name : cmd.names) {
         std::string path = name;
-        if (!path.empty() && path[0] != '/' && !cmd.baseFolder.empty()) path = Join(cmd.baseFolder, path);
+        if (!path.empty() && path[0] != '/' && !cmd.baseFolder.empty())
+            path = Join(cmd.baseFolder, path);
         struct stat st;
         if (stat(path.c_str(), &st) == 0) {
             collector.AddPath(path, st);

@@ -1,6 +1,8 @@
 // Exported entry points of ZIP32J.DLL, the command front end: parses the
 // command, collects the files and runs the job in the engine ZIP32.DLL,
 // which it loads on first use the way every library is found.
+#include <dlfcn.h>
+
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -34,9 +36,34 @@ ZIP32_EXECUTE_PROC Engine() {
     return proc;
 }
 
-void OnReport(void* user, const char* line) { static_cast<kt::arc::Report*>(user)->Line(line); }
+// The window progress goes to: the one registered here, else the one
+// registered with UNZIP32.DLL when the host has that library loaded (the
+// ZIP driver registers its window there only, for both libraries).
+HWND ProgressWindow() {
+    if (HWND own = g_owner.Window()) return own;
+    std::string path = kt::FindLibraryFile("UNZIP32.DLL");
+    if (path.empty()) return nullptr;
+    void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+    if (!lib) return nullptr;
+    using GetOwnerProc = HWND (*)();
+    auto get = reinterpret_cast<GetOwnerProc>(dlsym(lib, "UnZipGetOwnerWindow"));
+    HWND wnd = get ? get() : nullptr;
+    dlclose(lib);
+    return wnd;
+}
 
-int OnProgress(void*, UINT state, EXTRACTINGINFOEX* info) { return g_owner.Send(state, info) ? 1 : 0; }
+struct ProgressUser {
+    kt::arc::OwnerWindow* owner;
+    kt::arc::Report* report;
+};
+
+void OnReport(void* user, const char* line) {
+    static_cast<ProgressUser*>(user)->report->Line(line);
+}
+
+int OnProgressUser(void* user, UINT state, EXTRACTINGINFOEX* info) {
+    return static_cast<ProgressUser*>(user)->owner->Send(state, info) ? 1 : 0;
+}
 
 int RunZip(const char* cmdLine, kt::arc::Report& report) {
     using namespace kt::zip32j;
@@ -49,8 +76,9 @@ int RunZip(const char* cmdLine, kt::arc::Report& report) {
     }
     ZIP32_EXECUTE_PROC engine = Engine();
     if (!engine) {
-        report.Line("zip error: ZIP32.DLL was not found or cannot be loaded; it is needed to "
-                    "create and change ZIP archives.");
+        report.Line(
+            "zip error: ZIP32.DLL was not found or cannot be loaded; it is needed to "
+            "create and change ZIP archives.");
         return ERROR_NOT_SUPPORT;
     }
     std::vector<Member> members;
@@ -94,13 +122,18 @@ int RunZip(const char* cmdLine, kt::arc::Report& report) {
     job.patternCount = static_cast<DWORD>(patternPtrs.size());
     job.level = cmd.level;
     job.password = key.c_str();
-    job.flags = (cmd.noDirEntries ? ZIP32_NO_DIR_ENTRIES : 0) | (cmd.archiveTime ? ZIP32_ARCHIVE_TIME : 0) |
-                (cmd.dosOnly ? ZIP32_DOS_ATTRIBUTES : 0) | (cmd.stripPrefix ? ZIP32_STRIP_PREFIX : 0) |
-                (cmd.recover ? ZIP32_RECOVER : 0) | (cmd.verbose ? ZIP32_VERBOSE : 0) |
-                (cmd.quiet ? ZIP32_QUIET : 0);
-    job.progress = g_owner.Active() ? OnProgress : nullptr;
+    job.flags = (cmd.noDirEntries ? ZIP32_NO_DIR_ENTRIES : 0) |
+                (cmd.archiveTime ? ZIP32_ARCHIVE_TIME : 0) |
+                (cmd.dosOnly ? ZIP32_DOS_ATTRIBUTES : 0) |
+                (cmd.stripPrefix ? ZIP32_STRIP_PREFIX : 0) | (cmd.recover ? ZIP32_RECOVER : 0) |
+                (cmd.verbose ? ZIP32_VERBOSE : 0) | (cmd.quiet ? ZIP32_QUIET : 0);
+    kt::arc::OwnerWindow target;
+    HWND wnd = ProgressWindow();
+    if (wnd) target.Set(wnd);
+    ProgressUser user{&target, &report};
+    job.progress = target.Active() ? OnProgressUser : nullptr;
     job.report = OnReport;
-    job.user = &report;
+    job.user = &user;
     return engine(&job);
 }
 
@@ -124,5 +157,7 @@ KT_EXPORT int Zip(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {
 
 KT_EXPORT WORD ZipGetVersion(void) { return 100; }
 KT_EXPORT BOOL ZipGetRunning(void) { return g_running ? TRUE : FALSE; }
-KT_EXPORT BOOL ZipSetOwnerWindowEx(HWND wnd, LPARCHIVERPROC) { return g_owner.Set(wnd) ? TRUE : FALSE; }
+KT_EXPORT BOOL ZipSetOwnerWindowEx(HWND wnd, LPARCHIVERPROC) {
+    return g_owner.Set(wnd) ? TRUE : FALSE;
+}
 KT_EXPORT BOOL ZipKillOwnerWindowEx(HWND wnd) { return g_owner.Kill(wnd) ? TRUE : FALSE; }

@@ -31,17 +31,39 @@ bool ApplySwitch(std::string_view s, ZipCommand& c) {
     }
     for (char ch : body) {
         switch (ch) {
-            case 'S': c.includeHidden = true; break;
-            case 'D': c.noDirEntries = true; break;
-            case 'v': c.verbose = true; break;
-            case 'q': c.quiet = true; break;
-            case 'r': c.recurse = true; break;
-            case 'o': c.archiveTime = true; break;
-            case 'u': if (c.command == ZIP32_ADD) c.command = ZIP32_UPDATE; break;
-            case 'f': if (c.command == ZIP32_ADD) c.command = ZIP32_FRESHEN; break;
-            case 'j': c.junkPaths = true; break;
-            case 'k': c.dosOnly = true; break;
-            case 'J': c.stripPrefix = true; break;
+            case 'S':
+                c.includeHidden = true;
+                break;
+            case 'D':
+                c.noDirEntries = true;
+                break;
+            case 'v':
+                c.verbose = true;
+                break;
+            case 'q':
+                c.quiet = true;
+                break;
+            case 'r':
+                c.recurse = true;
+                break;
+            case 'o':
+                c.archiveTime = true;
+                break;
+            case 'u':
+                if (c.command == ZIP32_ADD) c.command = ZIP32_UPDATE;
+                break;
+            case 'f':
+                if (c.command == ZIP32_ADD) c.command = ZIP32_FRESHEN;
+                break;
+            case 'j':
+                c.junkPaths = true;
+                break;
+            case 'k':
+                c.dosOnly = true;
+                break;
+            case 'J':
+                c.stripPrefix = true;
+                break;
             default:
                 if (ch >= '0' && ch <= '9') {
                     c.level = ch - '0';
@@ -79,10 +101,14 @@ bool ParseZipCommand(std::string_view line, ZipCommand& out, std::string& error,
     size_t i = 0;
     if (!items.empty()) {
         const std::string& first = items[0];
-        if (first == "-d") out.command = ZIP32_DELETE, ++i;
-        else if (first == "-f") out.command = ZIP32_FRESHEN, ++i;
-        else if (first == "-u") out.command = ZIP32_UPDATE, ++i;
-        else if (first == "-A") out.command = ZIP32_ADJUST, ++i;
+        if (first == "-d")
+            out.command = ZIP32_DELETE, ++i;
+        else if (first == "-f")
+            out.command = ZIP32_FRESHEN, ++i;
+        else if (first == "-u")
+            out.command = ZIP32_UPDATE, ++i;
+        else if (first == "-A")
+            out.command = ZIP32_ADJUST, ++i;
     }
     std::vector<std::string> plain;
     bool switchesDone = false;

@@ -12,7 +12,7 @@
 namespace kt::zip32j {
 
 struct ZipCommand {
-    int command = 0;  // ZIP32_ADD, ZIP32_UPDATE, ...
+    int command = 0;             // ZIP32_ADD, ZIP32_UPDATE, ...
     bool includeHidden = false;  // -S
     bool noDirEntries = false;   // -D
     bool verbose = false;        // -v
@@ -27,7 +27,7 @@ struct ZipCommand {
     bool hasPassword = false;
     std::string password;  // as given (UTF-8)
     std::string archive;
-    std::string baseFolder;  // ends with "/" when given
+    std::string baseFolder;          // ends with "/" when given
     std::vector<std::string> names;  // unescaped, response files read
 };
 

@@ -25,7 +25,8 @@ std::vector<std::string> Files(const std::string& dir, const std::string& suffix
     while (dirent* e = readdir(d)) {
         std::string n = e->d_name;
         if (n[0] == '.') continue;
-        if (!suffix.empty() && (n.size() < suffix.size() || n.compare(n.size() - suffix.size(), suffix.size(), suffix)))
+        if (!suffix.empty() && (n.size() < suffix.size() ||
+                                n.compare(n.size() - suffix.size(), suffix.size(), suffix)))
             continue;
         out.push_back(n);
     }
@@ -49,7 +50,8 @@ int main(int argc, char** argv) {
     std::string mode = argv[1], lib = argv[2], src = argv[3], out = argv[4];
     std::string pw = argc > 5 ? argv[5] : "";
     bool pack = mode == "pack";
-    void* h = dlopen((lib + (pack ? "/ZIP32J.DLL" : "/UNZIP32.DLL")).c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* h =
+        dlopen((lib + (pack ? "/ZIP32J.DLL" : "/UNZIP32.DLL")).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!h) {
         std::fprintf(stderr, "%s\n", dlerror());
         return 2;
@@ -62,7 +64,8 @@ int main(int argc, char** argv) {
     for (const std::string& n : names) {
         std::string line;
         if (pack)
-            line = " -D -q -o -j " + pwItem + " \"" + out + "/" + Stem(n) + ".zip\" \"" + src + "/" + n + "\" ";
+            line = " -D -q -o -j " + pwItem + " \"" + out + "/" + Stem(n) + ".zip\" \"" + src +
+                   "/" + n + "\" ";
         else
             line = "-x -o --i " + pwItem + " \"" + src + "/" + n + "\" \"" + out + "/\"";
         if (proc(nullptr, line.c_str(), nullptr, 0) != 0) ++failures;
@@ -71,11 +74,12 @@ int main(int argc, char** argv) {
     unsigned long long bytes = 0;
     for (const std::string& n : Files(out, pack ? ".zip" : "")) {
         struct stat st;
-        if (stat((out + "/" + n).c_str(), &st) == 0) bytes += static_cast<unsigned long long>(st.st_size);
+        if (stat((out + "/" + n).c_str(), &st) == 0)
+            bytes += static_cast<unsigned long long>(st.st_size);
     }
     struct rusage ru;
     getrusage(RUSAGE_SELF, &ru);
-    std::printf("files=%zu failures=%d seconds=%.3f bytes=%llu maxrss_kb=%ld\n", names.size(), failures, secs,
-                bytes, ru.ru_maxrss);
+    std::printf("files=%zu failures=%d seconds=%.3f bytes=%llu maxrss_kb=%ld\n", names.size(),
+                failures, secs, bytes, ru.ru_maxrss);
     return failures ? 1 : 0;
 }

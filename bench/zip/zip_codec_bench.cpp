@@ -13,7 +13,8 @@ namespace {
 
 std::string Text(size_t n) {
     std::mt19937 rng(1);
-    static const char* words[] = {"archive ", "header ", "int ", "return ", "{\n", "}\n", "value = "};
+    static const char* words[] = {"archive ", "header ", "int ",    "return ",
+                                  "{\n",      "}\n",     "value = "};
     std::string s;
     while (s.size() < n) s += words[rng() % 7];
     s.resize(n);

@@ -202,3 +202,28 @@ TEST(CmdOpt, UncreatableListFileRaisesAndAddsNothing) {
 
 }  // namespace
 }  // namespace kt
+
+namespace kt {
+namespace {
+
+// Linux names may hold characters the command language cannot carry; such a
+// name must never turn into other names on the library's side.
+TEST(CmdOpt, NamesThatWouldSplitIntoOtherNamesAreRefused) {
+    TCmdOpt c;
+    c.AddName("", "/ok");
+    EXPECT_THROW(c.AddName("", "/a\" \"/etc/passwd"), EArchiver);
+    EXPECT_THROW(c.AddFileNames("", {std::string("/b"), std::string("q\"")}), EArchiver);
+    EXPECT_EQ(c.CmdLine, " \"/ok\" \"/b\"");
+    test::TestFolder dir;
+    TCmdOpt list;
+    EXPECT_THROW(list.AddListFile({std::string("/a"), std::string("/x\n/etc/passwd")}, dir / "r"),
+                 EArchiver);
+    EXPECT_FALSE(std::filesystem::exists(dir / "r"));
+    EXPECT_EQ(list.CmdLine, "");
+    // Inside a response file a quote is harmless: the line keeps it whole.
+    list.AddListFile({std::string("/a\"b")}, dir / "r");
+    EXPECT_EQ(test::ReadAll(dir / "r"), "\"/a\"b\"\r\n");
+}
+
+}  // namespace
+}  // namespace kt

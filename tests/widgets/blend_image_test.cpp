@@ -14,6 +14,8 @@
 
 namespace {
 
+using namespace kt;
+
 // The blend table written out per byte, as a reference for the word-wise blend.
 int ReferenceByte(int mode, int a, int b) {
     switch (mode) {

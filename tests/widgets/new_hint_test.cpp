@@ -16,6 +16,8 @@
 
 namespace {
 
+using namespace kt;
+
 const QString kText = QStringLiteral("ヒント Hint");
 
 using PixelTest = std::function<bool(QRgb)>;

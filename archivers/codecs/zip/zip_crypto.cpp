@@ -23,9 +23,7 @@ inline uint32_t CrcStep(uint32_t c, uint8_t b) { return kCrcTable[(c ^ b) & 0xFF
 
 }  // namespace
 
-uint32_t Crc32(uint32_t crc, const void* data, size_t n) {
-    return libdeflate_crc32(crc, data, n);
-}
+uint32_t Crc32(uint32_t crc, const void* data, size_t n) { return libdeflate_crc32(crc, data, n); }
 
 ZipCrypto::ZipCrypto(std::string_view password) {
     for (char c : password) Update(static_cast<uint8_t>(c));

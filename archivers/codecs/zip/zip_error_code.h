@@ -9,17 +9,27 @@ namespace kt::zip {
 
 inline int ErrorCodeOf(ZipStatus status) {
     switch (status) {
-        case ZipStatus::Ok: return 0;
-        case ZipStatus::NotZip: return ERROR_NOT_ARC_FILE;
-        case ZipStatus::Broken: return ERROR_BROKEN_DATA;
-        case ZipStatus::Unsupported: return ERROR_METHOD;
+        case ZipStatus::Ok:
+            return 0;
+        case ZipStatus::NotZip:
+            return ERROR_NOT_ARC_FILE;
+        case ZipStatus::Broken:
+            return ERROR_BROKEN_DATA;
+        case ZipStatus::Unsupported:
+            return ERROR_METHOD;
         case ZipStatus::NeedPassword:
-        case ZipStatus::BadPassword: return ERROR_PASSWORD_FILE;
-        case ZipStatus::CrcMismatch: return ERROR_FILE_CRC;
-        case ZipStatus::ReadError: return ERROR_CANNOT_READ;
-        case ZipStatus::WriteError: return ERROR_CANNOT_WRITE;
-        case ZipStatus::Stopped: return ERROR_USER_CANCEL;
-        case ZipStatus::TooBig: return ERROR_TOO_BIG;
+        case ZipStatus::BadPassword:
+            return ERROR_PASSWORD_FILE;
+        case ZipStatus::CrcMismatch:
+            return ERROR_FILE_CRC;
+        case ZipStatus::ReadError:
+            return ERROR_CANNOT_READ;
+        case ZipStatus::WriteError:
+            return ERROR_CANNOT_WRITE;
+        case ZipStatus::Stopped:
+            return ERROR_USER_CANCEL;
+        case ZipStatus::TooBig:
+            return ERROR_TOO_BIG;
     }
     return ERROR_UNKNOWN;
 }

@@ -146,7 +146,8 @@ ZipStatus ExtractEntry(const ByteSource& source, const ZipEntry& entry, std::str
     return Streamed(source, entry, dataAt, dataSize, crypto, sink);
 }
 
-ZipStatus CheckPassword(const ByteSource& source, const ZipEntry& entry, std::string_view password) {
+ZipStatus CheckPassword(const ByteSource& source, const ZipEntry& entry,
+                        std::string_view password) {
     uint64_t dataAt = 0, dataSize = 0;
     std::optional<ZipCrypto> crypto;
     return Begin(source, entry, password, dataAt, dataSize, crypto);

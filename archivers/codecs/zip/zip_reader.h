@@ -15,7 +15,7 @@ namespace kt::zip {
 
 struct ZipDirectory {
     std::vector<ZipEntry> entries;
-    uint64_t prefixSize = 0;  // bytes before the first local header (stub)
+    uint64_t prefixSize = 0;     // bytes before the first local header (stub)
     uint64_t centralOffset = 0;  // true offset of the central directory
     std::string comment;
 };

@@ -7,7 +7,9 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <thread>
 
+#include "zip_chunked_deflate.h"
 #include "zip_crypto.h"
 #include "zip_extract.h"
 #include "zip_names.h"
@@ -29,9 +31,11 @@ libdeflate_compressor* Compressor(int level) {
     return c.get();
 }
 
+// Flag bit 11 only for real UTF-8; other bytes (a legacy file name on disk)
+// are stored as they are, for readers to take in their legacy code page.
 void SetName(ZipEntry& e) {
     e.rawName = e.name;
-    if (IsAscii(e.name))
+    if (IsAscii(e.name) || !IsValidUtf8(e.name))
         e.flags &= static_cast<uint16_t>(~kFlagUtf8);
     else
         e.flags |= kFlagUtf8;
@@ -99,8 +103,7 @@ bool ZipWriter::WriteLocal(const ZipEntry& e, bool zip64) {
 
 ZipStatus ZipWriter::AddBuffer(ZipEntry e, const uint8_t* data, size_t size,
                                const WriteOptions& opt) {
-    if (e.rawName.size() > kMax16 || e.extraLocal.size() > 0xFF00 ||
-        e.extraCentral.size() > 0xFF00)
+    if (e.rawName.size() > kMax16 || e.extraLocal.size() > 0xFF00 || e.extraCentral.size() > 0xFF00)
         return ZipStatus::TooBig;
     SetName(e);
     e.flags &= kFlagUtf8;
@@ -187,47 +190,60 @@ ZipStatus ZipWriter::Streamed(ZipEntry e, const ByteSource& source, const WriteO
         e.compressedSize = kCryptHeaderSize;
     }
 
-    constexpr size_t kPiece = 256 << 10;
-    std::vector<uint8_t> in(kPiece), out(kPiece);
-    z_stream z{};
-    if (level > 0 && deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        return ZipStatus::WriteError;
-    struct Cleanup {
-        z_stream* z;
-        bool on;
-        ~Cleanup() {
-            if (on) deflateEnd(z);
-        }
-    } cleanup{&z, level > 0};
-    auto emit = [&](uint8_t* p, size_t n) {
-        if (crypto) crypto->Encrypt(p, n);
-        e.compressedSize += n;
-        return out_.Write(p, n);
+    // Pieces are deflated independently and joined into one stream (the
+    // window restarts at each piece, a few bytes per piece), so up to
+    // kWorkers pieces are compressed at once on worker threads. Reading,
+    // encryption, output and progress stay on the calling thread, in order.
+    constexpr size_t kPiece = 4u << 20;
+    const size_t workers =
+        level > 0 ? std::clamp<size_t>(std::thread::hardware_concurrency(), 1, kMaxWorkers) : 1;
+    struct Slot {
+        std::vector<uint8_t> in, out;
+        size_t n = 0;
+        uint32_t crc = 0;
+        bool last = false, ok = true;
+        std::optional<ChunkedDeflater> deflater;
+    };
+    std::vector<Slot> slots(workers);
+    for (Slot& slot : slots) {
+        slot.in.resize(static_cast<size_t>(std::min<uint64_t>(kPiece, size)));
+        if (level > 0) slot.deflater.emplace(level);
+    }
+    auto work = [](Slot& slot) {
+        slot.crc = Crc32(0, slot.in.data(), slot.n);
+        if (slot.deflater)
+            slot.ok = slot.deflater->Compress(slot.in.data(), slot.n, slot.last, slot.out);
     };
     uint64_t done = 0;
-    for (;;) {
-        size_t n = static_cast<size_t>(std::min<uint64_t>(kPiece, size - done));
-        if (n && !source.ReadAt(done, in.data(), n)) return ZipStatus::ReadError;
-        done += n;
-        e.crc = Crc32(e.crc, in.data(), n);
-        bool last = done == size;
-        if (level == 0) {
-            if (n && !emit(in.data(), n)) return ZipStatus::WriteError;
-        } else {
-            z.next_in = in.data();
-            z.avail_in = static_cast<uInt>(n);
-            int r;
-            do {
-                z.next_out = out.data();
-                z.avail_out = static_cast<uInt>(out.size());
-                r = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
-                if (r == Z_STREAM_ERROR) return ZipStatus::WriteError;
-                size_t got = out.size() - z.avail_out;
-                if (got && !emit(out.data(), got)) return ZipStatus::WriteError;
-            } while (z.avail_out == 0 || (last && r != Z_STREAM_END));
+    bool finished = false;
+    while (!finished) {
+        size_t used = 0;
+        for (; used < workers && !finished; ++used) {
+            Slot& slot = slots[used];
+            slot.n = static_cast<size_t>(std::min<uint64_t>(kPiece, size - done));
+            if (slot.n && !source.ReadAt(done, slot.in.data(), slot.n)) return ZipStatus::ReadError;
+            done += slot.n;
+            slot.last = finished = done == size;
         }
-        if (progress && !progress(done)) return ZipStatus::Stopped;
-        if (last) break;
+        std::vector<std::thread> threads;
+        for (size_t i = 1; i < used; ++i) threads.emplace_back(work, std::ref(slots[i]));
+        work(slots[0]);
+        for (auto& t : threads) t.join();
+        uint64_t emitted = done;
+        for (size_t i = 0; i < used; ++i) emitted -= slots[i].n;
+        for (size_t i = 0; i < used; ++i) {
+            Slot& slot = slots[i];
+            if (!slot.ok) return ZipStatus::WriteError;
+            e.crc =
+                static_cast<uint32_t>(crc32_combine(e.crc, slot.crc, static_cast<z_off_t>(slot.n)));
+            std::vector<uint8_t>& body = slot.deflater ? slot.out : slot.in;
+            size_t bodySize = slot.deflater ? slot.out.size() : slot.n;
+            if (crypto) crypto->Encrypt(body.data(), bodySize);
+            e.compressedSize += bodySize;
+            if (bodySize && !out_.Write(body.data(), bodySize)) return ZipStatus::WriteError;
+            emitted += slot.n;
+            if (progress && !progress(emitted)) return ZipStatus::Stopped;
+        }
     }
     e.uncompressedSize = size;
     if (!zip64 && NeedsZip64Sizes(e)) return ZipStatus::TooBig;

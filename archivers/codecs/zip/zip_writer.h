@@ -15,8 +15,8 @@
 namespace kt::zip {
 
 struct WriteOptions {
-    int level = 6;               // 0 stores, 1-9 deflate (libdeflate levels)
-    std::string_view password;   // key bytes (CP932); empty: no encryption
+    int level = 6;              // 0 stores, 1-9 deflate (libdeflate levels)
+    std::string_view password;  // key bytes (CP932); empty: no encryption
 };
 
 // Called with the number of source bytes consumed so far; false stops.
@@ -49,6 +49,9 @@ private:
 
 // Entries above this size are compressed as a stream instead of in one call.
 inline constexpr uint64_t kWholeFileLimit = 16u << 20;
+// Threads that deflate pieces of one large entry at once (each holds about
+// 9 MB), bounded so memory stays well under 64 MB.
+inline constexpr size_t kMaxWorkers = 4;
 
 // The general-purpose flag bits 1-2 that describe a deflate level.
 uint16_t LevelFlags(int level);

@@ -15,9 +15,8 @@ namespace {
 
 struct Fixture {
     TempDir d;
-    std::map<std::string, std::string> files = {{"text.txt", SampleText(120000)},
-                                                {"bin.dat", RandomBytes(50000)},
-                                                {"empty.txt", ""}};
+    std::map<std::string, std::string> files = {
+        {"text.txt", SampleText(120000)}, {"bin.dat", RandomBytes(50000)}, {"empty.txt", ""}};
     Fixture() {
         for (auto& [name, data] : files) WriteFile(d / ("src/" + name), data);
     }
@@ -26,12 +25,17 @@ struct Fixture {
         for (auto& [name, data] : files) n.push_back(name);
         return n;
     }
-    void ExpectExtracted(const std::string& archive, const std::string& options, const std::string& tag) {
+    void ExpectExtracted(const std::string& archive, const std::string& options,
+                         const std::string& tag) {
         std::string out = d / ("out-" + tag);
         std::string report;
-        ASSERT_EQ(Libs().RunUnZip("-x -o --i " + options + " " + Q(archive) + " " + Q(out + "/"), &report), 0)
-            << tag << "\n" << report;
-        for (auto& [name, data] : files) EXPECT_EQ(ReadFile(out + "/" + name), data) << tag << " " << name;
+        ASSERT_EQ(Libs().RunUnZip("-x -o --i " + options + " " + Q(archive) + " " + Q(out + "/"),
+                                  &report),
+                  0)
+            << tag << "\n"
+            << report;
+        for (auto& [name, data] : files)
+            EXPECT_EQ(ReadFile(out + "/" + name), data) << tag << " " << name;
     }
 };
 
@@ -54,10 +58,13 @@ TEST(Unzip32Peers, ExtractsArchivesOfZip7zAndBsdtar) {
         {"zip-pw", Concat({"zip", "-q", "-P", "z p!", f.d / "zip-pw.zip"}, names), "-P \"z p!\""},
         {"zip64", Concat({"zip", "-q", "-fz", f.d / "zip64.zip"}, names), ""},
         {"7z", Concat({"7z", "a", "-tzip", f.d / "7z.zip"}, names), ""},
-        {"7z-pw", Concat({"7z", "a", "-tzip", "-pS3cret pw", f.d / "7z-pw.zip"}, names), "-P \"S3cret pw\""},
+        {"7z-pw", Concat({"7z", "a", "-tzip", "-pS3cret pw", f.d / "7z-pw.zip"}, names),
+         "-P \"S3cret pw\""},
         {"bsdtar", Concat({"bsdtar", "--format", "zip", "-cf", f.d / "bsdtar.zip"}, names), ""},
-        {"bsdtar-pw", Concat({"bsdtar", "--format", "zip", "--options", "zip:encryption=zipcrypt",
-                              "--passphrase", "b pw", "-cf", f.d / "bsdtar-pw.zip"}, names),
+        {"bsdtar-pw",
+         Concat({"bsdtar", "--format", "zip", "--options", "zip:encryption=zipcrypt",
+                 "--passphrase", "b pw", "-cf", f.d / "bsdtar-pw.zip"},
+                names),
          "-P \"b pw\""},
     };
     for (const Case& c : cases) {
@@ -71,7 +78,8 @@ TEST(Unzip32Peers, ExtractsArchivesOfZip7zAndBsdtar) {
         int fd = open(streamed.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(fd, 1);
         if (chdir(src.c_str()) != 0) _exit(127);
-        std::vector<char*> argv = {const_cast<char*>("zip"), const_cast<char*>("-q"), const_cast<char*>("-")};
+        std::vector<char*> argv = {const_cast<char*>("zip"), const_cast<char*>("-q"),
+                                   const_cast<char*>("-")};
         for (auto& n : names) argv.push_back(n.data());
         argv.push_back(nullptr);
         execvp("zip", argv.data());
@@ -92,6 +100,13 @@ TEST(Unzip32Names, LegacyCp932AndUtf8NamesBecomeUtf8) {
     ASSERT_EQ(RunTool({"zip", "-q", d / "sjis.zip", cp932}, d / "sjis"), 0);
     ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(d / "sjis.zip") + " " + Q(d / "out/")), 0);
     EXPECT_EQ(ReadFile(d / ("out/" + name)), "sjis");
+    // Our writer keeps such bytes too, without claiming UTF-8.
+    ASSERT_EQ(Libs().RunZip("-q -j " + Q(d / "ours.zip") + " " + Q(d / ("sjis/" + cp932))), 0);
+    std::string ours = ReadFile(d / "ours.zip");
+    EXPECT_EQ(
+        kt::zip::Get16(reinterpret_cast<const uint8_t*>(ours.data()) + 6) & kt::zip::kFlagUtf8, 0);
+    ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(d / "ours.zip") + " " + Q(d / "out3/")), 0);
+    EXPECT_EQ(ReadFile(d / ("out3/" + name)), "sjis");
     WriteFile(d / ("utf/" + name), "utf8");
     ASSERT_EQ(RunTool({"7z", "a", "-tzip", d / "utf.zip", name}, d / "utf"), 0);
     ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(d / "utf.zip") + " " + Q(d / "out2/")), 0);
@@ -100,10 +115,13 @@ TEST(Unzip32Names, LegacyCp932AndUtf8NamesBecomeUtf8) {
 
 TEST(Unzip32Failures, WrongPasswordWritesNothing) {
     Fixture f;
-    ASSERT_EQ(RunTool(Concat({"zip", "-q", "-P", "right", f.d / "p.zip"}, f.Names()), f.d / "src"), 0);
+    ASSERT_EQ(RunTool(Concat({"zip", "-q", "-P", "right", f.d / "p.zip"}, f.Names()), f.d / "src"),
+              0);
     std::string out = f.d / "out";
-    EXPECT_EQ(Libs().RunUnZip("-x -o -P wrong " + Q(f.d / "p.zip") + " " + Q(out + "/")), ERROR_PASSWORD_FILE);
-    EXPECT_EQ(Libs().RunUnZip("-x -o " + Q(f.d / "p.zip") + " " + Q(out + "/")), ERROR_PASSWORD_FILE);
+    EXPECT_EQ(Libs().RunUnZip("-x -o -P wrong " + Q(f.d / "p.zip") + " " + Q(out + "/")),
+              ERROR_PASSWORD_FILE);
+    EXPECT_EQ(Libs().RunUnZip("-x -o " + Q(f.d / "p.zip") + " " + Q(out + "/")),
+              ERROR_PASSWORD_FILE);
     EXPECT_TRUE(std::filesystem::is_empty(out));
 }
 
@@ -127,7 +145,8 @@ std::string HostileArchive(const std::string& linkTarget) {
     (void)linkTarget;
     kt::zip::MemoryOutput out;
     kt::zip::ZipWriter w(out);
-    for (std::string name : {"../escape.txt", "/abs.txt", "ok/inner.txt", "link/planted.txt", "a/../../up.txt"}) {
+    for (std::string name :
+         {"../escape.txt", "/abs.txt", "ok/inner.txt", "link/planted.txt", "a/../../up.txt"}) {
         kt::zip::ZipEntry e;
         e.name = name;
         EXPECT_EQ(w.AddBuffer(e, reinterpret_cast<const uint8_t*>(name.data()), name.size(), {}),
@@ -144,7 +163,8 @@ TEST(Unzip32Failures, TraversalNeverWritesOutsideTheFolder) {
     std::filesystem::create_directories(d / "elsewhere");
     std::filesystem::create_directory_symlink(d / "elsewhere", d / "target/link");
     std::string report;
-    EXPECT_EQ(Libs().RunUnZip("-x -o " + Q(d / "evil.zip") + " " + Q(d / "target/"), &report), ERROR_INVALID_PATH);
+    EXPECT_EQ(Libs().RunUnZip("-x -o " + Q(d / "evil.zip") + " " + Q(d / "target/"), &report),
+              ERROR_INVALID_PATH);
     EXPECT_FALSE(Exists(d / "escape.txt"));
     EXPECT_FALSE(Exists(d / "up.txt"));
     EXPECT_TRUE(std::filesystem::is_empty(d / "elsewhere")) << report;
@@ -165,7 +185,8 @@ TEST(Unzip32Progress, ReplyCancelsAndRemovesWhatWasExtracted) {
     int begins = 0;
     HWND wnd = CreateMessageWindow(CancelOnBegin, &begins);
     ASSERT_TRUE(Libs().SetOwnerWindowEx(wnd, nullptr));
-    EXPECT_EQ(Libs().RunUnZip("-x -o --i " + Q(f.d / "a.zip") + " " + Q(f.d / "out/")), ERROR_USER_CANCEL);
+    EXPECT_EQ(Libs().RunUnZip("-x -o --i " + Q(f.d / "a.zip") + " " + Q(f.d / "out/")),
+              ERROR_USER_CANCEL);
     EXPECT_TRUE(Libs().KillOwnerWindowEx(wnd));
     EXPECT_FALSE(Libs().KillOwnerWindowEx(wnd));
     DestroyMessageWindow(wnd);
@@ -209,12 +230,14 @@ TEST(Unzip32Commands, OverwriteJunkPathsSearchAndMemory) {
     char buf[64] = {};
     DWORD written = 0;
     time_t t = 0;
-    ASSERT_EQ(Libs().ExtractMem(nullptr, (arc + " dir/a.txt").c_str(), reinterpret_cast<LPBYTE>(buf), sizeof buf,
-                                &t, nullptr, &written), 0);
+    ASSERT_EQ(Libs().ExtractMem(nullptr, (arc + " dir/a.txt").c_str(),
+                                reinterpret_cast<LPBYTE>(buf), sizeof buf, &t, nullptr, &written),
+              0);
     EXPECT_EQ(std::string(buf, written), "new a");
     EXPECT_GT(t, 0);
-    EXPECT_EQ(Libs().ExtractMem(nullptr, (arc + " dir/a.txt").c_str(), reinterpret_cast<LPBYTE>(buf), 2, nullptr,
-                                nullptr, &written), ERROR_ENOUGH_MEMORY);
+    EXPECT_EQ(Libs().ExtractMem(nullptr, (arc + " dir/a.txt").c_str(),
+                                reinterpret_cast<LPBYTE>(buf), 2, nullptr, nullptr, &written),
+              ERROR_ENOUGH_MEMORY);
     std::string report;
     ASSERT_EQ(Libs().RunUnZip("-l " + arc, &report), 0);
     EXPECT_NE(report.find("dir/a.txt"), std::string::npos);

@@ -26,7 +26,8 @@ std::vector<std::string> TempLeftovers(const std::string& folder) {
     std::vector<std::string> out;
     for (auto& e : std::filesystem::directory_iterator(folder)) {
         std::string leaf = e.path().filename().string();
-        if (leaf.size() > 4 && leaf[0] == '.' && leaf.substr(leaf.size() - 4) == ".tmp") out.push_back(leaf);
+        if (leaf.size() > 4 && leaf[0] == '.' && leaf.substr(leaf.size() - 4) == ".tmp")
+            out.push_back(leaf);
     }
     return out;
 }
@@ -38,7 +39,9 @@ TEST(Zip32jDriverLine, PlainArchiveOpensInUnzip7zAndBsdtar) {
     struct utimbuf t = {1600000000, 1600000000};
     utime((d / "a.txt").c_str(), &t);
     std::string report;
-    ASSERT_EQ(Libs().RunZip(" -D -q -o -j  \"" + d.path() + "/a.zip\" \"" + d.path() + "/a.txt\" ", &report), 0)
+    ASSERT_EQ(Libs().RunZip(" -D -q -o -j  \"" + d.path() + "/a.zip\" \"" + d.path() + "/a.txt\" ",
+                            &report),
+              0)
         << report;
     EXPECT_EQ(RunTool({"unzip", "-tq", d / "a.zip"}), 0);
     EXPECT_EQ(RunTool({"7z", "t", d / "a.zip"}), 0);
@@ -69,7 +72,8 @@ TEST(Zip32jDriverLine, PasswordFormIsReadByEveryPeer) {
         names += " " + Q(d / name);
     }
     std::string report;
-    ASSERT_EQ(Libs().RunZip(" -D -q -o -j -P " + Q(pw) + " " + Q(d / "p.zip") + names + " ", &report), 0)
+    ASSERT_EQ(
+        Libs().RunZip(" -D -q -o -j -P " + Q(pw) + " " + Q(d / "p.zip") + names + " ", &report), 0)
         << report;
     ZipDirectory dir = ReadDir(d / "p.zip");
     ASSERT_EQ(dir.entries.size(), files.size());
@@ -85,7 +89,8 @@ TEST(Zip32jDriverLine, PasswordFormIsReadByEveryPeer) {
         if (tool == "7z") cmd = {"7z", "x", "-p" + pw, "-o" + out, d / "p.zip"};
         if (tool == "bsdtar") cmd = {"bsdtar", "--passphrase", pw, "-xf", d / "p.zip"};
         ASSERT_EQ(RunTool(cmd, out), 0) << tool;
-        for (auto& [name, data] : files) EXPECT_EQ(ReadFile(out + "/" + name), data) << tool << " " << name;
+        for (auto& [name, data] : files)
+            EXPECT_EQ(ReadFile(out + "/" + name), data) << tool << " " << name;
     }
     // And a wrong password is refused by the reference reader.
     EXPECT_NE(RunTool({"unzip", "-tq", "-P", pw + "x", d / "p.zip"}), 0);
@@ -95,7 +100,9 @@ TEST(Zip32jDriverLine, JapanesePasswordKeysFromCp932) {
     TempDir d;
     const std::string pw = "秘密のパスワード";
     WriteFile(d / "a.txt", SampleText(4000));
-    ASSERT_EQ(Libs().RunZip(" -D -q -o -j -P " + Q(pw) + " " + Q(d / "a.zip") + " " + Q(d / "a.txt") + " "), 0);
+    ASSERT_EQ(Libs().RunZip(" -D -q -o -j -P " + Q(pw) + " " + Q(d / "a.zip") + " " +
+                            Q(d / "a.txt") + " "),
+              0);
     std::string cp932 = kt::Utf8ToCp932(pw);
     ASSERT_NE(cp932, pw);
     EXPECT_EQ(RunTool({"unzip", "-tq", "-P", cp932, d / "a.zip"}), 0);
@@ -196,18 +203,21 @@ TEST(Zip32jCommands, FailedAddLeavesTheOldArchiveUntouched) {
     ASSERT_EQ(Libs().RunZip("-D -q -j " + arc + " " + Q(d / "a.txt")), 0);
     std::string before = ReadFile(d / "x.zip");
     std::string report;
-    EXPECT_EQ(Libs().RunZip("-D -q -j " + arc + " " + Q(d / "a.txt") + " " + Q(d / "missing.txt"), &report),
+    EXPECT_EQ(Libs().RunZip("-D -q -j " + arc + " " + Q(d / "a.txt") + " " + Q(d / "missing.txt"),
+                            &report),
               ERROR_NOT_FIND_FILE);
     EXPECT_NE(report.find("missing.txt"), std::string::npos);
     EXPECT_EQ(ReadFile(d / "x.zip"), before);
     // A file that is not an archive is never overwritten by an add.
     WriteFile(d / "note.zip", "not an archive");
-    EXPECT_EQ(Libs().RunZip("-D -q -j " + Q(d / "note.zip") + " " + Q(d / "a.txt")), ERROR_NOT_ARC_FILE);
+    EXPECT_EQ(Libs().RunZip("-D -q -j " + Q(d / "note.zip") + " " + Q(d / "a.txt")),
+              ERROR_NOT_ARC_FILE);
     EXPECT_EQ(ReadFile(d / "note.zip"), "not an archive");
     // Two files that would get one stored name.
     WriteFile(d / "s1/same.txt", "1");
     WriteFile(d / "s2/same.txt", "2");
-    EXPECT_EQ(Libs().RunZip("-D -q -j " + Q(d / "y.zip") + " " + Q(d / "s1/same.txt") + " " + Q(d / "s2/same.txt")),
+    EXPECT_EQ(Libs().RunZip("-D -q -j " + Q(d / "y.zip") + " " + Q(d / "s1/same.txt") + " " +
+                            Q(d / "s2/same.txt")),
               ERROR_SAME_NAME_FILE);
     EXPECT_FALSE(Exists(d / "y.zip"));
     EXPECT_TRUE(TempLeftovers(d.path()).empty());
@@ -227,14 +237,79 @@ TEST(Zip32jProgress, ReplyCancelsAndLeavesNothing) {
     int messages = 0;
     HWND wnd = CreateMessageWindow(CancelAll, &messages);
     ASSERT_TRUE(Libs().ZipSetOwnerWindowEx(wnd, nullptr));
-    EXPECT_EQ(Libs().RunZip("-D -q -j " + Q(d / "new.zip") + " " + Q(d / "a.txt")), ERROR_USER_CANCEL);
-    EXPECT_EQ(Libs().RunZip("-D -q -j " + Q(d / "old.zip") + " " + Q(d / "a.txt")), ERROR_USER_CANCEL);
+    EXPECT_EQ(Libs().RunZip("-D -q -j " + Q(d / "new.zip") + " " + Q(d / "a.txt")),
+              ERROR_USER_CANCEL);
+    EXPECT_EQ(Libs().RunZip("-D -q -j " + Q(d / "old.zip") + " " + Q(d / "a.txt")),
+              ERROR_USER_CANCEL);
     EXPECT_TRUE(Libs().ZipKillOwnerWindowEx(wnd));
     DestroyMessageWindow(wnd);
     EXPECT_GE(messages, 2);
     EXPECT_FALSE(Exists(d / "new.zip"));
     EXPECT_EQ(ReadFile(d / "old.zip"), before);
     EXPECT_TRUE(TempLeftovers(d.path()).empty());
+}
+
+// The driver registers its window with UNZIP32.DLL only; creating commands
+// report to it too.
+TEST(Zip32jProgress, WindowRegisteredWithUnzip32GetsZipProgress) {
+    TempDir d;
+    WriteFile(d / "a.txt", SampleText(1000));
+    int messages = 0;
+    HWND wnd = CreateMessageWindow(CancelAll, &messages);
+    ASSERT_TRUE(Libs().SetOwnerWindowEx(wnd, nullptr));
+    EXPECT_EQ(Libs().RunZip("-D -q -j " + Q(d / "a.zip") + " " + Q(d / "a.txt")),
+              ERROR_USER_CANCEL);
+    EXPECT_TRUE(Libs().KillOwnerWindowEx(wnd));
+    EXPECT_GE(messages, 1);
+    EXPECT_FALSE(Exists(d / "a.zip"));
+    // Unregistered: no messages, the archive is made.
+    int before = messages;
+    EXPECT_EQ(Libs().RunZip("-D -q -j " + Q(d / "a.zip") + " " + Q(d / "a.txt")), 0);
+    EXPECT_EQ(messages, before);
+    DestroyMessageWindow(wnd);
+}
+
+// A stub in front of an archive: -A makes the offsets true file offsets, -J
+// drops the stub again; both keep every member intact.
+TEST(Zip32jCommands, AdjustAndStripSelfExtractorStub) {
+    TempDir d;
+    WriteFile(d / "a.txt", SampleText(5000));
+    ASSERT_EQ(Libs().RunZip("-D -q -j " + Q(d / "a.zip") + " " + Q(d / "a.txt")), 0);
+    const std::string archive = ReadFile(d / "a.zip");
+    const std::string stub(4096, 'M');
+    WriteFile(d / "my dir/a.EXE", stub + archive);
+    // The driver writes the program's path unquoted after "-A ".
+    ASSERT_EQ(Libs().RunZip("-A " + d.path() + "/my dir/a.EXE"), 0);
+    std::string adjusted = ReadFile(d / "my dir/a.EXE");
+    EXPECT_EQ(adjusted.substr(0, stub.size()), stub);
+    ZipDirectory dir = ReadDir(d / "my dir/a.EXE");
+    ASSERT_EQ(dir.entries.size(), 1u);
+    EXPECT_EQ(dir.prefixSize, stub.size());
+    // Stored offsets now count the stub: the central record says 4096.
+    size_t central = adjusted.rfind(std::string("PK\1\2", 4));
+    ASSERT_NE(central, std::string::npos);
+    EXPECT_EQ(kt::zip::Get32(reinterpret_cast<const uint8_t*>(adjusted.data()) + central + 42),
+              stub.size());
+    EXPECT_TRUE(
+        Libs().CheckArchive((d / "my dir/a.EXE").c_str(), CHECKARCHIVE_SFX | CHECKARCHIVE_FULLCRC));
+    ASSERT_EQ(Libs().RunZip("-J -q " + Q(d / "my dir/a.EXE") + " " + Q(d / "a.txt")), 0);
+    EXPECT_EQ(ReadDir(d / "my dir/a.EXE").prefixSize, 0u);
+    EXPECT_EQ(RunTool({"unzip", "-tq", d / "my dir/a.EXE"}), 0);
+}
+
+// -FF reads an archive whose central directory is gone by its local
+// headers, so adding to it gives a whole archive again.
+TEST(Zip32jCommands, RecoverReadsArchiveWithoutDirectory) {
+    TempDir d;
+    WriteFile(d / "a.txt", SampleText(3000, 8));
+    WriteFile(d / "b.txt", SampleText(3000, 9));
+    ASSERT_EQ(Libs().RunZip("-D -q -j " + Q(d / "x.zip") + " " + Q(d / "a.txt")), 0);
+    std::string bytes = ReadFile(d / "x.zip");
+    WriteFile(d / "x.zip", bytes.substr(0, bytes.size() - 40));
+    EXPECT_NE(Libs().RunZip("-D -q -j " + Q(d / "x.zip") + " " + Q(d / "b.txt")), 0);
+    ASSERT_EQ(Libs().RunZip("-D -q -j -FF " + Q(d / "x.zip") + " " + Q(d / "b.txt")), 0);
+    EXPECT_EQ(ReadDir(d / "x.zip").entries.size(), 2u);
+    EXPECT_EQ(RunTool({"unzip", "-tq", d / "x.zip"}), 0);
 }
 
 TEST(Zip32jNames, EscapesRecursionHiddenFilesAndResponseFiles) {
@@ -255,14 +330,16 @@ TEST(Zip32jNames, EscapesRecursionHiddenFilesAndResponseFiles) {
     for (auto& e : ReadDir(d / "s.zip").entries) names.push_back(e.name);
     EXPECT_EQ(names, (std::vector<std::string>{".hidden", "sub/deep.txt", "x[1].txt"}));
     // A response file names one quoted file per line.
-    WriteFile(d / "list.txt", "\"" + d / "src/sub/deep.txt" + "\"\r\n" + d / "src/x[[]1].txt" + "\n");
+    WriteFile(d / "list.txt",
+              "\"" + d / "src/sub/deep.txt" + "\"\r\n" + d / "src/x[[]1].txt" + "\n");
     ASSERT_EQ(Libs().RunZip("-q -j " + Q(d / "l.zip") + " @" + Q(d / "list.txt")), 0);
     EXPECT_EQ(ReadDir(d / "l.zip").entries.size(), 2u);
     EXPECT_EQ(RunTool({"unzip", "-tq", d / "r.zip"}), 0);
     // Store level and an unknown switch.
     ASSERT_EQ(Libs().RunZip("-q -j -0 " + Q(d / "z.zip") + " " + Q(d / "src/sub/deep.txt")), 0);
     EXPECT_EQ(ReadDir(d / "z.zip").entries.at(0).method, kt::zip::kMethodStored);
-    EXPECT_EQ(Libs().RunZip("-q -Z " + Q(d / "w.zip") + " " + Q(d / "src/sub/deep.txt")), ERROR_COMMAND_NAME);
+    EXPECT_EQ(Libs().RunZip("-q -Z " + Q(d / "w.zip") + " " + Q(d / "src/sub/deep.txt")),
+              ERROR_COMMAND_NAME);
 }
 
 }  // namespace

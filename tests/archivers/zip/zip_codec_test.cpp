@@ -1,7 +1,9 @@
 // The format core on its own: round trips in memory, Zip64 end records,
 // ZipCrypto keys, and archives the peers must accept.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include "zip_chunked_deflate.h"
 #include "zip_crypto.h"
 #include "zip_extract.h"
 #include "zip_reader.h"
@@ -22,8 +24,10 @@ struct StringSink : ZipSink {
 };
 
 TEST(ZipCodec, RoundTripsEveryMethodWithAndWithoutPassword) {
-    std::vector<std::pair<std::string, std::string>> members = {
-        {"text.txt", SampleText(70000)}, {"random.bin", RandomBytes(9000)}, {"empty", ""}, {"名前.txt", "x"}};
+    std::vector<std::pair<std::string, std::string>> members = {{"text.txt", SampleText(70000)},
+                                                                {"random.bin", RandomBytes(9000)},
+                                                                {"empty", ""},
+                                                                {"名前.txt", "x"}};
     for (std::string pw : {"", "key with blanks"}) {
         for (int level : {0, 1, 6, 9}) {
             MemoryOutput out;
@@ -31,7 +35,8 @@ TEST(ZipCodec, RoundTripsEveryMethodWithAndWithoutPassword) {
             for (auto& [name, data] : members) {
                 ZipEntry e;
                 e.name = name;
-                ASSERT_EQ(w.AddBuffer(e, reinterpret_cast<const uint8_t*>(data.data()), data.size(), {level, pw}),
+                ASSERT_EQ(w.AddBuffer(e, reinterpret_cast<const uint8_t*>(data.data()), data.size(),
+                                      {level, pw}),
                           ZipStatus::Ok);
             }
             ASSERT_EQ(w.Finish("comment"), ZipStatus::Ok);
@@ -45,7 +50,8 @@ TEST(ZipCodec, RoundTripsEveryMethodWithAndWithoutPassword) {
                 EXPECT_EQ(e.name, members[i].first);
                 EXPECT_EQ(e.IsEncrypted(), !pw.empty());
                 StringSink sink;
-                ASSERT_EQ(ExtractEntry(src, e, pw, sink), ZipStatus::Ok) << e.name << " level " << level;
+                ASSERT_EQ(ExtractEntry(src, e, pw, sink), ZipStatus::Ok)
+                    << e.name << " level " << level;
                 EXPECT_EQ(sink.data, members[i].second);
                 if (!pw.empty()) {
                     StringSink none;
@@ -67,7 +73,11 @@ TEST(ZipCodec, StreamedSourceMatchesAndPeersAgree) {
     ZipEntry e;
     e.name = "big.txt";
     uint64_t lastProgress = 0;
-    ASSERT_EQ(w.AddSource(e, in, {6, "pw"}, [&](uint64_t done) { lastProgress = done; return true; }),
+    ASSERT_EQ(w.AddSource(e, in, {6, "pw"},
+                          [&](uint64_t done) {
+                              lastProgress = done;
+                              return true;
+                          }),
               ZipStatus::Ok);
     EXPECT_EQ(lastProgress, big.size());
     ASSERT_EQ(w.Finish(), ZipStatus::Ok);
@@ -112,6 +122,37 @@ TEST(ZipCodec, ManyEntriesUseZip64EndRecordsThatPeersRead) {
     EXPECT_EQ(RunTool({"unzip", "-tq", d / "many.zip"}), 0);
 }
 
+// Pieces of every kind (multi-block text, incompressible bytes that become
+// stored blocks, one byte) joined into one stream must inflate to the input.
+TEST(ZipCodec, ChunkedDeflatePiecesJoinIntoOneStream) {
+    std::vector<std::string> pieces = {SampleText(900000, 4), RandomBytes(70000), "x",
+                                       SampleText(5000, 5)};
+    for (int level : {1, 6, 9}) {
+        ChunkedDeflater deflater(level);
+        std::string stream, input;
+        std::vector<uint8_t> out;
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            const auto* p = reinterpret_cast<const uint8_t*>(pieces[i].data());
+            ASSERT_TRUE(deflater.Compress(p, pieces[i].size(), i + 1 == pieces.size(), out));
+            stream.append(out.begin(), out.end());
+            input += pieces[i];
+        }
+        std::string back(input.size() + 1, '\0');
+        z_stream z{};
+        ASSERT_EQ(inflateInit2(&z, -MAX_WBITS), Z_OK);
+        z.next_in = reinterpret_cast<Bytef*>(stream.data());
+        z.avail_in = static_cast<uInt>(stream.size());
+        z.next_out = reinterpret_cast<Bytef*>(back.data());
+        z.avail_out = static_cast<uInt>(back.size());
+        EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END) << "level " << level;
+        EXPECT_EQ(z.total_out, input.size());
+        EXPECT_EQ(z.avail_in, 0u);  // nothing after the final block
+        inflateEnd(&z);
+        back.resize(input.size());
+        EXPECT_TRUE(back == input) << "level " << level;
+    }
+}
+
 TEST(ZipCodec, CryptoHeaderRejectsWrongKeys) {
     ZipCrypto enc("secret");
     uint8_t head[12];
@@ -132,7 +173,8 @@ TEST(ZipCodec, RecoveryScanFindsEntriesWithoutDirectory) {
         ZipEntry e;
         e.name = name;
         std::string data = SampleText(5000);
-        ASSERT_EQ(w.AddBuffer(e, reinterpret_cast<const uint8_t*>(data.data()), data.size(), {}), ZipStatus::Ok);
+        ASSERT_EQ(w.AddBuffer(e, reinterpret_cast<const uint8_t*>(data.data()), data.size(), {}),
+                  ZipStatus::Ok);
     }
     ASSERT_EQ(w.Finish(), ZipStatus::Ok);
     std::string cut = out.bytes.substr(0, out.bytes.size() - 30);  // end record lost

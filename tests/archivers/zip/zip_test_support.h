@@ -55,8 +55,8 @@ inline bool Exists(const std::string& path) {
 // Text that compresses like source code, and bytes that do not compress.
 inline std::string SampleText(size_t size, unsigned seed = 1) {
     std::mt19937 rng(seed);
-    static const char* words[] = {"archive ", "header ", "int ", "return ", "{\n", "}\n",
-                                  "// note\n", "value = ", "0x1F; ", "static "};
+    static const char* words[] = {"archive ", "header ",   "int ",     "return ", "{\n",
+                                  "}\n",      "// note\n", "value = ", "0x1F; ",  "static "};
     std::string s;
     while (s.size() < size) s += words[rng() % 10];
     s.resize(size);
@@ -96,19 +96,26 @@ struct ZipLibraries {
         unzip32 = dlopen(KT_BIN_DIR "/UNZIP32.DLL", RTLD_NOW | RTLD_LOCAL);
         if (zip32j) {
             Zip = reinterpret_cast<ARC_COMMAND_PROC>(dlsym(zip32j, "Zip"));
-            ZipSetOwnerWindowEx = reinterpret_cast<ARC_SET_OWNER_WINDOW_EX_PROC>(dlsym(zip32j, "ZipSetOwnerWindowEx"));
-            ZipKillOwnerWindowEx = reinterpret_cast<ARC_KILL_OWNER_WINDOW_EX_PROC>(dlsym(zip32j, "ZipKillOwnerWindowEx"));
+            ZipSetOwnerWindowEx = reinterpret_cast<ARC_SET_OWNER_WINDOW_EX_PROC>(
+                dlsym(zip32j, "ZipSetOwnerWindowEx"));
+            ZipKillOwnerWindowEx = reinterpret_cast<ARC_KILL_OWNER_WINDOW_EX_PROC>(
+                dlsym(zip32j, "ZipKillOwnerWindowEx"));
         }
         if (unzip32) {
             UnZip = reinterpret_cast<ARC_COMMAND_PROC>(dlsym(unzip32, "UnZip"));
-            OpenArchive = reinterpret_cast<ARC_OPEN_ARCHIVE_PROC>(dlsym(unzip32, "UnZipOpenArchive"));
-            CloseArchive = reinterpret_cast<ARC_CLOSE_ARCHIVE_PROC>(dlsym(unzip32, "UnZipCloseArchive"));
+            OpenArchive =
+                reinterpret_cast<ARC_OPEN_ARCHIVE_PROC>(dlsym(unzip32, "UnZipOpenArchive"));
+            CloseArchive =
+                reinterpret_cast<ARC_CLOSE_ARCHIVE_PROC>(dlsym(unzip32, "UnZipCloseArchive"));
             FindFirst = reinterpret_cast<ARC_FIND_FIRST_PROC>(dlsym(unzip32, "UnZipFindFirst"));
             FindNext = reinterpret_cast<ARC_FIND_NEXT_PROC>(dlsym(unzip32, "UnZipFindNext"));
             ExtractMem = reinterpret_cast<ARC_EXTRACT_MEM_PROC>(dlsym(unzip32, "UnZipExtractMem"));
-            CheckArchive = reinterpret_cast<ARC_CHECK_ARCHIVE_PROC>(dlsym(unzip32, "UnZipCheckArchive"));
-            SetOwnerWindowEx = reinterpret_cast<ARC_SET_OWNER_WINDOW_EX_PROC>(dlsym(unzip32, "UnZipSetOwnerWindowEx"));
-            KillOwnerWindowEx = reinterpret_cast<ARC_KILL_OWNER_WINDOW_EX_PROC>(dlsym(unzip32, "UnZipKillOwnerWindowEx"));
+            CheckArchive =
+                reinterpret_cast<ARC_CHECK_ARCHIVE_PROC>(dlsym(unzip32, "UnZipCheckArchive"));
+            SetOwnerWindowEx = reinterpret_cast<ARC_SET_OWNER_WINDOW_EX_PROC>(
+                dlsym(unzip32, "UnZipSetOwnerWindowEx"));
+            KillOwnerWindowEx = reinterpret_cast<ARC_KILL_OWNER_WINDOW_EX_PROC>(
+                dlsym(unzip32, "UnZipKillOwnerWindowEx"));
             GetVersion = reinterpret_cast<ARC_GET_VERSION_PROC>(dlsym(unzip32, "UnZipGetVersion"));
         }
     }
