@@ -58,10 +58,9 @@ int TBGA32::Pack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& O
 
 int TBGA32::RemoveItem(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                        const std::string&, const TFileList& Files, bool, std::string& Output) {
-    return Exec(Wnd,
-                MakeCmdLine("d", ArcName, Options, "", Files,
-                            ResFileWanted(Options, ruOnRemoveItem)),
-                Output);
+    return Exec(
+        Wnd, MakeCmdLine("d", ArcName, Options, "", Files, ResFileWanted(Options, ruOnRemoveItem)),
+        Output);
 }
 
 int TBGA32::MakeSfx(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,

@@ -39,8 +39,7 @@ std::string TCab32::MakeCmdLine(const std::string& Command, const std::string& A
 }
 
 int TCab32::Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                   const std::string& BaseDir, const TFileList& Files, bool,
-                   std::string& Output) {
+                   const std::string& BaseDir, const TFileList& Files, bool, std::string& Output) {
     return Exec(Wnd,
                 MakeCmdLine("-x", AbsolutePath(ArcName), Options, BaseDir, Files,
                             ResFileWanted(Options, ruOnUnpack)),
@@ -49,10 +48,9 @@ int TCab32::Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions&
 
 int TCab32::Pack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                  const std::string& BaseDir, const TFileList& Files, bool, std::string& Output) {
-    return Exec(Wnd,
-                MakeCmdLine("-a", ArcName, Options, BaseDir, Files,
-                            ResFileWanted(Options, ruOnPack)),
-                Output);
+    return Exec(
+        Wnd, MakeCmdLine("-a", ArcName, Options, BaseDir, Files, ResFileWanted(Options, ruOnPack)),
+        Output);
 }
 
 int TCab32::MakeSfx(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
@@ -63,8 +61,8 @@ int TCab32::MakeSfx(HWND Wnd, const std::string& ArcName, const TArchiverOptions
 int TCab32::UnpackToMemory(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                            const std::string& FileName, void* Buffer, DWORD Size,
                            DWORD& WriteSize) {
-    return ExecToMemory(Wnd, MakeCmdLine("", ArcName, Options, "", {FileName}, false), Buffer,
-                        Size, WriteSize);
+    return ExecToMemory(Wnd, MakeCmdLine("", ArcName, Options, "", {FileName}, false), Buffer, Size,
+                        WriteSize);
 }
 
 }  // namespace kt

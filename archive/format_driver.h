@@ -34,8 +34,7 @@ protected:
     // function.
     int Exec(HWND Wnd, const std::string& Line, std::string& Output);
     // Stores the line, then extracts one entry through ExtractMem.
-    int ExecToMemory(HWND Wnd, const std::string& Line, void* Buffer, DWORD Size,
-                     DWORD& WriteSize);
+    int ExecToMemory(HWND Wnd, const std::string& Line, void* Buffer, DWORD Size, DWORD& WriteSize);
 
     TLibraryCalls FLibrary;
 };

@@ -49,30 +49,51 @@ std::string TLha32::MakeCmdLine(const std::string& Command, const std::string& A
     TCmdOpt cmd;
     cmd.AddText("-+");
     AddIntOpts(cmd, Options,
-               {{"a", &O::a}, {"c", &O::c}, {"e", &O::e}, {"f", &O::f}, {"h", &O::h},
-                {"i", &O::i}, {"l", &O::l}, {"m", &O::m}});
+               {{"a", &O::a},
+                {"c", &O::c},
+                {"e", &O::e},
+                {"f", &O::f},
+                {"h", &O::h},
+                {"i", &O::i},
+                {"l", &O::l},
+                {"m", &O::m}});
     // While a progress window is registered the library must not show its
     // own progress dialog.
     cmd.AddIntOpt("n", HasOwnerWindow() ? 1 : Options.n);
-    AddIntOpts(cmd, Options,
-               {{"o", &O::o}, {"p", &O::p}, {"r", &O::r}, {"s", &O::s}, {"t", &O::t},
-                {"u", &O::u}});
+    AddIntOpts(
+        cmd, Options,
+        {{"o", &O::o}, {"p", &O::p}, {"r", &O::r}, {"s", &O::s}, {"t", &O::t}, {"u", &O::u}});
     cmd.AddDirName("w", Options.w);
     AddIntOpts(cmd, Options,
-               {{"x", &O::x}, {"y", &O::y}, {"z", &O::z}, {"jc", &O::jc}, {"jd", &O::jd},
-                {"je", &O::je}, {"jf", &O::jf}, {"jh", &O::jh}, {"ji", &O::ji}, {"jm", &O::jm},
+               {{"x", &O::x},
+                {"y", &O::y},
+                {"z", &O::z},
+                {"jc", &O::jc},
+                {"jd", &O::jd},
+                {"je", &O::je},
+                {"jf", &O::jf},
+                {"jh", &O::jh},
+                {"ji", &O::ji},
+                {"jm", &O::jm},
                 {"jn", &O::jn}});
     cmd.AddStrOpt("jo", Options.jo);
     cmd.AddStrOpt("job", Options.job);
     AddIntOpts(cmd, Options, {{"jp", &O::jp}, {"jr", &O::jr}, {"jss", &O::jss}, {"jw", &O::jw}});
     for (const std::string& pattern : Options.jx) cmd.AddStrOpt("jx", pattern);
-    AddIntOpts(cmd, Options,
-               {{"jyc", &O::jyc}, {"jyd", &O::jyd}, {"jyk", &O::jyk}, {"jyn", &O::jyn},
-                {"jyo", &O::jyo}});
+    AddIntOpts(
+        cmd, Options,
+        {{"jyc", &O::jyc}, {"jyd", &O::jyd}, {"jyk", &O::jyk}, {"jyn", &O::jyn}, {"jyo", &O::jyo}});
     cmd.AddStrOpt("jz", Options.jz);
     AddIntOpts(cmd, Options,
-               {{"ga", &O::ga}, {"gd", &O::gd}, {"ge", &O::ge}, {"gf", &O::gf}, {"gj", &O::gj},
-                {"gm", &O::gm}, {"gn", &O::gn}, {"go", &O::go}, {"gp", &O::gp}});
+               {{"ga", &O::ga},
+                {"gd", &O::gd},
+                {"ge", &O::ge},
+                {"gf", &O::gf},
+                {"gj", &O::gj},
+                {"gm", &O::gm},
+                {"gn", &O::gn},
+                {"go", &O::go},
+                {"gp", &O::gp}});
     cmd.AddStrOpt("gr", Options.gr);
     AddIntOpts(cmd, Options, {{"gs", &O::gs}, {"gu", &O::gu}, {"gw", &O::gw}});
     cmd.AddText(Options.UserOptions);
@@ -82,29 +103,31 @@ std::string TLha32::MakeCmdLine(const std::string& Command, const std::string& A
 }
 
 int TLha32::Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                   const std::string& BaseDir, const TFileList& Files, bool,
-                   std::string& Output) {
-    return Exec(Wnd, MakeCmdLine("x", ArcName, Options, BaseDir, Files,
-                      ResFileWanted(Options, ruOnUnpack)), Output);
+                   const std::string& BaseDir, const TFileList& Files, bool, std::string& Output) {
+    return Exec(
+        Wnd, MakeCmdLine("x", ArcName, Options, BaseDir, Files, ResFileWanted(Options, ruOnUnpack)),
+        Output);
 }
 
 int TLha32::Pack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                  const std::string& BaseDir, const TFileList& Files, bool, std::string& Output) {
-    return Exec(Wnd, MakeCmdLine("u", ArcName, Options, BaseDir, Files, ResFileWanted(Options, ruOnPack)),
-                      Output);
+    return Exec(
+        Wnd, MakeCmdLine("u", ArcName, Options, BaseDir, Files, ResFileWanted(Options, ruOnPack)),
+        Output);
 }
 
 int TLha32::RemoveItem(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                        const std::string&, const TFileList& Files, bool, std::string& Output) {
-    return Exec(Wnd, MakeCmdLine("d", ArcName, Options, "", Files,
-                      ResFileWanted(Options, ruOnRemoveItem)), Output);
+    return Exec(
+        Wnd, MakeCmdLine("d", ArcName, Options, "", Files, ResFileWanted(Options, ruOnRemoveItem)),
+        Output);
 }
 
 int TLha32::Update(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                   const std::string& BaseDir, const TFileList& Files, bool,
-                   std::string& Output) {
-    return Exec(Wnd, MakeCmdLine("f", ArcName, Options, BaseDir, Files,
-                      ResFileWanted(Options, ruOnUpdate)), Output);
+                   const std::string& BaseDir, const TFileList& Files, bool, std::string& Output) {
+    return Exec(
+        Wnd, MakeCmdLine("f", ArcName, Options, BaseDir, Files, ResFileWanted(Options, ruOnUpdate)),
+        Output);
 }
 
 int TLha32::MakeSfx(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
@@ -115,8 +138,8 @@ int TLha32::MakeSfx(HWND Wnd, const std::string& ArcName, const TArchiverOptions
 int TLha32::UnpackToMemory(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                            const std::string& FileName, void* Buffer, DWORD Size,
                            DWORD& WriteSize) {
-    return ExecToMemory(Wnd, MakeCmdLine("", ArcName, Options, "", {FileName}, false), Buffer,
-                        Size, WriteSize);
+    return ExecToMemory(Wnd, MakeCmdLine("", ArcName, Options, "", {FileName}, false), Buffer, Size,
+                        WriteSize);
 }
 
 }  // namespace kt

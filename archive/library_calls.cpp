@@ -12,8 +12,7 @@ std::string AbsolutePath(const std::string& ArcName) {
     return path.lexically_normal().string();
 }
 
-int CallCommand(ARC_COMMAND_PROC Proc, HWND Wnd, const std::string& CmdLine,
-                std::string& Output) {
+int CallCommand(ARC_COMMAND_PROC Proc, HWND Wnd, const std::string& CmdLine, std::string& Output) {
     return Proc(Wnd, CmdLine.c_str(), Output.empty() ? nullptr : Output.data(),
                 static_cast<DWORD>(Output.size()));
 }
@@ -68,8 +67,7 @@ bool TLibraryCalls::SetOwnerWindowEx(HWND Wnd, ARCHIVERPROC Proc) {
 }
 
 bool TLibraryCalls::KillOwnerWindowEx(HWND Wnd) {
-    auto proc =
-        reinterpret_cast<ARC_KILL_OWNER_WINDOW_EX_PROC>(Entry("KillOwnerWindowEx", false));
+    auto proc = reinterpret_cast<ARC_KILL_OWNER_WINDOW_EX_PROC>(Entry("KillOwnerWindowEx", false));
     return proc(Wnd) != 0;
 }
 

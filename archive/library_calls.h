@@ -55,7 +55,6 @@ std::string AbsolutePath(const std::string& ArcName);
 
 // Calls a command entry with the Output buffer (null when empty) and its
 // length.
-int CallCommand(ARC_COMMAND_PROC Proc, HWND Wnd, const std::string& CmdLine,
-                std::string& Output);
+int CallCommand(ARC_COMMAND_PROC Proc, HWND Wnd, const std::string& CmdLine, std::string& Output);
 
 }  // namespace kt

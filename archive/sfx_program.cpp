@@ -45,8 +45,21 @@ int OpenForReading(const std::string& path) {
     throw EFCreateError("Cannot write file \"" + path + "\". " + std::strerror(error));
 }
 
-// Copies all of from into to; false with errno set on a failure.
+// Copies all of from into to; false with errno set on a failure. The
+// kernel copies (or shares extents) where it can; plain reads and writes
+// take over where it cannot.
 bool CopyAll(int from, int to, std::vector<char>& buffer) {
+    for (;;) {
+        ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, std::size_t{1} << 30, 0);
+        if (n == 0) return true;
+        if (n > 0) continue;
+        if (errno == EINTR) continue;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP &&
+            errno != EBADF)
+            return false;
+        break;
+    }
+    if (buffer.empty()) buffer.resize(std::size_t{1} << 20);
     for (;;) {
         ssize_t got = ::read(from, buffer.data(), buffer.size());
         if (got < 0) {
@@ -93,7 +106,7 @@ void WriteSfxProgram(const std::string& StubPath, const std::string& ArcName,
     if (out.Get() < 0)
         throw EFCreateError("Cannot create file \"" + ProgramPath + "\". " + std::strerror(errno));
 
-    std::vector<char> buffer(1 << 20);
+    std::vector<char> buffer;
     int error = 0;
     if (!CopyAll(stub.Get(), out.Get(), buffer) || !CopyAll(archive.Get(), out.Get(), buffer) ||
         ::fchmod(out.Get(), ProgramMode()) != 0 || ::fsync(out.Get()) != 0) {

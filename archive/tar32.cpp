@@ -90,20 +90,17 @@ int TTar32::ExecCommand(HWND Wnd, const std::string& Line, std::string& Output) 
 }
 
 int TTar32::Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                   const std::string& BaseDir, const TFileList& Files, bool,
-                   std::string& Output) {
-    return ExecCommand(Wnd,
-                       MakeCmdLine("x", ArcName, Options, BaseDir, Files,
-                                   ResFileWanted(Options, ruOnUnpack)),
-                       Output);
+                   const std::string& BaseDir, const TFileList& Files, bool, std::string& Output) {
+    return ExecCommand(
+        Wnd, MakeCmdLine("x", ArcName, Options, BaseDir, Files, ResFileWanted(Options, ruOnUnpack)),
+        Output);
 }
 
 int TTar32::Pack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                  const std::string& BaseDir, const TFileList& Files, bool, std::string& Output) {
-    return ExecCommand(Wnd,
-                       MakeCmdLine("c", ArcName, Options, BaseDir, Files,
-                                   ResFileWanted(Options, ruOnPack)),
-                       Output);
+    return ExecCommand(
+        Wnd, MakeCmdLine("c", ArcName, Options, BaseDir, Files, ResFileWanted(Options, ruOnPack)),
+        Output);
 }
 
 int TTar32::MakeSfx(HWND, const std::string& ArcName, const TArchiverOptions&,
@@ -120,8 +117,8 @@ int TTar32::MakeSfx(HWND, const std::string& ArcName, const TArchiverOptions&,
 int TTar32::UnpackToMemory(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                            const std::string& FileName, void* Buffer, DWORD Size,
                            DWORD& WriteSize) {
-    return ExecToMemory(Wnd, MakeCmdLine("", ArcName, Options, "", {FileName}, false), Buffer,
-                        Size, WriteSize);
+    return ExecToMemory(Wnd, MakeCmdLine("", ArcName, Options, "", {FileName}, false), Buffer, Size,
+                        WriteSize);
 }
 
 }  // namespace kt

@@ -322,16 +322,16 @@ int TZip32::CheckArchive(const std::string& ArcName, int Mode, int) {
 }
 
 bool TZip32::SetOwnerWindow(HWND Wnd, ARCHIVERPROC Proc) {
-    auto proc = reinterpret_cast<ARC_SET_OWNER_WINDOW_EX_PROC>(
-        UnzipOnlyProc("UnZipSetOwnerWindowEx"));
+    auto proc =
+        reinterpret_cast<ARC_SET_OWNER_WINDOW_EX_PROC>(UnzipOnlyProc("UnZipSetOwnerWindowEx"));
     bool accepted = proc(Wnd, reinterpret_cast<LPARCHIVERPROC>(Proc)) != 0;
     TArchiver::SetOwnerWindow(Wnd, Proc);
     return accepted;
 }
 
 bool TZip32::KillOwnerWindow(HWND Wnd) {
-    auto proc = reinterpret_cast<ARC_KILL_OWNER_WINDOW_EX_PROC>(
-        UnzipOnlyProc("UnZipKillOwnerWindowEx"));
+    auto proc =
+        reinterpret_cast<ARC_KILL_OWNER_WINDOW_EX_PROC>(UnzipOnlyProc("UnZipKillOwnerWindowEx"));
     bool accepted = proc(Wnd) != 0;
     TArchiver::KillOwnerWindow(Wnd);
     return accepted;

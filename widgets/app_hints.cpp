@@ -34,7 +34,17 @@ TApplicationHints::TApplicationHints() : QObject(QCoreApplication::instance()) {
         if (FHintWindow) FHintWindow->ReleaseHint();
         FHintActive = false;
     });
-    if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        app->installEventFilter(this);
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] { delete FHintWindow.data(); });
+    }
+}
+
+// The hint window is a window of its own, so it has no parent to free it. It
+// goes when the event loop ends; once the application object is being torn
+// down, widgets can no longer be destroyed, and the process is ending anyway.
+TApplicationHints::~TApplicationHints() {
+    if (!QCoreApplication::closingDown()) delete FHintWindow.data();
 }
 
 void TApplicationHints::SetShowHint(bool on) {

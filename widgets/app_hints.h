@@ -48,6 +48,8 @@ public:
     void SetShowHint(bool on);
 
     void SetHintWindowClass(THintWindowClass windowClass);
+    // Switches hints off and on: the hint window is made anew.
+    void RecreateHintWindow();
     THintWindow* HintWindow() const { return FHintWindow; }
 
     int HintPause() const { return FHintPause; }
@@ -79,7 +81,7 @@ protected:
 
 private:
     TApplicationHints();
-    void RecreateHintWindow();
+    ~TApplicationHints() override;
     void SetHint(const QString& hint);
     static QWidget* HintControlOf(QWidget* widget);
 

@@ -53,9 +53,7 @@ TAppHint* TAppHint::Current() { return gCurrent; }
 void TAppHint::UseHintEx() {
     TApplicationHints& app = TApplicationHints::Instance();
     app.SetHintWindowClass([] { return new THintEx(); });
-    // Switching hints off and on makes the hint window anew in the new class.
-    app.SetShowHint(false);
-    app.SetShowHint(true);
+    app.RecreateHintWindow();
 }
 
 void TAppHint::Loaded() {
@@ -173,7 +171,14 @@ void THintEx::Paint(QPainter& canvas, const QRect& clip) {
     TAppHint* hint = TAppHint::Current();
     if (!hint) return;
 
-    canvas.setFont(hint->Font());
+    QFont font = hint->Font();
+    if (hint->HintStyle() == hsLineString) {
+        // The window is cut down to the painted pixels, so they must be fully
+        // opaque: a half-covered edge pixel would show the black of a
+        // desktop without a compositor around the text.
+        font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::NoAntialias));
+    }
+    canvas.setFont(font);
     QBrush brush = hint->Brush();
     canvas.setBrush(brush);
     if (brush.style() == Qt::SolidPattern) {

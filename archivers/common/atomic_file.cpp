@@ -71,7 +71,7 @@ bool AtomicFile::CreateAt(int dirFd, const std::string& name) {
         unsigned r = rd();
         for (int i = 0; i < 6; ++i, r /= 36) temp += kDigits[r % 36];
         temp += ".tmp";
-        int fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+        int fd = ::openat(dirFd, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                           0600);
         if (fd >= 0) {
             dirFd_ = dirFd;
@@ -108,6 +108,30 @@ bool AtomicFile::Flush() {
     bool ok = WriteAll(fd_, buffer_.data(), buffer_.size());
     buffer_.clear();
     return ok;
+}
+
+bool AtomicFile::WriteAt(unsigned long long offset, const void* data, std::size_t size) {
+    if (!Flush()) return false;
+    const unsigned char* p = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        ssize_t w = ::pwrite(fd_, p, size, static_cast<off_t>(offset));
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += w;
+        offset += static_cast<unsigned long long>(w);
+        size -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+bool AtomicFile::Truncate(unsigned long long size) {
+    if (!Flush()) return false;
+    if (ftruncate(fd_, static_cast<off_t>(size)) != 0) return false;
+    if (lseek(fd_, static_cast<off_t>(size), SEEK_SET) < 0) return false;
+    size_ = size;
+    return true;
 }
 
 bool AtomicFile::Commit() {

@@ -38,9 +38,14 @@ public:
     // run still leaves the old file, only a power loss right after the call
     // may lose the new one: the trade the usual archivers make for speed.
     void SetSync(bool sync) { sync_ = sync; }
-    // The descriptor of the temporary file (after Flush, for futimens etc.).
+    // The descriptor of the temporary file, open for reading and writing
+    // (after Flush, for futimens or reading back).
     int Fd() const { return fd_; }
     bool Flush();
+    // Overwrites bytes already written (a header patched after its data).
+    bool WriteAt(unsigned long long offset, const void* data, std::size_t size);
+    // Cuts the file back to size bytes; later writes continue there.
+    bool Truncate(unsigned long long size);
 
     // Flushes, syncs, renames over the target. False (temporary file
     // removed, target untouched) on any failure.

@@ -2,10 +2,12 @@
 // command, collects the files and runs the job in the engine ZIP32.DLL,
 // which it loads on first use the way every library is found.
 #include <dlfcn.h>
+#include <link.h>
 
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "archivers/common/owner_window.h"
@@ -38,10 +40,21 @@ ZIP32_EXECUTE_PROC Engine() {
 
 // The window progress goes to: the one registered here, else the one
 // registered with UNZIP32.DLL when the host has that library loaded (the
-// ZIP driver registers its window there only, for both libraries).
+// ZIP driver registers its window there only, for both libraries). The
+// loaded library is found among the process's objects, without touching the
+// file system.
+int FindLoadedUnzip(dl_phdr_info* info, size_t, void* data) {
+    std::string_view name = info->dlpi_name ? info->dlpi_name : "";
+    size_t slash = name.rfind('/');
+    if (name.substr(slash == std::string_view::npos ? 0 : slash + 1) != "UNZIP32.DLL") return 0;
+    *static_cast<std::string*>(data) = std::string(name);
+    return 1;
+}
+
 HWND ProgressWindow() {
     if (HWND own = g_owner.Window()) return own;
-    std::string path = kt::FindLibraryFile("UNZIP32.DLL");
+    std::string path;
+    dl_iterate_phdr(FindLoadedUnzip, &path);
     if (path.empty()) return nullptr;
     void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
     if (!lib) return nullptr;

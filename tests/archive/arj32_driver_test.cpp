@@ -40,10 +40,9 @@ TEST_F(ArjDriver, UnpackUsesTheLhaBuilderAndTheCallersFlag) {
 TEST_F(ArjDriver, InheritedOperationsNeedUnlha32) {
     InstallArj();
     TArj32 arj;  // constructs without UNLHA32.DLL
-    EXPECT_EQ(MessageOf([&] {
-                  arj.Pack(nullptr, "a.arj", TArchiverOptions(), "", {"a"}, false, out);
-              }),
-              LhaMissing);
+    EXPECT_EQ(
+        MessageOf([&] { arj.Pack(nullptr, "a.arj", TArchiverOptions(), "", {"a"}, false, out); }),
+        LhaMissing);
     InstallLha();
     arj.Pack(nullptr, "a.arj", TArchiverOptions(), "", {"a"}, false, out);
     EXPECT_EQ(LastLine("UNLHA32.DLL", "Unlha"), "u -+  \"a.arj\" \"a\" ");
@@ -72,8 +71,9 @@ TEST_F(ArjDriver, OwnerWindowLhaFirstThenArj) {
     HWND wnd = NumberToHandle(4);
     // UNLHA32.DLL not loaded: the LHA registration fails, the ARJ one is
     // not attempted.
-    EXPECT_NE(MessageOf([&] { arj.SetOwnerWindow(wnd, nullptr); })
-                  .find(" に UnlhaSetOwnerWindowEx のエントリが見つかりません。"),
+    EXPECT_NE(MessageOf([&] {
+                  arj.SetOwnerWindow(wnd, nullptr);
+              }).find(" に UnlhaSetOwnerWindowEx のエントリが見つかりません。"),
               std::string::npos);
     EXPECT_TRUE(fakes.CallsOf("UNARJ32J.DLL", "UnarjSetOwnerWindowEx").empty());
 

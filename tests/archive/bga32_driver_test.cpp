@@ -52,10 +52,9 @@ TEST_F(BgaDriver, UnsupportedOperations) {
     Install();
     TBGA32 bga;
     DWORD written = 0;
-    EXPECT_EQ(MessageOf([&] {
-                  bga.Update(nullptr, "a.gza", TArchiverOptions(), "", {}, false, out);
-              }),
-              "この形式の書庫では書庫の更新をサポートしておりません。");
+    EXPECT_EQ(
+        MessageOf([&] { bga.Update(nullptr, "a.gza", TArchiverOptions(), "", {}, false, out); }),
+        "この形式の書庫では書庫の更新をサポートしておりません。");
     EXPECT_EQ(MessageOf([&] {
                   bga.UnpackToMemory(nullptr, "a.gza", TArchiverOptions(), "x", nullptr, 0,
                                      written);

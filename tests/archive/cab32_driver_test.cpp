@@ -50,10 +50,9 @@ TEST_F(CabDriver, MemoryUnsupportedOperationsAndMissingLibrary) {
     DWORD written = 0;
     cab.UnpackToMemory(nullptr, "a.cab", TArchiverOptions(), "x", buffer, 4, written);
     EXPECT_EQ(LastLine("CAB32.DLL", "CabExtractMem"), "  \"a.cab\" \"x\" ");
-    EXPECT_EQ(MessageOf([&] {
-                  cab.Update(nullptr, "a.cab", TArchiverOptions(), "", {}, false, out);
-              }),
-              "この形式の書庫では書庫の更新をサポートしておりません。");
+    EXPECT_EQ(
+        MessageOf([&] { cab.Update(nullptr, "a.cab", TArchiverOptions(), "", {}, false, out); }),
+        "この形式の書庫では書庫の更新をサポートしておりません。");
     TCab32::ClassInfo.FreeDLL();
     std::filesystem::remove(fakes.Path() + "/CAB32.DLL");
     EXPECT_EQ(MessageOf([] { TCab32 c; }), "CAB 形式書庫を扱うには CAB32.DLL が 必要です。");

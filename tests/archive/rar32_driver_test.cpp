@@ -36,10 +36,9 @@ TEST_F(RarDriver, NoPackingAndMissingLibrary) {
     Install();
     TRar32 rar;
     rar.CommandLine = "before";
-    EXPECT_EQ(MessageOf([&] {
-                  rar.Pack(nullptr, "a.rar", TArchiverOptions(), "", {"a"}, false, out);
-              }),
-              "この形式では書庫ファイルの作成をサポートしておりません。");
+    EXPECT_EQ(
+        MessageOf([&] { rar.Pack(nullptr, "a.rar", TArchiverOptions(), "", {"a"}, false, out); }),
+        "この形式では書庫ファイルの作成をサポートしておりません。");
     EXPECT_EQ(rar.CommandLine, "before");
     EXPECT_TRUE(fakes.CallsOf("UNRAR32.DLL", "Unrar").empty());
     char buffer[4];

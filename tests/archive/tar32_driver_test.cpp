@@ -136,10 +136,9 @@ TEST_F(TarDriver, WindowComesForwardAfterTheCommand) {
 
 TEST_F(TarDriver, ArchiveTypeOfMapsTheLibrarysAnswer) {
     Install();
-    const std::pair<int, TArchiverType> cases[] = {{0, atNone}, {1, atTar}, {2, atTgz},
-                                                   {3, atTgz},  {4, atTgz}, {5, atTgz},
-                                                   {6, atBZ2},  {7, atBZ2}, {8, atNone},
-                                                   {-1, atNone}};
+    const std::pair<int, TArchiverType> cases[] = {{0, atNone}, {1, atTar},  {2, atTgz}, {3, atTgz},
+                                                   {4, atTgz},  {5, atTgz},  {6, atBZ2}, {7, atBZ2},
+                                                   {8, atNone}, {-1, atNone}};
     for (auto [answer, type] : cases) {
         fakes.Configure("tar32.dll", "archivetype", std::to_string(answer));
         EXPECT_EQ(TTar32::ArchiveTypeOf("rel/a.tgz"), type) << answer;
@@ -175,8 +174,9 @@ TEST_F(TarDriver, Bz2SfxIsRefusedBeforeAnyLookup) {
     EXPECT_EQ(MessageOf([&] { bz2.MakeSfx(nullptr, "a.bz2", TArchiverOptions(), "", out); }),
               "BZ2 形式書庫は自己解凍形式にできません。");
     TTar32 tar;
-    EXPECT_EQ(MessageOf([&] { tar.RemoveItem(nullptr, "a.tar", TArchiverOptions(), "", {}, false,
-                                             out); }),
+    EXPECT_EQ(MessageOf([&] {
+                  tar.RemoveItem(nullptr, "a.tar", TArchiverOptions(), "", {}, false, out);
+              }),
               "この形式の書庫ではファイルの削除をサポートしておりません。");
 }
 

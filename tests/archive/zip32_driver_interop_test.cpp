@@ -49,8 +49,7 @@ TEST_F(ZipDriverOverRealLibraries, BracketsAndBackslashesReachTheEngineLiterally
     TZip32 zip;
     TArchiverOptions o = test::StoredOptions();
     o.p = 1;
-    ASSERT_EQ(zip.Pack(nullptr, arc, o, "", {slash, bracket, plain}, true, out), 0)
-        << out.c_str();
+    ASSERT_EQ(zip.Pack(nullptr, arc, o, "", {slash, bracket, plain}, true, out), 0) << out.c_str();
     EXPECT_EQ(Shell("unzip -Z1 " + Quote(arc)), "a\\b.txt\nc[x].txt\nplain.txt\n");
     EXPECT_EQ(Shell("unzip -p " + Quote(arc) + " plain.txt"), std::string(100000, 'p'));
 

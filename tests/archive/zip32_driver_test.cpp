@@ -164,8 +164,8 @@ TEST_F(ZipDriver, LmzipAnswersWithTheLoweredLetter) {
     zip.FindFirst(arc, nullptr, "*");
     zip.FindNext(arc, nullptr);
     zip.CloseArchive(arc);
-    for (const char* entry : {"UnzipOpenArchive", "UnzipFindFirst", "UnzipFindNext",
-                              "UnzipCloseArchive"})
+    for (const char* entry :
+         {"UnzipOpenArchive", "UnzipFindFirst", "UnzipFindNext", "UnzipCloseArchive"})
         EXPECT_EQ(fakes.CallsOf("LMZIP32.DLL", entry).size(), 1u) << entry;
     // "Zip" keeps its spelling.
     zip.Pack(nullptr, "a.zip", o, "", {"a"}, false, out);
@@ -271,11 +271,11 @@ TEST_F(ZipSfx, FailedCopyLeavesTheOldProgramWhole) {
     fakes.Folder().Write("sfx16.dat", "S");
     std::string program = fakes.Folder().Write("sfx/a.EXE", "previous program");
     TZip32 zip;
-    EXPECT_THROW(zip.MakeSfx(nullptr, fakes.Path() + "/out/missing.zip", TArchiverOptions(),
-                             outDir, out),
-                 EFOpenError);
-    std::filesystem::permissions(outDir, std::filesystem::perms::owner_read |
-                                             std::filesystem::perms::owner_exec);
+    EXPECT_THROW(
+        zip.MakeSfx(nullptr, fakes.Path() + "/out/missing.zip", TArchiverOptions(), outDir, out),
+        EFOpenError);
+    std::filesystem::permissions(
+        outDir, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     if (::access(outDir.c_str(), W_OK) != 0) {  // not when running as root
         EXPECT_THROW(zip.MakeSfx(nullptr, arc, TArchiverOptions(), outDir, out), EFCreateError);
     }
@@ -305,8 +305,7 @@ TEST_F(ZipDriver, MissingLibraryMessages) {
               }),
               PackMissing);
     EXPECT_EQ(MessageOf([&] {
-                  unzipOnly.RemoveItem(nullptr, "a.zip", TArchiverOptions(), "", {"a"}, false,
-                                       out);
+                  unzipOnly.RemoveItem(nullptr, "a.zip", TArchiverOptions(), "", {"a"}, false, out);
               }),
               PackMissing);
     TZip32::ClassInfo.FreeDLL();

@@ -6,6 +6,7 @@
 #include "zip_chunked_deflate.h"
 #include "zip_crypto.h"
 #include "zip_extract.h"
+#include "zip_names.h"
 #include "zip_reader.h"
 #include "zip_test_support.h"
 #include "zip_writer.h"
@@ -151,6 +152,15 @@ TEST(ZipCodec, ChunkedDeflatePiecesJoinIntoOneStream) {
         back.resize(input.size());
         EXPECT_TRUE(back == input) << "level " << level;
     }
+}
+
+TEST(ZipCodec, NamesDecodeByFlagThenUtf8ThenCp932ThenCp437) {
+    EXPECT_EQ(DecodeEntryName("dir\\a.txt", false), "dir/a.txt");
+    EXPECT_EQ(DecodeEntryName("\xE5\x90\x8D.txt", true), "名.txt");
+    EXPECT_EQ(DecodeEntryName("\xE5\x90\x8D.txt", false), "名.txt");          // raw UTF-8
+    EXPECT_EQ(DecodeEntryName("\x83\x65\x83\x58\x83\x67", false), "テスト");  // CP932
+    EXPECT_EQ(DecodeEntryName("Gr\x81\xDF\xFF", false), "Grü\u2580\u00A0");   // CP437
+    EXPECT_EQ(DecodeEntryName("old", false, "new/名"), "new/名");  // verified 0x7075 name wins
 }
 
 TEST(ZipCodec, CryptoHeaderRejectsWrongKeys) {

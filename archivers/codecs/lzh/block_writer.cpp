@@ -1,0 +1,205 @@
+#include "block_writer.h"
+
+#include <cstring>
+
+#include "huffman.h"
+
+namespace kt::lzh {
+namespace {
+
+constexpr int kTBit = 5;
+constexpr int kCBit = 9;
+constexpr std::size_t kMaxBlockTokens = 65535;
+constexpr std::size_t kMinSplitTokens = 2048;
+
+int UsedSymbols(const uint32_t* f, int n, int* last) {
+    int used = 0;
+    for (int i = 0; i < n; ++i) {
+        if (f[i]) {
+            ++used;
+            *last = i;
+        }
+    }
+    return used;
+}
+
+// Writes a T or P length table; `special` is the index after which the
+// count of following zero lengths (0..3) is sent (3 for the T table).
+template <class Out>
+void WritePtLengths(const uint8_t* len, int n, int nbit, int special, Out& out) {
+    while (n > 0 && len[n - 1] == 0) --n;
+    out.Put(static_cast<uint32_t>(n), nbit);
+    int i = 0;
+    while (i < n) {
+        int k = len[i++];
+        if (k <= 6) {
+            out.Put(static_cast<uint32_t>(k), 3);
+        } else {
+            // k - 3 bits: k - 4 ones then a zero.
+            out.Put((1u << (k - 3)) - 2, k - 3);
+        }
+        if (i == special) {
+            while (i < 6 && len[i] == 0) ++i;
+            out.Put(static_cast<uint32_t>(i - 3), 2);
+        }
+    }
+}
+
+// Walks the run-length form of the C lengths, calling emit(tsym, extraBits,
+// extraValue) for each T symbol.
+template <class F>
+void ForEachCLengthCode(const uint8_t* clen, F&& emit) {
+    int n = kNC;
+    while (n > 0 && clen[n - 1] == 0) --n;
+    int i = 0;
+    while (i < n) {
+        int k = clen[i++];
+        if (k == 0) {
+            int count = 1;
+            while (i < n && clen[i] == 0) {
+                ++i;
+                ++count;
+            }
+            if (count <= 2) {
+                for (int j = 0; j < count; ++j) emit(0, 0, 0);
+            } else if (count <= 18) {
+                emit(1, 4, count - 3);
+            } else if (count == 19) {
+                emit(0, 0, 0);
+                emit(1, 4, 15);
+            } else {
+                emit(2, kCBit, count - 20);
+            }
+        } else {
+            emit(k + 2, 0, 0);
+        }
+    }
+}
+
+int CLengthCount(const uint8_t* clen) {
+    int n = kNC;
+    while (n > 0 && clen[n - 1] == 0) --n;
+    return n;
+}
+
+}  // namespace
+
+void BlockWriter::Count(const Tokens& t, std::size_t a, std::size_t b, Freqs* f) const {
+    for (std::size_t i = a; i < b; ++i) {
+        uint16_t s = t.sym[i];
+        ++f->c[s];
+        if (s >= 256) ++f->p[PositionSlot(t.dist[i])];
+    }
+}
+
+template <class Out>
+void BlockWriter::WriteTrees(const Freqs& f, Out& out) {
+    int lastC = 0, lastP = 0;
+    int usedC = UsedSymbols(f.c, kNC, &lastC);
+    int usedP = UsedSymbols(f.p, np_, &lastP);
+    BuildLengths(f.c, kNC, kMaxCodeLength, clen_);
+    if (usedC >= 2) {
+        uint32_t tf[kNT] = {};
+        ForEachCLengthCode(clen_, [&](int s, int, int) { ++tf[s]; });
+        int lastT = 0;
+        int usedT = UsedSymbols(tf, kNT, &lastT);
+        BuildLengths(tf, kNT, kMaxCodeLength, tlen_);
+        if (usedT >= 2) {
+            WritePtLengths(tlen_, kNT, kTBit, 3, out);
+        } else {
+            out.Put(0, kTBit);
+            out.Put(static_cast<uint32_t>(lastT), kTBit);
+            tlen_[lastT] = 0;
+        }
+        uint16_t tcode[kNT];
+        MakeCodes(tlen_, kNT, tcode);
+        out.Put(static_cast<uint32_t>(CLengthCount(clen_)), kCBit);
+        ForEachCLengthCode(clen_, [&](int s, int eb, int ev) {
+            out.Put(tcode[s], tlen_[s]);
+            out.Put(static_cast<uint32_t>(ev), eb);
+        });
+    } else {
+        out.Put(0, kTBit);
+        out.Put(0, kTBit);
+        out.Put(0, kCBit);
+        out.Put(static_cast<uint32_t>(lastC), kCBit);
+        std::memset(clen_, 0, sizeof clen_);
+    }
+    BuildLengths(f.p, np_, kMaxCodeLength, plen_);
+    if (usedP >= 2) {
+        WritePtLengths(plen_, np_, pbit_, -1, out);
+    } else {
+        out.Put(0, pbit_);
+        out.Put(static_cast<uint32_t>(usedP ? lastP : 0), pbit_);
+        std::memset(plen_, 0, sizeof plen_);
+    }
+}
+
+uint64_t BlockWriter::Cost(const Freqs& f) {
+    BitCounter bc;
+    bc.Put(0, 16);
+    WriteTrees(f, bc);
+    uint64_t bits = bc.Bits();
+    for (int i = 0; i < kNC; ++i) bits += static_cast<uint64_t>(f.c[i]) * clen_[i];
+    for (int i = 0; i < np_; ++i) {
+        bits += static_cast<uint64_t>(f.p[i]) * (plen_[i] + (i > 1 ? i - 1 : 0));
+    }
+    return bits;
+}
+
+void BlockWriter::Split(const Tokens& t, std::size_t a, std::size_t b, int depth,
+                        std::vector<std::size_t>* cuts) {
+    std::size_t n = b - a;
+    bool mustSplit = n > kMaxBlockTokens;
+    if (!mustSplit && (depth <= 0 || n < 2 * kMinSplitTokens)) {
+        cuts->push_back(b);
+        return;
+    }
+    std::size_t mid = a + n / 2;
+    if (!mustSplit) {
+        Freqs whole, left, right;
+        Count(t, a, mid, &left);
+        Count(t, mid, b, &right);
+        for (int i = 0; i < kNC; ++i) whole.c[i] = left.c[i] + right.c[i];
+        for (int i = 0; i < np_; ++i) whole.p[i] = left.p[i] + right.p[i];
+        if (Cost(left) + Cost(right) >= Cost(whole)) {
+            cuts->push_back(b);
+            return;
+        }
+    }
+    Split(t, a, mid, depth - 1, cuts);
+    Split(t, mid, b, depth - 1, cuts);
+}
+
+void BlockWriter::WriteBlock(const Tokens& t, std::size_t a, std::size_t b, BitWriter& out) {
+    Freqs f;
+    Count(t, a, b, &f);
+    out.Put(static_cast<uint32_t>(b - a), 16);
+    WriteTrees(f, out);
+    uint16_t ccode[kNC], pcode[kMaxNP];
+    MakeCodes(clen_, kNC, ccode);
+    MakeCodes(plen_, np_, pcode);
+    for (std::size_t i = a; i < b; ++i) {
+        uint16_t s = t.sym[i];
+        out.Put(ccode[s], clen_[s]);
+        if (s >= 256) {
+            uint32_t d = t.dist[i];
+            int slot = PositionSlot(d);
+            out.Put(pcode[slot], plen_[slot]);
+            if (slot > 1) out.Put(d & ((1u << (slot - 1)) - 1), slot - 1);
+        }
+    }
+}
+
+void BlockWriter::Write(const Tokens& t, BitWriter& out, int splitDepth) {
+    if (t.Size() == 0) return;
+    std::vector<std::size_t> cuts;
+    Split(t, 0, t.Size(), splitDepth, &cuts);
+    std::size_t a = 0;
+    for (std::size_t b : cuts) {
+        WriteBlock(t, a, b, out);
+        a = b;
+    }
+}
+
+}  // namespace kt::lzh

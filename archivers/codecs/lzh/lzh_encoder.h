@@ -1,0 +1,37 @@
+// The -lh5- / -lh6- / -lh7- encoder: LZ77 over a sliding window with hash
+// chains, then static Huffman blocks. Three efforts: fast (greedy), normal
+// (lazy matching) and best (price-driven optimal parse). Memory is bounded
+// (a few MB whatever the input size) and the input is read as a stream.
+#pragma once
+
+#include <cstdint>
+
+#include "stream.h"
+
+namespace kt::lzh {
+
+enum class Effort { kFast, kNormal, kBest };
+
+struct EncodeOptions {
+    int dictBits = 16;  // 13 -lh5-, 15 -lh6-, 16 -lh7-
+    int np = 17;
+    int pbit = 5;
+    Effort effort = Effort::kNormal;
+    // Give up with kNotSmaller once the output reaches this many bytes
+    // (the caller then stores the data instead).
+    uint64_t giveUpAfter = UINT64_MAX;
+};
+
+struct EncodeResult {
+    Status status = Status::kOk;
+    uint64_t inSize = 0;
+    uint64_t outSize = 0;
+    uint16_t crc = 0;  // CRC-16 of the input
+};
+
+// Options for a method id ("-lh5-", "-lh6-", "-lh7-"); false for others.
+bool OptionsForMethod(const char* id, EncodeOptions* options);
+
+EncodeResult Encode(const EncodeOptions& options, Source& in, Sink& out);
+
+}  // namespace kt::lzh

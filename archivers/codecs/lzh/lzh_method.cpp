@@ -1,0 +1,36 @@
+#include "lzh_method.h"
+
+#include <cstring>
+
+namespace kt::lzh {
+
+std::optional<Method> FindMethod(std::string_view id) {
+    struct Row {
+        const char* id;
+        MethodKind kind;
+        int dictBits, np, pbit;
+    };
+    static const Row kRows[] = {
+        {"-lh0-", MethodKind::kStored, 0, 0, 0},   {"-lz4-", MethodKind::kStored, 0, 0, 0},
+        {"-lhd-", MethodKind::kDirectory, 0, 0, 0}, {"-lh4-", MethodKind::kStatic, 12, 14, 4},
+        {"-lh5-", MethodKind::kStatic, 13, 14, 4},  {"-lh6-", MethodKind::kStatic, 15, 16, 5},
+        {"-lh7-", MethodKind::kStatic, 16, 17, 5},  {"-lhx-", MethodKind::kStatic, 19, 20, 5},
+        {"-lh1-", MethodKind::kLh1, 12, 0, 0},      {"-lzs-", MethodKind::kLzs, 11, 0, 0},
+        {"-lz5-", MethodKind::kLz5, 12, 0, 0},
+    };
+    if (id.size() != 5) return std::nullopt;
+    for (const Row& r : kRows) {
+        if (id == r.id) {
+            Method m;
+            std::memcpy(m.id, r.id, 6);
+            m.kind = r.kind;
+            m.dictBits = r.dictBits;
+            m.np = r.np;
+            m.pbit = r.pbit;
+            return m;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace kt::lzh

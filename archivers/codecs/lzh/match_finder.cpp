@@ -1,0 +1,79 @@
+#include "match_finder.h"
+
+namespace kt::lzh {
+
+MatchFinder::MatchFinder(int dictBits, const uint8_t* buf)
+    : window_(1 << dictBits), mask_((1 << dictBits) - 1), buf_(buf),
+      head4_(std::size_t{1} << kHash4Bits, -1), head3_(std::size_t{1} << kHash3Bits, -1),
+      prev_(std::size_t{1} << dictBits, -1) {}
+
+int MatchFinder::Longest(int32_t p, int maxLen, int minLen, int chain, int nice, uint32_t* dist) const {
+    if (maxLen <= minLen) return 0;
+    const int32_t limit = p - window_;
+    int best = minLen;
+    int32_t bestPos = -1;
+    const uint8_t* here = buf_ + p;
+    if (best < kMinMatch) {
+        int32_t c3 = head3_[Hash3(p)];
+        if (c3 >= 0 && c3 >= limit && c3 < p) {
+            int len = MatchLength(buf_ + c3, here, maxLen);
+            if (len >= kMinMatch) {
+                best = len;
+                bestPos = c3;
+            }
+        }
+    }
+    int32_t cur = head4_[Hash4(p)];
+    while (cur >= limit && cur >= 0 && chain-- > 0 && best < nice && best < maxLen) {
+        const uint8_t* there = buf_ + cur;
+        // The byte that would make the match longer fails most candidates.
+        if (there[best] == here[best]) {
+            int len = MatchLength(there, here, maxLen);
+            if (len > best) {
+                best = len;
+                bestPos = cur;
+            }
+        }
+        cur = prev_[cur & mask_];
+    }
+    if (bestPos < 0) return 0;
+    *dist = static_cast<uint32_t>(p - bestPos - 1);
+    return best;
+}
+
+int MatchFinder::All(int32_t p, int maxLen, int chain, int nice, uint16_t* lens, uint32_t* dists, int max) const {
+    const int32_t limit = p - window_;
+    int best = kMinMatch - 1;
+    int count = 0;
+    const uint8_t* here = buf_ + p;
+    auto record = [&](int32_t cur, int len) {
+        best = len;
+        if (count == max) --count;  // keep the longest
+        lens[count] = static_cast<uint16_t>(len);
+        dists[count] = static_cast<uint32_t>(p - cur - 1);
+        ++count;
+    };
+    int32_t c3 = head3_[Hash3(p)];
+    if (c3 >= 0 && c3 >= limit && c3 < p) {
+        int len = MatchLength(buf_ + c3, here, maxLen);
+        if (len >= kMinMatch) record(c3, len);
+    }
+    int32_t cur = head4_[Hash4(p)];
+    while (cur >= limit && cur >= 0 && chain-- > 0 && best < nice && best < maxLen) {
+        const uint8_t* there = buf_ + cur;
+        if (there[best] == here[best]) {
+            int len = MatchLength(there, here, maxLen);
+            if (len > best) record(cur, len);
+        }
+        cur = prev_[cur & mask_];
+    }
+    return count;
+}
+
+void MatchFinder::Slide(int32_t shift) {
+    for (int32_t& v : head4_) v = v >= shift ? v - shift : -1;
+    for (int32_t& v : head3_) v = v >= shift ? v - shift : -1;
+    for (int32_t& v : prev_) v = v >= shift ? v - shift : -1;
+}
+
+}  // namespace kt::lzh

@@ -1,0 +1,75 @@
+// Hash chains over the encoder's sliding buffer: every position is linked to
+// the previous one with the same 4-byte hash, so candidates are walked
+// newest (nearest) first; a second table remembers the last position of
+// each 3-byte hash, for the short matches that pay only when near.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace kt::lzh {
+
+constexpr int kMinMatch = 3;
+constexpr int kMaxMatch = 256;
+
+class MatchFinder {
+public:
+    // Distances reach up to 1 << dictBits; buf is the encoder's buffer,
+    // which must hold 4 readable bytes past every inserted position.
+    MatchFinder(int dictBits, const uint8_t* buf);
+
+    // Links position p into the chains.
+    void Insert(int32_t p) {
+        uint32_t h4 = Hash4(p);
+        prev_[p & mask_] = head4_[h4];
+        head4_[h4] = p;
+        head3_[Hash3(p)] = p;
+    }
+    // The longest match at p (p not yet inserted) no longer than maxLen and
+    // longer than minLen, walking at most `chain` candidates, stopping at
+    // `nice`. Returns its length (0 for none) and sets *dist to the distance
+    // value (distance - 1).
+    int Longest(int32_t p, int maxLen, int minLen, int chain, int nice, uint32_t* dist) const;
+
+    // Every improvement in length at p, in increasing length: lens[i] with
+    // dists[i]. Returns the count (at most max).
+    int All(int32_t p, int maxLen, int chain, int nice, uint16_t* lens, uint32_t* dists, int max) const;
+
+    // The buffer moved down by shift bytes (a multiple of the window).
+    void Slide(int32_t shift);
+
+private:
+    uint32_t Load32(int32_t p) const {
+        uint32_t v;
+        __builtin_memcpy(&v, buf_ + p, 4);
+        return v;
+    }
+    uint32_t Hash4(int32_t p) const { return (Load32(p) * 2654435761u) >> (32 - kHash4Bits); }
+    uint32_t Hash3(int32_t p) const { return ((Load32(p) << 8) * 2654435761u) >> (32 - kHash3Bits); }
+
+    static constexpr int kHash4Bits = 16;
+    static constexpr int kHash3Bits = 14;
+    int32_t window_;
+    int32_t mask_;
+    const uint8_t* buf_;
+    std::vector<int32_t> head4_;
+    std::vector<int32_t> head3_;
+    std::vector<int32_t> prev_;
+};
+
+// Length of the common prefix of a and b, at most max.
+inline int MatchLength(const uint8_t* a, const uint8_t* b, int max) {
+    int n = 0;
+    while (n + 8 <= max) {
+        uint64_t x, y;
+        __builtin_memcpy(&x, a + n, 8);
+        __builtin_memcpy(&y, b + n, 8);
+        uint64_t d = x ^ y;
+        if (d) return n + (__builtin_ctzll(d) >> 3);
+        n += 8;
+    }
+    while (n < max && a[n] == b[n]) ++n;
+    return n;
+}
+
+}  // namespace kt::lzh

@@ -1,0 +1,306 @@
+// x (extract with folders), e (extract into one folder), t (test) and the
+// extraction into memory. Files are written through temporary files, so a
+// member that fails its CRC or is cancelled leaves nothing behind, and only
+// below the target folder, never through a link.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "archivers/codecs/lzh/lzh_decoder.h"
+#include "archivers/common/atomic_file.h"
+#include "archivers/common/safe_path.h"
+#include "commands.h"
+#include "lzh_archive.h"
+
+namespace kt::unlha {
+namespace {
+
+// Hands decoded bytes on (to a file, memory, or nowhere) with progress.
+class ProgressSink : public kt::lzh::Sink {
+public:
+    ProgressSink(RunContext& ctx, const MemberHeader& h, const std::string& dest)
+        : ctx_(ctx), h_(h), dest_(dest) {}
+    bool Write(const uint8_t* data, std::size_t n) override {
+        if (!Put(data, n)) return false;
+        done_ += n;
+        if (done_ >= next_) {
+            next_ = done_ + kProgressStep;
+            return ctx_.Progress(ARCEXTRACT_INPROCESS, h_.name, dest_, h_.originalSize, done_, &h_);
+        }
+        return true;
+    }
+    bool writeFailed = false;
+
+protected:
+    virtual bool Put(const uint8_t*, std::size_t) { return true; }
+
+private:
+    RunContext& ctx_;
+    const MemberHeader& h_;
+    const std::string& dest_;
+    uint64_t done_ = 0, next_ = kProgressStep;
+};
+
+class FileSink : public ProgressSink {
+public:
+    FileSink(RunContext& ctx, const MemberHeader& h, const std::string& dest, kt::arc::AtomicFile& f)
+        : ProgressSink(ctx, h, dest), f_(f) {}
+
+protected:
+    bool Put(const uint8_t* d, std::size_t n) override {
+        if (f_.Write(d, n)) return true;
+        writeFailed = true;
+        return false;
+    }
+
+private:
+    kt::arc::AtomicFile& f_;
+};
+
+class MemorySink : public ProgressSink {
+public:
+    MemorySink(RunContext& ctx, const MemberHeader& h, uint8_t* buf, uint32_t size)
+        : ProgressSink(ctx, h, h.name), buf_(buf), size_(size) {}
+    uint32_t written = 0;
+
+protected:
+    bool Put(const uint8_t* d, std::size_t n) override {
+        std::size_t room = size_ - written;
+        std::size_t k = n < room ? n : room;
+        if (k) std::memcpy(buf_ + written, d, k);
+        written += static_cast<uint32_t>(k);
+        return true;
+    }
+
+private:
+    uint8_t* buf_;
+    uint32_t size_;
+};
+
+int DecodeError(kt::lzh::Status s) {
+    switch (s) {
+        case kt::lzh::Status::kBadData:
+            return ERROR_BROKEN_DATA;
+        case kt::lzh::Status::kUnexpectedEnd:
+            return ERROR_UNEXPECTED_EOF;
+        case kt::lzh::Status::kReadError:
+            return ERROR_CANNOT_READ;
+        case kt::lzh::Status::kUnsupported:
+            return ERROR_METHOD;
+        default:
+            return ERROR_CANNOT_WRITE;
+    }
+}
+
+// Decodes one member into sink; 0 or an ERROR_ code (report written).
+int DecodeInto(RunContext& ctx, FileReader& file, const MemberHeader& h, ProgressSink& sink) {
+    auto method = kt::lzh::FindMethod(h.method);
+    if (!method) {
+        ctx.report.Line(std::string("unknown method ") + h.method + ": " + h.name);
+        return ERROR_METHOD;
+    }
+    MemberSource src(file, h);
+    kt::lzh::DecodeResult r = kt::lzh::DecodeMember(*method, src, sink, h.originalSize);
+    if (ctx.Cancelled()) return ERROR_USER_CANCEL;
+    if (r.status == kt::lzh::Status::kWriteError && sink.writeFailed) {
+        ctx.report.Line("cannot write " + h.name + ": " + std::strerror(errno));
+        return ERROR_CANNOT_WRITE;
+    }
+    if (r.status != kt::lzh::Status::kOk) {
+        int e = DecodeError(r.status);
+        ctx.report.Line((e == ERROR_METHOD ? "method not supported: " : "broken data: ") + h.name);
+        return e;
+    }
+    if (r.written != h.originalSize || r.crc != h.crc) {
+        ctx.report.Line("CRC error: " + h.name);
+        return ERROR_FILE_CRC;
+    }
+    return 0;
+}
+
+int OpenListing(RunContext& ctx, FileReader& file, Listing& listing, std::string* path) {
+    *path = ArchivePath(ctx.cmd.archive);
+    if (!file.Open(*path)) {
+        ctx.report.Line("cannot open " + *path + ": " + std::strerror(errno));
+        return errno == ENOENT ? ERROR_NOT_FIND_ARC_FILE : ERROR_ARC_FILE_OPEN;
+    }
+    if (int e = ReadListing(file, &listing)) {
+        ctx.report.Line("not a sound LZH archive: " + *path);
+        return e;
+    }
+    return 0;
+}
+
+bool MakeFolders(const std::string& dir) {
+    std::string cur;
+    std::size_t i = 0;
+    while (i <= dir.size()) {
+        std::size_t j = dir.find('/', i);
+        if (j == std::string::npos) j = dir.size();
+        cur = dir.substr(0, j);
+        if (!cur.empty() && mkdir(cur.c_str(), 0777) != 0 && errno != EEXIST) return false;
+        i = j + 1;
+    }
+    struct stat st;
+    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Extracts one member below rootFd.
+int ExtractOne(RunContext& ctx, FileReader& file, const MemberHeader& h, int rootFd, bool paths) {
+    if (!h.linkTarget.empty()) {
+        ctx.report.Line("symbolic link not restored: " + h.name + " -> " + h.linkTarget);
+        return 0;
+    }
+    auto rel = kt::arc::SafeRelativePath(h.name);
+    if (!rel) {
+        ctx.report.Line("unsafe name refused: " + h.name);
+        return ERROR_INVALID_PATH;
+    }
+    if (h.IsDirectory()) {
+        if (!paths) return 0;
+        int fd = kt::arc::OpenFolderBelow(rootFd, *rel, true);
+        if (fd < 0) {
+            ctx.report.Line("cannot make folder " + *rel + ": " + std::strerror(errno));
+            return ERROR_MAKEDIRECTORY;
+        }
+        ::close(fd);
+        return 0;
+    }
+    auto [dir, leaf] = kt::arc::SplitLast(*rel);
+    if (!paths) dir.clear();
+    int dfd = kt::arc::OpenFolderBelow(rootFd, dir, true);
+    if (dfd < 0) {
+        ctx.report.Line("cannot make folder " + dir + ": " + std::strerror(errno));
+        return ERROR_MAKEDIRECTORY;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{dfd};
+    std::string shown = paths ? *rel : leaf;
+    struct stat st;
+    if (fstatat(dfd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            ctx.report.Line("a folder is in the way: " + shown);
+            return ERROR_CANNOT_WRITE;
+        }
+        if (ctx.cmd.Int("c", 0) <= 0 && static_cast<int64_t>(st.st_mtime) > h.mtime) {
+            ctx.report.Line("newer file kept: " + shown);
+            return ERROR_MORE_FRESH;
+        }
+    }
+    if (!ctx.Progress(ARCEXTRACT_BEGIN, h.name, shown, h.originalSize, 0, &h)) return ERROR_USER_CANCEL;
+    kt::arc::AtomicFile out;
+    out.SetSync(false);  // as the usual archivers: atomic, without waiting for the disk
+    if (!out.CreateAt(dfd, leaf)) {
+        ctx.report.Line("cannot create " + shown + ": " + std::strerror(errno));
+        return ERROR_FILE_OPEN;
+    }
+    FileSink sink(ctx, h, shown, out);
+    if (int e = DecodeInto(ctx, file, h, sink)) return e;
+    mode_t mask = umask(0);
+    umask(mask);
+    out.SetMode(h.hasMode ? (h.mode & 0777 & ~mask) : (0666 & ~mask));
+    if (!out.Flush()) return ERROR_CANNOT_WRITE;
+    struct timespec ts[2];
+    ts[0].tv_sec = ts[1].tv_sec = static_cast<time_t>(h.mtime);
+    ts[0].tv_nsec = ts[1].tv_nsec = static_cast<long>(h.mtimeNs);
+    futimens(out.Fd(), ts);
+    if (!out.Commit()) {
+        ctx.report.Line("cannot write " + shown + ": " + std::strerror(errno));
+        return ERROR_CANNOT_WRITE;
+    }
+    ctx.report.Line("extracted " + shown);
+    return 0;
+}
+
+}  // namespace
+
+int RunExtract(RunContext& ctx) {
+    FileReader file;
+    Listing listing;
+    std::string path;
+    if (int e = OpenListing(ctx, file, listing, &path)) return e;
+    const char c = ctx.cmd.command;
+    const bool paths = c == 'x' || ctx.cmd.Int("x", 0) > 0;
+    int rootFd = -1;
+    if (c != 't') {
+        std::string root = ctx.cmd.baseDir.empty() ? "." : ctx.cmd.baseDir;
+        if (!MakeFolders(root)) {
+            ctx.report.Line("cannot make folder " + root);
+            return ERROR_MAKEDIRECTORY;
+        }
+        rootFd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (rootFd < 0) return ERROR_MAKEDIRECTORY;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() {
+            if (fd >= 0) ::close(fd);
+        }
+    } closer{rootFd};
+    if (!ctx.Progress(ARCEXTRACT_OPEN, path, path, 0, 0, nullptr)) return ERROR_USER_CANCEL;
+    std::size_t count = 0, bad = 0;
+    for (const MemberHeader& h : listing.members) {
+        if (!Selected(ctx.cmd, h)) continue;
+        ++count;
+        int e;
+        if (c == 't') {
+            if (!ctx.Progress(ARCEXTRACT_BEGIN, h.name, h.name, h.originalSize, 0, &h)) return ERROR_USER_CANCEL;
+            std::string none;
+            ProgressSink sink(ctx, h, none);
+            e = DecodeInto(ctx, file, h, sink);
+            if (e == 0) ctx.report.Line("OK " + h.name);
+        } else {
+            e = ExtractOne(ctx, file, h, rootFd, paths);
+        }
+        if (e == ERROR_USER_CANCEL || ctx.Cancelled()) {
+            ctx.report.Line("cancelled");
+            return ERROR_USER_CANCEL;
+        }
+        if (e) {
+            ++bad;
+            ctx.Fail(e);
+        }
+    }
+    ctx.Progress(ARCEXTRACT_END, path, path, 0, 0, nullptr);
+    if (count == 0 && !ctx.cmd.names.empty()) {
+        ctx.report.Line("no member matches");
+        ctx.Fail(ERROR_NOT_FIND_FILE);
+    }
+    ctx.report.Line(std::to_string(count - bad) + " of " + std::to_string(count) +
+                    (c == 't' ? " member(s) tested OK" : " member(s) extracted"));
+    return ctx.Result();
+}
+
+int RunExtractToMemory(RunContext& ctx, uint8_t* buffer, uint32_t size, time_t* time, uint16_t* attr,
+                       uint32_t* written) {
+    if (written) *written = 0;
+    FileReader file;
+    Listing listing;
+    std::string path;
+    if (int e = OpenListing(ctx, file, listing, &path)) return e;
+    for (const MemberHeader& h : listing.members) {
+        if (h.IsDirectory() || !h.linkTarget.empty() || !Selected(ctx.cmd, h)) continue;
+        if (!ctx.Progress(ARCEXTRACT_BEGIN, h.name, h.name, h.originalSize, 0, &h)) return ERROR_USER_CANCEL;
+        MemorySink sink(ctx, h, buffer, buffer ? size : 0);
+        int e = DecodeInto(ctx, file, h, sink);
+        if (written) *written = sink.written;
+        if (time) *time = static_cast<time_t>(h.mtime);
+        if (attr) *attr = h.dosAttr;
+        if (e) return e;
+        ctx.Progress(ARCEXTRACT_END, path, path, 0, 0, nullptr);
+        if (h.originalSize > size) {
+            ctx.report.Line("buffer too small for " + h.name + ": " + std::to_string(h.originalSize) + " bytes");
+            return ERROR_TOO_BIG;
+        }
+        return 0;
+    }
+    ctx.report.Line("no member matches");
+    return ERROR_NOT_FIND_FILE;
+}
+
+}  // namespace kt::unlha

@@ -1,0 +1,100 @@
+#include "lzh_archive.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/archiver_api.h"
+
+namespace kt::unlha {
+
+FileReader::~FileReader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool FileReader::Open(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) return false;
+    struct stat st;
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        return false;
+    }
+    size_ = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+long long FileReader::ReadAt(uint64_t offset, void* buf, std::size_t n) {
+    std::size_t done = 0;
+    while (done < n) {
+        ssize_t r = ::pread(fd_, static_cast<char*>(buf) + done, n - done, static_cast<off_t>(offset + done));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (r == 0) break;
+        done += static_cast<std::size_t>(r);
+    }
+    return static_cast<long long>(done);
+}
+
+namespace {
+
+// Looks for the first header inside a self-extractor or other prefix.
+bool FindFirstHeader(FileReader& file, uint64_t* start) {
+    constexpr std::size_t kScan = 1 << 20;
+    std::vector<uint8_t> buf(kScan + 8);
+    long long got = file.ReadAt(0, buf.data(), buf.size());
+    if (got < 22) return false;
+    for (long long i = 0; i + 7 < got; ++i) {
+        const uint8_t* p = buf.data() + i + 2;
+        if (p[0] == '-' && (p[1] == 'l') && p[4] == '-' &&
+            (p[2] == 'h' || p[2] == 'z')) {
+            MemberHeader h;
+            if (ReadHeader(file, static_cast<uint64_t>(i), &h) == 0 && h.End() <= file.Size()) {
+                *start = static_cast<uint64_t>(i);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int ReadListing(FileReader& file, Listing* listing) {
+    listing->members.clear();
+    MemberHeader h;
+    int r = ReadHeader(file, 0, &h);
+    uint64_t off = 0;
+    if (r != 0) {
+        if (!FindFirstHeader(file, &off)) return ERROR_NOT_ARC_FILE;
+    }
+    listing->start = off;
+    while (true) {
+        r = ReadHeader(file, off, &h);
+        if (r == -1) break;
+        if (r != 0) return r;
+        if (h.End() > file.Size()) return ERROR_UNEXPECTED_EOF;
+        off = h.End();
+        listing->members.push_back(std::move(h));
+        if (listing->members.size() > 10000000) return ERROR_TOO_MANY_FILES;
+    }
+    return 0;
+}
+
+std::ptrdiff_t MemberSource::Read(uint8_t* buf, std::size_t n) {
+    if (n > left_) n = static_cast<std::size_t>(left_);
+    if (n == 0) return 0;
+    long long got = file_.ReadAt(pos_, buf, n);
+    if (got < 0) return -1;
+    pos_ += static_cast<uint64_t>(got);
+    left_ -= static_cast<uint64_t>(got);
+    return static_cast<std::ptrdiff_t>(got);
+}
+
+}  // namespace kt::unlha

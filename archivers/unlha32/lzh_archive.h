@@ -1,0 +1,50 @@
+// An LZH archive on disk: its member list (found by walking the headers,
+// after an optional self-extractor prefix) and sources over member data.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "archivers/codecs/lzh/stream.h"
+#include "lzh_header.h"
+
+namespace kt::unlha {
+
+class FileReader : public ByteReader {
+public:
+    FileReader() = default;
+    ~FileReader() override;
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+    bool Open(const std::string& path);
+    long long ReadAt(uint64_t offset, void* buf, std::size_t n) override;
+    uint64_t Size() const { return size_; }
+    int Fd() const { return fd_; }
+
+private:
+    int fd_ = -1;
+    uint64_t size_ = 0;
+};
+
+struct Listing {
+    std::vector<MemberHeader> members;
+    uint64_t start = 0;  // offset of the first header (after a prefix)
+};
+
+// Reads every header. 0, or the ERROR_ code of the first broken header;
+// ERROR_NOT_ARC_FILE when no header is found at all.
+int ReadListing(FileReader& file, Listing* listing);
+
+// The packed bytes of one member.
+class MemberSource : public kt::lzh::Source {
+public:
+    MemberSource(FileReader& file, const MemberHeader& h)
+        : file_(file), pos_(h.dataOffset), left_(h.packedSize) {}
+    std::ptrdiff_t Read(uint8_t* buf, std::size_t n) override;
+
+private:
+    FileReader& file_;
+    uint64_t pos_, left_;
+};
+
+}  // namespace kt::unlha

@@ -1,0 +1,487 @@
+#include "lzh_header.h"
+
+#include <cstring>
+
+#include "archivers/codecs/lzh/crc16.h"
+#include "archivers/common/file_time.h"
+#include "lzh_names.h"
+#include "platform/archiver_api.h"
+
+namespace kt::unlha {
+namespace {
+
+uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Get32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+uint64_t Get64(const uint8_t* p) { return Get32(p) | static_cast<uint64_t>(Get32(p + 4)) << 32; }
+
+void Put16(std::vector<uint8_t>* v, uint32_t x) {
+    v->push_back(static_cast<uint8_t>(x));
+    v->push_back(static_cast<uint8_t>(x >> 8));
+}
+void Put32(std::vector<uint8_t>* v, uint32_t x) {
+    Put16(v, x & 0xFFFF);
+    Put16(v, x >> 16);
+}
+
+bool IsMethodId(const uint8_t* p) {
+    return p[0] == '-' && p[4] == '-' && (p[1] == 'l' || p[1] == 'p');
+}
+
+// Collected while walking the extended headers.
+struct Ext {
+    std::string name, dir, uname, udir;
+    bool hasName = false, hasDir = false, hasUName = false, hasUDir = false;
+    uint32_t codePage = 0;
+    bool hasCrc = false;
+    std::size_t crcPos = 0;  // offset of the CRC bytes within the header bytes
+    uint16_t headerCrc = 0;
+};
+
+// Applies one extended header (type + data) to h.
+void ApplyExt(const uint8_t* d, std::size_t n, std::size_t posInHeader, MemberHeader* h, Ext* e) {
+    if (n < 1) return;
+    uint8_t type = d[0];
+    const uint8_t* p = d + 1;
+    std::size_t len = n - 1;
+    switch (type) {
+        case 0x00:
+            if (len >= 2) {
+                e->hasCrc = true;
+                e->crcPos = posInHeader + 1;
+                e->headerCrc = Get16(p);
+            }
+            break;
+        case 0x01:
+            e->name.assign(reinterpret_cast<const char*>(p), len);
+            e->hasName = true;
+            break;
+        case 0x02:
+            e->dir.assign(reinterpret_cast<const char*>(p), len);
+            e->hasDir = true;
+            break;
+        case 0x40:
+            if (len >= 1) h->dosAttr = p[0];
+            break;
+        case 0x41:
+            if (len >= 16) {
+                int64_t s;
+                uint32_t ns;
+                if (kt::arc::FiletimeToUnix(Get64(p + 8), &s, &ns)) {
+                    h->mtime = s;
+                    h->mtimeNs = ns;
+                }
+            }
+            break;
+        case 0x42:
+            if (len >= 16) {
+                h->packedSize = Get64(p);
+                h->originalSize = Get64(p + 8);
+            }
+            break;
+        case 0x44:
+            e->uname.assign(reinterpret_cast<const char*>(p), len);
+            e->hasUName = true;
+            break;
+        case 0x45:
+            e->udir.assign(reinterpret_cast<const char*>(p), len);
+            e->hasUDir = true;
+            break;
+        case 0x46:
+            if (len >= 4) e->codePage = Get32(p);
+            break;
+        case 0x50:
+            if (len >= 2) {
+                h->mode = Get16(p);
+                h->hasMode = true;
+            }
+            break;
+        case 0x54:
+            if (len >= 4) h->mtime = static_cast<int32_t>(Get32(p));
+            break;
+        case 0x7F:  // OS/2 level-3 attribute block: DOS attr, mode, gid, uid, ...
+            if (len >= 4) {
+                h->mode = Get16(p + 2);
+                h->hasMode = true;
+            }
+            break;
+        case 0xFF:  // level-3 attribute block of Windows writers: mode, gid, uid, ...
+            if (len >= 4) {
+                h->mode = Get32(p) & 0xFFFF;
+                h->hasMode = true;
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+// Folder bytes of header 0x02 ("a\xFFb\xFF") to "a/b".
+std::string DirBytes(std::string d) {
+    for (char& c : d) {
+        if (static_cast<unsigned char>(c) == 0xFF) c = '/';
+    }
+    return d;
+}
+
+std::string UDirBytes(const std::string& d) {
+    // UTF-16LE with 0xFFFF separators.
+    std::string out;
+    for (std::size_t i = 0; i + 1 < d.size(); i += 2) {
+        if (static_cast<unsigned char>(d[i]) == 0xFF && static_cast<unsigned char>(d[i + 1]) == 0xFF) {
+            out += '/';
+            out += '\0';
+        } else {
+            out += d[i];
+            out += d[i + 1];
+        }
+    }
+    return out;
+}
+
+std::string Join(std::string dir, const std::string& name) {
+    while (!dir.empty() && dir.back() == '/') dir.pop_back();
+    if (dir.empty()) return name;
+    if (name.empty()) return dir;
+    return dir + "/" + name;
+}
+
+std::string Backslashes(std::string s) {
+    for (char& c : s) {
+        if (c == '\\') c = '/';
+    }
+    return s;
+}
+
+// Names of the base header and extended headers into h->name.
+void FinishName(const std::string& baseName, const Ext& e, MemberHeader* h) {
+    std::string name, dir;
+    if (e.hasUName || e.hasUDir) {
+        name = e.hasUName ? Utf16leToUtf8(e.uname) : StoredToUtf8(e.hasName ? e.name : baseName, e.codePage, h->osId);
+        dir = e.hasUDir ? Utf16leToUtf8(UDirBytes(e.udir)) : StoredToUtf8(DirBytes(e.dir), e.codePage, h->osId);
+    } else {
+        name = StoredToUtf8(e.hasName ? e.name : baseName, e.codePage, h->osId);
+        dir = StoredToUtf8(DirBytes(e.dir), e.codePage, h->osId);
+    }
+    std::string full = Backslashes(Join(Backslashes(dir), name));
+    while (!full.empty() && full.back() == '/') full.pop_back();
+    // A symbolic link is stored as "link|target".
+    std::size_t bar = full.find('|');
+    if (bar != std::string::npos && std::strcmp(h->method, "-lhd-") == 0) {
+        h->linkTarget = full.substr(bar + 1);
+        full.resize(bar);
+    }
+    h->name = full;
+}
+
+// Walks extended headers starting at pos in hdr (sizes of sizeBytes);
+// returns the total of their sizes, or -1 when one runs past the buffer.
+long long WalkExt(const std::vector<uint8_t>& hdr, std::size_t pos, std::size_t firstSize, int sizeBytes,
+                  MemberHeader* h, Ext* e) {
+    std::size_t size = firstSize;
+    long long total = 0;
+    while (size != 0) {
+        if (size < static_cast<std::size_t>(1 + sizeBytes) || pos + size > hdr.size()) return -1;
+        ApplyExt(hdr.data() + pos, size - sizeBytes, pos, h, e);
+        total += static_cast<long long>(size);
+        std::size_t next = sizeBytes == 2 ? Get16(hdr.data() + pos + size - 2) : Get32(hdr.data() + pos + size - 4);
+        pos += size;
+        size = next;
+    }
+    return total;
+}
+
+bool ReadExactly(ByteReader& in, uint64_t off, std::vector<uint8_t>* v, std::size_t n) {
+    std::size_t old = v->size();
+    v->resize(old + n);
+    return in.ReadAt(off + old, v->data() + old, n) == static_cast<long long>(n);
+}
+
+bool CheckHeaderCrc(std::vector<uint8_t> bytes, const Ext& e) {
+    if (!e.hasCrc) return true;
+    bytes[e.crcPos] = bytes[e.crcPos + 1] = 0;
+    return kt::lzh::Crc16(bytes.data(), bytes.size()) == e.headerCrc;
+}
+
+}  // namespace
+
+bool MemberHeader::IsDirectory() const { return std::strcmp(method, "-lhd-") == 0 && linkTarget.empty(); }
+
+int ReadHeader(ByteReader& in, uint64_t offset, MemberHeader* h) {
+    *h = MemberHeader();
+    h->headerOffset = offset;
+    std::vector<uint8_t> b;
+    b.resize(22);
+    long long got = in.ReadAt(offset, b.data(), 22);
+    if (got < 0) return ERROR_CANNOT_READ;
+    if (got == 0 || (got >= 1 && b[0] == 0)) return -1;
+    if (got < 22) return ERROR_UNEXPECTED_EOF;
+    if (!IsMethodId(b.data() + 2)) return ERROR_HEADER_BROKEN;
+    std::memcpy(h->method, b.data() + 2, 5);
+    h->level = b[20];
+    Ext e;
+    switch (h->level) {
+        case 0:
+        case 1: {
+            std::size_t total = static_cast<std::size_t>(b[0]) + 2;
+            std::size_t n = b[21];
+            if (total < 22 + n + (h->level == 1 ? 5u : 0u)) return ERROR_HDR_INVALID_SIZE;
+            b.resize(0);
+            if (!ReadExactly(in, offset, &b, total)) return ERROR_UNEXPECTED_EOF;
+            uint8_t sum = 0;
+            for (std::size_t i = 2; i < total; ++i) sum = static_cast<uint8_t>(sum + b[i]);
+            if (sum != b[1]) return ERROR_HEADER_CRC;
+            h->packedSize = Get32(b.data() + 7);
+            h->originalSize = Get32(b.data() + 11);
+            h->mtime = kt::arc::DosDateTimeToUnix(Get32(b.data() + 15));
+            std::string baseName(reinterpret_cast<const char*>(b.data() + 22), n);
+            if (h->level == 0) {
+                h->dosAttr = b[19];
+                h->osId = 'M';
+                if (total >= 24 + n) h->crc = Get16(b.data() + 22 + n);
+                // The Unix extension of LHa for UNIX: 'U', version, mtime, mode, uid, gid.
+                if (total >= 24 + n + 12 && b[24 + n] == 'U') {
+                    h->mtime = static_cast<int32_t>(Get32(b.data() + 26 + n));
+                    h->mode = Get16(b.data() + 30 + n);
+                    h->hasMode = true;
+                    h->osId = 'U';
+                }
+                h->dataOffset = offset + total;
+                FinishName(baseName, e, h);
+                return 0;
+            }
+            h->crc = Get16(b.data() + 22 + n);
+            h->osId = static_cast<char>(b[24 + n]);
+            std::size_t first = Get16(b.data() + total - 2);
+            // Extended headers follow the base header; read them one by one.
+            std::size_t pos = total;
+            std::size_t size = first;
+            uint64_t extTotal = 0;
+            while (size != 0) {
+                if (size < 3 || b.size() > (1u << 20)) return ERROR_HDR_INVALID_SIZE;
+                if (!ReadExactly(in, offset, &b, size)) return ERROR_UNEXPECTED_EOF;
+                ApplyExt(b.data() + pos, size - 2, pos, h, &e);
+                extTotal += size;
+                pos += size;
+                size = Get16(b.data() + pos - 2);
+            }
+            uint64_t skip = Get32(b.data() + 7);
+            if (h->packedSize == skip) {
+                // No 0x42 header changed it: the skip size includes the
+                // extended headers.
+                if (skip < extTotal) return ERROR_HDR_INVALID_SIZE;
+                h->packedSize = skip - extTotal;
+            }
+            if (!CheckHeaderCrc(b, e)) return ERROR_HEADER_CRC;
+            h->dataOffset = offset + b.size();
+            FinishName(baseName, e, h);
+            return 0;
+        }
+        case 2: {
+            std::size_t total = Get16(b.data());
+            if (total < 26) return ERROR_HDR_INVALID_SIZE;
+            b.resize(0);
+            if (!ReadExactly(in, offset, &b, total)) return ERROR_UNEXPECTED_EOF;
+            h->packedSize = Get32(b.data() + 7);
+            h->originalSize = Get32(b.data() + 11);
+            h->mtime = static_cast<int64_t>(Get32(b.data() + 15));
+            h->crc = Get16(b.data() + 21);
+            h->osId = static_cast<char>(b[23]);
+            if (WalkExt(b, 26, Get16(b.data() + 24), 2, h, &e) < 0) return ERROR_HEADER_BROKEN;
+            if (!CheckHeaderCrc(b, e)) return ERROR_HEADER_CRC;
+            h->dataOffset = offset + total;
+            FinishName(std::string(), e, h);
+            return 0;
+        }
+        case 3: {
+            b.resize(0);
+            if (!ReadExactly(in, offset, &b, 32)) return ERROR_UNEXPECTED_EOF;
+            if (Get16(b.data()) != 4) return ERROR_HEADER_BROKEN;
+            std::size_t total = Get32(b.data() + 24);
+            if (total < 32 || total > (1u << 24)) return ERROR_HDR_INVALID_SIZE;
+            b.resize(0);
+            if (!ReadExactly(in, offset, &b, total)) return ERROR_UNEXPECTED_EOF;
+            h->packedSize = Get32(b.data() + 7);
+            h->originalSize = Get32(b.data() + 11);
+            h->mtime = static_cast<int64_t>(Get32(b.data() + 15));
+            h->crc = Get16(b.data() + 21);
+            h->osId = static_cast<char>(b[23]);
+            if (WalkExt(b, 32, Get32(b.data() + 28), 4, h, &e) < 0) return ERROR_HEADER_BROKEN;
+            if (!CheckHeaderCrc(b, e)) return ERROR_HEADER_CRC;
+            h->dataOffset = offset + total;
+            FinishName(std::string(), e, h);
+            return 0;
+        }
+        default:
+            return ERROR_UNKNOWN_LEVEL;
+    }
+}
+
+namespace {
+
+struct NameParts {
+    std::string dirCp, nameCp;  // CP932, dir with 0xFF separators and trailing 0xFF
+    std::string dirU16, nameU16;
+    bool lossy = false;
+};
+
+NameParts SplitName(const MemberHeader& h) {
+    NameParts p;
+    std::string dir, name;
+    if (h.IsDirectory()) {
+        dir = h.name;
+    } else {
+        std::size_t slash = h.name.rfind('/');
+        if (slash != std::string::npos) {
+            dir = h.name.substr(0, slash);
+            name = h.name.substr(slash + 1);
+        } else {
+            name = h.name;
+        }
+    }
+    bool l1 = false, l2 = false;
+    p.nameCp = NameToCp932(name, &l1);
+    if (!dir.empty()) {
+        p.dirCp = NameToCp932(dir, &l2);
+        for (char& c : p.dirCp) {
+            if (c == '/') c = static_cast<char>(0xFF);
+        }
+        p.dirCp += static_cast<char>(0xFF);
+    }
+    p.lossy = l1 || l2;
+    if (p.lossy) {
+        p.nameU16 = Utf8ToUtf16le(name);
+        if (!dir.empty()) {
+            std::string u = Utf8ToUtf16le(dir);
+            for (std::size_t i = 0; i + 1 < u.size(); i += 2) {
+                if (u[i] == '/' && u[i + 1] == 0) u[i] = u[i + 1] = static_cast<char>(0xFF);
+            }
+            p.dirU16 = u + "\xFF\xFF";
+        }
+    }
+    return p;
+}
+
+void PutExt(std::vector<uint8_t>* v, uint8_t type, const std::string& data) {
+    // The previous header's next-size field (or the base header's) was
+    // written as a placeholder by the caller: fill it with this size.
+    std::size_t size = data.size() + 3;
+    (*v)[v->size() - 2] = static_cast<uint8_t>(size);
+    (*v)[v->size() - 1] = static_cast<uint8_t>(size >> 8);
+    v->push_back(type);
+    v->insert(v->end(), data.begin(), data.end());
+    Put16(v, 0);
+}
+
+std::string Le(uint64_t x, int bytes) {
+    std::string s;
+    for (int i = 0; i < bytes; ++i) s += static_cast<char>((x >> (8 * i)) & 0xFF);
+    return s;
+}
+
+}  // namespace
+
+int BuildHeader(const MemberHeader& h, std::vector<uint8_t>* out) {
+    out->clear();
+    NameParts n = SplitName(h);
+    bool big = h.packedSize > 0xFFFFFFFFull || h.originalSize > 0xFFFFFFFFull;
+    uint32_t dos = kt::arc::UnixToDosDateTime(h.mtime);
+    std::vector<uint8_t>& v = *out;
+    uint8_t attr = h.IsDirectory() ? 0x10 : h.dosAttr;
+    if (h.level == 0) {
+        if (big) return ERROR_TOO_BIG;
+        std::string path = n.dirCp;
+        for (char& c : path) {
+            if (static_cast<unsigned char>(c) == 0xFF) c = '\\';
+        }
+        path += n.nameCp;
+        if (path.size() > 233) return ERROR_LONG_FILE_NAME;
+        v.push_back(static_cast<uint8_t>(22 + path.size()));
+        v.push_back(0);
+        v.insert(v.end(), h.method, h.method + 5);
+        Put32(&v, static_cast<uint32_t>(h.packedSize));
+        Put32(&v, static_cast<uint32_t>(h.originalSize));
+        Put32(&v, dos);
+        v.push_back(attr);
+        v.push_back(0);
+        v.push_back(static_cast<uint8_t>(path.size()));
+        v.insert(v.end(), path.begin(), path.end());
+        Put16(&v, h.crc);
+        uint8_t sum = 0;
+        for (std::size_t i = 2; i < v.size(); ++i) sum = static_cast<uint8_t>(sum + v[i]);
+        v[1] = sum;
+        return 0;
+    }
+    if (h.level == 1) {
+        if (big) return ERROR_TOO_BIG;
+        bool inBase = n.nameCp.size() <= 230;
+        std::string base = inBase ? n.nameCp : std::string();
+        v.push_back(static_cast<uint8_t>(25 + base.size()));
+        v.push_back(0);
+        v.insert(v.end(), h.method, h.method + 5);
+        Put32(&v, 0);  // skip size, set below
+        Put32(&v, static_cast<uint32_t>(h.originalSize));
+        Put32(&v, dos);
+        v.push_back(0x20);
+        v.push_back(1);
+        v.push_back(static_cast<uint8_t>(base.size()));
+        v.insert(v.end(), base.begin(), base.end());
+        Put16(&v, h.crc);
+        v.push_back('U');
+        Put16(&v, 0);
+        std::size_t baseSize = v.size();
+        PutExt(&v, 0x46, Le(932, 4));
+        if (!inBase) PutExt(&v, 0x01, n.nameCp);
+        if (!n.dirCp.empty()) PutExt(&v, 0x02, n.dirCp);
+        if (attr != 0x20) PutExt(&v, 0x40, Le(attr, 2));
+        if (n.lossy) {
+            PutExt(&v, 0x44, n.nameU16);
+            if (!n.dirU16.empty()) PutExt(&v, 0x45, n.dirU16);
+        }
+        if (h.hasMode) PutExt(&v, 0x50, Le(h.mode, 2));
+        PutExt(&v, 0x54, Le(static_cast<uint32_t>(h.mtime), 4));
+        uint64_t skip = h.packedSize + (v.size() - baseSize);
+        if (skip > 0xFFFFFFFFull) return ERROR_TOO_BIG;
+        for (int i = 0; i < 4; ++i) v[7 + i] = static_cast<uint8_t>(skip >> (8 * i));
+        uint8_t sum = 0;
+        for (std::size_t i = 2; i < baseSize; ++i) sum = static_cast<uint8_t>(sum + v[i]);
+        v[1] = sum;
+        return 0;
+    }
+    // Level 2.
+    Put16(&v, 0);  // total size, set below
+    v.insert(v.end(), h.method, h.method + 5);
+    Put32(&v, static_cast<uint32_t>(h.packedSize));
+    Put32(&v, static_cast<uint32_t>(h.originalSize));
+    Put32(&v, static_cast<uint32_t>(h.mtime));
+    v.push_back(0x20);
+    v.push_back(2);
+    Put16(&v, h.crc);
+    v.push_back('U');
+    Put16(&v, 0);
+    PutExt(&v, 0x00, Le(0, 2));
+    PutExt(&v, 0x46, Le(932, 4));
+    PutExt(&v, 0x01, n.nameCp);
+    if (!n.dirCp.empty()) PutExt(&v, 0x02, n.dirCp);
+    if (attr != 0x20) PutExt(&v, 0x40, Le(attr, 2));
+    if (n.lossy) {
+        PutExt(&v, 0x44, n.nameU16);
+        if (!n.dirU16.empty()) PutExt(&v, 0x45, n.dirU16);
+    }
+    if (big) PutExt(&v, 0x42, Le(h.packedSize, 8) + Le(h.originalSize, 8));
+    if (h.hasMode) PutExt(&v, 0x50, Le(h.mode, 2));
+    // A first byte of 0 would read as the end mark to old readers.
+    if ((v.size() & 0xFF) == 0) v.push_back(0);
+    if (v.size() > 0xFFFF) return ERROR_LONG_FILE_NAME;
+    v[0] = static_cast<uint8_t>(v.size());
+    v[1] = static_cast<uint8_t>(v.size() >> 8);
+    uint16_t crc = kt::lzh::Crc16(v.data(), v.size());
+    // The 0x00 header sits first: type at 26, CRC at 27.
+    v[27] = static_cast<uint8_t>(crc);
+    v[28] = static_cast<uint8_t>(crc >> 8);
+    return 0;
+}
+
+}  // namespace kt::unlha

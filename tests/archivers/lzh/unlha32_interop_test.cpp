@@ -1,0 +1,126 @@
+// Archives we write open byte-exact in the other LZH readers of this
+// machine (lhasa, 7z, bsdtar, unar), at every header level; archives jlha
+// writes (-lh5- to -lh7-, levels 0 to 2) extract byte-exact with ours.
+#include <map>
+
+#include "unlha32_support.h"
+
+using namespace kt::test;
+
+namespace {
+
+// Every regular file below root, by content.
+std::multimap<std::string, std::string> ByContent(const fs::path& root) {
+    std::multimap<std::string, std::string> m;
+    for (auto& e : fs::recursive_directory_iterator(root)) {
+        if (e.is_regular_file()) m.emplace(ReadFile(e.path().string()), fs::relative(e.path(), root).string());
+    }
+    return m;
+}
+
+struct Sample {
+    std::string name;
+    std::string data;
+};
+
+std::vector<Sample> Samples() {
+    return {{"src/text.txt", SampleText(400000, 11)},
+            {"src/bin.dat", SampleBinary(300000, 12)},
+            {"src/empty.txt", ""},
+            {"src/random.bin", SampleBinary(70000, 13).replace(0, 70000, std::string(70000, 'r'))},
+            {"src/nested/deeper/日本語の名前.txt", "日本語のテキスト\n"},
+            {"src/nested/Ελληνικά_😀.txt", "not in CP932\n"}};
+}
+
+class Interop : public ::testing::TestWithParam<int> {};
+
+}  // namespace
+
+TEST_P(Interop, OurArchivesOpenByteExactInOtherReaders) {
+    const int level = GetParam();
+    Unlha32& lib = Unlha32::Get();
+    ASSERT_NE(lib.command, nullptr);
+    ScratchDir dir;
+    auto samples = Samples();
+    for (auto& s : samples) WriteFile(dir / s.name, s.data);
+    std::string arc = dir / "ours.lzh";
+    std::string report;
+    ASSERT_EQ(lib.Run("a -r1 -x1 -h" + std::to_string(level) + " " + Quote(arc) + " " + Quote(dir / "") + " src",
+                      &report),
+              0)
+        << report;
+    struct Tool {
+        const char* exe;
+        const char* cmd;
+        bool exactNames;  // the tool recovers every name (UTF-16 header)
+        bool japaneseNames;
+    };
+    const Tool tools[] = {{"lhasa", "lhasa xq", false, false},
+                          {"7z", "7z x -y", false, false},
+                          {"bsdtar", "bsdtar --options hdrcharset=CP932 -xf", level > 0, true},
+                          {"unar", "unar -q -e shift_jis", false, true}};
+    int ran = 0;
+    for (const Tool& t : tools) {
+        if (!HaveTool(t.exe)) continue;
+        ++ran;
+        std::string out = dir / (std::string("x_") + t.exe);
+        fs::create_directories(out);
+        ASSERT_TRUE(Shell(out, std::string(t.cmd) + " " + Quote(arc))) << t.exe << " level " << level;
+        auto got = ByContent(out);
+        for (const Sample& s : samples) {
+            auto it = got.find(s.data);
+            ASSERT_NE(it, got.end()) << t.exe << " lost " << s.name << " at level " << level;
+            if (t.exactNames || (t.japaneseNames && s.name.find("日本語") != std::string::npos)) {
+                EXPECT_EQ(it->second, s.name) << t.exe << " level " << level;
+            }
+            got.erase(it);
+        }
+    }
+    if (ran == 0) GTEST_SKIP() << "no other LZH reader installed";
+}
+
+INSTANTIATE_TEST_SUITE_P(HeaderLevels, Interop, ::testing::Values(0, 1, 2));
+
+TEST(InteropJlha, JlhaArchivesExtractByteExact) {
+    if (!HaveTool("jlha")) GTEST_SKIP() << "jlha not installed";
+    Unlha32& lib = Unlha32::Get();
+    ScratchDir dir;
+    std::string text = SampleText(150000, 21), bin = SampleBinary(120000, 22);
+    WriteFile(dir / "in/text.txt", text);
+    WriteFile(dir / "in/bin.dat", bin);
+    for (int level : {0, 1, 2}) {
+        for (int m : {5, 6, 7}) {
+            std::string arc = dir / ("j" + std::to_string(level) + std::to_string(m) + ".lzh");
+            ASSERT_TRUE(Shell(dir / "in", "jlha c" + std::to_string(level) + "o" + std::to_string(m) + "q " +
+                                              Quote(arc) + " text.txt bin.dat"));
+            std::string out = dir / ("o" + std::to_string(level) + std::to_string(m) + "/");
+            std::string report;
+            ASSERT_EQ(lib.Run("x " + Quote(arc) + " " + Quote(out), &report), 0) << report;
+            EXPECT_EQ(ReadFile(out + "text.txt"), text) << level << m;
+            EXPECT_EQ(ReadFile(out + "bin.dat"), bin) << level << m;
+            ASSERT_EQ(lib.Run("t " + Quote(arc)), 0);
+        }
+    }
+}
+
+TEST(InteropHuge, FileOverFourGibibytes) {
+    // Sparse, but packing still reads 4 GiB: opt-in.
+    if (!std::getenv("KT_TEST_HUGE")) GTEST_SKIP() << "set KT_TEST_HUGE=1 to run";
+    Unlha32& lib = Unlha32::Get();
+    ScratchDir dir;
+    std::string big = dir / "huge.bin";
+    {
+        std::ofstream f(big, std::ios::binary);
+        f << "head";
+        f.seekp((4ll << 30) + 12345);
+        f << "tail";
+    }
+    ASSERT_EQ(lib.Run("a " + Quote(dir / "h.lzh") + " " + Quote(big)), 0);
+    ASSERT_EQ(lib.Run("t " + Quote(dir / "h.lzh")), 0);
+    if (HaveTool("lhasa")) {
+        EXPECT_TRUE(Shell(dir.path.string(), "lhasa t h.lzh"));
+    }
+    if (HaveTool("7z")) {
+        EXPECT_TRUE(Shell(dir.path.string(), "7z t h.lzh"));
+    }
+}
