@@ -17,9 +17,12 @@
 
 #include "app/cp932_limit_validator.h"
 #include "app/kaltri_common.h"
+#include "app/main_settings.h"
 #include "platform/cp932.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/help.h"
+#include "platform/qt/prompt.h"
+#include "settings/reg_manager.h"
 #include "widgets/kwall_list_view.h"
 #include "widgets/speed_button.h"
 
@@ -69,6 +72,8 @@ TFormMain::TFormMain(std::vector<std::string> params, QWidget* parent)
       FParams(std::move(params)) {
     CreateControls();
     CreateListComponents();
+    CreateRegManager();
+    CreateFolderChoice();
     CreateLogo();
     CreateAppHint();
     SetTabOrder();
@@ -176,6 +181,7 @@ void TFormMain::CreateControls() {
     ButtonExec->setToolTip(U("圧縮処理を開始します"));
     // Caption and hint are set by the Send To check at start-up.
     ButtonSendEntry = Place(new QPushButton(U("設定(&T)"), this), 176, 244, 65, 25);
+    connect(ButtonSendEntry, &QPushButton::clicked, this, [this] { ButtonSendEntryClick(); });
     ButtonEnd = Place(new QPushButton(U("終了(&X)"), this), 176, 276, 65, 25);
     ButtonEnd->setToolTip(U("プログラムを終了します"));
     connect(ButtonEnd, &QPushButton::clicked, this, [this] { ButtonEndClick(); });
@@ -198,6 +204,8 @@ void TFormMain::SetTabOrder() {
 }
 
 void TFormMain::FormCreate() {
+    RegManager->SetIniFileName(SettingsFileName());
+    LoadSettings();
     RadioButtonSelectClick();
     RadioButtonZipClick();
     // The help file is the program's path with ".html" (not ".hlp").
@@ -206,6 +214,7 @@ void TFormMain::FormCreate() {
     ShowSortMark();
     EditZipPassChange();
     StartLogo();
+    FSendToEntered = CheckSendTo();
     if (!FParams.empty()) {
         std::vector<std::string> paths;
         paths.reserve(FParams.size());
@@ -218,6 +227,13 @@ void TFormMain::FormDestroy() {
     if (FDestroyed) return;
     FDestroyed = true;
     ClearList();
+    // Runs inside the destructor, where an error must not escape: it gets
+    // the general error report instead.
+    try {
+        SaveSettings();
+    } catch (const std::exception& e) {
+        ShowMessage(e.what());
+    }
     // The help page is shown by the desktop's browser, which the program
     // does not own: there is no help window to close.
 }

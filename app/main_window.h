@@ -31,9 +31,11 @@ class TBlendImage;
 class TDropDst;
 class TKWallListView;
 class TProgressBracket;
+class TSHBrowseForFolderEx;
 struct TListColumn;
 class TLbShowHide;
 class TListItemData;
+class TRegManager;
 
 inline constexpr const char* kProgramTitle = "KalvoraTrindle";
 
@@ -83,6 +85,7 @@ public:
     // ---- Components without a window of their own ----
     TDropDst* DropDstList;  // on the input list
     TDropDst* DropDstDir;   // on the folder box; its handler belongs to the folder choice
+    TSHBrowseForFolderEx* SHBrowseForFolderExIn;
     QFileDialog* OpenDialogInfile;
     QMenu* PopupMenuListView;
     QAction* NAllSelect;
@@ -118,6 +121,11 @@ public:
     void ButtonEndClick();
     void EnableControls(bool enable);
 
+    // ---- Window settings (main_settings.cpp) ----
+    TRegManager* RegManager = nullptr;  // the settings manager, INI mode
+    void LoadSettings();
+    void SaveSettings();
+
     // ---- Input list (main_list.cpp) ----
     void AddFiles(const std::vector<std::string>& files);
     // Adds one path: a file as one row, a folder as every file below it.
@@ -151,9 +159,19 @@ public:
     void BlendImageLogoClick();
     void ShowLogoHint();
 
+    // ---- Target folder choice (main_folder.cpp) ----
+    void SpeedButtonSelectClick();
+    void DropDstDirFileDrop(TDropDst* sender, const std::vector<std::string>& files, int x, int y);
+
+    // ---- Send To registration (main_sendto.cpp) ----
+    bool CheckSendTo();
+    void ButtonSendEntryClick();
+
 private:
     void CreateControls();
     void CreateListComponents();  // main_list.cpp: columns, drop target, dialog, menu
+    void CreateRegManager();      // main_settings.cpp: the settings manager and its items
+    void CreateFolderChoice();    // main_folder.cpp: folder dialog, folder-box drop
     void SetTabOrder();
     void CreateLogo();     // main_logo.cpp
     void CreateAppHint();  // main_logo.cpp

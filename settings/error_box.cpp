@@ -4,25 +4,13 @@
 #include <QMessageBox>
 #include <cstdio>
 
+#include "platform/qt/prompt.h"
+
 namespace kt {
-namespace {
-
-TErrorBoxHandler& Handler() {
-    static TErrorBoxHandler handler;
-    return handler;
-}
-
-}  // namespace
-
-TErrorBoxHandler SetErrorBoxHandler(TErrorBoxHandler handler) {
-    TErrorBoxHandler previous = std::move(Handler());
-    Handler() = std::move(handler);
-    return previous;
-}
 
 void ShowErrorBox(const std::string& text) {
-    if (Handler()) {
-        Handler()(text);
+    if (dynamic_cast<TMessageBoxPrompt*>(&Prompts()) == nullptr) {
+        Prompts().Ask(text, {mbOK});
         return;
     }
     // Without a window system (a command-line use of the store) the text
@@ -31,8 +19,9 @@ void ShowErrorBox(const std::string& text) {
         std::fprintf(stderr, "%s\n", text.c_str());
         return;
     }
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(),
-                    QString::fromStdString(text), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8("KalvoraTrindle"),
+                    QString::fromStdString(text), QMessageBox::Ok, QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

@@ -3,16 +3,12 @@
 // carries on from (reads give their defaults, writes are dropped).
 #pragma once
 
-#include <functional>
 #include <string>
 
 namespace kt {
 
+// Goes through the prompt service like every message of the program, so a
+// test's answerer records it; the program's own box adds the error icon.
 void ShowErrorBox(const std::string& text);
-
-// Replaces the box, for tests; an empty function restores it. Returns the
-// previous one.
-using TErrorBoxHandler = std::function<void(const std::string& text)>;
-TErrorBoxHandler SetErrorBoxHandler(TErrorBoxHandler handler);
 
 }  // namespace kt

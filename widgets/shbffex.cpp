@@ -8,7 +8,7 @@
 #include <QWidget>
 
 #include "widgets/shbffex_dialog.h"
-#include "widgets/shell_places.h"
+#include "platform/qt/shell_places.h"
 
 namespace kt {
 

@@ -2,7 +2,7 @@
 // as a modal dialog and gives back the chosen folder.
 //
 // Over a bare browser it adds the choice of root and initially selected
-// folder (a shell folder or a given path, see widgets/shell_places.h), the
+// folder (a shell folder or a given path, see platform/qt/shell_places.h), the
 // placement of the dialog, an event on every change of selection that may set
 // the status text and grey or enable OK, and a status line that shows the
 // selected path. Setting a property only stores the value; everything happens

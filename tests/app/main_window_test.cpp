@@ -109,9 +109,9 @@ TEST_F(MainWindowTest, StartUpShowsEveryControlAtItsPlaceWithItsCaptionAndState)
     EXPECT_EQ(f.ProgressBar->parentWidget(), f.PanelBase);
     EXPECT_EQ(f.EditSelect->parentWidget(), f.GroupBoxFolderInfo);
     EXPECT_EQ(f.LabelPassLen->parentWidget(), f.GroupBoxArcFormat);
-    // Design-time choices and the small fonts.
+    // A first start (no settings file): next to the sources, LZH; and the small fonts.
     EXPECT_TRUE(f.RadioButtonInfile->isChecked());
-    EXPECT_TRUE(f.RadioButtonZip->isChecked());
+    EXPECT_TRUE(f.RadioButtonLzh->isChecked());
     EXPECT_EQ(f.ButtonOpen->font().pixelSize(), 11);
     EXPECT_EQ(f.LabelZipMsg->font().pixelSize(), 11);
     EXPECT_EQ(f.LabelZipMsg->palette().color(QPalette::WindowText), QColor(Qt::red));

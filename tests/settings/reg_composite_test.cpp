@@ -158,8 +158,8 @@ TEST_F(RegistryModeTest, AnEmptyRegDirIsReportedOnEveryAccess) {
     source.open(QIODevice::ReadOnly);
     manager_.Filer("Data")->WriteStream(&source);
     EXPECT_EQ(QByteArray(), ReadBack(manager_.Filer("Data")));
-    ASSERT_EQ(4u, boxes_.size());
-    for (const std::string& box : boxes_) EXPECT_EQ("can not create Registry object.", box);
+    ASSERT_EQ(4u, Boxes().size());
+    for (const std::string& box : Boxes()) EXPECT_EQ("can not create Registry object.", box);
     EXPECT_FALSE(std::filesystem::exists(kt::TRegistry::StoreFileName()));
 }
 
@@ -187,7 +187,7 @@ TEST_F(RegistryModeTest, ValuesListsAndBytesLiveUnderRegDir) {
     manager_.Filer("History")->ReadStrings(&read);
     EXPECT_EQ(lines, read);
     EXPECT_EQ(bytes, ReadBack(manager_.Filer("Data")));
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(RegistryModeTest, AValueOfTheWrongTypeRaisesTheRegistryError) {

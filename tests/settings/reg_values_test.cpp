@@ -19,7 +19,7 @@ TEST_F(SettingsTest, TheTwoItemExampleReadsDefaultsThenWritesItsSections) {
     EXPECT_EQ("[Bounds]\nLeft=120\n\n[App]\nTypeLzh=0\n", IniText());
     EXPECT_EQ(120, manager_.Filer("Left")->ReadInteger());
     EXPECT_FALSE(manager_.Filer("TypeLzh")->ReadBool());
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(SettingsTest, OnlyOneTrueOrYesInAnyCaseMakeATrueDefault) {
@@ -76,19 +76,19 @@ TEST_F(SettingsTest, NamesAreFoundWithoutCaseAndAnUnknownNameIsReported) {
     ASSERT_NE(nullptr, filer->Item());
     EXPECT_EQ("Left", filer->Item()->Name);
     EXPECT_EQ(33, filer->ReadInteger());
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(Boxes().empty());
 
     filer = manager_.Filer("Width");
     ASSERT_NE(nullptr, filer);
     EXPECT_EQ(nullptr, filer->Item());
-    ASSERT_EQ(1u, boxes_.size());
-    EXPECT_EQ("[' Width '] is invalid.", boxes_[0]);
+    ASSERT_EQ(1u, Boxes().size());
+    EXPECT_EQ("[' Width '] is invalid.", Boxes()[0]);
     EXPECT_EQ(0, filer->ReadInteger());
     EXPECT_EQ("", filer->ReadString());
     EXPECT_FALSE(filer->ReadBool());
     filer->WriteInteger(5);
     EXPECT_EQ("[Bounds]\nLeft=33\n", IniText());
-    EXPECT_EQ(1u, boxes_.size());
+    EXPECT_EQ(1u, Boxes().size());
 }
 
 TEST_F(SettingsTest, ItemsWithoutSectionOrIdentReadTheirDefaultAndNeverWrite) {
@@ -107,7 +107,7 @@ TEST_F(SettingsTest, ItemsWithoutSectionOrIdentReadTheirDefaultAndNeverWrite) {
     EXPECT_EQ(7, manager_.Filer("NoSection")->ReadInteger());
     EXPECT_TRUE(manager_.Filer("NoIdent")->ReadBool());
     EXPECT_FALSE(std::filesystem::exists(IniFile()));
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(SettingsTest, AManagerWithoutAFileNameReportsEveryAccessAndCarriesOn) {
@@ -115,9 +115,9 @@ TEST_F(SettingsTest, AManagerWithoutAFileNameReportsEveryAccessAndCarriesOn) {
     AddItem("Left", "Bounds", "Left", "12");
     EXPECT_EQ(12, manager_.Filer("Left")->ReadInteger());
     manager_.Filer("Left")->WriteInteger(5);
-    ASSERT_EQ(2u, boxes_.size());
-    EXPECT_EQ("can not create Inifile object.", boxes_[0]);
-    EXPECT_EQ("can not create Inifile object.", boxes_[1]);
+    ASSERT_EQ(2u, Boxes().size());
+    EXPECT_EQ("can not create Inifile object.", Boxes()[0]);
+    EXPECT_EQ("can not create Inifile object.", Boxes()[1]);
 }
 
 TEST_F(SettingsTest, AnIniWriteTheSystemRefusesIsRaised) {

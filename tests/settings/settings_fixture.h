@@ -1,6 +1,6 @@
 // Shared set-up of the settings tests: a Qt application for the widget
-// cases, a fresh folder that also serves as XDG_CONFIG_HOME, and a recorder
-// in place of the error box.
+// cases, a fresh folder that also serves as XDG_CONFIG_HOME, and a scripted
+// answerer that records the error boxes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,35 +11,25 @@
 #include <vector>
 
 #include "platform/atomic_file.h"
-#include "settings/error_box.h"
+#include "platform/qt/prompt.h"
 #include "settings/regmng.h"
 #include "tests/platform/temp_folder.h"
+#include "tests/widgets/ensure_qt_app.h"
 
 namespace kt::test {
-
-inline QApplication& App() {
-    static int argc = 1;
-    static char name[] = "settings_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
 
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
+        EnsureQtApp();
         const char* old = std::getenv("XDG_CONFIG_HOME");
         hadConfig_ = old != nullptr;
         if (hadConfig_) oldConfig_ = old;
         setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
-        previousBox_ =
-            SetErrorBoxHandler([this](const std::string& text) { boxes_.push_back(text); });
         manager_.SetRegType(rtIni);
         manager_.SetIniFileName(IniFile());
     }
     void TearDown() override {
-        SetErrorBoxHandler(previousBox_);
         if (hadConfig_)
             setenv("XDG_CONFIG_HOME", oldConfig_.c_str(), 1);
         else
@@ -59,12 +49,21 @@ protected:
 
     TempFolder dir_;
     TRegManager manager_;
-    std::vector<std::string> boxes_;
+    // The texts of the error boxes shown so far, each with its one OK button.
+    std::vector<std::string> Boxes() const {
+        std::vector<std::string> texts;
+        for (const auto& asked : prompts_.Asked) {
+            EXPECT_EQ(TMsgDlgButtons{mbOK}, asked.Buttons);
+            texts.push_back(asked.Text);
+        }
+        return texts;
+    }
+
+    TScriptedAnswerer prompts_;
 
 private:
     bool hadConfig_ = false;
     std::string oldConfig_;
-    TErrorBoxHandler previousBox_;
 };
 
 }  // namespace kt::test

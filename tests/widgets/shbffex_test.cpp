@@ -17,27 +17,18 @@
 #include <string>
 #include <vector>
 
+#include "platform/qt/shell_places.h"
+#include "tests/widgets/ensure_qt_app.h"
 #include "widgets/shbffex_dialog.h"
-#include "widgets/shell_places.h"
 
 namespace kt {
 namespace {
-
-void EnsureApplication() {
-    if (QApplication::instance()) return;
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    static int argc = 1;
-    static char name[] = "widgets_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
 
 // A temporary home with its XDG folders, and the variables pointing there.
 class PlacesFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        EnsureApplication();
+        EnsureQtApp();
         ASSERT_TRUE(home.isValid());
         for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
             const char* value = std::getenv(name);

@@ -26,7 +26,8 @@ public:
 
 private:
     uint8_t StreamByte() const {
-        uint16_t t = static_cast<uint16_t>(k2_ | 2);
+        // Unsigned 32-bit arithmetic: the 16-bit product overflows an int.
+        uint32_t t = (k2_ | 2) & 0xFFFF;
         return static_cast<uint8_t>((t * (t ^ 1)) >> 8);
     }
     void Update(uint8_t b);

@@ -4,8 +4,8 @@
 // folder numbers; these functions say which real folder stands for each. The
 // places follow the XDG base and user directories (HOME, XDG_DATA_HOME,
 // XDG_CONFIG_HOME, user-dirs.dirs), read afresh at every call.
-#ifndef KT_WIDGETS_SHELL_PLACES_H
-#define KT_WIDGETS_SHELL_PLACES_H
+#ifndef KT_PLATFORM_QT_SHELL_PLACES_H
+#define KT_PLATFORM_QT_SHELL_PLACES_H
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "widgets/shell_places.h"
+#include "platform/qt/shell_places.h"
 
 #include <QDir>
 #include <QStandardPaths>

@@ -1,0 +1,72 @@
+// The LHA driver over the real UNLHA32.DLL of this build: what it packs
+// with the stored option set, lhasa extracts byte for byte; what lhasa
+// cannot tell apart from an archive, the probe must not call one.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "archive/lha32.h"
+#include "driver_fixture.h"
+
+namespace kt {
+namespace {
+
+using test::ReadAll;
+using test::TestFolder;
+
+std::string Shell(const std::string& command) {
+    std::string text;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    if (!pipe) return text;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe.get())) text.append(buffer, n);
+    return text;
+}
+
+std::string Quote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+class LhaDriverOverRealLibrary : public ::testing::Test {
+protected:
+    // The library is found in the program folder (build/bin).
+    LhaDriverOverRealLibrary() { TLha32::ClassInfo.FreeDLL(); }
+    ~LhaDriverOverRealLibrary() override { TLha32::ClassInfo.FreeDLL(); }
+    TestFolder dir;
+    std::string out = std::string(4096, '\0');
+};
+
+TEST_F(LhaDriverOverRealLibrary, PackedArchiveReadsBackEverywhere) {
+    std::string text;
+    for (int i = 0; i < 5000; ++i) text += "line " + std::to_string(i) + " [x]\n";
+    std::string src = dir.Write("in [1]/a.txt", text);
+    std::string arc = dir / "out/a.lzh";
+    std::filesystem::create_directories(dir / "out");
+    TLha32 lha;
+    TArchiverOptions o = test::StoredOptions();
+    o.p = 1;
+    ASSERT_EQ(lha.Pack(nullptr, arc, o, "", {src}, true, out), 0) << out.c_str();
+    EXPECT_EQ(Shell("lhasa pq " + Quote(arc) + " a.txt"), text);
+
+    EXPECT_TRUE(TLha32::IsArchive(arc));
+    EXPECT_FALSE(TLha32::IsArchive(src));
+    EXPECT_NE(lha.CheckArchive(arc, CHECKARCHIVE_BASIC, 0), 0);
+
+    std::string dest = dir.MakeFolder("dest");
+    ASSERT_EQ(lha.Unpack(nullptr, arc, o, dest, {"a.txt"}, true, out), 0) << out.c_str();
+    EXPECT_EQ(ReadAll(dest + "/a.txt"), text);
+
+    std::string buffer(text.size() + 16, '\0');
+    DWORD written = 0;
+    ASSERT_EQ(lha.UnpackToMemory(nullptr, arc, TArchiverOptions(), "a.txt", buffer.data(),
+                                 static_cast<DWORD>(buffer.size()), written),
+              0)
+        << lha.CommandLine;
+    EXPECT_EQ(buffer.substr(0, written), text);
+}
+
+}  // namespace
+}  // namespace kt
