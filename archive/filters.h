@@ -8,7 +8,8 @@
 // "?" match without regard to ASCII case and "*.*" matches every name; a
 // name without wildcards is looked for exactly. Hidden means a name
 // beginning with "."; only regular files are collected (links to files are
-// followed, links to folders never descended into).
+// followed, links to folders never descended into). ji has no effect:
+// there are no short names, long names are kept.
 #pragma once
 
 #include <ctime>

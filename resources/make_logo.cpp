@@ -129,8 +129,8 @@ int main(int argc, char** argv) {
                       QColor(230, 190, 90),  QColor(200, 150, 60),  QColor(150, 40, 30),
                       QColor(90, 110, 150),  QColor(0, 60, 150),    QColor(255, 255, 255),
                       QColor(40, 150, 40),   QColor(0, 0, 128),     false};
-    const Palette night{QColor(10, 15, 50),   QColor(60, 50, 120),  QColor(30, 60, 50),
-                        QColor(150, 120, 70), QColor(120, 90, 50),  QColor(110, 30, 40),
+    const Palette night{QColor(10, 15, 50),   QColor(60, 50, 120),   QColor(30, 60, 50),
+                        QColor(150, 120, 70), QColor(120, 90, 50),   QColor(110, 30, 40),
                         QColor(90, 100, 130), QColor(255, 230, 120), QColor(0, 0, 0),
                         QColor(160, 255, 60), QColor(200, 210, 255), true};
     bool ok = Logo(day, 1).save(dir + "/logo_day.png");

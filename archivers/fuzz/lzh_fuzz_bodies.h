@@ -79,6 +79,7 @@ inline int FuzzRoundTrip(const uint8_t* data, std::size_t size) {
     kt::lzh::EncodeOptions o;
     kt::lzh::OptionsForMethod(kIds[data[0] % 3], &o);
     o.effort = static_cast<kt::lzh::Effort>((data[0] / 3) % 3);
+    o.sizeHint = size - 1;
     kt::lzh::MemorySource src(data + 1, size - 1);
     kt::lzh::VectorSink packed;
     if (kt::lzh::Encode(o, src, packed).status != kt::lzh::Status::kOk) __builtin_trap();

@@ -150,6 +150,7 @@ int WriteMember(RunContext& ctx, const PackSettings& s, const SourceFile& f, kt:
         kt::lzh::OptionsForMethod(s.method, &opt);
         opt.effort = s.effort;
         opt.giveUpAfter = size;
+        opt.sizeHint = size;
         ArchiveSink sink(out);
         kt::lzh::EncodeResult r = kt::lzh::Encode(opt, src, sink);
         if (r.status == kt::lzh::Status::kOk) {
@@ -162,7 +163,7 @@ int WriteMember(RunContext& ctx, const PackSettings& s, const SourceFile& f, kt:
         } else if (ctx.Cancelled()) {
             return ERROR_USER_CANCEL;
         } else if (r.status == kt::lzh::Status::kReadError) {
-            ctx.report.Line("cannot read " + f.path);
+            ctx.report.Line(src.Failed() ? "cannot read " + f.path : "file grew while being packed: " + f.path);
             return ERROR_CANNOT_READ;
         } else {
             return ERROR_CANNOT_WRITE;

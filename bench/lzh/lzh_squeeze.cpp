@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
         VectorSink sink;
         EncodeOptions o = opt;
         o.giveUpAfter = data.size();
+        o.sizeHint = data.size();
         EncodeResult r = Encode(o, src, sink);
         auto t1 = Clock::now();
         tEnc += (t1 - t0).count();

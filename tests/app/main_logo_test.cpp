@@ -9,11 +9,16 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
+#include "app/main_settings.h"
 #include "app/main_window.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/prompt.h"
+#include "tests/platform/temp_folder.h"
 #include "tests/widgets/ensure_qt_app.h"
 #include "widgets/blend_image.h"
 #include "widgets/lb_show_hide.h"
@@ -117,13 +122,31 @@ TEST_F(MainLogoTest, SwitchingOffOnTheWayDownAndOnAgainStartsFromTheFirstPicture
     EXPECT_EQ(Ticks(*f, 3), (std::vector<int>{1, 2, 3}));
 }
 
-TEST_F(MainLogoTest, StoppedLogoStaysAtTheFirstPictureWithTheStoppedHint) {
-    TFormMain f;
-    f.FLogoMove = false;
-    f.StartLogo();
-    EXPECT_FALSE(f.TimerLogoMove->isActive());
-    EXPECT_EQ(f.BlendImageLogo->Mode(), 0);
-    EXPECT_EQ(f.BlendImageLogo->toolTip(), kHintOff);
+TEST_F(MainLogoTest, StoredChoiceDecidesWhetherTheLogoMovesAtStartUp) {
+    test::TempFolder folder;
+    SetSettingsFileOverride(folder.Path() + "/KalvoraTrindle.ini");
+    {
+        // A first start: no settings file, the logo moves.
+        TFormMain f;
+        EXPECT_TRUE(f.FLogoMove);
+        EXPECT_TRUE(f.TimerLogoMove->isActive());
+        EXPECT_EQ(f.BlendImageLogo->toolTip(), kHintOn);
+        f.BlendImageLogoClick();  // off, and saved so at the close
+    }
+    std::ifstream saved(SettingsFileName());
+    const std::string text((std::istreambuf_iterator<char>(saved)),
+                           std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("LogoMove=0"), std::string::npos);
+
+    // LogoMove stored as "0": at rest on the first picture, with the stopped hint.
+    {
+        TFormMain f;
+        EXPECT_FALSE(f.FLogoMove);
+        EXPECT_FALSE(f.TimerLogoMove->isActive());
+        EXPECT_EQ(f.BlendImageLogo->Mode(), 0);
+        EXPECT_EQ(f.BlendImageLogo->toolTip(), kHintOff);
+    }
+    SetSettingsFileOverride("");
 }
 
 TEST_F(MainLogoTest, ClickOnTheLogoAndTheTimerDriveIt) {

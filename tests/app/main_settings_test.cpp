@@ -84,6 +84,7 @@ TEST_F(MainSettingsTest, AFirstStartWithoutASettingsFileUsesTheDefaults) {
         EXPECT_EQ("ディレクトリ名 △", f.KWallListViewInfile->Column(0).Caption);
         EXPECT_EQ("ファイル名", f.KWallListViewInfile->Column(1).Caption);
         EXPECT_TRUE(f.FLogoMove);
+        EXPECT_TRUE(f.TimerLogoMove->isActive());
         EXPECT_FALSE(std::filesystem::exists(SettingsFileIsolation::File()))
             << "nothing is written while the program runs";
     }
@@ -143,6 +144,7 @@ TEST_F(MainSettingsTest, StoredValuesAreTakenAsTheFieldsHoldThem) {
     EXPECT_EQ(QPoint(-5, 16), f.pos());
     EXPECT_EQ(2, f.FSortPattern);
     EXPECT_FALSE(f.FLogoMove);
+    EXPECT_FALSE(f.TimerLogoMove->isActive()) << "the logo starts at rest";
     EXPECT_TRUE(f.RadioButtonZip->isChecked());  // TypeLzh=0 leaves ZIP as designed
     EXPECT_EQ(" two  ends ", f.EditZipPass->text());
 }

@@ -19,6 +19,7 @@ constexpr int kSplitDepth = 4;
 constexpr int32_t kSegment = 1 << 15;  // positions per optimal-parse segment
 constexpr int kMaxMatchesPerPos = 12;
 constexpr int kDenseLengths = 48;
+constexpr std::size_t kRefreshTokens = 4096;  // tokens between price updates of the lazy parse
 
 struct Tuning {
     int chain;     // candidates walked per search
@@ -28,12 +29,17 @@ struct Tuning {
     uint32_t far;  // a 3-byte match further than this is not taken
 };
 
-Tuning TuningFor(Effort e) {
+// Small inputs (below kDeepBelow bytes) get a deeper normal search: they
+// cost little time anyway, and their size is mostly text where it pays.
+constexpr uint64_t kDeepBelow = 256 * 1024;
+
+Tuning TuningFor(Effort e, uint64_t sizeHint) {
     switch (e) {
         case Effort::kFast:
             return {8, 64, 64, 0, UINT32_MAX};
         case Effort::kNormal:
-            return {64, 256, 128, 2, UINT32_MAX};
+            if (sizeHint > 0 && sizeHint < kDeepBelow) return {96, 256, 128, 2, UINT32_MAX};
+            return {64, 256, 32, 2, UINT32_MAX};
         default:
             return {256, 192, 256, 256, UINT32_MAX};
     }
@@ -50,8 +56,8 @@ class Encoder {
 public:
     Encoder(const EncodeOptions& o, Source& in, Sink& out)
         : opt_(o), in_(in), out_(out), window_(1 << o.dictBits),
-          buf_(static_cast<std::size_t>(window_) + kChunk + kMaxMatch + 16, 0),
-          mf_(o.dictBits, buf_.data()), bw_(o.np, o.pbit), tune_(TuningFor(o.effort)) {}
+          buf_(BufferSize(o), 0), mf_(o.dictBits, buf_.data(), TableBits(o)), bw_(o.np, o.pbit),
+          tune_(TuningFor(o.effort, o.sizeHint)) {}
 
     EncodeResult Run() {
         if (!Fill()) return Done(Status::kReadError);
@@ -63,6 +69,20 @@ public:
 
 private:
     EncodeResult Done(Status s) { return {s, inSize_, outSize_, crc_}; }
+
+    // A known small input gets a buffer just large enough (plus one byte so
+    // that its end is seen without another read).
+    static std::size_t BufferSize(const EncodeOptions& o) {
+        std::size_t full = (std::size_t{1} << o.dictBits) + kChunk;
+        if (o.sizeHint > 0 && o.sizeHint + 1 < full) full = static_cast<std::size_t>(o.sizeHint) + 1;
+        return full + kMaxMatch + 16;
+    }
+    static int TableBits(const EncodeOptions& o) {
+        if (o.sizeHint == 0 || o.sizeHint >= (1u << 16)) return 16;
+        int bits = 10;
+        while (bits < 16 && (uint64_t{1} << bits) <= o.sizeHint) ++bits;
+        return bits;
+    }
 
     // Reads until the buffer is full or the input ends.
     bool Fill() {
@@ -76,6 +96,8 @@ private:
             }
             crc_ = Crc16Update(crc_, buf_.data() + end_, static_cast<std::size_t>(got));
             inSize_ += static_cast<uint64_t>(got);
+            // Tables sized by the hint cannot take more: the input changed.
+            if (opt_.sizeHint > 0 && inSize_ > opt_.sizeHint) return false;
             end_ += static_cast<int32_t>(got);
         }
         return true;
@@ -165,10 +187,13 @@ private:
     // and then, so decisions follow the data's own statistics.
     void RefreshLazyPrices() {
         if (tok_.Size() < nextRefresh_) return;
-        nextRefresh_ = tok_.Size() + 4096;
-        PricesFrom(tok_, 0, &lazyPrices_);
+        nextRefresh_ = tok_.Size() + kRefreshTokens;
+        // The latest tokens only: constant work per token, and the prices
+        // follow the data where it changes.
+        std::size_t from = tok_.Size() - kRefreshTokens;
+        PricesFrom(tok_, from, &lazyPrices_);
         uint64_t sum = 0, cnt = 0;
-        for (std::size_t i = 0; i < tok_.Size(); ++i) {
+        for (std::size_t i = from; i < tok_.Size(); ++i) {
             if (tok_.sym[i] < 256) {
                 sum += lazyPrices_.c[tok_.sym[i]];
                 ++cnt;
@@ -209,7 +234,7 @@ private:
             if (!EmitTokens(false)) {
                 return status_;
             }
-            if (tok_.Size() == 0) nextRefresh_ = 4096;
+            if (tok_.Size() == 0) nextRefresh_ = kRefreshTokens;
         }
         return Status::kOk;
     }
@@ -368,8 +393,8 @@ private:
     int32_t inserted_ = 0;  // positions below this are in the chains
     Prices lazyPrices_;
     uint32_t avgLiteral_ = 8;
-    std::size_t nextRefresh_ = 4096;
-    uint32_t bias_ = 1;
+    std::size_t nextRefresh_ = kRefreshTokens;
+    uint32_t bias_ = 1;  // bits a later match must save to be preferred
     Status status_ = Status::kOk;
     uint64_t inSize_ = 0, outSize_ = 0;
     uint16_t crc_ = 0;

@@ -20,6 +20,10 @@ struct EncodeOptions {
     // Give up with kNotSmaller once the output reaches this many bytes
     // (the caller then stores the data instead).
     uint64_t giveUpAfter = UINT64_MAX;
+    // The input's size when known (0 = unknown): small inputs then get
+    // small tables, which is most of the cost of packing a small file. An
+    // input longer than its hint ends the encoding with kReadError.
+    uint64_t sizeHint = 0;
 };
 
 struct EncodeResult {

@@ -2,10 +2,11 @@
 
 namespace kt::lzh {
 
-MatchFinder::MatchFinder(int dictBits, const uint8_t* buf)
-    : window_(1 << dictBits), mask_((1 << dictBits) - 1), buf_(buf),
-      head4_(std::size_t{1} << kHash4Bits, -1), head3_(std::size_t{1} << kHash3Bits, -1),
-      prev_(std::size_t{1} << dictBits, -1) {}
+MatchFinder::MatchFinder(int dictBits, const uint8_t* buf, int tableBits)
+    : hash4Shift_(32 - tableBits), hash3Shift_(32 - (tableBits < 14 ? tableBits : 14)),
+      window_(1 << dictBits), mask_((1 << (tableBits < dictBits ? tableBits : dictBits)) - 1), buf_(buf),
+      head4_(std::size_t{1} << tableBits, -1), head3_(std::size_t{1} << (32 - hash3Shift_), -1),
+      prev_(static_cast<std::size_t>(mask_) + 1, -1) {}
 
 int MatchFinder::Longest(int32_t p, int maxLen, int minLen, int chain, int nice, uint32_t* dist) const {
     if (maxLen <= minLen) return 0;

@@ -16,7 +16,9 @@ class MatchFinder {
 public:
     // Distances reach up to 1 << dictBits; buf is the encoder's buffer,
     // which must hold 4 readable bytes past every inserted position.
-    MatchFinder(int dictBits, const uint8_t* buf);
+    // tableBits (10..16) sizes the hash tables and, when below dictBits, the
+    // chain table: then no position may reach 1 << tableBits (a small input).
+    MatchFinder(int dictBits, const uint8_t* buf, int tableBits = 16);
 
     // Links position p into the chains.
     void Insert(int32_t p) {
@@ -44,11 +46,11 @@ private:
         __builtin_memcpy(&v, buf_ + p, 4);
         return v;
     }
-    uint32_t Hash4(int32_t p) const { return (Load32(p) * 2654435761u) >> (32 - kHash4Bits); }
-    uint32_t Hash3(int32_t p) const { return ((Load32(p) << 8) * 2654435761u) >> (32 - kHash3Bits); }
+    uint32_t Hash4(int32_t p) const { return (Load32(p) * 2654435761u) >> hash4Shift_; }
+    uint32_t Hash3(int32_t p) const { return ((Load32(p) << 8) * 2654435761u) >> hash3Shift_; }
 
-    static constexpr int kHash4Bits = 16;
-    static constexpr int kHash3Bits = 14;
+    int hash4Shift_;
+    int hash3Shift_;
     int32_t window_;
     int32_t mask_;
     const uint8_t* buf_;

@@ -117,10 +117,10 @@ TEST(InteropHuge, FileOverFourGibibytes) {
     }
     ASSERT_EQ(lib.Run("a " + Quote(dir / "h.lzh") + " " + Quote(big)), 0);
     ASSERT_EQ(lib.Run("t " + Quote(dir / "h.lzh")), 0);
-    if (HaveTool("lhasa")) {
-        EXPECT_TRUE(Shell(dir.path.string(), "lhasa t h.lzh"));
-    }
-    if (HaveTool("7z")) {
-        EXPECT_TRUE(Shell(dir.path.string(), "7z t h.lzh"));
+    // libarchive reads the 64-bit size header; lhasa and 7z do not know it.
+    if (HaveTool("bsdtar")) {
+        EXPECT_TRUE(Shell(dir.path.string(),
+                          "test \"$(bsdtar -xOf h.lzh | tail -c 4)\" = tail && "
+                          "test $(bsdtar -xOf h.lzh | wc -c) = " + std::to_string((4ll << 30) + 12345 + 4)));
     }
 }

@@ -1,0 +1,30 @@
+// Packing one source file into one archive of its own through the archive
+// component, as the batch run (window and kaltri alike) does it, with two
+// guarantees the bare component does not give:
+//  - an existing archive is replaced only once its successor is complete:
+//    the new archive is made under a temporary name beside it and renamed
+//    over it, so a failed or cancelled pack leaves the old archive as it was;
+//  - success means the archive exists: a hidden source (which file
+//    collection passes over while option a is unset) is packed with a = 1
+//    for that one call, and a pack that reports 0 without making the archive
+//    is reported as ERROR_NOT_FIND_FILE.
+#pragma once
+
+#include <string>
+
+#include "archive/archive_file.h"
+
+namespace kt {
+
+// The batch run's component settings: OutputSize 8192, options n = 1 and
+// x = 0, response files for pack, unpack and remove, all else unset.
+void ConfigureForBatchRun(TArchiveFile& Archive);
+
+// Archive's FileName, Options (UserOptions included) and OnProgress are the
+// caller's; FileName ends as ArchivePath. Returns 0 when the archive was
+// made, else the library's error code. The layer's failures are raised, after
+// any temporary archive has been removed.
+int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
+                const std::string& Source);
+
+}  // namespace kt

@@ -1,0 +1,38 @@
+// Packing one source into one archive through the archive layer, configured
+// exactly as the window's run configures its archive component.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "options.h"
+#include "worker_pool.h"
+
+namespace kaltri {
+
+class ArchivePacker {
+public:
+    // password: empty for none (ZIP only). `interrupted` is polled through
+    // the archive component's progress event so that a library stops a
+    // command cleanly (leaving no partial archive) when it is set.
+    ArchivePacker(Format format, std::string password, const std::atomic<bool>& interrupted);
+    ~ArchivePacker();
+    ArchivePacker(const ArchivePacker&) = delete;
+    ArchivePacker& operator=(const ArchivePacker&) = delete;
+
+    // Packs source into archive. With replace, an existing archive is only
+    // replaced once the new one is complete: the new archive is made under a
+    // temporary name beside it and renamed over it; on failure the old
+    // archive stays as it was.
+    JobResult Pack(const std::string& archive, const std::string& source, bool replace);
+
+private:
+    struct Impl;
+    Impl* impl_;
+};
+
+// Empty when the format's libraries can be loaded, else the layer's text
+// naming what is missing.
+std::string MissingLibraryText(Format format);
+
+}  // namespace kaltri

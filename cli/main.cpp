@@ -1,0 +1,153 @@
+// kaltri: the command-line front end over the archive layer.
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+#include "archive_commands.h"
+#include "archive_packer.h"
+#include "out_folder.h"
+#include "messages.h"
+#include "options.h"
+#include "pack_plan.h"
+#include "pack_run.h"
+#include "terminal.h"
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+void OnSignal(int) { g_interrupted = true; }
+
+void InstallSignals() {
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;  // no SA_RESTART: a prompt being read returns at once
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+}
+
+int Usage(kaltri::Command command, const std::string& error) {
+    std::cerr << "kaltri: " << error << "\n" << kaltri::UsageLine(command) << "\n";
+    return 2;
+}
+
+int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
+    using namespace kaltri;
+    bool terminal = CanAsk();
+    std::string password;
+    if (!o.passwordFile.empty()) {
+        std::optional<std::string> p = ReadFirstLine(o.passwordFile);
+        if (!p) {
+            std::cerr << Text(lang, Msg::PasswordFileUnreadable, o.passwordFile) << "\n";
+            return 2;
+        }
+        password = *p;
+    } else if (o.askPassword) {
+        if (!terminal) {
+            std::cerr << Text(lang, Msg::NotATerminal) << "\n";
+            return 2;
+        }
+        std::optional<std::string> a = ReadPasswordNoEcho(Text(lang, Msg::PasswordPrompt));
+        std::optional<std::string> b = a ? ReadPasswordNoEcho(Text(lang, Msg::PasswordAgain)) : std::nullopt;
+        if (g_interrupted) return 130;
+        if (!a || !b || *a != *b) {
+            std::cerr << Text(lang, Msg::PasswordMismatch) << "\n";
+            return 2;
+        }
+        password = *a;
+    }
+    // The password travels inside a quoted switch; a double quote would end
+    // it early and give the archive a different password than typed.
+    if (password.find('"') != std::string::npos) {
+        std::cerr << Text(lang, Msg::PasswordHasQuote) << "\n";
+        return 2;
+    }
+
+    RunSettings settings;
+    settings.lang = lang;
+    settings.ext = o.format == Format::Lzh ? ".lzh" : ".zip";
+    settings.overwrite = o.overwrite.value_or(terminal ? OverwritePolicy::Ask : OverwritePolicy::None);
+    settings.onError = o.onError.value_or(terminal ? ErrorPolicy::Ask : ErrorPolicy::Continue);
+    if (!terminal && settings.overwrite == OverwritePolicy::Ask) settings.overwrite = OverwritePolicy::None;
+    if (!terminal && settings.onError == ErrorPolicy::Ask) settings.onError = ErrorPolicy::Continue;
+    settings.jobs = o.jobs > 0 ? o.jobs : static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN));
+    if (settings.jobs < 1) settings.jobs = 1;
+    settings.progress = isatty(STDERR_FILENO) != 0;
+
+    PackPlan plan = PlanSources(o.paths);
+    int unusable = static_cast<int>(plan.unusable.size());
+    for (const std::string& p : plan.unusable) std::cerr << Text(lang, Msg::SourceUnusable, p) << "\n";
+    if (plan.items.empty()) {
+        std::cerr << Text(lang, Msg::NoSources) << "\n";
+        return unusable > 0 ? 1 : 0;
+    }
+
+    if (!o.outDir.empty()) {
+        settings.outDir = AbsolutePath(o.outDir);
+        if (settings.outDir.size() > 1 && settings.outDir.back() == '/') settings.outDir.pop_back();
+        if (!CreateOutFolder(settings.outDir, o.yes, terminal, lang)) return g_interrupted ? 130 : 1;
+    }
+
+    // A missing library fails every file alike: say so once, before anything.
+    std::string missing = MissingLibraryText(o.format);
+    if (!missing.empty()) {
+        std::cerr << "kaltri: " << missing << "\n";
+        return 1;
+    }
+
+    ArchivePacker packer(o.format, password, g_interrupted);
+    auto start = std::chrono::steady_clock::now();
+    RunSummary s = RunPack(
+        plan, settings,
+        [&](const std::string& archive, const std::string& source, bool replace) {
+            return packer.Pack(archive, source, replace);
+        },
+        [&](const std::string& q, const std::string& hint) { return AskChar(q, hint); }, g_interrupted,
+        [](const std::string& line) { std::cout << line << std::endl; });
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    char secs[32];
+    std::snprintf(secs, sizeof secs, "%.2f", seconds);
+    if (s.interrupted) std::cerr << Text(lang, Msg::Interrupted) << "\n";
+    else if (s.stopped) std::cerr << Text(lang, Msg::Stopped) << "\n";
+    std::cerr << Text(lang, Msg::Summary, std::to_string(s.packed), std::to_string(s.skipped),
+                      std::to_string(s.failed + static_cast<std::size_t>(unusable)), secs)
+              << "\n";
+    if (s.interrupted) return 130;
+    return (s.failed > 0 || s.skipped > 0 || s.stopped || unusable > 0) ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace kaltri;
+    InstallSignals();
+    Lang lang = LangFromEnvironment();
+    ParseResult parsed = ParseCommandLine(argc, argv);
+    const Options& o = parsed.options;
+    if (o.command == Command::Help) {
+        std::cout << HelpText(Command::None);
+        return 0;
+    }
+    if (o.command == Command::Version) {
+        std::cout << "kaltri (KalvoraTrindle) 1.0\n";
+        return 0;
+    }
+    if (o.help) {
+        std::cout << HelpText(o.command);
+        return 0;
+    }
+    if (!parsed.error.empty()) return Usage(o.command, parsed.error);
+    switch (o.command) {
+        case Command::Pack: return RunPackCommand(o, lang);
+        case Command::List: return ListArchive(o.archive, lang);
+        case Command::Test: return TestArchive(o.archive, lang);
+        case Command::Extract: return ExtractArchive(o.archive, o.extractDir, lang, g_interrupted);
+        default: return Usage(o.command, "unknown command");
+    }
+}

@@ -1,0 +1,83 @@
+#include "messages.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+
+namespace kaltri {
+namespace {
+
+struct Entry {
+    const char* ja;
+    const char* en;
+};
+
+// Indexed by Msg; the Japanese texts of the window are kept word for word,
+// with the window's carriage return as a line break.
+constexpr Entry kTexts[] = {
+    {"ディレクトリ(%1)がありません。\n作成しますか？", "Folder %1 does not exist.\nCreate it?"},
+    {"ディレクトリ(%1)が作成できませんでした。\n続けますか？", "Folder %1 could not be created.\nGo on?"},
+    {"ディレクトリ(%1)がファイルとして存在するため圧縮処理ができません。\n続けますか？",
+     "%1 is a file, not a folder, so nothing can be packed there.\nGo on?"},
+    {"ファイル(%1)が既に存在します。\n上書きしますか？", "File %1 already exists.\nReplace it?"},
+    {"圧縮に失敗しました。\n続けますか？", "Packing failed.\nGo on?"},
+    {"ファイル(%1)の圧縮処理はスキップします。", "Skipping %1."},
+    {"処理を中断します。", "Stopped."},
+    {"終了しました。", "Done."},
+    {"%1 -> %2", "%1 -> %2"},
+    {"失敗: %1 (エラー %2)", "failed: %1 (error %2)"},
+    {"圧縮 %1 件、スキップ %2 件、失敗 %3 件 (%4 秒)", "packed %1, skipped %2, failed %3 (%4 s)"},
+    {"パスワード: ", "Password: "},
+    {"パスワード (確認): ", "Password (again): "},
+    {"パスワードが一致しません。", "The passwords do not match."},
+    {"パスワードに二重引用符 (\") は使えません。", "A password may not contain a double quote (\")."},
+    {"パスワードは ZIP 形式でのみ使えます。", "Passwords are available for ZIP only."},
+    {"パスワードファイル(%1)を読めません。", "Cannot read the password file %1."},
+    {"圧縮するファイルがありません。", "No files to pack."},
+    {"%1 は追加できません (ファイルでもフォルダでもありません)。",
+     "%1 cannot be added (not a file or a folder)."},
+    {"端末がないため質問できません。", "No terminal to ask on."},
+    {"中断されました。", "Interrupted."},
+    {"%1 が見つかりません。", "The archiver library %1 was not found."},
+    {"書庫の形式を判別できません。", "The archive format of %1 cannot be recognised."},
+    {"%1: 正常です。", "%1: OK"},
+    {"%1: 異常があります (エラー %2)。", "%1: damaged (error %2)"},
+    {"%1 を %2 に展開しました。", "Extracted %1 into %2."},
+    {"エラー %1", "error %1"},
+    {" [y]はい / [n]いいえ / [a]中止: ", " [y]es / [n]o / [a]bort: "},
+    {" [y]はい / [n]いいえ / [a]中止 / [o]すべていいえ / [A]すべてはい: ",
+     " [y]es / [n]o / [a]bort / n[o] to all / [A]ll: "},
+    {" [y]はい / [a]中止 / [A]すべてはい: ", " [y]es / [a]bort / yes to [A]ll: "},
+};
+
+static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::AnswerFailure) + 1,
+              "one text per message");
+
+}  // namespace
+
+Lang LangFromEnvironment() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* v = std::getenv(name);
+        if (v != nullptr && *v != '\0') return std::strncmp(v, "ja", 2) == 0 ? Lang::Ja : Lang::En;
+    }
+    return Lang::En;
+}
+
+std::string Text(Lang lang, Msg id, const std::string& a1, const std::string& a2,
+                 const std::string& a3, const std::string& a4) {
+    const Entry& e = kTexts[static_cast<int>(id)];
+    const char* t = lang == Lang::Ja ? e.ja : e.en;
+    const std::string* args[] = {&a1, &a2, &a3, &a4};
+    std::string out;
+    for (const char* p = t; *p != '\0'; ++p) {
+        if (p[0] == '%' && p[1] >= '1' && p[1] <= '4') {
+            out += *args[p[1] - '1'];
+            ++p;
+        } else {
+            out.push_back(*p);
+        }
+    }
+    return out;
+}
+
+}  // namespace kaltri

@@ -1,0 +1,51 @@
+// Every text kaltri shows, in Japanese for ja locales (the window's own texts
+// where the event is the same) and in English otherwise.
+#pragma once
+
+#include <string>
+
+namespace kaltri {
+
+enum class Lang { Ja, En };
+
+// From LC_ALL, then LC_MESSAGES, then LANG: "ja..." gives Japanese.
+Lang LangFromEnvironment();
+
+enum class Msg {
+    FolderMissingCreate,   // %1 folder
+    FolderCreateFailed,    // %1 folder
+    FolderIsFile,          // %1 folder
+    ArchiveExists,         // %1 archive
+    PackFailedContinue,    //
+    Skipped,               // %1 source
+    Stopped,               //
+    Finished,              //
+    Packed,                // %1 source, %2 archive
+    Failed,                // %1 source, %2 error code
+    Summary,               // %1 packed, %2 skipped, %3 failed, %4 seconds
+    PasswordPrompt,        //
+    PasswordAgain,         //
+    PasswordMismatch,      //
+    PasswordHasQuote,      //
+    PasswordNeedsZip,      //
+    PasswordFileUnreadable,// %1 file
+    NoSources,             //
+    SourceUnusable,        // %1 path
+    NotATerminal,          //
+    Interrupted,           //
+    LibraryMissing,        // %1 library
+    UnknownFormat,         // %1 archive
+    TestOk,                // %1 archive
+    TestFailed,            // %1 archive, %2 code
+    ExtractDone,           // %1 archive, %2 folder
+    CommandFailed,         // %1 code
+    AnswerYesNoAbort,      // the key hint for three answers
+    AnswerFive,            // the key hint for five answers
+    AnswerFailure,         // the key hint for the failure prompt
+};
+
+// The text with %1, %2, ... replaced by the arguments.
+std::string Text(Lang lang, Msg id, const std::string& a1 = {}, const std::string& a2 = {},
+                 const std::string& a3 = {}, const std::string& a4 = {});
+
+}  // namespace kaltri

@@ -1,0 +1,210 @@
+#include "options.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace kaltri {
+namespace {
+
+bool ParseInt(const std::string& text, int& out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    long v = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || v < 1 || v > 1024) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+Command CommandOf(const std::string& word) {
+    if (word == "pack") return Command::Pack;
+    if (word == "list") return Command::List;
+    if (word == "test") return Command::Test;
+    if (word == "extract") return Command::Extract;
+    return Command::None;
+}
+
+// Splits "--name=value" into its parts; plain "--name" leaves value empty.
+bool SplitLong(const std::string& arg, std::string& name, std::string& value) {
+    std::size_t eq = arg.find('=');
+    if (eq == std::string::npos) {
+        name = arg;
+        return false;
+    }
+    name = arg.substr(0, eq);
+    value = arg.substr(eq + 1);
+    return true;
+}
+
+}  // namespace
+
+ParseResult ParseCommandLine(int argc, const char* const* argv) {
+    ParseResult r;
+    Options& o = r.options;
+    if (argc < 2) {
+        r.error = "missing command";
+        return r;
+    }
+    std::string first = argv[1];
+    if (first == "--help" || first == "-h" || first == "help") {
+        o.command = Command::Help;
+        return r;
+    }
+    if (first == "--version" || first == "-V") {
+        o.command = Command::Version;
+        return r;
+    }
+    o.command = CommandOf(first);
+    if (o.command == Command::None) {
+        r.error = "unknown command '" + first + "'";
+        return r;
+    }
+    bool onlyPaths = false;
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (onlyPaths || arg.empty() || arg[0] != '-' || arg == "-") {
+            if (o.command == Command::Pack) {
+                o.paths.push_back(arg);
+            } else if (o.archive.empty()) {
+                o.archive = arg;
+            } else {
+                r.error = "too many arguments";
+                return r;
+            }
+            continue;
+        }
+        if (arg == "--") {
+            onlyPaths = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            o.help = true;
+            continue;
+        }
+        std::string name, value;
+        bool inlineValue = SplitLong(arg, name, value);
+        // Short options may carry their value attached: -j4, -fzip, -oDIR.
+        if (!inlineValue && arg.size() > 2 && arg[1] != '-' &&
+            (arg[1] == 'j' || arg[1] == 'f' || arg[1] == 'o')) {
+            name = arg.substr(0, 2);
+            value = arg.substr(2);
+            inlineValue = true;
+        }
+        auto takeValue = [&](std::string& out) -> bool {
+            if (inlineValue) {
+                out = value;
+                return true;
+            }
+            if (i + 1 >= argc) {
+                r.error = "option " + name + " needs a value";
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (o.command == Command::Pack) {
+            if (name == "--format" || name == "-f") {
+                if (!takeValue(v)) return r;
+                if (v == "lzh") o.format = Format::Lzh;
+                else if (v == "zip") o.format = Format::Zip;
+                else { r.error = "--format must be lzh or zip"; return r; }
+            } else if (name == "--out" || name == "-o") {
+                if (!takeValue(o.outDir)) return r;
+                if (o.outDir.empty()) { r.error = "--out needs a folder"; return r; }
+            } else if (name == "--overwrite") {
+                if (!takeValue(v)) return r;
+                if (v == "ask") o.overwrite = OverwritePolicy::Ask;
+                else if (v == "all") o.overwrite = OverwritePolicy::All;
+                else if (v == "none") o.overwrite = OverwritePolicy::None;
+                else { r.error = "--overwrite must be ask, all or none"; return r; }
+            } else if (name == "--on-error") {
+                if (!takeValue(v)) return r;
+                if (v == "ask") o.onError = ErrorPolicy::Ask;
+                else if (v == "continue") o.onError = ErrorPolicy::Continue;
+                else if (v == "stop") o.onError = ErrorPolicy::Stop;
+                else { r.error = "--on-error must be ask, continue or stop"; return r; }
+            } else if (name == "--password-file") {
+                if (!takeValue(o.passwordFile)) return r;
+            } else if (name == "-p" || name == "--password") {
+                if (inlineValue) {
+                    r.error = "a password is never taken on the command line; use -p alone or --password-file";
+                    return r;
+                }
+                o.askPassword = true;
+            } else if (name == "--jobs" || name == "-j") {
+                if (!takeValue(v)) return r;
+                if (!ParseInt(v, o.jobs)) { r.error = "--jobs must be a number from 1 to 1024"; return r; }
+            } else if (name == "--yes" || name == "-y") {
+                o.yes = true;
+            } else {
+                r.error = "unknown option " + name;
+                return r;
+            }
+        } else if (o.command == Command::Extract && (name == "-o" || name == "--out")) {
+            if (!takeValue(o.extractDir)) return r;
+        } else {
+            r.error = "unknown option " + name;
+            return r;
+        }
+    }
+    if (o.help) return r;
+    if (o.command == Command::Pack) {
+        if (o.paths.empty()) r.error = "no files or folders to pack";
+        else if (o.askPassword && !o.passwordFile.empty()) r.error = "-p and --password-file exclude each other";
+        else if ((o.askPassword || !o.passwordFile.empty()) && o.format != Format::Zip)
+            r.error = "passwords are for --format zip only";
+    } else if (o.archive.empty()) {
+        r.error = "no archive given";
+    }
+    return r;
+}
+
+std::string UsageLine(Command command) {
+    switch (command) {
+        case Command::Pack:
+            return "usage: kaltri pack [--format lzh|zip] [--out DIR] [--overwrite ask|all|none] "
+                   "[--on-error ask|continue|stop] [-p | --password-file FILE] [--jobs N] PATH...";
+        case Command::List: return "usage: kaltri list ARCHIVE";
+        case Command::Test: return "usage: kaltri test ARCHIVE";
+        case Command::Extract: return "usage: kaltri extract ARCHIVE [-o DIR]";
+        default: return "usage: kaltri pack|list|test|extract ... (kaltri --help for more)";
+    }
+}
+
+std::string HelpText(Command command) {
+    switch (command) {
+        case Command::Pack:
+            return UsageLine(command) +
+                   "\n\nPacks every file into an archive of its own, named after the file with its\n"
+                   "extension replaced by .lzh or .zip. Folders are scanned to any depth.\n\n"
+                   "  -f, --format lzh|zip     archive format (default lzh)\n"
+                   "  -o, --out DIR            put every archive into DIR (default: next to each file)\n"
+                   "  -y, --yes                create a missing --out folder without asking\n"
+                   "      --overwrite POLICY   existing archives: ask, all (replace), none (skip);\n"
+                   "                           default ask on a terminal, none otherwise\n"
+                   "      --on-error POLICY    after a failure: ask, continue, stop;\n"
+                   "                           default ask on a terminal, continue otherwise\n"
+                   "  -p, --password           ask for a ZIP password (not echoed)\n"
+                   "      --password-file FILE read the ZIP password from the first line of FILE\n"
+                   "  -j, --jobs N             pack N files at once (default: number of cores)\n\n"
+                   "Exit status: 0 all packed, 1 some failed or skipped, 2 bad usage, 130 interrupted.\n";
+        case Command::List:
+            return UsageLine(command) + "\n\nLists the members of an archive of any format whose library is present.\n";
+        case Command::Test:
+            return UsageLine(command) + "\n\nTests an archive's integrity. Exit status 0 when it is sound, 1 otherwise.\n";
+        case Command::Extract:
+            return UsageLine(command) +
+                   "\n\nExtracts every member into DIR (default: the current folder); nothing is\n"
+                   "ever written outside it.\n";
+        default:
+            return "kaltri: the KalvoraTrindle batch compressor for terminals and scripts.\n\n"
+                   "  kaltri pack [options] PATH...     one archive per file (kaltri pack --help)\n"
+                   "  kaltri list ARCHIVE               list an archive's members\n"
+                   "  kaltri test ARCHIVE               test an archive\n"
+                   "  kaltri extract ARCHIVE [-o DIR]   extract an archive\n"
+                   "  kaltri --version                  show the version\n\n"
+                   "Messages follow LANG: Japanese for ja locales, English otherwise.\n";
+    }
+}
+
+}  // namespace kaltri

@@ -1,0 +1,49 @@
+// The batch run of `kaltri pack`: one archive per source, in input order,
+// with the window run's questions (existing archive, failure) answered by
+// policy or on the terminal, and several sources packed at once when asked.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "messages.h"
+#include "options.h"
+#include "pack_plan.h"
+#include "worker_pool.h"
+
+namespace kaltri {
+
+// Packs source into archive; replace says an existing archive is to be
+// replaced (only once the new one is complete). Returns the library's code
+// (0: made) and its report text.
+using PackFunction = std::function<JobResult(const std::string& archive, const std::string& source,
+                                             bool replace)>;
+
+// Shows a question with its answer hint and returns the first key typed;
+// nullopt at end of input or when interrupted.
+using AskFunction = std::function<std::optional<char>(const std::string& question, const std::string& hint)>;
+
+struct RunSettings {
+    std::string ext;     // ".lzh" or ".zip"
+    std::string outDir;  // empty: next to each source
+    OverwritePolicy overwrite = OverwritePolicy::None;
+    ErrorPolicy onError = ErrorPolicy::Continue;
+    int jobs = 1;
+    bool progress = false;
+    Lang lang = Lang::En;
+};
+
+struct RunSummary {
+    std::size_t packed = 0, skipped = 0, failed = 0;
+    bool stopped = false;
+    bool interrupted = false;
+};
+
+// `interrupted` is polled between items (set from a signal handler).
+RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const PackFunction& pack,
+                   const AskFunction& ask, const std::atomic<bool>& interrupted,
+                   const std::function<void(const std::string&)>& say);
+
+}  // namespace kaltri

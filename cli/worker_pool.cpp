@@ -1,0 +1,156 @@
+#include "worker_pool.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "platform/archiver_api.h"
+
+namespace kaltri {
+namespace {
+
+bool WriteAll(int fd, const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool ReadAll(int fd, void* data, std::size_t size) {
+    char* p = static_cast<char*>(data);
+    while (size > 0) {
+        ssize_t n = read(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+WorkerPool::WorkerPool(int workers, Work work) {
+    for (int i = 0; i < workers; ++i) {
+        int down[2], up[2];
+        if (pipe2(down, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+        if (pipe2(up, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+        pid_t pid = fork();
+        if (pid < 0) throw std::runtime_error("fork failed");
+        if (pid == 0) {
+            close(down[1]);
+            close(up[0]);
+            // Pipes of earlier workers belong to the parent only.
+            for (const Worker& w : workers_) {
+                close(w.toWorker);
+                close(w.fromWorker);
+            }
+            WorkerLoop(down[0], up[1], work);
+            _exit(0);
+        }
+        close(down[0]);
+        close(up[1]);
+        workers_.push_back({pid, down[1], up[0], true, false, 0});
+    }
+}
+
+WorkerPool::~WorkerPool() {
+    for (Worker& w : workers_) close(w.toWorker);  // end of input ends the worker
+    for (Worker& w : workers_) {
+        int status = 0;
+        while (waitpid(w.pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        close(w.fromWorker);
+    }
+}
+
+void WorkerPool::WorkerLoop(int in, int out, const Work& work) {
+    std::uint64_t index = 0;
+    while (ReadAll(in, &index, sizeof index)) {
+        JobResult r = work(static_cast<std::size_t>(index));
+        std::int32_t code = r.code;
+        std::uint32_t len = static_cast<std::uint32_t>(r.output.size());
+        if (!WriteAll(out, &index, sizeof index) || !WriteAll(out, &code, sizeof code) ||
+            !WriteAll(out, &len, sizeof len) || !WriteAll(out, r.output.data(), len))
+            break;
+    }
+    close(in);
+    close(out);
+}
+
+bool WorkerPool::HasIdleWorker() const {
+    for (const Worker& w : workers_)
+        if (!w.busy && w.alive) return true;
+    return false;
+}
+
+void WorkerPool::Submit(std::size_t index) {
+    for (Worker& w : workers_) {
+        if (w.busy || !w.alive) continue;
+        std::uint64_t i = index;
+        w.busy = true;
+        w.item = index;
+        ++busy_;
+        if (!WriteAll(w.toWorker, &i, sizeof i)) w.alive = false;  // dead: WaitOne reports it
+        return;
+    }
+    throw std::logic_error("no idle worker");
+}
+
+JobResult WorkerPool::WaitOne() {
+    for (;;) {
+        std::vector<pollfd> fds;
+        std::vector<Worker*> owners;
+        for (Worker& w : workers_) {
+            if (!w.busy) continue;
+            if (!w.alive) {  // could not even take the job
+                w.busy = false;
+                --busy_;
+                return {w.item, ERROR_UNKNOWN, "worker process ended"};
+            }
+            fds.push_back({w.fromWorker, POLLIN, 0});
+            owners.push_back(&w);
+        }
+        if (fds.empty()) throw std::logic_error("nothing submitted");
+        if (poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR) continue;
+            throw std::runtime_error("poll failed");
+        }
+        for (std::size_t k = 0; k < fds.size(); ++k) {
+            if (fds[k].revents == 0) continue;
+            Worker& w = *owners[k];
+            w.busy = false;
+            --busy_;
+            std::uint64_t index = 0;
+            std::int32_t code = 0;
+            std::uint32_t len = 0;
+            JobResult r;
+            if (ReadAll(w.fromWorker, &index, sizeof index) && ReadAll(w.fromWorker, &code, sizeof code) &&
+                ReadAll(w.fromWorker, &len, sizeof len)) {
+                r.output.resize(len);
+                if (ReadAll(w.fromWorker, r.output.data(), len)) {
+                    r.index = static_cast<std::size_t>(index);
+                    r.code = code;
+                    return r;
+                }
+            }
+            // The worker died with the item: a crash is that item's failure.
+            w.alive = false;
+            return {w.item, ERROR_UNKNOWN, "worker process ended"};
+        }
+    }
+}
+
+}  // namespace kaltri

@@ -1,0 +1,54 @@
+// Worker processes for `kaltri pack --jobs N`. The archive layer keeps
+// process-wide state (current folder, per-class library state), so parallel
+// packing runs in forked processes, each with its own copy of that state,
+// instead of threads. The parent hands out item numbers and reads back each
+// result; a worker that dies is reported as a failure of its item.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kaltri {
+
+struct JobResult {
+    std::size_t index = 0;
+    int code = 0;
+    std::string output;
+};
+
+class WorkerPool {
+public:
+    using Work = std::function<JobResult(std::size_t index)>;
+
+    // Forks `workers` processes that run `work` for each item they receive.
+    WorkerPool(int workers, Work work);
+    ~WorkerPool();
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    bool HasIdleWorker() const;
+    int Busy() const { return busy_; }
+    // Hands the item to an idle worker (HasIdleWorker must be true).
+    void Submit(std::size_t index);
+    // Blocks until one submitted item is done and returns its result.
+    JobResult WaitOne();
+
+private:
+    struct Worker {
+        pid_t pid = -1;
+        int toWorker = -1;
+        int fromWorker = -1;
+        bool alive = false;
+        bool busy = false;
+        std::size_t item = 0;
+    };
+    static void WorkerLoop(int in, int out, const Work& work);
+    std::vector<Worker> workers_;
+    int busy_ = 0;
+};
+
+}  // namespace kaltri

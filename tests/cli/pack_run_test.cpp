@@ -1,0 +1,214 @@
+// The run's decisions without real libraries: the packer is a function that
+// writes a small file, so policies, ordering and parallel workers can be
+// checked exactly.
+#include "pack_run.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+using namespace kaltri;
+
+namespace {
+
+struct Tree {
+    std::string root;
+    Tree() {
+        char tmpl[] = "/tmp/kt_run_XXXXXX";
+        root = mkdtemp(tmpl);
+    }
+    ~Tree() { fs::remove_all(root); }
+    std::string Make(const std::string& rel, const std::string& body = "data") {
+        std::string p = root + "/" + rel;
+        fs::create_directories(fs::path(p).parent_path());
+        std::ofstream(p) << body;
+        return p;
+    }
+};
+
+std::string Read(const std::string& p) {
+    std::ifstream in(p);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Writes "packed:<source>" as the archive; fails for sources containing "bad".
+JobResult FakePack(const std::string& archive, const std::string& source, bool) {
+    if (source.find("bad") != std::string::npos) return {0, 0x8013, "cannot write"};
+    std::ofstream(archive) << "packed:" << source;
+    return {0, 0, ""};
+}
+
+struct Script {
+    std::deque<char> answers;
+    std::vector<std::string> questions;
+    AskFunction Fn() {
+        return [this](const std::string& q, const std::string&) -> std::optional<char> {
+            questions.push_back(q);
+            if (answers.empty()) return std::nullopt;
+            char c = answers.front();
+            answers.pop_front();
+            return c;
+        };
+    }
+};
+
+RunSummary RunWith(const PackPlan& plan, RunSettings s, Script& script, std::vector<std::string>* lines = nullptr,
+               const PackFunction& pack = FakePack) {
+    std::atomic<bool> interrupted{false};
+    std::vector<std::string> sink;
+    return RunPack(plan, s, pack, script.Fn(), interrupted,
+                   [&](const std::string& l) { (lines ? *lines : sink).push_back(l); });
+}
+
+TEST(PackRun, OneArchivePerFileNextToItsSourceOrInTheOutFolder) {
+    Tree t;
+    t.Make("a.txt");
+    t.Make("sub/b.doc");
+    t.Make("sub/.hidden");
+    PackPlan plan = PlanSources({t.root});
+    ASSERT_EQ(3u, plan.items.size());
+    Script none;
+    RunSettings s;
+    s.ext = ".lzh";
+    RunSummary r = RunWith(plan, s, none);
+    EXPECT_EQ(3u, r.packed);
+    EXPECT_EQ("packed:" + t.root + "/a.txt", Read(t.root + "/a.lzh"));
+    EXPECT_TRUE(fs::exists(t.root + "/sub/b.lzh"));
+    EXPECT_TRUE(fs::exists(t.root + "/sub/.hidden.lzh"));
+
+    fs::create_directories(t.root + "/out");
+    s.outDir = t.root + "/out";
+    s.ext = ".zip";
+    PackPlan one = PlanSources({t.root + "/sub/b.doc"});
+    EXPECT_EQ(1u, RunWith(one, s, none).packed);
+    EXPECT_TRUE(fs::exists(t.root + "/out/b.zip"));
+}
+
+TEST(PackRun, ExistingArchivesFollowThePolicyAndTheFiveAnswers) {
+    Tree t;
+    for (const char* n : {"a.txt", "b.txt", "c.txt", "d.txt"}) t.Make(n);
+    for (const char* n : {"a.lzh", "b.lzh", "c.lzh", "d.lzh"}) t.Make(n, "old");
+    PackPlan plan = PlanSources({t.root + "/a.txt", t.root + "/b.txt", t.root + "/c.txt", t.root + "/d.txt"});
+    RunSettings s;
+    s.ext = ".lzh";
+    s.overwrite = OverwritePolicy::None;
+    Script none;
+    RunSummary r = RunWith(plan, s, none);
+    EXPECT_EQ(0u, r.packed);
+    EXPECT_EQ(4u, r.skipped);
+    EXPECT_EQ("old", Read(t.root + "/a.lzh"));
+    EXPECT_TRUE(none.questions.empty());
+
+    // y replaces a, n keeps b, then "no to all" keeps c and d without asking.
+    s.overwrite = OverwritePolicy::Ask;
+    Script script;
+    script.answers = {'y', 'n', 'o'};
+    r = RunWith(plan, s, script);
+    EXPECT_EQ(3u, script.questions.size());
+    EXPECT_NE(std::string::npos, script.questions[0].find(t.root + "/a.lzh"));
+    EXPECT_EQ("packed:" + t.root + "/a.txt", Read(t.root + "/a.lzh"));
+    EXPECT_EQ("old", Read(t.root + "/b.lzh"));
+    EXPECT_EQ("old", Read(t.root + "/d.lzh"));
+    EXPECT_EQ(1u, r.packed);
+
+    // "yes to all" replaces every later archive without asking again.
+    Script all;
+    all.answers = {'A'};
+    r = RunWith(plan, s, all);
+    EXPECT_EQ(1u, all.questions.size());
+    EXPECT_EQ(4u, r.packed);
+    EXPECT_EQ("packed:" + t.root + "/d.txt", Read(t.root + "/d.lzh"));
+
+    // Abort, or the end of input, stops the run.
+    Script abort;
+    abort.answers = {'a'};
+    r = RunWith(plan, s, abort);
+    EXPECT_TRUE(r.stopped);
+    EXPECT_EQ(0u, r.packed);
+}
+
+TEST(PackRun, FailuresFollowTheErrorPolicy) {
+    Tree t;
+    PackPlan plan = PlanSources({t.Make("1bad.txt"), t.Make("2ok.txt"), t.Make("3bad.txt"), t.Make("4ok.txt")});
+    RunSettings s;
+    s.ext = ".zip";
+    Script none;
+    s.onError = ErrorPolicy::Continue;
+    RunSummary r = RunWith(plan, s, none);
+    EXPECT_EQ(2u, r.failed);
+    EXPECT_EQ(2u, r.packed);
+    EXPECT_FALSE(fs::exists(t.root + "/1bad.zip"));
+
+    for (auto& f : fs::directory_iterator(t.root))
+        if (f.path().extension() == ".zip") fs::remove(f.path());
+    s.onError = ErrorPolicy::Stop;
+    r = RunWith(plan, s, none);
+    EXPECT_TRUE(r.stopped);
+    EXPECT_EQ(1u, r.failed);
+    EXPECT_EQ(0u, r.packed);
+
+    s.onError = ErrorPolicy::Ask;
+    Script yesAll;
+    yesAll.answers = {'A'};
+    r = RunWith(plan, s, yesAll);
+    EXPECT_EQ(1u, yesAll.questions.size());
+    EXPECT_EQ(2u, r.failed);
+    EXPECT_EQ(2u, r.packed);
+}
+
+TEST(PackRun, TwoSourcesOfOneArchiveNameMeetTheOverwriteQuestion) {
+    Tree t;
+    PackPlan plan = PlanSources({t.Make("a.txt"), t.Make("a.doc")});
+    RunSettings s;
+    s.ext = ".lzh";
+    s.overwrite = OverwritePolicy::Ask;
+    for (int jobs : {1, 2}) {
+        fs::remove(t.root + "/a.lzh");
+        s.jobs = jobs;
+        Script script;
+        script.answers = {'y'};
+        RunSummary r = RunWith(plan, s, script);
+        EXPECT_EQ(1u, script.questions.size()) << jobs;
+        EXPECT_EQ(2u, r.packed) << jobs;
+        EXPECT_EQ("packed:" + t.root + "/a.doc", Read(t.root + "/a.lzh")) << jobs;
+    }
+}
+
+TEST(PackRun, ParallelWorkersGiveTheSameArchivesAndReportInInputOrder) {
+    Tree t;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 40; ++i) paths.push_back(t.Make("f" + std::to_string(100 + i) + (i % 7 == 3 ? "bad" : "") + ".txt"));
+    PackPlan plan = PlanSources(paths);
+    RunSettings s;
+    s.ext = ".zip";
+    s.jobs = 4;
+    Script none;
+    std::vector<std::string> lines;
+    RunSummary r = RunWith(plan, s, none, &lines);
+    EXPECT_EQ(34u, r.packed);
+    EXPECT_EQ(6u, r.failed);
+    ASSERT_EQ(40u, lines.size());
+    for (int i = 0; i < 40; ++i) EXPECT_NE(std::string::npos, lines[i].find(paths[i])) << i;
+    EXPECT_EQ("packed:" + paths[5], Read(t.root + "/f105.zip"));
+}
+
+TEST(PackRun, AWorkerThatDiesFailsOnlyItsItem) {
+    Tree t;
+    PackPlan plan = PlanSources({t.Make("a.txt"), t.Make("crash.txt"), t.Make("c.txt")});
+    RunSettings s;
+    s.ext = ".lzh";
+    s.jobs = 2;
+    Script none;
+    RunSummary r = RunWith(plan, s, none, nullptr, [](const std::string& a, const std::string& src, bool rep) {
+        if (src.find("crash") != std::string::npos) _exit(3);
+        return FakePack(a, src, rep);
+    });
+    EXPECT_EQ(2u, r.packed);
+    EXPECT_EQ(1u, r.failed);
+}
+
+}  // namespace
