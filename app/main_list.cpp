@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,7 +15,6 @@
 #include <string_view>
 
 #include "app/infile_entry.h"
-#include "app/kaltri_common.h"
 #include "app/main_window.h"
 #include "platform/file_scan.h"
 #include "platform/qt/busy.h"
@@ -32,24 +32,42 @@ const char* const kColumnCaptions[3] = {"ディレクトリ名", "ファイル�
 constexpr int kColumnWidths[3] = {145, 100, 55};
 constexpr int kStateColumn = 2;
 
+}  // namespace
+
 // The progress bar runs from 0 to `maximum` for the lifetime of the
-// bracket and returns to 0 at its end, also when an exception unwinds.
+// bracket and returns to 0 at its end, also when an exception unwinds. The
+// bar is told of a step only when its filled part grows by at least one
+// pixel and a frame time has passed (or the end is reached): each time it is
+// told it repaints at once, which costs far more than adding a row.
 class TProgressBracket {
 public:
     TProgressBracket(QProgressBar* bar, long long maximum) : FBar(bar) {
         FBar->setMinimum(0);
         FBar->setValue(0);
         FBar->setMaximum(static_cast<int>(std::clamp<long long>(maximum, 0, INT_MAX)));
+        FShown.start();
     }
     ~TProgressBracket() { FBar->setValue(0); }
-    void Step() {
-        if (FBar->value() < FBar->maximum()) FBar->setValue(FBar->value() + 1);
+    void Step() { Set(FPosition + 1); }
+    void Set(int value) {
+        const int max = FBar->maximum();
+        FPosition = std::min(value, max);
+        const long long grown = static_cast<long long>(FPosition - FBar->value()) *
+                                std::max(1, FBar->width());
+        if (FPosition == max || (grown >= max && FShown.elapsed() >= kFrameMs)) {
+            FBar->setValue(FPosition);
+            FShown.restart();
+        }
     }
-    void Set(int value) { FBar->setValue(std::min(value, FBar->maximum())); }
 
 private:
+    static constexpr qint64 kFrameMs = 20;
     QProgressBar* FBar;
+    int FPosition = 0;
+    QElapsedTimer FShown;
 };
+
+namespace {
 
 // One update bracket on the list for the lifetime of the object.
 class TListUpdate {
@@ -129,12 +147,24 @@ void TFormMain::AddFiles(const std::vector<std::string>& files) {
     std::vector<std::string> refused;
     {
         THourglass hourglass;
-        TProgressBracket progress(ProgressBar, CountListFiles(files));
+        // One walk finds every file before any row is made; their number is
+        // the progress bar's maximum, so the bar shows the real count, and
+        // the folders are not walked a second time to add them.
+        std::vector<std::string> found;
+        for (const std::string& path : files) {
+            if (!CollectPath(path, found)) refused.push_back(path);
+        }
+        TProgressBracket progress(ProgressBar, static_cast<long long>(found.size()));
         {
             TListUpdate update(KWallListViewInfile);
-            for (const std::string& path : files) {
-                if (!AddPath(path, true)) refused.push_back(path);
+            FAddProgress = &progress;
+            try {
+                for (const std::string& file : found) AddEntry(file);
+            } catch (...) {
+                FAddProgress = nullptr;
+                throw;
             }
+            FAddProgress = nullptr;
             SortList();
         }
         ShowFileCount();
@@ -148,22 +178,25 @@ void TFormMain::AddFiles(const std::vector<std::string>& files) {
     }
 }
 
-bool TFormMain::AddPath(const std::string& path, bool direct) {
+bool TFormMain::AddPath(const std::string& path) {
+    std::vector<std::string> found;
+    const bool listed = CollectPath(path, found);
+    for (const std::string& file : found) AddEntry(file);
+    return listed;
+}
+
+bool TFormMain::CollectPath(const std::string& path, std::vector<std::string>& files) {
     switch (TypeOfPath(path)) {
         case PathType::Missing:
             // A path that does not exist adds nothing and says nothing.
             return true;
         case PathType::File:
-            AddEntry(path);
+            files.push_back(path);
             return true;
         case PathType::Folder:
-            if (direct && ::access(path.c_str(), R_OK | X_OK) != 0) return false;
-            ScanFolder(path, [this](const std::string& file, std::uint64_t) {
-                try {
-                    AddEntry(file);
-                } catch (const std::exception&) {
-                    // A file found by the scan that cannot be added is left out.
-                }
+            if (::access(path.c_str(), R_OK | X_OK) != 0) return false;
+            ScanFolderPaths(path, [&files](const std::string& file) {
+                files.push_back(file);
                 return true;
             });
             return true;
@@ -172,7 +205,7 @@ bool TFormMain::AddPath(const std::string& path, bool direct) {
     }
     // FIFOs, sockets and devices are never listed: opening a FIFO would
     // block the run.
-    return !direct;
+    return false;
 }
 
 void TFormMain::AddEntry(const std::string& path) {
@@ -191,7 +224,11 @@ void TFormMain::AddEntry(const std::string& path) {
         {FLastDirText, QString::fromUtf8(split.Name.data(), static_cast<int>(split.Name.size())),
          StateCaption(esWaiting)},
         std::move(entry));
-    if (ProgressBar->value() < ProgressBar->maximum()) ProgressBar->setValue(ProgressBar->value() + 1);
+    if (FAddProgress) {
+        FAddProgress->Step();
+    } else if (ProgressBar->value() < ProgressBar->maximum()) {
+        ProgressBar->setValue(ProgressBar->value() + 1);
+    }
 }
 
 void TFormMain::ClearList() {

@@ -32,6 +32,7 @@ class TArchiveFile;
 class TBlendImage;
 class TDropDst;
 class TKWallListView;
+class TProgressBracket;
 class TSHBrowseForFolderEx;
 struct TListColumn;
 class TLbShowHide;
@@ -134,9 +135,12 @@ public:
 
     // ---- Input list (main_list.cpp) ----
     void AddFiles(const std::vector<std::string>& files);
-    // Adds one path; false when a path given directly could not be listed
-    // (a FIFO, socket or device, or a folder that cannot be read).
-    bool AddPath(const std::string& path, bool direct = true);
+    // Adds one path: a file as one row, a folder as every file below it.
+    // False when the path could not be listed (a FIFO, socket or device, or
+    // a folder that cannot be read).
+    bool AddPath(const std::string& path);
+    // Appends the files `path` stands for to `files` (by AddPath's rules).
+    static bool CollectPath(const std::string& path, std::vector<std::string>& files);
     void AddEntry(const std::string& path);
     void ClearList();
     void ShowFileCount();
@@ -199,6 +203,8 @@ private:
     // The run: under way, and a close asked for while it was (main_run.cpp).
     bool FRunning = false;
     bool FCloseRequested = false;
+    // The progress of the AddFiles call under way, stepped by AddEntry.
+    TProgressBracket* FAddProgress = nullptr;
     // The last directory text shown, reused so rows of one folder share it.
     std::string FLastDir;
     QString FLastDirText;

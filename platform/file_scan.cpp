@@ -12,7 +12,7 @@ namespace {
 
 // Walks with openat/fdopendir so that long paths never hit PATH_MAX and each
 // entry is looked at with one fstatat.
-bool Walk(int dirFd, std::string& path,
+bool Walk(int dirFd, std::string& path, bool wantSize,
           const std::function<bool(const std::string&, std::uint64_t)>& onFile) {
     DIR* dir = fdopendir(dirFd);
     if (dir == nullptr) {
@@ -30,7 +30,12 @@ bool Walk(int dirFd, std::string& path,
         struct stat st {};
         unsigned char type = e->d_type;
         bool isLink = type == DT_LNK;
-        if (type == DT_UNKNOWN || isLink || type == DT_REG) {
+        if (type == DT_REG && !wantSize) {
+            // The listing already says it is a regular file.
+            path.resize(base);
+            path.append(name);
+            keepGoing = onFile(path, 0);
+        } else if (type == DT_UNKNOWN || isLink || type == DT_REG) {
             // Follow links to learn what they name; a link to a folder is a
             // leaf (not descended), a link to a file is a file.
             if (fstatat(dirfd(dir), name, &st, 0) != 0) continue;
@@ -58,7 +63,7 @@ bool Walk(int dirFd, std::string& path,
         path.resize(base);
         path.append(folders[i]);
         path.push_back('/');
-        keepGoing = Walk(fd, path, onFile);
+        keepGoing = Walk(fd, path, wantSize, onFile);
     }
     path.resize(base);
     closedir(dir);
@@ -81,12 +86,22 @@ bool ScanFolder(const std::string& folder,
     if (fd < 0) return true;
     std::string path = folder;
     if (path.empty() || path.back() != '/') path.push_back('/');
-    return Walk(fd, path, onFile);
+    return Walk(fd, path, true, onFile);
+}
+
+bool ScanFolderPaths(const std::string& folder,
+                     const std::function<bool(const std::string& path)>& onFile) {
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return true;
+    std::string path = folder;
+    if (path.empty() || path.back() != '/') path.push_back('/');
+    return Walk(fd, path, false,
+                [&](const std::string& p, std::uint64_t) { return onFile(p); });
 }
 
 std::uint64_t CountFolderFiles(const std::string& folder) {
     std::uint64_t n = 0;
-    ScanFolder(folder, [&](const std::string&, std::uint64_t) {
+    ScanFolderPaths(folder, [&](const std::string&) {
         ++n;
         return true;
     });

@@ -21,6 +21,12 @@ PathType TypeOfPath(const std::string& path);
 bool ScanFolder(const std::string& folder,
                 const std::function<bool(const std::string& path, std::uint64_t size)>& onFile);
 
+// As ScanFolder without the sizes: files the folder listing already marks
+// as regular are not looked up one by one, which makes the walk several
+// times faster.
+bool ScanFolderPaths(const std::string& folder,
+                     const std::function<bool(const std::string& path)>& onFile);
+
 // Number of regular files below folder (counted by ScanFolder's rules).
 std::uint64_t CountFolderFiles(const std::string& folder);
 

@@ -1,0 +1,139 @@
+// Shell and path helpers: counting files the way the list adds them, path
+// kinds, absolute paths, whole environment values, desktop entries.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "app/infile_entry.h"
+#include "app/kaltri_common.h"
+#include "tests/platform/temp_folder.h"
+
+namespace kt {
+namespace {
+
+namespace fs = std::filesystem;
+
+void Touch(const std::string& path) { std::ofstream(path) << "x"; }
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs the test body in another current folder and goes back afterwards.
+class TCurrentFolder {
+public:
+    explicit TCurrentFolder(const std::string& dir) : FOld(fs::current_path()) { fs::current_path(dir); }
+    ~TCurrentFolder() { fs::current_path(FOld); }
+
+private:
+    fs::path FOld;
+};
+
+TEST(CountFilesTest, CountsRegularFilesAtAnyDepth) {
+    test::TempFolder t;
+    fs::create_directories(t / "a/b/c");
+    Touch(t / "top.txt");
+    Touch(t / "a/b/mid.txt");
+    Touch(t / "a/b/c/.hidden");
+    fs::create_directories(t / "empty");
+    EXPECT_EQ(CountFiles(t.Path()), 3);
+    EXPECT_EQ(CountFiles(t / "top.txt"), 1);
+    EXPECT_EQ(CountFiles(t / "missing"), 0);
+    EXPECT_EQ(CountListFiles({t / "a", t / "top.txt", t / "missing"}), 3);
+}
+
+TEST(CountFilesTest, PassesOverFifosAndLinkedFoldersButFollowsLinkedFiles) {
+    test::TempFolder t;
+    fs::create_directories(t / "d");
+    Touch(t / "d/real.txt");
+    ASSERT_EQ(::mkfifo((t / "d/pipe").c_str(), 0600), 0);
+    fs::create_symlink(t / "d/real.txt", t / "d/link-to-file");
+    fs::create_directory_symlink(t.Path(), t / "d/loop");  // would cycle if followed
+    EXPECT_EQ(CountFiles(t / "d"), 2);
+    EXPECT_EQ(CountFiles(t / "d/pipe"), 0);
+}
+
+TEST(PathKindTest, MissingFolderFile) {
+    test::TempFolder t;
+    Touch(t / "f");
+    EXPECT_EQ(PathKind(t / "missing"), 1);
+    EXPECT_EQ(PathKind(t.Path()), 0);
+    EXPECT_EQ(PathKind(t / "f"), 2);
+}
+
+TEST(ToLongPathTest, RelativePathsBecomeAbsoluteAndTidy) {
+    test::TempFolder t;
+    fs::create_directories(t / "sub");
+    const std::string here = fs::canonical(t.Path()).string();
+    TCurrentFolder cd(here);
+    EXPECT_EQ(ToLongPath("sub/file.txt"), here + "/sub/file.txt");
+    EXPECT_EQ(ToLongPath("./sub//./file.txt"), here + "/sub/file.txt");
+    EXPECT_EQ(ToLongPath("sub/"), here + "/sub");
+    EXPECT_EQ(ToLongPath("../x"), here + "/../x");  // ".." is kept as it is
+    EXPECT_EQ(ToLongPath("/"), "/");
+    EXPECT_EQ(ToLongPath("//usr///lib/"), "/usr/lib");
+    EXPECT_EQ(ToLongPath(""), "");
+}
+
+TEST(GetEnvStringTest, GivesTheWholeValue) {
+    const std::string value(5000, 'p');
+    ::setenv("KT_TEST_LONG_VALUE", value.c_str(), 1);
+    EXPECT_EQ(GetEnvString("KT_TEST_LONG_VALUE"), value);
+    ::unsetenv("KT_TEST_LONG_VALUE");
+    EXPECT_EQ(GetEnvString("KT_TEST_LONG_VALUE"), "");
+}
+
+TEST(GetAppDirTest, IsTheFolderOfTheRunningProgram) {
+    EXPECT_EQ(fs::canonical(GetAppDir()), fs::canonical(KT_BIN_DIR));
+    EXPECT_EQ(GetAppDir().back() == '/', false);
+}
+
+TEST(CreateShortcutTest, WritesADesktopEntryInPlaceOfAnOldOne) {
+    test::TempFolder t;
+    const std::string link = t / "KalvoraTrindle.desktop";
+    std::ofstream(link) << "old";
+    ASSERT_TRUE(CreateShortcut(link, "/opt/k t/KalvoraTrindle", "%F", "", "KalvoraTrindle"));
+    const std::string text = ReadAll(link);
+    EXPECT_EQ(text.rfind("[Desktop Entry]\n", 0), 0u);
+    EXPECT_NE(text.find("\nType=Application\n"), std::string::npos);
+    EXPECT_NE(text.find("\nName=KalvoraTrindle\n"), std::string::npos);
+    EXPECT_NE(text.find("\nComment=KalvoraTrindle\n"), std::string::npos);
+    EXPECT_NE(text.find("\nExec=\"/opt/k t/KalvoraTrindle\" %F\n"), std::string::npos);
+    // No working folder given: the target's folder.
+    EXPECT_NE(text.find("\nPath=/opt/k t\n"), std::string::npos);
+    // Nothing but the entry is left in the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(t.Path()), fs::directory_iterator()), 1);
+}
+
+TEST(CreateShortcutTest, FailsWithoutTouchingAnythingWhenTheFolderIsMissing) {
+    test::TempFolder t;
+    EXPECT_FALSE(CreateShortcut(t / "no/such/x.desktop", "/bin/true", "", "", "d"));
+    EXPECT_FALSE(fs::exists(t / "no"));
+}
+
+TEST(SplitPathTest, DirectoryTextIsTheFolderAndSlashForTheRoot) {
+    EXPECT_EQ(SplitPath("/a.txt").Dir, "/");
+    EXPECT_EQ(SplitPath("/a.txt").Name, "a.txt");
+    EXPECT_EQ(SplitPath("/home/user/Data/b.tar.gz").Dir, "/home/user/Data");
+    EXPECT_EQ(SplitPath("/home/user/Data/b.tar.gz").Name, "b.tar.gz");
+    test::TempFolder t;
+    TCurrentFolder cd(t.Path());
+    EXPECT_EQ(SplitPath("bare.txt").Dir, fs::current_path().string());
+}
+
+TEST(SortKeysTest, OnlyAsciiLettersAreUpperCasedAndBytesCompareUnsigned) {
+    EXPECT_EQ(UpperKey("c:/data/ÄbÇ"), "C:/DATA/ÄBÇ");
+    EXPECT_EQ(CompareKeys("ABC", "ABC"), 0);
+    EXPECT_EQ(CompareKeys("AB", "ABC"), -1);
+    EXPECT_EQ(CompareKeys("ABD", "ABC"), 1);
+    // A byte above 0x7F sorts after ASCII (no signed-char surprise).
+    EXPECT_EQ(CompareKeys("\xE3\x81\x82", "Z"), 1);
+}
+
+}  // namespace
+}  // namespace kt
