@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/convert_error.h"
+
 namespace kt {
 
 class EArchiver : public std::runtime_error {
@@ -32,11 +34,5 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A text could not be converted (malformed date switch, variant without a
-// text form).
-class EConvertError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 }  // namespace kt

@@ -5,13 +5,10 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/convert_error.h"
+
 namespace kt {
 
-// A text that should have been a number or a colour: "'%s' は整数ではありません".
-class EConvertError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // An INI file the system refused to write: "%s に書き込めません".
 class EIniFileException : public std::runtime_error {
