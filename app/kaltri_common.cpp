@@ -13,8 +13,8 @@ namespace kt {
 
 namespace {
 
-// Quotes an argument of an Exec line as the Desktop Entry specification
-// asks: inside double quotes, with ", `, $ and \ escaped.
+// Quotes an argument of an Exec line the way freedesktop Desktop Entry files
+// want it: inside double quotes, with ", `, $ and \ escaped.
 std::string QuoteExecArgument(const std::string& arg) {
     std::string out = "\"";
     for (char c : arg) {
