@@ -82,28 +82,7 @@ std::string GetAppDir() { return FolderOf(GetAppPath()); }
 
 std::string ToLongPath(const std::string& path) {
     if (path.empty()) return std::string();
-    std::string full;
-    if (path[0] == '/') {
-        full = path;
-    } else {
-        char* cwd = ::getcwd(nullptr, 0);
-        full = cwd ? std::string(cwd) + "/" + path : path;
-        std::free(cwd);
-    }
-    std::string out;
-    size_t i = 0;
-    while (i < full.size()) {
-        while (i < full.size() && full[i] == '/') ++i;
-        size_t j = full.find('/', i);
-        if (j == std::string::npos) j = full.size();
-        std::string_view part(full.data() + i, j - i);
-        if (!part.empty() && part != ".") {
-            out += '/';
-            out.append(part);
-        }
-        i = j;
-    }
-    return out.empty() ? std::string("/") : out;
+    return AbsolutePath(path);
 }
 
 std::string GetEnvString(const std::string& name) {

@@ -24,7 +24,7 @@ TLibraryCalls TArj32::ArjLibrary() { return TLibraryCalls(State(), LoadArj, "Una
 bool TArj32::IsArchive(const std::string& FileName) { return ArjLibrary().ProbeOpen(FileName); }
 
 HARC TArj32::OpenArchive(HWND Wnd, const std::string& ArcName, DWORD Mode) {
-    return ArjLibrary().OpenArchive(Wnd, AbsolutePath(ArcName), Mode);
+    return ArjLibrary().OpenArchive(Wnd, ExpandFileName(ArcName), Mode);
 }
 
 int TArj32::FindFirst(HARC Arc, INDIVIDUALINFO* Info, const std::string& WildName) {

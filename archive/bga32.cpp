@@ -24,7 +24,7 @@ TLibraryState& TBGA32::State() {
 TLibraryCalls TBGA32::Library() { return TLibraryCalls(State(), LoadBga, "Bga"); }
 
 bool TBGA32::IsArchive(const std::string& FileName) {
-    if (TypeOfPath(AbsolutePath(FileName)) != PathType::File) return false;
+    if (TypeOfPath(ExpandFileName(FileName)) != PathType::File) return false;
     return Library().ProbeOpen(FileName);
 }
 

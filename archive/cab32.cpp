@@ -41,7 +41,7 @@ std::string TCab32::MakeCmdLine(const std::string& Command, const std::string& A
 int TCab32::Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                    const std::string& BaseDir, const TFileList& Files, bool, std::string& Output) {
     return Exec(Wnd,
-                MakeCmdLine("-x", AbsolutePath(ArcName), Options, BaseDir, Files,
+                MakeCmdLine("-x", ExpandFileName(ArcName), Options, BaseDir, Files,
                             ResFileWanted(Options, ruOnUnpack)),
                 Output);
 }

@@ -3,7 +3,7 @@
 namespace kt {
 
 HARC TFormatDriver::OpenArchive(HWND Wnd, const std::string& ArcName, DWORD Mode) {
-    return FLibrary.OpenArchive(Wnd, AbsolutePath(ArcName), Mode);
+    return FLibrary.OpenArchive(Wnd, ExpandFileName(ArcName), Mode);
 }
 
 int TFormatDriver::FindFirst(HARC Arc, INDIVIDUALINFO* Info, const std::string& WildName) {

@@ -31,7 +31,7 @@ TLibraryCalls TLha32::Library() { return TLibraryCalls(State(), LoadLha, "Unlha"
 bool TLha32::IsArchive(const std::string& FileName) {
     try {
         LoadLha();
-        std::string path = AbsolutePath(FileName);
+        std::string path = ExpandFileName(FileName);
         TLibraryCalls lib = Library();
         if (lib.CheckArchive(path, CHECKARCHIVE_ALL) == 0) return false;
         HARC arc = lib.OpenArchive(nullptr, path, ProbeOpenMode);

@@ -5,7 +5,7 @@
 
 namespace kt {
 
-std::string AbsolutePath(const std::string& ArcName) {
+std::string ExpandFileName(const std::string& ArcName) {
     std::error_code ec;
     std::filesystem::path path = std::filesystem::absolute(ArcName, ec);
     if (ec) return ArcName;
@@ -74,7 +74,7 @@ bool TLibraryCalls::KillOwnerWindowEx(HWND Wnd) {
 bool TLibraryCalls::ProbeOpen(const std::string& FileName) {
     try {
         FLoad();
-        HARC arc = OpenArchive(nullptr, AbsolutePath(FileName), ProbeOpenMode);
+        HARC arc = OpenArchive(nullptr, ExpandFileName(FileName), ProbeOpenMode);
         if (arc != nullptr) CloseArchive(arc);
         return arc != nullptr;
     } catch (...) {

@@ -50,8 +50,9 @@ private:
 constexpr DWORD ProbeOpenMode = M_ERROR_MESSAGE_OFF | M_REGARDLESS_INIT_FILE;  // 0x800002
 
 // ArcName made absolute against the current folder, with "." and ".."
-// parts and doubled "/" removed.
-std::string AbsolutePath(const std::string& ArcName);
+// parts resolved as text and doubled "/" removed (unlike kt::AbsolutePath,
+// which keeps "..": a library is handed one plain path).
+std::string ExpandFileName(const std::string& ArcName);
 
 // Calls a command entry with the Output buffer (null when empty) and its
 // length.

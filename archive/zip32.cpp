@@ -204,7 +204,7 @@ std::string TZip32::MakeLmzipCmdLine(const std::string& Command, const std::stri
 bool TZip32::IsArchive(const std::string& FileName) {
     try {
         LoadZip();
-        std::string path = AbsolutePath(FileName);
+        std::string path = ExpandFileName(FileName);
         if (!IsFile(path)) return false;
         auto open = reinterpret_cast<ARC_OPEN_ARCHIVE_PROC>(
             FindZipProc("UnZipOpenArchive", {zlLmzip, zlZip32j, zlUnzip}));
@@ -224,7 +224,7 @@ HARC TZip32::OpenArchive(HWND Wnd, const std::string& ArcName, DWORD Mode) {
     LoadDLL();
     auto proc = reinterpret_cast<ARC_OPEN_ARCHIVE_PROC>(
         FindZipProc("UnZipOpenArchive", {zlLmzip, zlZip32j, zlUnzip}));
-    return proc(Wnd, AbsolutePath(ArcName).c_str(), Mode);
+    return proc(Wnd, ExpandFileName(ArcName).c_str(), Mode);
 }
 
 int TZip32::FindFirst(HARC Arc, INDIVIDUALINFO* Info, const std::string& WildName) {

@@ -9,6 +9,7 @@
 #include "archive/archiver_factory.h"
 #include "archive/earchiver.h"
 #include "pack_plan.h"
+#include "platform/path_text.h"
 #include "platform/file_scan.h"
 
 namespace kaltri {
@@ -97,10 +98,10 @@ int TestArchive(const std::string& archive, Lang lang) {
 
 int ExtractArchive(const std::string& archive, const std::string& outDir, Lang lang,
                    const std::atomic<bool>& interrupted) {
-    std::string path = AbsolutePath(archive);
+    std::string path = kt::AbsolutePath(archive);
     std::unique_ptr<kt::TArchiver> driver = OpenDriver(path, lang);
     if (!driver) return 1;
-    std::string dir = AbsolutePath(outDir.empty() ? "." : outDir);
+    std::string dir = kt::AbsolutePath(outDir.empty() ? "." : outDir);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (kt::TypeOfPath(dir) != kt::PathType::Folder) {

@@ -13,6 +13,7 @@
 #include "messages.h"
 #include "options.h"
 #include "pack_plan.h"
+#include "platform/path_text.h"
 #include "pack_run.h"
 #include "terminal.h"
 
@@ -89,7 +90,7 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     }
 
     if (!o.outDir.empty()) {
-        settings.outDir = AbsolutePath(o.outDir);
+        settings.outDir = kt::AbsolutePath(o.outDir);
         if (settings.outDir.size() > 1 && settings.outDir.back() == '/') settings.outDir.pop_back();
         if (!CreateOutFolder(settings.outDir, o.yes, terminal, lang)) return g_interrupted ? 130 : 1;
     }

@@ -1,35 +1,11 @@
 #include "pack_plan.h"
 
-#include <unistd.h>
-
 #include <sys/stat.h>
 
 #include "platform/file_scan.h"
 #include "platform/path_text.h"
 
 namespace kaltri {
-
-std::string AbsolutePath(const std::string& path) {
-    std::string full;
-    if (!path.empty() && path[0] == '/') {
-        full = path;
-    } else {
-        char* cwd = getcwd(nullptr, 0);
-        full = cwd != nullptr ? cwd : "";
-        std::free(cwd);
-        full += "/" + path;
-    }
-    std::string out;
-    std::size_t i = 0;
-    while (i < full.size()) {
-        std::size_t j = full.find('/', i);
-        if (j == std::string::npos) j = full.size();
-        std::string part = full.substr(i, j - i);
-        if (!part.empty() && part != ".") out += "/" + part;
-        i = j + 1;
-    }
-    return out.empty() ? "/" : out;
-}
 
 PackPlan PlanSources(const std::vector<std::string>& paths) {
     PackPlan plan;
@@ -39,7 +15,7 @@ PackPlan PlanSources(const std::vector<std::string>& paths) {
         return true;
     };
     for (const std::string& given : paths) {
-        std::string path = AbsolutePath(given);
+        std::string path = kt::AbsolutePath(given);
         struct stat st {};
         if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
             add(path, static_cast<std::uint64_t>(st.st_size));

@@ -23,10 +23,6 @@ struct PackPlan {
     std::uint64_t totalBytes = 0;
 };
 
-// Absolute form of a path against the current folder, with "." parts and
-// doubled "/" removed ("..", which may cross a link, is kept).
-std::string AbsolutePath(const std::string& path);
-
 PackPlan PlanSources(const std::vector<std::string>& paths);
 
 // Where the archive of item goes: outDir (when not empty) or the source's

@@ -1,5 +1,9 @@
 #include "path_text.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
+
 namespace kt {
 
 std::string FolderOf(std::string_view path) {
@@ -25,6 +29,31 @@ std::string JoinFolder(std::string_view folder, std::string_view name) {
     if (out.empty() || out.back() != '/') out.push_back('/');
     out.append(name);
     return out;
+}
+
+std::string AbsolutePath(const std::string& path) {
+    std::string full;
+    if (!path.empty() && path[0] == '/') {
+        full = path;
+    } else {
+        char* cwd = getcwd(nullptr, 0);
+        full = cwd != nullptr ? cwd : "";
+        std::free(cwd);
+        full += "/" + path;
+    }
+    std::string out;
+    std::size_t i = 0;
+    while (i < full.size()) {
+        std::size_t j = full.find('/', i);
+        if (j == std::string::npos) j = full.size();
+        std::string_view part(full.data() + i, j - i);
+        if (!part.empty() && part != ".") {
+            out += '/';
+            out.append(part);
+        }
+        i = j + 1;
+    }
+    return out.empty() ? "/" : out;
 }
 
 }  // namespace kt

@@ -19,6 +19,11 @@ std::string NameOf(std::string_view path);
 // "." does not start an extension: ".bashrc" becomes ".bashrc.zip".
 std::string ReplaceExtension(std::string_view name, std::string_view ext);
 
+// Absolute form of a path against the current folder, with "." parts and
+// doubled "/" removed; ".." (which may cross a link) is kept. This one
+// reads the current folder.
+std::string AbsolutePath(const std::string& path);
+
 // folder + "/" + name (no doubled "/" added when folder ends in one).
 std::string JoinFolder(std::string_view folder, std::string_view name);
 
