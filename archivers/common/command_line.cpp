@@ -47,4 +47,36 @@ bool ReadResponseFile(const std::string& path, std::vector<std::string>* names) 
     return !in.bad();
 }
 
+std::string UnescapeZipName(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name.compare(i, 3, "[[]") == 0) {
+            out.push_back('[');
+            i += 2;
+        } else {
+            out.push_back(name[i]);
+        }
+    }
+    return out;
+}
+
+bool AppendZipNames(const std::vector<std::string>& items, std::size_t from,
+                    std::vector<std::string>* names, std::string* unreadable) {
+    for (std::size_t k = from; k < items.size(); ++k) {
+        const std::string& item = items[k];
+        if (item.size() > 1 && item[0] == '@') {
+            std::vector<std::string> listed;
+            if (!ReadResponseFile(item.substr(1), &listed)) {
+                *unreadable = item.substr(1);
+                return false;
+            }
+            for (const std::string& n : listed) names->push_back(UnescapeZipName(n));
+        } else if (!item.empty()) {
+            names->push_back(UnescapeZipName(item));
+        }
+    }
+    return true;
+}
+
 }  // namespace kt::arc

@@ -18,6 +18,15 @@ std::vector<std::string> TokenizeCommandLine(std::string_view line);
 // cannot be read.
 bool ReadResponseFile(const std::string& path, std::vector<std::string>* names);
 
+// A name as the ZIP libraries receive it, with "[[]" standing for "[".
+std::string UnescapeZipName(std::string_view name);
+
+// Appends the names items[from..] stand for to *names, each unescaped with
+// UnescapeZipName; an "@file" item stands for the names in that response
+// file. False, with *unreadable set to the file, when one cannot be read.
+bool AppendZipNames(const std::vector<std::string>& items, std::size_t from,
+                    std::vector<std::string>* names, std::string* unreadable);
+
 // True when the item is a switch ("-x1", "/r"); a lone "-" is not.
 inline bool IsSwitch(std::string_view item) {
     return item.size() > 1 && (item[0] == '-' || item[0] == '/');

@@ -4,23 +4,6 @@
 #include "platform/archiver_api.h"
 
 namespace kt::unzip32 {
-namespace {
-
-std::string Unescape(std::string_view name) {
-    std::string out;
-    for (size_t i = 0; i < name.size(); ++i) {
-        if (name.compare(i, 3, "[[]") == 0) {
-            out.push_back('[');
-            i += 2;
-        } else {
-            out.push_back(name[i]);
-        }
-    }
-    return out;
-}
-
-}  // namespace
-
 bool ParseUnzipCommand(std::string_view line, UnzipCommand& out, std::string& error, int& code) {
     out = UnzipCommand{};
     std::vector<std::string> items = kt::arc::TokenizeCommandLine(line);
@@ -97,19 +80,11 @@ bool ParseUnzipCommand(std::string_view line, UnzipCommand& out, std::string& er
     size_t k = 1;
     if (k < plain.size() && plain[k].size() > 1 && plain[k].back() == '/')
         out.baseFolder = plain[k++];
-    for (; k < plain.size(); ++k) {
-        const std::string& item = plain[k];
-        if (item.size() > 1 && item[0] == '@') {
-            std::vector<std::string> listed;
-            if (!kt::arc::ReadResponseFile(item.substr(1), &listed)) {
-                error = "cannot read the response file " + item.substr(1);
-                code = ERROR_RESPONSE_READ;
-                return false;
-            }
-            for (auto& n : listed) out.names.push_back(Unescape(n));
-        } else if (!item.empty()) {
-            out.names.push_back(Unescape(item));
-        }
+    std::string unreadable;
+    if (!kt::arc::AppendZipNames(plain, k, &out.names, &unreadable)) {
+        error = "cannot read the response file " + unreadable;
+        code = ERROR_RESPONSE_READ;
+        return false;
     }
     return true;
 }

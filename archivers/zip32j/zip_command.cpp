@@ -5,20 +5,6 @@
 
 namespace kt::zip32j {
 
-std::string UnescapeZipName(std::string_view name) {
-    std::string out;
-    out.reserve(name.size());
-    for (size_t i = 0; i < name.size(); ++i) {
-        if (name.compare(i, 3, "[[]") == 0) {
-            out.push_back('[');
-            i += 2;
-        } else {
-            out.push_back(name[i]);
-        }
-    }
-    return out;
-}
-
 namespace {
 
 // Applies one switch item ("-r", "-rq", "-9", "-FF"); false for an unknown one.
@@ -154,19 +140,11 @@ bool ParseZipCommand(std::string_view line, ZipCommand& out, std::string& error,
         out.baseFolder = plain[k];
         ++k;
     }
-    for (; k < plain.size(); ++k) {
-        const std::string& item = plain[k];
-        if (item.size() > 1 && item[0] == '@') {
-            std::vector<std::string> listed;
-            if (!kt::arc::ReadResponseFile(item.substr(1), &listed)) {
-                error = "cannot read the response file " + item.substr(1);
-                code = ERROR_RESPONSE_READ;
-                return false;
-            }
-            for (auto& n : listed) out.names.push_back(UnescapeZipName(n));
-        } else if (!item.empty()) {
-            out.names.push_back(UnescapeZipName(item));
-        }
+    std::string unreadable;
+    if (!kt::arc::AppendZipNames(plain, k, &out.names, &unreadable)) {
+        error = "cannot read the response file " + unreadable;
+        code = ERROR_RESPONSE_READ;
+        return false;
     }
     return true;
 }

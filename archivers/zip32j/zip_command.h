@@ -5,6 +5,8 @@
 // "*" and "?" in their last part.
 #pragma once
 
+#include "archivers/common/command_line.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +38,6 @@ struct ZipCommand {
 bool ParseZipCommand(std::string_view line, ZipCommand& out, std::string& error, int& code);
 
 // "[[]" stands for a literal "[".
-std::string UnescapeZipName(std::string_view name);
+using kt::arc::UnescapeZipName;
 
 }  // namespace kt::zip32j

@@ -12,23 +12,10 @@
 namespace kt {
 namespace {
 
+using test::Quote;
 using test::ReadAll;
+using test::Shell;
 using test::TestFolder;
-
-std::string Shell(const std::string& command) {
-    std::string text;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
-    if (!pipe) return text;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe.get())) text.append(buffer, n);
-    return text;
-}
-
-std::string Quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
 
 class LhaDriverOverRealLibrary : public ::testing::Test {
 protected:

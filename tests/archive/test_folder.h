@@ -4,6 +4,9 @@
 
 #include <stdlib.h>
 
+#include <cstdio>
+#include <memory>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -47,6 +50,23 @@ private:
 inline std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The standard output of a shell command line.
+inline std::string Shell(const std::string& command) {
+    std::string text;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    if (!pipe) return text;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe.get())) text.append(buffer, n);
+    return text;
+}
+
+// A text quoted for the shell.
+inline std::string Quote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
 }
 
 }  // namespace kt::test
