@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "archive/batch_run.h"
 #include "archive_commands.h"
 #include "archive_packer.h"
 #include "out_folder.h"
@@ -63,9 +64,16 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
         }
         password = *a;
     }
-    // The password travels inside a quoted switch; a double quote would end
-    // it early and give the archive a different password than typed.
-    if (password.find('"') != std::string::npos) {
+    // An empty answer would make archives without any protection while the
+    // user believes them protected.
+    if ((o.askPassword || !o.passwordFile.empty()) && password.empty()) {
+        std::cerr << Text(lang, Msg::PasswordEmpty) << "\n";
+        return 2;
+    }
+    kt::TBatchSettings check;
+    check.Extension = o.format == Format::Lzh ? ".lzh" : ".zip";
+    check.Password = password;
+    if (kt::CheckBatchSettings(check) == kt::TBatchSetupFault::PasswordHasQuote) {
         std::cerr << Text(lang, Msg::PasswordHasQuote) << "\n";
         return 2;
     }
@@ -77,6 +85,7 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     settings.onError = o.onError.value_or(terminal ? ErrorPolicy::Ask : ErrorPolicy::Continue);
     if (!terminal && settings.overwrite == OverwritePolicy::Ask) settings.overwrite = OverwritePolicy::None;
     if (!terminal && settings.onError == ErrorPolicy::Ask) settings.onError = ErrorPolicy::Continue;
+    settings.renameOnClash = o.renameOnClash;
     settings.jobs = o.jobs > 0 ? o.jobs : static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN));
     if (settings.jobs < 1) settings.jobs = 1;
     settings.progress = isatty(STDERR_FILENO) != 0;
@@ -106,9 +115,7 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     auto start = std::chrono::steady_clock::now();
     RunSummary s = RunPack(
         plan, settings,
-        [&](const std::string& archive, const std::string& source, bool replace) {
-            return packer.Pack(archive, source, replace);
-        },
+        [&](const std::string& archive, const std::string& source) { return packer.Pack(archive, source); },
         [&](const std::string& q, const std::string& hint) { return AskChar(q, hint); }, g_interrupted,
         [](const std::string& line) { std::cout << line << std::endl; });
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
