@@ -1,9 +1,12 @@
 #include "archive_commands.h"
 
+#include <stdlib.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <sstream>
 
 #include "archive/archive_file.h"
 #include "archive/archiver_factory.h"
@@ -16,7 +19,8 @@ namespace kaltri {
 namespace {
 
 // The driver for the archive, or null after printing why there is none.
-std::unique_ptr<kt::TArchiver> OpenDriver(const std::string& archive, Lang lang) {
+std::unique_ptr<kt::TArchiver> OpenDriver(const std::string& archive, Lang lang,
+                                          kt::TArchiverType* found = nullptr) {
     if (kt::TypeOfPath(archive) != kt::PathType::File) {
         std::cerr << "kaltri: " << archive << ": " << (lang == Lang::Ja ? "ファイルがありません。" : "no such file") << "\n";
         return nullptr;
@@ -28,6 +32,7 @@ std::unique_ptr<kt::TArchiver> OpenDriver(const std::string& archive, Lang lang)
             std::cerr << "kaltri: " << Text(lang, Msg::UnknownFormat, archive) << "\n";
             return nullptr;
         }
+        if (found) *found = type;
         return kt::CreateArchiver(type);
     } catch (const std::exception& e) {
         // The driver's own text names the missing library.
@@ -79,16 +84,66 @@ int ListArchive(const std::string& archive, Lang lang) {
     }
 }
 
-int TestArchive(const std::string& archive, Lang lang) {
-    std::unique_ptr<kt::TArchiver> driver = OpenDriver(archive, lang);
+namespace {
+
+// The options of an extraction by kaltri: quiet, folders kept, and the
+// password as the ZIP library's switch.
+kt::TArchiverOptions ExtractOptions(const std::string& password) {
+    kt::TArchiverOptions options;
+    options.n = 1;  // quiet: the report goes to the buffer, not a window
+    options.x = 1;  // keep the folders stored in the archive
+    if (!password.empty()) options.UserOptions = "-P\"" + password + "\"";
+    return options;
+}
+
+bool PasswordFits(const std::string& password, kt::TArchiverType type, Lang lang) {
+    if (password.empty() || type == kt::atZip) return true;
+    std::cerr << "kaltri: " << Text(lang, Msg::PasswordNeedsZip) << "\n";
+    return false;
+}
+
+// Runs the library's extraction into a private scratch folder, removed
+// again, for its report: the names of the members that fail and why.
+int ExtractForReport(kt::TArchiver& driver, const std::string& path, const std::string& password,
+                     std::string* report) {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "kaltri-test-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) return -1;
+    std::string output(1 << 16, '\0');
+    int r = driver.Unpack(nullptr, path, ExtractOptions(password), tmpl + "/", {}, false, output);
+    std::error_code ec;
+    std::filesystem::remove_all(tmpl, ec);
+    *report = output.c_str();
+    return r;
+}
+
+}  // namespace
+
+int TestArchive(const std::string& archive, const std::string& password, Lang lang) {
+    std::string path = kt::AbsolutePath(archive);
+    kt::TArchiverType type = kt::atNone;
+    std::unique_ptr<kt::TArchiver> driver = OpenDriver(path, lang, &type);
     if (!driver) return 1;
+    if (!PasswordFits(password, type, lang)) return 2;
     try {
-        int ok = driver->CheckArchive(archive, CHECKARCHIVE_FULLCRC, 0);
-        if (ok != 0) {
+        if (password.empty() && driver->CheckArchive(path, CHECKARCHIVE_FULLCRC, 0) != 0) {
             std::cout << Text(lang, Msg::TestOk, archive) << "\n";
             return 0;
         }
-        std::cout << Text(lang, Msg::TestFailed, archive, "0") << "\n";
+        std::string report;
+        int r = ExtractForReport(*driver, path, password, &report);
+        if (r == 0 && !password.empty()) {
+            std::cout << Text(lang, Msg::TestOk, archive) << "\n";
+            return 0;
+        }
+        // Only the lines about members that failed.
+        std::istringstream lines(report);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("extracted ", 0) == 0 || line.rfind("  inflating: ", 0) == 0 ||
+                line.find(" member(s) extracted") != std::string::npos)
+                continue;
+            std::cout << "  " << line << "\n";
+        }
+        std::cout << Text(lang, Msg::TestFailed, archive, std::to_string(r)) << "\n";
         return 1;
     } catch (const std::exception& e) {
         std::cerr << "kaltri: " << e.what() << "\n";
@@ -96,11 +151,13 @@ int TestArchive(const std::string& archive, Lang lang) {
     }
 }
 
-int ExtractArchive(const std::string& archive, const std::string& outDir, Lang lang,
+int ExtractArchive(const std::string& archive, const std::string& outDir, const std::string& password, Lang lang,
                    const std::atomic<bool>& interrupted) {
     std::string path = kt::AbsolutePath(archive);
-    std::unique_ptr<kt::TArchiver> driver = OpenDriver(path, lang);
+    kt::TArchiverType type = kt::atNone;
+    std::unique_ptr<kt::TArchiver> driver = OpenDriver(path, lang, &type);
     if (!driver) return 1;
+    if (!PasswordFits(password, type, lang)) return 2;
     std::string dir = kt::AbsolutePath(outDir.empty() ? "." : outDir);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -110,11 +167,8 @@ int ExtractArchive(const std::string& archive, const std::string& outDir, Lang l
     }
     if (dir.back() != '/') dir.push_back('/');
     try {
-        kt::TArchiverOptions options;
-        options.n = 1;  // quiet: the report goes to the buffer, not a window
-        options.x = 1;  // keep the folders stored in the archive
         std::string output(8192, '\0');
-        int r = driver->Unpack(nullptr, path, options, dir, {}, false, output);
+        int r = driver->Unpack(nullptr, path, ExtractOptions(password), dir, {}, false, output);
         if (interrupted) return 130;
         std::string text = output.c_str();
         if (r != 0) {

@@ -10,8 +10,9 @@
 namespace kaltri {
 
 int ListArchive(const std::string& archive, Lang lang);
-int TestArchive(const std::string& archive, Lang lang);
-int ExtractArchive(const std::string& archive, const std::string& outDir, Lang lang,
+// password: the ZIP password, empty for none (other formats refuse one).
+int TestArchive(const std::string& archive, const std::string& password, Lang lang);
+int ExtractArchive(const std::string& archive, const std::string& outDir, const std::string& password, Lang lang,
                    const std::atomic<bool>& interrupted);
 
 }  // namespace kaltri

@@ -38,37 +38,48 @@ int Usage(kaltri::Command command, const std::string& error) {
     return 2;
 }
 
-int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
+// The ZIP password of -p or --password-file into *password (empty when
+// neither was given); 0, or the exit code after saying what went wrong.
+// A new password (pack) is asked twice.
+int ObtainPassword(const kaltri::Options& o, kaltri::Lang lang, bool confirm, std::string* password) {
     using namespace kaltri;
-    bool terminal = CanAsk();
-    std::string password;
+    password->clear();
     if (!o.passwordFile.empty()) {
         std::optional<std::string> p = ReadFirstLine(o.passwordFile);
         if (!p) {
             std::cerr << Text(lang, Msg::PasswordFileUnreadable, o.passwordFile) << "\n";
             return 2;
         }
-        password = *p;
+        *password = *p;
     } else if (o.askPassword) {
-        if (!terminal) {
+        if (!CanAsk()) {
             std::cerr << Text(lang, Msg::NotATerminal) << "\n";
             return 2;
         }
         std::optional<std::string> a = ReadPasswordNoEcho(Text(lang, Msg::PasswordPrompt));
-        std::optional<std::string> b = a ? ReadPasswordNoEcho(Text(lang, Msg::PasswordAgain)) : std::nullopt;
+        std::optional<std::string> b =
+            a && confirm ? ReadPasswordNoEcho(Text(lang, Msg::PasswordAgain)) : a;
         if (g_interrupted) return 130;
         if (!a || !b || *a != *b) {
             std::cerr << Text(lang, Msg::PasswordMismatch) << "\n";
             return 2;
         }
-        password = *a;
+        *password = *a;
     }
     // The password travels inside a quoted switch; a double quote would end
     // it early and give the archive a different password than typed.
-    if (password.find('"') != std::string::npos) {
+    if (password->find('"') != std::string::npos) {
         std::cerr << Text(lang, Msg::PasswordHasQuote) << "\n";
         return 2;
     }
+    return 0;
+}
+
+int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
+    using namespace kaltri;
+    bool terminal = CanAsk();
+    std::string password;
+    if (int code = ObtainPassword(o, lang, true, &password)) return code;
 
     RunSettings settings;
     settings.lang = lang;
@@ -147,8 +158,13 @@ int main(int argc, char** argv) {
     switch (o.command) {
         case Command::Pack: return RunPackCommand(o, lang);
         case Command::List: return ListArchive(o.archive, lang);
-        case Command::Test: return TestArchive(o.archive, lang);
-        case Command::Extract: return ExtractArchive(o.archive, o.extractDir, lang, g_interrupted);
+        case Command::Test:
+        case Command::Extract: {
+            std::string password;
+            if (int code = ObtainPassword(o, lang, false, &password)) return code;
+            if (o.command == Command::Test) return TestArchive(o.archive, password, lang);
+            return ExtractArchive(o.archive, o.extractDir, password, lang, g_interrupted);
+        }
         default: return Usage(o.command, "unknown command");
     }
 }

@@ -142,6 +142,15 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             }
         } else if (o.command == Command::Extract && (name == "-o" || name == "--out")) {
             if (!takeValue(o.extractDir)) return r;
+        } else if ((o.command == Command::Extract || o.command == Command::Test) && name == "--password-file") {
+            if (!takeValue(o.passwordFile)) return r;
+        } else if ((o.command == Command::Extract || o.command == Command::Test) &&
+                   (name == "-p" || name == "--password")) {
+            if (inlineValue) {
+                r.error = "a password is never taken on the command line; use -p alone or --password-file";
+                return r;
+            }
+            o.askPassword = true;
         } else {
             r.error = "unknown option " + name;
             return r;
@@ -155,6 +164,8 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             r.error = "passwords are for --format zip only";
     } else if (o.archive.empty()) {
         r.error = "no archive given";
+    } else if (o.askPassword && !o.passwordFile.empty()) {
+        r.error = "-p and --password-file exclude each other";
     }
     return r;
 }
@@ -165,8 +176,8 @@ std::string UsageLine(Command command) {
             return "usage: kaltri pack [--format lzh|zip] [--out DIR] [--overwrite ask|all|none] "
                    "[--on-error ask|continue|stop] [-p | --password-file FILE] [--jobs N] PATH...";
         case Command::List: return "usage: kaltri list ARCHIVE";
-        case Command::Test: return "usage: kaltri test ARCHIVE";
-        case Command::Extract: return "usage: kaltri extract ARCHIVE [-o DIR]";
+        case Command::Test: return "usage: kaltri test [-p | --password-file FILE] ARCHIVE";
+        case Command::Extract: return "usage: kaltri extract [-p | --password-file FILE] ARCHIVE [-o DIR]";
         default: return "usage: kaltri pack|list|test|extract ... (kaltri --help for more)";
     }
 }
@@ -191,11 +202,18 @@ std::string HelpText(Command command) {
         case Command::List:
             return UsageLine(command) + "\n\nLists the members of an archive of any format whose library is present.\n";
         case Command::Test:
-            return UsageLine(command) + "\n\nTests an archive's integrity. Exit status 0 when it is sound, 1 otherwise.\n";
+            return UsageLine(command) +
+                   "\n\nTests an archive's integrity: every member is decoded and checked. A failure\n"
+                   "names each damaged member and the reason. Encrypted ZIP members are checked\n"
+                   "only when the password is given. Exit status 0 when it is sound, 1 otherwise.\n\n"
+                   "  -p, --password           ask for the ZIP password (not echoed)\n"
+                   "      --password-file FILE read the ZIP password from the first line of FILE\n";
         case Command::Extract:
             return UsageLine(command) +
                    "\n\nExtracts every member into DIR (default: the current folder); nothing is\n"
-                   "ever written outside it.\n";
+                   "ever written outside it, and a member that fails its check is not written.\n\n"
+                   "  -p, --password           ask for the ZIP password (not echoed)\n"
+                   "      --password-file FILE read the ZIP password from the first line of FILE\n";
         default:
             return "kaltri: the KalvoraTrindle batch compressor for terminals and scripts.\n\n"
                    "  kaltri pack [options] PATH...     one archive per file (kaltri pack --help)\n"
