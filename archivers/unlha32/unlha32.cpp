@@ -117,8 +117,7 @@ bool CheckLzh(const std::string& path, int mode) {
         struct NullSink : kt::lzh::Sink {
             bool Write(const uint8_t*, std::size_t) override { return true; }
         } sink;
-        MemberSource src(file, m);
-        auto r = kt::lzh::DecodeMember(*method, src, sink, m.originalSize);
+        auto r = kt::lzh::DecodeMember(*method, OpenMember(file, m), sink, m.originalSize, m.crc);
         if (r.status != kt::lzh::Status::kOk || r.crc != m.crc) return false;
     }
     return true;
