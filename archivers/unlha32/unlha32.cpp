@@ -9,6 +9,7 @@
 #include "archivers/common/file_time.h"
 #include "archivers/common/owner_window.h"
 #include "archivers/common/report.h"
+#include "archivers/common/safe_path.h"
 #include "commands.h"
 #include "lzh_archive.h"
 #include "platform/archiver_api.h"
@@ -214,6 +215,7 @@ KT_EXPORT BOOL UnlhaCheckArchive(LPCSTR arcFile, int mode) {
             MemberSource src(file, m);
             auto r = kt::lzh::DecodeMember(*method, src, sink, m.originalSize);
             if (r.status != kt::lzh::Status::kOk || r.crc != m.crc) return FALSE;
+            if (!kt::arc::SafeRelativePath(m.name)) return FALSE;
         }
     }
     return TRUE;
