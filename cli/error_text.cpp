@@ -20,9 +20,11 @@ constexpr Meaning kMeanings[] = {
     {ERROR_PASSWORD_FILE, "パスワードが違います", "wrong password"},
     {ERROR_FILE_CRC, "データの CRC が合いません (壊れています)", "CRC error in the data (damaged)"},
     {ERROR_FILE_OPEN, "ファイルを開けません", "a file cannot be opened"},
-    {ERROR_MORE_FRESH, "より新しいファイルがあるので残しました", "a newer file exists and was kept"},
+    {ERROR_MORE_FRESH, "より新しいファイルがあるので残しました",
+     "a newer file exists and was kept"},
     {ERROR_NOT_EXIST, "ファイルがありません", "a file does not exist"},
-    {ERROR_ALREADY_EXIST, "同じ名前のファイルがあるので残しました", "a file of that name exists and was kept"},
+    {ERROR_ALREADY_EXIST, "同じ名前のファイルがあるので残しました",
+     "a file of that name exists and was kept"},
     {ERROR_MAKEDIRECTORY, "フォルダを作成できません", "a folder cannot be created"},
     {ERROR_CANNOT_WRITE, "書き込めません", "writing failed"},
     {ERROR_HEADER_CRC, "ヘッダが壊れています", "a header is damaged"},
@@ -39,7 +41,8 @@ constexpr Meaning kMeanings[] = {
     {ERROR_HDR_INVALID_SIZE, "ヘッダが壊れています", "a header is damaged"},
     {ERROR_UNKNOWN_LEVEL, "対応していないヘッダレベルです", "header level not supported"},
     {ERROR_BROKEN_DATA, "圧縮データが壊れています", "the compressed data is damaged"},
-    {ERROR_INVALID_PATH, "展開先の外を指す名前があります", "a name leads outside the target folder"},
+    {ERROR_INVALID_PATH, "展開先の外を指す名前があります",
+     "a name leads outside the target folder"},
     {ERROR_TOO_BIG, "大きすぎます", "too large"},
     {ERROR_NOT_SUPPORT, "対応していない操作です", "not supported"},
 };
@@ -51,7 +54,8 @@ std::string ErrorMeaning(Lang lang, int code) {
         if (m.code == code) return lang == Lang::Ja ? m.ja : m.en;
     }
     char buf[32];
-    std::snprintf(buf, sizeof buf, lang == Lang::Ja ? "エラー 0x%X" : "error 0x%X", static_cast<unsigned>(code));
+    std::snprintf(buf, sizeof buf, lang == Lang::Ja ? "エラー 0x%X" : "error 0x%X",
+                  static_cast<unsigned>(code));
     return buf;
 }
 

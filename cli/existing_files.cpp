@@ -25,7 +25,9 @@ std::optional<std::string> TargetPart(const std::string& name) {
     return out;
 }
 
-bool SelectsMoreThanItself(const std::string& name) { return name.find_first_of("*?[") != std::string::npos; }
+bool SelectsMoreThanItself(const std::string& name) {
+    return name.find_first_of("*?[") != std::string::npos;
+}
 
 }  // namespace
 
@@ -50,16 +52,17 @@ MemberPlan PlanMembers(kt::TArchiver& driver, const std::string& archive, const 
     return plan;
 }
 
-bool DecideExisting(const std::vector<std::string>& existing, OverwritePolicy policy, const std::string& dir,
-                    Lang lang, const QuestionFunction& ask, std::vector<std::string>* replace,
-                    std::vector<std::string>* kept) {
+bool DecideExisting(const std::vector<std::string>& existing, OverwritePolicy policy,
+                    const std::string& dir, Lang lang, const QuestionFunction& ask,
+                    std::vector<std::string>* replace, std::vector<std::string>* kept) {
     char always = policy == OverwritePolicy::All ? 'y' : policy == OverwritePolicy::None ? 'n' : 0;
     std::vector<std::string> yes;
     for (const std::string& name : existing) {
         char answer = always;
         if (answer == 0) {
             std::optional<char> a =
-                ask(Text(lang, Msg::ArchiveExists, kt::PrintableText(dir + name)), Text(lang, Msg::AnswerFive));
+                ask(Text(lang, Msg::ArchiveExists, kt::PrintableText(dir + name)),
+                    Text(lang, Msg::AnswerFive));
             answer = a.value_or('a');
             if (answer == 'A') always = answer = 'y';
             if (answer == 'o') always = answer = 'n';

@@ -13,7 +13,8 @@
 
 namespace kaltri {
 
-using QuestionFunction = std::function<std::optional<char>(const std::string& question, const std::string& hint)>;
+using QuestionFunction =
+    std::function<std::optional<char>(const std::string& question, const std::string& hint)>;
 
 struct MemberPlan {
     bool listed = false;                // the library could read the member list
@@ -29,8 +30,8 @@ MemberPlan PlanMembers(kt::TArchiver& driver, const std::string& archive, const 
 // library's pattern, would also select a file being kept is kept too: a
 // "yes" must never cost a file the user said "no" to. false when the user
 // aborted.
-bool DecideExisting(const std::vector<std::string>& existing, OverwritePolicy policy, const std::string& dir,
-                    Lang lang, const QuestionFunction& ask, std::vector<std::string>* replace,
-                    std::vector<std::string>* kept);
+bool DecideExisting(const std::vector<std::string>& existing, OverwritePolicy policy,
+                    const std::string& dir, Lang lang, const QuestionFunction& ask,
+                    std::vector<std::string>* replace, std::vector<std::string>* kept);
 
 }  // namespace kaltri

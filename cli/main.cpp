@@ -31,6 +31,8 @@ void InstallSignals() {
     sa.sa_flags = 0;  // no SA_RESTART: a prompt being read returns at once
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    // A closed terminal ends the run as cleanly as a kill does.
+    sigaction(SIGHUP, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 }
 

@@ -24,7 +24,8 @@ bool ObtainPassword(const Options& o, Lang lang, bool confirm, const std::atomic
             return false;
         }
         std::optional<std::string> a = ReadPasswordNoEcho(Text(lang, Msg::PasswordPrompt));
-        std::optional<std::string> b = a && confirm ? ReadPasswordNoEcho(Text(lang, Msg::PasswordAgain)) : a;
+        std::optional<std::string> b =
+            a && confirm ? ReadPasswordNoEcho(Text(lang, Msg::PasswordAgain)) : a;
         if (interrupted) {
             *status = 130;
             return false;

@@ -11,7 +11,9 @@
 namespace kt::arc {
 
 // The bytes before the first NUL (all of them when there is none).
-inline std::string_view CutAtNul(std::string_view stored) { return stored.substr(0, stored.find('\0')); }
+inline std::string_view CutAtNul(std::string_view stored) {
+    return stored.substr(0, stored.find('\0'));
+}
 
 // The same for UTF-16LE text: cut at the first 0x0000 code unit; an odd
 // trailing byte is dropped.

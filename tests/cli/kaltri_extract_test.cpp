@@ -23,7 +23,8 @@ protected:
     std::string Prepare(Tree& t) {
         t.Make("s/f.txt", "NEW\n");
         t.Make("s/sub/g.txt", "NEW G\n");
-        Result r = Sh(kKaltri + " pack --format " + GetParam().format + " " + Q(t.root + "/s/f.txt"));
+        Result r =
+            Sh(kKaltri + " pack --format " + GetParam().format + " " + Q(t.root + "/s/f.txt"));
         EXPECT_EQ(0, r.code) << r.out;
         t.Make("d/f.txt", "MINE\n");
         EXPECT_EQ(0, Sh("touch -d 2020-01-01 " + Q(t.root + "/d/f.txt")).code);
@@ -54,7 +55,8 @@ TEST_P(KaltriExtractExisting, NewFilesBesideAKeptOneAreStillExtracted) {
     if (std::string(GetParam().format) == "zip") {
         t.Make("two.zip", Zip({{"a.txt", "A\n"}, {"b.txt", "B\n"}}));
     } else {
-        t.Make("two.lzh", LzhArchive({Lzh2({{0x01, "a.txt"}}, "A\n"), Lzh2({{0x01, "b.txt"}}, "B\n")}));
+        t.Make("two.lzh",
+               LzhArchive({Lzh2({{0x01, "a.txt"}}, "A\n"), Lzh2({{0x01, "b.txt"}}, "B\n")}));
     }
     t.Make("d/a.txt", "MINE\n");
     Result r = Sh(kKaltri + " extract " + Q(archive) + " -o " + Q(t.root + "/d"));

@@ -51,7 +51,8 @@ struct Tree {
     std::string Random(const std::string& rel, std::size_t size) {
         std::mt19937 gen(7);
         std::string body(size, '\0');
-        for (std::size_t i = 0; i < size; ++i) body[i] = static_cast<char>(i % 97 < 60 ? 'a' + i % 13 : gen());
+        for (std::size_t i = 0; i < size; ++i)
+            body[i] = static_cast<char>(i % 97 < 60 ? 'a' + i % 13 : gen());
         return Make(rel, body);
     }
 };

@@ -15,7 +15,8 @@ using namespace kt::test::craft;
 std::string EncryptedZip(Tree& t) {
     t.Random("e.bin", 80000);
     std::string pw = t.Make("pw", "secret\n");
-    Result r = Sh(kKaltri + " pack --format zip --password-file " + Q(pw) + " " + Q(t.root + "/e.bin"));
+    Result r =
+        Sh(kKaltri + " pack --format zip --password-file " + Q(pw) + " " + Q(t.root + "/e.bin"));
     EXPECT_EQ(0, r.code) << r.out;
     return t.root + "/e.zip";
 }
@@ -51,7 +52,8 @@ TEST(KaltriTest, ADamagedEncryptedZipIsNeverSound) {
     EXPECT_EQ(1, r.code) << r.out;
     EXPECT_EQ(std::string::npos, r.out.find(": OK")) << r.out;
     // Extraction with the password writes nothing damaged.
-    r = Sh(kKaltri + " extract --password-file " + Q(t.root + "/pw") + " " + Q(zip) + " -o " + Q(t.root + "/x"));
+    r = Sh(kKaltri + " extract --password-file " + Q(t.root + "/pw") + " " + Q(zip) + " -o " +
+           Q(t.root + "/x"));
     EXPECT_EQ(1, r.code) << r.out;
     EXPECT_FALSE(fs::exists(t.root + "/x/e.bin"));
 }
@@ -85,7 +87,8 @@ TEST(KaltriTest, ControlCharactersInNamesAreShownEscaped) {
             EXPECT_EQ(std::string::npos, r.out.find("\nOK forged")) << cmd << "\n" << r.out;
         }
     }
-    EXPECT_NE(std::string::npos, Sh(kKaltri + " list " + Q(t.root + "/c.zip")).out.find("evil\\x1B[2J\\x0D\\x0AOK"));
+    EXPECT_NE(std::string::npos,
+              Sh(kKaltri + " list " + Q(t.root + "/c.zip")).out.find("evil\\x1B[2J\\x0D\\x0AOK"));
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ const std::string kUp = std::string("..\0", 3);
 // `listed` is the name as cut at its NUL, which list shows.
 void ExpectNothingEscapes(Tree& t, const std::string& archive, const std::string& listed) {
     fs::create_directories(t.root + "/a/b/out");
-    Result r = Sh("cd " + Q(t.root + "/a/b/out") + " && " + kKaltri + " extract ../../../" + archive + " -o .");
+    Result r = Sh("cd " + Q(t.root + "/a/b/out") + " && " + kKaltri + " extract ../../../" +
+                  archive + " -o .");
     EXPECT_EQ(1, r.code) << archive << "\n" << r.out;
     EXPECT_FALSE(fs::exists(t.root + "/a/pwned.txt")) << archive;
     EXPECT_FALSE(fs::exists(t.root + "/pwned.txt")) << archive;
@@ -31,7 +32,9 @@ void ExpectNothingEscapes(Tree& t, const std::string& archive, const std::string
 
 TEST(KaltriUnsafeNames, NulAfterDotDotInAnLzhFolderHeaderStaysInside) {
     Tree t;
-    t.Make("evil.lzh", LzhArchive({Lzh2({{0x01, "pwned.txt"}, {0x02, LzhDir({kUp, kUp})}}, "written outside\n")}));
+    t.Make(
+        "evil.lzh",
+        LzhArchive({Lzh2({{0x01, "pwned.txt"}, {0x02, LzhDir({kUp, kUp})}}, "written outside\n")}));
     ExpectNothingEscapes(t, "evil.lzh", "../pwned.txt");
 }
 

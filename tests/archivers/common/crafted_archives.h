@@ -81,7 +81,8 @@ inline std::string Lzh0(std::string_view path, std::string_view data) {
     Le(h, Crc16(data), 2);
     h[0] = static_cast<char>(h.size() - 2);
     uint8_t sum = 0;
-    for (std::size_t i = 2; i < h.size(); ++i) sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(h[i]));
+    for (std::size_t i = 2; i < h.size(); ++i)
+        sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(h[i]));
     h[1] = static_cast<char>(sum);
     return h + std::string(data);
 }
@@ -98,7 +99,8 @@ inline std::string LzhExtChain(const std::vector<LzhExt>& ext) {
 }
 
 // A level-1 member: name in the base header, the rest in extended headers.
-inline std::string Lzh1(std::string_view name, const std::vector<LzhExt>& ext, std::string_view data) {
+inline std::string Lzh1(std::string_view name, const std::vector<LzhExt>& ext,
+                        std::string_view data) {
     std::string chain = LzhExtChain(ext);
     std::string h;
     h += '\0';
@@ -116,7 +118,8 @@ inline std::string Lzh1(std::string_view name, const std::vector<LzhExt>& ext, s
     Le(h, ext.empty() ? 0 : ext[0].data.size() + 3, 2);
     h[0] = static_cast<char>(h.size() - 2);
     uint8_t sum = 0;
-    for (std::size_t i = 2; i < h.size(); ++i) sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(h[i]));
+    for (std::size_t i = 2; i < h.size(); ++i)
+        sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(h[i]));
     h[1] = static_cast<char>(sum);
     return h + chain + std::string(data);
 }

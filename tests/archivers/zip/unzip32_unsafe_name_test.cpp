@@ -27,11 +27,13 @@ TEST(Unzip32UnsafeNames, NulAfterDotDotNeverClimbsOutOfTheTarget) {
         std::string report;
         EXPECT_EQ(Libs().RunUnZip("-x -o " + Q(d / "evil.zip") + " " + Q(d / "a/b/out/"), &report),
                   ERROR_INVALID_PATH)
-            << what << "\n" << report;
+            << what << "\n"
+            << report;
         EXPECT_FALSE(Exists(d / "pwned.txt")) << what;
         EXPECT_FALSE(Exists(d / "a/pwned.txt")) << what;
         EXPECT_TRUE(std::filesystem::is_empty(d / "a/b/out")) << what;
-        EXPECT_EQ(Libs().RunUnZip("-t " + Q(d / "evil.zip"), &report), ERROR_INVALID_PATH) << what << report;
+        EXPECT_EQ(Libs().RunUnZip("-t " + Q(d / "evil.zip"), &report), ERROR_INVALID_PATH)
+            << what << report;
         EXPECT_FALSE(Libs().CheckArchive((d / "evil.zip").c_str(), CHECKARCHIVE_FULLCRC)) << what;
     }
 }
@@ -40,7 +42,8 @@ TEST(Unzip32UnsafeNames, ANameCutAtItsNulIsExtractedUnderTheCutName) {
     TempDir d;
     WriteFile(d / "nul.zip", Zip({{std::string("sub/kept.txt\0.exe", 17), "kept"}}));
     std::string report;
-    ASSERT_EQ(Libs().RunUnZip("-x " + Q(d / "nul.zip") + " " + Q(d / "out/"), &report), 0) << report;
+    ASSERT_EQ(Libs().RunUnZip("-x " + Q(d / "nul.zip") + " " + Q(d / "out/"), &report), 0)
+        << report;
     EXPECT_EQ(ReadFile(d / "out/sub/kept.txt"), "kept");
     EXPECT_TRUE(Libs().CheckArchive((d / "nul.zip").c_str(), CHECKARCHIVE_FULLCRC));
 }
