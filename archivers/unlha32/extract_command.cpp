@@ -14,6 +14,7 @@
 #include "archivers/common/safe_path.h"
 #include "commands.h"
 #include "lzh_archive.h"
+#include "macbinary.h"
 
 namespace kt::unlha {
 namespace {
@@ -102,8 +103,9 @@ int DecodeInto(RunContext& ctx, FileReader& file, const MemberHeader& h, Progres
         ctx.report.Line(std::string("unknown method ") + h.method + ": " + h.name);
         return ERROR_METHOD;
     }
-    MemberSource src(file, h);
-    kt::lzh::DecodeResult r = kt::lzh::DecodeMember(*method, src, sink, h.originalSize);
+    MacBinaryStripSink unwrapped(h, sink);
+    kt::lzh::DecodeResult r = kt::lzh::DecodeMember(*method, OpenMember(file, h), unwrapped, h.originalSize, h.crc);
+    if (r.status == kt::lzh::Status::kOk && !unwrapped.Finish()) r.status = kt::lzh::Status::kWriteError;
     if (ctx.Cancelled()) return ERROR_USER_CANCEL;
     if (r.status == kt::lzh::Status::kWriteError && sink.writeFailed) {
         ctx.report.Line("cannot write " + h.name + ": " + std::strerror(errno));

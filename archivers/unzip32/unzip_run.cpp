@@ -15,6 +15,7 @@
 #include "platform/cp932.h"
 #include "zip_error_code.h"
 #include "zip_extract.h"
+#include "zip_methods.h"
 
 namespace kt::unzip32 {
 
@@ -60,10 +61,12 @@ std::string KeyOf(const UnzipCommand& cmd) {
     return cmd.hasPassword ? kt::Utf8ToCp932(cmd.password) : std::string();
 }
 
-// Data that fails to decode behind a password that passed the one-byte check
-// is far more often a wrong password than damage.
+// Data that fails to decode behind a password that passed ZipCrypto's
+// one-byte check is far more often a wrong password than damage. (AES has
+// its own strong check: a failure after it is damage.)
 int DataErrorCode(const ZipEntry& e, ZipStatus st) {
-    if (e.IsEncrypted() && (st == ZipStatus::Broken || st == ZipStatus::CrcMismatch))
+    if (e.IsEncrypted() && e.method != kMethodAes &&
+        (st == ZipStatus::Broken || st == ZipStatus::CrcMismatch))
         return ERROR_PASSWORD_FILE;
     return ErrorCodeOf(st);
 }
@@ -164,7 +167,7 @@ private:
         ZipStatus st = ExtractEntry(archive_.Source(), e, key_, sink);
         if (sink.cancelled) return ERROR_USER_CANCEL;
         if (st != ZipStatus::Ok) {
-            report_.Line("    testing: " + e.name + "  " + ZipStatusText(st));
+            report_.Line("    testing: " + e.name + "  " + FailureText(e, st));
             return DataErrorCode(e, st);
         }
         if (!cmd_.quiet) report_.Line("    testing: " + e.name + "  OK");
@@ -226,7 +229,7 @@ private:
         if (sink.writeFailed)
             return Fail(ERROR_CANNOT_WRITE, "cannot write " + *rel + ": " + std::strerror(errno));
         if (status != ZipStatus::Ok) {
-            report_.Line(e.name + ": " + ZipStatusText(status) + "; not extracted");
+            report_.Line(e.name + ": " + FailureText(e, status) + "; not extracted");
             return DataErrorCode(e, status);
         }
         file.SetMode(EntryMode(e));
