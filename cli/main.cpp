@@ -15,6 +15,7 @@
 #include "pack_plan.h"
 #include "platform/path_text.h"
 #include "pack_run.h"
+#include "password_input.h"
 #include "terminal.h"
 
 namespace {
@@ -30,6 +31,8 @@ void InstallSignals() {
     sa.sa_flags = 0;  // no SA_RESTART: a prompt being read returns at once
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    // A closed terminal ends the run as cleanly as a kill does.
+    sigaction(SIGHUP, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 }
 
@@ -38,48 +41,37 @@ int Usage(kaltri::Command command, const std::string& error) {
     return 2;
 }
 
-// The ZIP password of -p or --password-file into *password (empty when
-// neither was given); 0, or the exit code after saying what went wrong.
-// A new password (pack) is asked twice.
-int ObtainPassword(const kaltri::Options& o, kaltri::Lang lang, bool confirm, std::string* password) {
+int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     using namespace kaltri;
-    password->clear();
+    bool terminal = CanAsk();
+    std::string password;
     if (!o.passwordFile.empty()) {
         std::optional<std::string> p = ReadFirstLine(o.passwordFile);
         if (!p) {
             std::cerr << Text(lang, Msg::PasswordFileUnreadable, o.passwordFile) << "\n";
             return 2;
         }
-        *password = *p;
+        password = *p;
     } else if (o.askPassword) {
-        if (!CanAsk()) {
+        if (!terminal) {
             std::cerr << Text(lang, Msg::NotATerminal) << "\n";
             return 2;
         }
         std::optional<std::string> a = ReadPasswordNoEcho(Text(lang, Msg::PasswordPrompt));
-        std::optional<std::string> b =
-            a && confirm ? ReadPasswordNoEcho(Text(lang, Msg::PasswordAgain)) : a;
+        std::optional<std::string> b = a ? ReadPasswordNoEcho(Text(lang, Msg::PasswordAgain)) : std::nullopt;
         if (g_interrupted) return 130;
         if (!a || !b || *a != *b) {
             std::cerr << Text(lang, Msg::PasswordMismatch) << "\n";
             return 2;
         }
-        *password = *a;
+        password = *a;
     }
     // The password travels inside a quoted switch; a double quote would end
     // it early and give the archive a different password than typed.
-    if (password->find('"') != std::string::npos) {
+    if (password.find('"') != std::string::npos) {
         std::cerr << Text(lang, Msg::PasswordHasQuote) << "\n";
         return 2;
     }
-    return 0;
-}
-
-int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
-    using namespace kaltri;
-    bool terminal = CanAsk();
-    std::string password;
-    if (int code = ObtainPassword(o, lang, true, &password)) return code;
 
     RunSettings settings;
     settings.lang = lang;
@@ -158,12 +150,21 @@ int main(int argc, char** argv) {
     switch (o.command) {
         case Command::Pack: return RunPackCommand(o, lang);
         case Command::List: return ListArchive(o.archive, lang);
-        case Command::Test:
-        case Command::Extract: {
+        case Command::Test: {
             std::string password;
-            if (int code = ObtainPassword(o, lang, false, &password)) return code;
-            if (o.command == Command::Test) return TestArchive(o.archive, password, lang);
-            return ExtractArchive(o.archive, o.extractDir, password, lang, g_interrupted);
+            int status = 0;
+            if (!ObtainPassword(o, lang, false, g_interrupted, &password, &status)) return status;
+            return TestArchive(o.archive, password, lang);
+        }
+        case Command::Extract: {
+            ExtractSettings settings;
+            int status = 0;
+            if (!ObtainPassword(o, lang, false, g_interrupted, &settings.password, &status)) return status;
+            settings.outDir = o.extractDir;
+            // As for pack: ask only where someone can answer.
+            settings.overwrite = o.overwrite.value_or(OverwritePolicy::Ask);
+            if (settings.overwrite == OverwritePolicy::Ask && !CanAsk()) settings.overwrite = OverwritePolicy::None;
+            return ExtractArchive(o.archive, settings, lang, g_interrupted, AskChar);
         }
         default: return Usage(o.command, "unknown command");
     }
