@@ -1,25 +1,24 @@
 #include "archive/arj32.h"
 
+#include "archive/driver_library.h"
+
 namespace kt {
 namespace {
 
-void LoadArj() {
-    if (!TArj32::State().Load("UNARJ32J.DLL"))
-        throw EArchiver("ARJ 形式書庫を扱うには UNARJ32J.DLL が 必要です。");
-}
-
-void FreeArj() { TArj32::State().Free(); }
+struct ArjLibrary {
+    static constexpr char Name[] = "UNARJ32J.DLL";
+    static constexpr char Prefix[] = "Unarj";
+    static constexpr char Missing[] = "ARJ 形式書庫を扱うには UNARJ32J.DLL が 必要です。";
+};
+using Lib = TDriverLibrary<ArjLibrary>;
 
 }  // namespace
 
-const TArchiverClass TArj32::ClassInfo = {"TArj32", LoadArj, FreeArj};
+const TArchiverClass TArj32::ClassInfo = Lib::ClassFor("TArj32");
 
-TLibraryState& TArj32::State() {
-    static TLibraryState state;
-    return state;
-}
+TLibraryState& TArj32::State() { return Lib::State(); }
 
-TLibraryCalls TArj32::ArjLibrary() { return TLibraryCalls(State(), LoadArj, "Unarj"); }
+TLibraryCalls TArj32::ArjLibrary() { return Lib::Calls(); }
 
 bool TArj32::IsArchive(const std::string& FileName) { return ArjLibrary().ProbeOpen(FileName); }
 

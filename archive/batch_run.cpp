@@ -55,13 +55,11 @@ TBatchRun::TBatchRun(TBatchSettings settings, TBatchQuestions& questions)
     }
 }
 
+bool PasswordFitsSwitch(const std::string& password) { return password.find('"') == std::string::npos; }
+
 TBatchSetupFault CheckBatchSettings(const TBatchSettings& settings) {
     if (!settings.NextToSource && settings.ChosenFolder.empty()) return TBatchSetupFault::NoChosenFolder;
-    // The password travels inside -P "...", which has no escape: a double
-    // quote would end the quoting and the archives would get another
-    // password than the one given.
-    if (!PasswordSwitch(settings.Extension, settings.Password).empty() &&
-        settings.Password.find('"') != std::string::npos)
+    if (!PasswordSwitch(settings.Extension, settings.Password).empty() && !PasswordFitsSwitch(settings.Password))
         return TBatchSetupFault::PasswordHasQuote;
     return TBatchSetupFault::None;
 }

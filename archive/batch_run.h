@@ -85,6 +85,11 @@ enum class TBatchSetupFault { None, NoChosenFolder, PasswordHasQuote };
 // the one place that builds it.
 std::string PasswordSwitch(const std::string& extension, const std::string& password);
 
+// Whether a password can travel inside the -P "..." switch, which has no
+// escape: a double quote would end the quoting early and the archive would
+// get another password than the one given.
+bool PasswordFitsSwitch(const std::string& password);
+
 // What is wrong with the settings as such.
 TBatchSetupFault CheckBatchSettings(const TBatchSettings& settings);
 

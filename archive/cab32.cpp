@@ -1,25 +1,24 @@
 #include "archive/cab32.h"
 
+#include "archive/driver_library.h"
+
 namespace kt {
 namespace {
 
-void LoadCab() {
-    if (!TCab32::State().Load("CAB32.DLL"))
-        throw EArchiver("CAB 形式書庫を扱うには CAB32.DLL が 必要です。");
-}
-
-void FreeCab() { TCab32::State().Free(); }
+struct CabLibrary {
+    static constexpr char Name[] = "CAB32.DLL";
+    static constexpr char Prefix[] = "Cab";
+    static constexpr char Missing[] = "CAB 形式書庫を扱うには CAB32.DLL が 必要です。";
+};
+using Lib = TDriverLibrary<CabLibrary>;
 
 }  // namespace
 
-const TArchiverClass TCab32::ClassInfo = {"TCab32", LoadCab, FreeCab};
+const TArchiverClass TCab32::ClassInfo = Lib::ClassFor("TCab32");
 
-TLibraryState& TCab32::State() {
-    static TLibraryState state;
-    return state;
-}
+TLibraryState& TCab32::State() { return Lib::State(); }
 
-TLibraryCalls TCab32::Library() { return TLibraryCalls(State(), LoadCab, "Cab"); }
+TLibraryCalls TCab32::Library() { return Lib::Calls(); }
 
 bool TCab32::IsArchive(const std::string& FileName) { return Library().ProbeOpen(FileName); }
 

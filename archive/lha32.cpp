@@ -1,14 +1,16 @@
 #include "archive/lha32.h"
 
+#include "archive/driver_library.h"
+
 namespace kt {
 namespace {
 
-void LoadLha() {
-    if (!TLha32::State().Load("UNLHA32.DLL"))
-        throw EArchiver("Lha 形式書庫を扱うには UNLHA32.DLL が 必要です。");
-}
-
-void FreeLha() { TLha32::State().Free(); }
+struct LhaLibrary {
+    static constexpr char Name[] = "UNLHA32.DLL";
+    static constexpr char Prefix[] = "Unlha";
+    static constexpr char Missing[] = "Lha 形式書庫を扱うには UNLHA32.DLL が 必要です。";
+};
+using Lib = TDriverLibrary<LhaLibrary>;
 
 using Switch = TArchiverOptions::TSwitch TArchiverOptions::*;
 
@@ -19,18 +21,15 @@ void AddIntOpts(TCmdOpt& Cmd, const TArchiverOptions& Options,
 
 }  // namespace
 
-const TArchiverClass TLha32::ClassInfo = {"TLha32", LoadLha, FreeLha};
+const TArchiverClass TLha32::ClassInfo = Lib::ClassFor("TLha32");
 
-TLibraryState& TLha32::State() {
-    static TLibraryState state;
-    return state;
-}
+TLibraryState& TLha32::State() { return Lib::State(); }
 
-TLibraryCalls TLha32::Library() { return TLibraryCalls(State(), LoadLha, "Unlha"); }
+TLibraryCalls TLha32::Library() { return Lib::Calls(); }
 
 bool TLha32::IsArchive(const std::string& FileName) {
     try {
-        LoadLha();
+        Lib::Load();
         std::string path = ExpandFileName(FileName);
         TLibraryCalls lib = Library();
         if (lib.CheckArchive(path, CHECKARCHIVE_ALL) == 0) return false;
@@ -133,6 +132,11 @@ int TLha32::Update(HWND Wnd, const std::string& ArcName, const TArchiverOptions&
 int TLha32::MakeSfx(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                     const std::string& OutDir, std::string& Output) {
     return Exec(Wnd, MakeCmdLine("s", ArcName, Options, OutDir, {}, false), Output);
+}
+
+int TLha32::TestMembers(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                        std::string& Output) {
+    return Exec(Wnd, MakeCmdLine("t", ArcName, Options, "", {}, false), Output);
 }
 
 int TLha32::UnpackToMemory(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,

@@ -1,25 +1,24 @@
 #include "archive/rar32.h"
 
+#include "archive/driver_library.h"
+
 namespace kt {
 namespace {
 
-void LoadRar() {
-    if (!TRar32::State().Load("UNRAR32.DLL"))
-        throw EArchiver("この機能の使用には UNRAR32.DLL が 必要です。");
-}
-
-void FreeRar() { TRar32::State().Free(); }
+struct RarLibrary {
+    static constexpr char Name[] = "UNRAR32.DLL";
+    static constexpr char Prefix[] = "Unrar";
+    static constexpr char Missing[] = "この機能の使用には UNRAR32.DLL が 必要です。";
+};
+using Lib = TDriverLibrary<RarLibrary>;
 
 }  // namespace
 
-const TArchiverClass TRar32::ClassInfo = {"TRar32", LoadRar, FreeRar};
+const TArchiverClass TRar32::ClassInfo = Lib::ClassFor("TRar32");
 
-TLibraryState& TRar32::State() {
-    static TLibraryState state;
-    return state;
-}
+TLibraryState& TRar32::State() { return Lib::State(); }
 
-TLibraryCalls TRar32::Library() { return TLibraryCalls(State(), LoadRar, "Unrar"); }
+TLibraryCalls TRar32::Library() { return Lib::Calls(); }
 
 bool TRar32::IsArchive(const std::string& FileName) { return Library().ProbeOpen(FileName); }
 

@@ -1,5 +1,6 @@
 #include "archive/tar32.h"
 
+#include "archive/driver_library.h"
 #include "archive/sfx_program.h"
 #include "platform/foreground_window.h"
 #include "platform/library_loader.h"
@@ -7,26 +8,23 @@
 namespace kt {
 namespace {
 
-void LoadTar() {
-    if (!TTar32::State().Load("tar32.dll"))
-        throw EArchiver("tar/tgz/taz/bz2 形式書庫を扱うには tar32.dll が 必要です。");
-}
-
-void FreeTar() { TTar32::State().Free(); }
+struct TarLibrary {
+    static constexpr char Name[] = "tar32.dll";
+    static constexpr char Prefix[] = "Tar";
+    static constexpr char Missing[] = "tar/tgz/taz/bz2 形式書庫を扱うには tar32.dll が 必要です。";
+};
+using Lib = TDriverLibrary<TarLibrary>;
 
 }  // namespace
 
 // The three classes share tar32.dll's one state.
-const TArchiverClass TTar32::ClassInfo = {"TTar32", LoadTar, FreeTar};
-const TArchiverClass TTgz32::ClassInfo = {"TTgz32", LoadTar, FreeTar};
-const TArchiverClass TBZ232::ClassInfo = {"TBZ232", LoadTar, FreeTar};
+const TArchiverClass TTar32::ClassInfo = Lib::ClassFor("TTar32");
+const TArchiverClass TTgz32::ClassInfo = Lib::ClassFor("TTgz32");
+const TArchiverClass TBZ232::ClassInfo = Lib::ClassFor("TBZ232");
 
-TLibraryState& TTar32::State() {
-    static TLibraryState state;
-    return state;
-}
+TLibraryState& TTar32::State() { return Lib::State(); }
 
-TLibraryCalls TTar32::Library() { return TLibraryCalls(State(), LoadTar, "Tar"); }
+TLibraryCalls TTar32::Library() { return Lib::Calls(); }
 
 TArchiverType TTar32::ArchiveTypeOf(const std::string& FileName) {
     try {

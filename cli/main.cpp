@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <iostream>
 
-#include "archive/batch_run.h"
 #include "archive_commands.h"
 #include "archive_packer.h"
 #include "out_folder.h"
@@ -16,6 +15,7 @@
 #include "pack_plan.h"
 #include "platform/path_text.h"
 #include "pack_run.h"
+#include "password_input.h"
 #include "terminal.h"
 
 namespace {
@@ -31,6 +31,8 @@ void InstallSignals() {
     sa.sa_flags = 0;  // no SA_RESTART: a prompt being read returns at once
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    // A closed terminal ends the run as cleanly as a kill does.
+    sigaction(SIGHUP, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 }
 
@@ -43,40 +45,8 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     using namespace kaltri;
     bool terminal = CanAsk();
     std::string password;
-    if (!o.passwordFile.empty()) {
-        std::optional<std::string> p = ReadFirstLine(o.passwordFile);
-        if (!p) {
-            std::cerr << Text(lang, Msg::PasswordFileUnreadable, o.passwordFile) << "\n";
-            return 2;
-        }
-        password = *p;
-    } else if (o.askPassword) {
-        if (!terminal) {
-            std::cerr << Text(lang, Msg::NotATerminal) << "\n";
-            return 2;
-        }
-        std::optional<std::string> a = ReadPasswordNoEcho(Text(lang, Msg::PasswordPrompt));
-        std::optional<std::string> b = a ? ReadPasswordNoEcho(Text(lang, Msg::PasswordAgain)) : std::nullopt;
-        if (g_interrupted) return 130;
-        if (!a || !b || *a != *b) {
-            std::cerr << Text(lang, Msg::PasswordMismatch) << "\n";
-            return 2;
-        }
-        password = *a;
-    }
-    // An empty answer would make archives without any protection while the
-    // user believes them protected.
-    if ((o.askPassword || !o.passwordFile.empty()) && password.empty()) {
-        std::cerr << Text(lang, Msg::PasswordEmpty) << "\n";
-        return 2;
-    }
-    kt::TBatchSettings check;
-    check.Extension = o.format == Format::Lzh ? ".lzh" : ".zip";
-    check.Password = password;
-    if (kt::CheckBatchSettings(check) == kt::TBatchSetupFault::PasswordHasQuote) {
-        std::cerr << Text(lang, Msg::PasswordHasQuote) << "\n";
-        return 2;
-    }
+    int status = 2;
+    if (!ObtainPassword(o, lang, true, g_interrupted, &password, &status)) return status;
 
     RunSettings settings;
     settings.lang = lang;
@@ -154,8 +124,22 @@ int main(int argc, char** argv) {
     switch (o.command) {
         case Command::Pack: return RunPackCommand(o, lang);
         case Command::List: return ListArchive(o.archive, lang);
-        case Command::Test: return TestArchive(o.archive, lang);
-        case Command::Extract: return ExtractArchive(o.archive, o.extractDir, lang, g_interrupted);
+        case Command::Test: {
+            std::string password;
+            int status = 0;
+            if (!ObtainPassword(o, lang, false, g_interrupted, &password, &status)) return status;
+            return TestArchive(o.archive, password, lang);
+        }
+        case Command::Extract: {
+            ExtractSettings settings;
+            int status = 0;
+            if (!ObtainPassword(o, lang, false, g_interrupted, &settings.password, &status)) return status;
+            settings.outDir = o.extractDir;
+            // As for pack: ask only where someone can answer.
+            settings.overwrite = o.overwrite.value_or(OverwritePolicy::Ask);
+            if (settings.overwrite == OverwritePolicy::Ask && !CanAsk()) settings.overwrite = OverwritePolicy::None;
+            return ExtractArchive(o.archive, settings, lang, g_interrupted, AskChar);
+        }
         default: return Usage(o.command, "unknown command");
     }
 }

@@ -49,6 +49,12 @@ constexpr Entry kTexts[] = {
     {" [y]はい / [n]いいえ / [a]中止 / [o]すべていいえ / [A]すべてはい: ",
      " [y]es / [n]o / [a]bort / n[o] to all / [A]ll: "},
     {" [y]はい / [a]中止 / [A]すべてはい: ", " [y]es / [a]bort / yes to [A]ll: "},
+    {"空のパスワードは使えません。", "An empty password cannot be used."},
+    {"%1: 異常があります (%2)。", "%1: damaged (%2)"},
+    {"%1: 暗号化されたファイルはパスワードなしでは検査できません (-p または --password-file)。",
+     "%1: encrypted members were not tested: give the password (-p or --password-file)"},
+    {"%1 の展開に失敗しました (%2)。", "Extracting %1 failed (%2)."},
+    {"既存のファイル %1 を残しました。", "Kept the existing file %1."},
     {"失敗: %1 (名前にダブルクォーテーション (\") または改行を含むファイルは圧縮できません)",
      "failed: %1 (a file whose name holds a double quote (\") or a line break cannot be packed)"},
     {"失敗: %1 (%2 はこの処理で %3 から作成したため上書きしません。--on-clash rename で別名にできます)",
@@ -56,12 +62,9 @@ constexpr Entry kTexts[] = {
     {"失敗: %1 (%2 という名前のフォルダがあります)", "failed: %1 (a folder named %2 is in the way)"},
     {"失敗: %1 (ファイルが見つかりません。処理中に削除または移動されました)",
      "failed: %1 (the file is gone: it was removed or moved during the run)"},
-    {"パスワードが空です。パスワードなしで圧縮するには -p と --password-file を付けないでください。",
-     "The password is empty. To pack without a password, leave out -p and --password-file."},
-    {"格納先フォルダが指定されていません。", "No output folder was given."},
 };
 
-static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::NoFolderGiven) + 1,
+static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::SourceVanished) + 1,
               "one text per message");
 
 }  // namespace

@@ -42,12 +42,15 @@ enum class Msg {
     AnswerYesNoAbort,      // the key hint for three answers
     AnswerFive,            // the key hint for five answers
     AnswerFailure,         // the key hint for the failure prompt
+    PasswordEmpty,         //
+    TestDamaged,           // %1 archive, %2 what is wrong
+    TestUntested,          // %1 archive
+    ExtractFailed,         // %1 archive, %2 what is wrong
+    ExtractKept,           // %1 member
     NameUnsafe,            // %1 source
     SameArchive,           // %1 source, %2 archive, %3 the source that made it
     ArchiveIsFolder,       // %1 source, %2 archive
     SourceVanished,        // %1 source
-    PasswordEmpty,         //
-    NoFolderGiven,         //
 };
 
 // A library's error code with what it means, for a report line: "disk full

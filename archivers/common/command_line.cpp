@@ -79,4 +79,21 @@ bool AppendZipNames(const std::vector<std::string>& items, std::size_t from,
     return true;
 }
 
+bool ArchiveItems::Take(const std::string& item, std::string* unreadable) {
+    if (item.size() > 1 && item[0] == '@') {
+        if (ReadResponseFile(item.substr(1), &names)) return true;
+        *unreadable = item.substr(1);
+        return false;
+    }
+    if (item.empty()) return true;
+    if (archive.empty()) {
+        archive = item;
+    } else if (names.empty() && folder.empty() && item.back() == '/') {
+        folder = item;
+    } else {
+        names.push_back(item);
+    }
+    return true;
+}
+
 }  // namespace kt::arc

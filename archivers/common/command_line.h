@@ -27,6 +27,19 @@ std::string UnescapeZipName(std::string_view name);
 bool AppendZipNames(const std::vector<std::string>& items, std::size_t from,
                     std::vector<std::string>* names, std::string* unreadable);
 
+// The non-switch items of a line in the form
+//   "archive" ["folder/"] names... (an "@file" item: the names in that file)
+// taken one by one: the archive first, then the folder when the item right
+// after it ends with "/", then the names.
+struct ArchiveItems {
+    std::string archive;
+    std::string folder;
+    std::vector<std::string> names;
+    // False, with *unreadable set to the file, when a list file cannot be
+    // read.
+    bool Take(const std::string& item, std::string* unreadable);
+};
+
 // True when the item is a switch ("-x1", "/r"); a lone "-" is not.
 inline bool IsSwitch(std::string_view item) {
     return item.size() > 1 && (item[0] == '-' || item[0] == '/');

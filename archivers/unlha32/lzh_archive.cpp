@@ -97,4 +97,8 @@ std::ptrdiff_t MemberSource::Read(uint8_t* buf, std::size_t n) {
     return static_cast<std::ptrdiff_t>(got);
 }
 
+kt::lzh::SourceOpener OpenMember(FileReader& file, const MemberHeader& h) {
+    return [&file, &h] { return std::make_unique<MemberSource>(file, h); };
+}
+
 }  // namespace kt::unlha

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "archivers/codecs/lzh/lzh_decoder.h"
 #include "archivers/codecs/lzh/stream.h"
 #include "lzh_header.h"
 
@@ -46,5 +47,8 @@ private:
     FileReader& file_;
     uint64_t pos_, left_;
 };
+
+// Opens sources over one member's packed bytes, each from the start.
+kt::lzh::SourceOpener OpenMember(FileReader& file, const MemberHeader& h);
 
 }  // namespace kt::unlha

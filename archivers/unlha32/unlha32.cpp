@@ -1,60 +1,20 @@
 // The exported entry points of UNLHA32.DLL.
-#include <atomic>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <set>
 
 #include "archivers/codecs/lzh/lzh_decoder.h"
 #include "archivers/common/file_time.h"
-#include "archivers/common/owner_window.h"
-#include "archivers/common/report.h"
+#include "archivers/common/library_shell.h"
+#include "archivers/common/safe_path.h"
 #include "commands.h"
 #include "lzh_archive.h"
 #include "platform/archiver_api.h"
 #include "platform/wildcard.h"
 
-#define KT_EXPORT extern "C" __attribute__((visibility("default")))
-
 namespace kt::unlha {
 namespace {
 
-constexpr WORD kVersion = 100;  // 1.00
-
-kt::arc::OwnerWindow& Owner() {
-    static kt::arc::OwnerWindow owner;
-    return owner;
-}
-
-std::atomic<int> gRunning{0};
-
-// Marks the library busy for one call; a second call meanwhile is refused.
-class Busy {
-public:
-    Busy() : ok_(gRunning.fetch_add(1) == 0) {}
-    ~Busy() { gRunning.fetch_sub(1); }
-    bool Ok() const { return ok_; }
-
-private:
-    bool ok_;
-};
-
-struct ArcHandle {
-    FileReader file;
-    Listing listing;
-    std::string pattern;
-    std::size_t next = 0;
-    bool searching = false;
-};
-
-std::mutex gHandlesMutex;
-std::set<ArcHandle*> gHandles;
-
-ArcHandle* Lookup(HARC arc) {
-    std::lock_guard lock(gHandlesMutex);
-    auto* h = reinterpret_cast<ArcHandle*>(arc);
-    return gHandles.count(h) ? h : nullptr;
-}
+kt::arc::LibraryShell gShell(100);  // version 1.00
 
 bool Matches(const std::string& pattern, const MemberHeader& m) {
     if (pattern.empty() || pattern == "*" || pattern == "*.*") return true;
@@ -79,38 +39,34 @@ void Fill(const MemberHeader& m, INDIVIDUALINFO* info) {
     kt::arc::CopyFixed(info->szMode, m.method);
 }
 
-int FindFrom(ArcHandle* h, INDIVIDUALINFO* info) {
-    while (h->next < h->listing.members.size()) {
-        const MemberHeader& m = h->listing.members[h->next++];
-        if (Matches(h->pattern, m)) {
-            if (info) Fill(m, info);
-            return 0;
-        }
+// The members of an archive opened for searching; its file stays open.
+class LzhListing : public kt::arc::MemberListing {
+public:
+    std::size_t Count() const override { return listing.members.size(); }
+    bool Matches(std::size_t i, const std::string& wildName) const override {
+        return unlha::Matches(wildName, listing.members[i]);
     }
-    return -1;
-}
+    void Fill(std::size_t i, INDIVIDUALINFO& info) const override {
+        unlha::Fill(listing.members[i], &info);
+    }
+
+    FileReader file;
+    Listing listing;
+};
 
 int Run(LPCSTR cmdLine, bool commandless, LPSTR output, DWORD outputSize,
         int (*body)(RunContext&, void*), void* extra) {
-    kt::arc::Report report;
-    Busy busy;
-    int result;
-    if (!busy.Ok()) {
-        report.Line("the library is already running a command");
-        result = ERROR_ALREADY_RUNNING;
-    } else {
+    return gShell.Command(output, outputSize, [&](kt::arc::Report& report) {
         LhaCommand cmd;
         std::string message;
-        result = ParseLhaCommand(cmdLine ? cmdLine : "", commandless, &cmd, &message);
+        int result = ParseLhaCommand(cmdLine ? cmdLine : "", commandless, &cmd, &message);
         if (result) {
             report.Line(message);
-        } else {
-            RunContext ctx(cmd, report, Owner());
-            result = body(ctx, extra);
+            return result;
         }
-    }
-    report.CopyTo(output, outputSize);
-    return result;
+        RunContext ctx(cmd, report, gShell.Owner());
+        return body(ctx, extra);
+    });
 }
 
 int RunCommand(RunContext& ctx, void*) {
@@ -149,6 +105,27 @@ int RunMem(RunContext& ctx, void* p) {
     return RunExtractToMemory(ctx, a->buffer, a->size, a->time, a->attr, a->written);
 }
 
+// A readable archive with at least one member; with CHECKARCHIVE_FULLCRC
+// every member must also decode to its stored CRC.
+bool CheckLzh(const std::string& path, int mode) {
+    FileReader file;
+    Listing listing;
+    if (!file.Open(path) || ReadListing(file, &listing) != 0 || listing.members.empty()) return false;
+    if (!(mode & CHECKARCHIVE_FULLCRC)) return true;
+    for (const MemberHeader& m : listing.members) {
+        auto method = kt::lzh::FindMethod(m.method);
+        if (!method) return false;
+        struct NullSink : kt::lzh::Sink {
+            bool Write(const uint8_t*, std::size_t) override { return true; }
+        } sink;
+        auto r = kt::lzh::DecodeMember(*method, OpenMember(file, m), sink, m.originalSize, m.crc);
+        if (r.status != kt::lzh::Status::kOk || r.crc != m.crc) return false;
+        // Sound data under a name extraction would refuse is no sound member.
+        if (!kt::arc::SafeRelativePath(m.name)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 }  // namespace kt::unlha
 
@@ -165,72 +142,28 @@ KT_EXPORT int UnlhaExtractMem(HWND, LPCSTR cmdLine, LPBYTE buffer, DWORD bufferS
 }
 
 KT_EXPORT HARC UnlhaOpenArchive(HWND, LPCSTR arcFile, DWORD) {
-    if (!arcFile) return nullptr;
-    auto h = std::make_unique<ArcHandle>();
-    if (!h->file.Open(arcFile)) return nullptr;
-    if (ReadListing(h->file, &h->listing) != 0) return nullptr;
-    std::lock_guard lock(gHandlesMutex);
-    ArcHandle* raw = h.release();
-    gHandles.insert(raw);
-    return reinterpret_cast<HARC>(raw);
+    return gShell.Open([&]() -> std::unique_ptr<LzhListing> {
+        auto h = std::make_unique<LzhListing>();
+        if (!arcFile || !h->file.Open(arcFile) || ReadListing(h->file, &h->listing) != 0) return nullptr;
+        return h;
+    });
 }
 
-KT_EXPORT int UnlhaCloseArchive(HARC arc) {
-    std::lock_guard lock(gHandlesMutex);
-    auto* h = reinterpret_cast<ArcHandle*>(arc);
-    if (!gHandles.erase(h)) return ERROR_HARC_ISNOT_OPENED;
-    delete h;
-    return 0;
-}
-
-KT_EXPORT int UnlhaFindFirst(HARC arc, LPCSTR wildName, INDIVIDUALINFO* info) {
-    ArcHandle* h = Lookup(arc);
-    if (!h) return ERROR_HARC_ISNOT_OPENED;
-    h->pattern = wildName ? wildName : "";
-    h->next = 0;
-    h->searching = true;
-    return FindFrom(h, info);
-}
-
-KT_EXPORT int UnlhaFindNext(HARC arc, INDIVIDUALINFO* info) {
-    ArcHandle* h = Lookup(arc);
-    if (!h) return ERROR_HARC_ISNOT_OPENED;
-    if (!h->searching) return ERROR_NOT_SEARCH_MODE;
-    return FindFrom(h, info);
-}
+KT_SHELL_SEARCH_EXPORTS(Unlha, gShell)
 
 KT_EXPORT BOOL UnlhaCheckArchive(LPCSTR arcFile, int mode) {
-    if (!arcFile) return FALSE;
-    FileReader file;
-    Listing listing;
-    if (!file.Open(arcFile) || ReadListing(file, &listing) != 0 || listing.members.empty()) return FALSE;
-    if (mode & CHECKARCHIVE_FULLCRC) {
-        for (const MemberHeader& m : listing.members) {
-            auto method = kt::lzh::FindMethod(m.method);
-            if (!method) return FALSE;
-            struct NullSink : kt::lzh::Sink {
-                bool Write(const uint8_t*, std::size_t) override { return true; }
-            } sink;
-            MemberSource src(file, m);
-            auto r = kt::lzh::DecodeMember(*method, src, sink, m.originalSize);
-            if (r.status != kt::lzh::Status::kOk || r.crc != m.crc) return FALSE;
-        }
-    }
-    return TRUE;
+    return kt::arc::LibraryShell::Query<BOOL>(arcFile, FALSE, [&](const std::string& path) {
+        return CheckLzh(path, mode) ? TRUE : FALSE;
+    });
 }
 
 KT_EXPORT int UnlhaGetFileCount(LPCSTR arcFile) {
-    if (!arcFile) return -1;
-    FileReader file;
-    Listing listing;
-    if (!file.Open(arcFile) || ReadListing(file, &listing) != 0) return -1;
-    return static_cast<int>(listing.members.size());
+    return kt::arc::LibraryShell::Query<int>(arcFile, -1, [](const std::string& path) {
+        FileReader file;
+        Listing listing;
+        if (!file.Open(path) || ReadListing(file, &listing) != 0) return -1;
+        return static_cast<int>(listing.members.size());
+    });
 }
 
-KT_EXPORT BOOL UnlhaSetOwnerWindowEx(HWND wnd, LPARCHIVERPROC) { return Owner().Set(wnd) ? TRUE : FALSE; }
-
-KT_EXPORT BOOL UnlhaKillOwnerWindowEx(HWND wnd) { return Owner().Kill(wnd) ? TRUE : FALSE; }
-
-KT_EXPORT WORD UnlhaGetVersion(void) { return kVersion; }
-
-KT_EXPORT BOOL UnlhaGetRunning(void) { return gRunning.load() > 0 ? TRUE : FALSE; }
+KT_SHELL_OWNER_EXPORTS(Unlha, gShell)

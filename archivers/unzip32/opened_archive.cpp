@@ -62,6 +62,12 @@ std::string MethodText(const ZipEntry& e) {
             return "BZip2";
         case 14:
             return "LZMA";
+        case 93:
+            return "Zstd";
+        case 95:
+            return "XZ";
+        case 98:
+            return "PPMd";
         case 99:
             return "AES";
         default:

@@ -1,12 +1,10 @@
 // Exported entry points of UNZIP32.DLL.
-#include <atomic>
 #include <cstring>
-#include <mutex>
-#include <set>
+#include <memory>
 
 #include "archivers/common/file_time.h"
-#include "archivers/common/owner_window.h"
-#include "archivers/common/report.h"
+#include "archivers/common/library_shell.h"
+#include "archivers/common/safe_path.h"
 #include "opened_archive.h"
 #include "platform/cp932.h"
 #include "unzip_command.h"
@@ -14,66 +12,26 @@
 #include "zip_error_code.h"
 #include "zip_extract.h"
 
-#define KT_EXPORT extern "C" __attribute__((visibility("default")))
-
 namespace {
 
 using namespace kt::unzip32;
 using namespace kt::zip;
 
-kt::arc::OwnerWindow g_owner;
-std::atomic<bool> g_running{false};
+kt::arc::LibraryShell g_shell(100);
 
-// An archive opened by UnZipOpenArchive, with its search state.
-struct SearchHandle {
-    OpenedArchive archive;
-    std::vector<std::string> patterns;
-    size_t next = 0;
-    bool searching = false;
-};
-
-std::mutex g_handlesMutex;
-std::set<SearchHandle*> g_handles;
-
-SearchHandle* Lookup(HARC harc) {
-    std::lock_guard lock(g_handlesMutex);
-    auto* h = reinterpret_cast<SearchHandle*>(harc);
-    return g_handles.count(h) ? h : nullptr;
-}
-
-class RunningGuard {
+// An archive opened by UnZipOpenArchive, searched by the shell.
+class ZipListing : public kt::arc::MemberListing {
 public:
-    RunningGuard() : busy_(g_running.exchange(true)) {}
-    ~RunningGuard() {
-        if (!busy_) g_running = false;
+    std::size_t Count() const override { return archive.Directory().entries.size(); }
+    bool Matches(std::size_t i, const std::string& wildName) const override {
+        return wildName.empty() || MatchesAny({wildName}, archive.Directory().entries[i].name);
     }
-    bool Busy() const { return busy_; }
+    void Fill(std::size_t i, INDIVIDUALINFO& info) const override {
+        FillIndividualInfo(archive.Directory().entries[i], info);
+    }
 
-private:
-    bool busy_;
+    OpenedArchive archive;
 };
-
-template <class F>
-int Guarded(F&& f) {
-    try {
-        return f();
-    } catch (const std::bad_alloc&) {
-        return ERROR_ENOUGH_MEMORY;
-    } catch (...) {
-        return ERROR_UNKNOWN;
-    }
-}
-
-int FindFrom(SearchHandle* h, INDIVIDUALINFO* info) {
-    const auto& entries = h->archive.Directory().entries;
-    while (h->next < entries.size()) {
-        const ZipEntry& e = entries[h->next++];
-        if (!MatchesAny(h->patterns, e.name)) continue;
-        if (info) FillIndividualInfo(e, *info);
-        return 0;
-    }
-    return -1;
-}
 
 // Copies decoded bytes into the caller's buffer, counting all of them.
 class BufferSink : public ZipSink {
@@ -95,10 +53,7 @@ private:
 }  // namespace
 
 KT_EXPORT int UnZip(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {
-    RunningGuard guard;
-    if (guard.Busy()) return ERROR_ALREADY_RUNNING;
-    kt::arc::Report report;
-    int rc = Guarded([&] {
+    return g_shell.Command(output, outputSize, [&](kt::arc::Report& report) {
         UnzipCommand cmd;
         std::string error;
         int code = 0;
@@ -106,18 +61,14 @@ KT_EXPORT int UnZip(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {
             report.Line("unzip error: " + error);
             return code;
         }
-        return RunUnzip(cmd, g_owner, report);
+        return RunUnzip(cmd, g_shell.Owner(), report);
     });
-    report.CopyTo(output, outputSize);
-    return rc;
 }
 
 KT_EXPORT int UnZipExtractMem(HWND, LPCSTR cmdLine, LPBYTE buffer, DWORD bufferSize, time_t* time,
                               LPWORD attr, LPDWORD written) {
-    RunningGuard guard;
-    if (guard.Busy()) return ERROR_ALREADY_RUNNING;
-    if (written) *written = 0;
-    return Guarded([&] {
+    return g_shell.Run([&] {
+        if (written) *written = 0;
         UnzipCommand cmd;
         std::string error;
         int code = 0;
@@ -148,84 +99,51 @@ KT_EXPORT int UnZipExtractMem(HWND, LPCSTR cmdLine, LPBYTE buffer, DWORD bufferS
 }
 
 KT_EXPORT HARC UnZipOpenArchive(HWND, LPCSTR arcFile, DWORD) {
-    if (!arcFile) return nullptr;
-    try {
-        auto h = std::make_unique<SearchHandle>();
+    return g_shell.Open([&]() -> std::unique_ptr<ZipListing> {
+        auto h = std::make_unique<ZipListing>();
         std::string error;
-        if (h->archive.Open(arcFile, error) != 0) return nullptr;
-        std::lock_guard lock(g_handlesMutex);
-        g_handles.insert(h.get());
-        return reinterpret_cast<HARC>(h.release());
-    } catch (...) {
-        return nullptr;
-    }
+        if (!arcFile || h->archive.Open(arcFile, error) != 0) return nullptr;
+        return h;
+    });
 }
 
-KT_EXPORT int UnZipCloseArchive(HARC harc) {
-    std::lock_guard lock(g_handlesMutex);
-    auto* h = reinterpret_cast<SearchHandle*>(harc);
-    if (!g_handles.erase(h)) return ERROR_HARC_ISNOT_OPENED;
-    delete h;
-    return 0;
-}
-
-KT_EXPORT int UnZipFindFirst(HARC harc, LPCSTR wildName, INDIVIDUALINFO* info) {
-    SearchHandle* h = Lookup(harc);
-    if (!h) return ERROR_HARC_ISNOT_OPENED;
-    h->patterns.clear();
-    std::string wild = wildName ? wildName : "";
-    if (!wild.empty() && wild != "*" && wild != "*.*") h->patterns.push_back(wild);
-    h->next = 0;
-    h->searching = true;
-    return FindFrom(h, info);
-}
-
-KT_EXPORT int UnZipFindNext(HARC harc, INDIVIDUALINFO* info) {
-    SearchHandle* h = Lookup(harc);
-    if (!h) return ERROR_HARC_ISNOT_OPENED;
-    if (!h->searching) return ERROR_NOT_SEARCH_MODE;
-    return FindFrom(h, info);
-}
+KT_SHELL_SEARCH_EXPORTS(UnZip, g_shell)
 
 KT_EXPORT BOOL UnZipCheckArchive(LPCSTR arcFile, int mode) {
-    if (!arcFile) return FALSE;
-    try {
+    return kt::arc::LibraryShell::Query<BOOL>(arcFile, FALSE, [&](const std::string& path) {
         OpenedArchive archive;
         std::string error;
-        if (archive.Open(arcFile, error) != 0) return FALSE;
+        if (archive.Open(path, error) != 0) return FALSE;
         const int level = mode & 3;
         for (const ZipEntry& e : archive.Directory().entries) {
             uint64_t dataAt = 0;
             if (LocateEntryData(archive.Source(), e, dataAt) != ZipStatus::Ok) return FALSE;
-            if (level == CHECKARCHIVE_FULLCRC && !e.IsDirectory() && !e.IsEncrypted()) {
+            if (level == CHECKARCHIVE_FULLCRC) {
+                // With no password an encrypted entry cannot be checked, and
+                // an unchecked entry is never called sound.
+                if (!kt::arc::SafeRelativePath(e.name) || (!e.IsDirectory() && e.IsEncrypted())) return FALSE;
                 struct NullSink : ZipSink {
                     bool Write(const uint8_t*, size_t) override { return true; }
                 } sink;
-                if (ExtractEntry(archive.Source(), e, {}, sink) != ZipStatus::Ok) return FALSE;
+                if (!e.IsDirectory() && ExtractEntry(archive.Source(), e, {}, sink) != ZipStatus::Ok) return FALSE;
             }
         }
         if ((mode & CHECKARCHIVE_SFX) && archive.Directory().prefixSize == 0) return FALSE;
         return TRUE;
-    } catch (...) {
-        return FALSE;
-    }
+    });
 }
 
 KT_EXPORT int UnZipGetFileCount(LPCSTR arcFile) {
-    if (!arcFile) return -1;
-    OpenedArchive archive;
-    std::string error;
-    if (archive.Open(arcFile, error) != 0) return -1;
-    return static_cast<int>(archive.Directory().entries.size());
+    return kt::arc::LibraryShell::Query<int>(arcFile, -1, [](const std::string& path) {
+        OpenedArchive archive;
+        std::string error;
+        if (archive.Open(path, error) != 0) return -1;
+        return static_cast<int>(archive.Directory().entries.size());
+    });
 }
 
-KT_EXPORT BOOL UnZipSetOwnerWindowEx(HWND wnd, LPARCHIVERPROC) {
-    return g_owner.Set(wnd) ? TRUE : FALSE;
-}
-KT_EXPORT BOOL UnZipKillOwnerWindowEx(HWND wnd) { return g_owner.Kill(wnd) ? TRUE : FALSE; }
+KT_SHELL_OWNER_EXPORTS(UnZip, g_shell)
 // The registered owner window (null when none). ZIP32J.DLL asks for it, so a
 // window registered once with the family's UnZipSetOwnerWindowEx also gets
 // the progress of the commands that create archives.
-KT_EXPORT HWND UnZipGetOwnerWindow(void) { return g_owner.Window(); }
-KT_EXPORT WORD UnZipGetVersion(void) { return 100; }
-KT_EXPORT BOOL UnZipGetRunning(void) { return g_running ? TRUE : FALSE; }
+KT_EXPORT HWND UnZipGetOwnerWindow(void) { return g_shell.Owner().Window(); }

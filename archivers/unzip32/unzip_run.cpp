@@ -15,6 +15,7 @@
 #include "platform/cp932.h"
 #include "zip_error_code.h"
 #include "zip_extract.h"
+#include "zip_methods.h"
 
 namespace kt::unzip32 {
 
@@ -60,10 +61,12 @@ std::string KeyOf(const UnzipCommand& cmd) {
     return cmd.hasPassword ? kt::Utf8ToCp932(cmd.password) : std::string();
 }
 
-// Data that fails to decode behind a password that passed the one-byte check
-// is far more often a wrong password than damage.
+// Data that fails to decode behind a password that passed ZipCrypto's
+// one-byte check is far more often a wrong password than damage. (AES has
+// its own strong check: a failure after it is damage.)
 int DataErrorCode(const ZipEntry& e, ZipStatus st) {
-    if (e.IsEncrypted() && (st == ZipStatus::Broken || st == ZipStatus::CrcMismatch))
+    if (e.IsEncrypted() && e.method != kMethodAes &&
+        (st == ZipStatus::Broken || st == ZipStatus::CrcMismatch))
         return ERROR_PASSWORD_FILE;
     return ErrorCodeOf(st);
 }
@@ -155,12 +158,16 @@ private:
         EXTRACTINGINFOEX info;
         FillExtractingInfo(e, "", info);
         if (owner_.Send(ARCEXTRACT_BEGIN, &info)) return ERROR_USER_CANCEL;
+        if (!kt::arc::SafeRelativePath(e.name)) {
+            report_.Line("    testing: " + e.name + "  the path leads outside the target folder");
+            return ERROR_INVALID_PATH;
+        }
         if (e.IsDirectory()) return 0;
         ProgressSink sink(owner_, info, nullptr);
         ZipStatus st = ExtractEntry(archive_.Source(), e, key_, sink);
         if (sink.cancelled) return ERROR_USER_CANCEL;
         if (st != ZipStatus::Ok) {
-            report_.Line("    testing: " + e.name + "  " + ZipStatusText(st));
+            report_.Line("    testing: " + e.name + "  " + FailureText(e, st));
             return DataErrorCode(e, st);
         }
         if (!cmd_.quiet) report_.Line("    testing: " + e.name + "  OK");
@@ -203,6 +210,10 @@ private:
         if (existed) {
             if (S_ISDIR(st.st_mode))
                 return Fail(ERROR_ALREADY_EXIST, "a folder is in the way: " + *rel);
+            if (!cmd_.overwrite && cmd_.neverOverwrite) {
+                report_.Line("kept: " + *rel + " exists (-n)");
+                return 0;
+            }
             if (!cmd_.overwrite) {
                 report_.Line("skipped: " + *rel + " exists (no -o)");
                 return ERROR_ALREADY_EXIST;
@@ -218,7 +229,7 @@ private:
         if (sink.writeFailed)
             return Fail(ERROR_CANNOT_WRITE, "cannot write " + *rel + ": " + std::strerror(errno));
         if (status != ZipStatus::Ok) {
-            report_.Line(e.name + ": " + ZipStatusText(status) + "; not extracted");
+            report_.Line(e.name + ": " + FailureText(e, status) + "; not extracted");
             return DataErrorCode(e, status);
         }
         file.SetMode(EntryMode(e));

@@ -4,14 +4,12 @@
 #include <dlfcn.h>
 #include <link.h>
 
-#include <atomic>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "archivers/common/owner_window.h"
-#include "archivers/common/report.h"
+#include "archivers/common/library_shell.h"
 #include "archivers/zip32/zip32_engine.h"
 #include "member_list.h"
 #include "platform/cp932.h"
@@ -19,12 +17,9 @@
 #include "platform/wildcard.h"
 #include "zip_command.h"
 
-#define KT_EXPORT extern "C" __attribute__((visibility("default")))
-
 namespace {
 
-kt::arc::OwnerWindow g_owner;
-std::atomic<bool> g_running{false};
+kt::arc::LibraryShell g_shell(100);
 
 // The engine, loaded once and kept for the life of the process.
 ZIP32_EXECUTE_PROC Engine() {
@@ -52,7 +47,7 @@ int FindLoadedUnzip(dl_phdr_info* info, size_t, void* data) {
 }
 
 HWND ProgressWindow() {
-    if (HWND own = g_owner.Window()) return own;
+    if (HWND own = g_shell.Owner().Window()) return own;
     std::string path;
     dl_iterate_phdr(FindLoadedUnzip, &path);
     if (path.empty()) return nullptr;
@@ -153,24 +148,8 @@ int RunZip(const char* cmdLine, kt::arc::Report& report) {
 }  // namespace
 
 KT_EXPORT int Zip(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {
-    if (g_running.exchange(true)) return ERROR_ALREADY_RUNNING;
-    kt::arc::Report report;
-    int rc;
-    try {
-        rc = RunZip(cmdLine, report);
-    } catch (const std::bad_alloc&) {
-        rc = ERROR_ENOUGH_MEMORY;
-    } catch (...) {
-        rc = ERROR_UNKNOWN;
-    }
-    report.CopyTo(output, outputSize);
-    g_running = false;
-    return rc;
+    return g_shell.Command(output, outputSize,
+                           [&](kt::arc::Report& report) { return RunZip(cmdLine, report); });
 }
 
-KT_EXPORT WORD ZipGetVersion(void) { return 100; }
-KT_EXPORT BOOL ZipGetRunning(void) { return g_running ? TRUE : FALSE; }
-KT_EXPORT BOOL ZipSetOwnerWindowEx(HWND wnd, LPARCHIVERPROC) {
-    return g_owner.Set(wnd) ? TRUE : FALSE;
-}
-KT_EXPORT BOOL ZipKillOwnerWindowEx(HWND wnd) { return g_owner.Kill(wnd) ? TRUE : FALSE; }
+KT_SHELL_OWNER_EXPORTS(Zip, g_shell)

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <cstdlib>
+#include <functional>
 #include <set>
 
 #include "app/infile_entry.h"
@@ -80,13 +81,18 @@ protected:
     }
     // A mnemonic "animates" its button: the click comes about 100 ms later,
     // inside the event loop, as it would for a person.
-    void Alt(Qt::Key key) {
+    // `done` tells when the key has had its effect (a busy machine may be
+    // slow to fire the click).
+    void Alt(Qt::Key key, const std::function<bool()>& done = {}) {
         Activate();
         // The keyboard speaks to the focused control.
         QWidget* focus = QApplication::focusWidget();
         if (focus == nullptr || focus->window() != Form.get()) focus = Form.get();
         QTest::keyClick(focus, key, Qt::AltModifier);
-        QTest::qWait(250);
+        QTest::qWait(150);
+        if (done) {
+            EXPECT_TRUE(QTest::qWaitFor(done, 5000)) << "no effect of Alt+" << char(key);
+        }
     }
     // A key pressed in a control of the window.
     void Key(QWidget* w, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -97,12 +103,14 @@ protected:
     // The window comes back to the front after a dialog, as the desktop
     // brings it back for a person.
     void Activate() {
-        if (QApplication::activeWindow() == Form.get() && QApplication::focusWidget() != nullptr &&
-            QApplication::focusWidget()->window() == Form.get())
+        QWidget* focus = QApplication::focusWidget();
+        if (QApplication::activeWindow() == Form.get() && focus != nullptr && focus->window() == Form.get() &&
+            QGuiApplication::focusWindow() == Form->windowHandle())
             return;
         Form->activateWindow();
         Form->setFocus();
         EXPECT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == Form->windowHandle(); }, 2000));
     }
 
     std::unique_ptr<TFormMain> Form;
@@ -148,14 +156,16 @@ TEST_F(WindowInputTest, LzhBatchByMnemonicsReplacesExistingArchivesOnYesToAll) {
     WriteFile(Src + "/a.lzh", "old a");
     WriteFile(Src + "/b.lzh", "old b");
     Form->AddFiles({a, b, c});
-    Alt(Qt::Key_L);  // LZH(&L)
+    Click(Form->RadioButtonZip);
+    Click(Form->RadioButtonSelect);
+    Alt(Qt::Key_L, [&] { return Form->RadioButtonLzh->isChecked(); });  // LZH(&L)
     ASSERT_TRUE(Form->RadioButtonLzh->isChecked());
-    Alt(Qt::Key_I);  // 各圧縮元ファイルの場所に格納(&I)
+    Alt(Qt::Key_I, [&] { return Form->RadioButtonInfile->isChecked(); });  // 各圧縮元ファイルの場所に格納(&I)
     ASSERT_TRUE(Form->RadioButtonInfile->isChecked());
 
     test::TBoxClicker boxes;
     boxes.Script = {"はい(&Y)", "すべてはい(&A)", "OK"};
-    Alt(Qt::Key_R);  // 処理(&R)
+    Alt(Qt::Key_R, [&] { return boxes.Texts.size() == 3; });  // 処理(&R)
     EXPECT_EQ(boxes.Problems, std::vector<std::string>{});
     ASSERT_EQ(boxes.Texts.size(), 3u);
     EXPECT_EQ(boxes.Texts[1], "ファイル(" + Src + "/a.lzh)が既に存在します。\n上書きしますか？");
@@ -196,46 +206,45 @@ TEST_F(WindowInputTest, EveryControlMnemonicAndShortcutReachesItsHandler) {
     EXPECT_TRUE(Form->EditSelect->isEnabled());
     Click(Form->RadioButtonInfile);
     EXPECT_FALSE(Form->EditSelect->isEnabled());
-    Alt(Qt::Key_S);
-    EXPECT_TRUE(Form->RadioButtonSelect->isChecked());
+    Alt(Qt::Key_S, [&] { return Form->RadioButtonSelect->isChecked(); });
     EXPECT_TRUE(Form->SpeedButtonSelect->isEnabled());
-    Alt(Qt::Key_I);
+    Alt(Qt::Key_I, [&] { return Form->RadioButtonInfile->isChecked(); });
     EXPECT_FALSE(Form->SpeedButtonSelect->isEnabled());
     Click(Form->RadioButtonLzh);
     EXPECT_FALSE(Form->EditZipPass->isEnabled());
     Click(Form->RadioButtonZip);
     EXPECT_TRUE(Form->EditZipPass->isEnabled());
-    Alt(Qt::Key_L);
+    Alt(Qt::Key_L, [&] { return Form->RadioButtonLzh->isChecked(); });
     EXPECT_FALSE(Form->EditZipPass->isEnabled());
-    Alt(Qt::Key_Z);
+    Alt(Qt::Key_Z, [&] { return Form->RadioButtonZip->isChecked(); });
     EXPECT_TRUE(Form->RadioButtonZip->isChecked());
     EXPECT_TRUE(Form->EditZipPass->isEnabled());
     QTest::keyClicks(Form->EditZipPass, "abc");
     EXPECT_EQ(Form->LabelPassLen->text(), " [3]");
     // The group boxes' mnemonics move the focus into their group.
-    Alt(Qt::Key_F);
+    Alt(Qt::Key_F, [&] { return Form->GroupBoxFolderInfo->isAncestorOf(QApplication::focusWidget()); });
     EXPECT_TRUE(Form->GroupBoxFolderInfo->isAncestorOf(QApplication::focusWidget()));
-    Alt(Qt::Key_A);
+    Alt(Qt::Key_A, [&] { return Form->GroupBoxArcFormat->isAncestorOf(QApplication::focusWidget()); });
     EXPECT_TRUE(Form->GroupBoxArcFormat->isAncestorOf(QApplication::focusWidget()));
 
     // Buttons that open dialogs: the dialog appears (and is closed).
     {
         test::TBoxClicker boxes;
-        Alt(Qt::Key_S);
+        Alt(Qt::Key_S, [&] { return Form->SpeedButtonSelect->isEnabled(); });
         Click(Form->SpeedButtonSelect);
+        Alt(Qt::Key_O, [&] { return boxes.Dialogs.size() == 2; });
         Click(Form->ButtonOpen);
-        Alt(Qt::Key_O);
         EXPECT_EQ(boxes.Dialogs.size(), 3u) << "folder dialog once, open dialog twice";
     }
 
     // 処理(&R) by mouse and by mnemonic: the start question appears.
-    Alt(Qt::Key_I);
+    Alt(Qt::Key_I, [&] { return Form->RadioButtonInfile->isChecked(); });
     fill();
     for (int way = 0; way < 2; ++way) {
         test::TBoxClicker boxes;
         boxes.Script = {"いいえ(&N)", "OK"};
         if (way == 0) Click(Form->ButtonExec);
-        else Alt(Qt::Key_R);
+        else Alt(Qt::Key_R, [&] { return boxes.Texts.size() == 2; });
         EXPECT_EQ(boxes.Texts, (std::vector<std::string>{kStart, "処理を中断します。"})) << way;
     }
 
@@ -263,7 +272,7 @@ TEST_F(WindowInputTest, EveryControlMnemonicAndShortcutReachesItsHandler) {
     EXPECT_EQ(State(1), "完了");
 
     // クリア(&C) by mnemonic and by mouse.
-    Alt(Qt::Key_C);
+    Alt(Qt::Key_C, [&] { return list->ItemCount() == 0; });
     EXPECT_EQ(list->ItemCount(), 0);
     fill();
     Click(Form->ButtonListClear);
@@ -276,7 +285,7 @@ TEST_F(WindowInputTest, EveryControlMnemonicAndShortcutReachesItsHandler) {
         boxes.Script = {"はい(&Y)", "OK", "はい(&Y)", "OK"};
         Click(Form->ButtonSendEntry);
         EXPECT_NE(Form->ButtonSendEntry->text(), before);
-        Alt(Qt::Key_T);
+        Alt(Qt::Key_T, [&] { return Form->ButtonSendEntry->text() == before; });
         EXPECT_EQ(Form->ButtonSendEntry->text(), before);
     }
 
@@ -287,7 +296,7 @@ TEST_F(WindowInputTest, EveryControlMnemonicAndShortcutReachesItsHandler) {
         test::TBoxClicker boxes;
         boxes.Script = {"OK"};
         if (way == 0) Click(Form->SpeedButtonHelp);
-        else Alt(Qt::Key_H);
+        else Alt(Qt::Key_H, [&] { return boxes.Texts.size() == 1; });
         EXPECT_EQ(boxes.Texts, std::vector<std::string>{"ヘルプファイル " + Form->FHelpFile + " が見つかりません。"});
     }
 
@@ -300,7 +309,7 @@ TEST_F(WindowInputTest, EveryControlMnemonicAndShortcutReachesItsHandler) {
 
     // 終了(&X) closes the window, by mnemonic and by mouse.
     ASSERT_TRUE(Form->isVisible());
-    Alt(Qt::Key_X);
+    Alt(Qt::Key_X, [&] { return !Form->isVisible(); });
     EXPECT_FALSE(Form->isVisible());
     Form->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(Form.get()));

@@ -166,9 +166,24 @@ DecodeResult DecodeMember(const Method& method, Source& packed, Sink& out, uint6
         }
         case MethodKind::kStatic:
             return DecodeStatic(method.dictBits, method.np, method.pbit, packed, out, originalSize);
+        case MethodKind::kLh1:
+        case MethodKind::kLh2:
+        case MethodKind::kLh3:
+            return DecodeEarly(method.kind, packed, out, originalSize);
         default:
             return DecodeLegacy(method.kind, packed, out, originalSize);
     }
+}
+
+DecodeResult DecodeMember(const Method& method, const SourceOpener& open, Sink& out, uint64_t originalSize,
+                          uint16_t crc) {
+    if (method.kind != MethodKind::kLh2) return DecodeMember(method, *open(), out, originalSize);
+    struct Discard : Sink {
+        bool Write(const uint8_t*, std::size_t) override { return true; }
+    } discard;
+    DecodeResult probe = DecodeEarly(MethodKind::kLh2, *open(), discard, originalSize);
+    const bool lhaRule = probe.status == Status::kOk && probe.crc == crc;
+    return DecodeEarly(MethodKind::kLh2, *open(), out, originalSize, !lhaRule);
 }
 
 }  // namespace kt::lzh

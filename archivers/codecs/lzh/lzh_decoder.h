@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 #include "lzh_method.h"
 #include "stream.h"
@@ -19,10 +21,23 @@ struct DecodeResult {
 
 DecodeResult DecodeMember(const Method& method, Source& packed, Sink& out, uint64_t originalSize);
 
+// A fresh source over the member's packed bytes, each call from the start.
+using SourceOpener = std::function<std::unique_ptr<Source>()>;
+
+// Decodes a member whose CRC-16 the header gives. -lh2- writers disagree on
+// how the position tree counts before it first grows (LHA's decoders keep
+// the first leaf at 1, jLHA counts it on); a first pass without output
+// finds the rule that the CRC agrees with.
+DecodeResult DecodeMember(const Method& method, const SourceOpener& open, Sink& out, uint64_t originalSize,
+                          uint16_t crc);
+
 // The -lh4- .. -lhx- stream format.
 DecodeResult DecodeStatic(int dictBits, int np, int pbit, Source& packed, Sink& out,
                           uint64_t originalSize);
-// The older methods -lh1-, -lzs-, -lz5-.
+// -lh1-, -lh2-, -lh3-; lh2JlhaCount picks jLHA's counting rule for -lh2-.
+DecodeResult DecodeEarly(MethodKind kind, Source& packed, Sink& out, uint64_t originalSize,
+                         bool lh2JlhaCount = false);
+// The LArc methods -lzs-, -lz5-.
 DecodeResult DecodeLegacy(MethodKind kind, Source& packed, Sink& out, uint64_t originalSize);
 
 }  // namespace kt::lzh

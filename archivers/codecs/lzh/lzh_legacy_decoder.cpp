@@ -1,5 +1,4 @@
-// The LArc methods -lzs- and -lz5- (ring-buffer LZSS). -lh1- (adaptive
-// Huffman) is not decoded; it answers kUnsupported.
+// The LArc methods -lzs- and -lz5- (ring-buffer LZSS).
 #include <vector>
 
 #include "bit_reader.h"

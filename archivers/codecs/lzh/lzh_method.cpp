@@ -15,7 +15,8 @@ std::optional<Method> FindMethod(std::string_view id) {
         {"-lhd-", MethodKind::kDirectory, 0, 0, 0}, {"-lh4-", MethodKind::kStatic, 12, 14, 4},
         {"-lh5-", MethodKind::kStatic, 13, 14, 4},  {"-lh6-", MethodKind::kStatic, 15, 16, 5},
         {"-lh7-", MethodKind::kStatic, 16, 17, 5},  {"-lhx-", MethodKind::kStatic, 19, 20, 5},
-        {"-lh1-", MethodKind::kLh1, 12, 0, 0},      {"-lzs-", MethodKind::kLzs, 11, 0, 0},
+        {"-lh1-", MethodKind::kLh1, 12, 0, 0},      {"-lh2-", MethodKind::kLh2, 13, 0, 0},
+        {"-lh3-", MethodKind::kLh3, 13, 0, 0},      {"-lzs-", MethodKind::kLzs, 11, 0, 0},
         {"-lz5-", MethodKind::kLz5, 12, 0, 0},
     };
     if (id.size() != 5) return std::nullopt;

@@ -21,6 +21,7 @@ inline int ErrorCodeOf(ZipStatus status) {
         case ZipStatus::BadPassword:
             return ERROR_PASSWORD_FILE;
         case ZipStatus::CrcMismatch:
+        case ZipStatus::AuthFailed:
             return ERROR_FILE_CRC;
         case ZipStatus::ReadError:
             return ERROR_CANNOT_READ;

@@ -1,13 +1,14 @@
 #include "zip_extract.h"
 
 #include <libdeflate.h>
-#include <zlib.h>
 
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "zip_aes.h"
 #include "zip_crypto.h"
+#include "zip_methods.h"
 #include "zip_reader.h"
 
 namespace kt::zip {
@@ -29,38 +30,63 @@ uint16_t CheckValue(const ZipEntry& e) {
     return e.HasDescriptor() ? e.dosTime : static_cast<uint16_t>(e.crc >> 16);
 }
 
-// Opens the entry: locates the data, verifies the password and positions a
-// decryptor after the encryption header.
-ZipStatus Begin(const ByteSource& source, const ZipEntry& e, std::string_view password,
-                uint64_t& dataAt, uint64_t& dataSize, std::optional<ZipCrypto>& crypto) {
+// An entry ready to decode: where its packed bytes are, the method they
+// hold and the decryption in front of them.
+struct Opened {
+    uint64_t dataAt = 0, dataSize = 0;
+    uint16_t method = kMethodStored;
+    std::optional<ZipCrypto> crypto;
+    std::optional<AesInfo> aesInfo;
+    std::unique_ptr<AesDecryptor> aes;
+};
+
+// Locates the data, checks the method and the password, and positions the
+// decryption after its header (ZipCrypto's 12 bytes, AES's salt and verifier).
+ZipStatus Begin(const ByteSource& source, const ZipEntry& e, std::string_view password, Opened& o) {
     if (e.flags & 0x0040) return ZipStatus::Unsupported;  // strong encryption
-    if (e.method != kMethodStored && e.method != kMethodDeflate) return ZipStatus::Unsupported;
-    ZipStatus st = LocateEntryData(source, e, dataAt);
+    o.method = e.method;
+    if (e.method == kMethodAes) {
+        o.aesInfo = FindAesInfo(e.extraCentral);
+        if (!o.aesInfo) o.aesInfo = FindAesInfo(e.extraLocal);
+        if (!o.aesInfo) return ZipStatus::Broken;
+        o.method = o.aesInfo->method;
+    }
+    if (!MethodSupported(o.method)) return ZipStatus::Unsupported;
+    ZipStatus st = LocateEntryData(source, e, o.dataAt);
     if (st != ZipStatus::Ok) return st;
-    dataSize = e.compressedSize;
+    o.dataSize = e.compressedSize;
+    if (o.aesInfo) {
+        if (password.empty()) return ZipStatus::NeedPassword;
+        const size_t head = o.aesInfo->SaltSize() + kAesVerifierSize;
+        if (o.dataSize < head + kAesMacSize) return ZipStatus::Broken;
+        uint8_t buf[16 + kAesVerifierSize];
+        if (!source.ReadAt(o.dataAt, buf, head)) return ZipStatus::ReadError;
+        o.aes = AesDecryptor::Open(*o.aesInfo, password, buf, buf + o.aesInfo->SaltSize());
+        if (!o.aes) return ZipStatus::BadPassword;
+        o.dataAt += head;
+        o.dataSize -= head + kAesMacSize;
+        return ZipStatus::Ok;
+    }
     if (!e.IsEncrypted()) return ZipStatus::Ok;
     if (password.empty()) return ZipStatus::NeedPassword;
-    if (dataSize < kCryptHeaderSize) return ZipStatus::Broken;
+    if (o.dataSize < kCryptHeaderSize) return ZipStatus::Broken;
     uint8_t head[kCryptHeaderSize];
-    if (!source.ReadAt(dataAt, head, sizeof head)) return ZipStatus::ReadError;
-    crypto.emplace(password);
-    uint8_t plain[kCryptHeaderSize];
-    std::copy(head, head + kCryptHeaderSize, plain);
-    crypto->Decrypt(plain, kCryptHeaderSize);
-    if (plain[11] != static_cast<uint8_t>(CheckValue(e) >> 8)) return ZipStatus::BadPassword;
-    dataAt += kCryptHeaderSize;
-    dataSize -= kCryptHeaderSize;
+    if (!source.ReadAt(o.dataAt, head, sizeof head)) return ZipStatus::ReadError;
+    o.crypto.emplace(password);
+    o.crypto->Decrypt(head, kCryptHeaderSize);
+    if (head[11] != static_cast<uint8_t>(CheckValue(e) >> 8)) return ZipStatus::BadPassword;
+    o.dataAt += kCryptHeaderSize;
+    o.dataSize -= kCryptHeaderSize;
     return ZipStatus::Ok;
 }
 
-ZipStatus WholeBuffer(const ByteSource& source, const ZipEntry& e, uint64_t dataAt,
-                      uint64_t dataSize, std::optional<ZipCrypto>& crypto, ZipSink& sink) {
-    std::vector<uint8_t> packed(dataSize);
-    if (dataSize && !source.ReadAt(dataAt, packed.data(), dataSize)) return ZipStatus::ReadError;
-    if (crypto) crypto->Decrypt(packed.data(), packed.size());
+ZipStatus WholeBuffer(const ByteSource& source, const ZipEntry& e, Opened& o, ZipSink& sink) {
+    std::vector<uint8_t> packed(o.dataSize);
+    if (o.dataSize && !source.ReadAt(o.dataAt, packed.data(), o.dataSize)) return ZipStatus::ReadError;
+    if (o.crypto) o.crypto->Decrypt(packed.data(), packed.size());
     const uint8_t* out = packed.data();
     std::vector<uint8_t> plain;
-    if (e.method == kMethodDeflate) {
+    if (o.method == kMethodDeflate) {
         plain.resize(e.uncompressedSize);
         size_t got = 0;
         auto r = libdeflate_deflate_decompress(Decompressor(), packed.data(), packed.size(),
@@ -69,7 +95,7 @@ ZipStatus WholeBuffer(const ByteSource& source, const ZipEntry& e, uint64_t data
         if (r != LIBDEFLATE_SUCCESS) return ZipStatus::Broken;
         if (got != e.uncompressedSize) return ZipStatus::CrcMismatch;
         out = plain.data();
-    } else if (dataSize != e.uncompressedSize) {
+    } else if (o.dataSize != e.uncompressedSize) {
         return ZipStatus::CrcMismatch;
     }
     size_t n = static_cast<size_t>(e.uncompressedSize);
@@ -78,58 +104,50 @@ ZipStatus WholeBuffer(const ByteSource& source, const ZipEntry& e, uint64_t data
     return ZipStatus::Ok;
 }
 
-ZipStatus Streamed(const ByteSource& source, const ZipEntry& e, uint64_t dataAt, uint64_t dataSize,
-                   std::optional<ZipCrypto>& crypto, ZipSink& sink) {
-    constexpr size_t kPiece = 256 << 10;
-    std::vector<uint8_t> in(kPiece), out(kPiece);
+// Any method, any decryption, in pieces of bounded size. With AES the MAC
+// is compared after the last packed byte, before the entry is called good;
+// AE-2 entries carry no CRC, the MAC alone vouches for them.
+ZipStatus Streamed(const ByteSource& source, const ZipEntry& e, Opened& o, ZipSink& sink) {
+    uint64_t read = 0;
+    bool readFailed = false;
+    PullFn pull = [&](uint8_t* buf, size_t n) -> std::ptrdiff_t {
+        n = static_cast<size_t>(std::min<uint64_t>(n, o.dataSize - read));
+        if (n == 0) return 0;
+        if (!source.ReadAt(o.dataAt + read, buf, n)) {
+            readFailed = true;
+            return -1;
+        }
+        read += n;
+        if (o.crypto) o.crypto->Decrypt(buf, n);
+        if (o.aes) o.aes->Decrypt(buf, n);
+        return static_cast<std::ptrdiff_t>(n);
+    };
     uint32_t crc = 0;
     uint64_t produced = 0;
-    z_stream z{};
-    bool deflate = e.method == kMethodDeflate;
-    if (deflate && inflateInit2(&z, -MAX_WBITS) != Z_OK) return ZipStatus::Broken;
-    struct Cleanup {
-        z_stream* z;
-        bool on;
-        ~Cleanup() {
-            if (on) inflateEnd(z);
+    bool tooLong = false;
+    EmitFn emit = [&](const uint8_t* data, size_t n) {
+        produced += n;
+        if (produced > e.uncompressedSize) {
+            tooLong = true;
+            return false;
         }
-    } cleanup{&z, deflate};
-    uint64_t read = 0;
-    bool streamEnd = false;
-    while (read < dataSize && !streamEnd) {
-        size_t n = static_cast<size_t>(std::min<uint64_t>(kPiece, dataSize - read));
-        if (!source.ReadAt(dataAt + read, in.data(), n)) return ZipStatus::ReadError;
-        read += n;
-        if (crypto) crypto->Decrypt(in.data(), n);
-        if (!deflate) {
-            crc = Crc32(crc, in.data(), n);
-            produced += n;
-            if (!sink.Write(in.data(), n)) return ZipStatus::Stopped;
-            continue;
+        crc = Crc32(crc, data, n);
+        return sink.Write(data, n);
+    };
+    ZipStatus st = DecodeMethod(o.method, e.flags, e.uncompressedSize, pull, emit);
+    if (tooLong) st = ZipStatus::CrcMismatch;
+    if (o.aes && !readFailed) {
+        std::vector<uint8_t> rest(64 << 10);
+        while (pull(rest.data(), rest.size()) > 0) {
         }
-        z.next_in = in.data();
-        z.avail_in = static_cast<uInt>(n);
-        while (z.avail_in > 0 || z.avail_out == 0) {
-            z.next_out = out.data();
-            z.avail_out = static_cast<uInt>(out.size());
-            int r = inflate(&z, Z_NO_FLUSH);
-            if (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) return ZipStatus::Broken;
-            size_t got = out.size() - z.avail_out;
-            if (got) {
-                crc = Crc32(crc, out.data(), got);
-                produced += got;
-                if (produced > e.uncompressedSize) return ZipStatus::CrcMismatch;
-                if (!sink.Write(out.data(), got)) return ZipStatus::Stopped;
-            }
-            if (r == Z_STREAM_END) {
-                streamEnd = true;
-                break;
-            }
-            if (r == Z_BUF_ERROR && got == 0) break;
-        }
+        uint8_t mac[kAesMacSize];
+        if (!source.ReadAt(o.dataAt + o.dataSize, mac, sizeof mac)) return ZipStatus::ReadError;
+        if (!o.aes->Authentic(mac)) return ZipStatus::AuthFailed;
     }
-    if (deflate && !streamEnd) return ZipStatus::Broken;
-    if (produced != e.uncompressedSize || crc != e.crc) return ZipStatus::CrcMismatch;
+    if (st != ZipStatus::Ok) return st;
+    if (produced != e.uncompressedSize) return ZipStatus::CrcMismatch;
+    const bool crcStored = !o.aesInfo || o.aesInfo->version == 1;
+    if (crcStored && crc != e.crc) return ZipStatus::CrcMismatch;
     return ZipStatus::Ok;
 }
 
@@ -137,20 +155,30 @@ ZipStatus Streamed(const ByteSource& source, const ZipEntry& e, uint64_t dataAt,
 
 ZipStatus ExtractEntry(const ByteSource& source, const ZipEntry& entry, std::string_view password,
                        ZipSink& sink) {
-    uint64_t dataAt = 0, dataSize = 0;
-    std::optional<ZipCrypto> crypto;
-    ZipStatus st = Begin(source, entry, password, dataAt, dataSize, crypto);
+    Opened o;
+    ZipStatus st = Begin(source, entry, password, o);
     if (st != ZipStatus::Ok) return st;
-    if (dataSize <= kWholeBufferLimit && entry.uncompressedSize <= kWholeBufferLimit)
-        return WholeBuffer(source, entry, dataAt, dataSize, crypto, sink);
-    return Streamed(source, entry, dataAt, dataSize, crypto, sink);
+    const bool simple = !o.aes && (o.method == kMethodStored || o.method == kMethodDeflate);
+    if (simple && o.dataSize <= kWholeBufferLimit && entry.uncompressedSize <= kWholeBufferLimit)
+        return WholeBuffer(source, entry, o, sink);
+    return Streamed(source, entry, o, sink);
+}
+
+std::string FailureText(const ZipEntry& entry, ZipStatus status) {
+    if (status != ZipStatus::Unsupported) return ZipStatusText(status);
+    if (entry.flags & 0x0040) return "unsupported encryption (PKWARE strong encryption)";
+    uint16_t method = entry.method;
+    if (method == kMethodAes) {
+        auto info = FindAesInfo(entry.extraCentral);
+        if (info) method = info->method;
+    }
+    return "unsupported compression method " + std::to_string(method) + " (" + MethodName(method) + ")";
 }
 
 ZipStatus CheckPassword(const ByteSource& source, const ZipEntry& entry,
                         std::string_view password) {
-    uint64_t dataAt = 0, dataSize = 0;
-    std::optional<ZipCrypto> crypto;
-    return Begin(source, entry, password, dataAt, dataSize, crypto);
+    Opened o;
+    return Begin(source, entry, password, o);
 }
 
 }  // namespace kt::zip

@@ -1,10 +1,12 @@
-// Decoding one entry's data: ZipCrypto decryption, stored or deflate data,
-// and the CRC-32 and size check. Small entries are inflated in one call with
-// libdeflate; large ones stream through zlib in fixed-size pieces, so memory
-// stays bounded whatever the entry's size.
+// Decoding one entry's data: ZipCrypto or WinZip AES decryption, every
+// method of zip_methods.h, and the CRC-32, size and MAC checks. Small
+// stored or deflated entries are inflated in one call with libdeflate; all
+// others stream in fixed-size pieces, so memory stays bounded whatever the
+// entry's size.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "zip_format.h"
@@ -29,6 +31,10 @@ inline constexpr uint64_t kWholeBufferLimit = 16u << 20;
 // `password` is the key's bytes (CP932), empty when none was given.
 ZipStatus ExtractEntry(const ByteSource& source, const ZipEntry& entry, std::string_view password,
                        ZipSink& sink);
+
+// The reason an entry failed, for reports: the status text, naming the
+// method when it is one we do not read.
+std::string FailureText(const ZipEntry& entry, ZipStatus status);
 
 // Checks the password against the entry's header without decoding the data.
 ZipStatus CheckPassword(const ByteSource& source, const ZipEntry& entry, std::string_view password);

@@ -1,6 +1,7 @@
 #include "zip_reader.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "zip_crypto.h"
 #include "zip_names.h"
@@ -70,48 +71,52 @@ void ParseExtra(const uint8_t* p, size_t n, ZipEntry& entry, bool central, std::
     }
 }
 
-ZipStatus ReadZipDirectory(const ByteSource& source, ZipDirectory& out) {
-    out = ZipDirectory{};
-    std::vector<uint8_t> tail;
-    uint64_t endPos = 0;
-    if (!FindEnd(source, endPos, tail)) return ZipStatus::NotZip;
-    uint8_t end[kEndSize];
-    if (!source.ReadAt(endPos, end, kEndSize)) return ZipStatus::ReadError;
-    uint64_t count = Get16(end + 10);
-    uint64_t cdSize = Get32(end + 12);
-    uint64_t cdOffset = Get32(end + 16);
-    uint16_t commentLen = Get16(end + 20);
-    if (endPos + kEndSize + commentLen <= source.Size()) {
-        out.comment.resize(commentLen);
-        if (commentLen && !source.ReadAt(endPos + kEndSize, out.comment.data(), commentLen))
-            return ZipStatus::ReadError;
-    }
-    if (Get16(end + 4) != 0 || Get16(end + 6) != 0) return ZipStatus::Unsupported;  // multi-disk
+namespace {
 
-    // Zip64 end record, found through its locator right before the end record.
-    uint64_t cdEnd = endPos;
-    if (endPos >= kZip64LocatorSize) {
-        uint8_t loc[kZip64LocatorSize];
-        if (source.ReadAt(endPos - kZip64LocatorSize, loc, sizeof loc) &&
-            Get32(loc) == kZip64LocatorSig) {
-            uint64_t recPos = Get64(loc + 8);
-            uint64_t expectedPos = endPos - kZip64LocatorSize - kZip64EndSize;
-            uint8_t rec[kZip64EndSize];
-            bool ok = recPos <= source.Size() - kZip64EndSize &&
-                      source.ReadAt(recPos, rec, sizeof rec) && Get32(rec) == kZip64EndSig;
-            if (!ok && endPos >= kZip64LocatorSize + kZip64EndSize) {
-                // Offsets not adjusted for a stub: the record usually sits right
-                // before the locator.
-                recPos = expectedPos;
-                ok = source.ReadAt(recPos, rec, sizeof rec) && Get32(rec) == kZip64EndSig;
-            }
-            if (!ok) return ZipStatus::Broken;
-            count = Get64(rec + 32);
-            cdSize = Get64(rec + 40);
-            cdOffset = Get64(rec + 48);
-            cdEnd = recPos;
-        }
+// Where the end records say the central directory is.
+struct DirectorySpan {
+    uint64_t count = 0, size = 0, offset = 0;
+    uint64_t end = 0;  // true offset just past the directory
+};
+
+// A Zip64 end record at pos, when it is one and names a single-disk archive.
+std::optional<DirectorySpan> Zip64EndAt(const ByteSource& source, uint64_t pos) {
+    uint8_t rec[kZip64EndSize];
+    if (pos > source.Size() || source.Size() - pos < kZip64EndSize ||
+        !source.ReadAt(pos, rec, sizeof rec) || Get32(rec) != kZip64EndSig)
+        return std::nullopt;
+    if (Get32(rec + 16) != 0 || Get32(rec + 20) != 0) return std::nullopt;  // multi-disk
+    return DirectorySpan{Get64(rec + 32), Get64(rec + 40), Get64(rec + 48), pos};
+}
+
+// The Zip64 end record named by the locator right before the end record;
+// with offsets not adjusted for a stub it sits right before the locator.
+std::optional<DirectorySpan> Zip64End(const ByteSource& source, uint64_t endPos) {
+    if (endPos < kZip64LocatorSize) return std::nullopt;
+    uint8_t loc[kZip64LocatorSize];
+    if (!source.ReadAt(endPos - kZip64LocatorSize, loc, sizeof loc) || Get32(loc) != kZip64LocatorSig)
+        return std::nullopt;
+    if (auto span = Zip64EndAt(source, Get64(loc + 8))) return span;
+    if (endPos < kZip64LocatorSize + kZip64EndSize) return std::nullopt;
+    return Zip64EndAt(source, endPos - kZip64LocatorSize - kZip64EndSize);
+}
+
+// A Zip64 end record found by its signature in the last MiB before the end
+// record, for archives whose locator is damaged too.
+std::optional<DirectorySpan> Zip64EndBySearch(const ByteSource& source, uint64_t endPos) {
+    uint64_t from = endPos > (1u << 20) ? endPos - (1u << 20) : 0;
+    std::vector<uint8_t> buf(endPos - from);
+    if (buf.size() < kZip64EndSize || !source.ReadAt(from, buf.data(), buf.size())) return std::nullopt;
+    for (size_t i = buf.size() - 3; i-- > 0;) {
+        if (Get32(&buf[i]) != kZip64EndSig) continue;
+        if (auto span = Zip64EndAt(source, from + i)) return span;
     }
+    return std::nullopt;
+}
+
+ZipStatus ReadCentral(const ByteSource& source, const DirectorySpan& span, ZipDirectory& out) {
+    const uint64_t count = span.count, cdSize = span.size, cdOffset = span.offset, cdEnd = span.end;
+    out.entries.clear();
     if (cdSize > cdEnd) return ZipStatus::Broken;
     uint64_t cdStart = cdEnd - cdSize;
     // Data in front of the archive shifts every stored offset by its length.
@@ -161,6 +166,39 @@ ZipStatus ReadZipDirectory(const ByteSource& source, ZipDirectory& out) {
     for (const auto& e : out.entries) first = std::min(first, e.localOffset);
     out.prefixSize = out.entries.empty() ? shift : first;
     return ZipStatus::Ok;
+}
+
+}  // namespace
+
+
+ZipStatus ReadZipDirectory(const ByteSource& source, ZipDirectory& out) {
+    out = ZipDirectory{};
+    std::vector<uint8_t> tail;
+    uint64_t endPos = 0;
+    if (!FindEnd(source, endPos, tail)) return ZipStatus::NotZip;
+    uint8_t end[kEndSize];
+    if (!source.ReadAt(endPos, end, kEndSize)) return ZipStatus::ReadError;
+    uint16_t commentLen = Get16(end + 20);
+    if (endPos + kEndSize + commentLen <= source.Size()) {
+        out.comment.resize(commentLen);
+        if (commentLen && !source.ReadAt(endPos + kEndSize, out.comment.data(), commentLen))
+            return ZipStatus::ReadError;
+    }
+    // A sound Zip64 end record is believed over the classic one, whose
+    // 16- and 32-bit fields are the ones that overflow or get damaged.
+    if (auto span = Zip64End(source, endPos)) {
+        if (ReadCentral(source, *span, out) == ZipStatus::Ok) return ZipStatus::Ok;
+    }
+    ZipStatus st = ZipStatus::Unsupported;  // multi-disk
+    if (Get16(end + 4) == 0 && Get16(end + 6) == 0) {
+        DirectorySpan classic{Get16(end + 10), Get32(end + 12), Get32(end + 16), endPos};
+        st = ReadCentral(source, classic, out);
+        if (st == ZipStatus::Ok) return st;
+    }
+    if (auto span = Zip64EndBySearch(source, endPos)) {
+        if (ReadCentral(source, *span, out) == ZipStatus::Ok) return ZipStatus::Ok;
+    }
+    return st;
 }
 
 ZipStatus LocateEntryData(const ByteSource& source, const ZipEntry& entry, uint64_t& dataOffset) {

@@ -18,6 +18,8 @@ const char* ZipStatusText(ZipStatus status) {
             return "wrong password";
         case ZipStatus::CrcMismatch:
             return "CRC error: data is damaged";
+        case ZipStatus::AuthFailed:
+            return "HMAC error: encrypted data is damaged";
         case ZipStatus::ReadError:
             return "read error";
         case ZipStatus::WriteError:

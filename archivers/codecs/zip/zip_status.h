@@ -11,6 +11,7 @@ enum class ZipStatus {
     NeedPassword,  // encrypted entry and no password given
     BadPassword,   // the password check byte does not match
     CrcMismatch,   // data decoded but its CRC-32 or size is wrong
+    AuthFailed,    // the AES authentication code (HMAC) does not match
     ReadError,     // the source could not be read
     WriteError,    // the output could not be written
     Stopped,       // a sink or a source asked to stop (cancel)

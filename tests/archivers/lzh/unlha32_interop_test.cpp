@@ -103,6 +103,88 @@ TEST(InteropJlha, JlhaArchivesExtractByteExact) {
     }
 }
 
+// jLHA's library writes the early methods that no Debian command line
+// offers. Its class is compiled once per run from producers/JlhaWrite.java.
+class JlhaLibrary {
+public:
+    static const JlhaLibrary& Get() {
+        static JlhaLibrary lib;
+        return lib;
+    }
+    bool Ready() const { return ready_; }
+    bool Write(const std::string& method, int level, const std::string& arc, const std::string& dir,
+               const std::string& files) const {
+        return Shell(dir, "java -cp /usr/share/java/jlha.jar:" + Quote(classes_.path.string()) + " JlhaWrite " +
+                              method + " " + std::to_string(level) + " " + Quote(arc) + " " + files);
+    }
+
+private:
+    JlhaLibrary() {
+        ready_ = HaveTool("javac") && fs::exists("/usr/share/java/jlha.jar") &&
+                 Shell(classes_.path.string(), "javac -cp /usr/share/java/jlha.jar -d . " +
+                                                   Quote(KT_SOURCE_DIR "/tests/archivers/lzh/producers/JlhaWrite.java"));
+    }
+    ScratchDir classes_;
+    bool ready_ = false;
+};
+
+TEST(InteropJlha, EarlyMethodsExtractByteExact) {
+    const JlhaLibrary& jlha = JlhaLibrary::Get();
+    if (!jlha.Ready()) GTEST_SKIP() << "javac or jLHA's library not installed";
+    Unlha32& lib = Unlha32::Get();
+    ScratchDir dir;
+    // Long enough for both adaptive trees to halve their counts (32768
+    // symbols) and for -lh2-'s position tree to reach all 128 leaves.
+    const std::string text = SampleText(600000, 31), bin = SampleBinary(90000, 32);
+    const std::string runs = std::string(5000, 'a') + SampleText(3000, 33) + std::string(70000, '\0');
+    WriteFile(dir / "in/text.txt", text);
+    WriteFile(dir / "in/bin.dat", bin);
+    WriteFile(dir / "in/runs.dat", runs);
+    WriteFile(dir / "in/tiny.txt", "ab");
+    for (const char* method : {"-lh1-", "-lh2-", "-lh3-"}) {
+        for (int level : {0, 1, 2}) {
+            SCOPED_TRACE(std::string(method) + " level " + std::to_string(level));
+            std::string arc = dir / (std::string(method).substr(1, 3) + std::to_string(level) + ".lzh");
+            ASSERT_TRUE(jlha.Write(method, level, arc, dir / "in", "text.txt bin.dat runs.dat tiny.txt"));
+            std::string listing;
+            ASSERT_EQ(lib.Run("v " + Quote(arc), &listing), 0) << listing;
+            EXPECT_NE(listing.find(method), std::string::npos) << listing;
+            std::string out = dir / ("o" + arc.substr(arc.size() - 8, 4) + "/");
+            std::string report;
+            ASSERT_EQ(lib.Run("x " + Quote(arc) + " " + Quote(out), &report), 0) << report;
+            EXPECT_EQ(ReadFile(out + "text.txt"), text);
+            EXPECT_EQ(ReadFile(out + "bin.dat"), bin);
+            EXPECT_EQ(ReadFile(out + "runs.dat"), runs);
+            EXPECT_EQ(ReadFile(out + "tiny.txt"), "ab");
+            EXPECT_EQ(lib.Run("t " + Quote(arc)), 0);
+        }
+    }
+}
+
+TEST(InteropJlha, DamagedEarlyMethodDataIsAnErrorAndNothingIsWritten) {
+    const JlhaLibrary& jlha = JlhaLibrary::Get();
+    if (!jlha.Ready()) GTEST_SKIP() << "javac or jLHA's library not installed";
+    Unlha32& lib = Unlha32::Get();
+    ScratchDir dir;
+    WriteFile(dir / "in/text.txt", SampleText(200000, 41));
+    for (const char* method : {"-lh1-", "-lh2-", "-lh3-"}) {
+        SCOPED_TRACE(method);
+        std::string arc = dir / (std::string(method).substr(1, 3) + ".lzh");
+        ASSERT_TRUE(jlha.Write(method, 2, arc, dir / "in", "text.txt"));
+        std::string bytes = ReadFile(arc);
+        // Level 2: the data starts after the header's announced size.
+        std::size_t data = static_cast<unsigned char>(bytes[0]) | static_cast<unsigned char>(bytes[1]) << 8;
+        bytes[data + (bytes.size() - data) / 2] ^= 0x10;
+        WriteFile(arc, bytes);
+        std::string out = dir / (std::string(method).substr(1, 3) + "/");
+        std::string report;
+        EXPECT_NE(lib.Run("x " + Quote(arc) + " " + Quote(out), &report), 0) << report;
+        EXPECT_FALSE(fs::exists(out + "text.txt"));
+        EXPECT_NE(lib.Run("t " + Quote(arc)), 0);
+        EXPECT_FALSE(lib.check(arc.c_str(), CHECKARCHIVE_FULLCRC));
+    }
+}
+
 TEST(InteropHuge, FileOverFourGibibytes) {
     // Sparse, but packing still reads 4 GiB: opt-in.
     if (!std::getenv("KT_TEST_HUGE")) GTEST_SKIP() << "set KT_TEST_HUGE=1 to run";

@@ -1,0 +1,37 @@
+#include "cab_command.h"
+
+#include "archivers/common/command_line.h"
+#include "platform/archiver_api.h"
+
+namespace kt::cab32 {
+
+int ParseCabCommand(const std::string& line, CabCommand* cmd, std::string* error) {
+    std::vector<std::string> items = kt::arc::TokenizeCommandLine(line);
+    std::size_t i = 0;
+    if (i < items.size() && (items[i] == "-x" || items[i] == "-a" || items[i] == "-f"))
+        cmd->command = items[i++][1];
+    for (; i < items.size(); ++i) {
+        const std::string& item = items[i];
+        if (item == "-o") {
+            cmd->overwrite = true;
+        } else if (item == "-r") {
+            cmd->recurse = true;
+        } else if (item == "-j") {
+            cmd->junkPaths = true;
+        } else if (item == "-i" || item == "-q") {
+        } else if (item.size() > 1 && item[0] == '-') {
+            *error = "unknown switch: " + item;
+            return ERROR_COMMAND_NAME;
+        } else if (std::string unreadable; !cmd->items.Take(item, &unreadable)) {
+            *error = "cannot read the list file " + unreadable;
+            return ERROR_RESPONSE_READ;
+        }
+    }
+    if (cmd->items.archive.empty()) {
+        *error = "no archive named";
+        return ERROR_NOT_FIND_ARC_FILE;
+    }
+    return 0;
+}
+
+}  // namespace kt::cab32

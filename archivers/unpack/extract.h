@@ -1,0 +1,41 @@
+// Extracting, testing and extracting to memory the members an
+// ArchiveReader hands out. Nothing is written outside the target folder:
+// names climbing out ("..") are refused, roots are dropped, folders are
+// walked without following links, a symbolic link is made only when its
+// target stays inside the folder, and every file appears under its name
+// only when complete.
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <string>
+
+#include "archive_reader.h"
+#include "archivers/common/progress.h"
+#include "archivers/common/report.h"
+#include "platform/windows_types.h"
+
+namespace kt::unpack {
+
+// What happens to a file of the member's name already in the folder.
+enum class Overwrite { Always, Never, IfNewer };
+
+struct ExtractJob {
+    std::string folder;     // target folder; "" is the current one
+    bool keepFolders = true;  // false: every file straight into the folder
+    bool test = false;      // read and check every selected member, write nothing
+    Overwrite overwrite = Overwrite::Always;  // a file kept is reported
+    std::function<bool(const Member&)> selected;  // null selects all
+};
+
+// 0, or the first error (a later error replaces a warning); each failed
+// member has a report line. ERROR_USER_CANCEL when the owner asked to stop.
+int ExtractMembers(ArchiveReader& reader, const ExtractJob& job, kt::arc::Report& report,
+                   kt::arc::ProgressSender& progress);
+
+// The first selected file into buffer. ERROR_NOT_FIND_FILE when none is
+// selected, ERROR_ENOUGH_MEMORY when it does not fit.
+int ExtractToMemory(ArchiveReader& reader, const std::function<bool(const Member&)>& selected,
+                    BYTE* buffer, DWORD size, DWORD* written, time_t* time, WORD* attr);
+
+}  // namespace kt::unpack

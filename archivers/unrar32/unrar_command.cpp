@@ -1,0 +1,33 @@
+#include "unrar_command.h"
+
+#include "platform/archiver_api.h"
+
+namespace kt::unrar32 {
+
+int ParseUnrarCommand(const std::string& line, UnrarCommand* cmd, std::string* error) {
+    std::vector<std::string> items = kt::arc::TokenizeCommandLine(line);
+    std::size_t i = 0;
+    if (i < items.size() && (items[i] == "-x" || items[i] == "-e")) cmd->command = items[i++][1];
+    for (; i < items.size(); ++i) {
+        const std::string& item = items[i];
+        if (item == "-u") {
+            cmd->onlyNewer = true;
+        } else if (item == "-s") {
+            cmd->wholePathOnly = true;
+        } else if (item == "-y") {
+        } else if (item.size() > 1 && item[0] == '-') {
+            *error = "unknown switch: " + item;
+            return ERROR_COMMAND_NAME;
+        } else if (std::string unreadable; !cmd->items.Take(item, &unreadable)) {
+            *error = "cannot read the list file " + unreadable;
+            return ERROR_RESPONSE_READ;
+        }
+    }
+    if (cmd->items.archive.empty()) {
+        *error = "no archive named";
+        return ERROR_NOT_FIND_ARC_FILE;
+    }
+    return 0;
+}
+
+}  // namespace kt::unrar32

@@ -1,0 +1,192 @@
+// CAB32.DLL through its C entries, as the CAB driver calls them: cabinets
+// gcab makes are listed and extracted byte for byte; what we write,
+// cabextract, 7z and bsdtar read back exactly; a cabinet naming paths
+// outside its folder writes nothing there.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <random>
+
+#include "../../archive/test_folder.h"
+#include "../reading/library_host.h"
+
+namespace kt::test {
+namespace {
+
+class CabLibrary : public ::testing::Test {
+protected:
+    CabLibrary() : cab("CAB32.DLL", "Cab") {
+        std::mt19937 rng(3);
+        std::string bin(200000, '\0');
+        for (char& c : bin) c = static_cast<char>(rng());
+        std::string text;
+        for (int i = 0; text.size() < 150000; ++i) text += "cabinet line " + std::to_string(i) + "\n";
+        files["text.txt"] = text;
+        files["sub/bin.dat"] = bin;
+        files["sub/deeper/empty"] = "";
+        files["名前.txt"] = "日本語の名前\n";
+        for (auto& [name, data] : files) dir.Write("src/" + name, data);
+    }
+
+    void ExpectFiles(const std::string& out) {
+        for (auto& [name, data] : files) EXPECT_EQ(ReadAll(out + "/" + name), data) << out << " " << name;
+    }
+
+    LibraryHost cab;
+    TestFolder dir;
+    std::map<std::string, std::string> files;
+};
+
+TEST_F(CabLibrary, ReadsWhatGcabWrites) {
+    ASSERT_TRUE(cab.Loaded());
+    std::string arc = dir / "g.cab";
+    ASSERT_EQ(system(("cd " + Quote(dir / "src") + " && gcab -c -z " + Quote(arc) +
+                      " text.txt sub/bin.dat sub/deeper/empty >/dev/null").c_str()),
+              0);
+    EXPECT_TRUE(cab.Check(arc, CHECKARCHIVE_FULLCRC));
+    std::vector<std::string> names = cab.Names(arc);
+    EXPECT_EQ(names, (std::vector<std::string>{"text.txt", "sub/bin.dat", "sub/deeper/empty"}));
+    std::string report;
+    ASSERT_EQ(cab.Command("-x -i \"" + arc + "\" \"" + dir / "out" + "/\"", &report), 0) << report;
+    for (const char* name : {"text.txt", "sub/bin.dat", "sub/deeper/empty"})
+        EXPECT_EQ(ReadAll(dir / "out/" + name), files[name]) << name;
+    // -j puts every file straight into the folder.
+    ASSERT_EQ(cab.Command("-x -j \"" + arc + "\" \"" + dir / "flat" + "/\" bin.dat", &report), 0) << report;
+    EXPECT_EQ(TreeOf(dir / "flat"), std::vector<std::string>{"bin.dat"});
+    std::string data;
+    ASSERT_EQ(cab.ExtractMem("-i \"" + arc + "\" sub/bin.dat", &data, 300000), 0);
+    EXPECT_EQ(data, files["sub/bin.dat"]);
+    EXPECT_EQ(cab.ExtractMem("\"" + arc + "\" sub/bin.dat", &data, 1000), ERROR_ENOUGH_MEMORY);
+}
+
+TEST_F(CabLibrary, WhatWeWriteOtherToolsReadByteForByte) {
+    ASSERT_TRUE(cab.Loaded());
+    std::string src = dir / "src";
+    std::string arc = dir / "ours.cab";
+    std::string report;
+    // As the driver packs: -r walks subfolders, names relative to the base.
+    ASSERT_EQ(cab.Command("-a -i -r \"" + arc + "\" \"" + src + "/\" \"" + src + "/text.txt\" \"" + src +
+                              "/sub\" \"" + src + "/名前.txt\"",
+                          &report),
+              0)
+        << report;
+    std::string viaCabextract = dir / "cabextract";
+    ASSERT_EQ(system(("cabextract -q -d " + Quote(viaCabextract) + " " + Quote(arc)).c_str()), 0);
+    ExpectFiles(viaCabextract);
+    std::string via7z = dir / "7z";
+    ASSERT_EQ(system(("7z x -y -o" + Quote(via7z) + " " + Quote(arc) + " >/dev/null").c_str()), 0);
+    ExpectFiles(via7z);
+    std::string viaBsdtar = dir / "bsdtar";
+    std::filesystem::create_directories(viaBsdtar);
+    ASSERT_EQ(system(("bsdtar -xf " + Quote(arc) + " -C " + Quote(viaBsdtar)).c_str()), 0);
+    for (const char* name : {"text.txt", "sub/bin.dat"}) EXPECT_EQ(ReadAll(viaBsdtar + "/" + name), files[name]);
+    // And ourselves, listing in stored order.
+    EXPECT_EQ(cab.Names(arc).size(), files.size());
+
+    // Without -r only the files directly inside a named folder go in.
+    ASSERT_EQ(cab.Command("-a \"" + dir / "shallow.cab" + "\" \"" + src + "/\" \"" + src + "/sub\"", &report), 0)
+        << report;
+    EXPECT_EQ(cab.Names(dir / "shallow.cab"), std::vector<std::string>{"sub/bin.dat"});
+}
+
+TEST_F(CabLibrary, ExistingFilesAreKeptUnlessAskedAndNothingLeavesTheFolder) {
+    ASSERT_TRUE(cab.Loaded());
+    std::string src = dir / "src";
+    std::string arc = dir / "o.cab";
+    std::string report;
+    ASSERT_EQ(cab.Command("-a \"" + arc + "\" \"" + src + "/\" \"" + src + "/text.txt\"", &report), 0) << report;
+    std::string out = dir.MakeFolder("o");
+    dir.Write("o/text.txt", "mine");
+    EXPECT_EQ(cab.Command("-x \"" + arc + "\" \"" + out + "/\"", &report), ERROR_ALREADY_EXIST);
+    EXPECT_EQ(ReadAll(out + "/text.txt"), "mine");
+    ASSERT_EQ(cab.Command("-x -o \"" + arc + "\" \"" + out + "/\"", &report), 0) << report;
+    EXPECT_EQ(ReadAll(out + "/text.txt"), files["text.txt"]);
+
+}
+
+// A stored (uncompressed) cabinet built here byte by byte, so that it can
+// hold names no cabinet tool would write.
+std::string StoredCabinet(const std::vector<std::pair<std::string, std::string>>& members) {
+    auto le = [](std::string& s, uint32_t v, int n) {
+        for (int i = 0; i < n; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    std::string files, data;
+    uint32_t offset = 0;
+    for (const auto& [name, body] : members) {
+        le(files, body.size(), 4);
+        le(files, offset, 4);
+        le(files, 0, 2);       // folder 0
+        le(files, 0x5A21, 2);  // 2025-01-01
+        le(files, 0, 2);
+        le(files, 0x20, 2);
+        files += name + '\0';
+        data += body;
+        offset += body.size();
+    }
+    std::string blocks;
+    int count = 0;
+    for (std::size_t at = 0; at < data.size() || count == 0; at += 32768, ++count) {
+        std::string part = data.substr(at, 32768);
+        le(blocks, 0, 4);
+        le(blocks, part.size(), 2);
+        le(blocks, part.size(), 2);
+        blocks += part;
+        if (data.empty()) break;
+    }
+    const uint32_t header = 36, folder = 8;
+    std::string cab = "MSCF";
+    le(cab, 0, 4);
+    le(cab, header + folder + files.size() + blocks.size(), 4);
+    le(cab, 0, 4);
+    le(cab, header + folder, 4);
+    le(cab, 0, 4);
+    cab += '\x03';
+    cab += '\x01';
+    le(cab, 1, 2);
+    le(cab, members.size(), 2);
+    le(cab, 0, 2);
+    le(cab, 0, 2);
+    le(cab, 0, 2);
+    le(cab, header + folder + files.size(), 4);
+    le(cab, count, 2);
+    le(cab, 0, 2);  // stored
+    return cab + files + blocks;
+}
+
+TEST_F(CabLibrary, NamesLeavingTheFolderWriteNothingOutside) {
+    ASSERT_TRUE(cab.Loaded());
+    std::string evil = dir / "evil.cab";
+    std::ofstream(evil, std::ios::binary) << StoredCabinet({{"..\\escaped.txt", "bad"},
+                                                            {"sub\\..\\..\\escaped2.txt", "bad"},
+                                                            {"\\rooted.txt", "rooted"},
+                                                            {"good\\ok.txt", "fine"}});
+    EXPECT_EQ(cab.Names(evil).size(), 4u);
+    std::string target = dir.MakeFolder("t");
+    std::string report;
+    EXPECT_EQ(cab.Command("-x \"" + evil + "\" \"" + target + "/\"", &report), ERROR_INVALID_PATH) << report;
+    EXPECT_FALSE(std::filesystem::exists(dir / "escaped.txt"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "escaped2.txt"));
+    EXPECT_EQ(TreeOf(target), (std::vector<std::string>{"good/", "good/ok.txt", "rooted.txt"}));
+    EXPECT_EQ(ReadAll(target + "/good/ok.txt"), "fine");
+}
+
+TEST_F(CabLibrary, CancelLeavesNoCabinetAndNoTemporaryFile) {
+    ASSERT_TRUE(cab.Loaded());
+    std::string src = dir / "src";
+    std::string arc = dir / "c.cab";
+    std::string report;
+    {
+        OwnerProbe owner(cab, 1);
+        ASSERT_TRUE(owner.registered);
+        EXPECT_EQ(cab.Command("-a -r \"" + arc + "\" \"" + src + "/\" \"" + src + "/sub\"", &report),
+                  ERROR_USER_CANCEL)
+            << report;
+    }
+    EXPECT_FALSE(std::filesystem::exists(arc));
+    for (const std::string& p : TreeOf(dir.Path())) EXPECT_EQ(p.find("c.cab"), std::string::npos) << p;
+    EXPECT_EQ(cab.Command("-f \"" + arc + "\"", &report), ERROR_NOT_SUPPORT);
+}
+
+}  // namespace
+}  // namespace kt::test

@@ -1,0 +1,134 @@
+// UNRAR32.DLL through its C entries, as the RAR driver calls them, over
+// RAR 4 and RAR 5 archives made by the generator of rar_writer.h: stored,
+// with folders; encrypted members and methods the data does not
+// follow give a clear code and a report line, never wrong data; names
+// leaving the folder write nothing outside.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+#include "../../archive/test_folder.h"
+#include "../reading/library_host.h"
+#include "rar_writer.h"
+
+namespace kt::test {
+namespace {
+
+std::string Random(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(rng());
+    return s;
+}
+
+class UnrarLibrary : public ::testing::TestWithParam<int> {
+protected:
+    UnrarLibrary() : rar("UNRAR32.DLL", "Unrar") {}
+
+    std::string Make(const std::string& name, const std::vector<RarMember>& members) {
+        std::string path = dir / name;
+        std::ofstream(path, std::ios::binary) << (GetParam() == 5 ? MakeRar5(members) : MakeRar4(members));
+        return path;
+    }
+
+    LibraryHost rar;
+    TestFolder dir;
+};
+
+TEST_P(UnrarLibrary, ListsAndExtractsExactly) {
+    ASSERT_TRUE(rar.Loaded());
+    std::string big = Random(100000, 4), text = "hello rar\n";
+    std::string arc = Make("p.rar", {{"docs", "", true}, {"docs/a.txt", text}, {"big.bin", big}, {"empty", ""}});
+    EXPECT_TRUE(rar.Check(arc, CHECKARCHIVE_FULLCRC));
+    EXPECT_EQ(rar.Names(arc), (std::vector<std::string>{"docs/", "docs/a.txt", "big.bin", "empty"}));
+    std::string out = dir / "out";
+    std::string report;
+    // As the driver writes it: -x keeps folders, then archive, folder, names.
+    ASSERT_EQ(rar.Command("-x -u \"" + arc + "\" \"" + out + "/\"", &report), 0) << report;
+    EXPECT_EQ(ReadAll(out + "/docs/a.txt"), text);
+    EXPECT_EQ(ReadAll(out + "/big.bin"), big);
+    EXPECT_TRUE(std::filesystem::exists(out + "/empty"));
+    // -e drops the folders; a name picks a member by its last part.
+    ASSERT_EQ(rar.Command("-e \"" + arc + "\" \"" + out + "-flat/\" a.txt", &report), 0) << report;
+    EXPECT_EQ(TreeOf(out + "-flat"), std::vector<std::string>{"a.txt"});
+    // -s asks for the whole stored path.
+    EXPECT_EQ(rar.Command("-e -s \"" + arc + "\" \"" + out + "-whole/\" a.txt", &report), ERROR_NOT_FIND_FILE);
+    std::string data;
+    ASSERT_EQ(rar.ExtractMem("\"" + arc + "\" big.bin", &data, 200000), 0);
+    EXPECT_EQ(data, big);
+}
+
+TEST_P(UnrarLibrary, EncryptedAndUndecodableMembersAreRefusedClearly) {
+    ASSERT_TRUE(rar.Loaded());
+    std::string arc = Make("e.rar", {{"plain.txt", "open"}, {"secret.txt", Random(64, 9), false, true}});
+    std::string out = dir / "out-e";
+    std::string report;
+    int rc = rar.Command("-x \"" + arc + "\" \"" + out + "/\"", &report);
+    EXPECT_EQ(rc, ERROR_PASSWORD_FILE) << report;
+    EXPECT_NE(report.find("secret.txt"), std::string::npos) << report;
+    EXPECT_FALSE(std::filesystem::exists(out + "/secret.txt"));
+    std::string data;
+    EXPECT_EQ(rar.ExtractMem("\"" + arc + "\" secret.txt", &data, 1000), ERROR_PASSWORD_FILE);
+    EXPECT_TRUE(data.empty());
+    EXPECT_FALSE(rar.Check(arc, CHECKARCHIVE_FULLCRC));
+
+    // A member claiming a compression its bytes do not follow.
+    std::string bad = Make("m.rar", {{"garbage.bin", Random(5000, 11), false, false, 3}});
+    report.clear();
+    rc = rar.Command("-x \"" + bad + "\" \"" + dir / "out-m" + "/\"", &report);
+    EXPECT_NE(rc, 0) << report;
+    EXPECT_FALSE(report.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir / "out-m/garbage.bin"));
+    EXPECT_FALSE(rar.Check(bad, CHECKARCHIVE_FULLCRC));
+
+    // A stored member whose bytes were damaged fails its CRC.
+    std::string good = MakeRar5({{"x.bin", Random(3000, 12)}});
+    if (GetParam() == 4) good = MakeRar4({{"x.bin", Random(3000, 12)}});
+    good[good.size() / 2] ^= 0x5A;
+    std::ofstream(dir / "crc.rar", std::ios::binary) << good;
+    EXPECT_EQ(rar.Command("-x \"" + dir / "crc.rar" + "\" \"" + dir / "out-c" + "/\"", &report), ERROR_FILE_CRC)
+        << report;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out-c/x.bin"));
+    EXPECT_EQ(rar.ExtractMem("\"" + dir / "crc.rar" + "\" x.bin", &data, 5000), ERROR_FILE_CRC);
+    EXPECT_TRUE(data.empty());
+    EXPECT_FALSE(rar.Check(dir / "crc.rar", CHECKARCHIVE_FULLCRC));
+}
+
+TEST_P(UnrarLibrary, NamesLeavingTheFolderWriteNothingOutside) {
+    ASSERT_TRUE(rar.Loaded());
+    std::string arc = Make("t.rar", {{"../escaped.txt", "bad"}, {"/rooted.txt", "r"}, {"ok/fine.txt", "fine"}});
+    std::string target = dir.MakeFolder("target");
+    std::string report;
+    EXPECT_EQ(rar.Command("-x \"" + arc + "\" \"" + target + "/\"", &report), ERROR_INVALID_PATH) << report;
+    EXPECT_FALSE(std::filesystem::exists(dir / "escaped.txt"));
+    EXPECT_EQ(TreeOf(target), (std::vector<std::string>{"ok/", "ok/fine.txt", "rooted.txt"}));
+}
+
+TEST_P(UnrarLibrary, OnlyNewerMembersReplaceExistingFilesWithU) {
+    ASSERT_TRUE(rar.Loaded());
+    std::string arc = Make("n.rar", {{"a.txt", "from archive", false, false, 0, 1000000000}});
+    std::string out = dir.MakeFolder("n");
+    dir.Write("n/a.txt", "newer on disk");
+    std::string report;
+    EXPECT_EQ(rar.Command("-x -u \"" + arc + "\" \"" + out + "/\"", &report), ERROR_ALREADY_EXIST);
+    EXPECT_EQ(ReadAll(out + "/a.txt"), "newer on disk");
+    ASSERT_EQ(rar.Command("-x \"" + arc + "\" \"" + out + "/\"", &report), 0) << report;
+    EXPECT_EQ(ReadAll(out + "/a.txt"), "from archive");
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, UnrarLibrary, ::testing::Values(4, 5),
+                         [](const auto& info) { return "Rar" + std::to_string(info.param); });
+
+TEST(UnrarLibraryFiles, OtherFilesAreNoRarArchives) {
+    LibraryHost rar("UNRAR32.DLL", "Unrar");
+    TestFolder dir;
+    std::string plain = dir.Write("plain.txt", "Rar! but not really");
+    EXPECT_EQ(rar.Entry<ARC_OPEN_ARCHIVE_PROC>("OpenArchive")(nullptr, plain.c_str(), 0x800002), nullptr);
+    EXPECT_FALSE(rar.Check(plain, CHECKARCHIVE_BASIC));
+    std::string report;
+    EXPECT_EQ(rar.Command("-x \"" + plain + "\" \"" + dir / "o" + "/\"", &report), ERROR_NOT_ARC_FILE) << report;
+}
+
+}  // namespace
+}  // namespace kt::test

@@ -1,0 +1,110 @@
+// kaltri list / test / extract on the formats served by the libraries
+// beyond LHA and ZIP, run as a process over the real libraries of
+// build/bin; the archives are made by independent tools.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "../archivers/rar/rar_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kKaltri = std::string(KT_BIN_DIR) + "/kaltri";
+
+struct Result {
+    int code;
+    std::string out;
+};
+
+Result RunShell(const std::string& cmd) {
+    std::string full = "LC_ALL=C.UTF-8 LANG=C.UTF-8 " + cmd + " 2>&1 </dev/null";
+    FILE* p = popen(full.c_str(), "r");
+    std::string out;
+    char buf[4096];
+    while (std::size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    int status = pclose(p);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+std::string Q(const std::string& s) { return "'" + s + "'"; }
+
+class KaltriOtherFormats : public ::testing::Test {
+protected:
+    KaltriOtherFormats() {
+        char tmpl[] = "/tmp/kt_formats_XXXXXX";
+        root = mkdtemp(tmpl);
+        fs::create_directories(root + "/src/docs");
+        std::ofstream(root + "/src/docs/readme.txt") << "read me\n";
+        std::string big;
+        for (int i = 0; i < 20000; ++i) big += "entry " + std::to_string(i) + "\n";
+        std::ofstream(root + "/src/big.txt") << big;
+        bigText = big;
+    }
+    ~KaltriOtherFormats() override { fs::remove_all(root); }
+
+    // list, test and extract of one archive, as a user runs them.
+    void ListTestExtract(const std::string& arc, const std::string& lang = "") {
+        Result list = RunShell(kKaltri + lang + " list " + Q(arc));
+        EXPECT_EQ(list.code, 0) << list.out;
+        EXPECT_NE(list.out.find("docs/readme.txt"), std::string::npos) << list.out;
+        EXPECT_NE(list.out.find("big.txt"), std::string::npos) << list.out;
+        Result test = RunShell(kKaltri + lang + " test " + Q(arc));
+        EXPECT_EQ(test.code, 0) << test.out;
+        std::string out = root + "/out-" + fs::path(arc).filename().string();
+        Result extract = RunShell(kKaltri + lang + " extract " + Q(arc) + " -o " + Q(out));
+        EXPECT_EQ(extract.code, 0) << extract.out;
+        std::ifstream in(out + "/big.txt", std::ios::binary);
+        std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(got, bigText);
+    }
+
+    std::string root;
+    std::string bigText;
+};
+
+TEST_F(KaltriOtherFormats, TarGzFromGnuTar) {
+    std::string arc = root + "/a.tar.gz";
+    ASSERT_EQ(system(("tar -C " + Q(root + "/src") + " -czf " + Q(arc) + " docs big.txt").c_str()), 0);
+    ListTestExtract(arc);
+    // A damaged copy fails the test and says so.
+    std::string bad = root + "/bad.tgz";
+    fs::copy_file(arc, bad);
+    {
+        std::fstream f(bad, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(static_cast<std::streamoff>(fs::file_size(bad) / 2));
+        f.put('\x55').put('\xAA').put('\x55');
+    }
+    Result test = RunShell(kKaltri + " test " + Q(bad));
+    EXPECT_NE(test.code, 0) << test.out;
+}
+
+TEST_F(KaltriOtherFormats, CabinetFromGcab) {
+    std::string arc = root + "/a.cab";
+    ASSERT_EQ(system(("cd " + Q(root + "/src") + " && gcab -c -z " + Q(arc) + " docs/readme.txt big.txt >/dev/null").c_str()), 0);
+    ListTestExtract(arc);
+}
+
+TEST_F(KaltriOtherFormats, RarArchives) {
+    for (int version : {4, 5}) {
+        std::vector<kt::test::RarMember> members = {{"docs", "", true}, {"docs/readme.txt", "read me\n"},
+                                                    {"big.txt", bigText}};
+        std::string arc = root + "/a" + std::to_string(version) + ".rar";
+        std::ofstream(arc, std::ios::binary) << (version == 5 ? kt::test::MakeRar5(members) : kt::test::MakeRar4(members));
+        ListTestExtract(arc);
+    }
+    // An encrypted member: test and extract fail and say so.
+    std::string enc = root + "/enc.rar";
+    std::ofstream(enc, std::ios::binary) << kt::test::MakeRar5({{"big.txt", bigText, false, true}});
+    EXPECT_NE(RunShell(kKaltri + " test " + Q(enc)).code, 0);
+    Result extract = RunShell(kKaltri + " extract " + Q(enc) + " -o " + Q(root + "/enc-out"));
+    EXPECT_NE(extract.code, 0);
+    EXPECT_NE(extract.out.find("encrypted"), std::string::npos) << extract.out;
+    EXPECT_FALSE(fs::exists(root + "/enc-out/big.txt"));
+}
+
+}  // namespace
