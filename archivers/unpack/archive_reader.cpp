@@ -48,6 +48,11 @@ std::string ErrorText(struct archive* a, const char* fallback) {
     return text ? text : fallback;
 }
 
+std::unique_ptr<MemberSource> MakeReader(const ReadingFormats& formats) {
+    if (formats.make) return formats.make();
+    return std::make_unique<ArchiveReader>(formats);
+}
+
 ArchiveReader::ArchiveReader(const ReadingFormats& formats)
     : a_(archive_read_new()), scan_(formats.scan) {
     if (!a_) throw std::bad_alloc();

@@ -59,7 +59,7 @@ bool LinkStaysInside(const std::string& relDir, const std::string& target) {
 }
 
 // Reads the rest of the current member into nothing (a test).
-int Drain(ArchiveReader& reader, std::string* error) {
+int Drain(MemberSource& reader, std::string* error) {
     std::vector<char> block(kBlock);
     for (;;) {
         long long n = reader.Read(block.data(), block.size(), error);
@@ -70,7 +70,7 @@ int Drain(ArchiveReader& reader, std::string* error) {
 
 class Extractor {
 public:
-    Extractor(ArchiveReader& reader, const ExtractJob& job, kt::arc::Report& report,
+    Extractor(MemberSource& reader, const ExtractJob& job, kt::arc::Report& report,
               kt::arc::ProgressSender& progress, int rootFd)
         : reader_(reader), job_(job), report_(report), progress_(progress), root_(rootFd) {}
 
@@ -193,7 +193,7 @@ private:
         return true;
     }
 
-    ArchiveReader& reader_;
+    MemberSource& reader_;
     const ExtractJob& job_;
     kt::arc::Report& report_;
     kt::arc::ProgressSender& progress_;
@@ -202,7 +202,7 @@ private:
 
 }  // namespace
 
-int ExtractMembers(ArchiveReader& reader, const ExtractJob& job, kt::arc::Report& report,
+int ExtractMembers(MemberSource& reader, const ExtractJob& job, kt::arc::Report& report,
                    kt::arc::ProgressSender& progress) {
     std::string folder = job.folder.empty() ? "." : job.folder;
     if (!job.test) {
@@ -239,7 +239,7 @@ int ExtractMembers(ArchiveReader& reader, const ExtractJob& job, kt::arc::Report
     return extractor.outcome.Code();
 }
 
-int ExtractToMemory(ArchiveReader& reader, const std::function<bool(const Member&)>& selected,
+int ExtractToMemory(MemberSource& reader, const std::function<bool(const Member&)>& selected,
                     BYTE* buffer, DWORD size, DWORD* written, time_t* time, WORD* attr) {
     if (written) *written = 0;
     Member m;
