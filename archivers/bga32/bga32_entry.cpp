@@ -1,7 +1,6 @@
 // Exported entry points of BGA32.DLL: GZA and BZA archives listed, tested
 // and extracted by a reader of this library's own (bga_reader.h says which
 // fields it reads leniently and why nothing is written).
-#include <memory>
 #include <string>
 
 #include "archivers/common/library_shell.h"
@@ -13,11 +12,8 @@ namespace {
 
 using namespace kt::bga32;
 
-std::string BgaMethod(int, int format) { return format == kBza ? "bza" : "gza"; }
-std::unique_ptr<kt::unpack::MemberSource> MakeBgaReader() { return std::make_unique<BgaReader>(); }
-
 kt::arc::LibraryShell g_shell(100);
-const kt::unpack::ReadingFormats g_formats{nullptr, BgaMethod, nullptr, MakeBgaReader};
+const kt::unpack::ReadingFormats& g_formats = kBgaFormats;
 
 int RunBga(const BgaCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSender& progress) {
     if (cmd.command != 'x') {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "archivers/common/file_time.h"
 #include "platform/archiver_api.h"
@@ -204,5 +205,14 @@ long long BgaReader::Read(void* buffer, std::size_t size, std::string* error) {
     if (done == 0 && produced_ != original_) return Fail("the member decodes to less than its stored size", error);
     return static_cast<long long>(done);
 }
+
+namespace {
+
+std::string BgaMethod(int, int format) { return format == kBza ? "bza" : "gza"; }
+std::unique_ptr<kt::unpack::MemberSource> MakeBgaReader() { return std::make_unique<BgaReader>(); }
+
+}  // namespace
+
+const kt::unpack::ReadingFormats kBgaFormats{nullptr, BgaMethod, nullptr, MakeBgaReader};
 
 }  // namespace kt::bga32

@@ -61,4 +61,7 @@ private:
     std::size_t inPos_ = 0, inLen_ = 0;
 };
 
+// What BGA32.DLL reads, through BgaReader.
+extern const kt::unpack::ReadingFormats kBgaFormats;
+
 }  // namespace kt::bga32

@@ -1,29 +1,19 @@
 // Exported entry points of CAB32.DLL: cabinets read through libarchive
 // (MSZIP, LZX and stored folders) and written with libgcab (MSZIP).
-#include <archive.h>
-
 #include <string>
 
 #include "archivers/common/library_shell.h"
 #include "archivers/unpack/reading_entries.h"
 #include "cab_command.h"
 #include "cab_create.h"
+#include "cab_formats.h"
 
 namespace {
 
 using namespace kt::cab32;
 
-void EnableCab(struct archive* a) {
-    archive_read_support_format_cab(a);
-    // Names without the UTF-8 flag are in the code page of the Windows
-    // tools that make most cabinets here.
-    archive_read_set_format_option(a, "cab", "hdrcharset", "CP932");
-}
-
-std::string CabMethod(int, int) { return "cab"; }
-
 kt::arc::LibraryShell g_shell(100);
-const kt::unpack::ReadingFormats g_formats{EnableCab, CabMethod};
+const kt::unpack::ReadingFormats& g_formats = kCabFormats;
 
 int RunCab(const CabCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSender& progress) {
     kt::unpack::ExtractJob job;

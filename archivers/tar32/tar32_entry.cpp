@@ -15,7 +15,7 @@ namespace {
 using namespace kt::tar32;
 
 kt::arc::LibraryShell g_shell(100);
-const kt::unpack::ReadingFormats g_formats{EnableTarFormats, MethodText};
+const kt::unpack::ReadingFormats& g_formats = kTarFormats;
 
 int RunTar(const TarCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSender& progress) {
     const kt::arc::ArchiveItems& items = cmd.items;

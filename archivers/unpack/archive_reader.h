@@ -124,6 +124,11 @@ private:
     uint32_t storedCrc_ = 0;
     uint32_t crc_ = 0;
     int dataError_ = 0;
+    // libarchive failed inside a member's data: its place in the file is
+    // lost, and skipping on from there is where libarchive 3.6 has been
+    // seen to crash (a cabinet that claims more data blocks than it has),
+    // so no further member is read.
+    bool lost_ = false;
     std::string path_;
     bool pending_ = false;  // the first header, read by Open, not yet handed out
     Member first_;

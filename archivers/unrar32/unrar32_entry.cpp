@@ -2,8 +2,6 @@
 // ones too) read through libarchive; it makes no archives. Encrypted
 // members and methods libarchive cannot decode are refused with a code and
 // a report line, never extracted wrong.
-#include <archive.h>
-
 #include <string>
 
 #include "archivers/common/library_shell.h"
@@ -15,17 +13,8 @@ namespace {
 
 using namespace kt::unrar32;
 
-void EnableRar(struct archive* a) {
-    archive_read_support_format_rar(a);
-    archive_read_support_format_rar5(a);
-}
-
-std::string RarMethod(int, int format) {
-    return (format & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAR_V5 ? "rar5" : "rar";
-}
-
 kt::arc::LibraryShell g_shell(100);
-const kt::unpack::ReadingFormats g_formats{EnableRar, RarMethod, ScanRarHeaders};
+const kt::unpack::ReadingFormats& g_formats = kRarFormats;
 
 int RunUnrar(const UnrarCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSender& progress) {
     if (cmd.command == 0) {
