@@ -75,6 +75,10 @@ int TArchiver::UnpackToMemory(HWND, const std::string&, const TArchiverOptions&,
     Unsupported("この形式ではメモリへの展開をサポートしておりません。");
 }
 
+int TArchiver::TestMembers(HWND, const std::string&, const TArchiverOptions&, std::string&) {
+    return ERROR_NOT_SUPPORT;
+}
+
 int TArchiver::CheckArchive(const std::string&, int, int) {
     Unsupported("この形式では書庫チェック機能をサポートしておりません。");
 }

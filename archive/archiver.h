@@ -100,6 +100,13 @@ public:
     virtual bool KillOwnerWindow(HWND Wnd);
     virtual void CheckPackDLL();
 
+    // Not one of the library slots: tests every member through the
+    // library's own test command, so the report names each member and its
+    // fault (CheckArchive answers only yes or no). ERROR_NOT_SUPPORT where
+    // the driver has no such command.
+    virtual int TestMembers(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                            std::string& Output);
+
     // True while a progress window is registered.
     bool HasOwnerWindow() const { return OwnerWindow != nullptr; }
 

@@ -28,6 +28,10 @@ public:
     int CheckArchive(const std::string& ArcName, int Mode, int ExtraMode) override;
     bool SetOwnerWindow(HWND Wnd, ARCHIVERPROC Proc) override;
     bool KillOwnerWindow(HWND Wnd) override;
+    // UNLHA32.DLL's test command would be handed an ARJ archive.
+    int TestMembers(HWND, const std::string&, const TArchiverOptions&, std::string&) override {
+        return ERROR_NOT_SUPPORT;
+    }
 
 private:
     static TLibraryCalls ArjLibrary() { return ArjLib::Calls(); }

@@ -119,6 +119,11 @@ int TLha32::MakeSfx(HWND Wnd, const std::string& ArcName, const TArchiverOptions
     return Exec(Wnd, MakeCmdLine("s", ArcName, Options, OutDir, {}, false), Output);
 }
 
+int TLha32::TestMembers(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                        std::string& Output) {
+    return Exec(Wnd, MakeCmdLine("t", ArcName, Options, "", {}, false), Output);
+}
+
 int TLha32::UnpackToMemory(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                            const std::string& FileName, void* Buffer, DWORD Size,
                            DWORD& WriteSize) {

@@ -38,6 +38,8 @@ public:
     int UnpackToMemory(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                        const std::string& FileName, void* Buffer, DWORD Size,
                        DWORD& WriteSize) override;
+    int TestMembers(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                    std::string& Output) override;
 
 protected:
     // The slots of TFormatDriver always run through UNLHA32.DLL here, also

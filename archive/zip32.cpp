@@ -254,6 +254,12 @@ int TZip32::Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions&
     return ExecUnzip(Wnd, Output);
 }
 
+int TZip32::TestMembers(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                        std::string& Output) {
+    CommandLine = MakeUnzipCmdLine("-t", ArcName, Options, "", {}, false);
+    return ExecUnzip(Wnd, Output);
+}
+
 int TZip32::Pack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                  const std::string& BaseDir, const TFileList& Files, bool UseResFile,
                  std::string& Output) {

@@ -8,8 +8,11 @@
 #include "archive/archive_file.h"
 #include "archive/archiver_factory.h"
 #include "archive/earchiver.h"
+#include "archive/zip32.h"
+#include "error_text.h"
 #include "pack_plan.h"
 #include "platform/path_text.h"
+#include "platform/printable_text.h"
 #include "platform/file_scan.h"
 
 namespace kaltri {
@@ -34,6 +37,16 @@ std::unique_ptr<kt::TArchiver> OpenDriver(const std::string& archive, Lang lang)
         std::cerr << "kaltri: " << e.what() << "\n";
         return nullptr;
     }
+}
+
+// Room for the library's report of one command: a line per member.
+constexpr std::size_t kReportSize = 1 << 20;
+
+// The switch that hands a ZIP password to the library; nothing for other
+// formats, which have no password.
+std::string PasswordSwitch(const kt::TArchiver& driver, const std::string& password) {
+    if (password.empty() || &driver.Class() != &kt::TZip32::ClassInfo) return {};
+    return "-P \"" + password + "\"";
 }
 
 std::string DosDate(WORD date, WORD time) {
@@ -61,8 +74,9 @@ int ListArchive(const std::string& archive, Lang lang) {
         while (r == 0) {
             ++count;
             std::printf("%12u %12u %5.1f%% %-16s %-7.7s %s\n", info.dwOriginalSize, info.dwCompressedSize,
-                        info.wRatio / 10.0, DosDate(info.wDate, info.wTime).c_str(), info.szMode,
-                        info.szFileName);
+                        info.wRatio / 10.0, DosDate(info.wDate, info.wTime).c_str(),
+                        kt::PrintableText(info.szMode).c_str(),
+                        kt::PrintableText(info.szFileName).c_str());
             info = INDIVIDUALINFO{};
             r = driver->FindNext(arc, &info);
         }
@@ -79,16 +93,34 @@ int ListArchive(const std::string& archive, Lang lang) {
     }
 }
 
-int TestArchive(const std::string& archive, Lang lang) {
-    std::unique_ptr<kt::TArchiver> driver = OpenDriver(archive, lang);
+int TestArchive(const std::string& archive, const std::string& password, Lang lang) {
+    std::string path = kt::AbsolutePath(archive);
+    std::unique_ptr<kt::TArchiver> driver = OpenDriver(path, lang);
     if (!driver) return 1;
     try {
-        int ok = driver->CheckArchive(archive, CHECKARCHIVE_FULLCRC, 0);
-        if (ok != 0) {
+        kt::TArchiverOptions options;
+        options.n = 1;  // quiet: the report goes to the buffer, not a window
+        options.x = 1;
+        options.UserOptions = PasswordSwitch(*driver, password);
+        std::string output(kReportSize, '\0');
+        int r = driver->TestMembers(nullptr, path, options, output);
+        if (r == ERROR_NOT_SUPPORT) {
+            // A library without a test command: its own whole-archive check.
+            r = driver->CheckArchive(path, CHECKARCHIVE_FULLCRC, 0) != 0 ? 0 : ERROR_FILE_CRC;
+            output.clear();
+        }
+        std::string report = output.c_str();
+        std::cout << report;
+        if (!report.empty() && report.back() != '\n') std::cout << "\n";
+        if (r == 0) {
             std::cout << Text(lang, Msg::TestOk, archive) << "\n";
             return 0;
         }
-        std::cout << Text(lang, Msg::TestFailed, archive, "0") << "\n";
+        if (r == ERROR_PASSWORD_FILE && password.empty()) {
+            std::cout << Text(lang, Msg::TestUntested, archive) << "\n";
+        } else {
+            std::cout << Text(lang, Msg::TestDamaged, archive, ErrorMeaning(lang, r)) << "\n";
+        }
         return 1;
     } catch (const std::exception& e) {
         std::cerr << "kaltri: " << e.what() << "\n";
@@ -96,12 +128,12 @@ int TestArchive(const std::string& archive, Lang lang) {
     }
 }
 
-int ExtractArchive(const std::string& archive, const std::string& outDir, Lang lang,
-                   const std::atomic<bool>& interrupted) {
+int ExtractArchive(const std::string& archive, const ExtractSettings& settings, Lang lang,
+                   const std::atomic<bool>& interrupted, const QuestionFunction& ask) {
     std::string path = kt::AbsolutePath(archive);
     std::unique_ptr<kt::TArchiver> driver = OpenDriver(path, lang);
     if (!driver) return 1;
-    std::string dir = kt::AbsolutePath(outDir.empty() ? "." : outDir);
+    std::string dir = kt::AbsolutePath(settings.outDir.empty() ? "." : settings.outDir);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (kt::TypeOfPath(dir) != kt::PathType::Folder) {
@@ -110,20 +142,53 @@ int ExtractArchive(const std::string& archive, const std::string& outDir, Lang l
     }
     if (dir.back() != '/') dir.push_back('/');
     try {
+        const bool zip = &driver->Class() == &kt::TZip32::ClassInfo;
+        MemberPlan plan = PlanMembers(*driver, path, dir);
+        if (!plan.listed) {
+            std::cerr << "kaltri: " << Text(lang, Msg::UnknownFormat, archive) << "\n";
+            return 1;
+        }
+        std::vector<std::string> kept;
+        std::vector<std::string> replace;
+        if (!DecideExisting(plan.existing, settings.overwrite, dir, lang, ask, &replace, &kept)) {
+            return interrupted ? 130 : 1;
+        }
+        if (interrupted) return 130;
+
         kt::TArchiverOptions options;
         options.n = 1;  // quiet: the report goes to the buffer, not a window
         options.x = 1;  // keep the folders stored in the archive
-        std::string output(8192, '\0');
+        std::string password = PasswordSwitch(*driver, settings.password);
+        // First everything that is not in the way; an existing file is never
+        // replaced in this pass, whatever appeared since the look above.
+        if (zip) {
+            options.UserOptions = "-n " + password;
+        } else {
+            options.m = 2;  // answer "no" to every overwrite question
+        }
+        std::string output(kReportSize, '\0');
         int r = driver->Unpack(nullptr, path, options, dir, {}, false, output);
+        std::string report = output.c_str();
+        if (r == 0 && !replace.empty() && !interrupted) {
+            // Then the files the user let go, each named outright.
+            options.m = kt::TArchiverOptions().m;
+            options.p = 1;  // names match the whole stored path
+            options.UserOptions = zip ? "-o " + password : "";
+            if (!zip) options.c = 1;
+            output.assign(kReportSize, '\0');
+            r = driver->Unpack(nullptr, path, options, dir, kt::TFileList(replace.begin(), replace.end()), false,
+                               output);
+            report += output.c_str();
+        }
         if (interrupted) return 130;
-        std::string text = output.c_str();
+        for (const std::string& k : kept) std::cout << Text(lang, Msg::ExtractKept, kt::PrintableText(k)) << "\n";
         if (r != 0) {
-            std::cerr << "kaltri: " << Text(lang, Msg::CommandFailed, std::to_string(r))
-                      << (text.empty() ? "" : "\n" + text) << "\n";
+            std::cerr << "kaltri: " << Text(lang, Msg::ExtractFailed, archive, ErrorMeaning(lang, r))
+                      << (report.empty() ? "" : "\n" + report) << "\n";
             return 1;
         }
         std::cout << Text(lang, Msg::ExtractDone, archive, dir) << "\n";
-        return 0;
+        return kept.empty() ? 0 : 1;
     } catch (const std::exception& e) {
         std::cerr << "kaltri: " << e.what() << "\n";
         return 1;

@@ -5,13 +5,25 @@
 #include <atomic>
 #include <string>
 
+#include "existing_files.h"
 #include "messages.h"
+#include "options.h"
 
 namespace kaltri {
 
 int ListArchive(const std::string& archive, Lang lang);
-int TestArchive(const std::string& archive, Lang lang);
-int ExtractArchive(const std::string& archive, const std::string& outDir, Lang lang,
-                   const std::atomic<bool>& interrupted);
+// Tests every member; password ("" for none) opens encrypted ZIP members.
+int TestArchive(const std::string& archive, const std::string& password, Lang lang);
+struct ExtractSettings {
+    std::string outDir;    // empty: the current folder
+    std::string password;  // empty: none
+    OverwritePolicy overwrite = OverwritePolicy::None;  // Ask only on a terminal
+};
+
+// Extracts every member. A file already in the target stays unless the
+// policy (or the user, asked) lets it go; kept files are named and make the
+// exit status 1.
+int ExtractArchive(const std::string& archive, const ExtractSettings& settings, Lang lang,
+                   const std::atomic<bool>& interrupted, const QuestionFunction& ask);
 
 }  // namespace kaltri

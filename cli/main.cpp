@@ -15,6 +15,7 @@
 #include "pack_plan.h"
 #include "platform/path_text.h"
 #include "pack_run.h"
+#include "password_input.h"
 #include "terminal.h"
 
 namespace {
@@ -30,6 +31,8 @@ void InstallSignals() {
     sa.sa_flags = 0;  // no SA_RESTART: a prompt being read returns at once
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    // A closed terminal ends the run as cleanly as a kill does.
+    sigaction(SIGHUP, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 }
 
@@ -147,8 +150,22 @@ int main(int argc, char** argv) {
     switch (o.command) {
         case Command::Pack: return RunPackCommand(o, lang);
         case Command::List: return ListArchive(o.archive, lang);
-        case Command::Test: return TestArchive(o.archive, lang);
-        case Command::Extract: return ExtractArchive(o.archive, o.extractDir, lang, g_interrupted);
+        case Command::Test: {
+            std::string password;
+            int status = 0;
+            if (!ObtainPassword(o, lang, false, g_interrupted, &password, &status)) return status;
+            return TestArchive(o.archive, password, lang);
+        }
+        case Command::Extract: {
+            ExtractSettings settings;
+            int status = 0;
+            if (!ObtainPassword(o, lang, false, g_interrupted, &settings.password, &status)) return status;
+            settings.outDir = o.extractDir;
+            // As for pack: ask only where someone can answer.
+            settings.overwrite = o.overwrite.value_or(OverwritePolicy::Ask);
+            if (settings.overwrite == OverwritePolicy::Ask && !CanAsk()) settings.overwrite = OverwritePolicy::None;
+            return ExtractArchive(o.archive, settings, lang, g_interrupted, AskChar);
+        }
         default: return Usage(o.command, "unknown command");
     }
 }

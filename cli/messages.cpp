@@ -48,9 +48,15 @@ constexpr Entry kTexts[] = {
     {" [y]はい / [n]いいえ / [a]中止 / [o]すべていいえ / [A]すべてはい: ",
      " [y]es / [n]o / [a]bort / n[o] to all / [A]ll: "},
     {" [y]はい / [a]中止 / [A]すべてはい: ", " [y]es / [a]bort / yes to [A]ll: "},
+    {"空のパスワードは使えません。", "An empty password cannot be used."},
+    {"%1: 異常があります (%2)。", "%1: damaged (%2)"},
+    {"%1: 暗号化されたファイルはパスワードなしでは検査できません (-p または --password-file)。",
+     "%1: encrypted members were not tested: give the password (-p or --password-file)"},
+    {"%1 の展開に失敗しました (%2)。", "Extracting %1 failed (%2)."},
+    {"既存のファイル %1 を残しました。", "Kept the existing file %1."},
 };
 
-static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::AnswerFailure) + 1,
+static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::ExtractKept) + 1,
               "one text per message");
 
 }  // namespace

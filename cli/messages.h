@@ -42,6 +42,11 @@ enum class Msg {
     AnswerYesNoAbort,      // the key hint for three answers
     AnswerFive,            // the key hint for five answers
     AnswerFailure,         // the key hint for the failure prompt
+    PasswordEmpty,         //
+    TestDamaged,           // %1 archive, %2 what is wrong
+    TestUntested,          // %1 archive
+    ExtractFailed,         // %1 archive, %2 what is wrong
+    ExtractKept,           // %1 member
 };
 
 // The text with %1, %2, ... replaced by the arguments.

@@ -102,7 +102,22 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             return true;
         };
         std::string v;
-        if (o.command == Command::Pack) {
+        // Options of more than one command.
+        if (name == "--password-file") {
+            if (!takeValue(o.passwordFile)) return r;
+        } else if (name == "-p" || name == "--password") {
+            if (inlineValue) {
+                r.error = "a password is never taken on the command line; use -p alone or --password-file";
+                return r;
+            }
+            o.askPassword = true;
+        } else if (name == "--overwrite" && (o.command == Command::Pack || o.command == Command::Extract)) {
+            if (!takeValue(v)) return r;
+            if (v == "ask") o.overwrite = OverwritePolicy::Ask;
+            else if (v == "all") o.overwrite = OverwritePolicy::All;
+            else if (v == "none") o.overwrite = OverwritePolicy::None;
+            else { r.error = "--overwrite must be ask, all or none"; return r; }
+        } else if (o.command == Command::Pack) {
             if (name == "--format" || name == "-f") {
                 if (!takeValue(v)) return r;
                 if (v == "lzh") o.format = Format::Lzh;
@@ -111,26 +126,12 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             } else if (name == "--out" || name == "-o") {
                 if (!takeValue(o.outDir)) return r;
                 if (o.outDir.empty()) { r.error = "--out needs a folder"; return r; }
-            } else if (name == "--overwrite") {
-                if (!takeValue(v)) return r;
-                if (v == "ask") o.overwrite = OverwritePolicy::Ask;
-                else if (v == "all") o.overwrite = OverwritePolicy::All;
-                else if (v == "none") o.overwrite = OverwritePolicy::None;
-                else { r.error = "--overwrite must be ask, all or none"; return r; }
             } else if (name == "--on-error") {
                 if (!takeValue(v)) return r;
                 if (v == "ask") o.onError = ErrorPolicy::Ask;
                 else if (v == "continue") o.onError = ErrorPolicy::Continue;
                 else if (v == "stop") o.onError = ErrorPolicy::Stop;
                 else { r.error = "--on-error must be ask, continue or stop"; return r; }
-            } else if (name == "--password-file") {
-                if (!takeValue(o.passwordFile)) return r;
-            } else if (name == "-p" || name == "--password") {
-                if (inlineValue) {
-                    r.error = "a password is never taken on the command line; use -p alone or --password-file";
-                    return r;
-                }
-                o.askPassword = true;
             } else if (name == "--jobs" || name == "-j") {
                 if (!takeValue(v)) return r;
                 if (!ParseInt(v, o.jobs)) { r.error = "--jobs must be a number from 1 to 1024"; return r; }
@@ -148,9 +149,10 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         }
     }
     if (o.help) return r;
-    if (o.command == Command::Pack) {
+    if (o.askPassword && !o.passwordFile.empty()) {
+        r.error = "-p and --password-file exclude each other";
+    } else if (o.command == Command::Pack) {
         if (o.paths.empty()) r.error = "no files or folders to pack";
-        else if (o.askPassword && !o.passwordFile.empty()) r.error = "-p and --password-file exclude each other";
         else if ((o.askPassword || !o.passwordFile.empty()) && o.format != Format::Zip)
             r.error = "passwords are for --format zip only";
     } else if (o.archive.empty()) {
@@ -165,8 +167,9 @@ std::string UsageLine(Command command) {
             return "usage: kaltri pack [--format lzh|zip] [--out DIR] [--overwrite ask|all|none] "
                    "[--on-error ask|continue|stop] [-p | --password-file FILE] [--jobs N] PATH...";
         case Command::List: return "usage: kaltri list ARCHIVE";
-        case Command::Test: return "usage: kaltri test ARCHIVE";
-        case Command::Extract: return "usage: kaltri extract ARCHIVE [-o DIR]";
+        case Command::Test: return "usage: kaltri test [-p | --password-file FILE] ARCHIVE";
+        case Command::Extract:
+            return "usage: kaltri extract [-o DIR] [--overwrite ask|all|none] [-p | --password-file FILE] ARCHIVE";
         default: return "usage: kaltri pack|list|test|extract ... (kaltri --help for more)";
     }
 }
@@ -191,11 +194,22 @@ std::string HelpText(Command command) {
         case Command::List:
             return UsageLine(command) + "\n\nLists the members of an archive of any format whose library is present.\n";
         case Command::Test:
-            return UsageLine(command) + "\n\nTests an archive's integrity. Exit status 0 when it is sound, 1 otherwise.\n";
+            return UsageLine(command) +
+                   "\n\nTests every member of an archive. Exit status 0 when all are sound, 1 otherwise.\n"
+                   "Encrypted ZIP members are tested only with their password; without it they\n"
+                   "count as untested, never as sound.\n\n"
+                   "  -p, --password           ask for the ZIP password (not echoed)\n"
+                   "      --password-file FILE read the ZIP password from the first line of FILE\n";
         case Command::Extract:
             return UsageLine(command) +
                    "\n\nExtracts every member into DIR (default: the current folder); nothing is\n"
-                   "ever written outside it.\n";
+                   "ever written outside it.\n\n"
+                   "  -o, --out DIR            the folder to extract into\n"
+                   "      --overwrite POLICY   existing files: ask, all (replace), none (keep);\n"
+                   "                           default ask on a terminal, none otherwise\n"
+                   "  -p, --password           ask for the ZIP password (not echoed)\n"
+                   "      --password-file FILE read the ZIP password from the first line of FILE\n\n"
+                   "Exit status: 0 all extracted, 1 some failed or were kept, 2 bad usage, 130 interrupted.\n";
         default:
             return "kaltri: the KalvoraTrindle batch compressor for terminals and scripts.\n\n"
                    "  kaltri pack [options] PATH...     one archive per file (kaltri pack --help)\n"

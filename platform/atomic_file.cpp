@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "temp_name.h"
+
 namespace kt {
 namespace {
 
@@ -55,8 +57,8 @@ bool FillAndSync(int fd, std::string_view data, mode_t mode) {
 // An unnamed file in the folder that vanishes by itself if the writer dies;
 // it gets the name `temp` only once it is complete. kUnavailable when the file
 // system or /proc cannot do this.
-Outcome WriteUnnamed(const std::string& folder, const std::string& prefix, std::string_view data,
-                     mode_t mode, std::string& temp) {
+Outcome WriteUnnamed(const std::string& folder, const std::string& prefix, const std::string& name,
+                     std::string_view data, mode_t mode, std::string& temp) {
     int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd < 0)
         return (errno == EISDIR || errno == EOPNOTSUPP) ? Outcome::kUnavailable : Outcome::kFailed;
@@ -66,7 +68,7 @@ Outcome WriteUnnamed(const std::string& folder, const std::string& prefix, std::
     }
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        std::string candidate = prefix + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        std::string candidate = prefix + TempNameBeside(name, std::to_string(attempt));
         if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             close(fd);
             temp = candidate;
@@ -80,12 +82,12 @@ Outcome WriteUnnamed(const std::string& folder, const std::string& prefix, std::
 
 // A named temporary file, for file systems without unnamed ones; created
 // 0600, so nobody else reads it half-written.
-Outcome WriteNamed(const std::string& prefix, std::string_view data, mode_t mode,
+Outcome WriteNamed(const std::string& prefix, const std::string& target, std::string_view data, mode_t mode,
                    std::string& temp) {
-    std::vector<char> name(prefix.begin(), prefix.end());
-    for (char c : std::string_view("XXXXXX")) name.push_back(c);
+    std::string pattern = prefix + TempNameBeside(target, "XXXXXX");
+    std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    int fd = mkostemp(name.data(), O_CLOEXEC);
+    int fd = mkostemps(name.data(), 4, O_CLOEXEC);  // 4: the ".tmp" after the X's
     if (fd < 0) return Outcome::kFailed;
     bool filled = FillAndSync(fd, data, mode);
     if (filled) {
@@ -140,16 +142,15 @@ bool WriteFileAtomically(const std::string& path, std::string_view data, mode_t 
     const std::string target = ResolveTarget(path);
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    const std::string prefix = (slash == std::string::npos ? "" : folder) + "." +
-                               (slash == std::string::npos ? target : target.substr(slash + 1)) +
-                               ".";
+    const std::string prefix = slash == std::string::npos ? "" : folder;
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     mode_t mode = newFileMode;
     struct stat st;
     if (stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
 
     std::string temp;
-    Outcome outcome = WriteUnnamed(folder, prefix, data, mode, temp);
-    if (outcome == Outcome::kUnavailable) outcome = WriteNamed(prefix, data, mode, temp);
+    Outcome outcome = WriteUnnamed(folder, prefix, name, data, mode, temp);
+    if (outcome == Outcome::kUnavailable) outcome = WriteNamed(prefix, name, data, mode, temp);
     if (outcome != Outcome::kDone) return false;
     if (rename(temp.c_str(), target.c_str()) != 0) {
         int saved = errno;

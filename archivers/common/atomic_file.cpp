@@ -8,6 +8,8 @@
 #include <cstring>
 #include <random>
 
+#include "platform/temp_name.h"
+
 namespace kt::arc {
 namespace {
 
@@ -63,14 +65,11 @@ bool AtomicFile::CreateAt(int dirFd, const std::string& name) {
                                                                             : DefaultMode();
     std::random_device rd;
     static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    // A hidden name beside the target; the leading part of the target name is
-    // kept short so the temporary name stays within NAME_MAX.
-    std::string stem = name.substr(0, 200);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temp = "." + stem + ".";
+        std::string tag;
         unsigned r = rd();
-        for (int i = 0; i < 6; ++i, r /= 36) temp += kDigits[r % 36];
-        temp += ".tmp";
+        for (int i = 0; i < 6; ++i, r /= 36) tag += kDigits[r % 36];
+        std::string temp = kt::TempNameBeside(name, tag);
         int fd = ::openat(dirFd, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                           0600);
         if (fd >= 0) {

@@ -1,11 +1,13 @@
 #include "report.h"
 
 #include "owner_window.h"
+#include "platform/printable_text.h"
 
 namespace kt::arc {
 
 void Report::Line(std::string_view text) {
-    text_.append(text);
+    // Lines carry member names chosen by whoever made the archive.
+    text_.append(kt::PrintableText(text));
     text_ += '\n';
 }
 

@@ -11,7 +11,8 @@ namespace kt::arc {
 
 class Report {
 public:
-    // Appends one line (a line break is added).
+    // Appends one line (a line break is added); control characters and
+    // bytes that are not UTF-8 are written as \xNN.
     void Line(std::string_view text);
     const std::string& Text() const { return text_; }
     // Copies the text into output (outputSize bytes, terminator included);

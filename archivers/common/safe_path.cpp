@@ -9,6 +9,9 @@
 namespace kt::arc {
 
 std::optional<std::string> SafeRelativePath(std::string_view stored) {
+    // Readers cut names at NUL; one still holding a NUL reached here by a
+    // path that forgot to, and would be opened as a different name.
+    if (stored.find('\0') != std::string_view::npos) return std::nullopt;
     // A drive prefix of a Windows-made name.
     if (stored.size() >= 2 && stored[1] == ':' &&
         ((stored[0] >= 'A' && stored[0] <= 'Z') || (stored[0] >= 'a' && stored[0] <= 'z'))) {
@@ -47,7 +50,7 @@ int OpenFolderBelow(int rootFd, std::string_view rel, bool create) {
         std::string part(rel.substr(i, j - i));
         i = j + 1;
         if (part.empty() || part == ".") continue;
-        if (part == "..") {
+        if (part == ".." || part.find('\0') != std::string::npos) {
             ::close(fd);
             errno = EACCES;
             return -1;

@@ -19,7 +19,7 @@ std::vector<std::string_view> PathParts(std::string_view path, std::string_view 
 
 // The stored path as a relative "a/b/c" path, both "/" and "\" splitting;
 // a leading root or drive ("/", "C:") is dropped. nullopt when a part is
-// ".." or nothing is left.
+// "..", the name holds a NUL, or nothing is left.
 std::optional<std::string> SafeRelativePath(std::string_view stored);
 
 // Opens the folder rel ("" for root itself) below the open folder rootFd,

@@ -189,6 +189,12 @@ int ExtractOne(RunContext& ctx, FileReader& file, const MemberHeader& h, int roo
             ctx.report.Line("a folder is in the way: " + shown);
             return ERROR_CANNOT_WRITE;
         }
+        // -m2 answers "no" to every overwrite question: the caller decided
+        // beforehand which existing files may go.
+        if (ctx.cmd.Int("m", 0) >= 2) {
+            ctx.report.Line("existing file kept: " + shown);
+            return 0;
+        }
         if (ctx.cmd.Int("c", 0) <= 0 && static_cast<int64_t>(st.st_mtime) > h.mtime) {
             ctx.report.Line("newer file kept: " + shown);
             return ERROR_MORE_FRESH;
@@ -255,6 +261,12 @@ int RunExtract(RunContext& ctx) {
             std::string none;
             ProgressSink sink(ctx, h, none);
             e = DecodeInto(ctx, file, h, sink);
+            // Sound data under a name that would land outside the target
+            // is not a sound member: extraction would refuse it.
+            if (e == 0 && !kt::arc::SafeRelativePath(h.name)) {
+                ctx.report.Line("unsafe name: " + h.name);
+                e = ERROR_INVALID_PATH;
+            }
             if (e == 0) ctx.report.Line("OK " + h.name);
         } else {
             e = ExtractOne(ctx, file, h, rootFd, paths);

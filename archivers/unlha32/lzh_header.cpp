@@ -4,6 +4,7 @@
 
 #include "archivers/codecs/lzh/crc16.h"
 #include "archivers/common/file_time.h"
+#include "archivers/common/stored_name.h"
 #include "lzh_names.h"
 #include "platform/archiver_api.h"
 
@@ -40,6 +41,14 @@ struct Ext {
     uint16_t headerCrc = 0;
 };
 
+// Name bytes of a header, cut at their first NUL before anything looks at them.
+std::string StoredName(const uint8_t* p, std::size_t n) {
+    return std::string(kt::arc::CutAtNul(std::string_view(reinterpret_cast<const char*>(p), n)));
+}
+std::string StoredNameUtf16le(const uint8_t* p, std::size_t n) {
+    return std::string(kt::arc::CutAtNulUtf16le(std::string_view(reinterpret_cast<const char*>(p), n)));
+}
+
 // Applies one extended header (type + data) to h.
 void ApplyExt(const uint8_t* d, std::size_t n, std::size_t posInHeader, MemberHeader* h, Ext* e) {
     if (n < 1) return;
@@ -55,11 +64,11 @@ void ApplyExt(const uint8_t* d, std::size_t n, std::size_t posInHeader, MemberHe
             }
             break;
         case 0x01:
-            e->name.assign(reinterpret_cast<const char*>(p), len);
+            e->name = StoredName(p, len);
             e->hasName = true;
             break;
         case 0x02:
-            e->dir.assign(reinterpret_cast<const char*>(p), len);
+            e->dir = StoredName(p, len);
             e->hasDir = true;
             break;
         case 0x40:
@@ -82,11 +91,11 @@ void ApplyExt(const uint8_t* d, std::size_t n, std::size_t posInHeader, MemberHe
             }
             break;
         case 0x44:
-            e->uname.assign(reinterpret_cast<const char*>(p), len);
+            e->uname = StoredNameUtf16le(p, len);
             e->hasUName = true;
             break;
         case 0x45:
-            e->udir.assign(reinterpret_cast<const char*>(p), len);
+            e->udir = StoredNameUtf16le(p, len);
             e->hasUDir = true;
             break;
         case 0x46:
@@ -236,7 +245,7 @@ int ReadHeader(ByteReader& in, uint64_t offset, MemberHeader* h) {
             h->packedSize = Get32(b.data() + 7);
             h->originalSize = Get32(b.data() + 11);
             h->mtime = kt::arc::DosDateTimeToUnix(Get32(b.data() + 15));
-            std::string baseName(reinterpret_cast<const char*>(b.data() + 22), n);
+            std::string baseName = StoredName(b.data() + 22, n);
             if (h->level == 0) {
                 h->dosAttr = b[19];
                 h->osId = 'M';

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "archivers/codecs/lzh/crc16.h"
+#include "archivers/common/source_change.h"
 
 namespace kt::unlha {
 namespace {
@@ -163,7 +164,7 @@ int WriteMember(RunContext& ctx, const PackSettings& s, const SourceFile& f, kt:
         } else if (ctx.Cancelled()) {
             return ERROR_USER_CANCEL;
         } else if (r.status == kt::lzh::Status::kReadError) {
-            ctx.report.Line(src.Failed() ? "cannot read " + f.path : "file grew while being packed: " + f.path);
+            ctx.report.Line(src.Failed() ? "cannot read " + f.path : "file changed while being packed (it grew): " + f.path);
             return ERROR_CANNOT_READ;
         } else {
             return ERROR_CANNOT_WRITE;
@@ -176,6 +177,13 @@ int WriteMember(RunContext& ctx, const PackSettings& s, const SourceFile& f, kt:
             ctx.report.Line(src.Failed() ? "cannot read " + f.path : "cannot write the archive");
             return src.Failed() ? ERROR_CANNOT_READ : ERROR_CANNOT_WRITE;
         }
+    }
+    // The file changed while it was read: what was packed is neither the
+    // old file nor the new one, and must not pass for either.
+    if (h.originalSize != size || kt::arc::ChangedSinceOpened(fd, st)) {
+        ctx.report.Line("file changed while being packed: " + f.path + " (" + std::to_string(size) +
+                        " bytes when opened, " + std::to_string(h.originalSize) + " read)");
+        return ERROR_CANNOT_READ;
     }
     e = BuildHeader(h, &bytes);
     if (e || bytes.size() != headerSize) {

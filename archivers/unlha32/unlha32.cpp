@@ -5,6 +5,7 @@
 #include "archivers/codecs/lzh/lzh_decoder.h"
 #include "archivers/common/file_time.h"
 #include "archivers/common/library_shell.h"
+#include "archivers/common/safe_path.h"
 #include "commands.h"
 #include "lzh_archive.h"
 #include "platform/archiver_api.h"
@@ -119,6 +120,8 @@ bool CheckLzh(const std::string& path, int mode) {
         } sink;
         auto r = kt::lzh::DecodeMember(*method, OpenMember(file, m), sink, m.originalSize, m.crc);
         if (r.status != kt::lzh::Status::kOk || r.crc != m.crc) return false;
+        // Sound data under a name extraction would refuse is no sound member.
+        if (!kt::arc::SafeRelativePath(m.name)) return false;
     }
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include "archivers/common/file_time.h"
 #include "archivers/common/library_shell.h"
+#include "archivers/common/safe_path.h"
 #include "opened_archive.h"
 #include "platform/cp932.h"
 #include "unzip_command.h"
@@ -117,11 +118,14 @@ KT_EXPORT BOOL UnZipCheckArchive(LPCSTR arcFile, int mode) {
         for (const ZipEntry& e : archive.Directory().entries) {
             uint64_t dataAt = 0;
             if (LocateEntryData(archive.Source(), e, dataAt) != ZipStatus::Ok) return FALSE;
-            if (level == CHECKARCHIVE_FULLCRC && !e.IsDirectory() && !e.IsEncrypted()) {
+            if (level == CHECKARCHIVE_FULLCRC) {
+                // With no password an encrypted entry cannot be checked, and
+                // an unchecked entry is never called sound.
+                if (!kt::arc::SafeRelativePath(e.name) || (!e.IsDirectory() && e.IsEncrypted())) return FALSE;
                 struct NullSink : ZipSink {
                     bool Write(const uint8_t*, size_t) override { return true; }
                 } sink;
-                if (ExtractEntry(archive.Source(), e, {}, sink) != ZipStatus::Ok) return FALSE;
+                if (!e.IsDirectory() && ExtractEntry(archive.Source(), e, {}, sink) != ZipStatus::Ok) return FALSE;
             }
         }
         if ((mode & CHECKARCHIVE_SFX) && archive.Directory().prefixSize == 0) return FALSE;

@@ -158,6 +158,10 @@ private:
         EXTRACTINGINFOEX info;
         FillExtractingInfo(e, "", info);
         if (owner_.Send(ARCEXTRACT_BEGIN, &info)) return ERROR_USER_CANCEL;
+        if (!kt::arc::SafeRelativePath(e.name)) {
+            report_.Line("    testing: " + e.name + "  the path leads outside the target folder");
+            return ERROR_INVALID_PATH;
+        }
         if (e.IsDirectory()) return 0;
         ProgressSink sink(owner_, info, nullptr);
         ZipStatus st = ExtractEntry(archive_.Source(), e, key_, sink);
@@ -206,6 +210,10 @@ private:
         if (existed) {
             if (S_ISDIR(st.st_mode))
                 return Fail(ERROR_ALREADY_EXIST, "a folder is in the way: " + *rel);
+            if (!cmd_.overwrite && cmd_.neverOverwrite) {
+                report_.Line("kept: " + *rel + " exists (-n)");
+                return 0;
+            }
             if (!cmd_.overwrite) {
                 report_.Line("skipped: " + *rel + " exists (no -o)");
                 return ERROR_ALREADY_EXIST;

@@ -14,6 +14,7 @@
 #include "archivers/common/unique_fd.h"
 #include "archivers/common/file_time.h"
 #include "archivers/common/owner_window.h"
+#include "archivers/common/source_change.h"
 #include "member_entry.h"
 #include "platform/wildcard.h"
 #include "zip_error_code.h"
@@ -193,6 +194,8 @@ int Job::AddMember(ZipWriter& writer, int index) {
             };
         }
         st = writer.AddSource(std::move(e), source, opt, progress);
+        if (st == ZipStatus::Ok && kt::arc::ChangedSinceOpened(fd.get(), now))
+            return Fail(ERROR_CANNOT_READ, std::string(member.path) + ": file changed while being packed");
     }
     if (st == ZipStatus::Stopped) return ERROR_USER_CANCEL;
     if (st != ZipStatus::Ok)

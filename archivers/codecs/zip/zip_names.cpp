@@ -1,5 +1,6 @@
 #include "zip_names.h"
 
+#include "archivers/common/stored_name.h"
 #include "platform/cp932.h"
 
 namespace kt::zip {
@@ -46,8 +47,6 @@ std::string FromCp437(std::string_view raw) {
 std::string Normalise(std::string s) {
     for (char& c : s)
         if (c == '\\') c = '/';
-    // NUL cannot be part of a path; a name holding one is cut there.
-    if (auto z = s.find('\0'); z != std::string::npos) s.resize(z);
     return s;
 }
 
@@ -80,6 +79,8 @@ bool IsValidUtf8(std::string_view s) {
 }
 
 std::string DecodeEntryName(std::string_view raw, bool utf8Flag, std::string_view unicodePath) {
+    raw = kt::arc::CutAtNul(raw);
+    unicodePath = kt::arc::CutAtNul(unicodePath);
     if (!unicodePath.empty() && IsValidUtf8(unicodePath))
         return Normalise(std::string(unicodePath));
     if (utf8Flag || IsAscii(raw) || IsValidUtf8(raw)) return Normalise(std::string(raw));

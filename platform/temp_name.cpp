@@ -1,0 +1,37 @@
+#include "temp_name.h"
+
+#include <unistd.h>
+
+namespace kt {
+
+std::string TempNameBeside(std::string_view target, std::string_view tag) {
+    std::string name = ".";
+    name.append(target.substr(0, 200));
+    name += ".kt" + std::to_string(getpid()) + "-";
+    name.append(tag);
+    name += ".tmp";
+    return name;
+}
+
+std::optional<pid_t> TempNameWriter(std::string_view name) {
+    constexpr std::string_view kEnd = ".tmp";
+    if (name.size() < 2 || name[0] != '.' || name.size() <= kEnd.size() ||
+        name.substr(name.size() - kEnd.size()) != kEnd) {
+        return std::nullopt;
+    }
+    std::string_view rest = name.substr(0, name.size() - kEnd.size());
+    std::size_t kt = rest.rfind(".kt");
+    if (kt == std::string_view::npos || kt == 0) return std::nullopt;
+    std::size_t dash = rest.find('-', kt);
+    if (dash == std::string_view::npos || dash == kt + 3 || dash + 1 == rest.size())
+        return std::nullopt;
+    pid_t pid = 0;
+    for (std::size_t i = kt + 3; i < dash; ++i) {
+        char c = rest[i];
+        if (c < '0' || c > '9' || pid > 100000000) return std::nullopt;
+        pid = pid * 10 + (c - '0');
+    }
+    return pid;
+}
+
+}  // namespace kt

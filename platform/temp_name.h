@@ -1,0 +1,25 @@
+// The names of the temporary files the program and its libraries write
+// beside a target before renaming them over it: ".<target>.kt<pid>-<tag>.tmp".
+// Hidden, so they do not show up mid-run; named after their target and the
+// writing process, so a later run can tell one left behind by a killed
+// process (kill -9 allows no clean-up) from one being written right now.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kt {
+
+// The temporary name for target (a name, no folder); tag is a few random
+// characters that keep concurrent writers apart. The target part is cut so
+// the whole stays within a file name's length limit.
+std::string TempNameBeside(std::string_view target, std::string_view tag);
+
+// The process that wrote a temporary file of that form, nullopt for any
+// other name.
+std::optional<pid_t> TempNameWriter(std::string_view name);
+
+}  // namespace kt
