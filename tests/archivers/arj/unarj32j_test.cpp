@@ -205,3 +205,18 @@ TEST(Unarj32j, BadCommandsAndMissingArchivesAreReported) {
     EXPECT_EQ(lib.Run("x " + Q(dir / "not.arj") + " " + Q(dir / "o/"), &report), ERROR_NOT_ARC_FILE);
     EXPECT_FALSE(lib.check((dir / "not.arj").c_str(), 0));
 }
+
+TEST(Unarj32j, KaltriTestNamesTheDamagedMemberAndTheReason) {
+    if (!HaveArj()) GTEST_SKIP() << "arj not installed";
+    SampleTree tree;
+    std::string bytes = ReadFile(tree.Pack(4));
+    bytes[bytes.find("top.txt") + 3000] ^= 0x02;
+    WriteFile(tree.dir / "bad.arj", bytes);
+    std::string out = tree.dir / "report";
+    int status = std::system(("'" KT_BIN_DIR "/kaltri' test '" + tree.dir / "bad.arj" + "' >'" + out + "' 2>&1").c_str());
+    EXPECT_NE(status, 0);
+    std::string report = ReadFile(out);
+    EXPECT_NE(report.find("top.txt"), std::string::npos) << report;
+    EXPECT_TRUE(report.find("CRC") != std::string::npos || report.find("broken") != std::string::npos) << report;
+    EXPECT_EQ(std::system(("'" KT_BIN_DIR "/kaltri' test '" + tree.Pack(1) + "' >/dev/null 2>&1").c_str()), 0);
+}

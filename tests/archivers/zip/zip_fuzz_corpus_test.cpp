@@ -1,0 +1,22 @@
+// The ZIP fuzz targets' bodies over their seed corpus (archives of every
+// method we read, AES with the password "pw", a Zip64 end record before a
+// marked classic one; raw Deflate and Deflate64 streams) and its mutations.
+#include <gtest/gtest.h>
+
+#include "archivers/fuzz/zip_fuzz_bodies.h"
+#include "tests/archivers/fuzz_replay.h"
+
+using kt::fuzztest::Corpus;
+using kt::fuzztest::Mutations;
+
+TEST(ZipFuzzCorpus, ArchivesAndTheirMutationsAreHandled) {
+    auto seeds = Corpus("zip", "archive");
+    ASSERT_GE(seeds.size(), 16u);
+    for (const auto& s : seeds) Mutations(s, kt::fuzz::FuzzZipArchive);
+}
+
+TEST(ZipFuzzCorpus, InflaterStreamsAndTheirMutationsAreHandled) {
+    auto seeds = Corpus("zip", "inflate");
+    ASSERT_GE(seeds.size(), 3u);
+    for (const auto& s : seeds) Mutations(s, kt::fuzz::FuzzInflate);
+}
