@@ -1,11 +1,7 @@
 #include "arj_archive.h"
 
-#include <fcntl.h>
 #include <zlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 
 #include "archivers/common/file_time.h"
@@ -44,38 +40,6 @@ std::string NameOf(const std::string& raw, uint8_t host, uint8_t flags) {
 
 }  // namespace
 
-ArjFile::~ArjFile() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-bool ArjFile::Open(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) return false;
-    struct stat st;
-    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd_);
-        fd_ = -1;
-        errno = EISDIR;
-        return false;
-    }
-    size_ = static_cast<uint64_t>(st.st_size);
-    return true;
-}
-
-long long ArjFile::ReadAt(uint64_t offset, void* buf, std::size_t n) const {
-    std::size_t done = 0;
-    while (done < n) {
-        ssize_t r = ::pread(fd_, static_cast<char*>(buf) + done, n - done, static_cast<off_t>(offset + done));
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (r == 0) break;
-        done += static_cast<std::size_t>(r);
-    }
-    return static_cast<long long>(done);
-}
-
 int ArjFile::ReadHeader(uint64_t offset, std::vector<uint8_t>* basic, uint64_t* next) const {
     uint8_t head[4];
     long long got = ReadAt(offset, head, 4);
@@ -101,7 +65,7 @@ int ArjFile::ReadHeader(uint64_t offset, std::vector<uint8_t>* basic, uint64_t* 
         uint16_t extSize = Get16(ext);
         if (extSize == 0) break;
         pos += extSize + 4u;
-        if (pos > size_) return ERROR_UNEXPECTED_EOF;
+        if (pos > Size()) return ERROR_UNEXPECTED_EOF;
     }
     *next = pos;
     return 0;
@@ -157,7 +121,7 @@ int ArjFile::ReadListing() {
         const char* name = reinterpret_cast<const char*>(b.data() + fixed);
         m.name = NameOf(std::string(name, strnlen(name, b.size() - fixed)), m.hostOs, m.flags);
         m.dataOffset = next;
-        if (m.packedSize > size_ || next > size_ - m.packedSize) return ERROR_UNEXPECTED_EOF;
+        if (m.packedSize > Size() || next > Size() - m.packedSize) return ERROR_UNEXPECTED_EOF;
         offset = next + m.packedSize;
         members_.push_back(std::move(m));
         if (members_.size() > 10000000) return ERROR_TOO_MANY_FILES;

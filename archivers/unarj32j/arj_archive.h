@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archivers/codecs/lzh/stream.h"
+#include "archivers/common/read_only_file.h"
 
 namespace kt::unarj {
 
@@ -35,26 +36,20 @@ struct ArjMember {
 
 class ArjFile {
 public:
-    ArjFile() = default;
-    ~ArjFile();
-    ArjFile(const ArjFile&) = delete;
-    ArjFile& operator=(const ArjFile&) = delete;
-
-    bool Open(const std::string& path);
+    bool Open(const std::string& path) { return file_.Open(path); }
     // Reads the whole listing; 0 or an ERROR_ code (not an archive, a header
     // whose CRC fails, an unexpected end).
     int ReadListing();
     const std::vector<ArjMember>& Members() const { return members_; }
-    long long ReadAt(uint64_t offset, void* buf, std::size_t n) const;
-    uint64_t Size() const { return size_; }
+    long long ReadAt(uint64_t offset, void* buf, std::size_t n) const { return file_.ReadAt(offset, buf, n); }
+    uint64_t Size() const { return file_.Size(); }
 
 private:
     // The basic header at offset: 0 with its bytes, -1 at the end marker, or an ERROR_ code.
     int ReadHeader(uint64_t offset, std::vector<uint8_t>* basic, uint64_t* next) const;
     bool FindMainHeader(uint64_t* offset) const;
 
-    int fd_ = -1;
-    uint64_t size_ = 0;
+    kt::arc::ReadOnlyFile file_;
     std::vector<ArjMember> members_;
 };
 
