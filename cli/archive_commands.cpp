@@ -5,6 +5,7 @@
 #include <iostream>
 #include <memory>
 
+#include "archive/batch_run.h"
 #include "archive/archive_file.h"
 #include "archive/archiver_factory.h"
 #include "archive/earchiver.h"
@@ -45,8 +46,8 @@ constexpr std::size_t kReportSize = 1 << 20;
 // The switch that hands a ZIP password to the library; nothing for other
 // formats, which have no password.
 std::string PasswordSwitch(const kt::TArchiver& driver, const std::string& password) {
-    if (password.empty() || &driver.Class() != &kt::TZip32::ClassInfo) return {};
-    return "-P \"" + password + "\"";
+    if (&driver.Class() != &kt::TZip32::ClassInfo) return {};
+    return kt::PasswordSwitch(".zip", password);
 }
 
 std::string DosDate(WORD date, WORD time) {
