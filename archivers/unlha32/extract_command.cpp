@@ -212,7 +212,10 @@ int ExtractOne(RunContext& ctx, FileReader& file, const MemberHeader& h, int roo
     mode_t mask = umask(0);
     umask(mask);
     out.SetMode(h.hasMode ? (h.mode & 0777 & ~mask) : (0666 & ~mask));
-    if (!out.Flush()) return ERROR_CANNOT_WRITE;
+    if (!out.Flush()) {
+        ctx.report.Line("cannot write " + shown + ": " + std::strerror(errno));
+        return ERROR_CANNOT_WRITE;
+    }
     struct timespec ts[2];
     ts[0].tv_sec = ts[1].tv_sec = static_cast<time_t>(h.mtime);
     ts[0].tv_nsec = ts[1].tv_nsec = static_cast<long>(h.mtimeNs);
