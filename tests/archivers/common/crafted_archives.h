@@ -163,6 +163,7 @@ struct ZipMember {
     bool utf8Flag = false;
     std::string unicodePath;  // a 0x7075 field when not empty
     uint8_t hostOs = 3;       // 3 Unix, 0 MS-DOS
+    uint32_t unixMode = 0100644;  // 0120777 for a symbolic link (data: its target)
 };
 
 // A ZIP archive of stored members.
@@ -209,7 +210,7 @@ inline std::string Zip(const std::vector<ZipMember>& members) {
         Le(c, 0, 2);  // comment
         Le(c, 0, 2);  // disk
         Le(c, 0, 2);  // internal attributes
-        Le(c, m.hostOs == 3 ? 0100644u << 16 : 0x20, 4);
+        Le(c, m.hostOs == 3 ? m.unixMode << 16 : 0x20, 4);
         Le(c, body.size(), 4);
         central += c + m.rawName + extra;
         body += local + m.rawName + extra + m.data;
