@@ -159,6 +159,12 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
         options.n = 1;  // quiet: the report goes to the buffer, not a window
         options.x = 1;  // keep the folders stored in the archive
         std::string password = PasswordSwitch(*driver, settings.password);
+        // The libraries refuse an archive whose declared sizes exceed the
+        // free space unless told otherwise.
+        if (settings.noSpaceCheck) {
+            if (zip) password += " --no-space-check";
+            options.jyk = 1;
+        }
         // First everything that is not in the way; an existing file is never
         // replaced in this pass, whatever appeared since the look above.
         if (zip) {
@@ -182,6 +188,7 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
         }
         if (interrupted) return 130;
         for (const std::string& k : kept) std::cout << Text(lang, Msg::ExtractKept, kt::PrintableText(k)) << "\n";
+        if (r == ERROR_DISK_SPACE && !settings.noSpaceCheck) std::cerr << Text(lang, Msg::ExtractNoSpace) << "\n";
         if (r != 0) {
             std::cerr << "kaltri: " << Text(lang, Msg::ExtractFailed, archive, ErrorMeaning(lang, r))
                       << (report.empty() ? "" : "\n" + report) << "\n";

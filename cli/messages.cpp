@@ -54,9 +54,11 @@ constexpr Entry kTexts[] = {
      "%1: encrypted members were not tested: give the password (-p or --password-file)"},
     {"%1 の展開に失敗しました (%2)。", "Extracting %1 failed (%2)."},
     {"既存のファイル %1 を残しました。", "Kept the existing file %1."},
+    {"書庫が宣言するサイズが空き容量を超えるため、何も展開していません (--no-space-check で展開します)。",
+     "Nothing was extracted: the archive declares more than the free space (--no-space-check extracts anyway)."},
 };
 
-static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::ExtractKept) + 1,
+static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::ExtractNoSpace) + 1,
               "one text per message");
 
 }  // namespace

@@ -47,6 +47,7 @@ enum class Msg {
     TestUntested,          // %1 archive
     ExtractFailed,         // %1 archive, %2 what is wrong
     ExtractKept,           // %1 member
+    ExtractNoSpace,        //
 };
 
 // The text with %1, %2, ... replaced by the arguments.
