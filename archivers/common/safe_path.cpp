@@ -20,7 +20,7 @@ std::optional<std::string> SafeRelativePath(std::string_view stored) {
     std::string out;
     std::size_t i = 0;
     while (i <= stored.size()) {
-        std::size_t j = stored.find_first_of("/\\", i);
+        std::size_t j = stored.find('/', i);
         if (j == std::string_view::npos) j = stored.size();
         std::string_view part = stored.substr(i, j - i);
         if (part == "..") return std::nullopt;
