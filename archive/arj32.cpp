@@ -41,6 +41,12 @@ int TArj32::Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions&
     return ArjLibrary().Command(Wnd, CommandLine, Output);
 }
 
+int TArj32::TestMembers(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                        std::string& Output) {
+    CommandLine = MakeCmdLine("t", ArcName, Options, "", {}, false);
+    return ArjLibrary().Command(Wnd, CommandLine, Output);
+}
+
 int TArj32::CheckArchive(const std::string& ArcName, int Mode, int ExtraMode) {
     return ArjLibrary().CheckArchive(ArcName, Mode + ExtraMode);
 }

@@ -27,10 +27,10 @@ public:
     int CheckArchive(const std::string& ArcName, int Mode, int ExtraMode) override;
     bool SetOwnerWindow(HWND Wnd, ARCHIVERPROC Proc) override;
     bool KillOwnerWindow(HWND Wnd) override;
-    // UNLHA32.DLL's test command would be handed an ARJ archive.
-    int TestMembers(HWND, const std::string&, const TArchiverOptions&, std::string&) override {
-        return ERROR_NOT_SUPPORT;
-    }
+    // UNARJ32J.DLL's own test command (the inherited one would hand an ARJ
+    // archive to UNLHA32.DLL).
+    int TestMembers(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
+                    std::string& Output) override;
 
 private:
     static TLibraryCalls ArjLibrary();

@@ -20,8 +20,8 @@ struct Options {
     std::string outDir;                       // empty: next to each source
     std::optional<OverwritePolicy> overwrite; // unset: ask on a terminal, else none
     std::optional<ErrorPolicy> onError;       // unset: ask on a terminal, else continue
-    std::string passwordFile;
-    bool askPassword = false;
+    std::string passwordFile;  // pack, test, extract
+    bool askPassword = false;  // pack (asked twice), test, extract
     int jobs = 0;  // 0: number of cores
     bool yes = false;  // create a missing --out folder without asking
     std::vector<std::string> paths;

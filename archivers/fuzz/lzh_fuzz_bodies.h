@@ -62,8 +62,9 @@ inline int FuzzArchive(const uint8_t* data, std::size_t size) {
 // The input as a packed stream: byte 0 picks the method, bytes 1-3 the size.
 inline int FuzzDecoder(const uint8_t* data, std::size_t size) {
     if (size < 4) return 0;
-    static const char* const kIds[] = {"-lh5-", "-lh6-", "-lh7-", "-lhx-", "-lh4-", "-lzs-", "-lz5-", "-lh0-"};
-    auto m = kt::lzh::FindMethod(kIds[data[0] & 7]);
+    static const char* const kIds[] = {"-lh5-", "-lh6-", "-lh7-", "-lhx-", "-lh4-", "-lzs-",
+                                       "-lz5-", "-lh0-", "-lh1-", "-lh2-", "-lh3-"};
+    auto m = kt::lzh::FindMethod(kIds[data[0] % (sizeof kIds / sizeof kIds[0])]);
     uint64_t want = data[1] | data[2] << 8 | (data[3] & 0x0F) << 16;
     kt::lzh::MemorySource src(data + 4, size - 4);
     NullSink sink;

@@ -30,7 +30,10 @@ run() {
 run lzh_archive_fuzz "$src/tests/archivers/lzh/fuzz_corpus/archive"
 run lzh_decoder_fuzz "$src/tests/archivers/lzh/fuzz_corpus/decoder"
 run lzh_roundtrip_fuzz "$src/tests/archivers/lzh/fuzz_corpus/roundtrip"
-run zip_reader_fuzz "$src/tests/archivers/zip/fuzz_corpus"
+run arj_archive_fuzz "$src/tests/archivers/arj/fuzz_corpus/archive"
+run arj_decoder_fuzz "$src/tests/archivers/arj/fuzz_corpus/decoder"
+run zip_reader_fuzz "$src/tests/archivers/zip/fuzz_corpus/archive"
+run zip_inflate_fuzz "$src/tests/archivers/zip/fuzz_corpus/inflate"
 run rar_headers_fuzz "$src/tests/archivers/rar/fuzz_corpus"
 for p in lha unzip zip tar cab unrar; do
     run "${p}_command_fuzz" "$src/tests/archivers/common/command_line_corpus/$p"

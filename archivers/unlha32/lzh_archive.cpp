@@ -11,37 +11,6 @@
 
 namespace kt::unlha {
 
-FileReader::~FileReader() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-bool FileReader::Open(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) return false;
-    struct stat st;
-    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd_);
-        fd_ = -1;
-        return false;
-    }
-    size_ = static_cast<uint64_t>(st.st_size);
-    return true;
-}
-
-long long FileReader::ReadAt(uint64_t offset, void* buf, std::size_t n) {
-    std::size_t done = 0;
-    while (done < n) {
-        ssize_t r = ::pread(fd_, static_cast<char*>(buf) + done, n - done, static_cast<off_t>(offset + done));
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (r == 0) break;
-        done += static_cast<std::size_t>(r);
-    }
-    return static_cast<long long>(done);
-}
-
 namespace {
 
 // Looks for the first header inside a self-extractor or other prefix.

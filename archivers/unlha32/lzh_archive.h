@@ -7,24 +7,20 @@
 
 #include "archivers/codecs/lzh/lzh_decoder.h"
 #include "archivers/codecs/lzh/stream.h"
+#include "archivers/common/read_only_file.h"
 #include "lzh_header.h"
 
 namespace kt::unlha {
 
 class FileReader : public ByteReader {
 public:
-    FileReader() = default;
-    ~FileReader() override;
-    FileReader(const FileReader&) = delete;
-    FileReader& operator=(const FileReader&) = delete;
-    bool Open(const std::string& path);
-    long long ReadAt(uint64_t offset, void* buf, std::size_t n) override;
-    uint64_t Size() const { return size_; }
-    int Fd() const { return fd_; }
+    bool Open(const std::string& path) { return file_.Open(path); }
+    long long ReadAt(uint64_t offset, void* buf, std::size_t n) override { return file_.ReadAt(offset, buf, n); }
+    uint64_t Size() const { return file_.Size(); }
+    int Fd() const { return file_.Fd(); }
 
 private:
-    int fd_ = -1;
-    uint64_t size_ = 0;
+    kt::arc::ReadOnlyFile file_;
 };
 
 struct Listing {

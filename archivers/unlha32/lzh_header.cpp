@@ -127,6 +127,32 @@ void ApplyExt(const uint8_t* d, std::size_t n, std::size_t posInHeader, MemberHe
     }
 }
 
+// OS-9 permissions (owner read/write/exec in bits 0-2, public in 3-5,
+// folder in 7) as Unix mode bits; OS-9 has no group, public stands for it.
+uint32_t Os9ToUnixMode(uint32_t os9) {
+    uint32_t owner = os9 & 7, others = (os9 >> 3) & 7;
+    auto rwx = [](uint32_t bits) { return (bits & 1) << 2 | (bits & 2) | (bits & 4) >> 2; };
+    return ((os9 & 0x80) ? 0040000u : 0100000u) | rwx(owner) << 6 | rwx(others) << 3 | rwx(others);
+}
+
+// The level-0 extended area after the CRC, by the tool that wrote it:
+// LHa for UNIX ('U': minor version, Unix time, mode, uid, gid), OS-9/68K
+// ('K': the same, with the time twice, so the ids are read from the end),
+// OS-9 ('9': its permissions at 1).
+void ApplyLevel0Area(const uint8_t* a, std::size_t n, MemberHeader* h) {
+    if (n >= 12 && (a[0] == 'U' || a[0] == 'K') && a[1] == 0) {
+        h->mtime = static_cast<int32_t>(Get32(a + 2));
+        h->mode = Get16(a + n - 6);
+        if (a[0] == 'K') h->mode = Os9ToUnixMode(h->mode);
+        h->hasMode = true;
+        h->osId = static_cast<char>(a[0]);
+    } else if (n >= 22 && a[0] == '9') {
+        h->mode = Os9ToUnixMode(Get16(a + 1));
+        h->hasMode = true;
+        h->osId = '9';
+    }
+}
+
 // Folder bytes of header 0x02 ("a\xFFb\xFF") to "a/b".
 std::string DirBytes(std::string d) {
     for (char& c : d) {
@@ -187,7 +213,13 @@ void FinishName(const std::string& baseName, const Ext& e, MemberHeader* h) {
     }
     std::string full = Join(dir, name);
     if (h->level < 2 || IsDosHost(h->osId)) full = Backslashes(full);
+    const bool endsInSeparator = !full.empty() && full.back() == '/';
     while (!full.empty() && full.back() == '/') full.pop_back();
+    const bool noData = h->packedSize == 0 && h->originalSize == 0;
+    const bool namelessInFolder = name.empty() && !dir.empty();
+    if (noData && !full.empty() && (endsInSeparator || (h->dosAttr & 0x10) || namelessInFolder)) {
+        h->folderOnly = std::strcmp(h->method, "-lhd-") != 0;
+    }
     // A symbolic link is stored as "link|target".
     std::size_t bar = full.find('|');
     if (bar != std::string::npos && std::strcmp(h->method, "-lhd-") == 0) {
@@ -226,9 +258,34 @@ bool CheckHeaderCrc(std::vector<uint8_t> bytes, const Ext& e) {
     return kt::lzh::Crc16(bytes.data(), bytes.size()) == e.headerCrc;
 }
 
+// A level-2 header of `total` bytes at offset.
+int ReadLevel2(ByteReader& in, uint64_t offset, std::size_t total, MemberHeader* h) {
+    *h = MemberHeader();
+    h->headerOffset = offset;
+    h->level = 2;
+    std::vector<uint8_t> b;
+    if (!ReadExactly(in, offset, &b, total)) return ERROR_UNEXPECTED_EOF;
+    std::memcpy(h->method, b.data() + 2, 5);
+    h->packedSize = Get32(b.data() + 7);
+    h->originalSize = Get32(b.data() + 11);
+    h->mtime = static_cast<int64_t>(Get32(b.data() + 15));
+    h->crc = Get16(b.data() + 21);
+    h->osId = static_cast<char>(b[23]);
+    Ext e;
+    if (WalkExt(b, 26, Get16(b.data() + 24), 2, h, &e) < 0) return ERROR_HEADER_BROKEN;
+    if (!CheckHeaderCrc(b, e)) return ERROR_HEADER_CRC;
+    // On OS-9/68K the Unix mode header holds OS-9 permissions.
+    if (h->osId == 'K' && h->hasMode) h->mode = Os9ToUnixMode(h->mode);
+    h->dataOffset = offset + total;
+    FinishName(std::string(), e, h);
+    return 0;
+}
+
 }  // namespace
 
-bool MemberHeader::IsDirectory() const { return std::strcmp(method, "-lhd-") == 0 && linkTarget.empty(); }
+bool MemberHeader::IsDirectory() const {
+    return (std::strcmp(method, "-lhd-") == 0 && linkTarget.empty()) || folderOnly;
+}
 
 int ReadHeader(ByteReader& in, uint64_t offset, MemberHeader* h) {
     *h = MemberHeader();
@@ -262,13 +319,7 @@ int ReadHeader(ByteReader& in, uint64_t offset, MemberHeader* h) {
                 h->dosAttr = b[19];
                 h->osId = 'M';
                 if (total >= 24 + n) h->crc = Get16(b.data() + 22 + n);
-                // The Unix extension of LHa for UNIX: 'U', version, mtime, mode, uid, gid.
-                if (total >= 24 + n + 12 && b[24 + n] == 'U') {
-                    h->mtime = static_cast<int32_t>(Get32(b.data() + 26 + n));
-                    h->mode = Get16(b.data() + 30 + n);
-                    h->hasMode = true;
-                    h->osId = 'U';
-                }
+                if (total > 24 + n) ApplyLevel0Area(b.data() + 24 + n, total - 24 - n, h);
                 h->dataOffset = offset + total;
                 FinishName(baseName, e, h);
                 return 0;
@@ -303,18 +354,18 @@ int ReadHeader(ByteReader& in, uint64_t offset, MemberHeader* h) {
         case 2: {
             std::size_t total = Get16(b.data());
             if (total < 26) return ERROR_HDR_INVALID_SIZE;
-            b.resize(0);
-            if (!ReadExactly(in, offset, &b, total)) return ERROR_UNEXPECTED_EOF;
-            h->packedSize = Get32(b.data() + 7);
-            h->originalSize = Get32(b.data() + 11);
-            h->mtime = static_cast<int64_t>(Get32(b.data() + 15));
-            h->crc = Get16(b.data() + 21);
-            h->osId = static_cast<char>(b[23]);
-            if (WalkExt(b, 26, Get16(b.data() + 24), 2, h, &e) < 0) return ERROR_HEADER_BROKEN;
-            if (!CheckHeaderCrc(b, e)) return ERROR_HEADER_CRC;
-            h->dataOffset = offset + total;
-            FinishName(std::string(), e, h);
-            return 0;
+            // LHA for OS-9/68K counts the header without its own size field:
+            // two bytes short. Its OS id tells; the header's CRC and chain
+            // decide, so that a correct header with that id still reads.
+            uint8_t os = 0;
+            if (in.ReadAt(offset + 23, &os, 1) == 1 && os == 'K') {
+                MemberHeader os9;
+                if (ReadLevel2(in, offset, total + 2, &os9) == 0) {
+                    *h = std::move(os9);
+                    return 0;
+                }
+            }
+            return ReadLevel2(in, offset, total, h);
         }
         case 3: {
             b.resize(0);

@@ -30,6 +30,10 @@ struct MemberHeader {
     std::string linkTarget;  // for a stored symbolic link ("name|target")
     bool hasMode = false;
     uint32_t mode = 0;
+    // An entry that only marks a folder without being -lhd-: a name ending
+    // in a separator, the folder attribute or an empty file name, with no
+    // data (older DOS, Amiga and OS-9 writers).
+    bool folderOnly = false;
     uint64_t headerOffset = 0;  // first byte of the header in the archive
     uint64_t dataOffset = 0;    // first byte of the packed data
 

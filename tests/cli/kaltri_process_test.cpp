@@ -178,7 +178,10 @@ TEST(Kaltri, ListTestAndExtractAZip) {
     ASSERT_NE(std::string::npos, at);
     data[at] ^= 0x55;
     std::ofstream(t.root + "/bad.zip", std::ios::binary) << data;
-    EXPECT_EQ(1, Sh(kKaltri + " test " + Q(t.root + "/bad.zip")).code);
+    r = Sh(kKaltri + " test " + Q(t.root + "/bad.zip"));
+    EXPECT_EQ(1, r.code);
+    EXPECT_NE(std::string::npos, r.out.find("dir/inner.txt")) << r.out;  // the member
+    EXPECT_NE(std::string::npos, r.out.find("CRC")) << r.out;            // and the reason
     EXPECT_EQ(1, Sh(kKaltri + " list " + Q(t.root + "/nothing.zip")).code);
     t.Make("plain.txt", "not an archive");
     r = Sh(kKaltri + " list " + Q(t.root + "/plain.txt"));
@@ -223,3 +226,39 @@ TEST(Kaltri, PacksLzhThatLhasaAnd7zExtractAndListsTestsAndExtractsIt) {
 }
 
 }  // namespace
+
+TEST(Kaltri, ReadsTheFormatsOtherToolsWrite) {
+    Tree t;
+    std::string text = Read(t.Random("w/a.txt", 300000));
+    const std::string w = Q(t.root + "/w");
+    struct Case {
+        const char* archive;
+        std::string make;
+        std::string options;
+    };
+    t.Make("pw", "s3cret\n");
+    const Case cases[] = {
+        {"aes.zip", "7z a -tzip -ps3cret -mem=AES256 ../aes.zip a.txt", "--password-file " + Q(t.root + "/pw")},
+        {"d64.zip", "7z a -tzip -m0=Deflate64 ../d64.zip a.txt", ""},
+        {"bz.zip", "zip -q -Z bzip2 ../bz.zip a.txt", ""},
+        {"m4.arj", "arj a -m4 ../m4.arj a.txt", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive);
+        if (Sh("cd " + w + " && " + c.make).code != 0) continue;  // the tool is missing
+        std::string arc = Q(t.root + "/" + c.archive), out = t.root + "/out-" + c.archive;
+        Result r = Sh(kKaltri + " test " + c.options + " " + arc);
+        EXPECT_EQ(0, r.code) << r.out;
+        r = Sh(kKaltri + " extract " + c.options + " " + arc + " -o " + Q(out));
+        EXPECT_EQ(0, r.code) << r.out;
+        EXPECT_TRUE(Read(out + "/a.txt") == text);
+    }
+    // With a wrong password the AES member is named with its reason.
+    if (fs::exists(t.root + "/aes.zip")) {
+        t.Make("wrong", "guess\n");
+        Result r = Sh(kKaltri + " test --password-file " + Q(t.root + "/wrong") + " " + Q(t.root + "/aes.zip"));
+        EXPECT_EQ(1, r.code);
+        EXPECT_NE(std::string::npos, r.out.find("a.txt")) << r.out;
+        EXPECT_NE(std::string::npos, r.out.find("wrong password")) << r.out;
+    }
+}

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "bit_reader.h"
+
 namespace kt::lzh {
 
 constexpr int kMaxCodeLength = 16;
@@ -56,5 +58,14 @@ private:
     uint32_t offset_[kMaxCodeLength + 2] = {};
     std::vector<uint16_t> sorted_;
 };
+
+// The next symbol of the stream in, -1 for a code the table leaves unused.
+inline int DecodeSymbol(const DecodeTable& table, BitReader& in) {
+    in.Refill();
+    int bits;
+    int sym = table.Decode(in.Peek(16), &bits);
+    in.Skip(bits);
+    return sym;
+}
 
 }  // namespace kt::lzh

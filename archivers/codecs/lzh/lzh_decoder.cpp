@@ -31,13 +31,7 @@ public:
     int DecodeP() { return Decode(p_); }
 
 private:
-    int Decode(const DecodeTable& t) {
-        in_.Refill();
-        int bits;
-        int sym = t.Decode(in_.Peek(16), &bits);
-        in_.Skip(bits);
-        return sym;
-    }
+    int Decode(const DecodeTable& t) { return DecodeSymbol(t, in_); }
 
     bool ReadPtLengths(int n, int nbit, int special, DecodeTable* table) {
         int k = static_cast<int>(in_.Get(nbit));

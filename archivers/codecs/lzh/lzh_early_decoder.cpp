@@ -48,13 +48,7 @@ public:
         positions_.Build(len, 64, 8);
     }
     int Char(uint64_t) { return chars_.Decode([this] { return Bit(in_); }); }
-    int Position(uint64_t) {
-        in_.Refill();
-        int bits;
-        int p = positions_.Decode(in_.Peek(16), &bits);
-        in_.Skip(bits);
-        return p;
-    }
+    int Position(uint64_t) { return DecodeSymbol(positions_, in_); }
 
 private:
     BitReader& in_;
@@ -102,13 +96,7 @@ public:
     int Position(uint64_t) { return Decode(positions_); }
 
 private:
-    int Decode(const DecodeTable& t) {
-        in_.Refill();
-        int bits;
-        int sym = t.Decode(in_.Peek(16), &bits);
-        in_.Skip(bits);
-        return sym;
-    }
+    int Decode(const DecodeTable& t) { return DecodeSymbol(t, in_); }
     bool StartBlock() {
         left_ = in_.Get(16);
         if (left_ == 0) left_ = 65536;

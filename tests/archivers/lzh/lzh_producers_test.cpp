@@ -26,7 +26,8 @@ std::string Packed(const std::string& data, const char* method) {
 
 // A level-2 member as `os` would write it: our header with the OS id put
 // in and the header CRC made again.
-std::string Member(const std::string& name, const std::string& data, char os, const char* method = "-lh5-") {
+std::string Member(const std::string& name, const std::string& data, char os, const char* method = "-lh5-",
+                   int mode = -1) {
     MemberHeader h;
     std::memcpy(h.method, method, 6);
     h.level = 2;
@@ -36,9 +37,17 @@ std::string Member(const std::string& name, const std::string& data, char os, co
     h.originalSize = data.size();
     h.crc = kt::lzh::Crc16(data.data(), data.size());
     h.mtime = kMtime;
+    h.hasMode = mode >= 0;
+    h.mode = static_cast<uint32_t>(mode);
     std::vector<uint8_t> b;
     EXPECT_EQ(kt::unlha::BuildHeader(h, &b), 0);
     b[23] = static_cast<uint8_t>(os);
+    if (os == 'K') {
+        // LHA for OS-9/68K counts the header without its two size bytes.
+        uint16_t shortBy2 = static_cast<uint16_t>(b.size() - 2);
+        b[0] = static_cast<uint8_t>(shortBy2);
+        b[1] = static_cast<uint8_t>(shortBy2 >> 8);
+    }
     b[27] = b[28] = 0;  // the CRC header comes first in ours
     uint16_t crc = kt::lzh::Crc16(b.data(), b.size());
     b[27] = static_cast<uint8_t>(crc);
@@ -143,4 +152,61 @@ TEST_F(LzhProducers, DamageInTheStrippedResourceForkIsStillACrcError) {
     std::string out = Extract(member + std::string(1, '\0'), &rc);
     EXPECT_EQ(rc, ERROR_FILE_CRC);
     EXPECT_FALSE(fs::exists(out + "a.txt"));
+}
+
+TEST_F(LzhProducers, Os9LevelTwoHeadersTwoBytesShortReadWithTheirPermissions) {
+    const std::string a = SampleText(20000, 61), b = SampleBinary(3000, 62);
+    // OS-9 permissions: owner read+write, public read (0x0B); all six bits (0x3F).
+    std::string out = Extract(Member("os9/a.txt", a, 'K', "-lh5-", 0x0B) + Member("os9/run", b, 'K', "-lh0-", 0x3F) +
+                              std::string(1, '\0'));
+    EXPECT_TRUE(ReadFile(out + "os9/a.txt") == a);
+    EXPECT_TRUE(ReadFile(out + "os9/run") == b);
+    mode_t mask = umask(0);
+    umask(mask);
+    struct stat st;
+    ASSERT_EQ(stat((out + "os9/a.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u & ~mask);
+    ASSERT_EQ(stat((out + "os9/run").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0777u & ~mask);
+}
+
+namespace {
+
+// A level-0 member as LHA for MS-DOS writes it: the whole path with "\",
+// the DOS attribute, no extended area.
+std::string Level0(const std::string& path, const std::string& data, uint8_t attr) {
+    std::string h;
+    h += static_cast<char>(22 + path.size());
+    h += '\0';
+    h += "-lh0-";
+    for (uint32_t v : {static_cast<uint32_t>(data.size()), static_cast<uint32_t>(data.size()), 0x5A215A21u})
+        for (int i = 0; i < 4; ++i) h += static_cast<char>(v >> (8 * i));
+    h += static_cast<char>(attr);
+    h += '\0';  // level 0
+    h += static_cast<char>(path.size());
+    h += path;
+    uint16_t crc = kt::lzh::Crc16(data.data(), data.size());
+    h += static_cast<char>(crc);
+    h += static_cast<char>(crc >> 8);
+    uint8_t sum = 0;
+    for (std::size_t i = 2; i < h.size(); ++i) sum = static_cast<uint8_t>(sum + h[i]);
+    h[1] = static_cast<char>(sum);
+    return h + data;
+}
+
+}  // namespace
+
+TEST_F(LzhProducers, FolderEntriesThatAreNotLhdMakeFoldersNotFiles) {
+    // A separator at the end, the folder attribute, and (level 2, as Amiga
+    // writers do) an empty file name below a folder: each only marks a folder.
+    std::string out = Extract(Level0("DOCS\\", "", 0x10) + Level0("DOCS\\README.TXT", "read me\n", 0x20) +
+                              Level0("EMPTY", "", 0x10) + Level0("TRAIL\\", "", 0x20) +
+                              Member("amiga/", "", 'A', "-lh0-") + std::string(1, '\0'));
+    EXPECT_EQ(ReadFile(out + "DOCS/README.TXT"), "read me\n");
+    EXPECT_TRUE(fs::is_directory(out + "EMPTY"));
+    EXPECT_TRUE(fs::is_directory(out + "TRAIL"));
+    EXPECT_TRUE(fs::is_directory(out + "amiga"));
+    // A plain empty file stays a file.
+    std::string plain = Extract(Level0("EMPTY.TXT", "", 0x20) + std::string(1, '\0'));
+    EXPECT_TRUE(fs::is_regular_file(plain + "EMPTY.TXT"));
 }

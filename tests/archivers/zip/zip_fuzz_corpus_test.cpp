@@ -1,37 +1,22 @@
-// The ZIP reader fuzz target's seeds, replayed: every seed is a sound
-// archive from a real writer, so its directory must read; every seed cut
-// short or with a byte flipped must be answered without a crash (the
-// sanitizer builds of `make fuzz` catch what a plain build would not).
+// The ZIP fuzz targets' bodies over their seed corpus (archives of every
+// method we read, AES with the password "pw", a Zip64 end record before a
+// marked classic one; raw Deflate and Deflate64 streams) and its mutations.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
+#include "archivers/fuzz/zip_fuzz_bodies.h"
+#include "tests/archivers/fuzz_replay.h"
 
-#include "archivers/codecs/zip/fuzz/zip_reader_fuzz_body.h"
+using kt::fuzztest::Corpus;
+using kt::fuzztest::Mutations;
 
-namespace {
-
-namespace fs = std::filesystem;
-
-TEST(ZipFuzzCorpus, EverySeedReadsAndItsDamagedFormsAreAnswered) {
-    int seeds = 0;
-    for (const auto& e :
-         fs::directory_iterator(fs::path(KT_SOURCE_DIR) / "tests/archivers/zip/fuzz_corpus")) {
-        std::ifstream in(e.path(), std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), {});
-        const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
-        EXPECT_TRUE(kt::zip::FuzzZipReader(p, bytes.size())) << e.path();
-        for (std::size_t cut = 0; cut < bytes.size(); cut += 1 + bytes.size() / 64)
-            kt::zip::FuzzZipReader(p, cut);
-        for (std::size_t at = 0; at < bytes.size(); at += 1 + bytes.size() / 64) {
-            std::string flipped = bytes;
-            flipped[at] = static_cast<char>(flipped[at] ^ 0x5A);
-            kt::zip::FuzzZipReader(reinterpret_cast<const uint8_t*>(flipped.data()),
-                                   flipped.size());
-        }
-        ++seeds;
-    }
-    EXPECT_GT(seeds, 5);
+TEST(ZipFuzzCorpus, ArchivesAndTheirMutationsAreHandled) {
+    auto seeds = Corpus("zip", "archive");
+    ASSERT_GE(seeds.size(), 16u);
+    for (const auto& s : seeds) Mutations(s, kt::fuzz::FuzzZipArchive);
 }
 
-}  // namespace
+TEST(ZipFuzzCorpus, InflaterStreamsAndTheirMutationsAreHandled) {
+    auto seeds = Corpus("zip", "inflate");
+    ASSERT_GE(seeds.size(), 3u);
+    for (const auto& s : seeds) Mutations(s, kt::fuzz::FuzzInflate);
+}

@@ -1,8 +1,5 @@
-// libFuzzer target for the ZIP reading side. Any crash, hang or sanitizer
-// report is a bug. Seeds live in tests/archivers/zip/fuzz_corpus.
-#include "zip_reader_fuzz_body.h"
+// libFuzzer target for the reading side: see FuzzZipArchive in
+// archivers/fuzz/zip_fuzz_bodies.h. Seeds live in tests/archivers/zip/fuzz_corpus/archive.
+#include "archivers/fuzz/zip_fuzz_bodies.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    kt::zip::FuzzZipReader(data, size);
-    return 0;
-}
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return kt::fuzz::FuzzZipArchive(data, size); }

@@ -1,0 +1,5 @@
+// libFuzzer target for our inflater: see FuzzInflate in
+// archivers/fuzz/zip_fuzz_bodies.h. Seeds live in tests/archivers/zip/fuzz_corpus/inflate.
+#include "archivers/fuzz/zip_fuzz_bodies.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return kt::fuzz::FuzzInflate(data, size); }
