@@ -22,7 +22,7 @@ run() {
     "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -artifact_prefix="$findings/$target-" "$work" >"$build/$target.log" 2>&1
     rc=$?
-    runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$build/$target.log" | tail -1 | awk '{print $2}')
+    runs=$(grep -o 'Done [0-9]* runs' "$build/$target.log" | tail -1 | awk '{print $2}')
     [ -n "$runs" ] || runs=$(grep -o '#[0-9]*' "$build/$target.log" | tail -1 | tr -d '#')
     echo "$target: ${seconds}s, ${runs:-?} inputs, exit $rc"
     [ "$rc" = 0 ] || status=1
