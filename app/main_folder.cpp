@@ -31,13 +31,27 @@ void TFormMain::SpeedButtonSelectClick() {
         SHBrowseForFolderExIn->SetSelectFolderName("");
     }
     if (SHBrowseForFolderExIn->Execute())
-        EditSelect->setText(QString::fromStdString(SHBrowseForFolderExIn->FolderName()));
+        SetChosenFolder(SHBrowseForFolderExIn->FolderName());
 }
 
 void TFormMain::DropDstDirFileDrop(TDropDst*, const std::vector<std::string>& files, int, int) {
     THourglass hourglass;
     if (files.size() == 1 && PathKind(files.front()) == 0)
-        EditSelect->setText(QString::fromStdString(files.front()));
+        SetChosenFolder(files.front());
+}
+
+void TFormMain::SetChosenFolder(const std::string& path) {
+    FChosenFolderBytes = path;
+    EditSelect->setText(QString::fromStdString(path));
+}
+
+std::string TFormMain::ChosenFolder() const {
+    // A folder whose name is not valid UTF-8 cannot be typed; when the box
+    // still shows the one that was picked or dropped, its own bytes count.
+    const QString text = EditSelect->text();
+    if (!FChosenFolderBytes.empty() && text == QString::fromStdString(FChosenFolderBytes))
+        return FChosenFolderBytes;
+    return text.toStdString();
 }
 
 }  // namespace kt

@@ -15,16 +15,16 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTimer>
-#include <climits>
-#include <exception>
-#include <filesystem>
+#include <QElapsedTimer>
+#include <algorithm>
 #include <optional>
 #include <unordered_set>
 
 #include "app/infile_entry.h"
 #include "app/main_window.h"
+#include "archive/batch_run.h"
 #include "archive/pack_one.h"
-#include "platform/file_scan.h"
+#include "platform/foreground_window.h"
 #include "platform/path_text.h"
 #include "platform/qt/busy.h"
 #include "platform/qt/prompt.h"
@@ -125,6 +125,80 @@ int VisibleRows(TKWallListView* list) {
     return std::max(1, rowHeight > 0 ? height / rowHeight : 1);
 }
 
+TModalResult Ask(const std::string& text, const TMsgDlgButtons& buttons) { return MessageDlg(text, buttons); }
+
+TBatchAnswer AnswerOf(TModalResult r) {
+    switch (r) {
+        case mrYes: return TBatchAnswer::Yes;
+        case mrNo: return TBatchAnswer::No;
+        case mrNoToAll: return TBatchAnswer::NoToAll;
+        case mrYesToAll: return TBatchAnswer::YesToAll;
+        default: return TBatchAnswer::Abort;
+    }
+}
+
+// Why an entry failed, when the run itself found it; the library's own
+// failures have the failure prompt alone.
+std::string FaultText(const TEntryOutcome& o) {
+    switch (o.Fault) {
+        case TEntryFault::UnsafeName:
+            return "ファイル(" + o.Source +
+                   ")は名前にダブルクォーテーション（\"）または改行を含むため圧縮できません。";
+        case TEntryFault::SameArchive:
+            return "圧縮ファイル(" + o.Archive + ")は今回の処理でファイル(" + o.Other +
+                   ")から作成したため、\rファイル(" + o.Source + ")の圧縮で上書きしません。";
+        case TEntryFault::ArchiveIsFolder:
+            return "圧縮ファイルと同じ名前のフォルダ(" + o.Archive + ")があるため圧縮できません。";
+        case TEntryFault::SourceMissing:
+            return "圧縮元ファイル(" + o.Source + ")が見つかりません。";
+        default:
+            return {};
+    }
+}
+
+// The run's questions, answered in the window's message boxes with the
+// texts, buttons and order of the design.
+class TWindowQuestions : public TBatchQuestions {
+public:
+    TBatchAnswer FolderMissing(const std::string& folder) override {
+        return AnswerOf(Ask("ディレクトリ(" + folder + ")がありません。\r作成しますか？", {mbYes, mbNo, mbAbort}));
+    }
+    TBatchAnswer FolderNotCreated(const std::string& folder) override {
+        return AnswerOf(Ask("ディレクトリ(" + folder + ")が作成できませんでした。\r続けますか？",
+                            {mbYes, mbNo, mbAbort}));
+    }
+    TBatchAnswer FolderIsFile(const std::string& folder) override {
+        return AnswerOf(Ask("ディレクトリ(" + folder +
+                                ")がファイルとして存在するため圧縮処理ができません。\r続けますか？",
+                            {mbYes, mbNo, mbAbort}));
+    }
+    TBatchAnswer ArchiveExists(const std::string& archive) override {
+        return AnswerOf(Ask("ファイル(" + archive + ")が既に存在します。\r上書きしますか？",
+                            {mbYes, mbNo, mbAbort, mbNoToAll, mbYesToAll}));
+    }
+    TBatchAnswer PackFailed(const TEntryOutcome& outcome) override {
+        const std::string why = FaultText(outcome);
+        if (!why.empty()) ShowMessage(why);
+        return AnswerOf(Ask("圧縮に失敗しました。\r続けますか？", {mbYes, mbAbort, mbYesToAll}));
+    }
+};
+
+// The message pump of the run, at most about thirty times a second: the
+// list follows the progress as closely as an eye can tell, and a run of
+// thousands of small files is not spent repainting.
+class TRunPump {
+public:
+    TRunPump() { FClock.start(); }
+    void operator()(bool force = false) {
+        if (!force && FClock.elapsed() < 30) return;
+        ProcessMessages();
+        FClock.restart();
+    }
+
+private:
+    QElapsedTimer FClock;
+};
+
 }  // namespace
 
 void TFormMain::TArchiveFileDeleter::operator()(TArchiveFile* archive) const { delete archive; }
@@ -132,6 +206,19 @@ void TFormMain::TArchiveFileDeleter::operator()(TArchiveFile* archive) const { d
 void TFormMain::CreateArchiveFile() {
     ArchiveFile.reset(new TArchiveFile);
     ConfigureForBatchRun(*ArchiveFile);
+    // The window's handle for the archivers: a library that wants the window
+    // in front (the TAR driver after each command) asks through it.
+    static const UINT foreground = RegisterWindowMessage(KT_SET_FOREGROUND_MESSAGE_NAME);
+    FWindowHandle = CreateMessageWindow(
+        [](HWND, UINT msg, WPARAM, LPARAM, void* user) -> LRESULT {
+            if (msg != foreground) return 0;
+            auto* form = static_cast<TFormMain*>(user);
+            if (form->isMinimized()) form->showNormal();
+            form->raise();
+            form->activateWindow();
+            return 1;
+        },
+        this);
 }
 
 void TFormMain::ScrollToEntry(int row) {
@@ -168,30 +255,32 @@ void TFormMain::ButtonExecClick() {
     const int count = list->ItemCount();
     if (count == 0) return;
 
-    TModalResult overwriteAnswer = mrYes;
-    TModalResult failureAnswer = mrYes;
     ProgressBar->setMinimum(0);
     ProgressBar->setValue(0);
-    ProgressBar->setMaximum(count);
-
-    const bool selectFolder = RadioButtonSelect->isChecked();
-    if (selectFolder && EditSelect->text().isEmpty()) {
-        ShowMessage("圧縮ファイル格納先ディレクトリを入力してください。");
-        EditSelect->setFocus();
-        return;
-    }
+    ProgressBar->setMaximum(count * kProgressSteps);
 
     const bool lzh = RadioButtonLzh->isChecked();
-    const std::string password = Utf8(EditZipPass->text());
-    const bool usePassword = !lzh && !password.empty() && FPassEnabled;
-    // The password travels inside -P "...", which has no escape: a double
-    // quote in it would end the quoting and the archives would get another
-    // password than the one typed.
-    if (usePassword && password.find('"') != std::string::npos) {
-        ShowMessage("パスワードにダブルクォーテーション（\"）は使用できません。\r"
-                    "パスワードを変更してから処理してください。");
-        EditZipPass->setFocus();
-        return;
+    TBatchSettings settings;
+    settings.Extension = lzh ? ".lzh" : ".zip";
+    settings.NextToSource = !RadioButtonSelect->isChecked();
+    settings.ChosenFolder = ChosenFolder();
+    if (!lzh && FPassEnabled) settings.Password = Utf8(EditZipPass->text());
+    settings.AskBeforeSameArchive = true;
+    TWindowQuestions questions;
+    TBatchRun run(settings, questions);
+
+    switch (run.SetupFault()) {
+        case TBatchSetupFault::NoChosenFolder:
+            ShowMessage("圧縮ファイル格納先ディレクトリを入力してください。");
+            EditSelect->setFocus();
+            return;
+        case TBatchSetupFault::PasswordHasQuote:
+            ShowMessage("パスワードにダブルクォーテーション（\"）は使用できません。\r"
+                        "パスワードを変更してから処理してください。");
+            EditZipPass->setFocus();
+            return;
+        case TBatchSetupFault::None:
+            break;
     }
 
     if (MessageDlg("圧縮処理を開始します。よろしいですか？", {mbYes, mbNo}) != mrYes) {
@@ -204,15 +293,7 @@ void TFormMain::ButtonExecClick() {
     std::optional<THourglass> hourglass;
     hourglass.emplace();
     EnableControls(false);
-
-    const std::string extension = lzh ? ".lzh" : ".zip";
-    ArchiveFile->Options().UserOptions = usePassword ? "-P \"" + password + "\"" : std::string();
-
-    std::string fixedFolder;
-    if (selectFolder) {
-        fixedFolder = Utf8(EditSelect->text());
-        if (!fixedFolder.empty() && fixedFolder.back() == '/') fixedFolder.pop_back();
-    }
+    run.Configure(*ArchiveFile);
 
     {
         TListUpdate update(list);
@@ -221,11 +302,25 @@ void TFormMain::ButtonExecClick() {
     list->setFocus();
 
     TRunEntries entries(list);
+    TRunPump pump;
     int lastK = -1;  // the entry selected last
+    int done = 0;    // entries whose progress is complete
+
+    // The bar moves inside a long entry: entries done plus the part of the
+    // current one that the library has reported.
+    ArchiveFile->OnProgress = [&](TArchiveFile*, int, EXTRACTINGINFOEX* eis, bool&) {
+        if (eis != nullptr && eis->exinfo.dwFileSize > 0) {
+            const double part = std::min(1.0, double(eis->exinfo.dwWriteSize) / eis->exinfo.dwFileSize);
+            ProgressBar->setValue(std::min(ProgressBar->maximum(),
+                                           done * kProgressSteps + static_cast<int>(part * kProgressSteps)));
+        }
+        pump();
+    };
 
     // Ends the run: controls back, normal cursor, and a close asked for
     // during the run is carried out.
     auto finish = [&] {
+        ArchiveFile->OnProgress = nullptr;
         EnableControls(true);
         hourglass.reset();
         FRunning = false;
@@ -235,13 +330,18 @@ void TFormMain::ButtonExecClick() {
         ShowMessage(kStopped);
         finish();
     };
+    auto advance = [&](int k) {
+        done = std::min(k + 1, count);
+        pump();
+        ProgressBar->setValue(std::min(done * kProgressSteps, ProgressBar->maximum()));
+    };
 
     for (int k = 0; k < entries.Count(); ++k) {
         if (FCloseRequested) {
             finish();
             return;
         }
-        ProcessMessages();
+        pump();
         if (lastK >= 0) Unselect(list, entries.RowOf(lastK));
         int row = entries.RowOf(k);
         if (row < 0) continue;  // removed while the run went on
@@ -249,117 +349,58 @@ void TFormMain::ButtonExecClick() {
         ScrollToEntry(row);
         list->SetSelected(row, true);
         list->SetFocusedItem(row);
-        ProcessMessages();
+        pump();
 
         TInfileEntry* entry = entries.Entry(k);
         if ((row = entries.RowOf(k)) < 0 || entry->State != esWaiting) continue;
 
-        const std::string name = Utf8(list->ItemText(row, 1));
-        const std::string folder = selectFolder ? fixedFolder : Utf8(list->ItemText(row, 0));
-        auto skip = [&] {
-            ShowMessage("ファイル(" + folder + "/" + name + ")の圧縮処理はスキップします。");
-        };
-
-        // The target folder.
-        bool skipped = false;
-        switch (TypeOfPath(folder)) {
-            case PathType::Folder: break;
-            case PathType::Missing: {
-                const TModalResult a = MessageDlg(
-                    "ディレクトリ(" + folder + ")がありません。\r作成しますか？", {mbYes, mbNo, mbAbort});
-                if (a == mrNo) {
-                    skipped = true;
-                } else if (a == mrYes) {
-                    std::error_code ec;
-                    std::filesystem::create_directories(folder, ec);
-                    if (TypeOfPath(folder) != PathType::Folder) {
-                        const TModalResult b =
-                            MessageDlg("ディレクトリ(" + folder + ")が作成できませんでした。\r続けますか？",
-                                       {mbYes, mbNo, mbAbort});
-                        if (b == mrNo) {
-                            skipped = true;
-                        } else if (b != mrYes) {
-                            stop();
-                            return;
-                        }
-                    }
-                } else {
-                    stop();
-                    return;
-                }
-                break;
-            }
-            default: {
-                const TModalResult a = MessageDlg(
-                    "ディレクトリ(" + folder + ")がファイルとして存在するため圧縮処理ができません。\r続けますか？",
-                    {mbYes, mbNo, mbAbort});
-                if (a == mrNo) {
-                    skipped = true;
-                } else if (a != mrYes) {
-                    stop();
-                    return;
-                }
-                break;
-            }
-        }
-        if (skipped) {
-            skip();
-            continue;
-        }
-
-        // An existing archive is replaced only once its successor is made
-        // (the old one stays when packing fails), so Yes deletes nothing here.
-        const std::string archivePath = folder + "/" + ReplaceExtension(name, extension);
-        if (TypeOfPath(archivePath) != PathType::Missing) {
-            if (overwriteAnswer != mrYesToAll && overwriteAnswer != mrNoToAll) {
-                overwriteAnswer =
-                    MessageDlg("ファイル(" + archivePath + ")が既に存在します。\r上書きしますか？",
-                               {mbYes, mbNo, mbAbort, mbNoToAll, mbYesToAll});
-            }
-            if (overwriteAnswer == mrNo) {
-                skip();
-                continue;
-            }
-            if (overwriteAnswer == mrNoToAll) continue;
-            // Abort, and a box closed without an answer, stop the run.
-            if (overwriteAnswer != mrYes && overwriteAnswer != mrYesToAll) {
+        const TBatchRun::TPlan plan = run.Prepare(entry->Path);
+        // The questions above ran their own event loops.
+        const bool gone = (row = entries.RowOf(k)) < 0 || entry->State != esWaiting;
+        switch (plan.Step) {
+            case TBatchRun::TStep::Stop:
                 stop();
                 return;
-            }
+            case TBatchRun::TStep::Skip:
+                ShowMessage("ファイル(" + JoinFolder(plan.Folder, NameOf(entry->Path)) + ")の圧縮処理はスキップします。");
+                continue;
+            case TBatchRun::TStep::SkipSilently:
+                continue;
+            case TBatchRun::TStep::Fail:
+                if (gone) continue;
+                SetEntryState(row, esFailed);
+                if (!run.Finish(plan.Failure)) {
+                    stop();
+                    return;
+                }
+                advance(k);
+                continue;
+            case TBatchRun::TStep::Pack:
+                break;
         }
-
-        // The prompts above ran their own event loops.
-        if ((row = entries.RowOf(k)) < 0 || entry->State != esWaiting) continue;
+        if (gone) {
+            run.Abandon(plan);
+            continue;
+        }
         SetEntryState(row, esPacking);
-        ProcessMessages();
-        ProcessMessages();
+        pump(true);
 
-        int result;
-        try {
-            result = PackOneFile(*ArchiveFile, nullptr, archivePath, entry->Path);
-        } catch (const std::exception& e) {
+        const TEntryOutcome outcome = TBatchRun::Pack(*ArchiveFile, plan, FWindowHandle);
+        row = entries.RowOf(k);
+        if (outcome.Fault == TEntryFault::Layer) {
             // The archive layer's failures (a library that cannot be loaded,
             // ...) end the run like a stop, with their own text.
-            if ((row = entries.RowOf(k)) >= 0) SetEntryState(row, esFailed);
-            ShowMessage(e.what());
+            if (row >= 0) SetEntryState(row, esFailed);
+            ShowMessage(outcome.Report);
             finish();
             return;
         }
-        row = entries.RowOf(k);
-        if (result == 0) {
-            if (row >= 0) SetEntryState(row, esDone);
-        } else {
-            if (row >= 0) SetEntryState(row, esFailed);
-            if (failureAnswer != mrYesToAll) {
-                failureAnswer = MessageDlg("圧縮に失敗しました。\r続けますか？", {mbYes, mbAbort, mbYesToAll});
-            }
-            if (failureAnswer != mrYes && failureAnswer != mrYesToAll) {
-                stop();
-                return;
-            }
+        if (row >= 0) SetEntryState(row, outcome.Ok() ? esDone : esFailed);
+        if (!run.Finish(outcome)) {
+            stop();
+            return;
         }
-        ProcessMessages();
-        ProgressBar->setValue(std::min(k + 1, ProgressBar->maximum()));
+        advance(k);
     }
 
     if (FCloseRequested) {
@@ -367,6 +408,7 @@ void TFormMain::ButtonExecClick() {
         return;
     }
     if (lastK >= 0) Unselect(list, entries.RowOf(lastK));
+    pump(true);
     ShowMessage("終了しました。");
     ProgressBar->setValue(0);
     finish();

@@ -81,7 +81,10 @@ TFormMain::TFormMain(std::vector<std::string> params, QWidget* parent)
     FormCreate();
 }
 
-TFormMain::~TFormMain() { FormDestroy(); }
+TFormMain::~TFormMain() {
+    FormDestroy();
+    if (FWindowHandle != nullptr) DestroyMessageWindow(FWindowHandle);
+}
 
 void TFormMain::CreateControls() {
     setWindowTitle(U(kProgramTitle));
@@ -180,6 +183,7 @@ void TFormMain::CreateControls() {
 
     ButtonExec = Place(new QPushButton(U("処理(&R)"), this), 176, 212, 65, 25);
     ButtonExec->setToolTip(U("圧縮処理を開始します"));
+    connect(ButtonExec, &QPushButton::clicked, this, [this] { ButtonExecClick(); });
     // Caption and hint are set by the Send To check at start-up.
     ButtonSendEntry = Place(new QPushButton(U("設定(&T)"), this), 176, 244, 65, 25);
     connect(ButtonSendEntry, &QPushButton::clicked, this, [this] { ButtonSendEntryClick(); });

@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/message_hub.h"
+
 class QAction;
 class QFileDialog;
 class QFrame;
@@ -169,6 +171,10 @@ public:
     // ---- Target folder choice (main_folder.cpp) ----
     void SpeedButtonSelectClick();
     void DropDstDirFileDrop(TDropDst* sender, const std::vector<std::string>& files, int x, int y);
+    // The folder box's text as a path: the exact bytes of a picked or
+    // dropped folder while the box still shows it.
+    void SetChosenFolder(const std::string& path);
+    std::string ChosenFolder() const;
 
     // ---- Send To registration (main_sendto.cpp) ----
     bool CheckSendTo();
@@ -179,6 +185,10 @@ public:
     void ScrollToEntry(int row);
     // True while ButtonExecClick is running.
     bool Running() const { return FRunning; }
+    // Steps of the progress bar per entry, so that it moves inside a long one.
+    static constexpr int kProgressSteps = 100;
+    // The window's handle in the message hub, handed to the archivers.
+    HWND FWindowHandle = nullptr;
 
     // ---- Archiver library check (main_dllcheck.cpp) ----
     bool CheckArchiverDlls();
@@ -207,6 +217,7 @@ private:
     TProgressBracket* FAddProgress = nullptr;
     // The last directory text shown, reused so rows of one folder share it.
     std::string FLastDir;
+    std::string FChosenFolderBytes;  // the folder last picked or dropped
     QString FLastDirText;
 };
 

@@ -138,14 +138,17 @@ public:
     TFileNameList Result;
 
     void Search(const std::string& dir, const std::string& mask) {
-        if (HasWildcard(mask)) {
+        // A file whose own name holds "*" or "?" is itself, not a pattern:
+        // "a?.txt" must not also take "ab.txt" beside it.
+        const bool pattern = HasWildcard(mask) && !IsRegularFile(JoinPath(dir, mask));
+        if (pattern) {
             if (!FilePass(dir, mask)) return;
         } else if (!mask.empty()) {
             // A plain name is looked for exactly (names are case-sensitive).
             if (aborted_) return;
             if (mask != "." && mask != "..") Consider(dir, mask);
         }
-        if (options_.r >= 1 && (options_.p <= 0 || HasWildcard(mask))) SubfolderPass(dir, mask);
+        if (options_.r >= 1 && (options_.p <= 0 || pattern)) SubfolderPass(dir, mask);
     }
 
 private:
@@ -153,6 +156,11 @@ private:
 
     static DirPtr Open(const std::string& dir) {
         return DirPtr(opendir(dir.empty() ? "." : dir.c_str()), closedir);
+    }
+
+    static bool IsRegularFile(const std::string& path) {
+        struct stat st {};
+        return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     }
 
     static bool IsDotName(const char* n) {

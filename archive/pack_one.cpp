@@ -1,10 +1,15 @@
 #include "archive/pack_one.h"
 
+#include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 #include "platform/archiver_api.h"
 #include "platform/path_text.h"
@@ -17,6 +22,10 @@ bool Exists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
+// Temporary archives are named ".~kt<pid>_<n><ext>": hidden, recognisable,
+// and telling which process made them.
+constexpr char kTempPrefix[] = ".~kt";
+
 // A name beside the archive that keeps its extension (the driver follows the
 // extension) and cannot meet a user's file.
 std::string TemporaryBeside(const std::string& archivePath) {
@@ -25,8 +34,31 @@ std::string TemporaryBeside(const std::string& archivePath) {
     std::size_t dot = name.rfind('.');
     std::string ext = (dot == std::string::npos || dot == 0) ? "" : name.substr(dot);
     std::string folder = FolderOf(archivePath);
-    return JoinFolder(folder.empty() ? "." : folder,
-                      ".~kt" + std::to_string(getpid()) + "_" + std::to_string(counter++) + ext);
+    return JoinFolder(folder.empty() ? "." : folder, kTempPrefix + std::to_string(getpid()) + "_" +
+                                                         std::to_string(counter++) + ext);
+}
+
+// The process id in a temporary name, or 0 when the name is not one.
+pid_t TemporaryOwner(const std::string& name) {
+    const std::size_t prefix = sizeof kTempPrefix - 1;
+    if (name.compare(0, prefix, kTempPrefix) != 0) return 0;
+    std::size_t i = prefix, digits = 0;
+    while (i < name.size() && name[i] >= '0' && name[i] <= '9') ++i, ++digits;
+    if (digits == 0 || digits > 9 || i >= name.size() || name[i] != '_') return 0;
+    std::size_t j = i + 1;
+    while (j < name.size() && name[j] >= '0' && name[j] <= '9') ++j;
+    if (j == i + 1) return 0;
+    if (j < name.size() && name[j] != '.') return 0;
+    return static_cast<pid_t>(std::strtol(name.c_str() + prefix, nullptr, 10));
+}
+
+bool ProcessAlive(pid_t pid) { return kill(pid, 0) == 0 || errno == EPERM; }
+
+// When this process started, in seconds since the epoch.
+std::time_t ProcessStart() {
+    struct stat st {};
+    static const std::time_t start = stat("/proc/self", &st) == 0 ? st.st_mtime : std::time(nullptr);
+    return start;
 }
 
 // Sets option a for the one call when the source is hidden and a is unset.
@@ -60,9 +92,9 @@ void ConfigureForBatchRun(TArchiveFile& Archive) {
 }
 
 int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
-                const std::string& Source) {
-    const bool replacing = Exists(ArchivePath);
-    const std::string target = replacing ? TemporaryBeside(ArchivePath) : ArchivePath;
+                const std::string& Source, std::string* Temporary) {
+    const std::string target = TemporaryBeside(ArchivePath);
+    if (Temporary != nullptr) *Temporary = target;
     int result = 0;
     try {
         HiddenSourceOption hidden(Archive.Options(), Source);
@@ -71,17 +103,31 @@ int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
         result = Archive.Pack(Wnd, nullptr, "", TFileList{files});
         if (result == 0 && !Exists(target)) result = ERROR_NOT_FIND_FILE;
     } catch (...) {
-        if (replacing) unlink(target.c_str());
+        unlink(target.c_str());
         throw;
     }
-    if (replacing) {
-        if (result == 0 && std::rename(target.c_str(), ArchivePath.c_str()) != 0)
-            result = ERROR_CANNOT_WRITE;
-        if (result != 0) unlink(target.c_str());
-        // Same extension, same driver class: this only renames.
-        Archive.SetFileName(ArchivePath);
-    }
+    if (result == 0 && std::rename(target.c_str(), ArchivePath.c_str()) != 0) result = ERROR_CANNOT_WRITE;
+    if (result != 0) unlink(target.c_str());
+    // Same extension, same driver class: this only renames.
+    Archive.SetFileName(ArchivePath);
     return result;
+}
+
+int RemoveStaleTemporaries(const std::string& folder) {
+    DIR* d = opendir(folder.empty() ? "." : folder.c_str());
+    if (d == nullptr) return 0;
+    int removed = 0;
+    while (dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        const pid_t owner = TemporaryOwner(name);
+        if (owner <= 0 || owner == getpid() || ProcessAlive(owner)) continue;
+        const std::string path = JoinFolder(folder.empty() ? "." : folder, name);
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_mtime >= ProcessStart()) continue;
+        if (unlink(path.c_str()) == 0) ++removed;
+    }
+    closedir(d);
+    return removed;
 }
 
 }  // namespace kt

@@ -1,9 +1,9 @@
 // Packing one source file into one archive of its own through the archive
 // component, as the batch run (window and kaltri alike) does it, with two
 // guarantees the bare component does not give:
-//  - an existing archive is replaced only once its successor is complete:
-//    the new archive is made under a temporary name beside it and renamed
-//    over it, so a failed or cancelled pack leaves the old archive as it was;
+//  - the archive appears only once it is complete: it is made under a
+//    temporary name beside its place and renamed there, so a failed or
+//    cancelled pack leaves no new archive and the old archive as it was;
 //  - success means the archive exists: a hidden source (which file
 //    collection passes over while option a is unset) is packed with a = 1
 //    for that one call, and a pack that reports 0 without making the archive
@@ -23,8 +23,14 @@ void ConfigureForBatchRun(TArchiveFile& Archive);
 // Archive's FileName, Options (UserOptions included) and OnProgress are the
 // caller's; FileName ends as ArchivePath. Returns 0 when the archive was
 // made, else the library's error code. The layer's failures are raised, after
-// any temporary archive has been removed.
+// any temporary archive has been removed. Temporary (may be null) receives
+// the temporary name the library was given.
 int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
-                const std::string& Source);
+                const std::string& Source, std::string* Temporary = nullptr);
+
+// Removes, in folder, the temporary archives that an earlier run left when
+// it was killed: names of PackOneFile's form whose process is gone and which
+// are older than this process. Returns how many were removed.
+int RemoveStaleTemporaries(const std::string& folder);
 
 }  // namespace kt

@@ -5,11 +5,11 @@
 #include <iostream>
 #include <memory>
 
+#include "archive/batch_run.h"
 #include "archive/archive_file.h"
 #include "archive/archiver_factory.h"
 #include "archive/earchiver.h"
 #include "archive/zip32.h"
-#include "error_text.h"
 #include "pack_plan.h"
 #include "platform/path_text.h"
 #include "platform/printable_text.h"
@@ -45,8 +45,8 @@ constexpr std::size_t kReportSize = 1 << 20;
 // The switch that hands a ZIP password to the library; nothing for other
 // formats, which have no password.
 std::string PasswordSwitch(const kt::TArchiver& driver, const std::string& password) {
-    if (password.empty() || &driver.Class() != &kt::TZip32::ClassInfo) return {};
-    return "-P \"" + password + "\"";
+    if (&driver.Class() != &kt::TZip32::ClassInfo) return {};
+    return kt::PasswordSwitch(".zip", password);
 }
 
 std::string DosDate(WORD date, WORD time) {
@@ -119,7 +119,7 @@ int TestArchive(const std::string& archive, const std::string& password, Lang la
         if (r == ERROR_PASSWORD_FILE && password.empty()) {
             std::cout << Text(lang, Msg::TestUntested, archive) << "\n";
         } else {
-            std::cout << Text(lang, Msg::TestDamaged, archive, ErrorMeaning(lang, r)) << "\n";
+            std::cout << Text(lang, Msg::TestDamaged, archive, ErrorCodeText(lang, r)) << "\n";
         }
         return 1;
     } catch (const std::exception& e) {
@@ -190,7 +190,7 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
         for (const std::string& k : kept) std::cout << Text(lang, Msg::ExtractKept, kt::PrintableText(k)) << "\n";
         if (r == ERROR_DISK_SPACE && !settings.noSpaceCheck) std::cerr << Text(lang, Msg::ExtractNoSpace) << "\n";
         if (r != 0) {
-            std::cerr << "kaltri: " << Text(lang, Msg::ExtractFailed, archive, ErrorMeaning(lang, r))
+            std::cerr << "kaltri: " << Text(lang, Msg::ExtractFailed, archive, ErrorCodeText(lang, r))
                       << (report.empty() ? "" : "\n" + report) << "\n";
             return 1;
         }

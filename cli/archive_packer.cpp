@@ -2,8 +2,7 @@
 
 #include "archive/archive_file.h"
 #include "archive/archiver_factory.h"
-#include "archive/earchiver.h"
-#include "archive/pack_one.h"
+#include "archive/batch_run.h"
 
 namespace kaltri {
 
@@ -24,10 +23,10 @@ std::string MissingLibraryText(Format format) {
 
 ArchivePacker::ArchivePacker(Format format, std::string password, const std::atomic<bool>& interrupted)
     : impl_(new Impl) {
-    kt::ConfigureForBatchRun(impl_->archive);
-    // The same switch the window's run passes for a ZIP password.
-    impl_->archive.Options().UserOptions =
-        (format == Format::Zip && !password.empty()) ? "-P \"" + password + "\"" : "";
+    kt::TBatchSettings settings;
+    settings.Extension = format == Format::Lzh ? ".lzh" : ".zip";
+    settings.Password = std::move(password);
+    kt::ConfigureBatchArchive(impl_->archive, settings);
     // A progress handler makes the libraries report to us, and their next
     // report after Ctrl-C is answered with "stop".
     impl_->archive.OnProgress = [&interrupted](kt::TArchiveFile*, int, EXTRACTINGINFOEX*, bool& abort) {
@@ -37,17 +36,15 @@ ArchivePacker::ArchivePacker(Format format, std::string password, const std::ato
 
 ArchivePacker::~ArchivePacker() { delete impl_; }
 
-JobResult ArchivePacker::Pack(const std::string& archive, const std::string& source, bool) {
+JobResult ArchivePacker::Pack(const std::string& archive, const std::string& source) {
+    kt::TBatchRun::TPlan plan;
+    plan.Source = source;
+    plan.Archive = archive;
+    const kt::TEntryOutcome o = kt::TBatchRun::Pack(impl_->archive, plan);
     JobResult r;
-    try {
-        // PackOneFile replaces an existing archive only once the new one is
-        // complete, so the replace decision needs nothing more here.
-        r.code = kt::PackOneFile(impl_->archive, nullptr, archive, source);
-        if (r.code != 0) r.output = impl_->archive.OutputText();
-    } catch (const std::exception& e) {
-        r.code = ERROR_UNKNOWN;
-        r.output = e.what();
-    }
+    r.code = o.Code;
+    r.output = o.Report;
+    r.fault = static_cast<int>(o.Fault);
     return r;
 }
 

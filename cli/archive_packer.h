@@ -20,11 +20,9 @@ public:
     ArchivePacker(const ArchivePacker&) = delete;
     ArchivePacker& operator=(const ArchivePacker&) = delete;
 
-    // Packs source into archive. With replace, an existing archive is only
-    // replaced once the new one is complete: the new archive is made under a
-    // temporary name beside it and renamed over it; on failure the old
-    // archive stays as it was.
-    JobResult Pack(const std::string& archive, const std::string& source, bool replace);
+    // Packs source into archive, which appears only once complete; on
+    // failure an old archive stays as it was.
+    JobResult Pack(const std::string& archive, const std::string& source);
 
 private:
     struct Impl;

@@ -45,33 +45,8 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     using namespace kaltri;
     bool terminal = CanAsk();
     std::string password;
-    if (!o.passwordFile.empty()) {
-        std::optional<std::string> p = ReadFirstLine(o.passwordFile);
-        if (!p) {
-            std::cerr << Text(lang, Msg::PasswordFileUnreadable, o.passwordFile) << "\n";
-            return 2;
-        }
-        password = *p;
-    } else if (o.askPassword) {
-        if (!terminal) {
-            std::cerr << Text(lang, Msg::NotATerminal) << "\n";
-            return 2;
-        }
-        std::optional<std::string> a = ReadPasswordNoEcho(Text(lang, Msg::PasswordPrompt));
-        std::optional<std::string> b = a ? ReadPasswordNoEcho(Text(lang, Msg::PasswordAgain)) : std::nullopt;
-        if (g_interrupted) return 130;
-        if (!a || !b || *a != *b) {
-            std::cerr << Text(lang, Msg::PasswordMismatch) << "\n";
-            return 2;
-        }
-        password = *a;
-    }
-    // The password travels inside a quoted switch; a double quote would end
-    // it early and give the archive a different password than typed.
-    if (password.find('"') != std::string::npos) {
-        std::cerr << Text(lang, Msg::PasswordHasQuote) << "\n";
-        return 2;
-    }
+    int status = 2;
+    if (!ObtainPassword(o, lang, true, g_interrupted, &password, &status)) return status;
 
     RunSettings settings;
     settings.lang = lang;
@@ -80,6 +55,7 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     settings.onError = o.onError.value_or(terminal ? ErrorPolicy::Ask : ErrorPolicy::Continue);
     if (!terminal && settings.overwrite == OverwritePolicy::Ask) settings.overwrite = OverwritePolicy::None;
     if (!terminal && settings.onError == ErrorPolicy::Ask) settings.onError = ErrorPolicy::Continue;
+    settings.renameOnClash = o.renameOnClash;
     settings.jobs = o.jobs > 0 ? o.jobs : static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN));
     if (settings.jobs < 1) settings.jobs = 1;
     settings.progress = isatty(STDERR_FILENO) != 0;
@@ -109,9 +85,7 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     auto start = std::chrono::steady_clock::now();
     RunSummary s = RunPack(
         plan, settings,
-        [&](const std::string& archive, const std::string& source, bool replace) {
-            return packer.Pack(archive, source, replace);
-        },
+        [&](const std::string& archive, const std::string& source) { return packer.Pack(archive, source); },
         [&](const std::string& q, const std::string& hint) { return AskChar(q, hint); }, g_interrupted,
         [](const std::string& line) { std::cout << line << std::endl; });
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

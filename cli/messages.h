@@ -21,7 +21,7 @@ enum class Msg {
     Stopped,               //
     Finished,              //
     Packed,                // %1 source, %2 archive
-    Failed,                // %1 source, %2 error code
+    Failed,                // %1 source, %2 reason
     Summary,               // %1 packed, %2 skipped, %3 failed, %4 seconds
     PasswordPrompt,        //
     PasswordAgain,         //
@@ -47,8 +47,16 @@ enum class Msg {
     TestUntested,          // %1 archive
     ExtractFailed,         // %1 archive, %2 what is wrong
     ExtractKept,           // %1 member
+    NameUnsafe,            // %1 source
+    SameArchive,           // %1 source, %2 archive, %3 the source that made it
+    ArchiveIsFolder,       // %1 source, %2 archive
+    SourceVanished,        // %1 source
     ExtractNoSpace,        //
 };
+
+// A library's error code with what it means, for a report line: "disk full
+// (error 0x8005)"; a code without a known meaning is given as a number.
+std::string ErrorCodeText(Lang lang, int code);
 
 // The text with %1, %2, ... replaced by the arguments.
 std::string Text(Lang lang, Msg id, const std::string& a1 = {}, const std::string& a2 = {},

@@ -132,6 +132,11 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                 else if (v == "continue") o.onError = ErrorPolicy::Continue;
                 else if (v == "stop") o.onError = ErrorPolicy::Stop;
                 else { r.error = "--on-error must be ask, continue or stop"; return r; }
+            } else if (name == "--on-clash") {
+                if (!takeValue(v)) return r;
+                if (v == "fail") o.renameOnClash = false;
+                else if (v == "rename") o.renameOnClash = true;
+                else { r.error = "--on-clash must be fail or rename"; return r; }
             } else if (name == "--jobs" || name == "-j") {
                 if (!takeValue(v)) return r;
                 if (!ParseInt(v, o.jobs)) { r.error = "--jobs must be a number from 1 to 1024"; return r; }
@@ -167,7 +172,8 @@ std::string UsageLine(Command command) {
     switch (command) {
         case Command::Pack:
             return "usage: kaltri pack [--format lzh|zip] [--out DIR] [--overwrite ask|all|none] "
-                   "[--on-error ask|continue|stop] [-p | --password-file FILE] [--jobs N] PATH...";
+                   "[--on-error ask|continue|stop] [--on-clash fail|rename] [-p | --password-file FILE] "
+                   "[--jobs N] PATH...";
         case Command::List: return "usage: kaltri list ARCHIVE";
         case Command::Test: return "usage: kaltri test [-p | --password-file FILE] ARCHIVE";
         case Command::Extract:
@@ -190,6 +196,9 @@ std::string HelpText(Command command) {
                    "                           default ask on a terminal, none otherwise\n"
                    "      --on-error POLICY    after a failure: ask, continue, stop;\n"
                    "                           default ask on a terminal, continue otherwise\n"
+                   "      --on-clash POLICY    two files that would get one archive name (a.txt, a.dat):\n"
+                   "                           fail (default) fails the later one, rename names its\n"
+                   "                           archive \"a (2).zip\"; no archive of the run is replaced\n"
                    "  -p, --password           ask for a ZIP password (not echoed)\n"
                    "      --password-file FILE read the ZIP password from the first line of FILE\n"
                    "  -j, --jobs N             pack N files at once (default: number of cores)\n\n"

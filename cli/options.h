@@ -24,6 +24,7 @@ struct Options {
     bool askPassword = false;  // pack (asked twice), test, extract
     int jobs = 0;  // 0: number of cores
     bool yes = false;  // create a missing --out folder without asking
+    bool renameOnClash = false;  // --on-clash rename
     std::vector<std::string> paths;
     // list, test, extract
     std::string archive;

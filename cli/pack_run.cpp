@@ -1,11 +1,8 @@
 #include "pack_run.h"
 
-#include <sys/stat.h>
-
-#include <map>
 #include <memory>
-#include <set>
 
+#include "archive/batch_run.h"
 #include "progress_bar.h"
 
 namespace kaltri {
@@ -15,13 +12,79 @@ enum class Outcome { Pending, Packed, Failed, Skipped };
 
 struct Slot {
     Outcome outcome = Outcome::Pending;
-    std::string archive;
-    JobResult result;
+    kt::TBatchRun::TPlan plan;
+    kt::TEntryOutcome result;
 };
 
-bool FileExists(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
+using AskNow = std::function<std::optional<char>(const std::string&, const std::string&)>;
+
+// The run's questions, answered by the policies or, for "ask", on the
+// terminal. A target folder is made up front (see CreateOutFolder), so one
+// missing now went away during the run: it is made again.
+class PolicyQuestions : public kt::TBatchQuestions {
+public:
+    PolicyQuestions(const RunSettings& settings, AskNow ask) : s_(settings), ask_(std::move(ask)) {}
+
+    kt::TBatchAnswer FolderMissing(const std::string&) override { return kt::TBatchAnswer::Yes; }
+    kt::TBatchAnswer FolderNotCreated(const std::string&) override { return kt::TBatchAnswer::No; }
+    kt::TBatchAnswer FolderIsFile(const std::string&) override { return kt::TBatchAnswer::No; }
+
+    kt::TBatchAnswer ArchiveExists(const std::string& archive) override {
+        switch (s_.overwrite) {
+            case OverwritePolicy::All: return kt::TBatchAnswer::Yes;
+            case OverwritePolicy::None: return kt::TBatchAnswer::No;
+            default: break;
+        }
+        switch (ask_(Text(s_.lang, Msg::ArchiveExists, archive), Text(s_.lang, Msg::AnswerFive)).value_or('a')) {
+            case 'y': case 'Y': return kt::TBatchAnswer::Yes;
+            case 'n': case 'N': return kt::TBatchAnswer::No;
+            case 'o': return kt::TBatchAnswer::NoToAll;
+            case 'A': return kt::TBatchAnswer::YesToAll;
+            default: return kt::TBatchAnswer::Abort;
+        }
+    }
+
+    kt::TBatchAnswer PackFailed(const kt::TEntryOutcome&) override {
+        switch (s_.onError) {
+            case ErrorPolicy::Stop: return kt::TBatchAnswer::Abort;
+            case ErrorPolicy::Continue: return kt::TBatchAnswer::YesToAll;
+            default: break;
+        }
+        switch (ask_(Text(s_.lang, Msg::PackFailedContinue), Text(s_.lang, Msg::AnswerFailure)).value_or('a')) {
+            case 'y': case 'Y': return kt::TBatchAnswer::Yes;
+            case 'A': return kt::TBatchAnswer::YesToAll;
+            default: return kt::TBatchAnswer::Abort;
+        }
+    }
+
+private:
+    const RunSettings& s_;
+    AskNow ask_;
+};
+
+kt::TEntryOutcome OutcomeOf(const JobResult& r, const kt::TBatchRun::TPlan& plan) {
+    kt::TEntryOutcome o;
+    o.Source = plan.Source;
+    o.Archive = plan.Archive;
+    o.Code = r.code;
+    o.Report = r.output;
+    if (r.fault != 0) o.Fault = static_cast<kt::TEntryFault>(r.fault);
+    else if (r.code != 0) o.Fault = kt::TEntryFault::Library;
+    return o;
+}
+
+std::string FailureText(Lang lang, const kt::TEntryOutcome& o) {
+    switch (o.Fault) {
+        case kt::TEntryFault::UnsafeName: return Text(lang, Msg::NameUnsafe, o.Source);
+        case kt::TEntryFault::SameArchive: return Text(lang, Msg::SameArchive, o.Source, o.Archive, o.Other);
+        case kt::TEntryFault::ArchiveIsFolder: return Text(lang, Msg::ArchiveIsFolder, o.Source, o.Archive);
+        case kt::TEntryFault::SourceMissing: return Text(lang, Msg::SourceVanished, o.Source);
+        case kt::TEntryFault::Layer: return Text(lang, Msg::Failed, o.Source, o.Report);
+        default: break;
+    }
+    std::string detail = o.Report;
+    while (!detail.empty() && (detail.back() == '\n' || detail.back() == '\r')) detail.pop_back();
+    return Text(lang, Msg::Failed, o.Source, ErrorCodeText(lang, o.Code)) + (detail.empty() ? "" : "\n  " + detail);
 }
 
 }  // namespace
@@ -32,8 +95,6 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
     RunSummary summary;
     const std::size_t n = plan.items.size();
     std::vector<Slot> slots(n);
-    for (std::size_t i = 0; i < n; ++i)
-        slots[i].archive = ArchivePathFor(plan.items[i], settings.outDir, settings.ext);
 
     ProgressBar bar(settings.progress, n, plan.totalBytes);
     auto show = [&](const std::string& text) {
@@ -48,113 +109,79 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
         return a;
     };
 
-    auto work = [&](std::size_t i, bool replace) {
-        JobResult r = pack(slots[i].archive, plan.items[i].source, replace);
+    kt::TBatchSettings batch;
+    batch.Extension = settings.ext;
+    batch.NextToSource = settings.outDir.empty();
+    batch.ChosenFolder = settings.outDir;
+    batch.RenameOnClash = settings.renameOnClash;
+    PolicyQuestions questions(settings, askNow);
+    kt::TBatchRun run(batch, questions);
+
+    // Workers are forked before the plans are made: the archive path travels
+    // with the item.
+    auto work = [&](std::size_t i, const std::string& archive) {
+        JobResult r = pack(archive, plan.items[i].source);
         r.index = i;
         return r;
     };
-    std::vector<bool> replaceOf(n, false);
     std::unique_ptr<WorkerPool> pool;
     if (settings.jobs > 1 && n > 1) {
         int workers = settings.jobs < static_cast<int>(n) ? settings.jobs : static_cast<int>(n);
-        // Workers read replaceOf from their own copy, so it must be decided
-        // before the item is handed out: the parent sends "replace" items
-        // with the high bit set.
-        pool = std::make_unique<WorkerPool>(workers, [&](std::size_t coded) {
-            constexpr std::size_t kReplace = std::size_t{1} << (sizeof(std::size_t) * 8 - 1);
-            return work(coded & ~kReplace, (coded & kReplace) != 0);
-        });
+        pool = std::make_unique<WorkerPool>(workers, work);
     }
 
-    char overwriteAnswer = 'y';  // 'o' no to all, 'A' yes to all
-    bool failureYesToAll = false;
     bool stop = false;
     std::size_t next = 0, printed = 0;
-    std::set<std::string> inFlight;
 
-    // Prints finished items in input order and applies the failure policy.
+    // Prints finished items in input order; a failure meets the failure
+    // question (or its policy) once it is printed.
     auto flush = [&]() {
         while (printed < n && slots[printed].outcome != Outcome::Pending) {
             Slot& s = slots[printed];
             const PackItem& item = plan.items[printed];
             if (s.outcome == Outcome::Packed) {
                 ++summary.packed;
-                show(Text(settings.lang, Msg::Packed, item.source, s.archive));
+                show(Text(settings.lang, Msg::Packed, item.source, s.plan.Archive));
                 bar.Advance(1, item.size);
             } else if (s.outcome == Outcome::Skipped) {
                 ++summary.skipped;
                 show(Text(settings.lang, Msg::Skipped, item.source));
             } else {
                 ++summary.failed;
-                std::string detail = s.result.output;
-                while (!detail.empty() && (detail.back() == '\n' || detail.back() == '\r')) detail.pop_back();
-                show(Text(settings.lang, Msg::Failed, item.source, std::to_string(s.result.code)) +
-                     (detail.empty() ? "" : "\n  " + detail));
+                show(FailureText(settings.lang, s.result));
                 bar.Advance(1, item.size);
-                if (!stop && !interrupted) {
-                    if (settings.onError == ErrorPolicy::Stop) {
-                        stop = true;
-                    } else if (settings.onError == ErrorPolicy::Ask && !failureYesToAll) {
-                        std::optional<char> a = askNow(Text(settings.lang, Msg::PackFailedContinue),
-                                                       Text(settings.lang, Msg::AnswerFailure));
-                        if (a == 'A') failureYesToAll = true;
-                        else if (a != 'y' && a != 'Y') stop = true;
-                    }
-                }
+                if (!stop && !interrupted && !run.Finish(s.result)) stop = true;
             }
             ++printed;
         }
     };
     auto finish = [&](const JobResult& r) {
         Slot& s = slots[r.index];
-        s.result = r;
-        s.outcome = r.code == 0 ? Outcome::Packed : Outcome::Failed;
-        inFlight.erase(s.archive);
+        s.result = OutcomeOf(r, s.plan);
+        s.outcome = s.result.Ok() ? Outcome::Packed : Outcome::Failed;
     };
 
     while (true) {
         // Hand out items while a worker (or, without workers, this process) is free.
         while (!stop && !interrupted && next < n && (!pool || pool->HasIdleWorker())) {
             Slot& s = slots[next];
-            // Two sources that map to one archive: the second waits for the
-            // first, then meets the existing archive like any other.
-            if (inFlight.count(s.archive) != 0) break;
-            bool replace = false;
-            if (FileExists(s.archive)) {
-                char answer = 'n';
-                if (settings.overwrite == OverwritePolicy::All || overwriteAnswer == 'A') {
-                    answer = 'y';
-                } else if (settings.overwrite == OverwritePolicy::None || overwriteAnswer == 'o') {
-                    answer = 'n';
-                } else {
-                    std::optional<char> a = askNow(Text(settings.lang, Msg::ArchiveExists, s.archive),
-                                                   Text(settings.lang, Msg::AnswerFive));
-                    answer = a.value_or('a');
-                    if (answer == 'A' || answer == 'o') overwriteAnswer = answer;
-                    if (answer == 'Y') answer = 'y';
-                    if (answer == 'N') answer = 'n';
-                    if (answer == 'o') answer = 'n';
-                    if (answer == 'A') answer = 'y';
-                }
-                if (answer != 'y' && answer != 'n') {
+            s.plan = run.Prepare(plan.items[next].source);
+            switch (s.plan.Step) {
+                case kt::TBatchRun::TStep::Stop:
                     stop = true;
-                    break;
-                }
-                if (answer == 'n') {
-                    s.outcome = Outcome::Skipped;
-                    ++next;
-                    flush();
                     continue;
-                }
-                replace = true;
-            }
-            replaceOf[next] = replace;
-            if (pool) {
-                constexpr std::size_t kReplace = std::size_t{1} << (sizeof(std::size_t) * 8 - 1);
-                inFlight.insert(s.archive);
-                pool->Submit(next | (replace ? kReplace : 0));
-            } else {
-                finish(work(next, replace));
+                case kt::TBatchRun::TStep::Skip:
+                case kt::TBatchRun::TStep::SkipSilently:
+                    s.outcome = Outcome::Skipped;
+                    break;
+                case kt::TBatchRun::TStep::Fail:
+                    s.result = s.plan.Failure;
+                    s.outcome = Outcome::Failed;
+                    break;
+                case kt::TBatchRun::TStep::Pack:
+                    if (pool) pool->Submit(next, s.plan.Archive);
+                    else finish(work(next, s.plan.Archive));
+                    break;
             }
             ++next;
             flush();

@@ -15,11 +15,10 @@
 
 namespace kaltri {
 
-// Packs source into archive; replace says an existing archive is to be
-// replaced (only once the new one is complete). Returns the library's code
-// (0: made) and its report text.
-using PackFunction = std::function<JobResult(const std::string& archive, const std::string& source,
-                                             bool replace)>;
+// Packs source into archive (an existing archive is replaced only once the
+// new one is complete). Returns the library's code (0: made), its report
+// text and, when the run itself found the fault, which one.
+using PackFunction = std::function<JobResult(const std::string& archive, const std::string& source)>;
 
 // Shows a question with its answer hint and returns the first key typed;
 // nullopt at end of input or when interrupted.
@@ -30,6 +29,9 @@ struct RunSettings {
     std::string outDir;  // empty: next to each source
     OverwritePolicy overwrite = OverwritePolicy::None;
     ErrorPolicy onError = ErrorPolicy::Continue;
+    // A second source that would get an archive made earlier in the run:
+    // false fails it, true names its archive "name (2).ext".
+    bool renameOnClash = false;
     int jobs = 1;
     bool progress = false;
     Lang lang = Lang::En;

@@ -1,5 +1,7 @@
 #include "password_input.h"
 
+#include "archive/batch_run.h"
+
 #include <iostream>
 #include <optional>
 
@@ -43,9 +45,7 @@ bool ObtainPassword(const Options& o, Lang lang, bool confirm, const std::atomic
         std::cerr << Text(lang, Msg::PasswordEmpty) << "\n";
         return false;
     }
-    // The password travels inside a quoted switch; a double quote would end
-    // it early and give the library a different password than typed.
-    if (password->find('"') != std::string::npos) {
+    if (!kt::PasswordFitsSwitch(*password)) {
         std::cerr << Text(lang, Msg::PasswordHasQuote) << "\n";
         return false;
     }

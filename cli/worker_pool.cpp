@@ -78,12 +78,18 @@ WorkerPool::~WorkerPool() {
 
 void WorkerPool::WorkerLoop(int in, int out, const Work& work) {
     std::uint64_t index = 0;
-    while (ReadAll(in, &index, sizeof index)) {
-        JobResult r = work(static_cast<std::size_t>(index));
+    std::uint32_t size = 0;
+    std::string text;
+    while (ReadAll(in, &index, sizeof index) && ReadAll(in, &size, sizeof size)) {
+        text.resize(size);
+        if (!ReadAll(in, text.data(), size)) break;
+        JobResult r = work(static_cast<std::size_t>(index), text);
         std::int32_t code = r.code;
+        std::int32_t fault = r.fault;
         std::uint32_t len = static_cast<std::uint32_t>(r.output.size());
         if (!WriteAll(out, &index, sizeof index) || !WriteAll(out, &code, sizeof code) ||
-            !WriteAll(out, &len, sizeof len) || !WriteAll(out, r.output.data(), len))
+            !WriteAll(out, &fault, sizeof fault) || !WriteAll(out, &len, sizeof len) ||
+            !WriteAll(out, r.output.data(), len))
             break;
     }
     close(in);
@@ -96,14 +102,17 @@ bool WorkerPool::HasIdleWorker() const {
     return false;
 }
 
-void WorkerPool::Submit(std::size_t index) {
+void WorkerPool::Submit(std::size_t index, const std::string& text) {
     for (Worker& w : workers_) {
         if (w.busy || !w.alive) continue;
         std::uint64_t i = index;
+        std::uint32_t size = static_cast<std::uint32_t>(text.size());
         w.busy = true;
         w.item = index;
         ++busy_;
-        if (!WriteAll(w.toWorker, &i, sizeof i)) w.alive = false;  // dead: WaitOne reports it
+        if (!WriteAll(w.toWorker, &i, sizeof i) || !WriteAll(w.toWorker, &size, sizeof size) ||
+            !WriteAll(w.toWorker, text.data(), size))
+            w.alive = false;  // dead: WaitOne reports it
         return;
     }
     throw std::logic_error("no idle worker");
@@ -135,14 +144,16 @@ JobResult WorkerPool::WaitOne() {
             --busy_;
             std::uint64_t index = 0;
             std::int32_t code = 0;
+            std::int32_t fault = 0;
             std::uint32_t len = 0;
             JobResult r;
             if (ReadAll(w.fromWorker, &index, sizeof index) && ReadAll(w.fromWorker, &code, sizeof code) &&
-                ReadAll(w.fromWorker, &len, sizeof len)) {
+                ReadAll(w.fromWorker, &fault, sizeof fault) && ReadAll(w.fromWorker, &len, sizeof len)) {
                 r.output.resize(len);
                 if (ReadAll(w.fromWorker, r.output.data(), len)) {
                     r.index = static_cast<std::size_t>(index);
                     r.code = code;
+                    r.fault = fault;
                     return r;
                 }
             }

@@ -18,11 +18,14 @@ struct JobResult {
     std::size_t index = 0;
     int code = 0;
     std::string output;
+    int fault = 0;  // a kt::TEntryFault, for faults the run found itself
 };
 
 class WorkerPool {
 public:
-    using Work = std::function<JobResult(std::size_t index)>;
+    // The item's number and the text the parent decided for it after the
+    // workers were forked (the archive path).
+    using Work = std::function<JobResult(std::size_t index, const std::string& text)>;
 
     // Forks `workers` processes that run `work` for each item they receive.
     WorkerPool(int workers, Work work);
@@ -33,7 +36,7 @@ public:
     bool HasIdleWorker() const;
     int Busy() const { return busy_; }
     // Hands the item to an idle worker (HasIdleWorker must be true).
-    void Submit(std::size_t index);
+    void Submit(std::size_t index, const std::string& text);
     // Blocks until one submitted item is done and returns its result.
     JobResult WaitOne();
 

@@ -59,7 +59,10 @@ public:
         std::string leaf = BaseName(full);
         std::size_t before = out_->size();
         seenExcluded_ = false;
-        if (kt::HasWildcard(leaf)) {
+        struct stat named;
+        const bool exists = stat(full.c_str(), &named) == 0;
+        // A file whose own name holds "*" or "?" is itself, not a pattern.
+        if (kt::HasWildcard(leaf) && !(exists && S_ISREG(named.st_mode))) {
             std::string dir = full.substr(0, full.size() - leaf.size());
             std::string storedDir = StoredDir(given.substr(0, given.size() - BaseName(given).size()));
             Walk(dir.empty() ? "." : dir, storedDir, leaf, recurse_);

@@ -168,7 +168,7 @@ TEST_F(RunTest, OverwriteAnswersYesNoAbort) {
     EXPECT_EQ(ReadAll(Src + "/c.zip"), "old");
     EXPECT_EQ((std::vector<std::string>{State(0), State(1), State(2)}),
               (std::vector<std::string>{"完了", "未処理", "未処理"}));
-    EXPECT_EQ(Form->ProgressBar->value(), 1);  // stop keeps the position
+    EXPECT_EQ(Form->ProgressBar->value(), 1 * TFormMain::kProgressSteps);  // stop keeps the position
 }
 
 TEST_F(RunTest, YesToAllAndNoToAllHoldForLaterEntries) {
@@ -186,14 +186,64 @@ TEST_F(RunTest, YesToAllAndNoToAllHoldForLaterEntries) {
     EXPECT_EQ(Unzip(Src + "/b.zip"), "new b");
 }
 
-TEST_F(RunTest, TwoSourcesOneArchiveMeetTheOverwritePrompt) {
+TEST_F(RunTest, ASecondSourceMeetsTheOverwritePromptButNeverReplacesTheRunsOwnArchive) {
     List({Source("a.txt", "text"), Source("a.doc", "doc")});
-    Run({mrYes});
-    ASSERT_EQ(Prompts.Asked.size(), 3u);
-    EXPECT_NE(Prompts.Asked[1].Text.find("が既に存在します"), std::string::npos);
-    // The second row's source replaced the first one's archive.
-    const std::string second = Form->KWallListViewInfile->ItemText(1, 1).toStdString();
-    EXPECT_EQ(Unzip(Src + "/a.zip"), second == "a.txt" ? "text" : "doc");
+    const std::string first = Src + "/" + Form->KWallListViewInfile->ItemText(0, 1).toStdString();
+    const std::string second = Src + "/" + Form->KWallListViewInfile->ItemText(1, 1).toStdString();
+    for (TModalResult answer : {mrYes, mrYesToAll}) {
+        std::filesystem::remove(Src + "/a.zip");
+        Form->NAllSelectClick();
+        Form->NNotExecClick();
+        Prompts.Asked.clear();
+        Run({answer, mrOk, mrYes});
+        ASSERT_EQ(Prompts.Asked.size(), 5u);
+        EXPECT_EQ(Prompts.Asked[1].Text, "ファイル(" + Src + "/a.zip)が既に存在します。\r上書きしますか？");
+        // The reason names both files, then the designed failure prompt.
+        EXPECT_NE(Prompts.Asked[2].Text.find(first), std::string::npos) << Prompts.Asked[2].Text;
+        EXPECT_NE(Prompts.Asked[2].Text.find(second), std::string::npos) << Prompts.Asked[2].Text;
+        EXPECT_EQ(Prompts.Asked[3].Text, "圧縮に失敗しました。\r続けますか？");
+        EXPECT_EQ(Prompts.Asked[4].Text, kEnd);
+        EXPECT_EQ(Unzip(Src + "/a.zip"), ReadAll(first));
+        EXPECT_EQ(State(0), "完了");
+        EXPECT_EQ(State(1), "失敗");
+    }
+}
+
+TEST_F(RunTest, FaultyEntriesFailAloneAndTheRunGoesOn) {
+    // A double quote or a line break in a name, a folder where the archive
+    // goes: each of those entries fails with its reason, the failure
+    // question follows, and the next entry is still packed.
+    const std::string quote = Source("say \"hi\".txt", "q"), nl = Source("two\nlines.txt", "n");
+    const std::string blocked = Source("blocked.txt", "b"), fine = Source("zfine.txt", "fine");
+    std::filesystem::create_directories(Src + "/blocked.zip");
+    List({quote, nl, blocked, fine});
+    Run({mrOk, mrYes, mrOk, mrYes, mrOk, mrYes});
+    std::vector<std::string> texts = Texts(Prompts);
+    ASSERT_EQ(texts.size(), 8u);
+    int reasons = 0;
+    for (const std::string& t : texts) {
+        reasons += t.find("ダブルクォーテーション") != std::string::npos;
+        reasons += t.find("同じ名前のフォルダ(" + Src + "/blocked.zip)") != std::string::npos;
+    }
+    EXPECT_EQ(reasons, 3);
+    EXPECT_EQ(texts.back(), kEnd);
+    EXPECT_EQ(Unzip(Src + "/zfine.zip"), "fine");
+    EXPECT_TRUE(std::filesystem::is_directory(Src + "/blocked.zip"));
+    int failed = 0;
+    for (int row = 0; row < 4; ++row) failed += State(row) == "失敗";
+    EXPECT_EQ(failed, 3);
+}
+
+TEST_F(RunTest, WildcardAndNonUtf8NamesKeepExactlyTheirOwnFileAndBytes) {
+    const std::string q = Source("a?.txt", "question");
+    Source("ab.txt", "neighbour");
+    const std::string odd = Source(std::string("caf\xe9.txt", 8), "latin-1");
+    List({q, odd});
+    Form->RadioButtonLzh->setChecked(true);
+    Run({});
+    EXPECT_EQ(Texts(Prompts), (std::vector<std::string>{kStart, kEnd}));
+    EXPECT_EQ(std::system((kToolPath + "test \"$(bsdtar -tf '" + Src + "/a?.lzh')\" = 'a?.txt'").c_str()), 0);
+    EXPECT_TRUE(std::filesystem::is_regular_file(Src + "/" + std::string("caf\xe9.lzh", 8)));
 }
 
 TEST_F(RunTest, FailedReplacementKeepsTheOldArchive) {
@@ -201,7 +251,9 @@ TEST_F(RunTest, FailedReplacementKeepsTheOldArchive) {
     List({a});
     WriteFile(Src + "/a.zip", "precious old archive");
     std::filesystem::remove(a);  // the source vanished after listing
-    Run({mrYes, mrYes});
+    Run({mrYes, mrOk, mrYes});
+    EXPECT_EQ(Prompts.Asked[2].Text, "圧縮元ファイル(" + a + ")が見つかりません。");
+    EXPECT_EQ(Prompts.Asked[3].Text, "圧縮に失敗しました。\r続けますか？");
     EXPECT_EQ(State(0), "失敗");
     EXPECT_EQ(ReadAll(Src + "/a.zip"), "precious old archive");
     for (auto& e : std::filesystem::directory_iterator(Src))

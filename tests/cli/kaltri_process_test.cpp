@@ -99,6 +99,60 @@ TEST(Kaltri, APasswordFromAFileEncryptsAndAQuoteIsRefused) {
     EXPECT_FALSE(fs::exists(t.root + "/a.zip"));
 }
 
+TEST(Kaltri, AnEmptyPasswordIsRefusedRatherThanPackingWithoutOne) {
+    Tree t;
+    std::string a = t.Make("p.txt", "hi");
+    std::string empty = t.Make("pw", "\n");
+    Result r = Sh(kKaltri + " pack -f zip --password-file " + Q(empty) + " " + Q(a));
+    EXPECT_EQ(2, r.code) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("empty password")) << r.out;
+    EXPECT_FALSE(fs::exists(t.root + "/p.zip"));
+}
+
+TEST(Kaltri, WildcardCharactersInRealNamesPackExactlyThatFile) {
+    Tree t;
+    std::string q = t.Make("d/a?.txt", "question"), b = t.Make("d/[x].txt", "bracket");
+    t.Make("d/ab.txt", "neighbour");
+    t.Make("d/x.txt", "neighbour");
+    for (const char* f : {"zip", "lzh"}) {
+        SCOPED_TRACE(f);
+        Result r = Sh(kKaltri + " pack --overwrite all -f " + f + " " + Q(q) + " " + Q(b));
+        ASSERT_EQ(0, r.code) << r.out;
+        const std::string ext = std::string(".") + f;
+        EXPECT_EQ("a?.txt\n", Sh("bsdtar -tf " + Q(t.root + "/d/a?" + ext)).out);
+        EXPECT_EQ("[x].txt\n", Sh("bsdtar -tf " + Q(t.root + "/d/[x]" + ext)).out);
+        EXPECT_EQ("question", Sh("bsdtar -xOf " + Q(t.root + "/d/a?" + ext)).out);
+    }
+}
+
+TEST(Kaltri, TwoSourcesWithOneStemNeverLoseAnArchive) {
+    Tree t;
+    std::string a = t.Make("a.txt", "T\n"), d = t.Make("a.dat", "D\n");
+    Result r = Sh(kKaltri + " pack --format zip --overwrite all " + Q(a) + " " + Q(d));
+    EXPECT_EQ(1, r.code) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("packed 1, skipped 0, failed 1")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("was made from " + a)) << r.out;
+    EXPECT_EQ("a.txt\n", Sh("unzip -Z1 " + Q(t.root + "/a.zip")).out);
+
+    r = Sh(kKaltri + " pack --format zip --overwrite all --on-clash rename -j 2 " + Q(a) + " " + Q(d));
+    EXPECT_EQ(0, r.code) << r.out;
+    EXPECT_EQ("T\n", Sh("unzip -p " + Q(t.root + "/a.zip")).out);
+    EXPECT_EQ("D\n", Sh("unzip -p " + Q(t.root + "/a (2).zip")).out);
+}
+
+TEST(Kaltri, TemporariesOfAKilledRunAreRemovedByTheNextRun) {
+    Tree t;
+    std::string a = t.Make("a.txt", "a");
+    // What a run killed with -9 leaves: a temporary named for its process.
+    pid_t dead = 999999;
+    while (kill(dead, 0) == 0) --dead;
+    std::string stale = t.Make("." + std::string("~kt") + std::to_string(dead) + "_0.zip", "partial");
+    Sh("touch -d '2000-01-01' " + Q(stale));
+    Result r = Sh(kKaltri + " pack -f zip " + Q(a));
+    ASSERT_EQ(0, r.code) << r.out;
+    EXPECT_FALSE(fs::exists(stale));
+}
+
 // The names of the sources in the order a run's messages mention them.
 std::vector<std::string> MessageOrder(const std::string& out, const std::string& folder) {
     std::vector<std::string> order;

@@ -36,7 +36,7 @@ std::string Read(const std::string& p) {
 }
 
 // Writes "packed:<source>" as the archive; fails for sources containing "bad".
-JobResult FakePack(const std::string& archive, const std::string& source, bool) {
+JobResult FakePack(const std::string& archive, const std::string& source) {
     if (source.find("bad") != std::string::npos) return {0, 0x8013, "cannot write"};
     std::ofstream(archive) << "packed:" << source;
     return {0, 0, ""};
@@ -160,22 +160,77 @@ TEST(PackRun, FailuresFollowTheErrorPolicy) {
     EXPECT_EQ(2u, r.packed);
 }
 
-TEST(PackRun, TwoSourcesOfOneArchiveNameMeetTheOverwriteQuestion) {
+TEST(PackRun, ASecondSourceNeverReplacesAnArchiveOfTheSameRun) {
     Tree t;
     PackPlan plan = PlanSources({t.Make("a.txt"), t.Make("a.doc")});
     RunSettings s;
     s.ext = ".lzh";
-    s.overwrite = OverwritePolicy::Ask;
-    for (int jobs : {1, 2}) {
-        fs::remove(t.root + "/a.lzh");
-        s.jobs = jobs;
-        Script script;
-        script.answers = {'y'};
-        RunSummary r = RunWith(plan, s, script);
-        EXPECT_EQ(1u, script.questions.size()) << jobs;
-        EXPECT_EQ(2u, r.packed) << jobs;
-        EXPECT_EQ("packed:" + t.root + "/a.doc", Read(t.root + "/a.lzh")) << jobs;
+    for (OverwritePolicy policy : {OverwritePolicy::All, OverwritePolicy::Ask}) {
+        for (int jobs : {1, 2}) {
+            fs::remove(t.root + "/a.lzh");
+            s.overwrite = policy;
+            s.jobs = jobs;
+            Script script;
+            script.answers = {'A'};
+            std::vector<std::string> lines;
+            RunSummary r = RunWith(plan, s, script, &lines);
+            EXPECT_EQ(1u, r.packed) << jobs;
+            EXPECT_EQ(1u, r.failed) << jobs;
+            EXPECT_TRUE(script.questions.empty()) << "nothing to ask: the archive is the run's own";
+            EXPECT_EQ("packed:" + t.root + "/a.txt", Read(t.root + "/a.lzh")) << jobs;
+            ASSERT_EQ(2u, lines.size());
+            // The failure names both sources.
+            EXPECT_NE(std::string::npos, lines[1].find(t.root + "/a.doc")) << lines[1];
+            EXPECT_NE(std::string::npos, lines[1].find(t.root + "/a.txt")) << lines[1];
+        }
     }
+}
+
+TEST(PackRun, OnClashRenamePicksTheNextFreeNumberAndAnOldArchiveStillMeetsThePolicy) {
+    Tree t;
+    const std::string a = t.Make("a.txt"), b = t.Make("a.dat"), c = t.Make("a");
+    t.Make("a (2).zip", "old");
+    PackPlan plan = PlanSources({a, b, c});
+    RunSettings s;
+    s.ext = ".zip";
+    s.renameOnClash = true;
+    s.overwrite = OverwritePolicy::None;
+    Script none;
+    RunSummary r = RunWith(plan, s, none);
+    EXPECT_EQ(2u, r.packed);
+    EXPECT_EQ(1u, r.skipped);  // "a (2).zip" existed before the run
+    EXPECT_EQ("packed:" + a, Read(t.root + "/a.zip"));
+    EXPECT_EQ("old", Read(t.root + "/a (2).zip"));
+    EXPECT_EQ("packed:" + c, Read(t.root + "/a (3).zip"));
+
+    s.overwrite = OverwritePolicy::All;  // the same command again replaces what it made
+    r = RunWith(plan, s, none);
+    EXPECT_EQ(3u, r.packed);
+    EXPECT_EQ("packed:" + b, Read(t.root + "/a (2).zip"));
+    EXPECT_EQ("packed:" + c, Read(t.root + "/a (3).zip"));
+}
+
+TEST(PackRun, UnsafeNamesAndAFolderInTheArchivesPlaceFailOnlyTheirEntry) {
+    Tree t;
+    const std::string quote = t.Make("say \"hi\".txt"), newline = t.Make("two\nlines.txt");
+    const std::string blocked = t.Make("blocked.txt"), fine = t.Make("fine.txt");
+    fs::create_directories(t.root + "/blocked.zip");
+    PackPlan plan = PlanSources({quote, newline, blocked, fine});
+    RunSettings s;
+    s.ext = ".zip";
+    s.overwrite = OverwritePolicy::All;
+    Script none;
+    std::vector<std::string> lines;
+    RunSummary r = RunWith(plan, s, none, &lines);
+    EXPECT_EQ(1u, r.packed);
+    EXPECT_EQ(3u, r.failed);
+    ASSERT_EQ(4u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].find("double quote")) << lines[0];
+    EXPECT_NE(std::string::npos, lines[1].find("line break")) << lines[1];
+    EXPECT_NE(std::string::npos, lines[2].find("folder named " + t.root + "/blocked.zip")) << lines[2];
+    EXPECT_TRUE(fs::is_directory(t.root + "/blocked.zip"));
+    EXPECT_FALSE(fs::exists(t.root + "/say \"hi\".zip"));
+    EXPECT_EQ("packed:" + fine, Read(t.root + "/fine.zip"));
 }
 
 TEST(PackRun, ParallelWorkersGiveTheSameArchivesAndReportInInputOrder) {
@@ -203,9 +258,9 @@ TEST(PackRun, AWorkerThatDiesFailsOnlyItsItem) {
     s.ext = ".lzh";
     s.jobs = 2;
     Script none;
-    RunSummary r = RunWith(plan, s, none, nullptr, [](const std::string& a, const std::string& src, bool rep) {
+    RunSummary r = RunWith(plan, s, none, nullptr, [](const std::string& a, const std::string& src) {
         if (src.find("crash") != std::string::npos) _exit(3);
-        return FakePack(a, src, rep);
+        return FakePack(a, src);
     });
     EXPECT_EQ(2u, r.packed);
     EXPECT_EQ(1u, r.failed);

@@ -1,0 +1,217 @@
+#include "archive/batch_run.h"
+
+#include <sys/stat.h>
+
+#include <exception>
+#include <filesystem>
+#include <system_error>
+
+#include "archive/pack_one.h"
+#include "platform/archiver_api.h"
+#include "platform/file_scan.h"
+#include "platform/path_text.h"
+
+namespace kt {
+namespace {
+
+// A name the library's command line or response file cannot carry: names
+// travel in double quotes, one per line, with no escape.
+bool UnsafeName(const std::string& path) {
+    return path.find_first_of("\"\r\n") != std::string::npos;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+TEntryOutcome Failure(const std::string& source, const std::string& archive, TEntryFault fault) {
+    TEntryOutcome o;
+    o.Source = source;
+    o.Archive = archive;
+    o.Fault = fault;
+    return o;
+}
+
+// "name (n).ext" for "name.ext", keeping the extension rule of archive
+// names (a leading dot starts no extension).
+std::string NumberedName(const std::string& name, const std::string& extension, int n) {
+    std::string stem = name.substr(0, name.size() - extension.size());
+    return stem + " (" + std::to_string(n) + ")" + extension;
+}
+
+}  // namespace
+
+std::string PasswordSwitch(const std::string& extension, const std::string& password) {
+    if (extension != ".zip" || password.empty()) return {};
+    return "-P \"" + password + "\"";
+}
+
+TBatchRun::TBatchRun(TBatchSettings settings, TBatchQuestions& questions)
+    : FSettings(std::move(settings)), FQuestions(questions) {
+    if (!FSettings.NextToSource) {
+        FFixedFolder = FSettings.ChosenFolder;
+        if (FFixedFolder.size() > 1 && FFixedFolder.back() == '/') FFixedFolder.pop_back();
+    }
+}
+
+bool PasswordFitsSwitch(const std::string& password) { return password.find('"') == std::string::npos; }
+
+TBatchSetupFault CheckBatchSettings(const TBatchSettings& settings) {
+    if (!settings.NextToSource && settings.ChosenFolder.empty()) return TBatchSetupFault::NoChosenFolder;
+    if (!PasswordSwitch(settings.Extension, settings.Password).empty() && !PasswordFitsSwitch(settings.Password))
+        return TBatchSetupFault::PasswordHasQuote;
+    return TBatchSetupFault::None;
+}
+
+void ConfigureBatchArchive(TArchiveFile& archive, const TBatchSettings& settings) {
+    ConfigureForBatchRun(archive);
+    archive.Options().UserOptions = PasswordSwitch(settings.Extension, settings.Password);
+}
+
+bool TBatchRun::FolderReady(const std::string& folder, TStep& step) {
+    auto answered = [&](TBatchAnswer a) {
+        if (a == TBatchAnswer::Yes) return true;
+        step = a == TBatchAnswer::No ? TStep::Skip : TStep::Stop;
+        return false;
+    };
+    switch (TypeOfPath(folder)) {
+        case PathType::Folder:
+            return true;
+        case PathType::Missing: {
+            if (!answered(FQuestions.FolderMissing(folder))) return false;
+            std::error_code ec;
+            std::filesystem::create_directories(folder, ec);
+            if (TypeOfPath(folder) == PathType::Folder) return true;
+            return answered(FQuestions.FolderNotCreated(folder));
+        }
+        default:
+            return answered(FQuestions.FolderIsFile(folder));
+    }
+}
+
+std::string TBatchRun::ClaimArchive(const std::string& folder, const std::string& name,
+                                    std::string& clashWith) {
+    std::string archive = JoinFolder(folder, name);
+    auto it = FClaimed.find(archive);
+    if (it == FClaimed.end()) return archive;
+    if (!FSettings.RenameOnClash) {
+        clashWith = it->second;
+        return archive;
+    }
+    // Numbers an earlier source of the run already took, or passed over
+    // because their archive was to be kept, are not offered again.
+    for (int n = 2;; ++n) {
+        archive = JoinFolder(folder, NumberedName(name, FSettings.Extension, n));
+        if (FClaimed.count(archive) == 0 && FKept.count(archive) == 0) return archive;
+    }
+}
+
+TBatchRun::TPlan TBatchRun::Prepare(const std::string& source) {
+    TPlan plan;
+    plan.Source = source;
+    plan.Folder = FSettings.NextToSource ? FolderOf(source) : FFixedFolder;
+    const std::string name = ReplaceExtension(NameOf(source), FSettings.Extension);
+    auto fail = [&](TEntryFault fault, const std::string& archive) {
+        plan.Step = TStep::Fail;
+        plan.Archive = archive;
+        plan.Failure = Failure(source, archive, fault);
+        return plan;
+    };
+
+    if (UnsafeName(source)) return fail(TEntryFault::UnsafeName, JoinFolder(plan.Folder, name));
+    if (!FolderReady(plan.Folder, plan.Step)) {
+        if (plan.Step == TStep::Stop) FStopped = true;
+        return plan;
+    }
+
+    // Temporary archives of an earlier run that was killed go once the run
+    // first writes into their folder.
+    if (FCleaned.insert(plan.Folder).second) RemoveStaleTemporaries(plan.Folder);
+
+    std::string clashWith;
+    plan.Archive = ClaimArchive(plan.Folder, name, clashWith);
+
+    switch (TypeOfPath(plan.Archive)) {
+        case PathType::Missing:
+            break;
+        case PathType::Folder:
+            return fail(TEntryFault::ArchiveIsFolder, plan.Archive);
+        default: {
+            if (!clashWith.empty() && !FSettings.AskBeforeSameArchive) break;
+            if (FOverwriteAnswer != TBatchAnswer::YesToAll && FOverwriteAnswer != TBatchAnswer::NoToAll)
+                FOverwriteAnswer = FQuestions.ArchiveExists(plan.Archive);
+            switch (FOverwriteAnswer) {
+                case TBatchAnswer::Yes:
+                case TBatchAnswer::YesToAll:
+                    break;
+                case TBatchAnswer::No:
+                    plan.Step = TStep::Skip;
+                    FKept.insert(plan.Archive);
+                    return plan;
+                case TBatchAnswer::NoToAll:
+                    plan.Step = TStep::SkipSilently;
+                    FKept.insert(plan.Archive);
+                    return plan;
+                default:
+                    // Abort, and a box closed without an answer.
+                    plan.Step = TStep::Stop;
+                    FStopped = true;
+                    return plan;
+            }
+        }
+    }
+    if (!clashWith.empty()) {
+        plan = fail(TEntryFault::SameArchive, plan.Archive);
+        plan.Failure.Other = clashWith;
+        return plan;
+    }
+    FClaimed[plan.Archive] = source;
+    plan.Step = TStep::Pack;
+    return plan;
+}
+
+void TBatchRun::Abandon(const TPlan& plan) {
+    auto it = FClaimed.find(plan.Archive);
+    if (it != FClaimed.end() && it->second == plan.Source) FClaimed.erase(it);
+}
+
+TEntryOutcome TBatchRun::Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd) {
+    TEntryOutcome o = Failure(plan.Source, plan.Archive, TEntryFault::None);
+    if (!IsRegularFile(plan.Source)) {
+        o.Fault = TEntryFault::SourceMissing;
+        return o;
+    }
+    std::string temporary;
+    try {
+        o.Code = PackOneFile(archive, Wnd, plan.Archive, plan.Source, &temporary);
+    } catch (const std::exception& e) {
+        o.Fault = TEntryFault::Layer;
+        o.Report = e.what();
+        return o;
+    }
+    if (o.Code != 0) {
+        // A source that went away while it was packed is said as such, not
+        // as the library's bare code.
+        o.Fault = IsRegularFile(plan.Source) ? TEntryFault::Library : TEntryFault::SourceMissing;
+        // The library wrote about the temporary name it was given; the user
+        // knows the archive by its own.
+        o.Report = archive.OutputText();
+        for (std::size_t at; !temporary.empty() && (at = o.Report.find(temporary)) != std::string::npos;)
+            o.Report.replace(at, temporary.size(), plan.Archive);
+    }
+    return o;
+}
+
+bool TBatchRun::Finish(const TEntryOutcome& outcome) {
+    if (outcome.Ok()) return true;
+    // A failed entry made nothing: a later source may use its archive name.
+    auto it = FClaimed.find(outcome.Archive);
+    if (it != FClaimed.end() && it->second == outcome.Source) FClaimed.erase(it);
+    if (FStopped) return false;
+    if (FFailureAnswer != TBatchAnswer::YesToAll) FFailureAnswer = FQuestions.PackFailed(outcome);
+    if (FFailureAnswer != TBatchAnswer::Yes && FFailureAnswer != TBatchAnswer::YesToAll) FStopped = true;
+    return !FStopped;
+}
+
+}  // namespace kt
