@@ -1,26 +1,6 @@
 #include "archive/arj32.h"
 
-#include "archive/driver_library.h"
-
 namespace kt {
-namespace {
-
-struct ArjLibrary {
-    static constexpr char Name[] = "UNARJ32J.DLL";
-    static constexpr char Prefix[] = "Unarj";
-    static constexpr char Missing[] = "ARJ 形式書庫を扱うには UNARJ32J.DLL が 必要です。";
-};
-using Lib = TDriverLibrary<ArjLibrary>;
-
-}  // namespace
-
-const TArchiverClass TArj32::ClassInfo = Lib::ClassFor("TArj32");
-
-TLibraryState& TArj32::State() { return Lib::State(); }
-
-TLibraryCalls TArj32::ArjLibrary() { return Lib::Calls(); }
-
-bool TArj32::IsArchive(const std::string& FileName) { return ArjLibrary().ProbeOpen(FileName); }
 
 HARC TArj32::OpenArchive(HWND Wnd, const std::string& ArcName, DWORD Mode) {
     return ArjLibrary().OpenArchive(Wnd, ExpandFileName(ArcName), Mode);

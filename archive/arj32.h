@@ -9,11 +9,12 @@
 namespace kt {
 
 class TArj32 : public TLha32 {
+    // UNARJ32J.DLL, with a state separate from UNLHA32.DLL's.
+    using ArjLib = TDriverLibrary<"UNARJ32J.DLL", "Unarj", "ARJ 形式書庫を扱うには UNARJ32J.DLL が 必要です。">;
+
 public:
-    static const TArchiverClass ClassInfo;
-    // UNARJ32J.DLL's state, separate from UNLHA32.DLL's.
-    static TLibraryState& State();
-    static bool IsArchive(const std::string& FileName);
+    static constexpr TArchiverClass ClassInfo = ArjLib::ClassFor("TArj32");
+    static bool IsArchive(const std::string& FileName) { return ArjLib::ProbeOpen(FileName); }
 
     TArj32() : TLha32(ClassInfo) {}
 
@@ -33,7 +34,7 @@ public:
                     std::string& Output) override;
 
 private:
-    static TLibraryCalls ArjLibrary();
+    static TLibraryCalls ArjLibrary() { return ArjLib::Calls(); }
 };
 
 }  // namespace kt

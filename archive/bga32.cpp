@@ -1,30 +1,12 @@
 #include "archive/bga32.h"
 
-#include "archive/driver_library.h"
-
 #include "platform/file_scan.h"
 
 namespace kt {
-namespace {
-
-struct BgaLibrary {
-    static constexpr char Name[] = "BGA32.DLL";
-    static constexpr char Prefix[] = "Bga";
-    static constexpr char Missing[] = "Bga 形式書庫を扱うには BGA32.DLL が 必要です。";
-};
-using Lib = TDriverLibrary<BgaLibrary>;
-
-}  // namespace
-
-const TArchiverClass TBGA32::ClassInfo = Lib::ClassFor("TBGA32");
-
-TLibraryState& TBGA32::State() { return Lib::State(); }
-
-TLibraryCalls TBGA32::Library() { return Lib::Calls(); }
 
 bool TBGA32::IsArchive(const std::string& FileName) {
     if (TypeOfPath(ExpandFileName(FileName)) != PathType::File) return false;
-    return Library().ProbeOpen(FileName);
+    return Lib::ProbeOpen(FileName);
 }
 
 std::string TBGA32::MakeCmdLine(const std::string& Command, const std::string& ArcName,

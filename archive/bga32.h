@@ -5,18 +5,20 @@
 
 #include <string>
 
+#include "archive/driver_library.h"
 #include "archive/format_driver.h"
 
 namespace kt {
 
 class TBGA32 : public TFormatDriver {
+    using Lib = TDriverLibrary<"BGA32.DLL", "Bga", "Bga 形式書庫を扱うには BGA32.DLL が 必要です。">;
+
 public:
-    static const TArchiverClass ClassInfo;
-    static TLibraryState& State();
+    static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TBGA32");
     // Opens nothing and calls no entry when the file does not exist.
     static bool IsArchive(const std::string& FileName);
 
-    TBGA32() : TFormatDriver(ClassInfo, Library()) {}
+    TBGA32() : TFormatDriver(ClassInfo, Lib::Calls()) {}
 
     int Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                const std::string& BaseDir, const TFileList& Files, bool UseResFile,
@@ -33,9 +35,6 @@ public:
     std::string MakeCmdLine(const std::string& Command, const std::string& ArcName,
                             const TArchiverOptions& Options, const std::string& Folder,
                             const TFileList& Files, bool UseResFile) const;
-
-private:
-    static TLibraryCalls Library();
 };
 
 }  // namespace kt

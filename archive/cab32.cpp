@@ -1,26 +1,6 @@
 #include "archive/cab32.h"
 
-#include "archive/driver_library.h"
-
 namespace kt {
-namespace {
-
-struct CabLibrary {
-    static constexpr char Name[] = "CAB32.DLL";
-    static constexpr char Prefix[] = "Cab";
-    static constexpr char Missing[] = "CAB 形式書庫を扱うには CAB32.DLL が 必要です。";
-};
-using Lib = TDriverLibrary<CabLibrary>;
-
-}  // namespace
-
-const TArchiverClass TCab32::ClassInfo = Lib::ClassFor("TCab32");
-
-TLibraryState& TCab32::State() { return Lib::State(); }
-
-TLibraryCalls TCab32::Library() { return Lib::Calls(); }
-
-bool TCab32::IsArchive(const std::string& FileName) { return Library().ProbeOpen(FileName); }
 
 std::string TCab32::MakeCmdLine(const std::string& Command, const std::string& ArcName,
                                 const TArchiverOptions& Options, const std::string& Folder,

@@ -3,17 +3,19 @@
 
 #include <string>
 
+#include "archive/driver_library.h"
 #include "archive/format_driver.h"
 
 namespace kt {
 
 class TCab32 : public TFormatDriver {
-public:
-    static const TArchiverClass ClassInfo;
-    static TLibraryState& State();
-    static bool IsArchive(const std::string& FileName);
+    using Lib = TDriverLibrary<"CAB32.DLL", "Cab", "CAB 形式書庫を扱うには CAB32.DLL が 必要です。">;
 
-    TCab32() : TFormatDriver(ClassInfo, Library()) {}
+public:
+    static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TCab32");
+    static bool IsArchive(const std::string& FileName) { return Lib::ProbeOpen(FileName); }
+
+    TCab32() : TFormatDriver(ClassInfo, Lib::Calls()) {}
 
     int Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                const std::string& BaseDir, const TFileList& Files, bool UseResFile,
@@ -30,9 +32,6 @@ public:
     std::string MakeCmdLine(const std::string& Command, const std::string& ArcName,
                             const TArchiverOptions& Options, const std::string& Folder,
                             const TFileList& Files, bool UseResFile) const;
-
-private:
-    static TLibraryCalls Library();
 };
 
 }  // namespace kt

@@ -1,17 +1,20 @@
 // The class-level library block of a one-library driver, written once: the
 // process-wide TLibraryState, the loading step that raises the driver's own
-// message when the library is missing, the freeing step, and the calls by
-// prefix. A driver names its library in
-// a traits type:
+// message when the library is missing, the freeing step, the calls by
+// prefix and the open-and-close probe. A driver names its library, entry
+// prefix and message once, in its class:
 //
-//   struct CabLibrary {
-//       static constexpr char Name[] = "CAB32.DLL";
-//       static constexpr char Prefix[] = "Cab";
-//       static constexpr char Missing[] = "CAB 形式書庫を扱うには CAB32.DLL が 必要です。";
+//   class TCab32 : public TFormatDriver {
+//       using Lib = TDriverLibrary<"CAB32.DLL", "Cab", "CAB 形式書庫を扱うには CAB32.DLL が 必要です。">;
+//   public:
+//       static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TCab32");
+//       TCab32() : TFormatDriver(ClassInfo, Lib::Calls()) {}
 //   };
-//   using Cab = TDriverLibrary<CabLibrary>;
-//   const TArchiverClass TCab32::ClassInfo = Cab::ClassFor("TCab32");
 #pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <string>
 
 #include "archive/archiver.h"
 #include "archive/earchiver.h"
@@ -19,22 +22,31 @@
 
 namespace kt {
 
-template <class Library>
+// A text usable as a template argument.
+template <std::size_t N>
+struct TLibText {
+    constexpr TLibText(const char (&text)[N]) { std::copy_n(text, N, Text); }
+    char Text[N];
+};
+
+template <TLibText Name, TLibText Prefix, TLibText Missing>
 struct TDriverLibrary {
     static TLibraryState& State() {
         static TLibraryState state;
         return state;
     }
     static void Load() {
-        if (!State().Load(Library::Name)) throw EArchiver(Library::Missing);
+        if (!State().Load(Name.Text)) throw EArchiver(Missing.Text);
     }
     static void Free() { State().Free(); }
-    static TLibraryCalls Calls() { return TLibraryCalls(State(), Load, Library::Prefix); }
+    static TLibraryCalls Calls() { return TLibraryCalls(State(), Load, Prefix.Text); }
     // The descriptor of a driver class over this library (several classes
     // may share one library and so one state, as the TAR family does).
     static constexpr TArchiverClass ClassFor(const char* ClassName) {
         return {ClassName, Load, Free};
     }
+    // The format probe: open and close again; never raises.
+    static bool ProbeOpen(const std::string& FileName) { return Calls().ProbeOpen(FileName); }
 };
 
 }  // namespace kt

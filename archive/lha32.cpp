@@ -1,16 +1,7 @@
 #include "archive/lha32.h"
 
-#include "archive/driver_library.h"
-
 namespace kt {
 namespace {
-
-struct LhaLibrary {
-    static constexpr char Name[] = "UNLHA32.DLL";
-    static constexpr char Prefix[] = "Unlha";
-    static constexpr char Missing[] = "Lha 形式書庫を扱うには UNLHA32.DLL が 必要です。";
-};
-using Lib = TDriverLibrary<LhaLibrary>;
 
 using Switch = TArchiverOptions::TSwitch TArchiverOptions::*;
 
@@ -20,12 +11,6 @@ void AddIntOpts(TCmdOpt& Cmd, const TArchiverOptions& Options,
 }
 
 }  // namespace
-
-const TArchiverClass TLha32::ClassInfo = Lib::ClassFor("TLha32");
-
-TLibraryState& TLha32::State() { return Lib::State(); }
-
-TLibraryCalls TLha32::Library() { return Lib::Calls(); }
 
 bool TLha32::IsArchive(const std::string& FileName) {
     try {

@@ -6,15 +6,16 @@
 
 #include <string>
 
+#include "archive/driver_library.h"
 #include "archive/format_driver.h"
 
 namespace kt {
 
 class TLha32 : public TFormatDriver {
+    using Lib = TDriverLibrary<"UNLHA32.DLL", "Unlha", "Lha 形式書庫を扱うには UNLHA32.DLL が 必要です。">;
+
 public:
-    static const TArchiverClass ClassInfo;
-    // UNLHA32.DLL's state, one for the process.
-    static TLibraryState& State();
+    static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TLha32");
     // Probe for the format detection; never raises (any failure is false).
     static bool IsArchive(const std::string& FileName);
 
@@ -53,7 +54,7 @@ protected:
                             const TFileList& Files, bool UseResFile) const;
 
     // UNLHA32.DLL's entries, whatever the instance's class.
-    static TLibraryCalls Library();
+    static TLibraryCalls Library() { return Lib::Calls(); }
 };
 
 }  // namespace kt

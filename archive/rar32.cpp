@@ -1,26 +1,6 @@
 #include "archive/rar32.h"
 
-#include "archive/driver_library.h"
-
 namespace kt {
-namespace {
-
-struct RarLibrary {
-    static constexpr char Name[] = "UNRAR32.DLL";
-    static constexpr char Prefix[] = "Unrar";
-    static constexpr char Missing[] = "この機能の使用には UNRAR32.DLL が 必要です。";
-};
-using Lib = TDriverLibrary<RarLibrary>;
-
-}  // namespace
-
-const TArchiverClass TRar32::ClassInfo = Lib::ClassFor("TRar32");
-
-TLibraryState& TRar32::State() { return Lib::State(); }
-
-TLibraryCalls TRar32::Library() { return Lib::Calls(); }
-
-bool TRar32::IsArchive(const std::string& FileName) { return Library().ProbeOpen(FileName); }
 
 std::string TRar32::MakeCmdLine(const std::string& Command, const std::string& ArcName,
                                 const TArchiverOptions& Options, const std::string& Folder,

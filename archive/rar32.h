@@ -4,17 +4,19 @@
 
 #include <string>
 
+#include "archive/driver_library.h"
 #include "archive/format_driver.h"
 
 namespace kt {
 
 class TRar32 : public TFormatDriver {
-public:
-    static const TArchiverClass ClassInfo;
-    static TLibraryState& State();
-    static bool IsArchive(const std::string& FileName);
+    using Lib = TDriverLibrary<"UNRAR32.DLL", "Unrar", "この機能の使用には UNRAR32.DLL が 必要です。">;
 
-    TRar32() : TFormatDriver(ClassInfo, Library()) {}
+public:
+    static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TRar32");
+    static bool IsArchive(const std::string& FileName) { return Lib::ProbeOpen(FileName); }
+
+    TRar32() : TFormatDriver(ClassInfo, Lib::Calls()) {}
 
     int Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                const std::string& BaseDir, const TFileList& Files, bool UseResFile,
@@ -26,9 +28,6 @@ public:
     std::string MakeCmdLine(const std::string& Command, const std::string& ArcName,
                             const TArchiverOptions& Options, const std::string& Folder,
                             const TFileList& Files, bool UseResFile) const;
-
-private:
-    static TLibraryCalls Library();
 };
 
 }  // namespace kt

@@ -1,35 +1,15 @@
 #include "archive/tar32.h"
 
-#include "archive/driver_library.h"
 #include "archive/sfx_program.h"
 #include "platform/foreground_window.h"
 #include "platform/library_loader.h"
 
 namespace kt {
-namespace {
-
-struct TarLibrary {
-    static constexpr char Name[] = "tar32.dll";
-    static constexpr char Prefix[] = "Tar";
-    static constexpr char Missing[] = "tar/tgz/taz/bz2 形式書庫を扱うには tar32.dll が 必要です。";
-};
-using Lib = TDriverLibrary<TarLibrary>;
-
-}  // namespace
-
-// The three classes share tar32.dll's one state.
-const TArchiverClass TTar32::ClassInfo = Lib::ClassFor("TTar32");
-const TArchiverClass TTgz32::ClassInfo = Lib::ClassFor("TTgz32");
-const TArchiverClass TBZ232::ClassInfo = Lib::ClassFor("TBZ232");
-
-TLibraryState& TTar32::State() { return Lib::State(); }
-
-TLibraryCalls TTar32::Library() { return Lib::Calls(); }
 
 TArchiverType TTar32::ArchiveTypeOf(const std::string& FileName) {
     try {
         auto proc =
-            reinterpret_cast<TAR_GET_ARCHIVE_TYPE_PROC>(Library().Entry("GetArchiveType", true));
+            reinterpret_cast<TAR_GET_ARCHIVE_TYPE_PROC>(Lib::Calls().Entry("GetArchiveType", true));
         switch (proc(FileName.c_str())) {
             case 1:
                 return atTar;

@@ -7,14 +7,18 @@
 
 #include <string>
 
+#include "archive/driver_library.h"
 #include "archive/format_driver.h"
 
 namespace kt {
 
 class TTar32 : public TFormatDriver {
+protected:
+    // One library and so one state for the three classes.
+    using Lib = TDriverLibrary<"tar32.dll", "Tar", "tar/tgz/taz/bz2 形式書庫を扱うには tar32.dll が 必要です。">;
+
 public:
-    static const TArchiverClass ClassInfo;
-    static TLibraryState& State();
+    static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TTar32");
     // The archive type TarGetArchiveType reports: 1 atTar, 2 to 5 atTgz,
     // 6 and 7 atBZ2, anything else (and any failure) atNone. Never raises.
     static TArchiverType ArchiveTypeOf(const std::string& FileName);
@@ -40,23 +44,22 @@ public:
                             const TFileList& Files, bool UseResFile) const;
 
 protected:
-    explicit TTar32(const TArchiverClass& Class) : TFormatDriver(Class, Library()) {}
+    explicit TTar32(const TArchiverClass& Class) : TFormatDriver(Class, Lib::Calls()) {}
 
 private:
-    static TLibraryCalls Library();
     // Runs the command, then brings Wnd to the foreground (when not 0).
     int ExecCommand(HWND Wnd, const std::string& Line, std::string& Output);
 };
 
 class TTgz32 : public TTar32 {
 public:
-    static const TArchiverClass ClassInfo;
+    static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TTgz32");
     TTgz32() : TTar32(ClassInfo) {}
 };
 
 class TBZ232 : public TTar32 {
 public:
-    static const TArchiverClass ClassInfo;
+    static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TBZ232");
     TBZ232() : TTar32(ClassInfo) {}
 };
 

@@ -1,44 +1,31 @@
 // Exported entry points of CAB32.DLL: cabinets read through libarchive
 // (MSZIP, LZX and stored folders) and written with libgcab (MSZIP).
-#include <archive.h>
-
 #include <string>
 
 #include "archivers/common/library_shell.h"
-#include "archivers/common/progress.h"
 #include "archivers/unpack/reading_entries.h"
 #include "cab_command.h"
 #include "cab_create.h"
+#include "cab_formats.h"
 
 namespace {
 
 using namespace kt::cab32;
 
-void EnableCab(struct archive* a) {
-    archive_read_support_format_cab(a);
-    // Names without the UTF-8 flag are in the code page of the Windows
-    // tools that make most cabinets here.
-    archive_read_set_format_option(a, "cab", "hdrcharset", "CP932");
-}
-
-std::string CabMethod(int, int) { return "cab"; }
-
 kt::arc::LibraryShell g_shell(100);
-const kt::unpack::ReadingFormats g_formats{EnableCab, CabMethod};
+const kt::unpack::ReadingFormats& g_formats = kCabFormats;
 
-int RunCab(const CabCommand& cmd, kt::arc::Report& report) {
-    kt::arc::ProgressSender progress(g_shell.Owner());
+int RunCab(const CabCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSender& progress) {
+    kt::unpack::ExtractJob job;
     switch (cmd.command) {
         case 'a':
             return CreateCabinet(cmd, report, progress);
-        case 'x': {
-            kt::unpack::ExtractJob job;
+        case 'x':
             job.folder = cmd.items.folder;
             job.keepFolders = !cmd.junkPaths;
             job.overwrite = cmd.overwrite ? kt::unpack::Overwrite::Always : kt::unpack::Overwrite::Never;
-            return kt::unpack::RunExtract(g_formats, cmd.items.archive, job, cmd.items.names, false, report,
-                                          progress);
-        }
+            return kt::unpack::RunExtract(g_formats, cmd.items.archive, job, cmd.items.names,
+                                          cmd.wholePathOnly, report, progress);
         case 'f':
             report.Line("self-extracting cabinets are not made on this system");
             return ERROR_NOT_SUPPORT;
@@ -48,30 +35,9 @@ int RunCab(const CabCommand& cmd, kt::arc::Report& report) {
     }
 }
 
+const kt::unpack::CommandSet<CabCommand> g_commands{"cab", ParseCabCommand, RunCab};
+
 }  // namespace
 
-KT_EXPORT int Cab(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {
-    return g_shell.Command(output, outputSize, [&](kt::arc::Report& report) {
-        CabCommand cmd;
-        std::string error;
-        if (int rc = ParseCabCommand(cmdLine ? cmdLine : "", &cmd, &error)) {
-            report.Line("cab: " + error);
-            return rc;
-        }
-        return RunCab(cmd, report);
-    });
-}
-
-KT_EXPORT int CabExtractMem(HWND, LPCSTR cmdLine, LPBYTE buffer, DWORD bufferSize, time_t* time,
-                            LPWORD attr, LPDWORD written) {
-    return g_shell.Run([&] {
-        if (written) *written = 0;
-        CabCommand cmd;
-        std::string error;
-        if (int rc = ParseCabCommand(cmdLine ? cmdLine : "", &cmd, &error)) return rc;
-        return kt::unpack::RunExtractMem(g_formats, cmd.items.archive, cmd.items.names, false, buffer, bufferSize,
-                                         time, attr, written);
-    });
-}
-
+KT_COMMAND_EXPORTS(Cab, g_shell, g_formats, g_commands)
 KT_READING_EXPORTS(Cab, g_shell, g_formats)

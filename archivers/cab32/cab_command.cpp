@@ -18,20 +18,11 @@ int ParseCabCommand(const std::string& line, CabCommand* cmd, std::string* error
             cmd->recurse = true;
         } else if (item == "-j") {
             cmd->junkPaths = true;
-        } else if (item == "-i" || item == "-q") {
-        } else if (item.size() > 1 && item[0] == '-') {
-            *error = "unknown switch: " + item;
-            return ERROR_COMMAND_NAME;
-        } else if (std::string unreadable; !cmd->items.Take(item, &unreadable)) {
-            *error = "cannot read the list file " + unreadable;
-            return ERROR_RESPONSE_READ;
+        } else if (item != "-i" && item != "-q") {
+            if (int rc = cmd->items.TakeOther(item, error)) return rc;
         }
     }
-    if (cmd->items.archive.empty()) {
-        *error = "no archive named";
-        return ERROR_NOT_FIND_ARC_FILE;
-    }
-    return 0;
+    return cmd->items.RequireArchive(error);
 }
 
 }  // namespace kt::cab32

@@ -21,6 +21,7 @@ struct CabCommand {
     bool overwrite = false;
     bool recurse = false;
     bool junkPaths = false;
+    bool wholePathOnly = false;  // names also match the last part of a stored path
 };
 
 // 0, or the error code with *error telling why.

@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "platform/archiver_api.h"
+
 namespace kt::arc {
 
 std::vector<std::string> TokenizeCommandLine(std::string_view line) {
@@ -77,6 +79,23 @@ bool AppendZipNames(const std::vector<std::string>& items, std::size_t from,
         }
     }
     return true;
+}
+
+int ArchiveItems::TakeOther(const std::string& item, std::string* error) {
+    if (item.size() > 1 && item[0] == '-') {
+        *error = "unknown switch: " + item;
+        return ERROR_COMMAND_NAME;
+    }
+    std::string unreadable;
+    if (Take(item, &unreadable)) return 0;
+    *error = "cannot read the list file " + unreadable;
+    return ERROR_RESPONSE_READ;
+}
+
+int ArchiveItems::RequireArchive(std::string* error) const {
+    if (!archive.empty()) return 0;
+    *error = "no archive named";
+    return ERROR_NOT_FIND_ARC_FILE;
 }
 
 bool ArchiveItems::Take(const std::string& item, std::string* unreadable) {

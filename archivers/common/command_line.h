@@ -38,6 +38,12 @@ struct ArchiveItems {
     // False, with *unreadable set to the file, when a list file cannot be
     // read.
     bool Take(const std::string& item, std::string* unreadable);
+    // An item no switch of the library claimed: 0 when taken, else
+    // ERROR_COMMAND_NAME (an unknown switch) or ERROR_RESPONSE_READ, with
+    // *error telling why.
+    int TakeOther(const std::string& item, std::string* error);
+    // 0 when an archive was named, else ERROR_NOT_FIND_ARC_FILE with *error.
+    int RequireArchive(std::string* error) const;
 };
 
 // True when the item is a switch ("-x1", "/r"); a lone "-" is not.

@@ -18,20 +18,26 @@ std::optional<std::string> SafeRelativePath(std::string_view stored) {
         stored.remove_prefix(2);
     }
     std::string out;
-    std::size_t i = 0;
-    while (i <= stored.size()) {
-        std::size_t j = stored.find('/', i);
-        if (j == std::string_view::npos) j = stored.size();
-        std::string_view part = stored.substr(i, j - i);
+    for (std::string_view part : PathParts(stored, "/")) {
         if (part == "..") return std::nullopt;
-        if (!part.empty() && part != ".") {
-            if (!out.empty()) out += '/';
-            out.append(part);
-        }
-        i = j + 1;
+        if (!out.empty()) out += '/';
+        out.append(part);
     }
     if (out.empty()) return std::nullopt;
     return out;
+}
+
+std::vector<std::string_view> PathParts(std::string_view path, std::string_view separators) {
+    std::vector<std::string_view> parts;
+    std::size_t i = 0;
+    while (i <= path.size()) {
+        std::size_t j = path.find_first_of(separators, i);
+        if (j == std::string_view::npos) j = path.size();
+        std::string_view part = path.substr(i, j - i);
+        if (!part.empty() && part != ".") parts.push_back(part);
+        i = j + 1;
+    }
+    return parts;
 }
 
 int OpenFolderBelow(int rootFd, std::string_view rel, bool create) {

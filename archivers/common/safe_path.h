@@ -8,8 +8,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kt::arc {
+
+// The parts of a path split at any of `separators`, empty and "." parts
+// left out ("/a//./b" gives "a", "b"); ".." parts are kept for the caller
+// to judge.
+std::vector<std::string_view> PathParts(std::string_view path, std::string_view separators);
 
 // The stored path as a relative "a/b/c" path; a leading root or drive
 // ("/", "C:") is dropped. Only "/" splits: the readers turn the "\" of DOS

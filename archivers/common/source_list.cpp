@@ -6,6 +6,7 @@
 #include <set>
 
 #include "platform/wildcard.h"
+#include "safe_path.h"
 
 namespace kt::arc {
 namespace {
@@ -13,13 +14,10 @@ namespace {
 // The parts of a path without root, "." and "..".
 std::string CleanName(const std::string& path) {
     std::string out;
-    std::size_t i = 0;
-    while (i <= path.size()) {
-        std::size_t j = path.find('/', i);
-        if (j == std::string::npos) j = path.size();
-        std::string part = path.substr(i, j - i);
-        if (!part.empty() && part != "." && part != "..") out += (out.empty() ? "" : "/") + part;
-        i = j + 1;
+    for (std::string_view part : PathParts(path, "/")) {
+        if (part == "..") continue;
+        if (!out.empty()) out += '/';
+        out.append(part);
     }
     return out;
 }

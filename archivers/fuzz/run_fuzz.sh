@@ -34,7 +34,9 @@ run arj_archive_fuzz "$src/tests/archivers/arj/fuzz_corpus/archive"
 run arj_decoder_fuzz "$src/tests/archivers/arj/fuzz_corpus/decoder"
 run zip_reader_fuzz "$src/tests/archivers/zip/fuzz_corpus/archive"
 run zip_inflate_fuzz "$src/tests/archivers/zip/fuzz_corpus/inflate"
-run rar_headers_fuzz "$src/tests/archivers/rar/fuzz_corpus"
+for f in tar cab rar bga; do
+    run "${f}_reading_fuzz" "$src/tests/archivers/$f/fuzz_corpus"
+done
 for p in lha unzip zip tar cab unrar; do
     run "${p}_command_fuzz" "$src/tests/archivers/common/command_line_corpus/$p"
 done

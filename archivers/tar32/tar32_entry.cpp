@@ -4,7 +4,6 @@
 #include <string>
 
 #include "archivers/common/library_shell.h"
-#include "archivers/common/progress.h"
 #include "archivers/unpack/archive_reader.h"
 #include "archivers/unpack/reading_entries.h"
 #include "tar_command.h"
@@ -16,59 +15,33 @@ namespace {
 using namespace kt::tar32;
 
 kt::arc::LibraryShell g_shell(100);
-const kt::unpack::ReadingFormats g_formats{EnableTarFormats, MethodText};
+const kt::unpack::ReadingFormats& g_formats = kTarFormats;
 
-int RunTar(const TarCommand& cmd, kt::arc::Report& report) {
-    kt::arc::ProgressSender progress(g_shell.Owner());
+int RunTar(const TarCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSender& progress) {
+    const kt::arc::ArchiveItems& items = cmd.items;
     kt::unpack::ExtractJob job;
-    job.folder = cmd.folder;
-    job.keepFolders = cmd.keepFolders;
+    job.folder = items.folder;
+    job.keepFolders = cmd.keepFolders && cmd.command != 'e';
+    job.test = cmd.command == 't';
     switch (cmd.command) {
         case 'c':
             return CreateArchive(cmd, report, progress);
         case 'e':
-            job.keepFolders = false;
-            [[fallthrough]];
         case 'x':
-            return kt::unpack::RunExtract(g_formats, cmd.archive, job, cmd.names, cmd.wholePathOnly,
-                                          report, progress);
         case 't':
-            job.test = true;
-            return kt::unpack::RunExtract(g_formats, cmd.archive, job, cmd.names, cmd.wholePathOnly,
+            return kt::unpack::RunExtract(g_formats, items.archive, job, items.names, cmd.wholePathOnly,
                                           report, progress);
         case 'l':
-            return kt::unpack::RunList(g_formats, cmd.archive, cmd.names, cmd.wholePathOnly, report);
+            return kt::unpack::RunList(g_formats, items.archive, items.names, cmd.wholePathOnly, report);
         default:
             report.Line("no command given (c, x, e, t or l)");
             return ERROR_COMMAND_NAME;
     }
 }
 
+const kt::unpack::CommandSet<TarCommand> g_commands{"tar", ParseTarCommand, RunTar};
+
 }  // namespace
-
-KT_EXPORT int Tar(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {
-    return g_shell.Command(output, outputSize, [&](kt::arc::Report& report) {
-        TarCommand cmd;
-        std::string error;
-        if (int rc = ParseTarCommand(cmdLine ? cmdLine : "", &cmd, &error)) {
-            report.Line("tar: " + error);
-            return rc;
-        }
-        return RunTar(cmd, report);
-    });
-}
-
-KT_EXPORT int TarExtractMem(HWND, LPCSTR cmdLine, LPBYTE buffer, DWORD bufferSize, time_t* time,
-                            LPWORD attr, LPDWORD written) {
-    return g_shell.Run([&] {
-        if (written) *written = 0;
-        TarCommand cmd;
-        std::string error;
-        if (int rc = ParseTarCommand(cmdLine ? cmdLine : "", &cmd, &error)) return rc;
-        return kt::unpack::RunExtractMem(g_formats, cmd.archive, cmd.names, cmd.wholePathOnly, buffer,
-                                         bufferSize, time, attr, written);
-    });
-}
 
 // 1 tar, 2 tar.gz, 3 tar.Z, 4 .gz, 5 .Z, 6 tar.bz2, 7 .bz2; 0 for a file
 // that is none of these (or cannot be read).
@@ -81,4 +54,5 @@ KT_EXPORT int TarGetArchiveType(LPCSTR arcFile) {
     });
 }
 
+KT_COMMAND_EXPORTS(Tar, g_shell, g_formats, g_commands)
 KT_READING_EXPORTS(Tar, g_shell, g_formats)

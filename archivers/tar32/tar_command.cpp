@@ -58,7 +58,7 @@ int ParseTarCommand(const std::string& line, TarCommand* cmd, std::string* error
                 *error = "switch " + item + " needs a value";
                 return item == "-f" ? ERROR_NOT_FIND_ARC_FILE : ERROR_COMMAND_NAME;
             }
-            (item == "-f" ? cmd->archive : cmd->folder) = items[++i];
+            (item == "-f" ? cmd->items.archive : cmd->items.folder) = items[++i];
         } else if (item == "-AH") {
             cmd->hidden = true;
         } else if (item == "-I") {
@@ -71,22 +71,16 @@ int ParseTarCommand(const std::string& line, TarCommand* cmd, std::string* error
                    FlagSwitch(item, "use-directory", &cmd->keepFolders) ||
                    FlagSwitch(item, "display-dialog", &flag)) {
         } else if (item.size() > 1 && item[0] == '@') {
-            if (!kt::arc::ReadResponseFile(item.substr(1), &cmd->names)) {
-                *error = "cannot read the list file " + item.substr(1);
-                return ERROR_RESPONSE_READ;
-            }
+            if (int rc = cmd->items.TakeOther(item, error)) return rc;
         } else if (item.size() > 1 && item[0] == '-') {
             *error = "unknown switch: " + item;
             return ERROR_COMMAND_NAME;
         } else if (!item.empty()) {
-            cmd->names.push_back(item);
+            // The archive is named by -f, so every other item is a name.
+            cmd->items.names.push_back(item);
         }
     }
-    if (cmd->archive.empty()) {
-        *error = "no archive named (-f)";
-        return ERROR_NOT_FIND_ARC_FILE;
-    }
-    return 0;
+    return cmd->items.RequireArchive(error);
 }
 
 }  // namespace kt::tar32

@@ -14,7 +14,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
+
+#include "archivers/common/command_line.h"
 
 namespace kt::tar32 {
 
@@ -22,9 +23,7 @@ enum class Compression { Auto, None, Gzip, Bzip2 };
 
 struct TarCommand {
     char command = 0;  // 'c', 'x', 'e', 't', 'l'; 0 for an ExtractMem line
-    std::string archive;
-    std::string folder;
-    std::vector<std::string> names;
+    kt::arc::ArchiveItems items;  // archive (-f), folder (-o), names
     Compression compression = Compression::Auto;
     int level = -1;  // -1: the compressor's default
     bool hidden = true;

@@ -43,7 +43,7 @@ struct ArchiveDeleter {
 // What to write: the compression, and whether it is a single compressed
 // file rather than a tar archive. 0, or an error code with *error.
 int ChooseOutput(const TarCommand& cmd, Compression* compression, bool* single, std::string* error) {
-    const std::string& name = cmd.archive;
+    const std::string& name = cmd.items.archive;
     bool tarName = EndsWith(name, ".tar.gz") || EndsWith(name, ".tgz") || EndsWith(name, ".tar.bz2") ||
                    EndsWith(name, ".tbz") || EndsWith(name, ".tbz2");
     bool gz = EndsWith(name, ".gz") || EndsWith(name, ".tgz");
@@ -92,21 +92,21 @@ public:
         }
         kt::arc::AtomicFile out;
         out.SetSync(false);
-        if (!out.Create(cmd_.archive)) {
-            report_.Line(cmd_.archive + ": " + std::strerror(errno));
+        if (!out.Create(cmd_.items.archive)) {
+            report_.Line(cmd_.items.archive + ": " + std::strerror(errno));
             return ERROR_CANNOT_WRITE;
         }
         if (archive_write_open2(a, &out, nullptr, WriteToFile, nullptr, nullptr) != ARCHIVE_OK)
             return Failed("cannot start the archive", ERROR_MAKE_ARCHIVE);
-        if (!progress_.Send(ARCEXTRACT_OPEN, cmd_.archive, cmd_.archive, 0, 0)) return Cancelled();
+        if (!progress_.Send(ARCEXTRACT_OPEN, cmd_.items.archive, cmd_.items.archive, 0, 0)) return Cancelled();
         for (const SourceFile& s : sources)
             if (int rc = Add(s)) return rc;
         if (archive_write_close(a) != ARCHIVE_OK) return Failed("cannot finish the archive", ERROR_CANNOT_WRITE);
         if (!out.Commit()) {
-            report_.Line(cmd_.archive + ": " + std::strerror(errno));
+            report_.Line(cmd_.items.archive + ": " + std::strerror(errno));
             return ERROR_CANNOT_WRITE;
         }
-        progress_.Send(ARCEXTRACT_END, cmd_.archive, cmd_.archive, 0, 0);
+        progress_.Send(ARCEXTRACT_END, cmd_.items.archive, cmd_.items.archive, 0, 0);
         return 0;
     }
 
@@ -195,22 +195,22 @@ int CreateArchive(const TarCommand& cmd, kt::arc::Report& report, kt::arc::Progr
         report.Line(error);
         return rc;
     }
-    if (cmd.names.empty()) {
+    if (cmd.items.names.empty()) {
         report.Line("no files named");
         return ERROR_NOT_FILENAME;
     }
     kt::arc::SourceRules rules;
-    rules.base = cmd.folder;
+    rules.base = cmd.items.folder;
     rules.keepFolders = cmd.keepFolders;
     rules.hidden = cmd.hidden;
     std::vector<SourceFile> sources;
     std::string missing;
-    if (!kt::arc::CollectSourceFiles(cmd.names, rules, cmd.archive, &sources, &missing)) {
+    if (!kt::arc::CollectSourceFiles(cmd.items.names, rules, cmd.items.archive, &sources, &missing)) {
         report.Line("file not found: " + missing);
         return ERROR_NOT_FIND_FILE;
     }
     if (single && (sources.size() != 1 || !S_ISREG(sources[0].st.st_mode))) {
-        report.Line(cmd.archive + " holds exactly one file; name a .tar.gz or .tar.bz2 archive for more");
+        report.Line(cmd.items.archive + " holds exactly one file; name a .tar.gz or .tar.bz2 archive for more");
         return ERROR_NOT_SUPPORT;
     }
     return Writer(cmd, report, progress).Run(compression, single, sources);

@@ -71,4 +71,6 @@ std::string MethodText(int filter, int format) {
     return IsRaw(format) ? packed : std::string("tar.") + packed;
 }
 
+const kt::unpack::ReadingFormats kTarFormats{EnableTarFormats, MethodText};
+
 }  // namespace kt::tar32

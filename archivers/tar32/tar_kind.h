@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "archivers/unpack/archive_reader.h"
+
 struct archive;
 
 namespace kt::tar32 {
@@ -20,5 +22,8 @@ int ArchiveTypeNumber(int filter, int format);
 
 // What a listing shows as a member's method: "tar", "tgz", "tbz", ...
 std::string MethodText(int filter, int format);
+
+// What tar32.dll reads, as its reading parts (and its fuzz target) use it.
+extern const kt::unpack::ReadingFormats kTarFormats;
 
 }  // namespace kt::tar32

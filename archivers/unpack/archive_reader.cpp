@@ -48,6 +48,11 @@ std::string ErrorText(struct archive* a, const char* fallback) {
     return text ? text : fallback;
 }
 
+std::unique_ptr<MemberSource> MakeReader(const ReadingFormats& formats) {
+    if (formats.make) return formats.make();
+    return std::make_unique<ArchiveReader>(formats);
+}
+
 ArchiveReader::ArchiveReader(const ReadingFormats& formats)
     : a_(archive_read_new()), scan_(formats.scan) {
     if (!a_) throw std::bad_alloc();
@@ -138,6 +143,10 @@ int ArchiveReader::Header(Member* m, std::string* error) {
 
 int ArchiveReader::Next(Member* m, std::string* error) {
     int rc = 0;
+    if (lost_) {
+        *error = "the archive is damaged; the members after this one are not read";
+        return ERROR_BROKEN_DATA;
+    }
     if (pending_) {
         pending_ = false;
         *m = std::move(first_);
@@ -165,6 +174,7 @@ int ArchiveReader::CheckRest(std::string* error) {
 long long ArchiveReader::Read(void* buffer, std::size_t size, std::string* error) {
     la_ssize_t n = archive_read_data(a_, buffer, size);
     if (n < 0) {
+        lost_ = true;
         *error = ErrorText(a_, "damaged member data");
         bool encrypted = error->find("ncrypt") != std::string::npos;
         dataError_ = encrypted ? ERROR_PASSWORD_FILE : ERROR_BROKEN_DATA;

@@ -8,6 +8,7 @@
 #include <archive.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,31 @@ using ScanFacts = bool (*)(const std::string& path, std::vector<MemberFacts>* fa
 // already), with the reader options they need.
 using EnableFormats = void (*)(struct archive*);
 
+// Members in stored order, then each one's data in blocks: what listing,
+// testing and extraction read, whoever decodes the format.
+class MemberSource {
+public:
+    virtual ~MemberSource() = default;
+    // Opens the file and checks that it is an archive of the format. 0, or
+    // ERROR_NOT_ARC_FILE / ERROR_ARC_FILE_OPEN with *error telling why.
+    virtual int Open(const std::string& path, std::string* error) = 0;
+    // The next header: 0 with *m filled, -1 at the end, else an error code.
+    virtual int Next(Member* m, std::string* error) = 0;
+    // The current member's data: bytes read (0 at its end), or -1 when it
+    // cannot be decoded or differs from its stored check value (*error
+    // tells why, DataError() gives the code).
+    virtual long long Read(void* buffer, std::size_t size, std::string* error) = 0;
+    virtual int DataError() const = 0;
+    // Checks what is left of the file where a check covers all of it, for a
+    // caller that stops before the last member. 0, or an error code.
+    virtual int CheckRest(std::string*) { return 0; }
+    // The outer compression and the container of the opened file, in the
+    // library's own numbering (ARCHIVE_FILTER_* / ARCHIVE_FORMAT_* for
+    // libarchive).
+    virtual int Filter() const { return 0; }
+    virtual int Format() const { return 0; }
+};
+
 // The formats one library reads, as the reading parts of the library use
 // them.
 struct ReadingFormats {
@@ -56,35 +82,31 @@ struct ReadingFormats {
     std::string (*method)(int filter, int format);
     // When set, its facts are added to the members libarchive reads.
     ScanFacts scan = nullptr;
+    // A reader of the library's own instead of libarchive.
+    std::unique_ptr<MemberSource> (*make)() = nullptr;
 };
 
-class ArchiveReader {
+// The reader for the formats: the library's own, else libarchive.
+std::unique_ptr<MemberSource> MakeReader(const ReadingFormats& formats);
+
+class ArchiveReader : public MemberSource {
 public:
     explicit ArchiveReader(const ReadingFormats& formats);
-    ~ArchiveReader();
+    ~ArchiveReader() override;
     ArchiveReader(const ArchiveReader&) = delete;
     ArchiveReader& operator=(const ArchiveReader&) = delete;
 
-    // Opens the file and reads the first header, so that a file of another
-    // kind is refused here. 0, or ERROR_NOT_ARC_FILE / ERROR_ARC_FILE_OPEN
-    // with *error telling why.
-    int Open(const std::string& path, std::string* error);
-    // The next header: 0 with *m filled, -1 at the end, else an error code.
-    int Next(Member* m, std::string* error);
-    // The current member's data: bytes read (0 at its end), or -1 on a
-    // damaged or undecodable stream or a CRC-32 that differs from the
-    // stored one (*error tells why, DataError() gives the code).
-    long long Read(void* buffer, std::size_t size, std::string* error);
-    int DataError() const { return dataError_; }
-    // Checks what is left of the file where a check covers all of it (the
-    // gzip CRC-32), for a caller that stops before the last member. 0, or
-    // an error code with *error.
-    int CheckRest(std::string* error);
-
-    // The outer compression (ARCHIVE_FILTER_*) and container
-    // (ARCHIVE_FORMAT_*) of the opened file.
-    int Filter() const { return filter_; }
-    int Format() const { return format_; }
+    // Reads the first header in Open, so that a file of another kind is
+    // refused there.
+    int Open(const std::string& path, std::string* error) override;
+    int Next(Member* m, std::string* error) override;
+    // Also fails on a CRC-32 that differs from the one the scan found.
+    long long Read(void* buffer, std::size_t size, std::string* error) override;
+    int DataError() const override { return dataError_; }
+    // The gzip CRC-32 and length of the rest of the file.
+    int CheckRest(std::string* error) override;
+    int Filter() const override { return filter_; }
+    int Format() const override { return format_; }
 
 private:
     int Header(Member* m, std::string* error);
@@ -102,6 +124,11 @@ private:
     uint32_t storedCrc_ = 0;
     uint32_t crc_ = 0;
     int dataError_ = 0;
+    // libarchive failed inside a member's data: its place in the file is
+    // lost, and skipping on from there is where libarchive 3.6 has been
+    // seen to crash (a cabinet that claims more data blocks than it has),
+    // so no further member is read.
+    bool lost_ = false;
     std::string path_;
     bool pending_ = false;  // the first header, read by Open, not yet handed out
     Member first_;

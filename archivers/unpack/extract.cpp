@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archivers/common/atomic_file.h"
+#include "archivers/common/unique_fd.h"
 #include "archivers/common/safe_path.h"
 #include "platform/archiver_api.h"
 
@@ -34,19 +35,7 @@ private:
     int code_ = 0;
 };
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+using Fd = kt::arc::UniqueFd;
 
 std::string LeafOf(const std::string& name) {
     std::size_t slash = name.find_last_of("/\\");
@@ -58,26 +47,19 @@ std::string LeafOf(const std::string& name) {
 bool LinkStaysInside(const std::string& relDir, const std::string& target) {
     if (target.empty() || target[0] == '/' || target[0] == '\\') return false;
     long depth = 0;
-    auto walk = [&depth](const std::string& path) {
-        std::size_t i = 0;
-        while (i <= path.size()) {
-            std::size_t j = path.find_first_of("/\\", i);
-            if (j == std::string::npos) j = path.size();
-            std::string part = path.substr(i, j - i);
-            if (part == "..") {
-                if (--depth < 0) return false;
-            } else if (!part.empty() && part != ".") {
+    for (std::string_view path : {std::string_view(relDir), std::string_view(target)}) {
+        for (std::string_view part : kt::arc::PathParts(path, "/\\")) {
+            if (part != "..")
                 ++depth;
-            }
-            i = j + 1;
+            else if (--depth < 0)
+                return false;
         }
-        return true;
-    };
-    return walk(relDir) && walk(target);
+    }
+    return true;
 }
 
 // Reads the rest of the current member into nothing (a test).
-int Drain(ArchiveReader& reader, std::string* error) {
+int Drain(MemberSource& reader, std::string* error) {
     std::vector<char> block(kBlock);
     for (;;) {
         long long n = reader.Read(block.data(), block.size(), error);
@@ -88,7 +70,7 @@ int Drain(ArchiveReader& reader, std::string* error) {
 
 class Extractor {
 public:
-    Extractor(ArchiveReader& reader, const ExtractJob& job, kt::arc::Report& report,
+    Extractor(MemberSource& reader, const ExtractJob& job, kt::arc::Report& report,
               kt::arc::ProgressSender& progress, int rootFd)
         : reader_(reader), job_(job), report_(report), progress_(progress), root_(rootFd) {}
 
@@ -211,7 +193,7 @@ private:
         return true;
     }
 
-    ArchiveReader& reader_;
+    MemberSource& reader_;
     const ExtractJob& job_;
     kt::arc::Report& report_;
     kt::arc::ProgressSender& progress_;
@@ -220,7 +202,7 @@ private:
 
 }  // namespace
 
-int ExtractMembers(ArchiveReader& reader, const ExtractJob& job, kt::arc::Report& report,
+int ExtractMembers(MemberSource& reader, const ExtractJob& job, kt::arc::Report& report,
                    kt::arc::ProgressSender& progress) {
     std::string folder = job.folder.empty() ? "." : job.folder;
     if (!job.test) {
@@ -257,7 +239,7 @@ int ExtractMembers(ArchiveReader& reader, const ExtractJob& job, kt::arc::Report
     return extractor.outcome.Code();
 }
 
-int ExtractToMemory(ArchiveReader& reader, const std::function<bool(const Member&)>& selected,
+int ExtractToMemory(MemberSource& reader, const std::function<bool(const Member&)>& selected,
                     BYTE* buffer, DWORD size, DWORD* written, time_t* time, WORD* attr) {
     if (written) *written = 0;
     Member m;

@@ -1,5 +1,5 @@
-// Extracting, testing and extracting to memory the members an
-// ArchiveReader hands out. Nothing is written outside the target folder:
+// Extracting, testing and extracting to memory the members a MemberSource
+// hands out. Nothing is written outside the target folder:
 // names climbing out ("..") are refused, roots are dropped, folders are
 // walked without following links, a symbolic link is made only when its
 // target stays inside the folder, and every file appears under its name
@@ -30,12 +30,12 @@ struct ExtractJob {
 
 // 0, or the first error (a later error replaces a warning); each failed
 // member has a report line. ERROR_USER_CANCEL when the owner asked to stop.
-int ExtractMembers(ArchiveReader& reader, const ExtractJob& job, kt::arc::Report& report,
+int ExtractMembers(MemberSource& reader, const ExtractJob& job, kt::arc::Report& report,
                    kt::arc::ProgressSender& progress);
 
 // The first selected file into buffer. ERROR_NOT_FIND_FILE when none is
 // selected, ERROR_ENOUGH_MEMORY when it does not fit.
-int ExtractToMemory(ArchiveReader& reader, const std::function<bool(const Member&)>& selected,
+int ExtractToMemory(MemberSource& reader, const std::function<bool(const Member&)>& selected,
                     BYTE* buffer, DWORD size, DWORD* written, time_t* time, WORD* attr);
 
 }  // namespace kt::unpack

@@ -34,13 +34,13 @@ bool MatchesAny(const std::vector<std::string>& patterns, const std::string& nam
 
 int ReadContents(const ReadingFormats& formats, const std::string& path, ArchiveContents* contents,
                  std::string* error) {
-    ArchiveReader reader(formats);
-    if (int rc = reader.Open(path, error)) return rc;
-    contents->filter = reader.Filter();
-    contents->format = reader.Format();
+    std::unique_ptr<MemberSource> reader = MakeReader(formats);
+    if (int rc = reader->Open(path, error)) return rc;
+    contents->filter = reader->Filter();
+    contents->format = reader->Format();
     Member m;
     for (;;) {
-        int rc = reader.Next(&m, error);
+        int rc = reader->Next(&m, error);
         if (rc == -1) return 0;
         if (rc != 0) return rc;
         contents->members.push_back(std::move(m));
@@ -73,20 +73,20 @@ void ContentsListing::Fill(std::size_t i, INDIVIDUALINFO& info) const {
 }
 
 bool CheckContents(const ReadingFormats& formats, const std::string& path, int mode) {
-    ArchiveReader reader(formats);
+    std::unique_ptr<MemberSource> reader = MakeReader(formats);
     std::string error;
-    if (reader.Open(path, &error) != 0) return false;
+    if (reader->Open(path, &error) != 0) return false;
     Member m;
     std::vector<char> block(64 * 1024);
     bool any = false;
     for (;;) {
-        int rc = reader.Next(&m, &error);
+        int rc = reader->Next(&m, &error);
         if (rc == -1) return any;
         if (rc != 0) return false;
         any = true;
         if (!(mode & CHECKARCHIVE_FULLCRC) || m.kind != Member::Kind::File) continue;
         if (m.encrypted) return false;
-        for (long long n; (n = reader.Read(block.data(), block.size(), &error)) != 0;)
+        for (long long n; (n = reader->Read(block.data(), block.size(), &error)) != 0;)
             if (n < 0) return false;
     }
 }

@@ -36,7 +36,7 @@ int CountMembers(const ReadingFormats& formats, LPCSTR path) {
 namespace {
 
 // Opens the archive for one command; 0 or the code, reported.
-int OpenFor(ArchiveReader& reader, const std::string& archive, kt::arc::Report* report) {
+int OpenFor(MemberSource& reader, const std::string& archive, kt::arc::Report* report) {
     std::string error;
     int rc = reader.Open(archive, &error);
     if (rc && report) report->Line(archive + ": " + error);
@@ -48,11 +48,11 @@ int OpenFor(ArchiveReader& reader, const std::string& archive, kt::arc::Report* 
 int RunExtract(const ReadingFormats& formats, const std::string& archive, ExtractJob job,
                const std::vector<std::string>& names, bool wholePathOnly, kt::arc::Report& report,
                kt::arc::ProgressSender& progress) {
-    ArchiveReader reader(formats);
-    if (int rc = OpenFor(reader, archive, &report)) return rc;
+    std::unique_ptr<MemberSource> reader = MakeReader(formats);
+    if (int rc = OpenFor(*reader, archive, &report)) return rc;
     if (!names.empty())
         job.selected = [&](const Member& m) { return MatchesAny(names, m.name, wholePathOnly); };
-    int rc = ExtractMembers(reader, job, report, progress);
+    int rc = ExtractMembers(*reader, job, report, progress);
     if (job.test && rc == 0) report.Line(archive + ": all members are sound");
     return rc;
 }
@@ -81,10 +81,10 @@ int RunExtractMem(const ReadingFormats& formats, const std::string& archive,
                   const std::vector<std::string>& names, bool wholePathOnly, LPBYTE buffer,
                   DWORD size, time_t* time, LPWORD attr, LPDWORD written) {
     if (written) *written = 0;
-    ArchiveReader reader(formats);
-    if (int rc = OpenFor(reader, archive, nullptr)) return rc;
+    std::unique_ptr<MemberSource> reader = MakeReader(formats);
+    if (int rc = OpenFor(*reader, archive, nullptr)) return rc;
     return ExtractToMemory(
-        reader, [&](const Member& m) { return MatchesAny(names, m.name, wholePathOnly); }, buffer,
+        *reader, [&](const Member& m) { return MatchesAny(names, m.name, wholePathOnly); }, buffer,
         size, written, time, attr);
 }
 

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <archive.h>
+
 #include <cstdint>
 #include <cstring>
 
@@ -179,5 +181,20 @@ bool ScanRarHeaders(const std::string& path, std::vector<MemberFacts>* facts) {
     }
     return false;
 }
+
+namespace {
+
+void EnableRar(struct archive* a) {
+    archive_read_support_format_rar(a);
+    archive_read_support_format_rar5(a);
+}
+
+std::string RarMethod(int, int format) {
+    return (format & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAR_V5 ? "rar5" : "rar";
+}
+
+}  // namespace
+
+const kt::unpack::ReadingFormats kRarFormats{EnableRar, RarMethod, ScanRarHeaders};
 
 }  // namespace kt::unrar32

@@ -15,4 +15,8 @@ namespace kt::unrar32 {
 // headers cannot be walked to the end mark.
 bool ScanRarHeaders(const std::string& path, std::vector<kt::unpack::MemberFacts>* facts);
 
+// What UNRAR32.DLL reads: RAR 4 and 5 through libarchive, with the facts of
+// ScanRarHeaders.
+extern const kt::unpack::ReadingFormats kRarFormats;
+
 }  // namespace kt::unrar32

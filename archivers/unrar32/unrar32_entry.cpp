@@ -2,12 +2,9 @@
 // ones too) read through libarchive; it makes no archives. Encrypted
 // members and methods libarchive cannot decode are refused with a code and
 // a report line, never extracted wrong.
-#include <archive.h>
-
 #include <string>
 
 #include "archivers/common/library_shell.h"
-#include "archivers/common/progress.h"
 #include "archivers/unpack/reading_entries.h"
 #include "rar_headers.h"
 #include "unrar_command.h"
@@ -16,52 +13,25 @@ namespace {
 
 using namespace kt::unrar32;
 
-void EnableRar(struct archive* a) {
-    archive_read_support_format_rar(a);
-    archive_read_support_format_rar5(a);
-}
-
-std::string RarMethod(int, int format) {
-    return (format & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAR_V5 ? "rar5" : "rar";
-}
-
 kt::arc::LibraryShell g_shell(100);
-const kt::unpack::ReadingFormats g_formats{EnableRar, RarMethod, ScanRarHeaders};
+const kt::unpack::ReadingFormats& g_formats = kRarFormats;
+
+int RunUnrar(const UnrarCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSender& progress) {
+    if (cmd.command == 0) {
+        report.Line("no command given (-x, -e)");
+        return ERROR_COMMAND_NAME;
+    }
+    kt::unpack::ExtractJob job;
+    job.folder = cmd.items.folder;
+    job.keepFolders = cmd.command == 'x';
+    job.overwrite = cmd.onlyNewer ? kt::unpack::Overwrite::IfNewer : kt::unpack::Overwrite::Always;
+    return kt::unpack::RunExtract(g_formats, cmd.items.archive, job, cmd.items.names, cmd.wholePathOnly,
+                                  report, progress);
+}
+
+const kt::unpack::CommandSet<UnrarCommand> g_commands{"unrar", ParseUnrarCommand, RunUnrar};
 
 }  // namespace
 
-KT_EXPORT int Unrar(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {
-    return g_shell.Command(output, outputSize, [&](kt::arc::Report& report) {
-        UnrarCommand cmd;
-        std::string error;
-        if (int rc = ParseUnrarCommand(cmdLine ? cmdLine : "", &cmd, &error)) {
-            report.Line("unrar: " + error);
-            return rc;
-        }
-        if (cmd.command == 0) {
-            report.Line("no command given (-x, -e)");
-            return ERROR_COMMAND_NAME;
-        }
-        kt::arc::ProgressSender progress(g_shell.Owner());
-        kt::unpack::ExtractJob job;
-        job.folder = cmd.items.folder;
-        job.keepFolders = cmd.command == 'x';
-        job.overwrite = cmd.onlyNewer ? kt::unpack::Overwrite::IfNewer : kt::unpack::Overwrite::Always;
-        return kt::unpack::RunExtract(g_formats, cmd.items.archive, job, cmd.items.names,
-                                      cmd.wholePathOnly, report, progress);
-    });
-}
-
-KT_EXPORT int UnrarExtractMem(HWND, LPCSTR cmdLine, LPBYTE buffer, DWORD bufferSize, time_t* time,
-                              LPWORD attr, LPDWORD written) {
-    return g_shell.Run([&] {
-        if (written) *written = 0;
-        UnrarCommand cmd;
-        std::string error;
-        if (int rc = ParseUnrarCommand(cmdLine ? cmdLine : "", &cmd, &error)) return rc;
-        return kt::unpack::RunExtractMem(g_formats, cmd.items.archive, cmd.items.names,
-                                         cmd.wholePathOnly, buffer, bufferSize, time, attr, written);
-    });
-}
-
+KT_COMMAND_EXPORTS(Unrar, g_shell, g_formats, g_commands)
 KT_READING_EXPORTS(Unrar, g_shell, g_formats)

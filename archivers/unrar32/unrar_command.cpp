@@ -14,20 +14,11 @@ int ParseUnrarCommand(const std::string& line, UnrarCommand* cmd, std::string* e
             cmd->onlyNewer = true;
         } else if (item == "-s") {
             cmd->wholePathOnly = true;
-        } else if (item == "-y") {
-        } else if (item.size() > 1 && item[0] == '-') {
-            *error = "unknown switch: " + item;
-            return ERROR_COMMAND_NAME;
-        } else if (std::string unreadable; !cmd->items.Take(item, &unreadable)) {
-            *error = "cannot read the list file " + unreadable;
-            return ERROR_RESPONSE_READ;
+        } else if (item != "-y") {
+            if (int rc = cmd->items.TakeOther(item, error)) return rc;
         }
     }
-    if (cmd->items.archive.empty()) {
-        *error = "no archive named";
-        return ERROR_NOT_FIND_ARC_FILE;
-    }
-    return 0;
+    return cmd->items.RequireArchive(error);
 }
 
 }  // namespace kt::unrar32

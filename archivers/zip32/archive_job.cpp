@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archivers/common/atomic_file.h"
+#include "archivers/common/unique_fd.h"
 #include "archivers/common/file_time.h"
 #include "archivers/common/owner_window.h"
 #include "archivers/common/source_change.h"
@@ -26,19 +27,7 @@ using namespace kt::zip;
 
 namespace {
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+using Fd = kt::arc::UniqueFd;
 
 // What one entry of the new archive is made from.
 struct Item {

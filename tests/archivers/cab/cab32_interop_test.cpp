@@ -171,6 +171,20 @@ TEST_F(CabLibrary, NamesLeavingTheFolderWriteNothingOutside) {
     EXPECT_EQ(ReadAll(target + "/good/ok.txt"), "fine");
 }
 
+TEST_F(CabLibrary, ACabinetClaimingMoreDataThanItHoldsFailsCleanly) {
+    ASSERT_TRUE(cab.Loaded());
+    std::string bytes = StoredCabinet({{"a.txt", "first"}, {"b.txt", "second"}});
+    bytes[40] = '\x81';  // the folder claims 129 data blocks; it has one
+    std::string path = dir / "claims.cab";
+    std::ofstream(path, std::ios::binary) << bytes;
+    std::string report;
+    for (const char* names : {"", " b.txt"}) {
+        EXPECT_NE(cab.Command("-x \"" + path + "\" \"" + dir / "c" + "/\"" + names, &report), 0) << report;
+        EXPECT_FALSE(report.empty());
+    }
+    EXPECT_FALSE(cab.Check(path, CHECKARCHIVE_FULLCRC));
+}
+
 TEST_F(CabLibrary, CancelLeavesNoCabinetAndNoTemporaryFile) {
     ASSERT_TRUE(cab.Loaded());
     std::string src = dir / "src";
