@@ -46,4 +46,15 @@ TEST(CommandLineCorpus, EverySeedParsesAndEveryCutOneIsAnsweredWithAReason) {
     EXPECT_GT(Replay("unrar", Parser::Unrar), 0);
 }
 
+TEST(CommandLineCorpus, FuzzFindingsStayAnswered) {
+    // lha_command_fuzz: a switch value past the limit was refused with no
+    // reason at all, so the caller's report said nothing.
+    const std::string tooLarge = "-jm54659669 a.lzh";
+    bool explained = false;
+    EXPECT_NE(kt::fuzz::ParseCommandLine(Parser::Lha, reinterpret_cast<const uint8_t*>(tooLarge.data()),
+                                         tooLarge.size(), &explained),
+              0);
+    EXPECT_TRUE(explained);
+}
+
 }  // namespace
