@@ -153,12 +153,6 @@ int ArchiveReader::Next(Member* m, std::string* error) {
     } else {
         rc = Header(m, error);
     }
-    // The end of the members is not the end of the gzip stream: its last
-    // CRC and length are still to be checked.
-    if (rc == -1 && gzipped_ && !gzip_.Finish()) {
-        *error = gzip_.Error();
-        rc = ERROR_BROKEN_DATA;
-    }
     checkCrc_ = rc == 0 && m->hasCrc;
     storedCrc_ = m->crc;
     crc_ = 0;
@@ -178,6 +172,11 @@ long long ArchiveReader::Read(void* buffer, std::size_t size, std::string* error
         *error = ErrorText(a_, "damaged member data");
         bool encrypted = error->find("ncrypt") != std::string::npos;
         dataError_ = encrypted ? ERROR_PASSWORD_FILE : ERROR_BROKEN_DATA;
+        return -1;
+    }
+    if (n == 0 && gzipped_ && gzip_.TrailerBad()) {
+        *error = gzip_.Error();
+        dataError_ = ERROR_BROKEN_DATA;
         return -1;
     }
     if (checkCrc_) {

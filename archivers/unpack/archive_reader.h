@@ -64,8 +64,9 @@ public:
     // tells why, DataError() gives the code).
     virtual long long Read(void* buffer, std::size_t size, std::string* error) = 0;
     virtual int DataError() const = 0;
-    // Checks what is left of the file where a check covers all of it, for a
-    // caller that stops before the last member. 0, or an error code.
+    // Checks what is left of the file where a check covers all of it (the
+    // gzip CRC-32 and length), once the members are read or the caller
+    // stops early; listing alone does not need it. 0, or an error code.
     virtual int CheckRest(std::string*) { return 0; }
     // The outer compression and the container of the opened file, in the
     // library's own numbering (ARCHIVE_FILTER_* / ARCHIVE_FORMAT_* for

@@ -218,10 +218,13 @@ int ExtractMembers(MemberSource& reader, const ExtractJob& job, kt::arc::Report&
     if (!progress.Send(ARCEXTRACT_OPEN, "", folder, 0, 0)) extractor.Cancel();
     Member m;
     std::string error;
-    bool any = false;
+    bool any = false, ended = false;
     while (!progress.Cancelled()) {
         int rc = reader.Next(&m, &error);
-        if (rc == -1) break;
+        if (rc == -1) {
+            ended = true;
+            break;
+        }
         if (rc != 0) {
             report.Line("archive damaged: " + error);
             extractor.outcome.Fail(rc);
@@ -230,6 +233,14 @@ int ExtractMembers(MemberSource& reader, const ExtractJob& job, kt::arc::Report&
         if (job.selected && !job.selected(m)) continue;
         any = true;
         if (!extractor.Take(m)) break;
+    }
+    // The end of the members is not the end of a gzip stream: its CRC-32
+    // and length come last.
+    if (ended && extractor.outcome.Code() != ERROR_BROKEN_DATA) {
+        if (int rc = reader.CheckRest(&error)) {
+            report.Line("archive damaged: " + error);
+            extractor.outcome.Fail(rc);
+        }
     }
     if (!any && extractor.outcome.Code() == 0 && job.selected) {
         report.Line("no member matches the names given");

@@ -69,6 +69,12 @@ long long GzipInput::Read(const void** data) {
             inMember_ = true;
         }
         int rc = inflate(&z_, Z_NO_FLUSH);
+        std::string message = z_.msg ? z_.msg : "";
+        if (rc == Z_DATA_ERROR && (message == "incorrect data check" || message == "incorrect length check")) {
+            // The trailer, after the member's last byte: the data is all out.
+            trailerError_ = "gzip " + message + " (the data is not what was stored)";
+            rc = Z_STREAM_END;
+        }
         if (rc == Z_STREAM_END) {
             inMember_ = false;
             inflateReset(&z_);
@@ -85,7 +91,7 @@ bool GzipInput::Finish() {
     long long n;
     while ((n = Read(&data)) > 0) {
     }
-    return n == 0;
+    return n == 0 && !TrailerBad();
 }
 
 }  // namespace kt::unpack

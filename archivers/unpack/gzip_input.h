@@ -26,7 +26,11 @@ public:
     long long Read(const void** data);
     // Reads what is left, checking it; false on damage.
     bool Finish();
-    const std::string& Error() const { return error_; }
+    // Whether a member's stored CRC-32 or length disagreed with its data.
+    // Its bytes were still handed out (the headers of the archive inside
+    // stay readable for a listing); whoever writes them must ask here.
+    bool TrailerBad() const { return !trailerError_.empty(); }
+    const std::string& Error() const { return error_.empty() ? trailerError_ : error_; }
 
 private:
     bool Fill();
@@ -38,6 +42,7 @@ private:
     bool inMember_ = false;  // between a member's header and its trailer
     std::vector<unsigned char> in_, out_;
     std::string error_;
+    std::string trailerError_;
 };
 
 }  // namespace kt::unpack

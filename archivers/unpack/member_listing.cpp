@@ -81,7 +81,7 @@ bool CheckContents(const ReadingFormats& formats, const std::string& path, int m
     bool any = false;
     for (;;) {
         int rc = reader->Next(&m, &error);
-        if (rc == -1) return any;
+        if (rc == -1) return any && reader->CheckRest(&error) == 0;
         if (rc != 0) return false;
         any = true;
         if (!(mode & CHECKARCHIVE_FULLCRC) || m.kind != Member::Kind::File) continue;
