@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QElapsedTimer>
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <unordered_set>
 
@@ -125,7 +126,6 @@ int VisibleRows(TKWallListView* list) {
     return std::max(1, rowHeight > 0 ? height / rowHeight : 1);
 }
 
-TModalResult Ask(const std::string& text, const TMsgDlgButtons& buttons) { return MessageDlg(text, buttons); }
 
 TBatchAnswer AnswerOf(TModalResult r) {
     switch (r) {
@@ -160,6 +160,9 @@ std::string FaultText(const TEntryOutcome& o) {
 // texts, buttons and order of the design.
 class TWindowQuestions : public TBatchQuestions {
 public:
+    // Brings the window up to date before a box opens over it.
+    std::function<void()> BeforeAsk;
+
     TBatchAnswer FolderMissing(const std::string& folder) override {
         return AnswerOf(Ask("ディレクトリ(" + folder + ")がありません。\r作成しますか？", {mbYes, mbNo, mbAbort}));
     }
@@ -178,22 +181,36 @@ public:
     }
     TBatchAnswer PackFailed(const TEntryOutcome& outcome) override {
         const std::string why = FaultText(outcome);
-        if (!why.empty()) ShowMessage(why);
+        if (!why.empty()) {
+            if (BeforeAsk) BeforeAsk();
+            ShowMessage(why);
+        }
         return AnswerOf(Ask("圧縮に失敗しました。\r続けますか？", {mbYes, mbAbort, mbYesToAll}));
+    }
+
+private:
+    TModalResult Ask(const std::string& text, const TMsgDlgButtons& buttons) {
+        if (BeforeAsk) BeforeAsk();
+        return MessageDlg(text, buttons);
     }
 };
 
 // The message pump of the run, at most about thirty times a second: the
 // list follows the progress as closely as an eye can tell, and a run of
 // thousands of small files is not spent repainting.
+// Before each pump the list is brought to the row being worked on
+// (BeforePump): scrolling the list costs a round trip to the display
+// server, too much to pay for every entry.
 class TRunPump {
 public:
     TRunPump() { FClock.start(); }
     void operator()(bool force = false) {
         if (!force && FClock.elapsed() < 30) return;
+        if (BeforePump) BeforePump();
         ProcessMessages();
         FClock.restart();
     }
+    std::function<void()> BeforePump;
 
 private:
     QElapsedTimer FClock;
@@ -304,6 +321,17 @@ void TFormMain::ButtonExecClick() {
     TRunEntries entries(list);
     TRunPump pump;
     int lastK = -1;  // the entry selected last
+    // The list follows the run by ScrollToEntry alone: its own scrolling to
+    // the current row would cost the display round trip for every entry.
+    const bool autoScroll = list->hasAutoScroll();
+    list->setAutoScroll(false);
+    pump.BeforePump = [&] {
+        if (lastK >= 0) {
+            const int row = entries.RowOf(lastK);
+            if (row >= 0) ScrollToEntry(row);
+        }
+    };
+    questions.BeforeAsk = [&] { pump(true); };
     int done = 0;    // entries whose progress is complete
 
     // The bar moves inside a long entry: entries done plus the part of the
@@ -321,12 +349,14 @@ void TFormMain::ButtonExecClick() {
     // during the run is carried out.
     auto finish = [&] {
         ArchiveFile->OnProgress = nullptr;
+        list->setAutoScroll(autoScroll);
         EnableControls(true);
         hourglass.reset();
         FRunning = false;
         if (FCloseRequested) QTimer::singleShot(0, this, [this] { close(); });
     };
     auto stop = [&] {
+        pump(true);
         ShowMessage(kStopped);
         finish();
     };
@@ -346,7 +376,6 @@ void TFormMain::ButtonExecClick() {
         int row = entries.RowOf(k);
         if (row < 0) continue;  // removed while the run went on
         lastK = k;
-        ScrollToEntry(row);
         list->SetSelected(row, true);
         list->SetFocusedItem(row);
         pump();
@@ -362,6 +391,7 @@ void TFormMain::ButtonExecClick() {
                 stop();
                 return;
             case TBatchRun::TStep::Skip:
+                pump(true);
                 ShowMessage("ファイル(" + JoinFolder(plan.Folder, NameOf(entry->Path)) + ")の圧縮処理はスキップします。");
                 continue;
             case TBatchRun::TStep::SkipSilently:
@@ -383,7 +413,9 @@ void TFormMain::ButtonExecClick() {
             continue;
         }
         SetEntryState(row, esPacking);
-        pump(true);
+        // A long entry shows "圧縮中" at the latest with the library's first
+        // progress report.
+        pump();
 
         const TEntryOutcome outcome = TBatchRun::Pack(*ArchiveFile, plan, FWindowHandle);
         row = entries.RowOf(k);

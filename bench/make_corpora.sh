@@ -3,12 +3,16 @@
 #   small/   ~5,000 headers and texts (~75 MB)
 #   medium/  ~200 files of 0.1-5 MB, binaries and text
 #   large/   three files of ~200 MB (text, binary, mixed)
-# Usage: bench/make_corpora.sh [DIR]   (default /tmp/kt-corpora); prints DIR.
+# Usage: bench/make_corpora.sh [DIR] [SETS...]   (default /tmp/kt-corpora, all
+# three sets); prints DIR.
 set -euo pipefail
 dir=${1:-/tmp/kt-corpora}
+shift || true
+sets=" ${*:-small medium large} "
+want() { [[ "$sets" == *" $1 "* ]]; }
 mkdir -p "$dir"
 
-if [ ! -f "$dir/small/.done" ]; then
+if want small && [ ! -f "$dir/small/.done" ]; then
   rm -rf "$dir/small"; mkdir -p "$dir/small"
   n=0; bytes=0
   while IFS= read -r -d '' f; do
@@ -23,7 +27,7 @@ if [ ! -f "$dir/small/.done" ]; then
   touch "$dir/small/.done"
 fi
 
-if [ ! -f "$dir/medium/.done" ]; then
+if want medium && [ ! -f "$dir/medium/.done" ]; then
   rm -rf "$dir/medium"; mkdir -p "$dir/medium"
   n=0
   while IFS= read -r -d '' f; do
@@ -37,7 +41,7 @@ if [ ! -f "$dir/medium/.done" ]; then
   touch "$dir/medium/.done"
 fi
 
-if [ ! -f "$dir/large/.done" ]; then
+if want large && [ ! -f "$dir/large/.done" ]; then
   rm -rf "$dir/large"; mkdir -p "$dir/large"
   target=200000000
   fill() {  # fill OUT from the files listed on stdin until OUT reaches the target size

@@ -9,7 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 bin=${KT_BIN:-$here/../build/bin}
 corpora=${1:-/tmp/kt-corpora}
 format=${2:-zip}
-"$here/make_corpora.sh" "$corpora" >/dev/null
+"$here/make_corpora.sh" "$corpora" small >/dev/null
 work=$(mktemp -d /tmp/kt-window-vs-kaltri-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 for side in window kaltri; do

@@ -92,7 +92,7 @@ TEST_F(RunTest, ZipWithPasswordThenLzhWithoutIt) {
     Prompts.Asked.clear();
     Run({});
     EXPECT_EQ(Form->ArchiveFile->Options().UserOptions, "");
-    EXPECT_EQ(Form->ArchiveFile->CommandLine().find("-P"), std::string::npos);
+    EXPECT_EQ(Form->ArchiveFile->CommandLine().find(" -P \""), std::string::npos);
     const std::string out = Temp / "lha";
     std::filesystem::create_directories(out);
     ASSERT_EQ(std::system((kToolPath + "cd '" + out + "' && lhasa -xq '" + Src + "/a.lzh' >/dev/null 2>&1").c_str()), 0);
