@@ -6,7 +6,7 @@ ARGS ?=
 PACKAGES := $(shell grep -v -e '^\#' -e '^$$' packages.txt)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test deb clean
 
 all: build
 
@@ -34,6 +34,10 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+
+# The Debian package, kalvoratrindle_VERSION_ARCH.deb, in the build folder.
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)
