@@ -6,7 +6,7 @@ ARGS ?=
 PACKAGES := $(shell grep -v -e '^\#' -e '^$$' packages.txt)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test deb clean
+.PHONY: all deps build run test deb fuzz clean
 
 all: build
 
@@ -38,6 +38,20 @@ test: build
 # The Debian package, kalvoratrindle_VERSION_ARCH.deb, in the build folder.
 deb: build
 	cd $(BUILD) && cpack -G DEB
+
+# libFuzzer targets of every reader and every library's command-line parser,
+# built with clang in a separate folder and run FUZZ_TIME seconds each from
+# the seed corpora in tests/ (which `make test` replays without clang).
+FUZZ_BUILD ?= build-fuzz
+FUZZ_TIME ?= 60
+fuzz: deps
+	@command -v clang++ >/dev/null || { echo "make fuzz needs clang (apt-get install clang)"; exit 1; }
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKT_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target lzh_archive_fuzz lzh_decoder_fuzz lzh_roundtrip_fuzz \
+	  arj_archive_fuzz arj_decoder_fuzz zip_reader_fuzz zip_inflate_fuzz \
+	  tar_reading_fuzz cab_reading_fuzz rar_reading_fuzz bga_reading_fuzz \
+	  lha_command_fuzz unzip_command_fuzz zip_command_fuzz tar_command_fuzz cab_command_fuzz unrar_command_fuzz
+	archivers/fuzz/run_fuzz.sh $(FUZZ_BUILD) $(FUZZ_TIME)
 
 clean:
 	rm -rf $(BUILD)

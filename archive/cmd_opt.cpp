@@ -9,6 +9,7 @@
 #include "archive/archiver_options.h"
 #include "archive/earchiver.h"
 #include "archive/file_list.h"
+#include "platform/fault_injection.h"
 
 namespace kt {
 
@@ -92,7 +93,7 @@ void TCmdOpt::AddListFile(const TFileList& Files, const std::string& ListFileNam
         throw EFCreateError("Cannot create file \"" + ListFileName + "\". " + std::strerror(errno));
     std::size_t done = 0;
     while (done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        ssize_t n = fault::Write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             int err = errno;

@@ -11,6 +11,7 @@
 #include "archive/earchiver.h"
 #include "archive/filters.h"
 #include "platform/path_text.h"
+#include "platform/fault_injection.h"
 
 namespace kt {
 namespace {
@@ -68,7 +69,7 @@ bool CopyAll(int from, int to, std::vector<char>& buffer) {
         }
         if (got == 0) return true;
         for (ssize_t done = 0; done < got;) {
-            ssize_t put = ::write(to, buffer.data() + done, static_cast<std::size_t>(got - done));
+            ssize_t put = fault::Write(to, buffer.data() + done, static_cast<std::size_t>(got - done));
             if (put < 0) {
                 if (errno == EINTR) continue;
                 return false;
@@ -109,11 +110,11 @@ void WriteSfxProgram(const std::string& StubPath, const std::string& ArcName,
     std::vector<char> buffer;
     int error = 0;
     if (!CopyAll(stub.Get(), out.Get(), buffer) || !CopyAll(archive.Get(), out.Get(), buffer) ||
-        ::fchmod(out.Get(), ProgramMode()) != 0 || ::fsync(out.Get()) != 0) {
+        ::fchmod(out.Get(), ProgramMode()) != 0 || fault::Fsync(out.Get()) != 0) {
         error = errno;
     }
     if (error == 0 && ::close(out.Release()) != 0) error = errno;
-    if (error == 0 && ::rename(temp.c_str(), ProgramPath.c_str()) != 0) error = errno;
+    if (error == 0 && fault::Rename(temp.c_str(), ProgramPath.c_str()) != 0) error = errno;
     if (error != 0) {
         ::unlink(temp.c_str());
         WriteFailed(ProgramPath, error);

@@ -10,6 +10,7 @@
 #include "platform/file_scan.h"
 #include "platform/library_loader.h"
 #include "platform/path_text.h"
+#include "platform/fault_injection.h"
 
 namespace kt {
 namespace {
@@ -53,7 +54,7 @@ public:
         backup_ = (folder.empty() ? std::string() : JoinFolder(folder, "")) + "." +
                   NameOf(ArcName) + ".XXXXXX";
         int fd = ::mkstemp(backup_.data());
-        if (fd < 0 || ::close(fd) != 0 || ::rename(ArcName.c_str(), backup_.c_str()) != 0) {
+        if (fd < 0 || ::close(fd) != 0 || fault::Rename(ArcName.c_str(), backup_.c_str()) != 0) {
             if (fd >= 0) ::unlink(backup_.c_str());
             throw EFCreateError("Cannot delete file \"" + ArcName + "\".");
         }

@@ -10,7 +10,6 @@
 #include "archive/archiver_factory.h"
 #include "archive/earchiver.h"
 #include "archive/zip32.h"
-#include "error_text.h"
 #include "pack_plan.h"
 #include "platform/path_text.h"
 #include "platform/printable_text.h"
@@ -120,7 +119,7 @@ int TestArchive(const std::string& archive, const std::string& password, Lang la
         if (r == ERROR_PASSWORD_FILE && password.empty()) {
             std::cout << Text(lang, Msg::TestUntested, archive) << "\n";
         } else {
-            std::cout << Text(lang, Msg::TestDamaged, archive, ErrorMeaning(lang, r)) << "\n";
+            std::cout << Text(lang, Msg::TestDamaged, archive, ErrorCodeText(lang, r)) << "\n";
         }
         return 1;
     } catch (const std::exception& e) {
@@ -160,6 +159,12 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
         options.n = 1;  // quiet: the report goes to the buffer, not a window
         options.x = 1;  // keep the folders stored in the archive
         std::string password = PasswordSwitch(*driver, settings.password);
+        // The libraries refuse an archive whose declared sizes exceed the
+        // free space unless told otherwise.
+        if (settings.noSpaceCheck) {
+            if (zip) password += " --no-space-check";
+            options.jyk = 1;
+        }
         // First everything that is not in the way; an existing file is never
         // replaced in this pass, whatever appeared since the look above.
         if (zip) {
@@ -183,8 +188,9 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
         }
         if (interrupted) return 130;
         for (const std::string& k : kept) std::cout << Text(lang, Msg::ExtractKept, kt::PrintableText(k)) << "\n";
+        if (r == ERROR_DISK_SPACE && !settings.noSpaceCheck) std::cerr << Text(lang, Msg::ExtractNoSpace) << "\n";
         if (r != 0) {
-            std::cerr << "kaltri: " << Text(lang, Msg::ExtractFailed, archive, ErrorMeaning(lang, r))
+            std::cerr << "kaltri: " << Text(lang, Msg::ExtractFailed, archive, ErrorCodeText(lang, r))
                       << (report.empty() ? "" : "\n" + report) << "\n";
             return 1;
         }

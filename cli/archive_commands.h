@@ -18,6 +18,7 @@ struct ExtractSettings {
     std::string outDir;    // empty: the current folder
     std::string password;  // empty: none
     OverwritePolicy overwrite = OverwritePolicy::None;  // Ask only on a terminal
+    bool noSpaceCheck = false;
 };
 
 // Extracts every member. A file already in the target stays unless the

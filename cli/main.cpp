@@ -135,6 +135,7 @@ int main(int argc, char** argv) {
             int status = 0;
             if (!ObtainPassword(o, lang, false, g_interrupted, &settings.password, &status)) return status;
             settings.outDir = o.extractDir;
+            settings.noSpaceCheck = o.noSpaceCheck;
             // As for pack: ask only where someone can answer.
             settings.overwrite = o.overwrite.value_or(OverwritePolicy::Ask);
             if (settings.overwrite == OverwritePolicy::Ask && !CanAsk()) settings.overwrite = OverwritePolicy::None;

@@ -50,10 +50,10 @@ constexpr Entry kTexts[] = {
      " [y]es / [n]o / [a]bort / n[o] to all / [A]ll: "},
     {" [y]はい / [a]中止 / [A]すべてはい: ", " [y]es / [a]bort / yes to [A]ll: "},
     {"空のパスワードは使えません。", "An empty password cannot be used."},
-    {"%1: 異常があります (%2)。", "%1: damaged (%2)"},
+    {"%1: 異常があります: %2", "%1: damaged: %2"},
     {"%1: 暗号化されたファイルはパスワードなしでは検査できません (-p または --password-file)。",
      "%1: encrypted members were not tested: give the password (-p or --password-file)"},
-    {"%1 の展開に失敗しました (%2)。", "Extracting %1 failed (%2)."},
+    {"%1 の展開に失敗しました: %2", "Extracting %1 failed: %2"},
     {"既存のファイル %1 を残しました。", "Kept the existing file %1."},
     {"失敗: %1 (名前にダブルクォーテーション (\") または改行を含むファイルは圧縮できません)",
      "failed: %1 (a file whose name holds a double quote (\") or a line break cannot be packed)"},
@@ -62,9 +62,11 @@ constexpr Entry kTexts[] = {
     {"失敗: %1 (%2 という名前のフォルダがあります)", "failed: %1 (a folder named %2 is in the way)"},
     {"失敗: %1 (ファイルが見つかりません。処理中に削除または移動されました)",
      "failed: %1 (the file is gone: it was removed or moved during the run)"},
+    {"書庫が宣言するサイズが空き容量を超えるため、何も展開していません (--no-space-check で展開します)。",
+     "Nothing was extracted: the archive declares more than the free space (--no-space-check extracts anyway)."},
 };
 
-static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::SourceVanished) + 1,
+static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::ExtractNoSpace) + 1,
               "one text per message");
 
 }  // namespace
@@ -87,10 +89,14 @@ std::string ErrorCodeText(Lang lang, int code) {
         {0x8005, "ディスクの空き容量が足りません", "disk full"},
         {0x8006, "書き込みが禁止されています", "read-only"},
         {0x8009, "対応していない圧縮方式です", "unsupported method"},
+        {0x800A, "パスワードが違います", "wrong password"},
         {0x800C, "CRC が一致しません", "CRC mismatch"},
         {0x800D, "ファイルを開けません", "cannot open the file"},
+        {0x800E, "より新しいファイルがあるので残しました", "a newer file was kept"},
+        {0x8010, "同じ名前のファイルがあるので残しました", "an existing file was kept"},
         {0x8012, "フォルダを作成できません", "cannot make the folder"},
         {0x8013, "書き込めません", "cannot write"},
+        {0x8016, "ヘッダが壊れています", "damaged header"},
         {0x8017, "ヘッダが壊れています", "damaged header"},
         {0x8018, "書庫を開けません", "cannot open the archive"},
         {0x8019, "書庫ではありません", "not an archive"},
@@ -98,10 +104,14 @@ std::string ErrorCodeText(Lang lang, int code) {
         {0x8020, "中断されました", "cancelled"},
         {0x8023, "対応していない操作です", "not supported"},
         {0x8025, "一時ファイルを作成できません", "cannot make the temporary file"},
+        {0x8029, "書庫が見つかりません", "archive not found"},
         {0x8031, "ファイルが見つかりません", "file not found"},
         {0x8042, "書庫が途中で終わっています", "archive ends early"},
+        {0x8046, "ヘッダが壊れています", "damaged header"},
+        {0x8047, "対応していないヘッダレベルです", "unsupported header level"},
         {0x8048, "データが壊れています", "damaged data"},
         {0x8049, "安全でないパスです", "unsafe path"},
+        {0x804A, "大きすぎます", "too large"},
         {0x8FFF, "原因不明のエラーです", "unknown error"},
     };
     char hex[16];

@@ -51,6 +51,7 @@ enum class Msg {
     SameArchive,           // %1 source, %2 archive, %3 the source that made it
     ArchiveIsFolder,       // %1 source, %2 archive
     SourceVanished,        // %1 source
+    ExtractNoSpace,        //
 };
 
 // A library's error code with what it means, for a report line: "disk full

@@ -148,6 +148,8 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             }
         } else if (o.command == Command::Extract && (name == "-o" || name == "--out")) {
             if (!takeValue(o.extractDir)) return r;
+        } else if (o.command == Command::Extract && name == "--no-space-check") {
+            o.noSpaceCheck = true;
         } else {
             r.error = "unknown option " + name;
             return r;
@@ -175,7 +177,8 @@ std::string UsageLine(Command command) {
         case Command::List: return "usage: kaltri list ARCHIVE";
         case Command::Test: return "usage: kaltri test [-p | --password-file FILE] ARCHIVE";
         case Command::Extract:
-            return "usage: kaltri extract [-o DIR] [--overwrite ask|all|none] [-p | --password-file FILE] ARCHIVE";
+            return "usage: kaltri extract [-o DIR] [--overwrite ask|all|none] [-p | --password-file FILE] "
+                   "[--no-space-check] ARCHIVE";
         default: return "usage: kaltri pack|list|test|extract ... (kaltri --help for more)";
     }
 }
@@ -217,7 +220,10 @@ std::string HelpText(Command command) {
                    "      --overwrite POLICY   existing files: ask, all (replace), none (keep);\n"
                    "                           default ask on a terminal, none otherwise\n"
                    "  -p, --password           ask for the ZIP password (not echoed)\n"
-                   "      --password-file FILE read the ZIP password from the first line of FILE\n\n"
+                   "      --password-file FILE read the ZIP password from the first line of FILE\n"
+                   "      --no-space-check     extract even when the sizes the archive declares exceed\n"
+                   "                           the free space (by default such an archive is refused\n"
+                   "                           before anything is written)\n\n"
                    "Exit status: 0 all extracted, 1 some failed or were kept, 2 bad usage, 130 interrupted.\n";
         default:
             return "kaltri: the KalvoraTrindle batch compressor for terminals and scripts.\n\n"

@@ -29,6 +29,7 @@ struct Options {
     // list, test, extract
     std::string archive;
     std::string extractDir;  // empty: current folder
+    bool noSpaceCheck = false;  // extract even when the declared sizes exceed the free space
 };
 
 struct ParseResult {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "temp_name.h"
+#include "fault_injection.h"
 
 namespace kt {
 namespace {
@@ -23,7 +24,7 @@ void CloseKeepingErrno(int fd) {
 
 bool WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
-        ssize_t n = write(fd, data.data(), data.size());
+        ssize_t n = fault::Write(fd, data.data(), data.size());
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -51,7 +52,7 @@ enum class Outcome { kDone, kFailed, kUnavailable };
 
 // Fills a file descriptor and flushes it to disk.
 bool FillAndSync(int fd, std::string_view data, mode_t mode) {
-    return fchmod(fd, mode) == 0 && WriteAll(fd, data) && fsync(fd) == 0;
+    return fchmod(fd, mode) == 0 && WriteAll(fd, data) && fault::Fsync(fd) == 0;
 }
 
 // An unnamed file in the folder that vanishes by itself if the writer dies;
@@ -69,7 +70,7 @@ Outcome WriteUnnamed(const std::string& folder, const std::string& prefix, const
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         std::string candidate = prefix + TempNameBeside(name, std::to_string(attempt));
-        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (fault::LinkAt(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             close(fd);
             temp = candidate;
             return Outcome::kDone;
@@ -152,7 +153,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view data, mode_t 
     Outcome outcome = WriteUnnamed(folder, prefix, name, data, mode, temp);
     if (outcome == Outcome::kUnavailable) outcome = WriteNamed(prefix, name, data, mode, temp);
     if (outcome != Outcome::kDone) return false;
-    if (rename(temp.c_str(), target.c_str()) != 0) {
+    if (fault::Rename(temp.c_str(), target.c_str()) != 0) {
         int saved = errno;
         unlink(temp.c_str());
         errno = saved;

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "platform/temp_name.h"
+#include "platform/fault_injection.h"
 
 namespace kt::arc {
 namespace {
@@ -23,7 +24,7 @@ mode_t DefaultMode() {
 
 bool WriteAll(int fd, const unsigned char* p, std::size_t n) {
     while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
+        ssize_t w = kt::fault::Write(fd, p, n);
         if (w < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -113,7 +114,7 @@ bool AtomicFile::WriteAt(unsigned long long offset, const void* data, std::size_
     if (!Flush()) return false;
     const unsigned char* p = static_cast<const unsigned char*>(data);
     while (size > 0) {
-        ssize_t w = ::pwrite(fd_, p, size, static_cast<off_t>(offset));
+        ssize_t w = kt::fault::PWrite(fd_, p, size, static_cast<off_t>(offset));
         if (w < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -135,11 +136,11 @@ bool AtomicFile::Truncate(unsigned long long size) {
 
 bool AtomicFile::Commit() {
     if (fd_ < 0) return false;
-    bool ok = Flush() && fchmod(fd_, mode_) == 0 && (!sync_ || fsync(fd_) == 0);
+    bool ok = Flush() && fchmod(fd_, mode_) == 0 && (!sync_ || kt::fault::Fsync(fd_) == 0);
     int e = errno;
     ok = (::close(fd_) == 0) && ok;
     fd_ = -1;
-    if (ok && renameat(dirFd_, tempName_.c_str(), dirFd_, name_.c_str()) == 0) {
+    if (ok && kt::fault::RenameAt(dirFd_, tempName_.c_str(), dirFd_, name_.c_str()) == 0) {
         if (sync_) fsync(dirFd_);
         tempName_.clear();
         Discard();

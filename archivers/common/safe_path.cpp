@@ -18,7 +18,7 @@ std::optional<std::string> SafeRelativePath(std::string_view stored) {
         stored.remove_prefix(2);
     }
     std::string out;
-    for (std::string_view part : PathParts(stored, "/\\")) {
+    for (std::string_view part : PathParts(stored, "/")) {
         if (part == "..") return std::nullopt;
         if (!out.empty()) out += '/';
         out.append(part);

@@ -17,8 +17,10 @@ namespace kt::arc {
 // to judge.
 std::vector<std::string_view> PathParts(std::string_view path, std::string_view separators);
 
-// The stored path as a relative "a/b/c" path, both "/" and "\" splitting;
-// a leading root or drive ("/", "C:") is dropped. nullopt when a part is
+// The stored path as a relative "a/b/c" path; a leading root or drive
+// ("/", "C:") is dropped. Only "/" splits: the readers turn the "\" of DOS
+// and Windows producers into "/", and any other producer's "\" is a
+// character of the name (on Linux it opens no folder). nullopt when a part is
 // "..", the name holds a NUL, or nothing is left.
 std::optional<std::string> SafeRelativePath(std::string_view stored);
 

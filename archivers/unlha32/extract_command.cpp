@@ -12,6 +12,7 @@
 #include "archivers/codecs/lzh/lzh_decoder.h"
 #include "archivers/common/atomic_file.h"
 #include "archivers/common/safe_path.h"
+#include "archivers/common/space_check.h"
 #include "commands.h"
 #include "lzh_archive.h"
 #include "macbinary.h"
@@ -212,7 +213,10 @@ int ExtractOne(RunContext& ctx, FileReader& file, const MemberHeader& h, int roo
     mode_t mask = umask(0);
     umask(mask);
     out.SetMode(h.hasMode ? (h.mode & 0777 & ~mask) : (0666 & ~mask));
-    if (!out.Flush()) return ERROR_CANNOT_WRITE;
+    if (!out.Flush()) {
+        ctx.report.Line("cannot write " + shown + ": " + std::strerror(errno));
+        return ERROR_CANNOT_WRITE;
+    }
     struct timespec ts[2];
     ts[0].tv_sec = ts[1].tv_sec = static_cast<time_t>(h.mtime);
     ts[0].tv_nsec = ts[1].tv_nsec = static_cast<long>(h.mtimeNs);
@@ -250,6 +254,17 @@ int RunExtract(RunContext& ctx) {
             if (fd >= 0) ::close(fd);
         }
     } closer{rootFd};
+    if (c != 't' && ctx.cmd.Int("jyk", 0) <= 0) {
+        uint64_t declared = 0;
+        for (const MemberHeader& h : listing.members) {
+            if (Selected(ctx.cmd, h) && !h.IsDirectory()) declared = kt::arc::AddDeclared(declared, h.originalSize);
+        }
+        std::string shortfall = kt::arc::SpaceShortfall(rootFd, declared, ctx.cmd.baseDir.empty() ? "." : ctx.cmd.baseDir, "-jyk");
+        if (!shortfall.empty()) {
+            ctx.report.Line(shortfall);
+            return ERROR_DISK_SPACE;
+        }
+    }
     if (!ctx.Progress(ARCEXTRACT_OPEN, path, path, 0, 0, nullptr)) return ERROR_USER_CANCEL;
     std::size_t count = 0, bad = 0;
     for (const MemberHeader& h : listing.members) {

@@ -72,7 +72,10 @@ bool ParseSwitches(const std::string& item, LhaCommand* cmd, std::string* messag
             value = 0;
             while (i < item.size() && std::isdigit(static_cast<unsigned char>(item[i]))) {
                 value = value * 10 + (item[i] - '0');
-                if (value > 1000000) return false;
+                if (value > 1000000) {
+                    *message = "the value of switch -" + std::string(match) + " is too large";
+                    return false;
+                }
                 ++i;
             }
         }

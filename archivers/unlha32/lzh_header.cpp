@@ -183,6 +183,9 @@ std::string Join(std::string dir, const std::string& name) {
     return dir + "/" + name;
 }
 
+// The hosts whose names use "\" between folders (and a code page).
+bool IsDosHost(char osId) { return osId == 'M' || osId == '2' || osId == 'w' || osId == 'W'; }
+
 std::string Backslashes(std::string s) {
     for (char& c : s) {
         if (c == '\\') c = '/';
@@ -193,14 +196,23 @@ std::string Backslashes(std::string s) {
 // Names of the base header and extended headers into h->name.
 void FinishName(const std::string& baseName, const Ext& e, MemberHeader* h) {
     std::string name, dir;
-    if (e.hasUName || e.hasUDir) {
+    // Level 0 and 1 are the MS-DOS generation: CP932 names, "\" between
+    // folders, whoever wrote them. From level 2 on, a Unix producer that
+    // names no code page stored its file names' own bytes, and its "\" is
+    // part of a name.
+    const bool ownBytes = h->level >= 2 && h->osId == 'U' && e.codePage == 0;
+    if (ownBytes && !e.hasUName && !e.hasUDir) {
+        name = e.hasName ? e.name : baseName;
+        dir = DirBytes(e.dir);
+    } else if (e.hasUName || e.hasUDir) {
         name = e.hasUName ? Utf16leToUtf8(e.uname) : StoredToUtf8(e.hasName ? e.name : baseName, e.codePage, h->osId);
         dir = e.hasUDir ? Utf16leToUtf8(UDirBytes(e.udir)) : StoredToUtf8(DirBytes(e.dir), e.codePage, h->osId);
     } else {
         name = StoredToUtf8(e.hasName ? e.name : baseName, e.codePage, h->osId);
         dir = StoredToUtf8(DirBytes(e.dir), e.codePage, h->osId);
     }
-    std::string full = Backslashes(Join(Backslashes(dir), name));
+    std::string full = Join(dir, name);
+    if (h->level < 2 || IsDosHost(h->osId)) full = Backslashes(full);
     const bool endsInSeparator = !full.empty() && full.back() == '/';
     while (!full.empty() && full.back() == '/') full.pop_back();
     const bool noData = h->packedSize == 0 && h->originalSize == 0;
@@ -385,6 +397,7 @@ struct NameParts {
     std::string dirCp, nameCp;  // CP932, dir with 0xFF separators and trailing 0xFF
     std::string dirU16, nameU16;
     bool lossy = false;
+    bool raw = false;  // the name's own bytes, no code page (not UTF-8)
 };
 
 NameParts SplitName(const MemberHeader& h) {
@@ -400,6 +413,20 @@ NameParts SplitName(const MemberHeader& h) {
         } else {
             name = h.name;
         }
+    }
+    if (!IsValidUtf8Name(h.name)) {
+        // Bytes in no known encoding: kept as they are, so the name comes
+        // back byte for byte.
+        p.raw = true;
+        p.nameCp = name;
+        if (!dir.empty()) {
+            p.dirCp = dir;
+            for (char& c : p.dirCp) {
+                if (c == '/') c = static_cast<char>(0xFF);
+            }
+            p.dirCp += static_cast<char>(0xFF);
+        }
+        return p;
     }
     bool l1 = false, l2 = false;
     p.nameCp = NameToCp932(name, &l1);
@@ -492,7 +519,7 @@ int BuildHeader(const MemberHeader& h, std::vector<uint8_t>* out) {
         v.push_back('U');
         Put16(&v, 0);
         std::size_t baseSize = v.size();
-        PutExt(&v, 0x46, Le(932, 4));
+        if (!n.raw) PutExt(&v, 0x46, Le(932, 4));
         if (!inBase) PutExt(&v, 0x01, n.nameCp);
         if (!n.dirCp.empty()) PutExt(&v, 0x02, n.dirCp);
         if (attr != 0x20) PutExt(&v, 0x40, Le(attr, 2));
@@ -522,7 +549,7 @@ int BuildHeader(const MemberHeader& h, std::vector<uint8_t>* out) {
     v.push_back('U');
     Put16(&v, 0);
     PutExt(&v, 0x00, Le(0, 2));
-    PutExt(&v, 0x46, Le(932, 4));
+    if (!n.raw) PutExt(&v, 0x46, Le(932, 4));
     PutExt(&v, 0x01, n.nameCp);
     if (!n.dirCp.empty()) PutExt(&v, 0x02, n.dirCp);
     if (attr != 0x20) PutExt(&v, 0x40, Le(attr, 2));

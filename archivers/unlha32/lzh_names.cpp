@@ -5,23 +5,6 @@
 namespace kt::unlha {
 namespace {
 
-// True when the bytes are valid UTF-8 and hold at least one multi-byte
-// character.
-bool LooksLikeUtf8(std::string_view s) {
-    bool multi = false;
-    for (std::size_t i = 0; i < s.size();) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (n == 0 || i + n > s.size()) return false;
-        for (std::size_t k = 1; k < n; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        }
-        if (n > 1) multi = true;
-        i += n;
-    }
-    return multi;
-}
-
 void AppendUtf8(std::string* out, uint32_t cp) {
     if (cp < 0x80) {
         *out += static_cast<char>(cp);
@@ -42,11 +25,24 @@ void AppendUtf8(std::string* out, uint32_t cp) {
 
 }  // namespace
 
+bool IsValidUtf8Name(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > s.size()) return false;
+        for (std::size_t k = 1; k < n; ++k) {
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += n;
+    }
+    return true;
+}
+
 std::string StoredToUtf8(std::string_view bytes, uint32_t codePage, char osId) {
     bool ascii = true;
     for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
     if (ascii || codePage == 65001) return std::string(bytes);
-    if (codePage == 0 && osId == 'U' && LooksLikeUtf8(bytes)) return std::string(bytes);
+    if (codePage == 0 && osId == 'U' && IsValidUtf8Name(bytes)) return std::string(bytes);
     if (codePage == 1252 || codePage == 28591) {
         std::string out;
         for (char c : bytes) AppendUtf8(&out, static_cast<unsigned char>(c));

@@ -14,6 +14,10 @@ namespace kt::unlha {
 std::string StoredToUtf8(std::string_view bytes, uint32_t codePage, char osId);
 
 std::string Utf16leToUtf8(std::string_view utf16le);
+
+// Whether a file name's bytes are UTF-8; a name that is not (written in
+// another locale's encoding) is stored as its bytes, without a code page.
+bool IsValidUtf8Name(std::string_view name);
 std::string Utf8ToUtf16le(std::string_view utf8);
 
 // The CP932 form of a UTF-8 name for the archive; lossy is set when CP932

@@ -187,13 +187,19 @@ int RunPack(RunContext& ctx) {
         return ERROR_TMP_OPEN;
     }
     if (!ctx.Progress(ARCEXTRACT_OPEN, path, path, 0, 0, nullptr)) return ERROR_USER_CANCEL;
-    if (haveOld && listing.start > 0 && !CopyRange(old, 0, listing.start, out)) return ERROR_CANNOT_WRITE;
+    // A write that failed (a full disk, most often) is named with the
+    // archive the user asked for, never the work file behind it.
+    auto cannotWrite = [&](int code) {
+        ctx.report.Line("cannot write " + path + ": " + std::strerror(errno) + "; the old archive is unchanged");
+        return code;
+    };
+    if (haveOld && listing.start > 0 && !CopyRange(old, 0, listing.start, out)) return cannotWrite(ERROR_CANNOT_WRITE);
     std::size_t packed = 0;
     for (const Step& st : plan) {
         if (st.old) {
             if (!CopyRange(old, st.old->headerOffset, st.old->End(), out)) {
                 ctx.report.Line("cannot copy " + st.old->name + " from the old archive");
-                return ERROR_CANNOT_WRITE;
+                return cannotWrite(ERROR_CANNOT_WRITE);
             }
             continue;
         }
@@ -203,6 +209,7 @@ int RunPack(RunContext& ctx) {
             ctx.report.Line("cancelled; " + path + " unchanged");
             return ERROR_USER_CANCEL;
         }
+        if (e == ERROR_CANNOT_WRITE) return cannotWrite(e);
         if (e) {
             ctx.report.Line("failed: " + st.src->path + "; " + path + " unchanged");
             return e;
@@ -212,11 +219,11 @@ int RunPack(RunContext& ctx) {
                         std::to_string(written.originalSize) + " -> " + std::to_string(written.packedSize));
     }
     const uint8_t end = 0;
-    if (!out.Write(&end, 1)) return ERROR_CANNOT_WRITE;
+    if (!out.Write(&end, 1)) return cannotWrite(ERROR_CANNOT_WRITE);
     if (ctx.Cancelled()) return ERROR_USER_CANCEL;
     if (!workDir.empty()) {
         // The finished work file is copied beside the target, then renamed.
-        if (!out.Flush()) return ERROR_CANNOT_WRITE;
+        if (!out.Flush()) return cannotWrite(ERROR_CANNOT_WRITE);
         if (!ctx.Progress(ARCEXTRACT_COPY, path, path, out.Size(), 0, nullptr)) return ERROR_USER_CANCEL;
         kt::arc::AtomicFile final;
         final.SetSync(false);

@@ -29,6 +29,10 @@ bool ParseUnzipCommand(std::string_view line, UnzipCommand& out, std::string& er
             continue;
         }
         if (item == "--i") continue;
+        if (item == "--no-space-check") {
+            out.noSpaceCheck = true;
+            continue;
+        }
         if (item[1] == 'P' || item[1] == 'd') {
             std::string value;
             if (item.size() > 2) {

@@ -1,7 +1,9 @@
 // The command language of UNZIP32.DLL:
 //   [-x | -e | -t | -l | -v] [switches] archive [basefolder/] [names | @list]...
 // -x (or no command) extracts, -e extracts without stored folders, -t tests,
-// -l and -v list. Switches: -o overwrite, -n never overwrite, -j junk paths,
+// -l and -v list. Switches: -o overwrite, -n never overwrite (existing files
+// kept, not an error), --no-space-check (extract even when the declared sizes
+// exceed the free space, refused by default), -j junk paths,
 // -P password, -q quiet, -d folder (same as a base folder), --i no queries
 // (the library never asks anyway). Names are wildcard patterns matched
 // against stored names, "[" escaped as "[[]".
@@ -19,6 +21,7 @@ struct UnzipCommand {
     UnzipAction action = UnzipAction::Extract;
     bool overwrite = false;
     bool neverOverwrite = false;
+    bool noSpaceCheck = false;  // --no-space-check: extract whatever the sizes declared
     bool junkPaths = false;
     bool quiet = false;
     bool verbose = false;

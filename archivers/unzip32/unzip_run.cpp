@@ -11,6 +11,7 @@
 #include "archivers/common/atomic_file.h"
 #include "archivers/common/file_time.h"
 #include "archivers/common/safe_path.h"
+#include "archivers/common/space_check.h"
 #include "opened_archive.h"
 #include "platform/cp932.h"
 #include "zip_error_code.h"
@@ -114,6 +115,16 @@ public:
         if (!test) {
             rootFd_ = OpenRoot(cmd_.baseFolder, error);
             if (rootFd_ < 0) return Fail(ERROR_MAKEDIRECTORY, error);
+            if (!cmd_.noSpaceCheck) {
+                uint64_t declared = 0;
+                for (const ZipEntry& e : archive_.Directory().entries) {
+                    if (!e.IsDirectory() && MatchesAny(cmd_.names, e.name))
+                        declared = kt::arc::AddDeclared(declared, e.uncompressedSize);
+                }
+                std::string shortfall = kt::arc::SpaceShortfall(
+                    rootFd_, declared, cmd_.baseFolder.empty() ? "." : cmd_.baseFolder, "--no-space-check");
+                if (!shortfall.empty()) return Fail(ERROR_DISK_SPACE, shortfall);
+            }
         }
         EXTRACTINGINFOEX info{};
         kt::arc::CopyFixed(info.exinfo.szSourceFileName, cmd_.archive);

@@ -198,6 +198,8 @@ int Job::AddMember(ZipWriter& writer, int index) {
             return Fail(ERROR_CANNOT_READ, std::string(member.path) + ": file changed while being packed");
     }
     if (st == ZipStatus::Stopped) return ERROR_USER_CANCEL;
+    if (st == ZipStatus::WriteError)
+        return Fail(ERROR_CANNOT_WRITE, "cannot write " + archive_ + ": " + std::strerror(errno));
     if (st != ZipStatus::Ok)
         return Fail(ErrorCodeOf(st), std::string(member.path) + ": " + ZipStatusText(st));
     if (!(job_.flags & ZIP32_QUIET)) {
@@ -235,7 +237,8 @@ int Job::Write() {
             size_t n = static_cast<size_t>(std::min<uint64_t>(buf.size(), old_.prefixSize - done));
             if (!oldSource_->ReadAt(done, buf.data(), n))
                 return Fail(ERROR_CANNOT_READ, "read error");
-            if (!output.Write(buf.data(), n)) return Fail(ERROR_CANNOT_WRITE, "write error");
+            if (!output.Write(buf.data(), n))
+                return Fail(ERROR_CANNOT_WRITE, "cannot write " + archive_ + ": " + std::strerror(errno));
             done += n;
         }
     }
@@ -263,7 +266,8 @@ int Job::Write() {
         return 0;
     }
     ZipStatus st = writer.Finish(old_.comment);
-    if (st != ZipStatus::Ok) return Fail(ERROR_CANNOT_WRITE, "write error on " + archive_);
+    if (st != ZipStatus::Ok)
+        return Fail(ERROR_CANNOT_WRITE, "cannot write " + archive_ + ": " + std::strerror(errno));
     if (!Progress(ARCEXTRACT_COPY, archive_, archive_, 0, 0)) return ERROR_USER_CANCEL;
     if (!out.Commit())
         return Fail(ERROR_CANNOT_WRITE, "cannot write " + archive_ + ": " + std::strerror(errno));

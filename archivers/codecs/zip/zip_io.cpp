@@ -1,4 +1,5 @@
 #include "zip_io.h"
+#include "platform/fault_injection.h"
 
 #include <unistd.h>
 
@@ -30,7 +31,7 @@ bool FdSource::ReadAt(uint64_t offset, void* buffer, size_t n) const {
 namespace {
 bool WriteAllAt(int fd, const uint8_t* p, size_t n, uint64_t offset) {
     while (n > 0) {
-        ssize_t put = pwrite(fd, p, n, static_cast<off_t>(offset));
+        ssize_t put = kt::fault::PWrite(fd, p, n, static_cast<off_t>(offset));
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) return false;
         p += put;

@@ -44,7 +44,7 @@ std::string FromCp437(std::string_view raw) {
     return out;
 }
 
-std::string Normalise(std::string s) {
+std::string DosSeparators(std::string s) {
     for (char& c : s)
         if (c == '\\') c = '/';
     return s;
@@ -78,15 +78,28 @@ bool IsValidUtf8(std::string_view s) {
     return true;
 }
 
-std::string DecodeEntryName(std::string_view raw, bool utf8Flag, std::string_view unicodePath) {
+bool IsDosHost(uint16_t versionMadeBy) {
+    switch (versionMadeBy >> 8) {
+        case 0:   // MS-DOS and OS/2 FAT
+        case 6:   // OS/2 HPFS
+        case 11:  // NTFS
+        case 14:  // VFAT
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string DecodeEntryName(std::string_view raw, bool utf8Flag, bool dosHost, std::string_view unicodePath) {
     raw = kt::arc::CutAtNul(raw);
     unicodePath = kt::arc::CutAtNul(unicodePath);
     if (!unicodePath.empty() && IsValidUtf8(unicodePath))
-        return Normalise(std::string(unicodePath));
-    if (utf8Flag || IsAscii(raw) || IsValidUtf8(raw)) return Normalise(std::string(raw));
+        return dosHost ? DosSeparators(std::string(unicodePath)) : std::string(unicodePath);
+    if (!dosHost) return std::string(raw);
+    if (utf8Flag || IsAscii(raw) || IsValidUtf8(raw)) return DosSeparators(std::string(raw));
     std::string fromCp932 = Cp932ToUtf8(raw);
-    if (fromCp932.find("\xEF\xBF\xBD") == std::string::npos) return Normalise(fromCp932);
-    return Normalise(FromCp437(raw));
+    if (fromCp932.find("\xEF\xBF\xBD") == std::string::npos) return DosSeparators(fromCp932);
+    return DosSeparators(FromCp437(raw));
 }
 
 }  // namespace kt::zip

@@ -156,7 +156,7 @@ ZipStatus ReadCentral(const ByteSource& source, const DirectorySpan& span, ZipDi
         ParseExtra(v + nameLen, extraLen, e, true, e.extraCentral, unicodePath, zip64Ok);
         if (!zip64Ok) return ZipStatus::Broken;
         e.comment.assign(reinterpret_cast<const char*>(v + nameLen + extraLen), commentLen2);
-        e.name = DecodeEntryName(e.rawName, e.flags & kFlagUtf8, unicodePath);
+        e.name = DecodeEntryName(e.rawName, e.flags & kFlagUtf8, IsDosHost(e.versionMadeBy), unicodePath);
         if (e.localOffset > cdOffset) return ZipStatus::Broken;
         e.localOffset += shift;
         out.entries.push_back(std::move(e));
@@ -256,7 +256,8 @@ ZipStatus ScanLocalHeaders(const ByteSource& source, ZipDirectory& out) {
         bool zip64Ok = true;
         ParseExtra(extra.data(), extra.size(), e, false, e.extraLocal, unicodePath, zip64Ok);
         e.extraCentral = e.extraLocal;
-        e.name = DecodeEntryName(raw, e.flags & kFlagUtf8, unicodePath);
+        // A local header does not say who made it: read it as DOS did.
+        e.name = DecodeEntryName(raw, e.flags & kFlagUtf8, true, unicodePath);
         uint64_t next;
         if (e.HasDescriptor() && e.compressedSize == 0) {
             // Sizes follow the data: take the first descriptor whose stored

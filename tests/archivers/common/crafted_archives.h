@@ -163,6 +163,8 @@ struct ZipMember {
     bool utf8Flag = false;
     std::string unicodePath;  // a 0x7075 field when not empty
     uint8_t hostOs = 3;       // 3 Unix, 0 MS-DOS
+    uint32_t unixMode = 0100644;  // 0120777 for a symbolic link (data: its target)
+    uint32_t declaredSize = 0;    // the uncompressed size the headers claim; 0: the true one
 };
 
 // A ZIP archive of stored members.
@@ -190,7 +192,7 @@ inline std::string Zip(const std::vector<ZipMember>& members) {
         Le(local, 0x5021, 2);  // 2020-01-01
         Le(local, crc, 4);
         Le(local, m.data.size(), 4);
-        Le(local, m.data.size(), 4);
+        Le(local, m.declaredSize ? m.declaredSize : m.data.size(), 4);
         Le(local, m.rawName.size(), 2);
         Le(local, extra.size(), 2);
         std::string c;
@@ -203,13 +205,13 @@ inline std::string Zip(const std::vector<ZipMember>& members) {
         Le(c, 0x5021, 2);
         Le(c, crc, 4);
         Le(c, m.data.size(), 4);
-        Le(c, m.data.size(), 4);
+        Le(c, m.declaredSize ? m.declaredSize : m.data.size(), 4);
         Le(c, m.rawName.size(), 2);
         Le(c, extra.size(), 2);
         Le(c, 0, 2);  // comment
         Le(c, 0, 2);  // disk
         Le(c, 0, 2);  // internal attributes
-        Le(c, m.hostOs == 3 ? 0100644u << 16 : 0x20, 4);
+        Le(c, m.hostOs == 3 ? m.unixMode << 16 : 0x20, 4);
         Le(c, body.size(), 4);
         central += c + m.rawName + extra;
         body += local + m.rawName + extra + m.data;

@@ -91,22 +91,30 @@ TEST(Unzip32Peers, ExtractsArchivesOfZip7zAndBsdtar) {
     f.ExpectExtracted(streamed, "", "streamed");
 }
 
-TEST(Unzip32Names, LegacyCp932AndUtf8NamesBecomeUtf8) {
+TEST(Unzip32Names, UnixNamesKeepTheirBytesDosNamesAndUtf8BecomeUtf8) {
     TempDir d;
     const std::string name = "日本語テスト.txt";
     std::string cp932 = kt::Utf8ToCp932(name);
     WriteFile(d / ("sjis/" + cp932), "sjis");
-    // Info-ZIP stores the bytes as they are, without the UTF-8 flag.
+    // Info-ZIP on Unix stores the file name's bytes, without the UTF-8 flag:
+    // they come back as the same bytes.
     ASSERT_EQ(RunTool({"zip", "-q", d / "sjis.zip", cp932}, d / "sjis"), 0);
     ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(d / "sjis.zip") + " " + Q(d / "out/")), 0);
-    EXPECT_EQ(ReadFile(d / ("out/" + name)), "sjis");
+    EXPECT_EQ(ReadFile(d / ("out/" + cp932)), "sjis");
     // Our writer keeps such bytes too, without claiming UTF-8.
     ASSERT_EQ(Libs().RunZip("-q -j " + Q(d / "ours.zip") + " " + Q(d / ("sjis/" + cp932))), 0);
     std::string ours = ReadFile(d / "ours.zip");
     EXPECT_EQ(
         kt::zip::Get16(reinterpret_cast<const uint8_t*>(ours.data()) + 6) & kt::zip::kFlagUtf8, 0);
     ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(d / "ours.zip") + " " + Q(d / "out3/")), 0);
-    EXPECT_EQ(ReadFile(d / ("out3/" + name)), "sjis");
+    EXPECT_EQ(ReadFile(d / ("out3/" + cp932)), "sjis");
+    // A Windows writer's CP932 name becomes UTF-8.
+    std::string dos = ReadFile(d / "sjis.zip");
+    for (std::size_t at = dos.find("PK\x01\x02"); at != std::string::npos; at = dos.find("PK\x01\x02", at + 4))
+        dos[at + 5] = 0;  // "version made by": MS-DOS
+    WriteFile(d / "dos.zip", dos);
+    ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(d / "dos.zip") + " " + Q(d / "out4/")), 0);
+    EXPECT_EQ(ReadFile(d / ("out4/" + name)), "sjis");
     WriteFile(d / ("utf/" + name), "utf8");
     ASSERT_EQ(RunTool({"7z", "a", "-tzip", d / "utf.zip", name}, d / "utf"), 0);
     ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(d / "utf.zip") + " " + Q(d / "out2/")), 0);

@@ -154,13 +154,22 @@ TEST(ZipCodec, ChunkedDeflatePiecesJoinIntoOneStream) {
     }
 }
 
-TEST(ZipCodec, NamesDecodeByFlagThenUtf8ThenCp932ThenCp437) {
-    EXPECT_EQ(DecodeEntryName("dir\\a.txt", false), "dir/a.txt");
-    EXPECT_EQ(DecodeEntryName("\xE5\x90\x8D.txt", true), "名.txt");
-    EXPECT_EQ(DecodeEntryName("\xE5\x90\x8D.txt", false), "名.txt");          // raw UTF-8
-    EXPECT_EQ(DecodeEntryName("\x83\x65\x83\x58\x83\x67", false), "テスト");  // CP932
-    EXPECT_EQ(DecodeEntryName("Gr\x81\xDF\xFF", false), "Grü\u2580\u00A0");   // CP437
-    EXPECT_EQ(DecodeEntryName("old", false, "new/名"), "new/名");  // verified 0x7075 name wins
+TEST(ZipCodec, NamesOfDosProducersDecodeByFlagThenUtf8ThenCp932ThenCp437) {
+    const bool dos = true;
+    EXPECT_EQ(DecodeEntryName("dir\\a.txt", false, dos), "dir/a.txt");
+    EXPECT_EQ(DecodeEntryName("\xE5\x90\x8D.txt", true, dos), "名.txt");
+    EXPECT_EQ(DecodeEntryName("\xE5\x90\x8D.txt", false, dos), "名.txt");          // raw UTF-8
+    EXPECT_EQ(DecodeEntryName("\x83\x65\x83\x58\x83\x67", false, dos), "テスト");  // CP932
+    EXPECT_EQ(DecodeEntryName("Gr\x81\xDF\xFF", false, dos), "Grü\u2580\u00A0");   // CP437
+    EXPECT_EQ(DecodeEntryName("old", false, dos, "new/名"), "new/名");  // verified 0x7075 name wins
+}
+
+TEST(ZipCodec, NamesOfOtherProducersKeepTheirBytesAndBackslashes) {
+    const bool dos = false;
+    EXPECT_EQ(DecodeEntryName("back\\slash.txt", false, dos), "back\\slash.txt");
+    EXPECT_EQ(DecodeEntryName("latin1-\xE9t\xE9.txt", false, dos), "latin1-\xE9t\xE9.txt");
+    EXPECT_EQ(DecodeEntryName("\xE5\x90\x8D.txt", true, dos), "名.txt");
+    EXPECT_TRUE(IsDosHost(0x0014) && IsDosHost(0x0B14) && !IsDosHost(0x031E) && !IsDosHost(0x1314));
 }
 
 TEST(ZipCodec, CryptoHeaderRejectsWrongKeys) {

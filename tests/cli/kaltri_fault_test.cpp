@@ -1,0 +1,161 @@
+// Every write path of kaltri under a failing disk: the N-th write, fsync or
+// rename fails (ENOSPC or EIO) for N = 1, 2, ... until the run no longer
+// meets the fault. After each failed run the sources and any old archive or
+// existing file are byte-identical, no temporary file is left, and the
+// error is named to the user.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "kaltri_process.h"
+
+namespace {
+
+using namespace kaltri_test;
+
+// Every file below root, by relative path, with its bytes.
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        if (e.is_regular_file())
+            files[fs::relative(e.path(), root).string()] = Read(e.path().string());
+    }
+    return files;
+}
+
+bool IsTemporary(const std::string& rel) {
+    std::string leaf = fs::path(rel).filename().string();
+    return leaf.size() > 4 && leaf[0] == '.' && leaf.substr(leaf.size() - 4) == ".tmp";
+}
+
+struct Tally {
+    int runs = 0;     // runs that met an injected fault
+    int damaged = 0;  // of those, runs that changed a byte they must not
+};
+
+Tally& Total() {
+    static Tally t;
+    return t;
+}
+
+// One write path: how to set it up, the command, and which files a failed
+// run may add (complete members of an extraction) besides the snapshot.
+struct Path {
+    std::string name;
+    std::function<void(Tree&)> prepare;
+    std::function<std::string(Tree&)> command;
+    // Whether a file a failed run added is whole: an archive of another
+    // source that was finished before the fault, say.
+    std::function<bool(Tree&, const std::string& rel)> wholeNewFile =
+        [](Tree&, const std::string&) { return false; };
+};
+
+// A new archive is whole when kaltri tests it sound.
+bool SoundArchive(Tree& t, const std::string& rel) {
+    return Sh(kKaltri + " test " + Q(t.root + "/" + rel)).code == 0;
+}
+
+void RunWithFaults(const Path& path) {
+    for (const char* kind : {"WRITE", "FSYNC", "RENAME"}) {
+        for (const char* error : {"ENOSPC", "EIO"}) {
+            for (int n = 1; n <= 40; ++n) {
+                Tree t;
+                path.prepare(t);
+                const auto before = Snapshot(t.root);
+                Result r = Sh(std::string("KT_FAULT_") + kind + "=" + std::to_string(n) +
+                              " KT_FAULT_ERRNO=" + error + " " + path.command(t));
+                if (r.code == 0) break;  // the fault was past the run's last call
+                ++Total().runs;
+                const std::string what =
+                    path.name + " " + kind + "=" + std::to_string(n) + " " + error;
+                bool intact = true;
+                const auto after = Snapshot(t.root);
+                for (const auto& [rel, bytes] : before) {
+                    auto it = after.find(rel);
+                    if (it == after.end() || it->second != bytes) {
+                        intact = false;
+                        ADD_FAILURE() << what << ": " << rel << " changed or lost\n" << r.out;
+                    }
+                }
+                for (const auto& [rel, bytes] : after) {
+                    (void)bytes;
+                    if (before.count(rel)) continue;
+                    if (IsTemporary(rel) || !path.wholeNewFile(t, rel)) {
+                        intact = false;
+                        ADD_FAILURE() << what << ": left behind " << rel << "\n" << r.out;
+                    }
+                }
+                if (!intact) ++Total().damaged;
+                const std::string text =
+                    std::string(error) == "EIO" ? "Input/output error" : "No space left on device";
+                EXPECT_NE(std::string::npos, r.out.find(text))
+                    << what << ": the error does not reach the user\n"
+                    << r.out;
+            }
+        }
+    }
+    std::cout << "[faults] " << path.name << ": " << Total().runs << " faulty runs so far, "
+              << Total().damaged << " changed a byte\n";
+}
+
+const std::string kBig = [] {
+    std::string s;
+    for (int i = 0; s.size() < 1500000; ++i)
+        s += std::to_string(i * 7919 % 100003) + (i % 11 ? " " : "\n");
+    return s;
+}();
+
+void Sources(Tree& t) {
+    t.Make("src/a.txt", kBig);
+    t.Make("src/b.dat", kBig.substr(0, 70000));
+}
+
+TEST(KaltriFaults, PackingANewArchiveNeverLeavesAPartOfIt) {
+    for (const char* format : {"lzh", "zip"}) {
+        RunWithFaults({std::string("pack ") + format, Sources,
+                       [format](Tree& t) {
+                           return kKaltri + " pack -j1 --format " + format + " " +
+                                  Q(t.root + "/src");
+                       },
+                       SoundArchive});
+    }
+}
+
+TEST(KaltriFaults, ReplacingAnArchiveKeepsTheOldOneWhole) {
+    for (const char* format : {"lzh", "zip"}) {
+        RunWithFaults({std::string("pack --overwrite all ") + format,
+                       [format](Tree& t) {
+                           Sources(t);
+                           Result r = Sh(kKaltri + " pack -j1 --format " + format + " " +
+                                         Q(t.root + "/src"));
+                           ASSERT_EQ(0, r.code) << r.out;
+                           t.Make("src/a.txt", kBig + "changed\n");
+                       },
+                       [format](Tree& t) {
+                           return kKaltri + " pack -j1 --overwrite all --format " + format + " " +
+                                  Q(t.root + "/src/a.txt");
+                       }});
+    }
+}
+
+TEST(KaltriFaults, ExtractingKeepsExistingFilesAndAddsOnlyWholeOnes) {
+    for (const char* format : {"lzh", "zip"}) {
+        Tree made;
+        Sources(made);
+        ASSERT_EQ(0, Sh("cd " + Q(made.root + "/src") + " && " + kKaltri + " pack -j1 --format " +
+                        format + " a.txt")
+                         .code);
+        const std::string archive = Read(made.root + "/src/a." + format);
+        RunWithFaults({std::string("extract ") + format,
+                       [&](Tree& t) {
+                           t.Make(std::string("x.") + format, archive);
+                           t.Make("out/a.txt", "the user's own file\n");
+                       },
+                       [format](Tree& t) {
+                           return kKaltri + " extract --overwrite all " +
+                                  Q(t.root + "/x." + format) + " -o " + Q(t.root + "/out");
+                       }});
+    }
+}
+
+}  // namespace
