@@ -35,9 +35,11 @@ run: build
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 
-# The Debian package, kalvoratrindle_VERSION_ARCH.deb, in the build folder.
+# The Debian package, kalvoratrindle_VERSION_ARCH.deb, in the build folder,
+# checked with dpkg-deb (file list, links, Depends).
 deb: build
 	cd $(BUILD) && cpack -G DEB
+	packaging/check_deb.sh $(BUILD)/kalvoratrindle_$$(sed -n 's/^project(KalvoraTrindle VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)_$$(dpkg --print-architecture).deb
 
 # libFuzzer targets of every reader and every library's command-line parser,
 # built with clang in a separate folder and run FUZZ_TIME seconds each from
