@@ -79,6 +79,19 @@ int TArchiver::TestMembers(HWND, const std::string&, const TArchiverOptions&, st
     return ERROR_NOT_SUPPORT;
 }
 
+bool TArchiver::FoundSizes(HARC, uint64_t&, uint64_t&) { return false; }
+
+bool TArchiver::CallFoundSizes(void* OriginalEntry, void* CompressedEntry, HARC Arc, uint64_t& Original,
+                               uint64_t& Compressed) {
+    auto original = reinterpret_cast<ARC_GET_SIZE_EX_PROC>(OriginalEntry);
+    auto compressed = reinterpret_cast<ARC_GET_SIZE_EX_PROC>(CompressedEntry);
+    int64_t o = 0, c = 0;
+    if (!original || !compressed || !original(Arc, &o) || !compressed(Arc, &c)) return false;
+    Original = static_cast<uint64_t>(o);
+    Compressed = static_cast<uint64_t>(c);
+    return true;
+}
+
 int TArchiver::CheckArchive(const std::string&, int, int) {
     Unsupported("この形式では書庫チェック機能をサポートしておりません。");
 }

@@ -106,6 +106,11 @@ public:
     // the driver has no such command.
     virtual int TestMembers(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                             std::string& Output);
+    // Not a library slot either: the full sizes of the member the last
+    // FindFirst / FindNext gave, through the library's GetOriginalSizeEx and
+    // GetCompressedSizeEx (INDIVIDUALINFO holds only 32 bits). False where
+    // the library has no such entries or does not know the sizes.
+    virtual bool FoundSizes(HARC Arc, uint64_t& Original, uint64_t& Compressed);
 
     // True while a progress window is registered.
     bool HasOwnerWindow() const { return OwnerWindow != nullptr; }
@@ -124,6 +129,10 @@ public:
     static void* GetDLLProc(HMODULE Module, const char* Name);
 
 protected:
+    // FoundSizes over a library's two entries (either may be null).
+    static bool CallFoundSizes(void* OriginalEntry, void* CompressedEntry, HARC Arc, uint64_t& Original,
+                               uint64_t& Compressed);
+
     // Runs the actual class's LoadDLL; a failure leaves the construction.
     explicit TArchiver(const TArchiverClass& Class);
 

@@ -18,6 +18,15 @@ int TFormatDriver::CheckArchive(const std::string& ArcName, int Mode, int ExtraM
     return FLibrary.CheckArchive(ArcName, Mode + ExtraMode);
 }
 
+bool TFormatDriver::FoundSizes(HARC Arc, uint64_t& Original, uint64_t& Compressed) {
+    try {
+        return CallFoundSizes(FLibrary.Entry("GetOriginalSizeEx", false), FLibrary.Entry("GetCompressedSizeEx", false),
+                              Arc, Original, Compressed);
+    } catch (const std::exception&) {
+        return false;  // an older library without the entries
+    }
+}
+
 bool TFormatDriver::SetOwnerWindow(HWND Wnd, ARCHIVERPROC Proc) {
     TArchiver::SetOwnerWindow(Wnd, Proc);
     return FLibrary.SetOwnerWindowEx(Wnd, Proc);

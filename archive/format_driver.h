@@ -19,6 +19,7 @@ public:
     int FindNext(HARC Arc, INDIVIDUALINFO* Info) override;
     int CloseArchive(HARC Arc) override;
     int CheckArchive(const std::string& ArcName, int Mode, int ExtraMode) override;
+    bool FoundSizes(HARC Arc, uint64_t& Original, uint64_t& Compressed) override;
     // Records OwnerWindow first, then registers with the library; true when
     // the library accepted it.
     bool SetOwnerWindow(HWND Wnd, ARCHIVERPROC Proc) override;

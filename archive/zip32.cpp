@@ -241,6 +241,16 @@ int TZip32::FindNext(HARC Arc, INDIVIDUALINFO* Info) {
     return proc(Arc, Info);
 }
 
+bool TZip32::FoundSizes(HARC Arc, uint64_t& Original, uint64_t& Compressed) {
+    try {
+        return CallFoundSizes(FindZipProc("UnZipGetOriginalSizeEx", {zlLmzip, zlZip32j, zlUnzip}),
+                              FindZipProc("UnZipGetCompressedSizeEx", {zlLmzip, zlZip32j, zlUnzip}), Arc, Original,
+                              Compressed);
+    } catch (const std::exception&) {
+        return false;  // an older library without the entries
+    }
+}
+
 int TZip32::CloseArchive(HARC Arc) {
     LoadDLL();
     auto proc = reinterpret_cast<ARC_CLOSE_ARCHIVE_PROC>(

@@ -53,6 +53,7 @@ public:
                        const std::string& FileName, void* Buffer, DWORD Size,
                        DWORD& WriteSize) override;
     int CheckArchive(const std::string& ArcName, int Mode, int ExtraMode) override;
+    bool FoundSizes(HARC Arc, uint64_t& Original, uint64_t& Compressed) override;
     int TestMembers(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                     std::string& Output) override;
     bool SetOwnerWindow(HWND Wnd, ARCHIVERPROC Proc) override;

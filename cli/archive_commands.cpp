@@ -73,7 +73,12 @@ int ListArchive(const std::string& archive, Lang lang) {
         int count = 0;
         while (r == 0) {
             ++count;
-            std::printf("%12u %12u %5.1f%% %-16s %-7.7s %s\n", info.dwOriginalSize, info.dwCompressedSize,
+            // The library's full sizes where it gives them: INDIVIDUALINFO
+            // stops at 4 GiB.
+            uint64_t original = info.dwOriginalSize, compressed = info.dwCompressedSize;
+            driver->FoundSizes(arc, original, compressed);
+            std::printf("%12llu %12llu %5.1f%% %-16s %-7.7s %s\n", static_cast<unsigned long long>(original),
+                        static_cast<unsigned long long>(compressed),
                         info.wRatio / 10.0, DosDate(info.wDate, info.wTime).c_str(),
                         kt::PrintableText(info.szMode).c_str(),
                         kt::PrintableText(info.szFileName).c_str());
@@ -82,7 +87,7 @@ int ListArchive(const std::string& archive, Lang lang) {
         }
         driver->CloseArchive(arc);
         if (r != -1) {
-            std::cerr << "kaltri: " << Text(lang, Msg::CommandFailed, std::to_string(r)) << "\n";
+            std::cerr << "kaltri: " << archive << ": " << ErrorCodeText(lang, r) << "\n";
             return 1;
         }
         std::printf("%d\n", count);

@@ -182,6 +182,9 @@ typedef HARC (*ARC_OPEN_ARCHIVE_PROC)(HWND wnd, LPCSTR arcFile, DWORD mode);
 typedef int (*ARC_CLOSE_ARCHIVE_PROC)(HARC arc);
 typedef int (*ARC_FIND_FIRST_PROC)(HARC arc, LPCSTR wildName, INDIVIDUALINFO* info);
 typedef int (*ARC_FIND_NEXT_PROC)(HARC arc, INDIVIDUALINFO* info);
+/* GetOriginalSizeEx / GetCompressedSizeEx: the full size of the member the
+   last FindFirst / FindNext gave, for sizes INDIVIDUALINFO cannot hold. */
+typedef BOOL (*ARC_GET_SIZE_EX_PROC)(HARC arc, int64_t* size);
 typedef BOOL (*ARC_CHECK_ARCHIVE_PROC)(LPCSTR arcFile, int mode);
 typedef int (*ARC_EXTRACT_MEM_PROC)(HWND wnd, LPCSTR cmdLine, LPBYTE buffer, DWORD bufferSize,
                                     time_t* time, LPWORD attr, LPDWORD written);

@@ -11,6 +11,7 @@ struct LibraryShell::Search {
     std::string wildName;
     std::size_t next = 0;
     bool searching = false;
+    std::size_t found = SIZE_MAX;  // the member the last step gave
 };
 
 HARC LibraryShell::Add(std::unique_ptr<MemberListing> listing) {
@@ -46,6 +47,7 @@ int LibraryShell::Next(Search& s, INDIVIDUALINFO* info) {
         std::size_t i = s.next++;
         if (!listing.Matches(i, s.wildName)) continue;
         if (info) listing.Fill(i, *info);
+        s.found = i;
         return 0;
     }
     return -1;
@@ -60,6 +62,7 @@ int LibraryShell::FindFirst(HARC arc, LPCSTR wildName, INDIVIDUALINFO* info) noe
         // "*" and "*.*" ask for every member, whatever its name looks like.
         s->wildName = (wild == "*" || wild == "*.*") ? std::string() : wild;
         s->next = 0;
+        s->found = SIZE_MAX;
         s->searching = true;
         return Next(*s, info);
     });
@@ -72,6 +75,18 @@ int LibraryShell::FindNext(HARC arc, INDIVIDUALINFO* info) noexcept {
         std::lock_guard lock(s->mutex);
         if (!s->searching) return static_cast<int>(ERROR_NOT_SEARCH_MODE);
         return Next(*s, info);
+    });
+}
+
+BOOL LibraryShell::SizeOfFound(HARC arc, bool original, int64_t* size) noexcept {
+    return Barrier<BOOL>(FALSE, FALSE, [&] {
+        std::shared_ptr<Search> s = Find(arc);
+        if (!s || !size) return FALSE;
+        std::lock_guard lock(s->mutex);
+        uint64_t o = 0, c = 0;
+        if (s->found == SIZE_MAX || !s->listing->Sizes(s->found, &o, &c)) return FALSE;
+        *size = static_cast<int64_t>(original ? o : c);
+        return TRUE;
     });
 }
 

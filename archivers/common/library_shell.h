@@ -31,6 +31,12 @@ public:
     // Whether member i answers the FindFirst wildcard; "" stands for all.
     virtual bool Matches(std::size_t i, const std::string& wildName) const = 0;
     virtual void Fill(std::size_t i, INDIVIDUALINFO& info) const = 0;
+    // Member i's sizes in full (INDIVIDUALINFO holds 32 bits); false when
+    // the format does not know them.
+    virtual bool Sizes(std::size_t i, uint64_t* original, uint64_t* compressed) const {
+        (void)i, (void)original, (void)compressed;
+        return false;
+    }
 };
 
 // Runs body and turns whatever it throws into the library's answer for
@@ -83,6 +89,9 @@ public:
     int Close(HARC arc) noexcept;
     int FindFirst(HARC arc, LPCSTR wildName, INDIVIDUALINFO* info) noexcept;
     int FindNext(HARC arc, INDIVIDUALINFO* info) noexcept;
+    // The full sizes of the member the last FindFirst / FindNext gave:
+    // GetOriginalSizeEx and GetCompressedSizeEx. FALSE without one.
+    BOOL SizeOfFound(HARC arc, bool original, int64_t* size) noexcept;
 
     // CheckArchive and GetFileCount style entries: a null path and any
     // exception give `failed`.
@@ -146,4 +155,10 @@ private:
     }                                                                                       \
     KT_EXPORT int Prefix##FindNext(HARC arc, INDIVIDUALINFO* info) {                        \
         return (shell).FindNext(arc, info);                                                 \
+    }                                                                                       \
+    KT_EXPORT BOOL Prefix##GetOriginalSizeEx(HARC arc, int64_t* size) {                     \
+        return (shell).SizeOfFound(arc, true, size);                                        \
+    }                                                                                       \
+    KT_EXPORT BOOL Prefix##GetCompressedSizeEx(HARC arc, int64_t* size) {                   \
+        return (shell).SizeOfFound(arc, false, size);                                       \
     }

@@ -49,6 +49,11 @@ public:
     void Fill(std::size_t i, INDIVIDUALINFO& info) const override {
         unlha::Fill(listing.members[i], &info);
     }
+    bool Sizes(std::size_t i, uint64_t* original, uint64_t* compressed) const override {
+        *original = listing.members[i].originalSize;
+        *compressed = listing.members[i].packedSize;
+        return true;
+    }
 
     FileReader file;
     Listing listing;

@@ -29,6 +29,11 @@ public:
     void Fill(std::size_t i, INDIVIDUALINFO& info) const override {
         FillIndividualInfo(archive.Directory().entries[i], info);
     }
+    bool Sizes(std::size_t i, uint64_t* original, uint64_t* compressed) const override {
+        *original = archive.Directory().entries[i].uncompressedSize;
+        *compressed = archive.Directory().entries[i].compressedSize;
+        return true;
+    }
 
     OpenedArchive archive;
 };

@@ -92,3 +92,19 @@ TEST(KaltriTest, ControlCharactersInNamesAreShownEscaped) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(KaltriList, SizesPastFourGibibytesAreShownInFull) {
+    Tree t;
+    std::string sizes;
+    Le(sizes, 4, 8);                   // packed
+    Le(sizes, uint64_t{10} << 30, 8);  // original: 10 GiB
+    t.Make("big.lzh", LzhArchive({Lzh2({{0x01, "ten-gib.bin"}, {0x42, sizes}}, "tiny")}));
+    Result r = Sh(kKaltri + " list " + Q(t.root + "/big.lzh"));
+    EXPECT_EQ(0, r.code) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find(" 10737418240 ")) << r.out;
+    EXPECT_EQ(std::string::npos, r.out.find("4294967295")) << r.out;
+}
+
+}  // namespace
