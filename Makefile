@@ -6,7 +6,7 @@ ARGS ?=
 PACKAGES := $(shell grep -v -e '^\#' -e '^$$' packages.txt)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test fuzz clean
+.PHONY: all deps build run test deb fuzz clean
 
 all: build
 
@@ -34,6 +34,12 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+
+# The Debian package, kalvoratrindle_VERSION_ARCH.deb, in the build folder,
+# checked with dpkg-deb (file list, links, Depends).
+deb: build
+	cd $(BUILD) && cpack -G DEB
+	packaging/check_deb.sh $(BUILD)/kalvoratrindle_$$(sed -n 's/^project(KalvoraTrindle VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)_$$(dpkg --print-architecture).deb
 
 # libFuzzer targets of every reader and every library's command-line parser,
 # built with clang in a separate folder and run FUZZ_TIME seconds each from

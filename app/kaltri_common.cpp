@@ -5,48 +5,12 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "app/desktop_entry_text.h"
 #include "platform/atomic_file.h"
 #include "platform/file_scan.h"
 #include "platform/path_text.h"
 
 namespace kt {
-
-namespace {
-
-// Quotes an argument of an Exec line the way freedesktop Desktop Entry files
-// want it: inside double quotes, with ", `, $ and \ escaped.
-std::string QuoteExecArgument(const std::string& arg) {
-    std::string out = "\"";
-    for (char c : arg) {
-        if (c == '"' || c == '`' || c == '$' || c == '\\') out += '\\';
-        out += c;
-    }
-    out += '"';
-    // A literal percent sign is written %% in an Exec line.
-    std::string escaped;
-    for (char c : out) {
-        escaped += c;
-        if (c == '%') escaped += '%';
-    }
-    return escaped;
-}
-
-// Escapes a string value of a Desktop Entry (no line breaks inside).
-std::string EntryValue(const std::string& value) {
-    std::string out;
-    for (char c : value) {
-        switch (c) {
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            case '\\': out += "\\\\"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
-}  // namespace
 
 bool CreateShortcut(const std::string& linkPath, const std::string& target,
                     const std::string& arguments, const std::string& workDir,

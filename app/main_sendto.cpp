@@ -1,17 +1,18 @@
-// Send To registration: one button puts the program's shortcut into the file
-// manager's Send To folder or takes it out again, and always says which of
-// the two a press will do.
+// Send To registration: one button puts the program's entries into the
+// context menus of the file managers (Thunar's Send To shortcut and the
+// entries of every other one installed) or takes them all out again, and
+// always says which of the two a press will do.
 #include <unistd.h>
 
-#include <QDir>
 #include <QPushButton>
+#include <algorithm>
 #include <cerrno>
 
 #include "app/kaltri_common.h"
 #include "app/main_window.h"
+#include "app/sendto_entries.h"
 #include "platform/qt/busy.h"
 #include "platform/qt/prompt.h"
-#include "platform/qt/shell_places.h"
 
 namespace kt {
 
@@ -27,8 +28,11 @@ QString U(const char* text) { return QString::fromUtf8(text); }
 bool TFormMain::CheckSendTo() {
     // The file manager's own Send To folder, not a sibling of the desktop:
     // that is the folder it really reads.
-    FSendToLink = SendToFolderPath() + "/" + kProgramTitle + ".desktop";
-    const bool entered = PathKind(FSendToLink) == 2;
+    const std::vector<TSendToEntry> entries = SendToEntries();
+    FSendToLink = entries.front().Path;
+    // Any one entry counts: the press then takes out all of them.
+    const bool entered = std::any_of(entries.begin(), entries.end(),
+                                     [](const TSendToEntry& e) { return PathKind(e.Path) == 2; });
     if (entered) {
         ButtonSendEntry->setText(U("解除(&T)"));
         ButtonSendEntry->setToolTip(U("エクスプローラーの「送る」から削除します"));
@@ -53,9 +57,11 @@ void TFormMain::ButtonSendEntryClick() {
             ShowMessage("処理を中断します。");
             return;
         }
-        // A shortcut that is still there afterwards is reported, not
+        // An entry that is still there afterwards is reported, not
         // announced as removed.
-        const bool removed = ::unlink(FSendToLink.c_str()) == 0 || errno == ENOENT;
+        bool removed = true;
+        for (const TSendToEntry& entry : SendToEntries())
+            if (::unlink(entry.Path.c_str()) != 0 && errno != ENOENT) removed = false;
         ShowMessage(QuotedTitle() +
                     (removed ? "をコンテキストメニューの「送る」から削除しました"
                              : "をコンテキストメニューの「送る」から削除できませんでした"));
@@ -66,12 +72,21 @@ void TFormMain::ButtonSendEntryClick() {
             ShowMessage("処理を中断します。");
             return;
         }
-        // The file manager's Send To folder often does not exist until the
-        // first entry goes there.
-        QDir().mkpath(QString::fromStdString(SendToFolderPath()));
-        // "%F" hands every selected file to one start of the program.
-        const bool saved =
-            CreateShortcut(FSendToLink, GetAppPath(), "%F", GetAppDir(), kProgramTitle);
+        // Thunar's shortcut always, as designed; the other file managers'
+        // entries where they are installed. All or none: a half-made
+        // registration would leave the button saying it is registered.
+        std::vector<std::string> written;
+        bool saved = true;
+        for (const TSendToEntry& entry : SendToEntries()) {
+            if (entry.Manager != fmThunar && !FileManagerInstalled(entry.Manager)) continue;
+            if (!WriteSendToEntry(entry, GetAppPath(), GetAppDir())) {
+                saved = false;
+                break;
+            }
+            written.push_back(entry.Path);
+        }
+        if (!saved)
+            for (const std::string& path : written) ::unlink(path.c_str());
         ShowMessage(QuotedTitle() +
                     (saved ? "をコンテキストメニューの「送る」に登録しました"
                            : "をコンテキストメニューの「送る」に登録できませんでした"));

@@ -56,4 +56,27 @@ std::string ShellFolderPath(int csidl) {
 
 std::string SendToFolderPath() { return DataHome() + "/Thunar/sendto"; }
 
+std::string FileManagerMenuFolder(TFileManager manager) {
+    switch (manager) {
+        case fmThunar:
+            return SendToFolderPath();
+        case fmNautilus:
+            return DataHome() + "/nautilus/scripts";
+        case fmCaja:
+            return ConfigHome() + "/caja/scripts";
+        case fmNemo:
+            return DataHome() + "/nemo/actions";
+        case fmDolphin:
+            return DataHome() + "/kio/servicemenus";
+        default:
+            return {};
+    }
+}
+
+bool FileManagerInstalled(TFileManager manager) {
+    static const char* const kPrograms[fmCount] = {"thunar", "nautilus", "caja", "nemo", "dolphin"};
+    if (manager < 0 || manager >= fmCount) return false;
+    return !QStandardPaths::findExecutable(QString::fromLatin1(kPrograms[manager])).isEmpty();
+}
+
 }  // namespace kt

@@ -40,6 +40,21 @@ std::string ShellFolderPath(int csidl);
 // The folder whose entries the file manager's Send To menu lists.
 std::string SendToFolderPath();
 
+// The file managers that can hand selected files to a program from their
+// context menus, each through entries of its own in a folder of its own.
+enum TFileManager { fmThunar, fmNautilus, fmCaja, fmNemo, fmDolphin, fmCount };
+
+// The folder a file manager reads those entries from:
+//   Thunar: the Send To folder above
+//   GNOME Files: $XDG_DATA_HOME/nautilus/scripts
+//   Caja: $XDG_CONFIG_HOME/caja/scripts
+//   Nemo: $XDG_DATA_HOME/nemo/actions
+//   Dolphin: $XDG_DATA_HOME/kio/servicemenus
+std::string FileManagerMenuFolder(TFileManager manager);
+
+// Whether the file manager's program is on PATH.
+bool FileManagerInstalled(TFileManager manager);
+
 }  // namespace kt
 
 #endif

@@ -1,11 +1,7 @@
 // Send To registration: the button's captions and hints, every prompt and
 // message, the Desktop Entry written, changes made outside the program, an
 // unwritable Send To folder, and a start through the entry's Exec line.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
@@ -24,31 +20,14 @@
 #include "app/kaltri_common.h"
 #include "app/main_window.h"
 #include "platform/qt/prompt.h"
+#include "tests/app/sendto_support.h"
 #include "tests/widgets/ensure_qt_app.h"
 #include "widgets/kwall_list_view.h"
 
 namespace kt {
 namespace {
 
-const std::string kRegisterPrompt =
-    "\"KalvoraTrindle\"をコンテキストメニューの「送る」に登録します。\rよろしいですか？";
-const std::string kRemovePrompt =
-    "\"KalvoraTrindle\"をコンテキストメニューの「送る」から削除します。\rよろしいですか？";
-const std::string kRegistered = "\"KalvoraTrindle\"をコンテキストメニューの「送る」に登録しました";
-const std::string kNotRegistered =
-    "\"KalvoraTrindle\"をコンテキストメニューの「送る」に登録できませんでした";
-const std::string kRemoved = "\"KalvoraTrindle\"をコンテキストメニューの「送る」から削除しました";
-const std::string kNotRemoved =
-    "\"KalvoraTrindle\"をコンテキストメニューの「送る」から削除できませんでした";
-const std::string kChanged = "SendToフォルダが変更されたようです。。。";
-const std::string kAborted = "処理を中断します。";
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using namespace sendto_test;
 
 // The value of a key of the [Desktop Entry] group, unescaped.
 std::string EntryValue(const std::string& entry, const std::string& key) {
@@ -241,47 +220,6 @@ TEST_F(SendTo, AnUnwritableSendToFolderIsReported) {
               QStringList{"Thunar"});
 }
 
-// Makes a folder refuse the removal of its entries for its lifetime: by its
-// mode for an ordinary user, by the immutable flag for root. Locked() is
-// false where neither works.
-class FolderLock {
-public:
-    explicit FolderLock(const QString& folder) : FPath(folder.toStdString()) {
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-        if (::access(FPath.c_str(), W_OK) != 0) {
-            FLocked = true;
-            return;
-        }
-        const int fd = ::open(FPath.c_str(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0) return;
-        int flags = 0;
-        if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
-            flags |= FS_IMMUTABLE_FL;
-            FImmutable = FLocked = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        }
-        ::close(fd);
-    }
-    ~FolderLock() {
-        if (FImmutable) {
-            const int fd = ::open(FPath.c_str(), O_RDONLY | O_DIRECTORY);
-            int flags = 0;
-            if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
-                flags &= ~FS_IMMUTABLE_FL;
-                ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
-            }
-            if (fd >= 0) ::close(fd);
-        }
-        QFile::setPermissions(QString::fromStdString(FPath),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    bool Locked() const { return FLocked; }
-
-private:
-    std::string FPath;
-    bool FLocked = false;
-    bool FImmutable = false;
-};
-
 TEST_F(SendTo, AFailedRemovalIsReportedNotAnnounced) {
     Open();
     Press({mrYes, mrOk});
@@ -334,23 +272,11 @@ TEST_F(SendTo, StartThroughExecLineListsEverySentFile) {
     EXPECT_EQ(argv[0], GetAppPath());
 
     const std::string report = home.path().toStdString() + "/report.txt";
-    QProcess child;
-    QStringList args;
-    for (size_t i = 1; i < argv.size(); ++i) args << QString::fromStdString(argv[i]);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("KT_SENDTO_CHILD_REPORT", QString::fromStdString(report));
-    env.insert("GTEST_FILTER", "SendToChild.ListsItsParameters");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    child.setProcessEnvironment(env);
-    child.setWorkingDirectory(QString::fromStdString(EntryValue(entry, "Path")));
-    child.start(QString::fromStdString(argv[0]), args);
-    ASSERT_TRUE(child.waitForFinished(60000));
-    ASSERT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
-
-    std::vector<std::string> lines;
-    std::istringstream in(ReadAll(report));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    ASSERT_EQ(lines.size(), 4u) << ReadAll(report);
+    std::string failure;
+    const std::vector<std::string> lines =
+        RunListingChild(argv[0], std::vector<std::string>(argv.begin() + 1, argv.end()),
+                        EntryValue(entry, "Path"), {}, report, failure);
+    ASSERT_EQ(lines.size(), 4u) << failure << ReadAll(report);
     EXPECT_EQ(lines[0], GetAppDir());
     std::vector<std::string> listed(lines.begin() + 1, lines.end());
     std::sort(listed.begin(), listed.end());

@@ -9,29 +9,16 @@
 #include <fstream>
 
 #include "../archivers/rar/rar_writer.h"
+#include "kaltri_process.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kKaltri = std::string(KT_BIN_DIR) + "/kaltri";
-
-struct Result {
-    int code;
-    std::string out;
-};
-
-Result RunShell(const std::string& cmd) {
-    std::string full = "LC_ALL=C.UTF-8 LANG=C.UTF-8 " + cmd + " 2>&1 </dev/null";
-    FILE* p = popen(full.c_str(), "r");
-    std::string out;
-    char buf[4096];
-    while (std::size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-    int status = pclose(p);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
-
-std::string Q(const std::string& s) { return "'" + s + "'"; }
+using kaltri_test::kKaltri;
+using kaltri_test::Q;
+using kaltri_test::Result;
+using kaltri_test::Sh;
 
 class KaltriOtherFormats : public ::testing::Test {
 protected:
@@ -49,14 +36,14 @@ protected:
 
     // list, test and extract of one archive, as a user runs them.
     void ListTestExtract(const std::string& arc, const std::string& lang = "") {
-        Result list = RunShell(kKaltri + lang + " list " + Q(arc));
+        Result list = Sh(kKaltri + lang + " list " + Q(arc));
         EXPECT_EQ(list.code, 0) << list.out;
         EXPECT_NE(list.out.find("docs/readme.txt"), std::string::npos) << list.out;
         EXPECT_NE(list.out.find("big.txt"), std::string::npos) << list.out;
-        Result test = RunShell(kKaltri + lang + " test " + Q(arc));
+        Result test = Sh(kKaltri + lang + " test " + Q(arc));
         EXPECT_EQ(test.code, 0) << test.out;
         std::string out = root + "/out-" + fs::path(arc).filename().string();
-        Result extract = RunShell(kKaltri + lang + " extract " + Q(arc) + " -o " + Q(out));
+        Result extract = Sh(kKaltri + lang + " extract " + Q(arc) + " -o " + Q(out));
         EXPECT_EQ(extract.code, 0) << extract.out;
         std::ifstream in(out + "/big.txt", std::ios::binary);
         std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -79,7 +66,7 @@ TEST_F(KaltriOtherFormats, TarGzFromGnuTar) {
         f.seekp(static_cast<std::streamoff>(fs::file_size(bad) / 2));
         f.put('\x55').put('\xAA').put('\x55');
     }
-    Result test = RunShell(kKaltri + " test " + Q(bad));
+    Result test = Sh(kKaltri + " test " + Q(bad));
     EXPECT_NE(test.code, 0) << test.out;
 }
 
@@ -100,8 +87,8 @@ TEST_F(KaltriOtherFormats, RarArchives) {
     // An encrypted member: test and extract fail and say so.
     std::string enc = root + "/enc.rar";
     std::ofstream(enc, std::ios::binary) << kt::test::MakeRar5({{"big.txt", bigText, false, true}});
-    EXPECT_NE(RunShell(kKaltri + " test " + Q(enc)).code, 0);
-    Result extract = RunShell(kKaltri + " extract " + Q(enc) + " -o " + Q(root + "/enc-out"));
+    EXPECT_NE(Sh(kKaltri + " test " + Q(enc)).code, 0);
+    Result extract = Sh(kKaltri + " extract " + Q(enc) + " -o " + Q(root + "/enc-out"));
     EXPECT_NE(extract.code, 0);
     EXPECT_NE(extract.out.find("encrypted"), std::string::npos) << extract.out;
     EXPECT_FALSE(fs::exists(root + "/enc-out/big.txt"));

@@ -284,6 +284,10 @@ private:
             int sym = lit_.Decode(in_);
             if (sym < 256) {
                 if (sym < 0) return ZipStatus::Broken;
+                // Past the end the padding's zero bits can decode as
+                // literals for ever: stop at the first one (found by
+                // zip_inflate_fuzz).
+                if (in_.Overrun()) return in_.Failed() ? ZipStatus::ReadError : ZipStatus::Broken;
                 out_.Put(static_cast<uint8_t>(sym));
                 continue;
             }

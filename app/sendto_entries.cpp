@@ -1,0 +1,96 @@
+#include "app/sendto_entries.h"
+
+#include "app/desktop_entry_text.h"
+#include "app/kaltri_common.h"
+#include "app/main_window.h"
+#include "platform/atomic_file.h"
+#include "platform/path_text.h"
+
+namespace kt {
+
+namespace {
+
+std::string SingleQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// GNOME Files and Caja start a script with the selection in an environment
+// variable, one absolute path a line (their argv holds paths relative to the
+// folder shown, which the change of folder below would break).
+std::string Script(const char* variable, const std::string& appPath, const std::string& appDir) {
+    return std::string("#!/bin/sh\n") + "# Hands the selected files to " + kProgramTitle + ".\n" +
+           "cd " + SingleQuoted(appDir) + " || exit 1\n" +
+           "IFS='\n'\n" +  // one path a line, spaces and all
+           "set -f\n" +    // no wildcards in file names
+           "exec " + SingleQuoted(appPath) + " $" + variable + "\n";
+}
+
+// Nemo puts the selection in place of %F, each path in the quotes Quote
+// asks for, then splits the line as GLib's shell parser does.
+std::string NemoAction(const std::string& appPath) {
+    std::string action = "[Nemo Action]\n";
+    action += std::string("Name=") + kProgramTitle + "\n";
+    action += std::string("Comment=") + kProgramTitle + "\n";
+    action += "Exec=" + EntryValue(DoubleQuotedArgument(appPath) + " %F") + "\n";
+    action += "Selection=notnone\n";
+    action += "Extensions=any;\n";
+    action += "Quote=double\n";
+    return action;
+}
+
+// Dolphin's service menu: an action for files and folders of any type whose
+// Exec line follows the desktop entry rules.
+std::string ServiceMenu(const std::string& appPath) {
+    std::string menu = "[Desktop Entry]\n";
+    menu += "Type=Service\n";
+    menu += std::string("Name=") + kProgramTitle + "\n";
+    menu += "MimeType=all/all;\n";
+    menu += "X-KDE-Protocols=file\n";
+    menu += std::string("Actions=") + kProgramTitle + ";\n\n";
+    menu += std::string("[Desktop Action ") + kProgramTitle + "]\n";
+    menu += std::string("Name=") + kProgramTitle + "\n";
+    menu += "Exec=" + EntryValue(QuoteExecArgument(appPath) + " %F") + "\n";
+    return menu;
+}
+
+}  // namespace
+
+std::vector<TSendToEntry> SendToEntries() {
+    const std::string name = kProgramTitle;
+    return {
+        {fmThunar, FileManagerMenuFolder(fmThunar) + "/" + name + ".desktop"},
+        {fmNautilus, FileManagerMenuFolder(fmNautilus) + "/" + name},
+        {fmCaja, FileManagerMenuFolder(fmCaja) + "/" + name},
+        {fmNemo, FileManagerMenuFolder(fmNemo) + "/" + name + ".nemo_action"},
+        {fmDolphin, FileManagerMenuFolder(fmDolphin) + "/" + name + ".desktop"},
+    };
+}
+
+bool WriteSendToEntry(const TSendToEntry& entry, const std::string& appPath,
+                      const std::string& appDir) {
+    // The folders often do not exist until the first entry goes there.
+    MakeFolders(FolderOf(entry.Path), 0755);
+    switch (entry.Manager) {
+        case fmThunar:
+            // "%F" hands every selected file to one start of the program.
+            return CreateShortcut(entry.Path, appPath, "%F", appDir, kProgramTitle);
+        case fmNautilus:
+            return WriteFileAtomically(
+                entry.Path, Script("NAUTILUS_SCRIPT_SELECTED_FILE_PATHS", appPath, appDir), 0755);
+        case fmCaja:
+            return WriteFileAtomically(
+                entry.Path, Script("CAJA_SCRIPT_SELECTED_FILE_PATHS", appPath, appDir), 0755);
+        case fmNemo:
+            return WriteFileAtomically(entry.Path, NemoAction(appPath), 0644);
+        case fmDolphin:
+            // KIO refuses to start a service menu of the user's that is not
+            // executable.
+            return WriteFileAtomically(entry.Path, ServiceMenu(appPath), 0755);
+        default:
+            return false;
+    }
+}
+
+}  // namespace kt
