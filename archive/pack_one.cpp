@@ -13,6 +13,7 @@
 
 #include "platform/archiver_api.h"
 #include "platform/path_text.h"
+#include "platform/temp_name.h"
 
 namespace kt {
 namespace {
@@ -127,7 +128,8 @@ int RemoveStaleTemporaries(const std::string& folder) {
         if (unlink(path.c_str()) == 0) ++removed;
     }
     closedir(d);
-    return removed;
+    // And those of the libraries' own writers.
+    return removed + RemoveStaleTempFiles(folder.empty() ? "." : folder);
 }
 
 }  // namespace kt

@@ -30,7 +30,8 @@ int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
 
 // Removes, in folder, the temporary archives that an earlier run left when
 // it was killed: names of PackOneFile's form whose process is gone and which
-// are older than this process. Returns how many were removed.
+// are older than this process, and the libraries' own temporary files whose
+// writer is gone. Returns how many were removed.
 int RemoveStaleTemporaries(const std::string& folder);
 
 }  // namespace kt

@@ -160,6 +160,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view data, mode_t 
         return false;
     }
     SyncFolder(folder);
+    // What a writer of this file killed mid-write left behind goes now.
+    RemoveStaleTempFiles(folder, name);
     return true;
 }
 

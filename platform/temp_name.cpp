@@ -1,6 +1,11 @@
 #include "temp_name.h"
 
+#include <dirent.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace kt {
 
@@ -32,6 +37,30 @@ std::optional<pid_t> TempNameWriter(std::string_view name) {
         pid = pid * 10 + (c - '0');
     }
     return pid;
+}
+
+int RemoveStaleTempFiles(const std::string& folder, std::string_view target) {
+    // The name's start up to its ".kt": the same for every writer of target.
+    std::string mine;
+    if (!target.empty()) {
+        mine = TempNameBeside(target, "");
+        mine.erase(mine.rfind(".kt") + 3);
+    }
+    DIR* d = opendir(folder.empty() ? "." : folder.c_str());
+    if (d == nullptr) return 0;
+    int removed = 0;
+    while (dirent* e = readdir(d)) {
+        const std::string_view name = e->d_name;
+        const std::optional<pid_t> writer = TempNameWriter(name);
+        if (!writer || *writer <= 0 || *writer == getpid()) continue;
+        if (!mine.empty() && name.substr(0, mine.size()) != mine) continue;
+        if (kill(*writer, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
+        std::string path = (folder.empty() ? std::string(".") : folder) + "/" + std::string(name);
+        struct stat st {};
+        if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && unlink(path.c_str()) == 0) ++removed;
+    }
+    closedir(d);
+    return removed;
 }
 
 }  // namespace kt

@@ -22,4 +22,9 @@ std::string TempNameBeside(std::string_view target, std::string_view tag);
 // other name.
 std::optional<pid_t> TempNameWriter(std::string_view name);
 
+// Removes from folder the temporary files of that form whose writer is no
+// longer running (a writer killed with -9 leaves its file): those of target
+// only, or all of them when target is empty. Returns how many went.
+int RemoveStaleTempFiles(const std::string& folder, std::string_view target = {});
+
 }  // namespace kt

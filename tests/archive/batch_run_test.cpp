@@ -224,6 +224,8 @@ TEST_F(BatchRun, StaleTemporariesOfADeadRunGoWhenTheRunWritesIntoTheirFolder) {
     const std::string stale = dir.Write(".~kt" + std::to_string(dead) + "_3.zip", "partial");
     const std::string live = dir.Write(".~kt" + std::to_string(getppid()) + "_0.zip", "partial");
     const std::string other = dir.Write(".~ktnotes.txt", "mine");
+    // A library's own temporary file of a killed run.
+    const std::string library = dir.Write(".a.zip.kt" + std::to_string(dead) + "-Xy12.tmp", "partial");
     const std::string src = dir.Write("a.txt", "a");
     for (const std::string& p : {stale, live, other}) {
         struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
@@ -234,6 +236,7 @@ TEST_F(BatchRun, StaleTemporariesOfADeadRunGoWhenTheRunWritesIntoTheirFolder) {
     run.Configure(archive);
     EXPECT_TRUE(PackOne(run, src, TBatchRun::TStep::Pack).Ok());
     EXPECT_FALSE(fs::exists(stale));
+    EXPECT_FALSE(fs::exists(library));
     EXPECT_TRUE(fs::exists(live));
     EXPECT_TRUE(fs::exists(other));
 }
