@@ -16,12 +16,13 @@ void AbstractFreeDLL() { throw EArchiver("Abstract method 'TArchiver.FreeDLL' wa
 // ----- TLibraryState -------------------------------------------------------
 
 bool TLibraryState::Load(const char* LibraryName) {
-    if (Module == nullptr) Module = LoadLibrary(LibraryName);
+    if (Module == nullptr && !Missed) Module = LoadLibrary(LibraryName);
     return Module != nullptr;
 }
 
 void TLibraryState::Free() {
     Procs.clear();
+    Missed = false;
     if (Module != nullptr) {
         FreeLibrary(Module);
         Module = nullptr;

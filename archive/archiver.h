@@ -25,10 +25,16 @@ namespace kt {
 struct TLibraryState {
     HMODULE Module = nullptr;
     std::unordered_map<std::string, void*> Procs;
+    // Set by RememberMiss: the library is not looked for again until Free.
+    bool Missed = false;
 
     // Loads the library when no handle is held; true when one is held
     // afterwards. Loading twice is a no-op.
     bool Load(const char* LibraryName);
+    // A class that has more than one library calls this once it is usable:
+    // a library it still lacks (LMZIP32.DLL beside ZIP32J.DLL) is then not
+    // searched for along PATH again for every archive.
+    void RememberMiss() { Missed = Module == nullptr; }
     // Empties the entry-point table, then frees the library when loaded.
     void Free();
     // The entry's address, looked up through GetDLLProc in the handle held

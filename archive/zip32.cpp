@@ -28,6 +28,9 @@ void LoadZip() {
     if (!state.Unzip.Module && !state.Zip32j.Module && !state.Lmzip.Module)
         throw EArchiver(
             "ZIP 形式書庫を解凍するには UNZIP32.DLL が、作成するには ZIP32J.DLL が必要です。");
+    state.Unzip.RememberMiss();
+    state.Zip32j.RememberMiss();
+    state.Lmzip.RememberMiss();
 }
 
 void FreeZip() {
