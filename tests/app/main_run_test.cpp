@@ -23,9 +23,7 @@ using test::WriteFile;
 const std::string kStart = "圧縮処理を開始します。よろしいですか？";
 const std::string kStopped = "処理を中断します。";
 const std::string kEnd = "終了しました。";
-// The tests point PATH at an empty folder; the outside tools are run with
-// the system's.
-const std::string kToolPath = "export PATH=/usr/local/bin:/usr/bin:/bin; ";
+using test::kToolPath;
 
 class RunTest : public test::ProgramFolderTest {
 protected:
@@ -353,17 +351,7 @@ TEST_F(RunTest, EmptyListAndEmptyFolderBoxStartNothing) {
 namespace kt {
 namespace {
 
-// The one member of an archive, extracted by an outside tool into an empty
-// folder: its bytes, or a marker when the tool failed.
-std::string ExtractOne(const std::string& command, const std::string& out) {
-    std::filesystem::remove_all(out);
-    std::filesystem::create_directories(out);
-    if (std::system((kToolPath + "cd '" + out + "' && " + command + " >/dev/null 2>&1").c_str()) != 0)
-        return "<extract failed>";
-    for (auto& e : std::filesystem::recursive_directory_iterator(out))
-        if (e.is_regular_file()) return test::ReadAll(e.path());
-    return "<nothing extracted>";
-}
+using test::ExtractOne;
 
 class EndToEndTest : public RunTest {};
 

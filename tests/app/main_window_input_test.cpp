@@ -26,24 +26,12 @@
 namespace kt {
 namespace {
 
+using test::ExtractOne;
 using test::ReadAll;
 using test::WriteFile;
 
 const std::string kStart = "圧縮処理を開始します。よろしいですか？";
 const std::string kEnd = "終了しました。";
-const std::string kToolPath = "export PATH=/usr/local/bin:/usr/bin:/bin; ";
-
-// The bytes of the one member an outside tool extracts, or a marker.
-std::string ExtractOne(const std::string& command, const std::string& out) {
-    std::filesystem::remove_all(out);
-    std::filesystem::create_directories(out);
-    if (std::system((kToolPath + "cd '" + out + "' && " + command + " >/dev/null 2>&1").c_str()) != 0)
-        return "<extract failed>";
-    for (auto& e : std::filesystem::recursive_directory_iterator(out))
-        if (e.is_regular_file()) return ReadAll(e.path());
-    return "<nothing extracted>";
-}
-
 class WindowInputTest : public test::ProgramFolderTest {
 protected:
     WindowInputTest() {

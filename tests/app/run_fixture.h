@@ -8,6 +8,7 @@
 
 #include <QLineEdit>
 #include <QRadioButton>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -43,6 +44,22 @@ inline std::string ReadAll(const std::string& path) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// The tests point PATH at an empty folder; the outside tools are run with
+// the system's.
+inline const std::string kToolPath = "export PATH=/usr/local/bin:/usr/bin:/bin; ";
+
+// The one member of an archive, extracted by an outside tool into an empty
+// folder: its bytes, or a marker when the tool failed.
+inline std::string ExtractOne(const std::string& command, const std::string& out) {
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directories(out);
+    if (std::system((kToolPath + "cd '" + out + "' && " + command + " >/dev/null 2>&1").c_str()) != 0)
+        return "<extract failed>";
+    for (auto& e : std::filesystem::recursive_directory_iterator(out))
+        if (e.is_regular_file()) return ReadAll(e.path());
+    return "<nothing extracted>";
 }
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
