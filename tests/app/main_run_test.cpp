@@ -244,6 +244,24 @@ TEST_F(RunTest, WildcardAndNonUtf8NamesKeepExactlyTheirOwnFileAndBytes) {
     EXPECT_TRUE(std::filesystem::is_regular_file(Src + "/" + std::string("caf\xe9.lzh", 8)));
 }
 
+TEST_F(RunTest, TheProgressBarMovesInsideALongEntry) {
+    std::string big(48 << 20, '\0');
+    std::uint32_t x = 7;
+    for (char& c : big) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+    List({Source("big.bin", big), Source("small.txt", "s")});
+    std::vector<int> seen;
+    QObject listener;  // ends the connection before `seen` goes
+    QObject::connect(Form->ProgressBar, &QProgressBar::valueChanged, &listener, [&](int v) { seen.push_back(v); });
+    Run({});
+    EXPECT_EQ(State(0), "完了");
+    // Between "nothing done" and "first entry done" the bar stood still
+    // nowhere: it showed parts of the large entry.
+    int inside = 0;
+    for (int v : seen) inside += v > 0 && v < TFormMain::kProgressSteps;
+    EXPECT_GT(inside, 0) << testing::PrintToString(seen);
+    EXPECT_EQ(Form->ProgressBar->maximum(), 2 * TFormMain::kProgressSteps);
+}
+
 TEST_F(RunTest, FailedReplacementKeepsTheOldArchive) {
     const std::string a = Source("a.txt", "a");
     List({a});
