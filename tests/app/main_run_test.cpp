@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 
@@ -260,6 +261,37 @@ TEST_F(RunTest, TheProgressBarMovesInsideALongEntry) {
     for (int v : seen) inside += v > 0 && v < TFormMain::kProgressSteps;
     EXPECT_GT(inside, 0) << testing::PrintToString(seen);
     EXPECT_EQ(Form->ProgressBar->maximum(), 2 * TFormMain::kProgressSteps);
+}
+
+TEST_F(RunTest, AFullDiskUnderTheRunKeepsSourcesAndOldArchivesAndLeavesNoTemporary) {
+    // The libraries of this test's program folder are loaded afresh, so
+    // they read the fault switch now: their first write fails as on a full
+    // disk.
+    setenv("KT_FAULT_WRITE", "1", 1);
+    const std::string a = Source("a.txt", "new text"), b = Source("b.txt", "more");
+    WriteFile(Src + "/a.zip", "old zip");
+    WriteFile(Src + "/b.lzh", "old lzh");
+    List({a, b});
+    Run({mrYes, mrYes, mrYes});  // overwrite a.zip; go on after each failure
+    Form->NAllSelectClick();
+    Form->NNotExecClick();
+    Form->RadioButtonLzh->setChecked(true);
+    Prompts.Asked.clear();
+    Run({mrYes, mrYesToAll, mrYes});  // a fails; b.lzh replaced; b fails
+    unsetenv("KT_FAULT_WRITE");
+    int failures = 0;
+    for (const std::string& t : Texts(Prompts)) failures += t == "圧縮に失敗しました。\r続けますか？";
+    EXPECT_EQ(failures, 2) << "both LZH entries failed and the user was told";
+    EXPECT_EQ(State(0), "失敗");
+    EXPECT_EQ(State(1), "失敗");
+    EXPECT_EQ(ReadAll(Src + "/a.zip"), "old zip");
+    EXPECT_EQ(ReadAll(Src + "/b.lzh"), "old lzh");
+    EXPECT_EQ(ReadAll(a), "new text");
+    EXPECT_EQ(ReadAll(b), "more");
+    std::vector<std::string> left;
+    for (auto& e : std::filesystem::directory_iterator(Src)) left.push_back(e.path().filename());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"a.txt", "a.zip", "b.lzh", "b.txt"}));
 }
 
 TEST_F(RunTest, FailedReplacementKeepsTheOldArchive) {
