@@ -1,7 +1,5 @@
 #include "archive/batch_run.h"
 
-#include <sys/stat.h>
-
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -18,11 +16,6 @@ namespace {
 // travel in double quotes, one per line, with no escape.
 bool UnsafeName(const std::string& path) {
     return path.find_first_of("\"\r\n") != std::string::npos;
-}
-
-bool IsRegularFile(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 TEntryOutcome Failure(const std::string& source, const std::string& archive, TEntryFault fault) {
@@ -178,7 +171,7 @@ void TBatchRun::Abandon(const TPlan& plan) {
 
 TEntryOutcome TBatchRun::Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd) {
     TEntryOutcome o = Failure(plan.Source, plan.Archive, TEntryFault::None);
-    if (!IsRegularFile(plan.Source)) {
+    if (TypeOfPath(plan.Source) != PathType::File) {
         o.Fault = TEntryFault::SourceMissing;
         return o;
     }
@@ -193,7 +186,7 @@ TEntryOutcome TBatchRun::Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd
     if (o.Code != 0) {
         // A source that went away while it was packed is said as such, not
         // as the library's bare code.
-        o.Fault = IsRegularFile(plan.Source) ? TEntryFault::Library : TEntryFault::SourceMissing;
+        o.Fault = TypeOfPath(plan.Source) == PathType::File ? TEntryFault::Library : TEntryFault::SourceMissing;
         // The library wrote about the temporary name it was given; the user
         // knows the archive by its own.
         o.Report = archive.OutputText();

@@ -1,5 +1,7 @@
 #include "archive/filters.h"
 
+#include "platform/file_scan.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -140,7 +142,7 @@ public:
     void Search(const std::string& dir, const std::string& mask) {
         // A file whose own name holds "*" or "?" is itself, not a pattern:
         // "a?.txt" must not also take "ab.txt" beside it.
-        const bool pattern = HasWildcard(mask) && !IsRegularFile(JoinPath(dir, mask));
+        const bool pattern = HasWildcard(mask) && TypeOfPath(JoinPath(dir, mask)) != PathType::File;
         if (pattern) {
             if (!FilePass(dir, mask)) return;
         } else if (!mask.empty()) {
@@ -156,11 +158,6 @@ private:
 
     static DirPtr Open(const std::string& dir) {
         return DirPtr(opendir(dir.empty() ? "." : dir.c_str()), closedir);
-    }
-
-    static bool IsRegularFile(const std::string& path) {
-        struct stat st {};
-        return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     }
 
     static bool IsDotName(const char* n) {
