@@ -19,6 +19,7 @@ constexpr int kSplitDepth = 4;
 constexpr int32_t kSegment = 1 << 15;  // positions per optimal-parse segment
 constexpr int kMaxMatchesPerPos = 12;
 constexpr int kDenseLengths = 48;
+constexpr int kLazyShortWalk = 8;             // matches this long shorten the lazy walk
 constexpr std::size_t kRefreshTokens = 4096;  // tokens between price updates of the lazy parse
 
 struct Tuning {
@@ -38,8 +39,8 @@ Tuning TuningFor(Effort e, uint64_t sizeHint) {
         case Effort::kFast:
             return {8, 64, 64, 0, UINT32_MAX};
         case Effort::kNormal:
-            if (sizeHint > 0 && sizeHint < kDeepBelow) return {96, 256, 128, 2, UINT32_MAX};
-            return {64, 256, 32, 2, UINT32_MAX};
+            if (sizeHint > 0 && sizeHint < kDeepBelow) return {64, 256, 64, 2, UINT32_MAX};
+            return {32, 256, 32, 2, UINT32_MAX};
         default:
             return {256, 192, 256, 256, UINT32_MAX};
     }
@@ -153,11 +154,12 @@ private:
         for (; inserted_ < last; ++inserted_) mf_.Insert(inserted_);
     }
 
-    int Search(int32_t p, uint32_t* dist) {
+    // The longest match at p longer than minLen, walking `chain` candidates.
+    int Search(int32_t p, int minLen, int chain, uint32_t* dist) {
         int maxLen = std::min(kMaxMatch, end_ - p);
         if (maxLen < kMinMatch) return 0;
         InsertUpTo(p);
-        int len = mf_.Longest(p, maxLen, kMinMatch - 1, tune_.chain, tune_.nice, dist);
+        int len = mf_.Longest(p, maxLen, minLen, chain, tune_.nice, dist);
         if (len == kMinMatch && *dist >= tune_.far) return 0;
         return len;
     }
@@ -212,7 +214,7 @@ private:
             if (!Ahead(&p)) return Status::kReadError;
             if (p >= end_) break;
             uint32_t dist = 0;
-            int len = Search(p, &dist);
+            int len = Search(p, kMinMatch - 1, tune_.chain, &dist);
             if (len > 0 && len <= 4 && MatchCost(len, dist) >= LiteralCost(p, len)) len = 0;
             if (len == 0) {
                 Literal(buf_[p++]);
@@ -222,7 +224,11 @@ private:
             for (int d = 1; d <= depth && len < tune_.good; ++d) {
                 if (p + 1 >= end_) break;
                 uint32_t dist2 = 0;
-                int len2 = Search(p + 1, &dist2);
+                // Only a match at least as long can win (a shorter one
+                // leaves more literals), and after a fair match a shorter
+                // walk finds it often enough.
+                int chain2 = len >= kLazyShortWalk ? tune_.chain / 4 : tune_.chain;
+                int len2 = Search(p + 1, len - 1, chain2, &dist2);
                 if (len2 == 0 || !LaterIsBetter(p, len, dist, len2, dist2)) break;
                 Literal(buf_[p++]);
                 len = len2;
