@@ -14,6 +14,7 @@
 #include "messages.h"
 #include "options.h"
 #include "pack_plan.h"
+#include "platform/core_budget.h"
 #include "platform/path_text.h"
 #include "pack_run.h"
 #include "password_input.h"
@@ -57,8 +58,7 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     if (!terminal && settings.overwrite == OverwritePolicy::Ask) settings.overwrite = OverwritePolicy::None;
     if (!terminal && settings.onError == ErrorPolicy::Ask) settings.onError = ErrorPolicy::Continue;
     settings.renameOnClash = o.renameOnClash;
-    settings.jobs = o.jobs > 0 ? o.jobs : static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN));
-    if (settings.jobs < 1) settings.jobs = 1;
+    settings.jobs = o.jobs > 0 ? o.jobs : kt::CoreCount();
     settings.progress = isatty(STDERR_FILENO) != 0;
     settings.test = o.test;
     settings.json = o.json;

@@ -6,6 +6,7 @@
 
 #include "archive/batch_run.h"
 #include "json_lines.h"
+#include "platform/core_budget.h"
 #include "progress_bar.h"
 #include "source_removal.h"
 
@@ -248,8 +249,13 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
                     s.outcome = Outcome::Failed;
                     break;
                 case kt::TBatchRun::TStep::Pack:
-                    if (pool) pool->Submit(next, s.plan.Archive);
-                    else finish(work(next, s.plan.Archive));
+                    if (pool) {
+                        pool->Submit(next, s.plan.Archive);
+                    } else {
+                        // This process packs: its in-file threads get the other cores.
+                        kt::HeldCore core;
+                        finish(work(next, s.plan.Archive));
+                    }
                     break;
             }
             ++next;

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "platform/archiver_api.h"
+#include "platform/core_budget.h"
 
 namespace kaltri {
 namespace {
@@ -55,6 +56,9 @@ bool ReadText(int fd, std::string& text) {
 }  // namespace
 
 WorkerPool::WorkerPool(int workers, Work work) {
+    // Made before the first fork, the core budget is shared with the workers:
+    // their in-file threads see the cores the other workers hold.
+    kt::CoreCount();
     for (int i = 0; i < workers; ++i) {
         int down[2], up[2];
         if (pipe2(down, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
@@ -119,6 +123,7 @@ void WorkerPool::Submit(std::size_t index, const std::string& text) {
         w.busy = true;
         w.item = index;
         ++busy_;
+        kt::TakeCore();  // given back when the item's result (or the worker's end) arrives
         if (!WriteAll(w.toWorker, &i, sizeof i) || !WriteAll(w.toWorker, &size, sizeof size) ||
             !WriteAll(w.toWorker, text.data(), size))
             w.alive = false;  // dead: WaitOne reports it
@@ -136,6 +141,7 @@ JobResult WorkerPool::WaitOne() {
             if (!w.alive) {  // could not even take the job
                 w.busy = false;
                 --busy_;
+                kt::GiveCore();
                 return {w.item, ERROR_UNKNOWN, "worker process ended"};
             }
             fds.push_back({w.fromWorker, POLLIN, 0});
@@ -159,6 +165,7 @@ JobResult WorkerPool::WaitOne() {
             Worker& w = *owners[k];
             w.busy = false;
             --busy_;
+            kt::GiveCore();
             std::uint64_t index = 0;
             std::int32_t numbers[3] = {};
             JobResult r;

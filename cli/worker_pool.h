@@ -2,7 +2,9 @@
 // process-wide state (current folder, per-class library state), so parallel
 // packing runs in forked processes, each with its own copy of that state,
 // instead of threads. The parent hands out item numbers and reads back each
-// result; a worker that dies is reported as a failure of its item.
+// result; a worker that dies is reported as a failure of its item. Each item
+// in a worker's hands holds one token of the core budget, taken and given
+// back here in the parent, so a worker that dies cannot take one with it.
 #pragma once
 
 #include <sys/types.h>

@@ -9,6 +9,7 @@
 #include <optional>
 #include <thread>
 
+#include "platform/core_budget.h"
 #include "zip_aes.h"
 #include "zip_chunked_deflate.h"
 #include "zip_crypto.h"
@@ -232,8 +233,11 @@ ZipStatus ZipWriter::Streamed(ZipEntry e, const ByteSource& source, const WriteO
     // kWorkers pieces are compressed at once on worker threads. Reading,
     // encryption, output and progress stay on the calling thread, in order.
     constexpr size_t kPiece = 4u << 20;
-    const size_t workers =
-        level > 0 ? std::clamp<size_t>(std::thread::hardware_concurrency(), 1, kMaxWorkers) : 1;
+    // Helper threads only on cores nobody else holds (see core_budget.h).
+    kt::ExtraCores extra(level > 0 ? static_cast<int>(kMaxWorkers) - 1 : 0);
+    while (extra.TryAdd()) {
+    }
+    const size_t workers = 1 + static_cast<size_t>(extra.Held());
     struct Slot {
         std::vector<uint8_t> in, out;
         size_t n = 0;
