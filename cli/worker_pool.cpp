@@ -53,6 +53,15 @@ bool ReadText(int fd, std::string& text) {
     return ReadAll(fd, text.data(), len);
 }
 
+// The result of an item whose worker died with it: a crash is that item's failure.
+JobResult WorkerEnded(std::size_t item) {
+    JobResult r;
+    r.index = item;
+    r.code = ERROR_UNKNOWN;
+    r.output = "worker process ended";
+    return r;
+}
+
 }  // namespace
 
 WorkerPool::WorkerPool(int workers, Work work) {
@@ -142,7 +151,7 @@ JobResult WorkerPool::WaitOne() {
                 w.busy = false;
                 --busy_;
                 kt::GiveCore();
-                return {w.item, ERROR_UNKNOWN, "worker process ended"};
+                return WorkerEnded(w.item);
             }
             fds.push_back({w.fromWorker, POLLIN, 0});
             owners.push_back(&w);
@@ -177,9 +186,8 @@ JobResult WorkerPool::WaitOne() {
                 r.fate = numbers[2];
                 return r;
             }
-            // The worker died with the item: a crash is that item's failure.
             w.alive = false;
-            return {w.item, ERROR_UNKNOWN, "worker process ended"};
+            return WorkerEnded(w.item);
         }
     }
 }
