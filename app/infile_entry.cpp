@@ -3,11 +3,75 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
-
-#include "platform/path_text.h"
+#include <vector>
 
 namespace kt {
+namespace {
+
+// The folders bare names were added in, kept for the program's life: a
+// program changes its current folder rarely, so this stays a handful of
+// entries while every row saves a pointer.
+std::vector<std::string>& BareFolders() {
+    static std::vector<std::string> folders;
+    return folders;
+}
+
+std::uint32_t CurrentFolderNumber() {
+    char* cwd = ::getcwd(nullptr, 0);
+    const std::string now = cwd ? cwd : "";
+    std::free(cwd);
+    std::vector<std::string>& folders = BareFolders();
+    for (std::size_t i = 0; i < folders.size(); ++i)
+        if (folders[i] == now) return static_cast<std::uint32_t>(i + 1);
+    folders.push_back(now);
+    return static_cast<std::uint32_t>(folders.size());
+}
+
+// The state texts, made once and shared by every row.
+const QString& StateCaption(std::uint8_t state) {
+    static const QString captions[6] = {
+        QString::fromUtf8(StateText(0)), QString::fromUtf8(StateText(1)),
+        QString::fromUtf8(StateText(2)), QString::fromUtf8(StateText(3)),
+        QString::fromUtf8(StateText(4)), QString()};
+    return captions[state < 5 ? state : 5];
+}
+
+QString FromBytes(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+unsigned char Upper(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 'a' && u <= 'z' ? static_cast<unsigned char>(u - 'a' + 'A') : u;
+}
+
+}  // namespace
+
+TInfileEntry::TInfileEntry(std::string path) : FPath(std::move(path)) {
+    const std::size_t slash = FPath.rfind('/');
+    if (slash == std::string::npos) {
+        FBareFolder = CurrentFolderNumber();
+    } else {
+        FNameStart = static_cast<std::uint32_t>(slash + 1);
+    }
+}
+
+std::string_view TInfileEntry::Dir() const {
+    if (FBareFolder) return BareFolders()[FBareFolder - 1];
+    // The folder text ends before the last "/", except for the root's "/".
+    return std::string_view(FPath).substr(0, FNameStart == 1 ? 1 : FNameStart - 1);
+}
+
+std::string_view TInfileEntry::Name() const { return std::string_view(FPath).substr(FNameStart); }
+
+QString TInfileEntry::Text(int column) const {
+    switch (column) {
+        case icDirectory: return FromBytes(Dir());
+        case icName: return FromBytes(Name());
+        case icState: return StateCaption(State);
+        default: return {};
+    }
+}
 
 const char* StateText(std::uint8_t state) {
     switch (state) {
@@ -20,31 +84,16 @@ const char* StateText(std::uint8_t state) {
     }
 }
 
-std::string UpperKey(std::string_view text) {
-    std::string key(text);
-    for (char& c : key) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return key;
-}
-
 int CompareKeys(std::string_view a, std::string_view b) {
-    const size_t n = a.size() < b.size() ? a.size() : b.size();
-    const int c = n ? std::memcmp(a.data(), b.data(), n) : 0;  // memcmp compares unsigned bytes
-    if (c != 0) return c > 0 ? 1 : -1;
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (a[i] == b[i]) continue;  // shared folder prefixes are the common case
+        const unsigned char ua = Upper(a[i]), ub = Upper(b[i]);
+        if (ua != ub) return ua < ub ? -1 : 1;
+    }
     if (a.size() == b.size()) return 0;
     return a.size() > b.size() ? 1 : -1;
 }
 
-TSplitPath SplitPath(std::string_view path) {
-    TSplitPath result{FolderOf(path), NameOf(path)};
-    if (result.Dir.empty()) {
-        // A bare name lies in the current folder.
-        char* cwd = ::getcwd(nullptr, 0);
-        if (cwd) result.Dir = cwd;
-        std::free(cwd);
-    }
-    return result;
-}
-
 }  // namespace kt
+static_assert(sizeof(kt::TInfileEntry) <= 56, "a row record outgrew its 64-byte heap block");

@@ -30,7 +30,6 @@ QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 const char* const kColumnCaptions[3] = {"ディレクトリ名", "ファイル名", "状態"};
 constexpr int kColumnWidths[3] = {145, 100, 55};
-constexpr int kStateColumn = 2;
 
 }  // namespace
 
@@ -78,13 +77,6 @@ public:
 private:
     TKWallListView* FList;
 };
-
-// The texts shown for the states, made once and shared by every row.
-const QString& StateCaption(std::uint8_t state) {
-    static const QString captions[6] = {U(StateText(0)), U(StateText(1)), U(StateText(2)),
-                                        U(StateText(3)), U(StateText(4)), QString()};
-    return captions[state < 5 ? state : 5];
-}
 
 }  // namespace
 
@@ -159,7 +151,8 @@ void TFormMain::AddFiles(const std::vector<std::string>& files) {
             TListUpdate update(KWallListViewInfile);
             FAddProgress = &progress;
             try {
-                for (const std::string& file : found) AddEntry(file);
+                // The rows take the collected paths over instead of copying them.
+                for (std::string& file : found) AddEntry(std::move(file));
             } catch (...) {
                 FAddProgress = nullptr;
                 throw;
@@ -176,13 +169,6 @@ void TFormMain::AddFiles(const std::vector<std::string>& files) {
         for (const std::string& p : refused) text += "\r" + p;
         ShowMessage(text);
     }
-}
-
-bool TFormMain::AddPath(const std::string& path) {
-    std::vector<std::string> found;
-    const bool listed = CollectPath(path, found);
-    for (const std::string& file : found) AddEntry(file);
-    return listed;
 }
 
 bool TFormMain::CollectPath(const std::string& path, std::vector<std::string>& files) {
@@ -208,22 +194,9 @@ bool TFormMain::CollectPath(const std::string& path, std::vector<std::string>& f
     return false;
 }
 
-void TFormMain::AddEntry(const std::string& path) {
-    TSplitPath split = SplitPath(path);
-    auto entry = std::make_unique<TInfileEntry>();
-    entry->State = esWaiting;
-    entry->Path = path;
-    entry->DirKey = UpperKey(split.Dir);
-    entry->NameKey = UpperKey(split.Name);
-    // Rows of one folder come in a run: they share one directory text.
-    if (split.Dir != FLastDir || FLastDirText.isNull()) {
-        FLastDir = split.Dir;
-        FLastDirText = QString::fromUtf8(split.Dir.data(), static_cast<int>(split.Dir.size()));
-    }
-    KWallListViewInfile->AddItem(
-        {FLastDirText, QString::fromUtf8(split.Name.data(), static_cast<int>(split.Name.size())),
-         StateCaption(esWaiting)},
-        std::move(entry));
+void TFormMain::AddEntry(std::string path) {
+    // The row stores no texts: its entry gives them from the path.
+    KWallListViewInfile->AddItem({}, std::make_unique<TInfileEntry>(std::move(path)));
     if (FAddProgress) {
         FAddProgress->Step();
     } else if (ProgressBar->value() < ProgressBar->maximum()) {
@@ -259,8 +232,9 @@ void TFormMain::ShowSortMark() {
 
 void TFormMain::SetEntryState(int row, std::uint8_t state) {
     auto* entry = static_cast<TInfileEntry*>(KWallListViewInfile->ItemData(row));
-    KWallListViewInfile->SetItemText(row, kStateColumn, StateCaption(state));
+    if (entry->State == state) return;
     entry->State = state;
+    KWallListViewInfile->ItemChanged(row);
 }
 
 void TFormMain::SetSelectedState(std::uint8_t state) {
@@ -281,9 +255,9 @@ int TFormMain::KWallListViewInfileCompare(const TListItemData* a, const TListIte
     const auto* eb = static_cast<const TInfileEntry*>(b);
     int result;
     switch (FSortPattern) {
-        case 1: result = CompareKeys(ea->NameKey, eb->NameKey); break;
+        case 1: result = CompareKeys(ea->Name(), eb->Name()); break;
         case 2: result = int(ea->State) - int(eb->State); break;
-        default: result = CompareKeys(ea->DirKey, eb->DirKey); break;
+        default: result = CompareKeys(ea->Dir(), eb->Dir()); break;
     }
     return FSortAscent ? result : -result;
 }

@@ -383,7 +383,7 @@ void TFormMain::ButtonExecClick() {
         TInfileEntry* entry = entries.Entry(k);
         if ((row = entries.RowOf(k)) < 0 || entry->State != esWaiting) continue;
 
-        const TBatchRun::TPlan plan = run.Prepare(entry->Path);
+        const TBatchRun::TPlan plan = run.Prepare(entry->Path());
         // The questions above ran their own event loops.
         const bool gone = (row = entries.RowOf(k)) < 0 || entry->State != esWaiting;
         switch (plan.Step) {
@@ -392,7 +392,7 @@ void TFormMain::ButtonExecClick() {
                 return;
             case TBatchRun::TStep::Skip:
                 pump(true);
-                ShowMessage("ファイル(" + JoinFolder(plan.Folder, NameOf(entry->Path)) + ")の圧縮処理はスキップします。");
+                ShowMessage("ファイル(" + JoinFolder(plan.Folder, NameOf(entry->Path())) + ")の圧縮処理はスキップします。");
                 continue;
             case TBatchRun::TStep::SkipSilently:
                 continue;

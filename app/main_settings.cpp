@@ -36,11 +36,21 @@ const TRegItem kSettingItems[] = {
     {"LogoMove", "App", "LogoMove", "True"},
 };
 
+// /usr and /opt hold what the package manager installed: they are read-only
+// by the file system's layout even where the permission bits let root write.
+// A settings file left there would outlive the package's removal.
+bool IsPackageFolder(const std::string& folder) {
+    for (const std::string top : {"/usr", "/opt"})
+        if (folder.rfind(top, 0) == 0 && (folder.size() == top.size() || folder[top.size()] == '/'))
+            return true;
+    return false;
+}
+
 }  // namespace
 
 std::string SettingsFileFor(const std::string& appPath) {
     const std::string folder = FolderOf(appPath);
-    if (!folder.empty() && access(folder.c_str(), W_OK) == 0)
+    if (!folder.empty() && !IsPackageFolder(folder) && access(folder.c_str(), W_OK) == 0)
         return JoinFolder(folder, ReplaceExtension(NameOf(appPath), ".ini"));
     return ProgramConfigFolder() + "/KalvoraTrindle.ini";
 }

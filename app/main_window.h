@@ -137,13 +137,11 @@ public:
 
     // ---- Input list (main_list.cpp) ----
     void AddFiles(const std::vector<std::string>& files);
-    // Adds one path: a file as one row, a folder as every file below it.
-    // False when the path could not be listed (a FIFO, socket or device, or
-    // a folder that cannot be read).
-    bool AddPath(const std::string& path);
-    // Appends the files `path` stands for to `files` (by AddPath's rules).
+    // Appends the files `path` stands for to `files`: a file as itself, a
+    // folder as every file below it. False when the path could not be listed
+    // (a FIFO, socket or device, or a folder that cannot be read).
     static bool CollectPath(const std::string& path, std::vector<std::string>& files);
-    void AddEntry(const std::string& path);
+    void AddEntry(std::string path);
     void ClearList();
     void ShowFileCount();
     void ShowSortMark();
@@ -215,10 +213,7 @@ private:
     bool FCloseRequested = false;
     // The progress of the AddFiles call under way, stepped by AddEntry.
     TProgressBracket* FAddProgress = nullptr;
-    // The last directory text shown, reused so rows of one folder share it.
-    std::string FLastDir;
     std::string FChosenFolderBytes;  // the folder last picked or dropped
-    QString FLastDirText;
 };
 
 // Background colours of an edit box: the window colour (editable) or the

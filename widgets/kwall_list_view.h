@@ -53,6 +53,7 @@ public:
         FItems->SetItemText(row, column, text);
     }
     TListItemData* ItemData(int row) const { return FItems->ItemData(row); }
+    void ItemChanged(int row) { FItems->ItemChanged(row); }
     void DeleteItems(const std::vector<int>& rows) { FItems->DeleteItems(rows); }
     void ClearItems() { FItems->Clear(); }
 

@@ -32,7 +32,14 @@ int TListItemsModel::AddItem(std::vector<QString> texts, std::unique_ptr<TListIt
 
 QString TListItemsModel::ItemText(int row, int column) const {
     const TRow& r = FRows.at(row);
-    return column >= 0 && column < static_cast<int>(r.Texts.size()) ? r.Texts[column] : QString();
+    if (column < 0) return {};
+    if (column < static_cast<int>(r.Texts.size())) return r.Texts[column];
+    return r.Data ? r.Data->Text(column) : QString();
+}
+
+void TListItemsModel::ItemChanged(int row) {
+    if (row < 0 || row >= FPublished || ColumnCount() == 0) return;
+    emit dataChanged(index(row, 0), index(row, ColumnCount() - 1), {Qt::DisplayRole});
 }
 
 void TListItemsModel::SetItemText(int row, int column, const QString& text) {

@@ -12,10 +12,13 @@
 
 namespace kt {
 
-// Base of the data a list row owns; freed with the row.
+// Base of the data a list row owns; freed with the row. A row that stores
+// no text for a column shows what its data gives for it, so a list of many
+// rows can derive its texts instead of holding them twice.
 class TListItemData {
 public:
     virtual ~TListItemData() = default;
+    virtual QString Text(int /*column*/) const { return {}; }
 };
 
 struct TListColumn {
@@ -45,6 +48,8 @@ public:
     QString ItemText(int row, int column) const;
     void SetItemText(int row, int column, const QString& text);
     TListItemData* ItemData(int row) const { return FRows.at(row).Data.get(); }
+    // Tells the views that a row's derived texts changed.
+    void ItemChanged(int row);
     // Removes the given rows (any order, duplicates allowed) and frees their
     // data.
     void DeleteItems(std::vector<int> rows);

@@ -7,8 +7,8 @@
 //
 // With TREE given, that folder is used (made first when missing) and kept.
 //
-// Goals: add (counting pass included) <= 3 x find; each sort < 1 s;
-// resident memory with the rows listed < 150 MB.
+// Goals: add (counting pass included) <= 1.2 x find; each sort < 1 s;
+// resident memory with the rows listed <= 60 MB.
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -138,6 +138,14 @@ int main(int argc, char** argv) {
 
     TimeFind(tree);  // warm the folder cache for both sides
     std::vector<double> findMs, findCpu, addMs, addCpu, walkMs;
+    // The walk alone, for the break-down; first, so that what it frees is
+    // reused by the rows instead of counting as the list's memory.
+    for (int r = 0; r < rounds; ++r) {
+        std::vector<std::string> found;
+        const auto walkStart = Clock::now();
+        kt::TFormMain::CollectPath(tree, found);
+        walkMs.push_back(Ms(Clock::now() - walkStart));
+    }
     int listed = 0;
     for (int r = 0; r < rounds; ++r) {
         form.ClearList();
@@ -151,11 +159,6 @@ int main(int argc, char** argv) {
         addMs.push_back(Ms(Clock::now() - start));
         addCpu.push_back(CpuMs(RUSAGE_SELF) - cpu);
         listed = form.KWallListViewInfile->ItemCount();
-        // The walk alone, for the break-down.
-        std::vector<std::string> found;
-        const auto walkStart = Clock::now();
-        kt::TFormMain::CollectPath(tree, found);
-        walkMs.push_back(Ms(Clock::now() - walkStart));
     }
     const long rssListed = ResidentKb("VmRSS:");
     const double f = Median(findMs), a = Median(addMs);
@@ -166,8 +169,8 @@ int main(int argc, char** argv) {
     std::printf("drop on the list       %8.1f ms wall  %8.1f ms cpu (walk, rows, sort, paint)\n",
                 a, ac);
     std::printf("  of which the walk    %8.1f ms wall\n", Median(walkMs));
-    std::printf("ratio add / find       %8.2f wall  %8.2f cpu   goal <= 3   %s\n", a / f, ac / fc,
-                std::min(a / f, ac / fc) <= 3 ? "met" : "MISSED");
+    std::printf("ratio add / find       %8.2f wall  %8.2f cpu   goal <= 1.2 %s\n", a / f, ac / fc,
+                std::min(a / f, ac / fc) <= 1.2 ? "met" : "MISSED");
 
     double worstSort = 0;
     const char* names[3] = {"directory", "file name", "state"};
@@ -186,9 +189,9 @@ int main(int argc, char** argv) {
     std::printf("slowest sort           %8.1f ms wall   goal < 1000   %s\n", worstSort,
                 worstSort < 1000 ? "met" : "MISSED");
     std::printf("resident memory        %8.1f MB with the window empty, %.1f MB with %d rows "
-                "(peak %.1f MB)   goal < 150   %s\n",
+                "(peak %.1f MB)   goal <= 60   %s\n",
                 rssEmpty / 1024.0, rssListed / 1024.0, listed, ResidentKb("VmHWM:") / 1024.0,
-                rssListed / 1024.0 < 150 ? "met" : "MISSED");
+                rssListed / 1024.0 <= 60 ? "met" : "MISSED");
 
     form.ClearList();
     if (!keepTree) fs::remove_all(tree);

@@ -116,18 +116,39 @@ TEST(CreateShortcutTest, FailsWithoutTouchingAnythingWhenTheFolderIsMissing) {
     EXPECT_FALSE(fs::exists(t / "no"));
 }
 
-TEST(SplitPathTest, DirectoryTextIsTheFolderAndSlashForTheRoot) {
-    EXPECT_EQ(SplitPath("/a.txt").Dir, "/");
-    EXPECT_EQ(SplitPath("/a.txt").Name, "a.txt");
-    EXPECT_EQ(SplitPath("/home/user/Data/b.tar.gz").Dir, "/home/user/Data");
-    EXPECT_EQ(SplitPath("/home/user/Data/b.tar.gz").Name, "b.tar.gz");
+TEST(InfileEntryTest, DirectoryTextIsTheFolderAndSlashForTheRoot) {
+    EXPECT_EQ(TInfileEntry("/a.txt").Dir(), "/");
+    EXPECT_EQ(TInfileEntry("/a.txt").Name(), "a.txt");
+    const TInfileEntry deep("/home/user/Data/b.tar.gz");
+    EXPECT_EQ(deep.Dir(), "/home/user/Data");
+    EXPECT_EQ(deep.Name(), "b.tar.gz");
+    EXPECT_EQ(deep.Text(icDirectory).toStdString(), "/home/user/Data");
+    EXPECT_EQ(deep.Text(icName).toStdString(), "b.tar.gz");
+    EXPECT_EQ(deep.Text(icState).toStdString(), "未処理");
     test::TempFolder t;
+    std::string bareFolder;
+    {
+        TCurrentFolder cd(t.Path());
+        bareFolder = fs::current_path().string();
+        const TInfileEntry bare("bare.txt");
+        EXPECT_EQ(bare.Dir(), bareFolder);
+        EXPECT_EQ(bare.Name(), "bare.txt");
+        EXPECT_EQ(bare.Path(), "bare.txt");
+    }
+    // The row keeps the folder it was added in.
     TCurrentFolder cd(t.Path());
-    EXPECT_EQ(SplitPath("bare.txt").Dir, fs::current_path().string());
+    const TInfileEntry later("later.txt");
+    fs::create_directory(t / "elsewhere");
+    TCurrentFolder away(t / "elsewhere");
+    EXPECT_EQ(later.Dir(), bareFolder);
 }
 
-TEST(SortKeysTest, OnlyAsciiLettersAreUpperCasedAndBytesCompareUnsigned) {
-    EXPECT_EQ(UpperKey("c:/data/ÄbÇ"), "C:/DATA/ÄBÇ");
+TEST(SortKeysTest, OnlyAsciiLettersFoldAndBytesCompareUnsigned) {
+    EXPECT_EQ(CompareKeys("c:/data/ÄbÇ", "C:/DATA/ÄBÇ"), 0);
+    EXPECT_EQ(CompareKeys("abc", "ABD"), -1);
+    EXPECT_EQ(CompareKeys("[", "a"), 1);  // a folds to A (0x41), which sorts before [ (0x5B)
+    // UTF-8 bytes are not folded: Ä (C3 84) and ä (C3 A4) differ.
+    EXPECT_NE(CompareKeys("\xC3\x84", "\xC3\xA4"), 0);
     EXPECT_EQ(CompareKeys("ABC", "ABC"), 0);
     EXPECT_EQ(CompareKeys("AB", "ABC"), -1);
     EXPECT_EQ(CompareKeys("ABD", "ABC"), 1);

@@ -135,10 +135,10 @@ TEST_F(MainListTest, DroppedFolderAddsEveryFileBelowItHiddenOnesIncluded) {
     EXPECT_EQ(rows[2], (TRow{root + "/d/sub", "b.txt", "未処理"}));
     EXPECT_EQ(rows[3], (TRow{root + "/d/sub/deeper", "c.txt", "未処理"}));
     EXPECT_EQ(List()->ItemText(3, 0).toStdString(), root + "/d/sub/deeper");
-    EXPECT_EQ(Entry(3).Path, root + "/d/sub/deeper/c.txt");
+    EXPECT_EQ(Entry(3).Path(), root + "/d/sub/deeper/c.txt");
     EXPECT_EQ(Entry(3).State, esWaiting);
-    EXPECT_EQ(Entry(3).DirKey, UpperKey(root + "/d/sub/deeper"));
-    EXPECT_EQ(Entry(3).NameKey, "C.TXT");
+    EXPECT_EQ(Entry(3).Dir(), root + "/d/sub/deeper");
+    EXPECT_EQ(Entry(3).Name(), "c.txt");
     EXPECT_TRUE(prompts.Asked.empty());
     ExpectIdle();
 }
@@ -205,7 +205,7 @@ TEST_F(MainListTest, CommandLinePathsAreListedAbsoluteAndSortedBeforeTheFirstPai
     EXPECT_EQ(rows[2], (TRow{root + "/folder", "x.txt", "未処理"}));
     EXPECT_EQ(rows[3], (TRow{root + "/folder/inner", "y.txt", "未処理"}));
     for (int r = 0; r < 4; ++r) {
-        EXPECT_EQ(Entry(r).Path, List()->ItemText(r, 0).toStdString() + "/" +
+        EXPECT_EQ(Entry(r).Path(), List()->ItemText(r, 0).toStdString() + "/" +
                                      List()->ItemText(r, 1).toStdString());
     }
     EXPECT_EQ(form->LabelFileNum->text(), QString::fromUtf8("（ファイル数：4）"));

@@ -190,6 +190,11 @@ TEST_F(MainSettingsTest, TheFileLiesBesideTheProgramOrInTheConfigFolder) {
     setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
     const std::string fallback = dir / "config/KalvoraTrindle/KalvoraTrindle.ini";
     EXPECT_EQ(fallback, SettingsFileFor("/no/such/folder/KalvoraTrindle"));
+    // Installed places, in folders that exist: root may write there, but a
+    // file left there would outlive the package's removal.
+    EXPECT_EQ(fallback, SettingsFileFor("/usr/lib/KalvoraTrindle"));
+    EXPECT_EQ(fallback, SettingsFileFor("/usr/local/lib/KalvoraTrindle"));
+    EXPECT_EQ(fallback, SettingsFileFor("/opt/KalvoraTrindle"));
     if (geteuid() != 0) {  // root writes anywhere
         ASSERT_EQ(0, chmod(dir.Path().c_str(), 0555));
         EXPECT_EQ(fallback, SettingsFileFor(program));

@@ -253,7 +253,7 @@ TEST(SendToChild, ListsItsParameters) {
     std::ofstream out(report.toStdString(), std::ios::binary);
     out << QDir::currentPath().toStdString() << '\n';
     for (int row = 0; row < form.KWallListViewInfile->ItemCount(); ++row)
-        out << static_cast<TInfileEntry*>(form.KWallListViewInfile->ItemData(row))->Path << '\n';
+        out << static_cast<TInfileEntry*>(form.KWallListViewInfile->ItemData(row))->Path() << '\n';
 }
 
 TEST_F(SendTo, StartThroughExecLineListsEverySentFile) {

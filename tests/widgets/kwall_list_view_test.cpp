@@ -161,6 +161,29 @@ TEST_F(ListRowsTest, StableSortKeepsEqualRowsInOrderAndSelectionFollowsRows) {
     EXPECT_EQ(list.SelectedRows(), std::vector<int>{2});
 }
 
+// A row's data that gives its texts instead of the row storing them.
+struct TCounter : TListItemData {
+    QString Text(int column) const override { return column == 1 ? QString::number(Count) : QString(); }
+    int Count = 0;
+};
+
+TEST_F(ListRowsTest, DataGivesTheTextsARowDoesNotStoreAndAChangeReachesTheView) {
+    list.AddItem({QStringLiteral("stored")}, std::make_unique<TCounter>());
+    EXPECT_EQ(list.ItemText(0, 0), "stored");
+    EXPECT_EQ(list.ItemText(0, 1), "0");
+    EXPECT_EQ(list.Items()->data(list.Items()->index(0, 1), Qt::DisplayRole).toString(), "0");
+
+    std::vector<std::pair<QModelIndex, QModelIndex>> changed;
+    QObject::connect(list.Items(), &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex& a, const QModelIndex& b) { changed.emplace_back(a, b); });
+    static_cast<TCounter*>(list.ItemData(0))->Count = 5;
+    list.ItemChanged(0);
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(changed[0].first, list.Items()->index(0, 0));
+    EXPECT_EQ(changed[0].second, list.Items()->index(0, 1));
+    EXPECT_EQ(list.ItemText(0, 1), "5");
+}
+
 TEST_F(ListRowsTest, DeletingFreesEachRowsDataOnce) {
     AddValues({0, 1, 2, 3, 4, 5});
     list.DeleteItems({4, 1, 1});
