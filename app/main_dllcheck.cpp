@@ -9,6 +9,7 @@
 #include <array>
 
 #include "app/kaltri_common.h"
+#include "app/ui_text.h"
 #include "app/main_window.h"
 #include "platform/file_scan.h"
 #include "platform/library_loader.h"
@@ -17,8 +18,6 @@
 namespace kt {
 
 namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 enum TDllName { dnUnlha, dnZip32j, dnZip32, dnIzip32j, dnZcrypt32, dnCount };
 constexpr std::array<const char*, dnCount> kDllNames = {"UNLHA32.DLL", "ZIP32J.DLL", "ZIP32.DLL",

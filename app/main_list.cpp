@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "app/infile_entry.h"
+#include "app/ui_text.h"
 #include "app/main_window.h"
 #include "platform/file_scan.h"
 #include "platform/qt/busy.h"
@@ -25,8 +26,6 @@
 namespace kt {
 
 namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 const char* const kColumnCaptions[3] = {"ディレクトリ名", "ファイル名", "状態"};
 constexpr int kColumnWidths[3] = {145, 100, 55};
@@ -67,16 +66,6 @@ private:
 };
 
 namespace {
-
-// One update bracket on the list for the lifetime of the object.
-class TListUpdate {
-public:
-    explicit TListUpdate(TKWallListView* list) : FList(list) { FList->BeginUpdate(); }
-    ~TListUpdate() { FList->EndUpdate(); }
-
-private:
-    TKWallListView* FList;
-};
 
 }  // namespace
 
