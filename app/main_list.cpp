@@ -65,10 +65,6 @@ private:
     QElapsedTimer FShown;
 };
 
-namespace {
-
-}  // namespace
-
 void TFormMain::CreateListComponents() {
     for (int i = 0; i < 3; ++i) KWallListViewInfile->AddColumn(U(kColumnCaptions[i]), kColumnWidths[i], i);
     KWallListViewInfile->OnCompare = [this](const TListItemData* a, const TListItemData* b) {
