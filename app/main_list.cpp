@@ -15,8 +15,8 @@
 #include <string_view>
 
 #include "app/infile_entry.h"
-#include "app/ui_text.h"
 #include "app/main_window.h"
+#include "app/ui_text.h"
 #include "platform/file_scan.h"
 #include "platform/qt/busy.h"
 #include "platform/qt/prompt.h"

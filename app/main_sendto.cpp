@@ -9,9 +9,9 @@
 #include <cerrno>
 
 #include "app/kaltri_common.h"
-#include "app/ui_text.h"
 #include "app/main_window.h"
 #include "app/sendto_entries.h"
+#include "app/ui_text.h"
 #include "platform/qt/busy.h"
 #include "platform/qt/prompt.h"
 
