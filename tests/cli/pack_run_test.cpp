@@ -2,6 +2,7 @@
 // writes a small file, so policies, ordering and parallel workers can be
 // checked exactly.
 #include "pack_run.h"
+#include "platform/core_budget.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -37,9 +38,14 @@ std::string Read(const std::string& p) {
 
 // Writes "packed:<source>" as the archive; fails for sources containing "bad".
 JobResult FakePack(const std::string& archive, const std::string& source) {
-    if (source.find("bad") != std::string::npos) return {0, 0x8013, "cannot write"};
+    JobResult r;
+    if (source.find("bad") != std::string::npos) {
+        r.code = 0x8013;
+        r.output = "cannot write";
+        return r;
+    }
     std::ofstream(archive) << "packed:" << source;
-    return {0, 0, ""};
+    return r;
 }
 
 struct Script {
@@ -264,6 +270,35 @@ TEST(PackRun, AWorkerThatDiesFailsOnlyItsItem) {
     });
     EXPECT_EQ(2u, r.packed);
     EXPECT_EQ(1u, r.failed);
+}
+
+TEST(PackRun, EveryFileBeingPackedHoldsOneCoreAndTheRunGivesThemAllBack) {
+    // What a packer sees free is what its in-file threads may use: the file
+    // itself always holds one core, and a worker that dies gives its core
+    // back through the parent.
+    Tree t;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 6; ++i) paths.push_back(t.Make("f" + std::to_string(i) + ".txt"));
+    const int cores = kt::CoreCount();
+    auto record = [](const std::string& a, const std::string& src) {
+        if (src.find("crash") != std::string::npos) _exit(3);
+        std::ofstream(a) << kt::FreeCores();
+        return JobResult{};
+    };
+    Script none;
+    RunSettings s;
+    s.ext = ".zip";
+    s.jobs = 1;
+    RunWith(PlanSources(paths), s, none, nullptr, record);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(cores - 1, std::stoi(Read(t.root + "/f" + std::to_string(i) + ".zip")));
+    EXPECT_EQ(cores, kt::FreeCores());
+
+    paths.push_back(t.Make("crash.txt"));
+    s.jobs = 2;
+    RunSummary r = RunWith(PlanSources(paths), s, none, nullptr, record);
+    EXPECT_EQ(1u, r.failed);
+    for (int i = 0; i < 6; ++i) EXPECT_GE(cores - 1, std::stoi(Read(t.root + "/f" + std::to_string(i) + ".zip")));
+    EXPECT_EQ(cores, kt::FreeCores());
 }
 
 }  // namespace
