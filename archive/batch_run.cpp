@@ -169,7 +169,7 @@ void TBatchRun::Abandon(const TPlan& plan) {
     if (it != FClaimed.end() && it->second == plan.Source) FClaimed.erase(it);
 }
 
-TEntryOutcome TBatchRun::Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd) {
+TEntryOutcome TBatchRun::Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd, TPackCheck* Check) {
     TEntryOutcome o = Failure(plan.Source, plan.Archive, TEntryFault::None);
     if (TypeOfPath(plan.Source) != PathType::File) {
         o.Fault = TEntryFault::SourceMissing;
@@ -177,19 +177,22 @@ TEntryOutcome TBatchRun::Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd
     }
     std::string temporary;
     try {
-        o.Code = PackOneFile(archive, Wnd, plan.Archive, plan.Source, &temporary);
+        o.Code = PackOneFile(archive, Wnd, plan.Archive, plan.Source, &temporary, Check);
     } catch (const std::exception& e) {
         o.Fault = TEntryFault::Layer;
         o.Report = e.what();
         return o;
     }
     if (o.Code != 0) {
+        const bool testFailed = Check != nullptr && Check->Failed;
         // A source that went away while it was packed is said as such, not
         // as the library's bare code.
-        o.Fault = TypeOfPath(plan.Source) == PathType::File ? TEntryFault::Library : TEntryFault::SourceMissing;
+        o.Fault = testFailed ? TEntryFault::TestFailed
+                  : TypeOfPath(plan.Source) == PathType::File ? TEntryFault::Library
+                                                              : TEntryFault::SourceMissing;
         // The library wrote about the temporary name it was given; the user
         // knows the archive by its own.
-        o.Report = archive.OutputText();
+        o.Report = testFailed ? Check->Report : archive.OutputText();
         for (std::size_t at; !temporary.empty() && (at = o.Report.find(temporary)) != std::string::npos;)
             o.Report.replace(at, temporary.size(), plan.Archive);
     }

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "archive/archive_file.h"
+#include "archive/pack_one.h"
 
 namespace kt {
 
@@ -33,6 +34,7 @@ enum class TEntryFault {
     SameArchive,      // an earlier source of this run made this archive (Other)
     ArchiveIsFolder,  // a folder already has the archive's name
     SourceMissing,    // the source is no longer there, or is no regular file
+    TestFailed,       // the archive was made but failed its test (Code, Report); nothing replaced
 };
 
 // What the run knows of one entry once it has been dealt with.
@@ -128,8 +130,10 @@ public:
 
     // Makes the archive of a plan with step Pack. Safe to call in a worker
     // process; asks nothing.
-    // Wnd is the owner window handed to the library.
-    static TEntryOutcome Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd = nullptr);
+    // Wnd is the owner window handed to the library. Check (may be null)
+    // tests the new archive before it takes its place.
+    static TEntryOutcome Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd = nullptr,
+                              TPackCheck* Check = nullptr);
 
     // Gives up a planned entry without packing it (the front end dropped
     // it): its archive name is free again.

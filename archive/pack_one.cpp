@@ -93,7 +93,7 @@ void ConfigureForBatchRun(TArchiveFile& Archive) {
 }
 
 int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
-                const std::string& Source, std::string* Temporary) {
+                const std::string& Source, std::string* Temporary, TPackCheck* Check) {
     const std::string target = TemporaryBeside(ArchivePath);
     if (Temporary != nullptr) *Temporary = target;
     int result = 0;
@@ -103,6 +103,10 @@ int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
         TStringList files{Source};
         result = Archive.Pack(Wnd, nullptr, "", TFileList{files});
         if (result == 0 && !Exists(target)) result = ERROR_NOT_FIND_FILE;
+        if (result == 0 && Check != nullptr && Check->Run) {
+            result = Check->Run(target);
+            Check->Failed = result != 0;
+        }
     } catch (...) {
         unlink(target.c_str());
         throw;

@@ -10,11 +10,23 @@
 //    is reported as ERROR_NOT_FIND_FILE.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "archive/archive_file.h"
 
 namespace kt {
+
+// A check of the finished temporary archive before it takes its place (a
+// test of every member): Run gives 0 when the archive may go in, else the
+// error code the pack fails with, and may leave its report in Report;
+// Failed then tells the caller that the library made the archive and the
+// check refused it.
+struct TPackCheck {
+    std::function<int(const std::string& Temporary)> Run;
+    std::string Report;
+    bool Failed = false;
+};
 
 // The batch run's component settings: OutputSize 8192, options n = 1 and
 // x = 0, response files for pack, unpack and remove, all else unset.
@@ -24,9 +36,11 @@ void ConfigureForBatchRun(TArchiveFile& Archive);
 // caller's; FileName ends as ArchivePath. Returns 0 when the archive was
 // made, else the library's error code. The layer's failures are raised, after
 // any temporary archive has been removed. Temporary (may be null) receives
-// the temporary name the library was given.
+// the temporary name the library was given. With Check, the temporary
+// archive is checked first and an archive it would replace stays when the
+// check fails.
 int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
-                const std::string& Source, std::string* Temporary = nullptr);
+                const std::string& Source, std::string* Temporary = nullptr, TPackCheck* Check = nullptr);
 
 // Removes, in folder, the temporary archives that an earlier run left when
 // it was killed: names of PackOneFile's form whose process is gone and which

@@ -10,6 +10,7 @@
 #include "archive/archiver_factory.h"
 #include "archive/earchiver.h"
 #include "archive/zip32.h"
+#include "json_lines.h"
 #include "pack_plan.h"
 #include "platform/path_text.h"
 #include "platform/printable_text.h"
@@ -58,7 +59,7 @@ std::string DosDate(WORD date, WORD time) {
 
 }  // namespace
 
-int ListArchive(const std::string& archive, Lang lang) {
+int ListArchive(const std::string& archive, Lang lang, bool json) {
     std::unique_ptr<kt::TArchiver> driver = OpenDriver(archive, lang);
     if (!driver) return 1;
     try {
@@ -67,7 +68,8 @@ int ListArchive(const std::string& archive, Lang lang) {
             std::cerr << "kaltri: " << Text(lang, Msg::UnknownFormat, archive) << "\n";
             return 1;
         }
-        std::printf("%12s %12s %6s %-16s %-7s %s\n", "size", "packed", "ratio", "date", "method", "name");
+        if (!json)
+            std::printf("%12s %12s %6s %-16s %-7s %s\n", "size", "packed", "ratio", "date", "method", "name");
         INDIVIDUALINFO info{};
         int r = driver->FindFirst(arc, &info, "*");
         int count = 0;
@@ -77,20 +79,48 @@ int ListArchive(const std::string& archive, Lang lang) {
             // stops at 4 GiB.
             uint64_t original = info.dwOriginalSize, compressed = info.dwCompressedSize;
             driver->FoundSizes(arc, original, compressed);
-            std::printf("%12llu %12llu %5.1f%% %-16s %-7.7s %s\n", static_cast<unsigned long long>(original),
+            if (json) {
+                const std::string attributes = kt::PrintableText(info.szAttribute);
+                const std::string method = kt::PrintableText(info.szMode);
+                Json m;
+                m["type"] = "member";
+                m["archive"] = archive;
+                m["name"] = std::string(info.szFileName);
+                m["size"] = original;
+                m["packed"] = compressed;
+                m["method"] = method;
+                m["crc"] = info.dwCRC;
+                m["time"] = JsonDosTime(info.wDate, info.wTime);
+                m["attributes"] = attributes;
+                // UNZIP32 marks encrypted members with "E"; its AES members
+                // show "AES" as their method.
+                m["encrypted"] = method == "AES" || attributes.find('E') != std::string::npos;
+                std::cout << JsonLine(m) << "\n";
+            } else {
+                std::printf("%12llu %12llu %5.1f%% %-16s %-7.7s %s\n", static_cast<unsigned long long>(original),
                         static_cast<unsigned long long>(compressed),
                         info.wRatio / 10.0, DosDate(info.wDate, info.wTime).c_str(),
                         kt::PrintableText(info.szMode).c_str(),
                         kt::PrintableText(info.szFileName).c_str());
+            }
             info = INDIVIDUALINFO{};
             r = driver->FindNext(arc, &info);
         }
         driver->CloseArchive(arc);
+        if (json) {
+            Json a;
+            a["type"] = "archive";
+            a["archive"] = archive;
+            a["members"] = count;
+            a["result"] = r == -1 ? "ok" : "damaged";
+            if (r != -1) a["error"] = ErrorCodeText(Lang::En, r);
+            std::cout << JsonLine(a) << std::endl;
+        }
         if (r != -1) {
             std::cerr << "kaltri: " << archive << ": " << ErrorCodeText(lang, r) << "\n";
             return 1;
         }
-        std::printf("%d\n", count);
+        if (!json) std::printf("%d\n", count);
         return 0;
     } catch (const std::exception& e) {
         std::cerr << "kaltri: " << e.what() << "\n";
@@ -98,23 +128,43 @@ int ListArchive(const std::string& archive, Lang lang) {
     }
 }
 
-int TestArchive(const std::string& archive, const std::string& password, Lang lang) {
+int TestMembers(kt::TArchiver& driver, const std::string& path, const std::string& password,
+                std::string& report) {
+    kt::TArchiverOptions options;
+    options.n = 1;  // quiet: the report goes to the buffer, not a window
+    options.x = 1;
+    options.UserOptions = PasswordSwitch(driver, password);
+    std::string output(kReportSize, '\0');
+    int r = driver.TestMembers(nullptr, path, options, output);
+    if (r == ERROR_NOT_SUPPORT) {
+        // A library without a test command: its own whole-archive check.
+        r = driver.CheckArchive(path, CHECKARCHIVE_FULLCRC, 0) != 0 ? 0 : ERROR_FILE_CRC;
+        output.clear();
+    }
+    report = output.c_str();
+    return r;
+}
+
+int TestArchive(const std::string& archive, const std::string& password, Lang lang, bool json) {
     std::string path = kt::AbsolutePath(archive);
     std::unique_ptr<kt::TArchiver> driver = OpenDriver(path, lang);
     if (!driver) return 1;
     try {
-        kt::TArchiverOptions options;
-        options.n = 1;  // quiet: the report goes to the buffer, not a window
-        options.x = 1;
-        options.UserOptions = PasswordSwitch(*driver, password);
-        std::string output(kReportSize, '\0');
-        int r = driver->TestMembers(nullptr, path, options, output);
-        if (r == ERROR_NOT_SUPPORT) {
-            // A library without a test command: its own whole-archive check.
-            r = driver->CheckArchive(path, CHECKARCHIVE_FULLCRC, 0) != 0 ? 0 : ERROR_FILE_CRC;
-            output.clear();
+        std::string report;
+        int r = TestMembers(*driver, path, password, report);
+        if (json) {
+            Json a;
+            a["type"] = "archive";
+            a["archive"] = archive;
+            a["result"] = r == 0 ? "ok" : r == ERROR_PASSWORD_FILE && password.empty() ? "untested" : "damaged";
+            if (r != 0) {
+                a["code"] = r;
+                a["error"] = ErrorCodeText(Lang::En, r);
+            }
+            a["report"] = report;
+            std::cout << JsonLine(a) << std::endl;
+            return r == 0 ? 0 : 1;
         }
-        std::string report = output.c_str();
         std::cout << report;
         if (!report.empty() && report.back() != '\n') std::cout << "\n";
         if (r == 0) {

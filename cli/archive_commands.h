@@ -5,15 +5,23 @@
 #include <atomic>
 #include <string>
 
+#include "archive/archiver.h"
 #include "existing_files.h"
 #include "messages.h"
 #include "options.h"
 
 namespace kaltri {
 
-int ListArchive(const std::string& archive, Lang lang);
+// json: one object per member, then one for the archive, instead of the table.
+int ListArchive(const std::string& archive, Lang lang, bool json = false);
+// Tests every member of the archive at path (absolute) through driver, with
+// password ("" for none) for encrypted ZIP members. 0 when all are sound,
+// else the library's code; report receives the library's text.
+int TestMembers(kt::TArchiver& driver, const std::string& path, const std::string& password,
+                std::string& report);
 // Tests every member; password ("" for none) opens encrypted ZIP members.
-int TestArchive(const std::string& archive, const std::string& password, Lang lang);
+// json: one object for the archive instead of the report.
+int TestArchive(const std::string& archive, const std::string& password, Lang lang, bool json = false);
 struct ExtractSettings {
     std::string outDir;    // empty: the current folder
     std::string password;  // empty: none

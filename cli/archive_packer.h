@@ -12,10 +12,11 @@ namespace kaltri {
 
 class ArchivePacker {
 public:
+    // The pack options of `options` (format, level, method, effort);
     // password: empty for none (ZIP only). `interrupted` is polled through
     // the archive component's progress event so that a library stops a
     // command cleanly (leaving no partial archive) when it is set.
-    ArchivePacker(Format format, std::string password, const std::atomic<bool>& interrupted);
+    ArchivePacker(const Options& options, std::string password, const std::atomic<bool>& interrupted);
     ~ArchivePacker();
     ArchivePacker(const ArchivePacker&) = delete;
     ArchivePacker& operator=(const ArchivePacker&) = delete;

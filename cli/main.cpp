@@ -9,6 +9,7 @@
 
 #include "archive_commands.h"
 #include "archive_packer.h"
+#include "json_lines.h"
 #include "out_folder.h"
 #include "messages.h"
 #include "options.h"
@@ -59,6 +60,8 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     settings.renameOnClash = o.renameOnClash;
     settings.jobs = o.jobs > 0 ? o.jobs : kt::CoreCount();
     settings.progress = isatty(STDERR_FILENO) != 0;
+    settings.test = o.test;
+    settings.json = o.json;
 
     PackPlan plan = PlanSources(o.paths);
     int unusable = static_cast<int>(plan.unusable.size());
@@ -81,7 +84,7 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
         return 1;
     }
 
-    ArchivePacker packer(o.format, password, g_interrupted);
+    ArchivePacker packer(o, password, g_interrupted);
     auto start = std::chrono::steady_clock::now();
     RunSummary s = RunPack(
         plan, settings,
@@ -96,8 +99,20 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     std::cerr << Text(lang, Msg::Summary, std::to_string(s.packed), std::to_string(s.skipped),
                       std::to_string(s.failed + static_cast<std::size_t>(unusable)), secs)
               << "\n";
+    if (o.json) {
+        Json summary;
+        summary["type"] = "summary";
+        summary["packed"] = s.packed;
+        summary["skipped"] = s.skipped;
+        summary["failed"] = s.failed + static_cast<std::size_t>(unusable);
+        summary["sources_kept"] = s.sourcesKept;
+        summary["seconds"] = seconds;
+        summary["interrupted"] = s.interrupted;
+        summary["stopped"] = s.stopped;
+        std::cout << JsonLine(summary) << std::endl;
+    }
     if (s.interrupted) return 130;
-    return (s.failed > 0 || s.skipped > 0 || s.stopped || unusable > 0) ? 1 : 0;
+    return (s.failed > 0 || s.skipped > 0 || s.stopped || unusable > 0 || s.sourcesKept > 0) ? 1 : 0;
 }
 
 }  // namespace
@@ -123,12 +138,12 @@ int main(int argc, char** argv) {
     if (!parsed.error.empty()) return Usage(o.command, parsed.error);
     switch (o.command) {
         case Command::Pack: return RunPackCommand(o, lang);
-        case Command::List: return ListArchive(o.archive, lang);
+        case Command::List: return ListArchive(o.archive, lang, o.json);
         case Command::Test: {
             std::string password;
             int status = 0;
             if (!ObtainPassword(o, lang, false, g_interrupted, &password, &status)) return status;
-            return TestArchive(o.archive, password, lang);
+            return TestArchive(o.archive, password, lang, o.json);
         }
         case Command::Extract: {
             ExtractSettings settings;

@@ -64,9 +64,20 @@ constexpr Entry kTexts[] = {
      "failed: %1 (the file is gone: it was removed or moved during the run)"},
     {"書庫が宣言するサイズが空き容量を超えるため、何も展開していません (--no-space-check で展開します)。",
      "Nothing was extracted: the archive declares more than the free space (--no-space-check extracts anyway)."},
+    {"失敗: %1 (作成した %2 が検査で異常と判定されたため削除しました。既存の書庫はそのままです: %3)",
+     "failed: %1 (the new %2 failed its test and was removed; an old archive stays as it was: %3)"},
+    {"  %1 をごみ箱に移動しました。", "  moved %1 to the trash"},
+    {"  %1 を削除しました。", "  deleted %1"},
+    {"  %1 を残しました (書庫の検査が終わる前に中断されました)。",
+     "  kept %1: the run was interrupted before its archive was tested"},
+    {"  %1 を残しました (圧縮中にサイズまたは更新日時が変わりました)。",
+     "  kept %1: its size or modification time changed while it was packed"},
+    {"  %1 を残しました (書庫をディスクに書き出せません: %2)。",
+     "  kept %1: the archive could not be flushed to disk (%2)"},
+    {"  %1 を残しました (%2)。", "  kept %1: %2"},
 };
 
-static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::ExtractNoSpace) + 1,
+static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::SourceKeptNotRemoved) + 1,
               "one text per message");
 
 }  // namespace

@@ -52,6 +52,13 @@ enum class Msg {
     ArchiveIsFolder,       // %1 source, %2 archive
     SourceVanished,        // %1 source
     ExtractNoSpace,        //
+    TestAfterPackFailed,   // %1 source, %2 archive, %3 what is wrong
+    SourceTrashed,         // %1 source
+    SourceDeleted,         // %1 source
+    SourceKeptInterrupted, // %1 source
+    SourceKeptChanged,     // %1 source
+    SourceKeptNotFlushed,  // %1 source, %2 why
+    SourceKeptNotRemoved,  // %1 source, %2 why
 };
 
 // A library's error code with what it means, for a report line: "disk full

@@ -111,6 +111,8 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                 return r;
             }
             o.askPassword = true;
+        } else if (name == "--json" && o.command != Command::Extract) {
+            o.json = true;
         } else if (name == "--overwrite" && (o.command == Command::Pack || o.command == Command::Extract)) {
             if (!takeValue(v)) return r;
             if (v == "ask") o.overwrite = OverwritePolicy::Ask;
@@ -140,6 +142,38 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             } else if (name == "--jobs" || name == "-j") {
                 if (!takeValue(v)) return r;
                 if (!ParseInt(v, o.jobs)) { r.error = "--jobs must be a number from 1 to 1024"; return r; }
+            } else if (name == "--level") {
+                if (!takeValue(v)) return r;
+                if (v.size() != 1 || v[0] < '0' || v[0] > '9') { r.error = "--level must be a number from 0 to 9"; return r; }
+                o.level = v[0] - '0';
+            } else if (name == "--method") {
+                if (!takeValue(v)) return r;
+                if (v == "lh5") o.method = 5;
+                else if (v == "lh6") o.method = 6;
+                else if (v == "lh7") o.method = 7;
+                else { r.error = "--method must be lh5, lh6 or lh7"; return r; }
+            } else if (name == "--effort") {
+                if (!takeValue(v)) return r;
+                if (v == "fast") o.effort = LzhEffort::Fast;
+                else if (v == "normal") o.effort = LzhEffort::Normal;
+                else if (v == "best") o.effort = LzhEffort::Best;
+                else { r.error = "--effort must be fast, normal or best"; return r; }
+            } else if (name == "--encrypt") {
+                if (!takeValue(v)) return r;
+                if (v == "aes128") o.aesBits = 128;
+                else if (v == "aes192") o.aesBits = 192;
+                else if (v == "aes256") o.aesBits = 256;
+                else { r.error = "--encrypt must be aes128, aes192 or aes256"; return r; }
+            } else if (name == "--move-to-trash" || name == "--delete-source") {
+                SourceRemoval how = name == "--move-to-trash" ? SourceRemoval::Trash : SourceRemoval::Delete;
+                if (o.removal != SourceRemoval::Keep && o.removal != how) {
+                    r.error = "--move-to-trash and --delete-source exclude each other";
+                    return r;
+                }
+                o.removal = how;
+                o.test = true;  // a source goes only after its archive tested clean
+            } else if (name == "--test" || name == "-t") {
+                o.test = true;
             } else if (name == "--yes" || name == "-y") {
                 o.yes = true;
             } else {
@@ -162,6 +196,14 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         if (o.paths.empty()) r.error = "no files or folders to pack";
         else if ((o.askPassword || !o.passwordFile.empty()) && o.format != Format::Zip)
             r.error = "passwords are for --format zip only";
+        else if (o.aesBits && o.format != Format::Zip)
+            r.error = "--encrypt is for --format zip only";
+        else if (o.aesBits && !o.askPassword && o.passwordFile.empty())
+            r.error = "--encrypt needs a password: -p or --password-file";
+        else if (o.level && o.format != Format::Zip)
+            r.error = "--level is for --format zip; LZH has --method and --effort";
+        else if ((o.method || o.effort) && o.format != Format::Lzh)
+            r.error = "--method and --effort are for --format lzh; ZIP has --level";
     } else if (o.archive.empty()) {
         r.error = "no archive given";
     }
@@ -172,10 +214,13 @@ std::string UsageLine(Command command) {
     switch (command) {
         case Command::Pack:
             return "usage: kaltri pack [--format lzh|zip] [--out DIR] [--overwrite ask|all|none] "
-                   "[--on-error ask|continue|stop] [--on-clash fail|rename] [-p | --password-file FILE] "
+                   "[--on-error ask|continue|stop] [--on-clash fail|rename] [--level 0-9] "
+                   "[--method lh5|lh6|lh7] [--effort fast|normal|best] [--test] [--move-to-trash | --delete-source] "
+                   "[-p | --password-file FILE] "
+                   "[--encrypt aes128|aes192|aes256] [--json] "
                    "[--jobs N] PATH...";
-        case Command::List: return "usage: kaltri list ARCHIVE";
-        case Command::Test: return "usage: kaltri test [-p | --password-file FILE] ARCHIVE";
+        case Command::List: return "usage: kaltri list [--json] ARCHIVE";
+        case Command::Test: return "usage: kaltri test [-p | --password-file FILE] [--json] ARCHIVE";
         case Command::Extract:
             return "usage: kaltri extract [-o DIR] [--overwrite ask|all|none] [-p | --password-file FILE] "
                    "[--no-space-check] ARCHIVE";
@@ -199,19 +244,44 @@ std::string HelpText(Command command) {
                    "      --on-clash POLICY    two files that would get one archive name (a.txt, a.dat):\n"
                    "                           fail (default) fails the later one, rename names its\n"
                    "                           archive \"a (2).zip\"; no archive of the run is replaced\n"
+                   "      --level N            ZIP: 0 stores, 1 fastest ... 9 smallest (default 6)\n"
+                   "      --method M           LZH: lh5, lh6 or lh7 (8, 32 or 64 KiB window; default lh7)\n"
+                   "      --effort E           LZH: fast, normal (default) or best (slowest, smallest)\n"
+                   "  -t, --test               test each new archive (every member's CRC, the MAC of\n"
+                   "                           AES members) before it takes its place; one that fails\n"
+                   "                           is a failure, removed, and an old archive stays\n"
+                   "      --move-to-trash      move each source into the desktop's trash once its\n"
+                   "                           archive is made, tested clean (implies --test) and\n"
+                   "                           flushed to disk; a source that changed while it was\n"
+                   "                           packed, or whose test an interrupt cut short, stays\n"
+                   "      --delete-source      the same, but delete the source for good\n"
                    "  -p, --password           ask for a ZIP password (not echoed)\n"
                    "      --password-file FILE read the ZIP password from the first line of FILE\n"
-                   "  -j, --jobs N             pack N files at once (default: number of cores)\n\n"
-                   "Exit status: 0 all packed, 1 some failed or skipped, 2 bad usage, 130 interrupted.\n";
+                   "      --encrypt AES        with a password: aes128, aes192 or aes256 (WinZip AES,\n"
+                   "                           read by 7-Zip and most archivers) instead of ZipCrypto\n"
+                   "  -j, --jobs N             pack N files at once (default: number of cores)\n"
+                   "      --json               one JSON object per line on stdout for each file:\n"
+                   "                           {\"type\":\"file\",\"source\",\"archive\",\"result\":\"packed\"|\n"
+                   "                           \"skipped\"|\"failed\",\"size\",\"packed\",\"tested\",\"error\",\n"
+                   "                           \"source_kept\"|\"source_removed\"}, then {\"type\":\"summary\",...}\n\n"
+                   "Exit status: 0 all packed, 1 some failed or skipped (or a source to remove was\n"
+                   "kept), 2 bad usage, 130 interrupted.\n";
         case Command::List:
-            return UsageLine(command) + "\n\nLists the members of an archive of any format whose library is present.\n";
+            return UsageLine(command) +
+                   "\n\nLists the members of an archive of any format whose library is present.\n\n"
+                   "      --json               one JSON object per line on stdout: per member\n"
+                   "                           {\"type\":\"member\",\"archive\",\"name\",\"size\",\"packed\",\n"
+                   "                           \"method\",\"crc\",\"time\",\"attributes\",\"encrypted\"}, then\n"
+                   "                           {\"type\":\"archive\",\"archive\",\"members\",\"result\"}\n";
         case Command::Test:
             return UsageLine(command) +
                    "\n\nTests every member of an archive. Exit status 0 when all are sound, 1 otherwise.\n"
                    "Encrypted ZIP members are tested only with their password; without it they\n"
                    "count as untested, never as sound.\n\n"
                    "  -p, --password           ask for the ZIP password (not echoed)\n"
-                   "      --password-file FILE read the ZIP password from the first line of FILE\n";
+                   "      --password-file FILE read the ZIP password from the first line of FILE\n"
+                   "      --json               one JSON object on stdout: {\"type\":\"archive\",\"archive\",\n"
+                   "                           \"result\":\"ok\"|\"damaged\"|\"untested\",\"code\",\"error\",\"report\"}\n";
         case Command::Extract:
             return UsageLine(command) +
                    "\n\nExtracts every member into DIR (default: the current folder); nothing is\n"

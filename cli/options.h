@@ -11,6 +11,8 @@ enum class Command { None, Pack, List, Test, Extract, Help, Version };
 enum class Format { Lzh, Zip };
 enum class OverwritePolicy { Ask, All, None };
 enum class ErrorPolicy { Ask, Continue, Stop };
+enum class LzhEffort { Normal, Best, Fast };  // in the order of the library's -jm0/-jm1/-jm2
+enum class SourceRemoval { Keep, Trash, Delete };
 
 struct Options {
     Command command = Command::None;
@@ -25,7 +27,14 @@ struct Options {
     int jobs = 0;  // 0: number of cores
     bool yes = false;  // create a missing --out folder without asking
     bool renameOnClash = false;  // --on-clash rename
+    std::optional<int> level;        // ZIP: 0 (store) to 9; unset: the library's default
+    std::optional<int> method;       // LZH: 5, 6 or 7 (-lh5- ...); unset: the library's default
+    std::optional<LzhEffort> effort; // LZH
+    bool test = false;  // test each new archive before it takes its place
+    int aesBits = 0;    // ZIP with a password: 128, 192 or 256 for AES; 0 ZipCrypto
+    SourceRemoval removal = SourceRemoval::Keep;  // --move-to-trash, --delete-source (imply test)
     std::vector<std::string> paths;
+    bool json = false;  // pack, list, test: one JSON object per line on stdout
     // list, test, extract
     std::string archive;
     std::string extractDir;  // empty: current folder

@@ -1,10 +1,14 @@
 #include "pack_run.h"
 
+#include <sys/stat.h>
+
 #include <memory>
 
 #include "archive/batch_run.h"
+#include "json_lines.h"
 #include "platform/core_budget.h"
 #include "progress_bar.h"
+#include "source_removal.h"
 
 namespace kaltri {
 namespace {
@@ -15,6 +19,8 @@ struct Slot {
     Outcome outcome = Outcome::Pending;
     kt::TBatchRun::TPlan plan;
     kt::TEntryOutcome result;
+    SourceFate fate = SourceFate::NotAsked;
+    std::string fateDetail;
 };
 
 using AskNow = std::function<std::optional<char>(const std::string&, const std::string&)>;
@@ -74,6 +80,12 @@ kt::TEntryOutcome OutcomeOf(const JobResult& r, const kt::TBatchRun::TPlan& plan
     return o;
 }
 
+// The library's report as indented lines under the failure, without its last line break.
+std::string ReportLines(std::string detail) {
+    while (!detail.empty() && (detail.back() == '\n' || detail.back() == '\r')) detail.pop_back();
+    return detail.empty() ? "" : "\n  " + detail;
+}
+
 std::string FailureText(Lang lang, const kt::TEntryOutcome& o) {
     switch (o.Fault) {
         case kt::TEntryFault::UnsafeName: return Text(lang, Msg::NameUnsafe, o.Source);
@@ -81,11 +93,60 @@ std::string FailureText(Lang lang, const kt::TEntryOutcome& o) {
         case kt::TEntryFault::ArchiveIsFolder: return Text(lang, Msg::ArchiveIsFolder, o.Source, o.Archive);
         case kt::TEntryFault::SourceMissing: return Text(lang, Msg::SourceVanished, o.Source);
         case kt::TEntryFault::Layer: return Text(lang, Msg::Failed, o.Source, o.Report);
+        case kt::TEntryFault::TestFailed:
+            return Text(lang, Msg::TestAfterPackFailed, o.Source, o.Archive, ErrorCodeText(lang, o.Code)) +
+                   ReportLines(o.Report);
         default: break;
     }
-    std::string detail = o.Report;
-    while (!detail.empty() && (detail.back() == '\n' || detail.back() == '\r')) detail.pop_back();
-    return Text(lang, Msg::Failed, o.Source, ErrorCodeText(lang, o.Code)) + (detail.empty() ? "" : "\n  " + detail);
+    return Text(lang, Msg::Failed, o.Source, ErrorCodeText(lang, o.Code)) + ReportLines(o.Report);
+}
+
+// The line about a source the user asked to remove; empty when not asked.
+std::string FateText(Lang lang, SourceFate fate, const std::string& source, const std::string& detail) {
+    switch (fate) {
+        case SourceFate::Trashed: return Text(lang, Msg::SourceTrashed, source);
+        case SourceFate::Deleted: return Text(lang, Msg::SourceDeleted, source);
+        case SourceFate::KeptInterrupted: return Text(lang, Msg::SourceKeptInterrupted, source);
+        case SourceFate::KeptChanged: return Text(lang, Msg::SourceKeptChanged, source);
+        case SourceFate::KeptNotFlushed: return Text(lang, Msg::SourceKeptNotFlushed, source, detail);
+        case SourceFate::KeptNotRemoved: return Text(lang, Msg::SourceKeptNotRemoved, source, detail);
+        default: return {};
+    }
+}
+
+bool Kept(SourceFate fate) { return fate != SourceFate::NotAsked && fate != SourceFate::Trashed && fate != SourceFate::Deleted; }
+
+const char* FateWord(SourceFate fate) {
+    switch (fate) {
+        case SourceFate::Trashed: return "trash";
+        case SourceFate::Deleted: return "deleted";
+        case SourceFate::KeptInterrupted: return "interrupted";
+        case SourceFate::KeptChanged: return "changed";
+        case SourceFate::KeptNotFlushed: return "not-flushed";
+        case SourceFate::KeptNotRemoved: return "not-removed";
+        default: return "";
+    }
+}
+
+// The --json record of one file.
+std::string FileRecord(const RunSettings& settings, const PackItem& item, const Slot& s) {
+    Json j;
+    j["type"] = "file";
+    j["source"] = item.source;
+    j["archive"] = s.plan.Archive;
+    j["result"] = s.outcome == Outcome::Packed ? "packed" : s.outcome == Outcome::Skipped ? "skipped" : "failed";
+    j["size"] = item.size;
+    if (s.outcome == Outcome::Packed) {
+        struct stat st {};
+        if (stat(s.plan.Archive.c_str(), &st) == 0) j["packed"] = static_cast<std::uint64_t>(st.st_size);
+        j["tested"] = settings.test;
+        if (s.fate != SourceFate::NotAsked) j[Kept(s.fate) ? "source_kept" : "source_removed"] = FateWord(s.fate);
+        if (!s.fateDetail.empty()) j["source_detail"] = s.fateDetail;
+    } else if (s.outcome == Outcome::Failed) {
+        j["code"] = s.result.Code;
+        j["error"] = FailureText(Lang::En, s.result);
+    }
+    return JsonLine(j);
 }
 
 }  // namespace
@@ -129,6 +190,7 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
     if (settings.jobs > 1 && n > 1) {
         int workers = settings.jobs < static_cast<int>(n) ? settings.jobs : static_cast<int>(n);
         pool = std::make_unique<WorkerPool>(workers, work);
+        pool->ForwardInterrupts(&interrupted);
     }
 
     bool stop = false;
@@ -140,16 +202,21 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
         while (printed < n && slots[printed].outcome != Outcome::Pending) {
             Slot& s = slots[printed];
             const PackItem& item = plan.items[printed];
+            if (settings.json) show(FileRecord(settings, item, s));
             if (s.outcome == Outcome::Packed) {
                 ++summary.packed;
-                show(Text(settings.lang, Msg::Packed, item.source, s.plan.Archive));
+                if (!settings.json) {
+                    show(Text(settings.lang, Msg::Packed, item.source, s.plan.Archive));
+                    if (s.fate != SourceFate::NotAsked) show(FateText(settings.lang, s.fate, item.source, s.fateDetail));
+                }
+                if (Kept(s.fate)) ++summary.sourcesKept;
                 bar.Advance(1, item.size);
             } else if (s.outcome == Outcome::Skipped) {
                 ++summary.skipped;
-                show(Text(settings.lang, Msg::Skipped, item.source));
+                if (!settings.json) show(Text(settings.lang, Msg::Skipped, item.source));
             } else {
                 ++summary.failed;
-                show(FailureText(settings.lang, s.result));
+                if (!settings.json) show(FailureText(settings.lang, s.result));
                 bar.Advance(1, item.size);
                 if (!stop && !interrupted && !run.Finish(s.result)) stop = true;
             }
@@ -160,6 +227,8 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
         Slot& s = slots[r.index];
         s.result = OutcomeOf(r, s.plan);
         s.outcome = s.result.Ok() ? Outcome::Packed : Outcome::Failed;
+        s.fate = static_cast<SourceFate>(r.fate);
+        s.fateDetail = r.fateDetail;
     };
 
     while (true) {

@@ -35,10 +35,15 @@ struct RunSettings {
     int jobs = 1;
     bool progress = false;
     Lang lang = Lang::En;
+    bool test = false;  // archives are tested before they take their place
+    // Each file's outcome goes to `say` as one JSON object (json_lines.h)
+    // instead of a line of text.
+    bool json = false;
 };
 
 struct RunSummary {
     std::size_t packed = 0, skipped = 0, failed = 0;
+    std::size_t sourcesKept = 0;  // sources to be removed that had to stay
     bool stopped = false;
     bool interrupted = false;
 };

@@ -41,6 +41,27 @@ bool ReadAll(int fd, void* data, std::size_t size) {
     return true;
 }
 
+bool WriteText(int fd, const std::string& text) {
+    std::uint32_t len = static_cast<std::uint32_t>(text.size());
+    return WriteAll(fd, &len, sizeof len) && WriteAll(fd, text.data(), len);
+}
+
+bool ReadText(int fd, std::string& text) {
+    std::uint32_t len = 0;
+    if (!ReadAll(fd, &len, sizeof len)) return false;
+    text.resize(len);
+    return ReadAll(fd, text.data(), len);
+}
+
+// The result of an item whose worker died with it: a crash is that item's failure.
+JobResult WorkerEnded(std::size_t item) {
+    JobResult r;
+    r.index = item;
+    r.code = ERROR_UNKNOWN;
+    r.output = "worker process ended";
+    return r;
+}
+
 }  // namespace
 
 WorkerPool::WorkerPool(int workers, Work work) {
@@ -88,12 +109,9 @@ void WorkerPool::WorkerLoop(int in, int out, const Work& work) {
         text.resize(size);
         if (!ReadAll(in, text.data(), size)) break;
         JobResult r = work(static_cast<std::size_t>(index), text);
-        std::int32_t code = r.code;
-        std::int32_t fault = r.fault;
-        std::uint32_t len = static_cast<std::uint32_t>(r.output.size());
-        if (!WriteAll(out, &index, sizeof index) || !WriteAll(out, &code, sizeof code) ||
-            !WriteAll(out, &fault, sizeof fault) || !WriteAll(out, &len, sizeof len) ||
-            !WriteAll(out, r.output.data(), len))
+        std::int32_t numbers[] = {r.code, r.fault, r.fate};
+        if (!WriteAll(out, &index, sizeof index) || !WriteAll(out, numbers, sizeof numbers) ||
+            !WriteText(out, r.output) || !WriteText(out, r.fateDetail))
             break;
     }
     close(in);
@@ -133,13 +151,21 @@ JobResult WorkerPool::WaitOne() {
                 w.busy = false;
                 --busy_;
                 kt::GiveCore();
-                return {w.item, ERROR_UNKNOWN, "worker process ended"};
+                return WorkerEnded(w.item);
             }
             fds.push_back({w.fromWorker, POLLIN, 0});
             owners.push_back(&w);
         }
         if (fds.empty()) throw std::logic_error("nothing submitted");
-        if (poll(fds.data(), fds.size(), -1) < 0) {
+        if (interrupted_ && *interrupted_ && !forwarded_) {
+            forwarded_ = true;
+            for (Worker& w : workers_)
+                if (w.alive) kill(w.pid, SIGINT);
+        }
+        // A bounded wait, so that a signal landing just before poll is seen.
+        int ready = poll(fds.data(), fds.size(), interrupted_ ? 200 : -1);
+        if (ready == 0) continue;
+        if (ready < 0) {
             if (errno == EINTR) continue;
             throw std::runtime_error("poll failed");
         }
@@ -150,23 +176,18 @@ JobResult WorkerPool::WaitOne() {
             --busy_;
             kt::GiveCore();
             std::uint64_t index = 0;
-            std::int32_t code = 0;
-            std::int32_t fault = 0;
-            std::uint32_t len = 0;
+            std::int32_t numbers[3] = {};
             JobResult r;
-            if (ReadAll(w.fromWorker, &index, sizeof index) && ReadAll(w.fromWorker, &code, sizeof code) &&
-                ReadAll(w.fromWorker, &fault, sizeof fault) && ReadAll(w.fromWorker, &len, sizeof len)) {
-                r.output.resize(len);
-                if (ReadAll(w.fromWorker, r.output.data(), len)) {
-                    r.index = static_cast<std::size_t>(index);
-                    r.code = code;
-                    r.fault = fault;
-                    return r;
-                }
+            if (ReadAll(w.fromWorker, &index, sizeof index) && ReadAll(w.fromWorker, numbers, sizeof numbers) &&
+                ReadText(w.fromWorker, r.output) && ReadText(w.fromWorker, r.fateDetail)) {
+                r.index = static_cast<std::size_t>(index);
+                r.code = numbers[0];
+                r.fault = numbers[1];
+                r.fate = numbers[2];
+                return r;
             }
-            // The worker died with the item: a crash is that item's failure.
             w.alive = false;
-            return {w.item, ERROR_UNKNOWN, "worker process ended"};
+            return WorkerEnded(w.item);
         }
     }
 }

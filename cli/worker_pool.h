@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -21,6 +22,8 @@ struct JobResult {
     int code = 0;
     std::string output;
     int fault = 0;  // a kt::TEntryFault, for faults the run found itself
+    int fate = 0;   // a SourceFate: what became of a source to be removed
+    std::string fateDetail;
 };
 
 class WorkerPool {
@@ -41,6 +44,10 @@ public:
     void Submit(std::size_t index, const std::string& text);
     // Blocks until one submitted item is done and returns its result.
     JobResult WaitOne();
+    // While WaitOne blocks, a signal that sets *flag is passed on to the
+    // workers as SIGINT: a signal sent to this process alone (not to its
+    // group, as a terminal's Ctrl-C is) must stop their items too.
+    void ForwardInterrupts(const std::atomic<bool>* flag) { interrupted_ = flag; }
 
 private:
     struct Worker {
@@ -54,6 +61,8 @@ private:
     static void WorkerLoop(int in, int out, const Work& work);
     std::vector<Worker> workers_;
     int busy_ = 0;
+    const std::atomic<bool>* interrupted_ = nullptr;
+    bool forwarded_ = false;
 };
 
 }  // namespace kaltri

@@ -6,9 +6,17 @@
 //   KT_FAULT_FSYNC=N    the N-th fsync and every later one
 //   KT_FAULT_RENAME=N   the N-th rename (rename, renameat, linkat) and later
 //   KT_FAULT_ERRNO=EIO  the error they fail with (ENOSPC when not set)
+//   KT_FAULT_DAMAGE=N   the N-th archive tested right after it was made has
+//                       one byte in its middle changed first (BeforeArchiveTest)
+//   KT_FAULT_CHANGE_SOURCE=N  the N-th source whose new archive is about to
+//                       be tested gets one byte appended, as if a program
+//                       wrote to it while it was packed (BeforeArchiveTest)
+//   KT_FAULT_TEST_DELAY_MS=N  every archive waits N ms before that test, as
+//                       on a slow disk, so a test can interrupt a run there
 //
-// Counting is per module: the program and each archiver library keep their
-// own counts. Without these variables every call goes straight through.
+// Counting is per module and per process: the program and each archiver
+// library keep their own counts, and with kaltri --jobs above 1 so does
+// each worker. Without these variables every call goes straight through.
 #pragma once
 
 #include <sys/types.h>
@@ -27,5 +35,10 @@ int Fsync(int fd);
 int Rename(const char* from, const char* to);
 int RenameAt(int fromDir, const char* from, int toDir, const char* to);
 int LinkAt(int fromDir, const char* from, int toDir, const char* to, int flags);
+
+// Called between making an archive (still under its temporary name) and
+// testing it; does what KT_FAULT_DAMAGE, KT_FAULT_CHANGE_SOURCE and
+// KT_FAULT_TEST_DELAY_MS ask.
+void BeforeArchiveTest(const char* archive, const char* source);
 
 }  // namespace kt::fault

@@ -76,7 +76,8 @@ std::string MethodText(const ZipEntry& e) {
 }
 
 // DOS attribute letters, "-" for each one not set: read-only, hidden,
-// system, folder, archive.
+// system, folder, archive; then "E" for an encrypted member (ZipCrypto or
+// AES), which a listing cannot tell otherwise.
 std::string AttributeText(const ZipEntry& e) {
     uint32_t a = e.externalAttr & 0xFF;
     if ((e.versionMadeBy >> 8) == kHostUnix) {
@@ -90,6 +91,7 @@ std::string AttributeText(const ZipEntry& e) {
     if (a & 0x04) s[2] = 'S';
     if (e.IsDirectory()) s[3] = 'D';
     if (a & 0x20) s[4] = 'A';
+    if (e.IsEncrypted()) s += 'E';
     return s;
 }
 

@@ -171,6 +171,7 @@ int Job::AddMember(ZipWriter& writer, int index) {
     WriteOptions opt;
     opt.level = job_.level;
     opt.password = job_.password ? job_.password : "";
+    opt.aesStrength = static_cast<int>((job_.flags & ZIP32_AES_MASK) >> ZIP32_AES_SHIFT);
     if (!Progress(ARCEXTRACT_BEGIN, member.path, member.name, planned.st_size, 0))
         return ERROR_USER_CANCEL;
     ZipStatus st;

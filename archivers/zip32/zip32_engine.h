@@ -30,6 +30,13 @@ enum {
 #define ZIP32_RECOVER 0x0010u        /* -FF: read the old archive by its local headers */
 #define ZIP32_VERBOSE 0x0020u        /* -v */
 #define ZIP32_QUIET 0x0040u          /* -q */
+/* -Y128, -Y192, -Y256: with a password, WinZip AE-2 AES instead of ZipCrypto;
+   a two-bit field (the value is the AES strength 1-3). */
+#define ZIP32_AES_MASK 0x0180u
+#define ZIP32_AES_SHIFT 7
+#define ZIP32_AES128 0x0080u
+#define ZIP32_AES192 0x0100u
+#define ZIP32_AES256 0x0180u
 
 /* One file to add: its path on disk and the name it gets in the archive
    (a folder's name ends with "/"). */

@@ -134,7 +134,8 @@ int RunZip(const char* cmdLine, kt::arc::Report& report) {
                 (cmd.archiveTime ? ZIP32_ARCHIVE_TIME : 0) |
                 (cmd.dosOnly ? ZIP32_DOS_ATTRIBUTES : 0) |
                 (cmd.stripPrefix ? ZIP32_STRIP_PREFIX : 0) | (cmd.recover ? ZIP32_RECOVER : 0) |
-                (cmd.verbose ? ZIP32_VERBOSE : 0) | (cmd.quiet ? ZIP32_QUIET : 0);
+                (cmd.verbose ? ZIP32_VERBOSE : 0) | (cmd.quiet ? ZIP32_QUIET : 0) |
+                (static_cast<DWORD>(cmd.aesStrength) << ZIP32_AES_SHIFT);
     kt::arc::OwnerWindow target;
     HWND wnd = ProgressWindow();
     if (wnd) target.Set(wnd);

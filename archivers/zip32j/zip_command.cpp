@@ -11,6 +11,11 @@ namespace {
 bool ApplySwitch(std::string_view s, ZipCommand& c) {
     std::string_view body = s.substr(1);
     if (body == "FF" || body == "F") return c.recover = true;
+    // Info-ZIP has no AES switch; Y is free in its switch set.
+    if (body == "Y128" || body == "Y192" || body == "Y256") {
+        c.aesStrength = body == "Y128" ? 1 : body == "Y192" ? 2 : 3;
+        return true;
+    }
     if (body.size() == 1 && body[0] >= '0' && body[0] <= '9') {
         c.level = body[0] - '0';
         return true;

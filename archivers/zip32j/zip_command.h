@@ -1,7 +1,7 @@
 // The command language of ZIP32J.DLL:
 //   [-d | -f | -u | -A] [switches] archive [basefolder/] [names | @list]...
 // Switches keep their Info-ZIP meaning (-S -D -v -q -r -o -u -j -FF -k -J
-// -0..-9, -P password). Names come with "[" escaped as "[[]"; they may hold
+// -0..-9, -P password), and -Y128/-Y192/-Y256 choose WinZip AES for -P. Names come with "[" escaped as "[[]"; they may hold
 // "*" and "?" in their last part.
 #pragma once
 
@@ -26,6 +26,7 @@ struct ZipCommand {
     bool dosOnly = false;        // -k
     bool stripPrefix = false;    // -J
     int level = 6;
+    int aesStrength = 0;  // -Y128/-Y192/-Y256: 1-3; 0 ZipCrypto
     bool hasPassword = false;
     std::string password;  // as given (UTF-8)
     std::string archive;

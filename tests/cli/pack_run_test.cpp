@@ -38,9 +38,14 @@ std::string Read(const std::string& p) {
 
 // Writes "packed:<source>" as the archive; fails for sources containing "bad".
 JobResult FakePack(const std::string& archive, const std::string& source) {
-    if (source.find("bad") != std::string::npos) return {0, 0x8013, "cannot write"};
+    JobResult r;
+    if (source.find("bad") != std::string::npos) {
+        r.code = 0x8013;
+        r.output = "cannot write";
+        return r;
+    }
     std::ofstream(archive) << "packed:" << source;
-    return {0, 0, ""};
+    return r;
 }
 
 struct Script {

@@ -3,6 +3,7 @@
 #include <openssl/core_names.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
+#include <sys/random.h>
 
 #include <algorithm>
 #include <cstring>
@@ -22,6 +23,20 @@ struct AesDecryptor::State {
     uint8_t blocks[kBatch] = {};
     uint8_t stream[kBatch] = {};
     size_t used = kBatch;  // bytes of `stream` already spent
+
+    // Derives the keys into `keys` (AES key | MAC key | verifier) and sets
+    // up the cipher and the MAC; false when OpenSSL fails.
+    bool Init(int strength, std::string_view password, const uint8_t* salt, std::vector<uint8_t>& keys);
+    // XORs the key stream into data.
+    void Apply(uint8_t* data, size_t n);
+    // The first kAesMacSize bytes of the MAC over everything so far.
+    bool Mac(uint8_t out[kAesMacSize]) {
+        uint8_t full[EVP_MAX_MD_SIZE];
+        size_t len = 0;
+        if (EVP_MAC_final(mac, full, &len, sizeof full) != 1 || len < kAesMacSize) return false;
+        std::memcpy(out, full, kAesMacSize);
+        return true;
+    }
     ~State() {
         EVP_CIPHER_CTX_free(cipher);
         EVP_MAC_CTX_free(mac);
@@ -50,66 +65,101 @@ std::optional<AesInfo> FindAesInfo(const std::string& extra) {
 
 AesDecryptor::~AesDecryptor() = default;
 
-std::unique_ptr<AesDecryptor> AesDecryptor::Open(const AesInfo& info, std::string_view password,
-                                                 const uint8_t* salt, const uint8_t* verifier) {
-    const size_t keyLen = 8 + 8 * static_cast<size_t>(info.strength);
-    std::vector<uint8_t> keys(2 * keyLen + kAesVerifierSize);
+bool AesDecryptor::State::Init(int strength, std::string_view password, const uint8_t* salt,
+                               std::vector<uint8_t>& keys) {
+    const size_t keyLen = 8 + 8 * static_cast<size_t>(strength);
+    keys.assign(2 * keyLen + kAesVerifierSize, 0);
     if (PKCS5_PBKDF2_HMAC_SHA1(password.data(), static_cast<int>(password.size()), salt,
-                               static_cast<int>(info.SaltSize()), 1000, static_cast<int>(keys.size()),
+                               static_cast<int>(4 + 4 * strength), 1000, static_cast<int>(keys.size()),
                                keys.data()) != 1) {
-        return nullptr;
+        return false;
     }
-    bool match = std::memcmp(keys.data() + 2 * keyLen, verifier, kAesVerifierSize) == 0;
-    if (!match) {
-        OPENSSL_cleanse(keys.data(), keys.size());
-        return nullptr;
-    }
-    std::unique_ptr<AesDecryptor> d(new AesDecryptor);
-    d->s_ = std::make_unique<State>();
-    State& s = *d->s_;
-    const EVP_CIPHER* ecb = info.strength == 1   ? EVP_aes_128_ecb()
-                            : info.strength == 2 ? EVP_aes_192_ecb()
-                                                 : EVP_aes_256_ecb();
-    s.cipher = EVP_CIPHER_CTX_new();
-    s.macAlgorithm = EVP_MAC_fetch(nullptr, "HMAC", nullptr);
-    s.mac = s.macAlgorithm ? EVP_MAC_CTX_new(s.macAlgorithm) : nullptr;
+    const EVP_CIPHER* ecb = strength == 1   ? EVP_aes_128_ecb()
+                            : strength == 2 ? EVP_aes_192_ecb()
+                                            : EVP_aes_256_ecb();
+    cipher = EVP_CIPHER_CTX_new();
+    macAlgorithm = EVP_MAC_fetch(nullptr, "HMAC", nullptr);
+    mac = macAlgorithm ? EVP_MAC_CTX_new(macAlgorithm) : nullptr;
     char digest[] = "SHA1";
     OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0),
                            OSSL_PARAM_construct_end()};
-    bool ok = s.cipher && s.mac && EVP_EncryptInit_ex(s.cipher, ecb, nullptr, keys.data(), nullptr) == 1 &&
-              EVP_CIPHER_CTX_set_padding(s.cipher, 0) == 1 &&
-              EVP_MAC_init(s.mac, keys.data() + keyLen, keyLen, params) == 1;
-    OPENSSL_cleanse(keys.data(), keys.size());
-    return ok ? std::move(d) : nullptr;
+    return cipher && mac && EVP_EncryptInit_ex(cipher, ecb, nullptr, keys.data(), nullptr) == 1 &&
+           EVP_CIPHER_CTX_set_padding(cipher, 0) == 1 &&
+           EVP_MAC_init(mac, keys.data() + keyLen, keyLen, params) == 1;
 }
 
-void AesDecryptor::Decrypt(uint8_t* data, size_t n) {
-    State& s = *s_;
-    EVP_MAC_update(s.mac, data, n);
+void AesDecryptor::State::Apply(uint8_t* data, size_t n) {
     while (n > 0) {
-        if (s.used == State::kBatch) {
+        if (used == kBatch) {
             // Each block: the counter in its low 8 bytes, little-endian; zeros above.
-            for (size_t b = 0; b < State::kBatch; b += 16) {
-                uint64_t c = ++s.counter;
-                for (int k = 0; k < 8; ++k) s.blocks[b + k] = static_cast<uint8_t>(c >> (8 * k));
+            for (size_t b = 0; b < kBatch; b += 16) {
+                uint64_t c = ++counter;
+                for (int k = 0; k < 8; ++k) blocks[b + k] = static_cast<uint8_t>(c >> (8 * k));
             }
             int len = 0;
-            EVP_EncryptUpdate(s.cipher, s.stream, &len, s.blocks, static_cast<int>(State::kBatch));
-            s.used = 0;
+            EVP_EncryptUpdate(cipher, stream, &len, blocks, static_cast<int>(kBatch));
+            used = 0;
         }
-        size_t k = std::min(n, State::kBatch - s.used);
-        for (size_t i = 0; i < k; ++i) data[i] ^= s.stream[s.used + i];
-        s.used += k;
+        size_t k = std::min(n, kBatch - used);
+        for (size_t i = 0; i < k; ++i) data[i] ^= stream[used + i];
+        used += k;
         data += k;
         n -= k;
     }
 }
 
-bool AesDecryptor::Authentic(const uint8_t mac[kAesMacSize]) {
-    uint8_t full[EVP_MAX_MD_SIZE];
-    size_t len = 0;
-    if (EVP_MAC_final(s_->mac, full, &len, sizeof full) != 1 || len < kAesMacSize) return false;
-    return CRYPTO_memcmp(full, mac, kAesMacSize) == 0;
+std::unique_ptr<AesDecryptor> AesDecryptor::Open(const AesInfo& info, std::string_view password,
+                                                 const uint8_t* salt, const uint8_t* verifier) {
+    std::unique_ptr<AesDecryptor> d(new AesDecryptor);
+    d->s_ = std::make_unique<State>();
+    std::vector<uint8_t> keys;
+    bool ok = d->s_->Init(info.strength, password, salt, keys) &&
+              std::memcmp(keys.data() + keys.size() - kAesVerifierSize, verifier, kAesVerifierSize) == 0;
+    OPENSSL_cleanse(keys.data(), keys.size());
+    return ok ? std::move(d) : nullptr;
 }
+
+void AesDecryptor::Decrypt(uint8_t* data, size_t n) {
+    EVP_MAC_update(s_->mac, data, n);
+    s_->Apply(data, n);
+}
+
+bool AesDecryptor::Authentic(const uint8_t mac[kAesMacSize]) {
+    uint8_t computed[kAesMacSize];
+    return s_->Mac(computed) && CRYPTO_memcmp(computed, mac, kAesMacSize) == 0;
+}
+
+std::string AesExtraBlock(int strength, uint16_t method) {
+    std::string b;
+    Put16(b, kExtraAes);
+    Put16(b, 7);
+    Put16(b, 2);  // AE-2: no CRC, the MAC alone vouches for the data
+    b += "AE";
+    b.push_back(static_cast<char>(strength));
+    Put16(b, method);
+    return b;
+}
+
+AesEncryptor::~AesEncryptor() = default;
+
+std::unique_ptr<AesEncryptor> AesEncryptor::Create(int strength, std::string_view password, uint8_t* head) {
+    if (strength < 1 || strength > 3) return nullptr;
+    const size_t saltSize = 4 + 4 * static_cast<size_t>(strength);
+    if (getrandom(head, saltSize, 0) != static_cast<ssize_t>(saltSize)) return nullptr;
+    std::unique_ptr<AesEncryptor> e(new AesEncryptor);
+    e->s_ = std::make_unique<AesDecryptor::State>();
+    std::vector<uint8_t> keys;
+    bool ok = e->s_->Init(strength, password, head, keys);
+    if (ok) std::memcpy(head + saltSize, keys.data() + keys.size() - kAesVerifierSize, kAesVerifierSize);
+    OPENSSL_cleanse(keys.data(), keys.size());
+    return ok ? std::move(e) : nullptr;
+}
+
+void AesEncryptor::Encrypt(uint8_t* data, size_t n) {
+    s_->Apply(data, n);
+    EVP_MAC_update(s_->mac, data, n);
+}
+
+bool AesEncryptor::Finish(uint8_t mac[kAesMacSize]) { return s_->Mac(mac); }
 
 }  // namespace kt::zip

@@ -28,6 +28,11 @@ struct AesInfo {
 // Finds and checks the AES block in an entry's kept extra blocks.
 std::optional<AesInfo> FindAesInfo(const std::string& extra);
 
+// The AES block for an entry of the given strength whose data is `method`,
+// as AE-2 writes it (the same block goes into the local and the central
+// header).
+std::string AesExtraBlock(int strength, uint16_t method);
+
 class AesDecryptor {
 public:
     ~AesDecryptor();
@@ -43,6 +48,25 @@ private:
     AesDecryptor() = default;
     struct State;
     std::unique_ptr<State> s_;
+    friend class AesEncryptor;
+};
+
+// The writing side: a fresh salt from the system's random source, keys from
+// the password, then encryption and the MAC over what it produced.
+class AesEncryptor {
+public:
+    ~AesEncryptor();
+    // Null when the system gives no random bytes or OpenSSL fails. `head`
+    // receives salt and verifier (HeadSize bytes), which precede the data.
+    static std::unique_ptr<AesEncryptor> Create(int strength, std::string_view password, uint8_t* head);
+    static size_t HeadSize(int strength) { return 4 + 4 * static_cast<size_t>(strength) + kAesVerifierSize; }
+    void Encrypt(uint8_t* data, size_t n);
+    // The authentication code over everything encrypted, to follow the data.
+    bool Finish(uint8_t mac[kAesMacSize]);
+
+private:
+    AesEncryptor() = default;
+    std::unique_ptr<AesDecryptor::State> s_;
 };
 
 }  // namespace kt::zip

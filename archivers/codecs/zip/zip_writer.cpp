@@ -8,8 +8,10 @@
 #include <memory>
 #include <optional>
 
+#include "zip_aes.h"
 #include "zip_crypto.h"
 #include "zip_extract.h"
+#include "zip_methods.h"
 #include "zip_names.h"
 #include "zip_piece_pool.h"
 #include "zip_reader.h"
@@ -45,7 +47,19 @@ uint16_t NeededVersion(const ZipEntry& e, bool zip64) {
     if (e.method == kMethodDeflate || e.IsEncrypted() || e.IsDirectory()) v = 20;
     if (e.IsDirectory() && !e.IsEncrypted() && e.method == kMethodStored) v = 10;
     if (zip64) v = 45;
+    if (e.method == kMethodAes) v = 51;
     return v;
+}
+
+// Makes e a WinZip AE-2 entry: method 99, the real method in the AES block
+// of both headers, and no CRC (the MAC vouches for the data instead).
+void MarkAes(ZipEntry& e, int strength) {
+    const std::string block = AesExtraBlock(strength, e.method);
+    e.extraLocal += block;
+    e.extraCentral += block;
+    e.method = kMethodAes;
+    e.flags |= kFlagEncrypted;
+    e.crc = 0;
 }
 
 bool NeedsZip64Sizes(const ZipEntry& e) {
@@ -129,22 +143,35 @@ ZipStatus ZipWriter::AddBuffer(ZipEntry e, const uint8_t* data, size_t size,
         }
     }
     std::optional<ZipCrypto> crypto;
-    uint8_t head[kCryptHeaderSize];
+    std::unique_ptr<AesEncryptor> aes;
+    uint8_t head[16 + kAesVerifierSize], mac[kAesMacSize];
+    size_t headSize = 0;
     if (!opt.password.empty() && !e.IsDirectory()) {
         e.flags |= kFlagEncrypted;
-        crypto.emplace(opt.password);
-        if (!crypto->MakeHeader(static_cast<uint16_t>(e.crc >> 16), head))
-            return ZipStatus::WriteError;
         if (body == data) packed.assign(data, data + size);
-        crypto->Encrypt(packed.data(), bodySize);
         body = packed.data();
+        if (opt.aesStrength > 0) {
+            aes = AesEncryptor::Create(opt.aesStrength, opt.password, head);
+            if (!aes) return ZipStatus::WriteError;
+            headSize = AesEncryptor::HeadSize(opt.aesStrength);
+            MarkAes(e, opt.aesStrength);
+            aes->Encrypt(packed.data(), bodySize);
+            if (!aes->Finish(mac)) return ZipStatus::WriteError;
+        } else {
+            crypto.emplace(opt.password);
+            if (!crypto->MakeHeader(static_cast<uint16_t>(e.crc >> 16), head))
+                return ZipStatus::WriteError;
+            headSize = kCryptHeaderSize;
+            crypto->Encrypt(packed.data(), bodySize);
+        }
     }
-    e.compressedSize = bodySize + (crypto ? kCryptHeaderSize : 0);
+    e.compressedSize = headSize + bodySize + (aes ? kAesMacSize : 0);
     bool zip64 = NeedsZip64Sizes(e);
     e.versionNeeded = NeededVersion(e, zip64);
     if (!WriteLocal(e, zip64)) return ZipStatus::WriteError;
-    if (crypto && !out_.Write(head, sizeof head)) return ZipStatus::WriteError;
+    if (headSize && !out_.Write(head, headSize)) return ZipStatus::WriteError;
     if (bodySize && !out_.Write(body, bodySize)) return ZipStatus::WriteError;
+    if (aes && !out_.Write(mac, sizeof mac)) return ZipStatus::WriteError;
     entries_.push_back(std::move(e));
     return ZipStatus::Ok;
 }
@@ -168,10 +195,12 @@ ZipStatus ZipWriter::Streamed(ZipEntry e, const ByteSource& source, const WriteO
     const int level = std::clamp(opt.level, 0, 9);
     e.method = level > 0 ? kMethodDeflate : kMethodStored;
     if (level > 0) e.flags |= LevelFlags(level);
-    const bool encrypt = !opt.password.empty();
-    // The CRC is not known before the data, so an encrypted entry checks the
+    const bool aesWanted = !opt.password.empty() && opt.aesStrength > 0;
+    const bool encrypt = !opt.password.empty() && !aesWanted;
+    // The CRC is not known before the data, so a ZipCrypto entry checks the
     // password against the DOS time and carries its sizes after the data.
     if (encrypt) e.flags |= kFlagEncrypted | kFlagDescriptor;
+    if (aesWanted) MarkAes(e, opt.aesStrength);
     // Room for Zip64 sizes in the local header whenever they could be needed.
     const bool zip64 = size >= 0xFE000000ull;
     e.localOffset = out_.Position();
@@ -188,6 +217,14 @@ ZipStatus ZipWriter::Streamed(ZipEntry e, const ByteSource& source, const WriteO
             return ZipStatus::WriteError;
         e.compressedSize = kCryptHeaderSize;
     }
+    std::unique_ptr<AesEncryptor> aes;
+    if (aesWanted) {
+        uint8_t head[16 + kAesVerifierSize];
+        aes = AesEncryptor::Create(opt.aesStrength, opt.password, head);
+        const size_t headSize = AesEncryptor::HeadSize(opt.aesStrength);
+        if (!aes || !out_.Write(head, headSize)) return ZipStatus::WriteError;
+        e.compressedSize = headSize;
+    }
 
     // Pieces are deflated independently and joined into one stream (the
     // window restarts at each piece, a few bytes per piece), so several are
@@ -200,12 +237,19 @@ ZipStatus ZipWriter::Streamed(ZipEntry e, const ByteSource& source, const WriteO
         e.crc = static_cast<uint32_t>(
             crc32_combine(e.crc, piece.crc, static_cast<z_off_t>(piece.rawSize)));
         if (crypto) crypto->Encrypt(piece.data, piece.size);
+        if (aes) aes->Encrypt(piece.data, piece.size);
         e.compressedSize += piece.size;
         if (piece.size && !out_.Write(piece.data, piece.size)) return ZipStatus::WriteError;
         done += piece.rawSize;
         if (progress && !progress(done)) return ZipStatus::Stopped;
     }
     if (pieces.Status() != ZipStatus::Ok) return pieces.Status();
+    if (aes) {
+        uint8_t mac[kAesMacSize];
+        if (!aes->Finish(mac) || !out_.Write(mac, sizeof mac)) return ZipStatus::WriteError;
+        e.compressedSize += kAesMacSize;
+        e.crc = 0;
+    }
     e.uncompressedSize = size;
     if (!zip64 && NeedsZip64Sizes(e)) return ZipStatus::TooBig;
     e.versionNeeded = NeededVersion(e, zip64);
