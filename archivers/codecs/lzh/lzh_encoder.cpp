@@ -31,16 +31,11 @@ struct Tuning {
     uint32_t far;  // a 3-byte match further than this is not taken
 };
 
-// Small inputs (below kDeepBelow bytes) get a deeper normal search: they
-// cost little time anyway, and their size is mostly text where it pays.
-constexpr uint64_t kDeepBelow = 256 * 1024;
-
-Tuning TuningFor(Effort e, uint64_t sizeHint) {
+Tuning TuningFor(Effort e) {
     switch (e) {
         case Effort::kFast:
             return {8, 64, 64, 0, UINT32_MAX};
         case Effort::kNormal:
-            if (sizeHint > 0 && sizeHint < kDeepBelow) return {64, 256, 64, 2, UINT32_MAX};
             return {32, 256, 32, 2, UINT32_MAX};
         default:
             return {256, 192, 256, 256, UINT32_MAX};
@@ -60,7 +55,7 @@ public:
             std::size_t historySize = 0)
         : opt_(o), in_(in), out_(out), window_(1 << o.dictBits), start_(static_cast<int32_t>(historySize)),
           buf_(BufferSize(o, historySize), 0), mf_(o.dictBits, buf_.data(), TableBits(o, historySize)),
-          bw_(o.np, o.pbit), tune_(TuningFor(o.effort, o.sizeHint)) {
+          bw_(o.np, o.pbit), tune_(TuningFor(o.effort)) {
         if (historySize > 0) std::memcpy(buf_.data(), history, historySize);
         end_ = start_;
     }
