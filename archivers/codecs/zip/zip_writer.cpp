@@ -7,15 +7,13 @@
 #include <array>
 #include <memory>
 #include <optional>
-#include <thread>
 
-#include "platform/core_budget.h"
 #include "zip_aes.h"
-#include "zip_chunked_deflate.h"
 #include "zip_crypto.h"
 #include "zip_extract.h"
 #include "zip_methods.h"
 #include "zip_names.h"
+#include "zip_piece_pool.h"
 #include "zip_reader.h"
 
 namespace kt::zip {
@@ -229,64 +227,23 @@ ZipStatus ZipWriter::Streamed(ZipEntry e, const ByteSource& source, const WriteO
     }
 
     // Pieces are deflated independently and joined into one stream (the
-    // window restarts at each piece, a few bytes per piece), so up to
-    // kWorkers pieces are compressed at once on worker threads. Reading,
-    // encryption, output and progress stay on the calling thread, in order.
-    constexpr size_t kPiece = 4u << 20;
-    // Helper threads only on cores nobody else holds (see core_budget.h).
-    kt::ExtraCores extra(level > 0 ? static_cast<int>(kMaxWorkers) - 1 : 0);
-    while (extra.TryAdd()) {
-    }
-    const size_t workers = 1 + static_cast<size_t>(extra.Held());
-    struct Slot {
-        std::vector<uint8_t> in, out;
-        size_t n = 0;
-        uint32_t crc = 0;
-        bool last = false, ok = true;
-        std::optional<ChunkedDeflater> deflater;
-    };
-    std::vector<Slot> slots(workers);
-    for (Slot& slot : slots) {
-        slot.in.resize(static_cast<size_t>(std::min<uint64_t>(kPiece, size)));
-        if (level > 0) slot.deflater.emplace(level);
-    }
-    auto work = [](Slot& slot) {
-        slot.crc = Crc32(0, slot.in.data(), slot.n);
-        if (slot.deflater)
-            slot.ok = slot.deflater->Compress(slot.in.data(), slot.n, slot.last, slot.out);
-    };
+    // window restarts at each piece, a few bytes per piece), so several are
+    // deflated at once. Encryption, output and progress stay on this thread,
+    // in order.
+    PiecePool pieces(source, level, kMaxWorkers);
+    PiecePool::Piece piece;
     uint64_t done = 0;
-    bool finished = false;
-    while (!finished) {
-        size_t used = 0;
-        for (; used < workers && !finished; ++used) {
-            Slot& slot = slots[used];
-            slot.n = static_cast<size_t>(std::min<uint64_t>(kPiece, size - done));
-            if (slot.n && !source.ReadAt(done, slot.in.data(), slot.n)) return ZipStatus::ReadError;
-            done += slot.n;
-            slot.last = finished = done == size;
-        }
-        std::vector<std::thread> threads;
-        for (size_t i = 1; i < used; ++i) threads.emplace_back(work, std::ref(slots[i]));
-        work(slots[0]);
-        for (auto& t : threads) t.join();
-        uint64_t emitted = done;
-        for (size_t i = 0; i < used; ++i) emitted -= slots[i].n;
-        for (size_t i = 0; i < used; ++i) {
-            Slot& slot = slots[i];
-            if (!slot.ok) return ZipStatus::WriteError;
-            e.crc =
-                static_cast<uint32_t>(crc32_combine(e.crc, slot.crc, static_cast<z_off_t>(slot.n)));
-            std::vector<uint8_t>& body = slot.deflater ? slot.out : slot.in;
-            size_t bodySize = slot.deflater ? slot.out.size() : slot.n;
-            if (crypto) crypto->Encrypt(body.data(), bodySize);
-            if (aes) aes->Encrypt(body.data(), bodySize);
-            e.compressedSize += bodySize;
-            if (bodySize && !out_.Write(body.data(), bodySize)) return ZipStatus::WriteError;
-            emitted += slot.n;
-            if (progress && !progress(emitted)) return ZipStatus::Stopped;
-        }
+    while (pieces.Next(piece)) {
+        e.crc = static_cast<uint32_t>(
+            crc32_combine(e.crc, piece.crc, static_cast<z_off_t>(piece.rawSize)));
+        if (crypto) crypto->Encrypt(piece.data, piece.size);
+        if (aes) aes->Encrypt(piece.data, piece.size);
+        e.compressedSize += piece.size;
+        if (piece.size && !out_.Write(piece.data, piece.size)) return ZipStatus::WriteError;
+        done += piece.rawSize;
+        if (progress && !progress(done)) return ZipStatus::Stopped;
     }
+    if (pieces.Status() != ZipStatus::Ok) return pieces.Status();
     if (aes) {
         uint8_t mac[kAesMacSize];
         if (!aes->Finish(mac) || !out_.Write(mac, sizeof mac)) return ZipStatus::WriteError;

@@ -48,10 +48,12 @@ private:
     std::vector<ZipEntry> entries_;
 };
 
-// Entries above this size are compressed as a stream instead of in one call.
-inline constexpr uint64_t kWholeFileLimit = 16u << 20;
-// Threads that deflate pieces of one large entry at once (each holds about
-// 9 MB), bounded so memory stays well under 64 MB.
+// Entries above this size (two pieces) are compressed piece by piece, on as
+// many cores as are free, instead of in one call on one core.
+inline constexpr uint64_t kWholeFileLimit = 8u << 20;
+// Threads that deflate pieces of one large entry at once, cores permitting.
+// Each holds one piece in and out (about 8.5 MB) and one more is being
+// written, so memory stays under 64 MB whatever the machine.
 inline constexpr size_t kMaxWorkers = 4;
 
 // The general-purpose flag bits 1-2 that describe a deflate level.

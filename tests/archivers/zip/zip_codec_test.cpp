@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstring>
+
+#include "platform/core_budget.h"
 #include "zip_aes.h"
 #include "zip_chunked_deflate.h"
 #include "zip_crypto.h"
 #include "zip_extract.h"
 #include "zip_methods.h"
 #include "zip_names.h"
+#include "zip_piece_pool.h"
 #include "zip_reader.h"
 #include "zip_test_support.h"
 #include "zip_writer.h"
@@ -157,6 +161,74 @@ TEST(ZipCodec, AesEntriesCarryAe2FieldsAndTheirMacCatchesDamage) {
         StringSink sink;
         EXPECT_EQ(ExtractEntry(bad, dir.entries[0], "pw", sink), ZipStatus::AuthFailed);
     }
+
+// A file whose bytes past `failAt` cannot be read (a disk error mid-file).
+struct FailingSource final : ByteSource {
+    FailingSource(const std::string& data, uint64_t failAt) : data_(data), failAt_(failAt) {}
+    uint64_t Size() const override { return data_.size(); }
+    bool ReadAt(uint64_t offset, void* buffer, size_t n) const override {
+        if (offset + n > failAt_) return false;
+        std::memcpy(buffer, data_.data() + offset, n);
+        return true;
+    }
+    const std::string& data_;
+    uint64_t failAt_;
+};
+
+// The pieces must join into the same stream whether the caller deflates them
+// alone (every core held by other jobs) or helpers join in; the cores the
+// helpers took go back however the entry ends.
+TEST(ZipPiecePool, SameStreamOnOneThreadOrManyAndTheCoresGoBack) {
+    const std::string data = SampleText(6u << 20, 21) + RandomBytes(3u << 20, 22) + SampleText(1u << 20, 23);
+    MemorySource in(data.data(), data.size());
+    auto deflate = [&](size_t& threads) {
+        PiecePool pool(in, 6, kMaxWorkers);
+        PiecePool::Piece piece;
+        std::string stream;
+        uLong crc = crc32(0, nullptr, 0);
+        uint64_t raw = 0;
+        while (pool.Next(piece)) {
+            stream.append(reinterpret_cast<const char*>(piece.data), piece.size);
+            crc = crc32_combine(crc, piece.crc, static_cast<z_off_t>(piece.rawSize));
+            raw += piece.rawSize;
+        }
+        EXPECT_EQ(pool.Status(), ZipStatus::Ok);
+        EXPECT_EQ(raw, data.size());
+        EXPECT_EQ(crc, crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+        threads = pool.Threads();
+        return stream;
+    };
+    size_t many = 0, alone = 0;
+    const std::string shared = deflate(many);
+    EXPECT_EQ(kt::FreeCores(), kt::CoreCount());
+    for (int i = 0; i < kt::CoreCount(); ++i) kt::TakeCore();
+    const std::string own = deflate(alone);
+    for (int i = 0; i < kt::CoreCount(); ++i) kt::GiveCore();
+    EXPECT_EQ(alone, 1u);
+    EXPECT_EQ(many, std::min<size_t>(kMaxWorkers, kt::CoreCount()));
+    EXPECT_TRUE(shared == own);
+
+    std::string back(data.size(), '\0');
+    z_stream z{};
+    ASSERT_EQ(inflateInit2(&z, -MAX_WBITS), Z_OK);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(shared.data()));
+    z.avail_in = static_cast<uInt>(shared.size());
+    z.next_out = reinterpret_cast<Bytef*>(back.data());
+    z.avail_out = static_cast<uInt>(back.size());
+    EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END);
+    inflateEnd(&z);
+    EXPECT_TRUE(back == data);
+
+    // A read failure in the third piece, while helpers work on the others.
+    FailingSource failing(data, (8u << 20) + 5);
+    MemoryOutput out;
+    ZipWriter w(out);
+    ZipEntry e;
+    e.name = "big";
+    EXPECT_EQ(w.AddSource(e, failing, {6, ""}), ZipStatus::ReadError);
+    EXPECT_EQ(kt::FreeCores(), kt::CoreCount());
+    EXPECT_EQ(w.AddSource(e, in, {6, ""}, [](uint64_t) { return false; }), ZipStatus::Stopped);
+    EXPECT_EQ(kt::FreeCores(), kt::CoreCount());
 }
 
 TEST(ZipCodec, ManyEntriesUseZip64EndRecordsThatPeersRead) {
