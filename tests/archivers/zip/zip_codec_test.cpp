@@ -161,6 +161,7 @@ TEST(ZipCodec, AesEntriesCarryAe2FieldsAndTheirMacCatchesDamage) {
         StringSink sink;
         EXPECT_EQ(ExtractEntry(bad, dir.entries[0], "pw", sink), ZipStatus::AuthFailed);
     }
+}
 
 // A file whose bytes past `failAt` cannot be read (a disk error mid-file).
 struct FailingSource final : ByteSource {
