@@ -36,7 +36,7 @@ Tuning TuningFor(Effort e) {
         case Effort::kFast:
             return {8, 64, 64, 0, UINT32_MAX};
         case Effort::kNormal:
-            return {32, 256, 32, 2, UINT32_MAX};
+            return {64, 256, 32, 2, UINT32_MAX};
         default:
             return {256, 192, 256, 256, UINT32_MAX};
     }
