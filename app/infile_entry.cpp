@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/ascii_case.h"
+
 namespace kt {
 namespace {
 
@@ -40,11 +42,6 @@ QString FromBytes(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-unsigned char Upper(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return u >= 'a' && u <= 'z' ? static_cast<unsigned char>(u - 'a' + 'A') : u;
-}
-
 }  // namespace
 
 TInfileEntry::TInfileEntry(std::string path) : FPath(std::move(path)) {
@@ -66,21 +63,31 @@ std::string_view TInfileEntry::Name() const { return std::string_view(FPath).sub
 
 QString TInfileEntry::Text(int column) const {
     switch (column) {
-        case icDirectory: return FromBytes(Dir());
-        case icName: return FromBytes(Name());
-        case icState: return StateCaption(State);
-        default: return {};
+        case icDirectory:
+            return FromBytes(Dir());
+        case icName:
+            return FromBytes(Name());
+        case icState:
+            return StateCaption(State);
+        default:
+            return {};
     }
 }
 
 const char* StateText(std::uint8_t state) {
     switch (state) {
-        case esWaiting: return "未処理";
-        case esFailed: return "失敗";
-        case esPacking: return "圧縮中";
-        case esDone: return "完了";
-        case esAborted: return "中断";
-        default: return "";
+        case esWaiting:
+            return "未処理";
+        case esFailed:
+            return "失敗";
+        case esPacking:
+            return "圧縮中";
+        case esDone:
+            return "完了";
+        case esAborted:
+            return "中断";
+        default:
+            return "";
     }
 }
 
@@ -88,7 +95,8 @@ int CompareKeys(std::string_view a, std::string_view b) {
     const std::size_t n = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < n; ++i) {
         if (a[i] == b[i]) continue;  // shared folder prefixes are the common case
-        const unsigned char ua = Upper(a[i]), ub = Upper(b[i]);
+        const auto ua = static_cast<unsigned char>(UpperAscii(a[i]));
+        const auto ub = static_cast<unsigned char>(UpperAscii(b[i]));
         if (ua != ub) return ua < ub ? -1 : 1;
     }
     if (a.size() == b.size()) return 0;

@@ -8,6 +8,7 @@
 #include "app/desktop_entry_text.h"
 #include "platform/atomic_file.h"
 #include "platform/file_scan.h"
+#include "platform/library_loader.h"
 #include "platform/path_text.h"
 
 namespace kt {
@@ -29,18 +30,7 @@ bool CreateShortcut(const std::string& linkPath, const std::string& target,
     return WriteFileAtomically(linkPath, entry, 0644);
 }
 
-std::string GetAppPath() {
-    std::string buf(256, '\0');
-    for (;;) {
-        ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
-        if (n < 0) return std::string();
-        if (static_cast<size_t>(n) < buf.size()) {
-            buf.resize(static_cast<size_t>(n));
-            return buf;
-        }
-        buf.resize(buf.size() * 2);
-    }
-}
+std::string GetAppPath() { return OwnProgramPath(); }
 
 std::string GetAppDir() { return FolderOf(GetAppPath()); }
 

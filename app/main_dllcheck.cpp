@@ -10,6 +10,7 @@
 
 #include "app/kaltri_common.h"
 #include "app/main_window.h"
+#include "app/ui_text.h"
 #include "platform/file_scan.h"
 #include "platform/library_loader.h"
 #include "platform/qt/prompt.h"
@@ -17,8 +18,6 @@
 namespace kt {
 
 namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 enum TDllName { dnUnlha, dnZip32j, dnZip32, dnIzip32j, dnZcrypt32, dnCount };
 constexpr std::array<const char*, dnCount> kDllNames = {"UNLHA32.DLL", "ZIP32J.DLL", "ZIP32.DLL",
@@ -28,19 +27,9 @@ constexpr std::array<const char*, dnCount> kDllNames = {"UNLHA32.DLL", "ZIP32J.D
 // written (not trimmed, so quotation marks stay part of it), then the
 // program's own folder, which the library loader searches as well.
 std::vector<std::string> SearchFolders() {
-    std::vector<std::string> folders;
-    const std::string path = GetEnvString("PATH");
-    std::size_t start = 0;
-    while (!path.empty() && start <= path.size()) {
-        std::size_t end = path.find(':', start);
-        if (end == std::string::npos) end = path.size();
-        std::string piece = path.substr(start, end - start);
-        if (!piece.empty()) {
-            if (piece.back() != '/') piece += '/';
-            folders.push_back(std::move(piece));
-        }
-        start = end + 1;
-    }
+    std::vector<std::string> folders = PathFolders();
+    for (std::string& folder : folders)
+        if (folder.back() != '/') folder += '/';
     folders.push_back(GetProgramFolder() + "/");
     return folders;
 }

@@ -16,6 +16,7 @@
 
 #include "app/infile_entry.h"
 #include "app/main_window.h"
+#include "app/ui_text.h"
 #include "platform/file_scan.h"
 #include "platform/qt/busy.h"
 #include "platform/qt/prompt.h"
@@ -25,8 +26,6 @@
 namespace kt {
 
 namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 const char* const kColumnCaptions[3] = {"ディレクトリ名", "ファイル名", "状態"};
 constexpr int kColumnWidths[3] = {145, 100, 55};
@@ -65,20 +64,6 @@ private:
     int FPosition = 0;
     QElapsedTimer FShown;
 };
-
-namespace {
-
-// One update bracket on the list for the lifetime of the object.
-class TListUpdate {
-public:
-    explicit TListUpdate(TKWallListView* list) : FList(list) { FList->BeginUpdate(); }
-    ~TListUpdate() { FList->EndUpdate(); }
-
-private:
-    TKWallListView* FList;
-};
-
-}  // namespace
 
 void TFormMain::CreateListComponents() {
     for (int i = 0; i < 3; ++i) KWallListViewInfile->AddColumn(U(kColumnCaptions[i]), kColumnWidths[i], i);

@@ -99,18 +99,6 @@ std::string Utf8(const QString& text) {
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-// One update bracket on the list for the lifetime of the object.
-class TListUpdate {
-public:
-    explicit TListUpdate(TKWallListView* list) : FList(list) { FList->BeginUpdate(); }
-    ~TListUpdate() { FList->EndUpdate(); }
-    TListUpdate(const TListUpdate&) = delete;
-    TListUpdate& operator=(const TListUpdate&) = delete;
-
-private:
-    TKWallListView* FList;
-};
-
 // The row loses its selection and, when it has it, the focus mark.
 void Unselect(TKWallListView* list, int row) {
     if (row < 0) return;
@@ -125,7 +113,6 @@ int VisibleRows(TKWallListView* list) {
     const int height = list->viewport()->height();
     return std::max(1, rowHeight > 0 ? height / rowHeight : 1);
 }
-
 
 TBatchAnswer AnswerOf(TModalResult r) {
     switch (r) {

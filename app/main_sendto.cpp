@@ -11,6 +11,7 @@
 #include "app/kaltri_common.h"
 #include "app/main_window.h"
 #include "app/sendto_entries.h"
+#include "app/ui_text.h"
 #include "platform/qt/busy.h"
 #include "platform/qt/prompt.h"
 
@@ -20,8 +21,6 @@ namespace {
 
 // "KalvoraTrindle" in double quotes, as every Send To message begins.
 std::string QuotedTitle() { return std::string("\"") + kProgramTitle + "\""; }
-
-QString U(const char* text) { return QString::fromUtf8(text); }
 
 }  // namespace
 

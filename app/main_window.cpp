@@ -2,6 +2,7 @@
 // hint, font and tab order), the start-up and shut-down sequences, and the
 // two option groups with the password box.
 #include "app/main_window.h"
+#include "app/ui_text.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -29,8 +30,6 @@
 namespace kt {
 
 namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 template <class T>
 T* Place(T* widget, int left, int top, int width, int height) {

@@ -4,6 +4,7 @@
 
 #include "archive/earchiver.h"
 #include "archive/filters.h"
+#include "platform/ascii_case.h"
 #include "platform/message_hub.h"
 
 namespace kt {
@@ -12,12 +13,6 @@ namespace {
 UINT ProgressMessage() {
     static const UINT message = RegisterWindowMessage(WM_ARCEXTRACT_NAME);
     return message;
-}
-
-std::string LowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return s;
 }
 
 std::string ExtensionOf(const std::string& name) {

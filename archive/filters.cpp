@@ -1,7 +1,5 @@
 #include "archive/filters.h"
 
-#include "platform/file_scan.h"
-
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +10,8 @@
 
 #include "archive/earchiver.h"
 #include "archive/file_list.h"
+#include "platform/ascii_case.h"
+#include "platform/file_scan.h"
 #include "platform/wildcard.h"
 
 namespace kt {
@@ -19,10 +19,8 @@ namespace kt {
 bool TFileNameList::Less::operator()(const std::string& a, const std::string& b) const {
     std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+        const auto x = static_cast<unsigned char>(LowerAscii(a[i]));
+        const auto y = static_cast<unsigned char>(LowerAscii(b[i]));
         if (x != y) return x < y;
     }
     if (a.size() != b.size()) return a.size() < b.size();

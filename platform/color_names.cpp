@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/ascii_case.h"
+
 namespace kt {
 namespace {
 
@@ -55,17 +57,6 @@ constexpr NamedColor kNames[] = {
     {clNone, "clNone"},
 };
 
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::optional<std::string_view> ColorToIdent(TColor color) {
@@ -76,7 +67,7 @@ std::optional<std::string_view> ColorToIdent(TColor color) {
 
 std::optional<TColor> IdentToColor(std::string_view name) {
     for (const NamedColor& named : kNames)
-        if (SameText(named.name, name)) return named.color;
+        if (SameTextAscii(named.name, name)) return named.color;
     return std::nullopt;
 }
 

@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "atomic_file.h"
+#include "platform/ascii_case.h"
 
 namespace {
+
+using kt::SameTextAscii;
 
 constexpr std::string_view kBlanks = " \t";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
@@ -19,18 +22,6 @@ std::string_view Trim(std::string_view s) {
     if (first == std::string_view::npos) return {};
     std::size_t last = s.find_last_not_of(kBlanks);
     return s.substr(first, last - first + 1);
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
-        if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
-        if (x != y) return false;
-    }
-    return true;
 }
 
 // The file as lines without their line ends, and the line end to write back.
@@ -90,7 +81,7 @@ struct Profile {
     std::size_t FindSection(std::string_view name) const {
         for (std::size_t i = 0; i < lines.size(); ++i) {
             auto section = SectionName(i);
-            if (section && SameText(*section, name)) return i;
+            if (section && SameTextAscii(*section, name)) return i;
         }
         return lines.size();
     }
@@ -106,7 +97,7 @@ struct Profile {
         std::size_t end = SectionEnd(header);
         std::string_view name, value;
         for (std::size_t i = header + 1; i < end; ++i)
-            if (KeyLine(i, name, value) && SameText(name, key)) return i;
+            if (KeyLine(i, name, value) && SameTextAscii(name, key)) return i;
         return lines.size();
     }
 };

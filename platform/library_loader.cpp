@@ -54,19 +54,9 @@ std::string Absolute(const std::string& folder) {
 }
 
 std::string FindInPath(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    if (path == nullptr) return {};
-    std::string all(path);
-    std::size_t start = 0;
-    while (start <= all.size()) {
-        std::size_t colon = all.find(':', start);
-        if (colon == std::string::npos) colon = all.size();
-        std::string folder = all.substr(start, colon - start);
-        if (!folder.empty()) {
-            std::string candidate = Join(Absolute(folder), name);
-            if (IsRegularFile(candidate)) return candidate;
-        }
-        start = colon + 1;
+    for (const std::string& folder : kt::PathFolders()) {
+        std::string candidate = Join(Absolute(folder), name);
+        if (IsRegularFile(candidate)) return candidate;
     }
     return {};
 }
@@ -105,6 +95,21 @@ std::string SearchFile(const std::string& name) {
 }
 
 std::string OwnProgramPath() { return ProgramPath(); }
+
+std::vector<std::string> PathFolders() {
+    std::vector<std::string> folders;
+    const char* path = std::getenv("PATH");
+    if (path == nullptr) return folders;
+    const std::string_view all(path);
+    std::size_t start = 0;
+    while (start <= all.size()) {
+        std::size_t colon = all.find(':', start);
+        if (colon == std::string_view::npos) colon = all.size();
+        if (colon > start) folders.emplace_back(all.substr(start, colon - start));
+        start = colon + 1;
+    }
+    return folders;
+}
 
 }  // namespace kt
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "windows_types.h"
 
@@ -42,6 +43,10 @@ std::string SearchFile(const std::string& name);
 
 // The program's own full path.
 std::string OwnProgramPath();
+
+// The non-empty pieces of PATH, in order and as written (relative ones
+// stay relative; quotation marks stay part of a piece).
+std::vector<std::string> PathFolders();
 
 // Tests only: makes `folder` the program folder for every search above, so
 // a test can put libraries of its choice into a temporary folder. An empty

@@ -9,6 +9,7 @@
 
 #include "atomic_file.h"
 #include "config_folder.h"
+#include "platform/ascii_case.h"
 
 namespace kt {
 namespace {
@@ -20,18 +21,6 @@ std::string Format(const char* pattern, const std::string& name) {
     std::size_t at = text.find("%s");
     if (at != std::string::npos) text.replace(at, 2, name);
     return text;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
-        if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
-        if (x != y) return false;
-    }
-    return true;
 }
 
 // Splits a key path into its names; empty names (doubled or outer "\") drop out.
@@ -67,7 +56,7 @@ struct Key {
 
     Value* Find(std::string_view name) {
         for (Value& v : values)
-            if (SameText(v.name, name)) return &v;
+            if (SameTextAscii(v.name, name)) return &v;
         return nullptr;
     }
 };
@@ -137,7 +126,8 @@ struct Store {
             std::vector<std::string> have = SplitPath(key.path);
             if (have.size() != want.size()) continue;
             bool same = true;
-            for (std::size_t i = 0; same && i < have.size(); ++i) same = SameText(have[i], want[i]);
+            for (std::size_t i = 0; same && i < have.size(); ++i)
+                same = SameTextAscii(have[i], want[i]);
             if (same) return &key;
         }
         return nullptr;

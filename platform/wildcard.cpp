@@ -1,9 +1,9 @@
 #include "wildcard.h"
 
+#include "platform/ascii_case.h"
+
 namespace kt {
 namespace {
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Length of the UTF-8 character at s[i] (1 for a stray byte).
 std::size_t CharLength(std::string_view s, std::size_t i) {
@@ -30,7 +30,7 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
         } else if (p < pattern.size() && pattern[p] == '?') {
             ++p;
             n += CharLength(name, n);
-        } else if (p < pattern.size() && Lower(pattern[p]) == Lower(name[n])) {
+        } else if (p < pattern.size() && LowerAscii(pattern[p]) == LowerAscii(name[n])) {
             ++p;
             ++n;
         } else if (starP != std::string_view::npos) {

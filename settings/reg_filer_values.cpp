@@ -2,6 +2,7 @@
 #include <cerrno>
 
 #include "integer_syntax.h"
+#include "platform/ascii_case.h"
 #include "platform/ini_profile.h"
 #include "platform/registry_store.h"
 #include "reg_filer.h"
@@ -70,10 +71,9 @@ void TRegFiler::WriteInteger(std::int32_t value) {
 
 bool TRegFiler::ReadBool() {
     if (!FItem) return false;
-    std::string upper = FItem->DefaultValue;
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    const std::string def = (upper == "1" || upper == "TRUE" || upper == "YES") ? "1" : "0";
+    const std::string& given = FItem->DefaultValue;
+    const bool yes = given == "1" || SameTextAscii(given, "TRUE") || SameTextAscii(given, "YES");
+    const std::string def = yes ? "1" : "0";
     std::int32_t value = ParseInteger(ReadValue(FItem->Section, FItem->Ident, def)).value_or(0);
     return (value & 0xFF) != 0;
 }

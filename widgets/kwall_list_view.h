@@ -93,4 +93,16 @@ private:
     int FUpdateCount = 0;
 };
 
+// One update bracket on a list for the lifetime of the object.
+class TListUpdate {
+public:
+    explicit TListUpdate(TKWallListView* list) : FList(list) { FList->BeginUpdate(); }
+    ~TListUpdate() { FList->EndUpdate(); }
+    TListUpdate(const TListUpdate&) = delete;
+    TListUpdate& operator=(const TListUpdate&) = delete;
+
+private:
+    TKWallListView* FList;
+};
+
 }  // namespace kt

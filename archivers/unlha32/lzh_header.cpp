@@ -11,6 +11,26 @@
 namespace kt::unlha {
 namespace {
 
+// Where the fields of a base header lie. The first 20 bytes mean the same at
+// every level but for the size field; the level byte sits at 20 in all.
+constexpr std::size_t kSizeAt = 0;        // levels 0/1: one byte; level 2: two bytes
+constexpr std::size_t kChecksumAt = 1;    // levels 0/1: sum of the bytes from 2 on
+constexpr std::size_t kMethodAt = 2;      // "-lh5-"
+constexpr std::size_t kPackedSizeAt = 7;  // level 1: the skip size, extended headers included
+constexpr std::size_t kOriginalSizeAt = 11;
+constexpr std::size_t kTimeAt = 15;     // levels 0/1: MS-DOS date and time; 2/3: Unix time
+constexpr std::size_t kDosAttrAt = 19;  // levels 0/1
+constexpr std::size_t kLevelAt = 20;
+constexpr std::size_t kNameLengthAt = 21;    // levels 0/1; the name follows
+constexpr std::size_t kNameAt = 22;          // levels 0/1; then the CRC (and the OS id at level 1)
+constexpr std::size_t kCrcAt = 21;           // levels 2/3
+constexpr std::size_t kOsAt = 23;            // levels 2/3
+constexpr std::size_t kFirstExtSizeAt = 24;  // level 2: two bytes; the extended headers start at 26
+constexpr std::size_t kLevel2ExtAt = 26;
+constexpr std::size_t kLevel3TotalAt = 24;  // level 3: four bytes
+constexpr std::size_t kLevel3FirstExtSizeAt = 28;
+constexpr std::size_t kLevel3ExtAt = 32;
+
 uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 uint32_t Get32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -46,7 +66,8 @@ std::string StoredName(const uint8_t* p, std::size_t n) {
     return std::string(kt::arc::CutAtNul(std::string_view(reinterpret_cast<const char*>(p), n)));
 }
 std::string StoredNameUtf16le(const uint8_t* p, std::size_t n) {
-    return std::string(kt::arc::CutAtNulUtf16le(std::string_view(reinterpret_cast<const char*>(p), n)));
+    return std::string(
+        kt::arc::CutAtNulUtf16le(std::string_view(reinterpret_cast<const char*>(p), n)));
 }
 
 // Applies one extended header (type + data) to h.
@@ -165,7 +186,8 @@ std::string UDirBytes(const std::string& d) {
     // UTF-16LE with 0xFFFF separators.
     std::string out;
     for (std::size_t i = 0; i + 1 < d.size(); i += 2) {
-        if (static_cast<unsigned char>(d[i]) == 0xFF && static_cast<unsigned char>(d[i + 1]) == 0xFF) {
+        if (static_cast<unsigned char>(d[i]) == 0xFF &&
+            static_cast<unsigned char>(d[i + 1]) == 0xFF) {
             out += '/';
             out += '\0';
         } else {
@@ -205,8 +227,10 @@ void FinishName(const std::string& baseName, const Ext& e, MemberHeader* h) {
         name = e.hasName ? e.name : baseName;
         dir = DirBytes(e.dir);
     } else if (e.hasUName || e.hasUDir) {
-        name = e.hasUName ? Utf16leToUtf8(e.uname) : StoredToUtf8(e.hasName ? e.name : baseName, e.codePage, h->osId);
-        dir = e.hasUDir ? Utf16leToUtf8(UDirBytes(e.udir)) : StoredToUtf8(DirBytes(e.dir), e.codePage, h->osId);
+        name = e.hasUName ? Utf16leToUtf8(e.uname)
+                          : StoredToUtf8(e.hasName ? e.name : baseName, e.codePage, h->osId);
+        dir = e.hasUDir ? Utf16leToUtf8(UDirBytes(e.udir))
+                        : StoredToUtf8(DirBytes(e.dir), e.codePage, h->osId);
     } else {
         name = StoredToUtf8(e.hasName ? e.name : baseName, e.codePage, h->osId);
         dir = StoredToUtf8(DirBytes(e.dir), e.codePage, h->osId);
@@ -231,15 +255,16 @@ void FinishName(const std::string& baseName, const Ext& e, MemberHeader* h) {
 
 // Walks extended headers starting at pos in hdr (sizes of sizeBytes);
 // returns the total of their sizes, or -1 when one runs past the buffer.
-long long WalkExt(const std::vector<uint8_t>& hdr, std::size_t pos, std::size_t firstSize, int sizeBytes,
-                  MemberHeader* h, Ext* e) {
+long long WalkExt(const std::vector<uint8_t>& hdr, std::size_t pos, std::size_t firstSize,
+                  int sizeBytes, MemberHeader* h, Ext* e) {
     std::size_t size = firstSize;
     long long total = 0;
     while (size != 0) {
         if (size < static_cast<std::size_t>(1 + sizeBytes) || pos + size > hdr.size()) return -1;
         ApplyExt(hdr.data() + pos, size - sizeBytes, pos, h, e);
         total += static_cast<long long>(size);
-        std::size_t next = sizeBytes == 2 ? Get16(hdr.data() + pos + size - 2) : Get32(hdr.data() + pos + size - 4);
+        std::size_t next = sizeBytes == 2 ? Get16(hdr.data() + pos + size - 2)
+                                          : Get32(hdr.data() + pos + size - 4);
         pos += size;
         size = next;
     }
@@ -265,14 +290,15 @@ int ReadLevel2(ByteReader& in, uint64_t offset, std::size_t total, MemberHeader*
     h->level = 2;
     std::vector<uint8_t> b;
     if (!ReadExactly(in, offset, &b, total)) return ERROR_UNEXPECTED_EOF;
-    std::memcpy(h->method, b.data() + 2, 5);
-    h->packedSize = Get32(b.data() + 7);
-    h->originalSize = Get32(b.data() + 11);
-    h->mtime = static_cast<int64_t>(Get32(b.data() + 15));
-    h->crc = Get16(b.data() + 21);
-    h->osId = static_cast<char>(b[23]);
+    std::memcpy(h->method, b.data() + kMethodAt, 5);
+    h->packedSize = Get32(b.data() + kPackedSizeAt);
+    h->originalSize = Get32(b.data() + kOriginalSizeAt);
+    h->mtime = static_cast<int64_t>(Get32(b.data() + kTimeAt));
+    h->crc = Get16(b.data() + kCrcAt);
+    h->osId = static_cast<char>(b[kOsAt]);
     Ext e;
-    if (WalkExt(b, 26, Get16(b.data() + 24), 2, h, &e) < 0) return ERROR_HEADER_BROKEN;
+    if (WalkExt(b, kLevel2ExtAt, Get16(b.data() + kFirstExtSizeAt), 2, h, &e) < 0)
+        return ERROR_HEADER_BROKEN;
     if (!CheckHeaderCrc(b, e)) return ERROR_HEADER_CRC;
     // On OS-9/68K the Unix mode header holds OS-9 permissions.
     if (h->osId == 'K' && h->hasMode) h->mode = Os9ToUnixMode(h->mode);
@@ -291,41 +317,43 @@ int ReadHeader(ByteReader& in, uint64_t offset, MemberHeader* h) {
     *h = MemberHeader();
     h->headerOffset = offset;
     std::vector<uint8_t> b;
-    b.resize(22);
-    long long got = in.ReadAt(offset, b.data(), 22);
+    b.resize(kNameAt);
+    long long got = in.ReadAt(offset, b.data(), kNameAt);
     if (got < 0) return ERROR_CANNOT_READ;
     if (got == 0 || (got >= 1 && b[0] == 0)) return -1;
-    if (got < 22) return ERROR_UNEXPECTED_EOF;
-    if (!IsMethodId(b.data() + 2)) return ERROR_HEADER_BROKEN;
-    std::memcpy(h->method, b.data() + 2, 5);
-    h->level = b[20];
+    if (got < static_cast<long long>(kNameAt)) return ERROR_UNEXPECTED_EOF;
+    if (!IsMethodId(b.data() + kMethodAt)) return ERROR_HEADER_BROKEN;
+    std::memcpy(h->method, b.data() + kMethodAt, 5);
+    h->level = b[kLevelAt];
     Ext e;
     switch (h->level) {
         case 0:
         case 1: {
-            std::size_t total = static_cast<std::size_t>(b[0]) + 2;
-            std::size_t n = b[21];
-            if (total < 22 + n + (h->level == 1 ? 5u : 0u)) return ERROR_HDR_INVALID_SIZE;
+            std::size_t total = static_cast<std::size_t>(b[kSizeAt]) + 2;
+            std::size_t n = b[kNameLengthAt];
+            if (total < kNameAt + n + (h->level == 1 ? 5u : 0u)) return ERROR_HDR_INVALID_SIZE;
             b.resize(0);
             if (!ReadExactly(in, offset, &b, total)) return ERROR_UNEXPECTED_EOF;
             uint8_t sum = 0;
             for (std::size_t i = 2; i < total; ++i) sum = static_cast<uint8_t>(sum + b[i]);
-            if (sum != b[1]) return ERROR_HEADER_CRC;
-            h->packedSize = Get32(b.data() + 7);
-            h->originalSize = Get32(b.data() + 11);
-            h->mtime = kt::arc::DosDateTimeToUnix(Get32(b.data() + 15));
-            std::string baseName = StoredName(b.data() + 22, n);
+            if (sum != b[kChecksumAt]) return ERROR_HEADER_CRC;
+            h->packedSize = Get32(b.data() + kPackedSizeAt);
+            h->originalSize = Get32(b.data() + kOriginalSizeAt);
+            h->mtime = kt::arc::DosDateTimeToUnix(Get32(b.data() + kTimeAt));
+            std::string baseName = StoredName(b.data() + kNameAt, n);
             if (h->level == 0) {
-                h->dosAttr = b[19];
+                h->dosAttr = b[kDosAttrAt];
                 h->osId = 'M';
-                if (total >= 24 + n) h->crc = Get16(b.data() + 22 + n);
-                if (total > 24 + n) ApplyLevel0Area(b.data() + 24 + n, total - 24 - n, h);
+                // The CRC after the name, then an optional Unix area.
+                const std::size_t after = kNameAt + n;
+                if (total >= after + 2) h->crc = Get16(b.data() + after);
+                if (total > after + 2) ApplyLevel0Area(b.data() + after + 2, total - after - 2, h);
                 h->dataOffset = offset + total;
                 FinishName(baseName, e, h);
                 return 0;
             }
-            h->crc = Get16(b.data() + 22 + n);
-            h->osId = static_cast<char>(b[24 + n]);
+            h->crc = Get16(b.data() + kNameAt + n);
+            h->osId = static_cast<char>(b[kNameAt + n + 2]);
             std::size_t first = Get16(b.data() + total - 2);
             // Extended headers follow the base header; read them one by one.
             std::size_t pos = total;
@@ -339,7 +367,7 @@ int ReadHeader(ByteReader& in, uint64_t offset, MemberHeader* h) {
                 pos += size;
                 size = Get16(b.data() + pos - 2);
             }
-            uint64_t skip = Get32(b.data() + 7);
+            uint64_t skip = Get32(b.data() + kPackedSizeAt);
             if (h->packedSize == skip) {
                 // No 0x42 header changed it: the skip size includes the
                 // extended headers.
@@ -352,13 +380,13 @@ int ReadHeader(ByteReader& in, uint64_t offset, MemberHeader* h) {
             return 0;
         }
         case 2: {
-            std::size_t total = Get16(b.data());
-            if (total < 26) return ERROR_HDR_INVALID_SIZE;
+            std::size_t total = Get16(b.data() + kSizeAt);
+            if (total < kLevel2ExtAt) return ERROR_HDR_INVALID_SIZE;
             // LHA for OS-9/68K counts the header without its own size field:
             // two bytes short. Its OS id tells; the header's CRC and chain
             // decide, so that a correct header with that id still reads.
             uint8_t os = 0;
-            if (in.ReadAt(offset + 23, &os, 1) == 1 && os == 'K') {
+            if (in.ReadAt(offset + kOsAt, &os, 1) == 1 && os == 'K') {
                 MemberHeader os9;
                 if (ReadLevel2(in, offset, total + 2, &os9) == 0) {
                     *h = std::move(os9);
@@ -369,18 +397,20 @@ int ReadHeader(ByteReader& in, uint64_t offset, MemberHeader* h) {
         }
         case 3: {
             b.resize(0);
-            if (!ReadExactly(in, offset, &b, 32)) return ERROR_UNEXPECTED_EOF;
-            if (Get16(b.data()) != 4) return ERROR_HEADER_BROKEN;
-            std::size_t total = Get32(b.data() + 24);
-            if (total < 32 || total > (1u << 24)) return ERROR_HDR_INVALID_SIZE;
+            if (!ReadExactly(in, offset, &b, kLevel3ExtAt)) return ERROR_UNEXPECTED_EOF;
+            // Level 3 counts in four-byte units, and says so where the size would be.
+            if (Get16(b.data() + kSizeAt) != 4) return ERROR_HEADER_BROKEN;
+            std::size_t total = Get32(b.data() + kLevel3TotalAt);
+            if (total < kLevel3ExtAt || total > (1u << 24)) return ERROR_HDR_INVALID_SIZE;
             b.resize(0);
             if (!ReadExactly(in, offset, &b, total)) return ERROR_UNEXPECTED_EOF;
-            h->packedSize = Get32(b.data() + 7);
-            h->originalSize = Get32(b.data() + 11);
-            h->mtime = static_cast<int64_t>(Get32(b.data() + 15));
-            h->crc = Get16(b.data() + 21);
-            h->osId = static_cast<char>(b[23]);
-            if (WalkExt(b, 32, Get32(b.data() + 28), 4, h, &e) < 0) return ERROR_HEADER_BROKEN;
+            h->packedSize = Get32(b.data() + kPackedSizeAt);
+            h->originalSize = Get32(b.data() + kOriginalSizeAt);
+            h->mtime = static_cast<int64_t>(Get32(b.data() + kTimeAt));
+            h->crc = Get16(b.data() + kCrcAt);
+            h->osId = static_cast<char>(b[kOsAt]);
+            if (WalkExt(b, kLevel3ExtAt, Get32(b.data() + kLevel3FirstExtSizeAt), 4, h, &e) < 0)
+                return ERROR_HEADER_BROKEN;
             if (!CheckHeaderCrc(b, e)) return ERROR_HEADER_CRC;
             h->dataOffset = offset + total;
             FinishName(std::string(), e, h);
@@ -531,10 +561,10 @@ int BuildHeader(const MemberHeader& h, std::vector<uint8_t>* out) {
         PutExt(&v, 0x54, Le(static_cast<uint32_t>(h.mtime), 4));
         uint64_t skip = h.packedSize + (v.size() - baseSize);
         if (skip > 0xFFFFFFFFull) return ERROR_TOO_BIG;
-        for (int i = 0; i < 4; ++i) v[7 + i] = static_cast<uint8_t>(skip >> (8 * i));
+        for (int i = 0; i < 4; ++i) v[kPackedSizeAt + i] = static_cast<uint8_t>(skip >> (8 * i));
         uint8_t sum = 0;
-        for (std::size_t i = 2; i < baseSize; ++i) sum = static_cast<uint8_t>(sum + v[i]);
-        v[1] = sum;
+        for (std::size_t i = kMethodAt; i < baseSize; ++i) sum = static_cast<uint8_t>(sum + v[i]);
+        v[kChecksumAt] = sum;
         return 0;
     }
     // Level 2.
@@ -562,12 +592,12 @@ int BuildHeader(const MemberHeader& h, std::vector<uint8_t>* out) {
     // A first byte of 0 would read as the end mark to old readers.
     if ((v.size() & 0xFF) == 0) v.push_back(0);
     if (v.size() > 0xFFFF) return ERROR_LONG_FILE_NAME;
-    v[0] = static_cast<uint8_t>(v.size());
-    v[1] = static_cast<uint8_t>(v.size() >> 8);
+    v[kSizeAt] = static_cast<uint8_t>(v.size());
+    v[kSizeAt + 1] = static_cast<uint8_t>(v.size() >> 8);
     uint16_t crc = kt::lzh::Crc16(v.data(), v.size());
-    // The 0x00 header sits first: type at 26, CRC at 27.
-    v[27] = static_cast<uint8_t>(crc);
-    v[28] = static_cast<uint8_t>(crc >> 8);
+    // The 0x00 header sits first: its type byte, then the CRC.
+    v[kLevel2ExtAt + 1] = static_cast<uint8_t>(crc);
+    v[kLevel2ExtAt + 2] = static_cast<uint8_t>(crc >> 8);
     return 0;
 }
 
