@@ -245,11 +245,12 @@ std::string HelpText(Command command) {
                    "                           fail (default) fails the later one, rename names its\n"
                    "                           archive \"a (2).zip\"; no archive of the run is replaced\n"
                    "      --level N            ZIP: 0 stores, 1 fastest ... 9 smallest (default 6)\n"
-                   "      --method M           LZH: lh5, lh6 or lh7 (8, 32 or 64 KiB window; default lh7)\n"
-                   "      --effort E           LZH: fast, normal (default) or best (slowest, smallest)\n"
-                   "  -t, --test               test each new archive (every member's CRC, the MAC of\n"
-                   "                           AES members) before it takes its place; one that fails\n"
-                   "                           is a failure, removed, and an old archive stays\n"
+                   "      --method M           LZH: lh5, lh6 or lh7 (8/32/64 KiB window; default lh7)\n"
+                   "      --effort E           LZH: fast, normal (default) or best (smallest)\n"
+                   "  -t, --test               test each new archive (every member's CRC, the MAC\n"
+                   "                           of AES members) before it takes its place; one\n"
+                   "                           that fails is a failure and is removed, and an\n"
+                   "                           old archive stays\n"
                    "      --move-to-trash      move each source into the desktop's trash once its\n"
                    "                           archive is made, tested clean (implies --test) and\n"
                    "                           flushed to disk; a source that changed while it was\n"
@@ -257,13 +258,15 @@ std::string HelpText(Command command) {
                    "      --delete-source      the same, but delete the source for good\n"
                    "  -p, --password           ask for a ZIP password (not echoed)\n"
                    "      --password-file FILE read the ZIP password from the first line of FILE\n"
-                   "      --encrypt AES        with a password: aes128, aes192 or aes256 (WinZip AES,\n"
-                   "                           read by 7-Zip and most archivers) instead of ZipCrypto\n"
+                   "      --encrypt AES        with a password: aes128, aes192 or aes256 (WinZip\n"
+                   "                           AES, read by 7-Zip and most archivers) instead\n"
+                   "                           of ZipCrypto\n"
                    "  -j, --jobs N             pack N files at once (default: number of cores)\n"
                    "      --json               one JSON object per line on stdout for each file:\n"
                    "                           {\"type\":\"file\",\"source\",\"archive\",\"result\":\"packed\"|\n"
                    "                           \"skipped\"|\"failed\",\"size\",\"packed\",\"tested\",\"error\",\n"
-                   "                           \"source_kept\"|\"source_removed\"}, then {\"type\":\"summary\",...}\n\n"
+                   "                           \"source_kept\"|\"source_removed\"}, then\n"
+                   "                           {\"type\":\"summary\",...}\n\n"
                    "Exit status: 0 all packed, 1 some failed or skipped (or a source to remove was\n"
                    "kept), 2 bad usage, 130 interrupted.\n";
         case Command::List:
@@ -280,8 +283,9 @@ std::string HelpText(Command command) {
                    "count as untested, never as sound.\n\n"
                    "  -p, --password           ask for the ZIP password (not echoed)\n"
                    "      --password-file FILE read the ZIP password from the first line of FILE\n"
-                   "      --json               one JSON object on stdout: {\"type\":\"archive\",\"archive\",\n"
-                   "                           \"result\":\"ok\"|\"damaged\"|\"untested\",\"code\",\"error\",\"report\"}\n";
+                   "      --json               one JSON object on stdout: {\"type\":\"archive\",\n"
+                   "                           \"archive\",\"result\":\"ok\"|\"damaged\"|\"untested\",\n"
+                   "                           \"code\",\"error\",\"report\"}\n";
         case Command::Extract:
             return UsageLine(command) +
                    "\n\nExtracts every member into DIR (default: the current folder); nothing is\n"

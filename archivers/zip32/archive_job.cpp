@@ -16,6 +16,8 @@
 #include "archivers/common/owner_window.h"
 #include "archivers/common/source_change.h"
 #include "member_entry.h"
+#include "zip_aes.h"
+#include "zip_methods.h"
 #include "platform/wildcard.h"
 #include "zip_error_code.h"
 #include "zip_reader.h"
@@ -211,10 +213,17 @@ int Job::AddMember(ZipWriter& writer, int index) {
     if (!(job_.flags & ZIP32_QUIET)) {
         const ZipEntry& e = writer.Entries().back();
         std::string line = "  adding: " + e.name;
+        // An AES entry names its real method in its AES block and wraps
+        // the data in salt, verifier and MAC.
+        const std::optional<AesInfo> aes =
+            e.method == kMethodAes ? FindAesInfo(e.extraCentral) : std::nullopt;
+        const uint16_t method = aes ? aes->method : e.method;
+        const uint64_t wrapping = aes ? aes->SaltSize() + kAesVerifierSize + kAesMacSize
+                                  : e.IsEncrypted() ? kCryptHeaderSize : 0;
         if (S_ISDIR(planned.st_mode)) {
             line += " (stored 0%)";
-        } else if (e.method == kMethodDeflate) {
-            uint64_t body = e.compressedSize - (e.IsEncrypted() ? kCryptHeaderSize : 0);
+        } else if (method == kMethodDeflate) {
+            uint64_t body = e.compressedSize - wrapping;
             unsigned pct = size ? static_cast<unsigned>(100 - (body * 100 + size / 2) / size) : 0;
             line += " (deflated " + std::to_string(pct) + "%)";
         } else {
