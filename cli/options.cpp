@@ -283,9 +283,10 @@ std::string HelpText(Command command) {
                    "count as untested, never as sound.\n\n"
                    "  -p, --password           ask for the ZIP password (not echoed)\n"
                    "      --password-file FILE read the ZIP password from the first line of FILE\n"
-                   "      --json               one JSON object on stdout: {\"type\":\"archive\",\n"
-                   "                           \"archive\",\"result\":\"ok\"|\"damaged\"|\"untested\",\n"
-                   "                           \"code\",\"error\",\"report\"}\n";
+                   "      --json               one JSON object per line on stdout: each member as\n"
+                   "                           for list --json, then {\"type\":\"archive\",\"archive\",\n"
+                   "                           \"result\":\"ok\"|\"damaged\"|\"untested\",\"code\",\n"
+                   "                           \"error\",\"report\"}\n";
         case Command::Extract:
             return UsageLine(command) +
                    "\n\nExtracts every member into DIR (default: the current folder); nothing is\n"
