@@ -7,7 +7,10 @@
 # Usage: bench/compare.sh [--levels] [CORPUS_DIR] [SETS...]   (default sets: small medium large)
 # --levels: instead, one row per kaltri ZIP level (0-9) and LZH method and
 # effort, one job each, against zip -1/-6/-9, 7z -tzip -mx1/-mx9 and jlha.
-# KT_BIN selects the folder holding kaltri and the libraries (default build/bin).
+# KT_BIN selects the folder holding kaltri and the libraries (default build/bin);
+# KT_BENCH_ROWS, an extended regular expression, keeps only the tools whose
+# row name it matches (e.g. 'lzh|jlha'); outputs go below TMPDIR (tmpfs if
+# the disk should not count).
 set -euo pipefail
 levels=
 if [ "${1:-}" = --levels ]; then levels=1; shift; fi
@@ -17,7 +20,7 @@ corpora=$("$root/bench/make_corpora.sh" "${1:-/tmp/kt-corpora}")
 shift || true
 sets=("${@:-small medium large}")
 [ $# -eq 0 ] && sets=(small medium large)
-work=$(mktemp -d /tmp/kt-compare.XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}/kt-compare.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cores=$(nproc)
 
@@ -38,6 +41,7 @@ for set in "${sets[@]}"; do
   zip_secs=
   measure() {  # name, then the command that writes archives into $out
     local name=$1; shift
+    [[ "$name" =~ ${KT_BENCH_ROWS:-.} ]] || return 0
     out=$work/out; rm -rf "$out"; mkdir -p "$out"
     sync
     local t0 t1 secs bytes

@@ -20,7 +20,7 @@ constexpr int kSplitDepth = 4;
 constexpr int32_t kSegment = 1 << 15;  // positions per optimal-parse segment
 constexpr int kMaxMatchesPerPos = 12;
 constexpr int kDenseLengths = 48;
-constexpr int kLazyShortWalk = 8;             // matches this long shorten the lazy walk
+constexpr int kLazyShortWalk = 8;  // matches this long shorten the lazy walk
 constexpr std::size_t kRefreshTokens = 4096;  // tokens between price updates of the lazy parse
 
 struct Tuning {
@@ -53,9 +53,10 @@ class Encoder {
 public:
     Encoder(const EncodeOptions& o, Source& in, Sink& out, const uint8_t* history = nullptr,
             std::size_t historySize = 0)
-        : opt_(o), in_(in), out_(out), window_(1 << o.dictBits), start_(static_cast<int32_t>(historySize)),
-          buf_(BufferSize(o, historySize), 0), mf_(o.dictBits, buf_.data(), TableBits(o, historySize)),
-          bw_(o.np, o.pbit), tune_(TuningFor(o.effort)) {
+        : opt_(o), in_(in), out_(out), window_(1 << o.dictBits),
+          start_(static_cast<int32_t>(historySize)), buf_(BufferSize(o, historySize), 0),
+          mf_(o.dictBits, buf_.data(), TableBits(o, historySize)), bw_(o.np, o.pbit),
+          tune_(TuningFor(o.effort)) {
         if (historySize > 0) std::memcpy(buf_.data(), history, historySize);
         end_ = start_;
     }
@@ -78,11 +79,12 @@ private:
     EncodeResult Done(Status s) { return {s, inSize_, outSize_, crc_}; }
 
     // A known small input gets a buffer just large enough (plus one byte so
-    // that its end is seen without another read).
-    // A history counts as input for the sizes: it sits before the data.
+    // that its end is seen without another read); a history before it
+    // counts as input.
     static std::size_t BufferSize(const EncodeOptions& o, std::size_t history) {
         std::size_t full = (std::size_t{1} << o.dictBits) + kChunk;
-        if (o.sizeHint > 0 && history + o.sizeHint + 1 < full) full = history + static_cast<std::size_t>(o.sizeHint) + 1;
+        std::size_t known = history + static_cast<std::size_t>(o.sizeHint) + 1;
+        if (o.sizeHint > 0 && known < full) full = known;
         return full + kMaxMatch + 16;
     }
     static int TableBits(const EncodeOptions& o, std::size_t history) {
@@ -253,10 +255,12 @@ private:
         return Status::kOk;
     }
 
-    // Prices in bits of every literal/length symbol and position slot.
-
+    // Prices in bits of every literal/length symbol and position slot until
+    // the data's own are known (the whole of a small file): a literal codes
+    // shorter than 8 bits in all but random data, so short matches that
+    // would cost more than their bytes are left as literals.
     void DefaultPrices(Prices* pr) const {
-        for (int i = 0; i < 256; ++i) pr->c[i] = 8;
+        for (int i = 0; i < 256; ++i) pr->c[i] = 7;
         for (int i = 256; i < kNC; ++i) pr->c[i] = 7 + std::min(6, PositionSlot(static_cast<uint32_t>(i - 256)));
         for (int i = 0; i < opt_.np; ++i) pr->p[i] = 4 + (i > 1 ? i - 1 : 0);
     }
@@ -440,13 +444,16 @@ bool OptionsForMethod(const char* id, EncodeOptions* o) {
 }
 
 EncodeResult Encode(const EncodeOptions& options, Source& in, Sink& out) {
-    if (options.threads > 1 && options.sizeHint >= 2 * kSegmentBytes) return EncodeInSegments(options, in, out);
+    if (options.threads > 1 && options.sizeHint >= 2 * kSegmentBytes) {
+        return EncodeInSegments(options, in, out);
+    }
     auto enc = std::make_unique<Encoder>(options, in, out);
     return enc->Run();
 }
 
-Status EncodeSegment(const EncodeOptions& options, const uint8_t* history, std::size_t historySize,
-                     const uint8_t* data, std::size_t size, std::vector<uint8_t>* out, uint64_t* bitCount) {
+Status EncodeSegment(const EncodeOptions& options, const uint8_t* history,
+                     std::size_t historySize, const uint8_t* data, std::size_t size,
+                     std::vector<uint8_t>* out, uint64_t* bitCount) {
     EncodeOptions o = options;
     o.sizeHint = size;
     o.giveUpAfter = UINT64_MAX;

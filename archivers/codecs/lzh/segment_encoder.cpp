@@ -74,8 +74,8 @@ struct Segment {
 };
 
 void EncodeOne(const EncodeOptions& o, Segment& s) {
-    s.status = EncodeSegment(o, s.in.data(), s.history, s.in.data() + s.history, s.in.size() - s.history, &s.out,
-                             &s.bits);
+    s.status = EncodeSegment(o, s.in.data(), s.history, s.in.data() + s.history,
+                             s.in.size() - s.history, &s.out, &s.bits);
 }
 
 // Reads up to n bytes (fewer only at the end); -1 on failure.
@@ -101,7 +101,8 @@ EncodeResult EncodeInSegments(const EncodeOptions& options, Source& in, Sink& ou
     std::vector<uint8_t> history;  // the window before the next segment
     bool ended = false;
     while (!ended) {
-        while (segs.size() < most && (!options.addThread || options.addThread())) segs.emplace_back();
+        while (segs.size() < most && (!options.addThread || options.addThread()))
+            segs.emplace_back();
         // Fill one segment per thread, each after the window before it.
         std::size_t used = 0;
         for (; used < segs.size(); ++used) {
@@ -128,13 +129,17 @@ EncodeResult EncodeInSegments(const EncodeOptions& options, Source& in, Sink& ou
             }
         }
         std::vector<std::thread> helpers;
-        for (std::size_t i = 1; i < used; ++i) helpers.emplace_back(EncodeOne, std::cref(options), std::ref(segs[i]));
+        for (std::size_t i = 1; i < used; ++i)
+            helpers.emplace_back(EncodeOne, std::cref(options), std::ref(segs[i]));
         if (used > 0) EncodeOne(options, segs[0]);
         for (auto& t : helpers) t.join();
         for (std::size_t i = 0; i < used; ++i) {
-            if (segs[i].status != Status::kOk) return {segs[i].status, r.inSize, joiner.Size(), r.crc};
-            if (!joiner.Append(segs[i].out, segs[i].bits)) return {Status::kWriteError, r.inSize, joiner.Size(), r.crc};
-            if (joiner.Size() >= options.giveUpAfter) return {Status::kNotSmaller, r.inSize, joiner.Size(), r.crc};
+            if (segs[i].status != Status::kOk)
+                return {segs[i].status, r.inSize, joiner.Size(), r.crc};
+            if (!joiner.Append(segs[i].out, segs[i].bits))
+                return {Status::kWriteError, r.inSize, joiner.Size(), r.crc};
+            if (joiner.Size() >= options.giveUpAfter)
+                return {Status::kNotSmaller, r.inSize, joiner.Size(), r.crc};
         }
     }
     if (!joiner.Finish()) return {Status::kWriteError, r.inSize, joiner.Size(), r.crc};

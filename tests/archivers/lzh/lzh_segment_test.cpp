@@ -2,10 +2,10 @@
 // decodes byte-exact for every method, segment borders inside long matches
 // cost nothing (each segment looks back into the window before it), and the
 // encoder's limits hold as for one thread.
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <random>
-
-#include <gtest/gtest.h>
 
 #include "archivers/codecs/lzh/crc16.h"
 #include "archivers/codecs/lzh/lzh_decoder.h"
@@ -36,7 +36,8 @@ std::vector<uint8_t> Repeated(std::size_t unit, std::size_t n, unsigned seed) {
 // Text-like words with a few random runs, so that blocks end at every bit
 // offset and both literals and matches cross the borders.
 std::vector<uint8_t> Mixed(std::size_t n, unsigned seed) {
-    static const char* kWords[] = {"segment ", "border ", "window ", "\n", "match ", "0x1F ", "長い "};
+    static const char* kWords[] = {"segment ", "border ", "window ", "\n",
+                                   "match ",   "0x1F ",   "長い "};
     std::mt19937 rng(seed);
     std::vector<uint8_t> v;
     while (v.size() < n) {
@@ -64,7 +65,8 @@ EncodeResult PackWith(const std::vector<uint8_t>& data, const char* method, int 
     return r;
 }
 
-void ExpectDecodes(const std::vector<uint8_t>& packed, const char* method, const std::vector<uint8_t>& data) {
+void ExpectDecodes(const std::vector<uint8_t>& packed, const char* method,
+                   const std::vector<uint8_t>& data) {
     MemorySource src(packed.data(), packed.size());
     VectorSink sink;
     DecodeResult r = DecodeMember(*FindMethod(method), src, sink, data.size());
