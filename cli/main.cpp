@@ -22,9 +22,9 @@
 
 namespace {
 
-std::atomic<bool> g_interrupted{false};
+std::atomic<bool> gInterrupted{false};
 
-void OnSignal(int) { g_interrupted = true; }
+void OnSignal(int) { gInterrupted = true; }
 
 void InstallSignals() {
     struct sigaction sa {};
@@ -48,7 +48,7 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     bool terminal = CanAsk();
     std::string password;
     int status = 2;
-    if (!ObtainPassword(o, lang, true, g_interrupted, &password, &status)) return status;
+    if (!ObtainPassword(o, lang, true, gInterrupted, &password, &status)) return status;
 
     RunSettings settings;
     settings.lang = lang;
@@ -74,7 +74,7 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     if (!o.outDir.empty()) {
         settings.outDir = kt::AbsolutePath(o.outDir);
         if (settings.outDir.size() > 1 && settings.outDir.back() == '/') settings.outDir.pop_back();
-        if (!CreateOutFolder(settings.outDir, o.yes, terminal, lang)) return g_interrupted ? 130 : 1;
+        if (!CreateOutFolder(settings.outDir, o.yes, terminal, lang)) return gInterrupted ? 130 : 1;
     }
 
     // A missing library fails every file alike: say so once, before anything.
@@ -84,12 +84,12 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
         return 1;
     }
 
-    ArchivePacker packer(o, password, g_interrupted);
+    ArchivePacker packer(o, password, gInterrupted);
     auto start = std::chrono::steady_clock::now();
     RunSummary s = RunPack(
         plan, settings,
         [&](const std::string& archive, const std::string& source) { return packer.Pack(archive, source); },
-        [&](const std::string& q, const std::string& hint) { return AskChar(q, hint); }, g_interrupted,
+        [&](const std::string& q, const std::string& hint) { return AskChar(q, hint); }, gInterrupted,
         [](const std::string& line) { std::cout << line << std::endl; });
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     char secs[32];
@@ -142,19 +142,19 @@ int main(int argc, char** argv) {
         case Command::Test: {
             std::string password;
             int status = 0;
-            if (!ObtainPassword(o, lang, false, g_interrupted, &password, &status)) return status;
+            if (!ObtainPassword(o, lang, false, gInterrupted, &password, &status)) return status;
             return TestArchive(o.archive, password, lang, o.json);
         }
         case Command::Extract: {
             ExtractSettings settings;
             int status = 0;
-            if (!ObtainPassword(o, lang, false, g_interrupted, &settings.password, &status)) return status;
+            if (!ObtainPassword(o, lang, false, gInterrupted, &settings.password, &status)) return status;
             settings.outDir = o.extractDir;
             settings.noSpaceCheck = o.noSpaceCheck;
             // As for pack: ask only where someone can answer.
             settings.overwrite = o.overwrite.value_or(OverwritePolicy::Ask);
             if (settings.overwrite == OverwritePolicy::Ask && !CanAsk()) settings.overwrite = OverwritePolicy::None;
-            return ExtractArchive(o.archive, settings, lang, g_interrupted, AskChar);
+            return ExtractArchive(o.archive, settings, lang, gInterrupted, AskChar);
         }
         default: return Usage(o.command, "unknown command");
     }
