@@ -111,7 +111,8 @@ inline bool Shell(const std::string& dir, const std::string& cmd) {
     return std::system(("cd '" + dir + "' && " + cmd + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-inline std::string Quote(const std::string& s) { return "\"" + s + "\""; }
+// A path in double quotes, as the libraries' command lines take it.
+inline std::string ArgQuote(const std::string& s) { return "\"" + s + "\""; }
 
 // Sets a file's modification time (seconds since 1970).
 inline void SetMtime(const std::string& p, time_t t) {
