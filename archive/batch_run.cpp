@@ -70,12 +70,16 @@ bool TBatchRun::FolderReady(const std::string& folder, TStep& step) {
     };
     switch (TypeOfPath(folder)) {
         case PathType::Folder:
+            FReady.insert(folder);
             return true;
         case PathType::Missing: {
             if (!answered(FQuestions.FolderMissing(folder))) return false;
             std::error_code ec;
             std::filesystem::create_directories(folder, ec);
-            if (TypeOfPath(folder) == PathType::Folder) return true;
+            if (TypeOfPath(folder) == PathType::Folder) {
+                FReady.insert(folder);
+                return true;
+            }
             return answered(FQuestions.FolderNotCreated(folder));
         }
         default:
@@ -113,7 +117,8 @@ TBatchRun::TPlan TBatchRun::Prepare(const std::string& source) {
     };
 
     if (UnsafeName(source)) return fail(TEntryFault::UnsafeName, JoinFolder(plan.Folder, name));
-    if (!FolderReady(plan.Folder, plan.Step)) {
+    // A folder found (or made) once is not looked at again in this run.
+    if (FReady.count(plan.Folder) == 0 && !FolderReady(plan.Folder, plan.Step)) {
         if (plan.Step == TStep::Stop) FStopped = true;
         return plan;
     }
@@ -171,10 +176,7 @@ void TBatchRun::Abandon(const TPlan& plan) {
 
 TEntryOutcome TBatchRun::Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd, TPackCheck* Check) {
     TEntryOutcome o = Failure(plan.Source, plan.Archive, TEntryFault::None);
-    if (TypeOfPath(plan.Source) != PathType::File) {
-        o.Fault = TEntryFault::SourceMissing;
-        return o;
-    }
+    // A source gone since it was listed is found when the pack fails, below.
     std::string temporary;
     try {
         o.Code = PackOneFile(archive, Wnd, plan.Archive, plan.Source, &temporary, Check);

@@ -158,6 +158,7 @@ private:
     // Archives of this run and the source each was planned for.
     std::map<std::string, std::string> FClaimed;
     std::set<std::string> FCleaned;  // folders cleared of stale temporaries
+    std::set<std::string> FReady;    // folders found or made, not looked at again
     std::set<std::string> FKept;     // existing archives the answers kept
     bool FStopped = false;
 };

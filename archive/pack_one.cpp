@@ -35,7 +35,7 @@ std::string TemporaryBeside(const std::string& archivePath) {
     std::size_t dot = name.rfind('.');
     std::string ext = (dot == std::string::npos || dot == 0) ? "" : name.substr(dot);
     std::string folder = FolderOf(archivePath);
-    return JoinFolder(folder.empty() ? "." : folder, kTempPrefix + std::to_string(getpid()) + "_" +
+    return JoinFolder(folder.empty() ? "." : folder, kTempPrefix + std::to_string(CurrentProcessId()) + "_" +
                                                          std::to_string(counter++) + ext);
 }
 
@@ -102,8 +102,9 @@ int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
         Archive.SetFileName(target);
         TStringList files{Source};
         result = Archive.Pack(Wnd, nullptr, "", TFileList{files});
-        if (result == 0 && !Exists(target)) result = ERROR_NOT_FIND_FILE;
-        if (result == 0 && Check != nullptr && Check->Run) {
+        const bool check = result == 0 && Check != nullptr && Check->Run;
+        if (check && !Exists(target)) result = ERROR_NOT_FIND_FILE;
+        if (check && result == 0) {
             result = Check->Run(target);
             Check->Failed = result != 0;
         }
@@ -111,7 +112,9 @@ int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
         unlink(target.c_str());
         throw;
     }
-    if (result == 0 && std::rename(target.c_str(), ArchivePath.c_str()) != 0) result = ERROR_CANNOT_WRITE;
+    // Without a check, the rename is what finds a pack that made nothing.
+    if (result == 0 && std::rename(target.c_str(), ArchivePath.c_str()) != 0)
+        result = errno == ENOENT ? ERROR_NOT_FIND_FILE : ERROR_CANNOT_WRITE;
     if (result != 0) unlink(target.c_str());
     // Same extension, same driver class: this only renames.
     Archive.SetFileName(ArchivePath);
@@ -125,7 +128,7 @@ int RemoveStaleTemporaries(const std::string& folder) {
     while (dirent* e = readdir(d)) {
         const std::string name = e->d_name;
         const pid_t owner = TemporaryOwner(name);
-        if (owner <= 0 || owner == getpid() || ProcessAlive(owner)) continue;
+        if (owner <= 0 || owner == CurrentProcessId() || ProcessAlive(owner)) continue;
         const std::string path = JoinFolder(folder.empty() ? "." : folder, name);
         struct stat st {};
         if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_mtime >= ProcessStart()) continue;

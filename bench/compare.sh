@@ -4,9 +4,13 @@
 # and jlha (-lh7-, all files in one JVM), on the three corpora of
 # make_corpora.sh. Prints one table: tool, corpus, seconds, MB/s, output bytes,
 # output/input ratio and time relative to the zip loop.
-# Usage: bench/compare.sh [CORPUS_DIR] [SETS...]   (default sets: small medium large)
+# Usage: bench/compare.sh [--levels] [CORPUS_DIR] [SETS...]   (default sets: small medium large)
+# --levels: instead, one row per kaltri ZIP level (0-9) and LZH method and
+# effort, one job each, against zip -1/-6/-9, 7z -tzip -mx1/-mx9 and jlha.
 # KT_BIN selects the folder holding kaltri and the libraries (default build/bin).
 set -euo pipefail
+levels=
+if [ "${1:-}" = --levels ]; then levels=1; shift; fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=${KT_BIN:-$root/build/bin}
 corpora=$("$root/bench/make_corpora.sh" "${1:-/tmp/kt-corpora}")
@@ -49,6 +53,20 @@ for set in "${sets[@]}"; do
   sevenz_loop() { for f in "${files[@]}"; do n=${f##*/}; 7z a -tzip -bso0 -bsp0 "$out/${n%.*}.zip" "$f"; done; }
   jlha_batch() { java -cp "/usr/share/java/jlha.jar:$jlha_classes" JlhaBatch -lh7- 2 "$out" "${files[@]}"; }
   kaltri_pack() { "$bin/kaltri" pack --overwrite all --on-error continue --out "$out" "$@" "${files[@]}"; }
+
+  if [ -n "$levels" ]; then
+    zip_level() { for f in "${files[@]}"; do n=${f##*/}; zip -q -j -D "-$1" "$out/${n%.*}.zip" "$f"; done; }
+    sevenz_level() { for f in "${files[@]}"; do n=${f##*/}; 7z a -tzip "-mx$1" -bso0 -bsp0 "$out/${n%.*}.zip" "$f"; done; }
+    measure "zip -q -j -D loop" zip_loop
+    for l in 1 9; do measure "zip -$l loop" zip_level $l; done
+    for l in 0 1 2 3 4 5 6 7 8 9; do measure "kaltri zip --level $l" kaltri_pack --format zip --jobs 1 --level $l; done
+    for l in 1 9; do measure "7z -tzip -mx$l loop" sevenz_level $l; done
+    for m in lh5 lh6 lh7; do
+      for e in fast normal best; do measure "kaltri $m $e" kaltri_pack --format lzh --jobs 1 --method $m --effort $e; done
+    done
+    [ -n "$jlha_classes" ] && measure "jlha -lh7- (one JVM)" jlha_batch
+    continue
+  fi
 
   measure "zip -q -j -D loop" zip_loop
   measure "kaltri zip -j1" kaltri_pack --format zip --jobs 1

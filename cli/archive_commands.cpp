@@ -1,6 +1,7 @@
 #include "archive_commands.h"
 
 #include <cstdio>
+#include <functional>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -57,6 +58,46 @@ std::string DosDate(WORD date, WORD time) {
     return buf;
 }
 
+// Calls each(info, original size, compressed size) for every member of an
+// open archive; returns the library's last FindFirst/FindNext result (-1: all
+// members seen).
+int EachMember(kt::TArchiver& driver, HARC arc,
+               const std::function<void(const INDIVIDUALINFO&, uint64_t, uint64_t)>& each) {
+    INDIVIDUALINFO info{};
+    int r = driver.FindFirst(arc, &info, "*");
+    while (r == 0) {
+        // The library's full sizes where it gives them: INDIVIDUALINFO
+        // stops at 4 GiB.
+        uint64_t original = info.dwOriginalSize, compressed = info.dwCompressedSize;
+        driver.FoundSizes(arc, original, compressed);
+        each(info, original, compressed);
+        info = INDIVIDUALINFO{};
+        r = driver.FindNext(arc, &info);
+    }
+    return r;
+}
+
+// The --json record of one member.
+std::string MemberRecord(const std::string& archive, const INDIVIDUALINFO& info, uint64_t original,
+                         uint64_t compressed) {
+    const std::string attributes = kt::PrintableText(info.szAttribute);
+    const std::string method = kt::PrintableText(info.szMode);
+    Json m;
+    m["type"] = "member";
+    m["archive"] = archive;
+    m["name"] = std::string(info.szFileName);
+    m["size"] = original;
+    m["packed"] = compressed;
+    m["method"] = method;
+    m["crc"] = info.dwCRC;
+    m["time"] = JsonDosTime(info.wDate, info.wTime);
+    m["attributes"] = attributes;
+    // UNZIP32 marks encrypted members with "E"; its AES members show "AES"
+    // as their method.
+    m["encrypted"] = method == "AES" || attributes.find('E') != std::string::npos;
+    return JsonLine(m);
+}
+
 }  // namespace
 
 int ListArchive(const std::string& archive, Lang lang, bool json) {
@@ -70,42 +111,18 @@ int ListArchive(const std::string& archive, Lang lang, bool json) {
         }
         if (!json)
             std::printf("%12s %12s %6s %-16s %-7s %s\n", "size", "packed", "ratio", "date", "method", "name");
-        INDIVIDUALINFO info{};
-        int r = driver->FindFirst(arc, &info, "*");
         int count = 0;
-        while (r == 0) {
+        int r = EachMember(*driver, arc, [&](const INDIVIDUALINFO& info, uint64_t original, uint64_t compressed) {
             ++count;
-            // The library's full sizes where it gives them: INDIVIDUALINFO
-            // stops at 4 GiB.
-            uint64_t original = info.dwOriginalSize, compressed = info.dwCompressedSize;
-            driver->FoundSizes(arc, original, compressed);
             if (json) {
-                const std::string attributes = kt::PrintableText(info.szAttribute);
-                const std::string method = kt::PrintableText(info.szMode);
-                Json m;
-                m["type"] = "member";
-                m["archive"] = archive;
-                m["name"] = std::string(info.szFileName);
-                m["size"] = original;
-                m["packed"] = compressed;
-                m["method"] = method;
-                m["crc"] = info.dwCRC;
-                m["time"] = JsonDosTime(info.wDate, info.wTime);
-                m["attributes"] = attributes;
-                // UNZIP32 marks encrypted members with "E"; its AES members
-                // show "AES" as their method.
-                m["encrypted"] = method == "AES" || attributes.find('E') != std::string::npos;
-                std::cout << JsonLine(m) << "\n";
-            } else {
-                std::printf("%12llu %12llu %5.1f%% %-16s %-7.7s %s\n", static_cast<unsigned long long>(original),
-                        static_cast<unsigned long long>(compressed),
-                        info.wRatio / 10.0, DosDate(info.wDate, info.wTime).c_str(),
-                        kt::PrintableText(info.szMode).c_str(),
-                        kt::PrintableText(info.szFileName).c_str());
+                std::cout << MemberRecord(archive, info, original, compressed) << "\n";
+                return;
             }
-            info = INDIVIDUALINFO{};
-            r = driver->FindNext(arc, &info);
-        }
+            std::printf("%12llu %12llu %5.1f%% %-16s %-7.7s %s\n", static_cast<unsigned long long>(original),
+                        static_cast<unsigned long long>(compressed), info.wRatio / 10.0,
+                        DosDate(info.wDate, info.wTime).c_str(), kt::PrintableText(info.szMode).c_str(),
+                        kt::PrintableText(info.szFileName).c_str());
+        });
         driver->CloseArchive(arc);
         if (json) {
             Json a;
@@ -153,6 +170,14 @@ int TestArchive(const std::string& archive, const std::string& password, Lang la
         std::string report;
         int r = TestMembers(*driver, path, password, report);
         if (json) {
+            // What each member holds; the libraries test an archive as a
+            // whole, so the result belongs to the archive's record.
+            if (HARC arc = driver->OpenArchive(nullptr, path, 0)) {
+                EachMember(*driver, arc, [&](const INDIVIDUALINFO& info, uint64_t original, uint64_t compressed) {
+                    std::cout << MemberRecord(archive, info, original, compressed) << "\n";
+                });
+                driver->CloseArchive(arc);
+            }
             Json a;
             a["type"] = "archive";
             a["archive"] = archive;

@@ -90,7 +90,9 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
         plan, settings,
         [&](const std::string& archive, const std::string& source) { return packer.Pack(archive, source); },
         [&](const std::string& q, const std::string& hint) { return AskChar(q, hint); }, gInterrupted,
-        [](const std::string& line) { std::cout << line << std::endl; });
+        // A terminal sees each line at once (stdout is line-buffered there);
+        // a file or a pipe gets them in blocks instead of a write per archive.
+        [](const std::string& line) { std::cout << line << '\n'; });
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     char secs[32];
     std::snprintf(secs, sizeof secs, "%.2f", seconds);

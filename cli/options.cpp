@@ -15,6 +15,44 @@ bool ParseInt(const std::string& text, int& out) {
     return true;
 }
 
+// The words an option takes and what each means.
+template <class T>
+struct Choice {
+    const char* word;
+    T value;
+};
+
+constexpr Choice<OverwritePolicy> kOverwrite[] = {
+    {"ask", OverwritePolicy::Ask}, {"all", OverwritePolicy::All}, {"none", OverwritePolicy::None}};
+constexpr Choice<Format> kFormats[] = {{"lzh", Format::Lzh}, {"zip", Format::Zip}};
+constexpr Choice<ErrorPolicy> kOnError[] = {
+    {"ask", ErrorPolicy::Ask}, {"continue", ErrorPolicy::Continue}, {"stop", ErrorPolicy::Stop}};
+constexpr Choice<bool> kOnClash[] = {{"fail", false}, {"rename", true}};  // rename on a clash?
+constexpr Choice<int> kMethods[] = {{"lh5", 5}, {"lh6", 6}, {"lh7", 7}};
+constexpr Choice<LzhEffort> kEfforts[] = {
+    {"fast", LzhEffort::Fast}, {"normal", LzhEffort::Normal}, {"best", LzhEffort::Best}};
+constexpr Choice<int> kAesBits[] = {{"aes128", 128}, {"aes192", 192}, {"aes256", 256}};
+
+// Sets out to the meaning of word; false when the table has no such word.
+template <class T, std::size_t N, class Out>
+bool Choose(const std::string& word, const Choice<T> (&table)[N], Out& out) {
+    for (const Choice<T>& c : table) {
+        if (word == c.word) {
+            out = c.value;
+            return true;
+        }
+    }
+    return false;
+}
+
+// "a, b or c" for the table's words.
+template <class T, std::size_t N>
+std::string Words(const Choice<T> (&table)[N]) {
+    std::string text;
+    for (std::size_t i = 0; i < N; ++i) text += (i == 0 ? "" : i + 1 == N ? " or " : ", ") + std::string(table[i].word);
+    return text;
+}
+
 Command CommandOf(const std::string& word) {
     if (word == "pack") return Command::Pack;
     if (word == "list") return Command::List;
@@ -102,6 +140,13 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             return true;
         };
         std::string v;
+        // The option's value, which must be a word of table.
+        auto takeChoice = [&](const auto& table, auto& out) -> bool {
+            if (!takeValue(v)) return false;
+            if (Choose(v, table, out)) return true;
+            r.error = name + " must be " + Words(table);
+            return false;
+        };
         // Options of more than one command.
         if (name == "--password-file") {
             if (!takeValue(o.passwordFile)) return r;
@@ -114,56 +159,33 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         } else if (name == "--json" && o.command != Command::Extract) {
             o.json = true;
         } else if (name == "--overwrite" && (o.command == Command::Pack || o.command == Command::Extract)) {
-            if (!takeValue(v)) return r;
-            if (v == "ask") o.overwrite = OverwritePolicy::Ask;
-            else if (v == "all") o.overwrite = OverwritePolicy::All;
-            else if (v == "none") o.overwrite = OverwritePolicy::None;
-            else { r.error = "--overwrite must be ask, all or none"; return r; }
+            if (!takeChoice(kOverwrite, o.overwrite)) return r;
         } else if (o.command == Command::Pack) {
             if (name == "--format" || name == "-f") {
-                if (!takeValue(v)) return r;
-                if (v == "lzh") o.format = Format::Lzh;
-                else if (v == "zip") o.format = Format::Zip;
-                else { r.error = "--format must be lzh or zip"; return r; }
+                if (!takeChoice(kFormats, o.format)) return r;
             } else if (name == "--out" || name == "-o") {
                 if (!takeValue(o.outDir)) return r;
                 if (o.outDir.empty()) { r.error = "--out needs a folder"; return r; }
             } else if (name == "--on-error") {
-                if (!takeValue(v)) return r;
-                if (v == "ask") o.onError = ErrorPolicy::Ask;
-                else if (v == "continue") o.onError = ErrorPolicy::Continue;
-                else if (v == "stop") o.onError = ErrorPolicy::Stop;
-                else { r.error = "--on-error must be ask, continue or stop"; return r; }
+                if (!takeChoice(kOnError, o.onError)) return r;
             } else if (name == "--on-clash") {
-                if (!takeValue(v)) return r;
-                if (v == "fail") o.renameOnClash = false;
-                else if (v == "rename") o.renameOnClash = true;
-                else { r.error = "--on-clash must be fail or rename"; return r; }
+                if (!takeChoice(kOnClash, o.renameOnClash)) return r;
             } else if (name == "--jobs" || name == "-j") {
                 if (!takeValue(v)) return r;
                 if (!ParseInt(v, o.jobs)) { r.error = "--jobs must be a number from 1 to 1024"; return r; }
             } else if (name == "--level") {
                 if (!takeValue(v)) return r;
-                if (v.size() != 1 || v[0] < '0' || v[0] > '9') { r.error = "--level must be a number from 0 to 9"; return r; }
+                if (v.size() != 1 || v[0] < '0' || v[0] > '9') {
+                    r.error = "--level must be a number from 0 to 9";
+                    return r;
+                }
                 o.level = v[0] - '0';
             } else if (name == "--method") {
-                if (!takeValue(v)) return r;
-                if (v == "lh5") o.method = 5;
-                else if (v == "lh6") o.method = 6;
-                else if (v == "lh7") o.method = 7;
-                else { r.error = "--method must be lh5, lh6 or lh7"; return r; }
+                if (!takeChoice(kMethods, o.method)) return r;
             } else if (name == "--effort") {
-                if (!takeValue(v)) return r;
-                if (v == "fast") o.effort = LzhEffort::Fast;
-                else if (v == "normal") o.effort = LzhEffort::Normal;
-                else if (v == "best") o.effort = LzhEffort::Best;
-                else { r.error = "--effort must be fast, normal or best"; return r; }
+                if (!takeChoice(kEfforts, o.effort)) return r;
             } else if (name == "--encrypt") {
-                if (!takeValue(v)) return r;
-                if (v == "aes128") o.aesBits = 128;
-                else if (v == "aes192") o.aesBits = 192;
-                else if (v == "aes256") o.aesBits = 256;
-                else { r.error = "--encrypt must be aes128, aes192 or aes256"; return r; }
+                if (!takeChoice(kAesBits, o.aesBits)) return r;
             } else if (name == "--move-to-trash" || name == "--delete-source") {
                 SourceRemoval how = name == "--move-to-trash" ? SourceRemoval::Trash : SourceRemoval::Delete;
                 if (o.removal != SourceRemoval::Keep && o.removal != how) {
@@ -245,11 +267,12 @@ std::string HelpText(Command command) {
                    "                           fail (default) fails the later one, rename names its\n"
                    "                           archive \"a (2).zip\"; no archive of the run is replaced\n"
                    "      --level N            ZIP: 0 stores, 1 fastest ... 9 smallest (default 6)\n"
-                   "      --method M           LZH: lh5, lh6 or lh7 (8, 32 or 64 KiB window; default lh7)\n"
-                   "      --effort E           LZH: fast, normal (default) or best (slowest, smallest)\n"
-                   "  -t, --test               test each new archive (every member's CRC, the MAC of\n"
-                   "                           AES members) before it takes its place; one that fails\n"
-                   "                           is a failure, removed, and an old archive stays\n"
+                   "      --method M           LZH: lh5, lh6 or lh7 (8/32/64 KiB window; default lh7)\n"
+                   "      --effort E           LZH: fast, normal (default) or best (smallest)\n"
+                   "  -t, --test               test each new archive (every member's CRC, the MAC\n"
+                   "                           of AES members) before it takes its place; one\n"
+                   "                           that fails is a failure and is removed, and an\n"
+                   "                           old archive stays\n"
                    "      --move-to-trash      move each source into the desktop's trash once its\n"
                    "                           archive is made, tested clean (implies --test) and\n"
                    "                           flushed to disk; a source that changed while it was\n"
@@ -257,13 +280,15 @@ std::string HelpText(Command command) {
                    "      --delete-source      the same, but delete the source for good\n"
                    "  -p, --password           ask for a ZIP password (not echoed)\n"
                    "      --password-file FILE read the ZIP password from the first line of FILE\n"
-                   "      --encrypt AES        with a password: aes128, aes192 or aes256 (WinZip AES,\n"
-                   "                           read by 7-Zip and most archivers) instead of ZipCrypto\n"
+                   "      --encrypt AES        with a password: aes128, aes192 or aes256 (WinZip\n"
+                   "                           AES, read by 7-Zip and most archivers) instead\n"
+                   "                           of ZipCrypto\n"
                    "  -j, --jobs N             pack N files at once (default: number of cores)\n"
                    "      --json               one JSON object per line on stdout for each file:\n"
                    "                           {\"type\":\"file\",\"source\",\"archive\",\"result\":\"packed\"|\n"
                    "                           \"skipped\"|\"failed\",\"size\",\"packed\",\"tested\",\"error\",\n"
-                   "                           \"source_kept\"|\"source_removed\"}, then {\"type\":\"summary\",...}\n\n"
+                   "                           \"source_kept\"|\"source_removed\"}, then\n"
+                   "                           {\"type\":\"summary\",...}\n\n"
                    "Exit status: 0 all packed, 1 some failed or skipped (or a source to remove was\n"
                    "kept), 2 bad usage, 130 interrupted.\n";
         case Command::List:
@@ -280,8 +305,10 @@ std::string HelpText(Command command) {
                    "count as untested, never as sound.\n\n"
                    "  -p, --password           ask for the ZIP password (not echoed)\n"
                    "      --password-file FILE read the ZIP password from the first line of FILE\n"
-                   "      --json               one JSON object on stdout: {\"type\":\"archive\",\"archive\",\n"
-                   "                           \"result\":\"ok\"|\"damaged\"|\"untested\",\"code\",\"error\",\"report\"}\n";
+                   "      --json               one JSON object per line on stdout: each member as\n"
+                   "                           for list --json, then {\"type\":\"archive\",\"archive\",\n"
+                   "                           \"result\":\"ok\"|\"damaged\"|\"untested\",\"code\",\n"
+                   "                           \"error\",\"report\"}\n";
         case Command::Extract:
             return UsageLine(command) +
                    "\n\nExtracts every member into DIR (default: the current folder); nothing is\n"

@@ -114,19 +114,6 @@ std::string FateText(Lang lang, SourceFate fate, const std::string& source, cons
     }
 }
 
-bool Kept(SourceFate fate) { return fate != SourceFate::NotAsked && fate != SourceFate::Trashed && fate != SourceFate::Deleted; }
-
-const char* FateWord(SourceFate fate) {
-    switch (fate) {
-        case SourceFate::Trashed: return "trash";
-        case SourceFate::Deleted: return "deleted";
-        case SourceFate::KeptInterrupted: return "interrupted";
-        case SourceFate::KeptChanged: return "changed";
-        case SourceFate::KeptNotFlushed: return "not-flushed";
-        case SourceFate::KeptNotRemoved: return "not-removed";
-        default: return "";
-    }
-}
 
 // The --json record of one file.
 std::string FileRecord(const RunSettings& settings, const PackItem& item, const Slot& s) {
@@ -140,7 +127,7 @@ std::string FileRecord(const RunSettings& settings, const PackItem& item, const 
         struct stat st {};
         if (stat(s.plan.Archive.c_str(), &st) == 0) j["packed"] = static_cast<std::uint64_t>(st.st_size);
         j["tested"] = settings.test;
-        if (s.fate != SourceFate::NotAsked) j[Kept(s.fate) ? "source_kept" : "source_removed"] = FateWord(s.fate);
+        if (s.fate != SourceFate::NotAsked) j[SourceKept(s.fate) ? "source_kept" : "source_removed"] = FateWord(s.fate);
         if (!s.fateDetail.empty()) j["source_detail"] = s.fateDetail;
     } else if (s.outcome == Outcome::Failed) {
         j["code"] = s.result.Code;
@@ -209,7 +196,7 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
                     show(Text(settings.lang, Msg::Packed, item.source, s.plan.Archive));
                     if (s.fate != SourceFate::NotAsked) show(FateText(settings.lang, s.fate, item.source, s.fateDetail));
                 }
-                if (Kept(s.fate)) ++summary.sourcesKept;
+                if (SourceKept(s.fate)) ++summary.sourcesKept;
                 bar.Advance(1, item.size);
             } else if (s.outcome == Outcome::Skipped) {
                 ++summary.skipped;

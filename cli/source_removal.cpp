@@ -29,6 +29,22 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 
 }  // namespace
 
+bool SourceKept(SourceFate fate) {
+    return fate != SourceFate::NotAsked && fate != SourceFate::Trashed && fate != SourceFate::Deleted;
+}
+
+const char* FateWord(SourceFate fate) {
+    switch (fate) {
+        case SourceFate::Trashed: return "trash";
+        case SourceFate::Deleted: return "deleted";
+        case SourceFate::KeptInterrupted: return "interrupted";
+        case SourceFate::KeptChanged: return "changed";
+        case SourceFate::KeptNotFlushed: return "not-flushed";
+        case SourceFate::KeptNotRemoved: return "not-removed";
+        default: return "";
+    }
+}
+
 SourceStamp StampOf(const std::string& source) {
     SourceStamp s;
     s.valid = stat(source.c_str(), &s.st) == 0;

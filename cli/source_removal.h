@@ -23,6 +23,12 @@ enum class SourceFate {
     KeptNotRemoved,   // trash or unlink failed (detail)
 };
 
+// Whether the user asked for the source to go and it stayed.
+bool SourceKept(SourceFate fate);
+// One word for the fate, for --json: "trash", "deleted", "interrupted",
+// "changed", "not-flushed", "not-removed".
+const char* FateWord(SourceFate fate);
+
 // The source as it was before packing began.
 struct SourceStamp {
     bool valid = false;

@@ -1,18 +1,39 @@
 #include "temp_name.h"
 
 #include <dirent.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <mutex>
 
 namespace kt {
+
+namespace {
+
+std::atomic<pid_t> g_pid{0};
+
+void ForgetPid() { g_pid.store(0, std::memory_order_relaxed); }
+
+}  // namespace
+
+pid_t CurrentProcessId() {
+    pid_t pid = g_pid.load(std::memory_order_relaxed);
+    if (pid != 0) return pid;
+    static std::once_flag once;
+    std::call_once(once, [] { pthread_atfork(nullptr, nullptr, ForgetPid); });
+    pid = getpid();
+    g_pid.store(pid, std::memory_order_relaxed);
+    return pid;
+}
 
 std::string TempNameBeside(std::string_view target, std::string_view tag) {
     std::string name = ".";
     name.append(target.substr(0, 200));
-    name += ".kt" + std::to_string(getpid()) + "-";
+    name += ".kt" + std::to_string(CurrentProcessId()) + "-";
     name.append(tag);
     name += ".tmp";
     return name;
@@ -52,7 +73,7 @@ int RemoveStaleTempFiles(const std::string& folder, std::string_view target) {
     while (dirent* e = readdir(d)) {
         const std::string_view name = e->d_name;
         const std::optional<pid_t> writer = TempNameWriter(name);
-        if (!writer || *writer <= 0 || *writer == getpid()) continue;
+        if (!writer || *writer <= 0 || *writer == CurrentProcessId()) continue;
         if (!mine.empty() && name.substr(0, mine.size()) != mine) continue;
         if (kill(*writer, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
         std::string path = (folder.empty() ? std::string(".") : folder) + "/" + std::string(name);

@@ -18,6 +18,10 @@ namespace kt {
 // the whole stays within a file name's length limit.
 std::string TempNameBeside(std::string_view target, std::string_view tag);
 
+// This process's id, asked of the system once per process (and again in a
+// forked child): every temporary name carries it.
+pid_t CurrentProcessId();
+
 // The process that wrote a temporary file of that form, nullopt for any
 // other name.
 std::optional<pid_t> TempNameWriter(std::string_view name);

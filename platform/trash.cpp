@@ -149,7 +149,16 @@ bool FindTrash(const std::string& path, TrashPlace& place, std::string& error) {
         if (stat(parent.c_str(), &up) != 0 || up.st_dev != st.st_dev) break;
         top = parent;
     }
-    place = {JoinFolder(top, ".Trash-" + std::to_string(getuid())), top};
+    // An administrator's shared $topdir/.Trash (a real folder with the
+    // sticky bit) holds one folder per user; otherwise the user's own
+    // $topdir/.Trash-$uid.
+    const std::string uid = std::to_string(getuid());
+    struct stat shared {};
+    const std::string sharedTrash = JoinFolder(top, ".Trash");
+    if (lstat(sharedTrash.c_str(), &shared) == 0 && S_ISDIR(shared.st_mode) && (shared.st_mode & S_ISVTX))
+        place = {JoinFolder(sharedTrash, uid), top};
+    else
+        place = {JoinFolder(top, ".Trash-" + uid), top};
     return true;
 }
 
@@ -157,6 +166,11 @@ bool MoveToTrash(const std::string& path, std::string& error) {
     TrashPlace place;
     if (!FindTrash(path, place, error)) return false;
     bool made = place.topdir.empty() ? OwnFolders(place.folder, error) : OwnFolder(place.folder, error);
+    if (!made && !place.topdir.empty() && FolderOf(place.folder) != place.topdir) {
+        // The shared .Trash would not take our folder: the user's own one.
+        place.folder = JoinFolder(place.topdir, ".Trash-" + std::to_string(getuid()));
+        made = OwnFolder(place.folder, error);
+    }
     if (!made || !OwnFolder(place.folder + "/files", error) || !OwnFolder(place.folder + "/info", error))
         return false;
     std::string name;

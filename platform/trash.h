@@ -1,4 +1,4 @@
-// The desktop's trash (freedesktop.org Trash specification 1.0), so that a
+// The desktop's trash (the freedesktop.org Trash standard, version 1.0), so that a
 // file kaltri removes can be restored from any file manager.
 #pragma once
 
@@ -9,8 +9,9 @@ namespace kt {
 
 // The trash a file goes into: the home trash ($XDG_DATA_HOME/Trash, with
 // XDG_DATA_HOME defaulting to ~/.local/share) when it lies on the file's
-// file system, else $topdir/.Trash-$uid of the file's own file system (a
-// rename never crosses file systems, so nothing is copied).
+// file system, else on the file's own file system $topdir/.Trash/$uid when
+// $topdir/.Trash is a sticky folder, or $topdir/.Trash-$uid (a rename never
+// crosses file systems, so nothing is copied).
 struct TrashPlace {
     std::string folder;  // holds files/ and info/
     // Empty for the home trash, whose Path values are absolute; else the

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <random>
 
 #include "platform/temp_name.h"
@@ -15,12 +16,6 @@ namespace kt::arc {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 18;
-
-mode_t DefaultMode() {
-    mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
 
 bool WriteAll(int fd, const unsigned char* p, std::size_t n) {
     while (n > 0) {
@@ -40,39 +35,43 @@ bool WriteAll(int fd, const unsigned char* p, std::size_t n) {
 AtomicFile::~AtomicFile() { Discard(); }
 
 bool AtomicFile::Create(const std::string& target) {
-    std::size_t slash = target.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0) return false;
-    if (!CreateAt(dfd, name)) {
-        int e = errno;
-        ::close(dfd);
-        errno = e;
-        return false;
-    }
-    ownDir_ = true;
-    return true;
+    struct stat st;
+    const bool exists = ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return Start(AT_FDCWD, target, exists ? std::optional<mode_t>(st.st_mode & 07777) : std::nullopt);
 }
 
+bool AtomicFile::CreateNew(const std::string& target) { return Start(AT_FDCWD, target, std::nullopt); }
+
 bool AtomicFile::CreateAt(int dirFd, const std::string& name) {
+    struct stat st;
+    const bool exists = fstatat(dirFd, name.c_str(), &st, 0) == 0 && S_ISREG(st.st_mode);
+    return Start(dirFd, name, exists ? std::optional<mode_t>(st.st_mode & 07777) : std::nullopt);
+}
+
+bool AtomicFile::Start(int dirFd, const std::string& name, std::optional<mode_t> keepMode) {
     Discard();
-    if (name.empty()) {
+    std::size_t slash = name.rfind('/');
+    if (name.empty() || slash + 1 == name.size()) {
         errno = EINVAL;
         return false;
     }
-    struct stat st;
-    mode_ = fstatat(dirFd, name.c_str(), &st, 0) == 0 && S_ISREG(st.st_mode) ? (st.st_mode & 07777)
-                                                                            : DefaultMode();
+    // A path (dirFd AT_FDCWD) keeps its folder in front of the temporary name.
+    const std::string folder = slash == std::string::npos ? "" : name.substr(0, slash + 1);
+    const std::string leaf = name.substr(folder.size());
+    // A new file gets its mode as any new file does (0666 less the umask, or
+    // the folder's default ACL) when it is created; a replaced file keeps the
+    // old mode, set at Commit, and stays private until then.
+    modeSet_ = keepMode.has_value();
+    mode_ = keepMode.value_or(0);
     std::random_device rd;
     static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string tag;
         unsigned r = rd();
         for (int i = 0; i < 6; ++i, r /= 36) tag += kDigits[r % 36];
-        std::string temp = kt::TempNameBeside(name, tag);
+        std::string temp = folder + kt::TempNameBeside(leaf, tag);
         int fd = ::openat(dirFd, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                          0600);
+                          modeSet_ ? 0600 : 0666);
         if (fd >= 0) {
             dirFd_ = dirFd;
             fd_ = fd;
@@ -136,12 +135,12 @@ bool AtomicFile::Truncate(unsigned long long size) {
 
 bool AtomicFile::Commit() {
     if (fd_ < 0) return false;
-    bool ok = Flush() && fchmod(fd_, mode_) == 0 && (!sync_ || kt::fault::Fsync(fd_) == 0);
+    bool ok = Flush() && (!modeSet_ || fchmod(fd_, mode_) == 0) && (!sync_ || kt::fault::Fsync(fd_) == 0);
     int e = errno;
     ok = (::close(fd_) == 0) && ok;
     fd_ = -1;
     if (ok && kt::fault::RenameAt(dirFd_, tempName_.c_str(), dirFd_, name_.c_str()) == 0) {
-        if (sync_) fsync(dirFd_);
+        if (sync_) SyncFolder();
         tempName_.clear();
         Discard();
         return true;
@@ -157,12 +156,23 @@ void AtomicFile::Discard() {
         ::close(fd_);
         fd_ = -1;
     }
-    if (!tempName_.empty() && dirFd_ >= 0) unlinkat(dirFd_, tempName_.c_str(), 0);
+    if (!tempName_.empty()) unlinkat(dirFd_, tempName_.c_str(), 0);
     tempName_.clear();
-    if (ownDir_ && dirFd_ >= 0) ::close(dirFd_);
-    ownDir_ = false;
-    dirFd_ = -1;
+    dirFd_ = AT_FDCWD;
     buffer_.clear();
+}
+
+void AtomicFile::SyncFolder() const {
+    if (dirFd_ != AT_FDCWD) {
+        fsync(dirFd_);
+        return;
+    }
+    std::size_t slash = name_.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : name_.substr(0, slash);
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    ::close(fd);
 }
 
 }  // namespace kt::arc

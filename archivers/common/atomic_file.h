@@ -5,7 +5,10 @@
 // cancelled run leaves the previous file (or nothing) behind.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/types.h>
+
+#include <optional>
 
 #include <string>
 #include <vector>
@@ -22,6 +25,8 @@ public:
     // Starts the temporary file for the path target. The final mode is that
     // of an existing target, else 0666 less the umask. False with errno set.
     bool Create(const std::string& target);
+    // Same for a target the caller has just found missing (one look fewer).
+    bool CreateNew(const std::string& target);
     // Same for the entry `name` of the open folder dirFd, which must stay
     // open until Commit or Discard.
     bool CreateAt(int dirFd, const std::string& name);
@@ -31,7 +36,10 @@ public:
     // Bytes written so far.
     unsigned long long Size() const { return size_; }
     // Sets the mode the committed file gets.
-    void SetMode(mode_t mode) { mode_ = mode; }
+    void SetMode(mode_t mode) {
+        mode_ = mode;
+        modeSet_ = true;
+    }
     // Whether Commit waits for the data to reach the disk (fsync of the file
     // and its folder) before and after the rename; on by default. Without it
     // the rename is still atomic for every reader and a failed or cancelled
@@ -54,12 +62,16 @@ public:
     void Discard();
 
 private:
-    int dirFd_ = -1;
-    bool ownDir_ = false;
+    // keepMode: the mode of the file being replaced; none for a new file.
+    bool Start(int dirFd, const std::string& name, std::optional<mode_t> keepMode);
+    void SyncFolder() const;
+
+    int dirFd_ = AT_FDCWD;  // names below are relative to it
     int fd_ = -1;
     std::string name_;
     std::string tempName_;
-    mode_t mode_ = 0644;
+    mode_t mode_ = 0;
+    bool modeSet_ = false;  // else the mode the file was created with stays
     bool sync_ = true;
     unsigned long long size_ = 0;
     std::vector<unsigned char> buffer_;

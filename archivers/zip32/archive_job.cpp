@@ -16,6 +16,8 @@
 #include "archivers/common/owner_window.h"
 #include "archivers/common/source_change.h"
 #include "member_entry.h"
+#include "zip_aes.h"
+#include "zip_methods.h"
 #include "platform/wildcard.h"
 #include "zip_error_code.h"
 #include "zip_reader.h"
@@ -136,7 +138,9 @@ int Job::Plan() {
     for (DWORD m = 0; m < job_.memberCount; ++m) {
         const ZIP32_MEMBER& member = job_.members[m];
         struct stat& st = memberStats_[m];
-        if (::stat(member.path, &st) != 0)
+        if (member.found)
+            st = *member.found;
+        else if (::stat(member.path, &st) != 0)
             return Fail(ERROR_NOT_FIND_FILE, std::string("cannot find ") + member.path);
         if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
             return Fail(ERROR_UNKNOWN_TYPE, std::string(member.path) + " is not a regular file");
@@ -181,8 +185,11 @@ int Job::AddMember(ZipWriter& writer, int index) {
         st = writer.AddBuffer(std::move(e), nullptr, 0, WriteOptions{0, {}});
     } else {
         Fd fd(::open(member.path, O_RDONLY | O_CLOEXEC));
-        struct stat now;
-        if (fd.get() < 0 || fstat(fd.get(), &now) != 0 || !S_ISREG(now.st_mode))
+        // What the front end found while collecting is checked against the
+        // open file after reading (same file, size and time), so it need
+        // not be asked for again now.
+        struct stat now = planned;
+        if (fd.get() < 0 || (!member.found && fstat(fd.get(), &now) != 0) || !S_ISREG(now.st_mode))
             return Fail(ERROR_FILE_OPEN, std::string("cannot open ") + member.path);
         size = static_cast<uint64_t>(now.st_size);
         FdSource source(fd.get(), size);
@@ -206,10 +213,17 @@ int Job::AddMember(ZipWriter& writer, int index) {
     if (!(job_.flags & ZIP32_QUIET)) {
         const ZipEntry& e = writer.Entries().back();
         std::string line = "  adding: " + e.name;
+        // An AES entry names its real method in its AES block and wraps
+        // the data in salt, verifier and MAC.
+        const std::optional<AesInfo> aes =
+            e.method == kMethodAes ? FindAesInfo(e.extraCentral) : std::nullopt;
+        const uint16_t method = aes ? aes->method : e.method;
+        const uint64_t wrapping = aes ? aes->SaltSize() + kAesVerifierSize + kAesMacSize
+                                  : e.IsEncrypted() ? kCryptHeaderSize : 0;
         if (S_ISDIR(planned.st_mode)) {
             line += " (stored 0%)";
-        } else if (e.method == kMethodDeflate) {
-            uint64_t body = e.compressedSize - (e.IsEncrypted() ? kCryptHeaderSize : 0);
+        } else if (method == kMethodDeflate) {
+            uint64_t body = e.compressedSize - wrapping;
             unsigned pct = size ? static_cast<unsigned>(100 - (body * 100 + size / 2) / size) : 0;
             line += " (deflated " + std::to_string(pct) + "%)";
         } else {
@@ -224,7 +238,8 @@ int Job::AddMember(ZipWriter& writer, int index) {
 
 int Job::Write() {
     kt::arc::AtomicFile out;
-    if (!out.Create(archive_))
+    // ReadOld has just looked: a missing archive needs no second look.
+    if (!(oldExists_ ? out.Create(archive_) : out.CreateNew(archive_)))
         return Fail(ERROR_TMP_OPEN, "cannot create a temporary file beside " + archive_ + ": " +
                                         std::strerror(errno));
     // Atomic for every reader without waiting for the disk, as zip does.

@@ -8,6 +8,8 @@
 #ifndef KT_ARCHIVERS_ZIP32_ENGINE_H
 #define KT_ARCHIVERS_ZIP32_ENGINE_H
 
+#include <sys/stat.h>
+
 #include "platform/archiver_api.h"
 
 #ifdef __cplusplus
@@ -39,10 +41,13 @@ enum {
 #define ZIP32_AES256 0x0180u
 
 /* One file to add: its path on disk and the name it gets in the archive
-   (a folder's name ends with "/"). */
+   (a folder's name ends with "/"), and what the caller's stat (links
+   followed) of the path gave while it collected the files, so the engine
+   does not look again; null: the engine looks itself. */
 typedef struct {
     const char* path;
     const char* name;
+    const struct stat* found;
 } ZIP32_MEMBER;
 
 /* Progress: state is an ARCEXTRACT_ value; a non-zero result stops the job

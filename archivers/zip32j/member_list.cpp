@@ -32,20 +32,20 @@ public:
     // Adds a path known to exist (followed through links).
     void AddPath(const std::string& path, const struct stat& st) {
         if (S_ISDIR(st.st_mode)) {
-            if (!cmd_.noDirEntries && !cmd_.junkPaths) Add(path, true);
+            if (!cmd_.noDirEntries && !cmd_.junkPaths) Add(path, st);
             if (cmd_.recurse) Walk(path);
         } else if (S_ISREG(st.st_mode)) {
-            Add(path, false);
+            Add(path, st);
         }
     }
 
 private:
-    void Add(const std::string& path, bool folder) {
+    void Add(const std::string& path, const struct stat& st) {
         if (!seen_.insert(path).second) return;
         std::string name = NameFor(path);
         if (name.empty()) return;
-        if (folder) name += "/";
-        out_.push_back({path, name});
+        if (S_ISDIR(st.st_mode)) name += "/";
+        out_.push_back({path, name, st});
     }
 
     std::string NameFor(const std::string& path) const {

@@ -4,6 +4,8 @@
 // given, otherwise the path without its root, "." and ".." parts).
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@ namespace kt::zip32j {
 struct Member {
     std::string path;
     std::string name;
+    struct stat found;  // as collected, links followed
 };
 
 // Fills `members`; names that match nothing go to `missing`.

@@ -114,7 +114,7 @@ int RunZip(const char* cmdLine, kt::arc::Report& report) {
     }
     std::vector<ZIP32_MEMBER> memberRecords;
     memberRecords.reserve(members.size());
-    for (const Member& m : members) memberRecords.push_back({m.path.c_str(), m.name.c_str()});
+    for (const Member& m : members) memberRecords.push_back({m.path.c_str(), m.name.c_str(), &m.found});
     std::vector<const char*> patternPtrs;
     for (const std::string& p : patterns) patternPtrs.push_back(p.c_str());
     // The key is made from the password's CP932 bytes.

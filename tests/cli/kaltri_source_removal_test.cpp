@@ -92,7 +92,7 @@ TEST(KaltriSourceRemoval, AFileOnAnotherFileSystemGoesToThatVolumesTrash) {
     std::string leaf = fs::path(folder).filename().string();
     EXPECT_EQ("volume", Read(trash + "/files/s.txt"));
     std::string info = Read(trash + "/info/s.txt.trashinfo");
-    // Relative to the volume's top folder, as the trash specification asks.
+    // Relative to the volume's top folder, as the freedesktop.org Trash standard asks.
     EXPECT_NE(std::string::npos, info.find("\nPath=" + leaf + "/s.txt\n")) << info;
     EXPECT_FALSE(fs::exists(home.root + "/xdg/Trash/files/s.txt"));
     fs::remove_all(folder);

@@ -25,6 +25,30 @@ TEST(Options, PackTakesItsSwitchesAndPaths) {
     EXPECT_EQ((std::vector<std::string>{"a", "-odd"}), r.options.paths);
 }
 
+TEST(Options, LevelsMethodsEncryptionRemovalAndJson) {
+    ParseResult r = Parse({"pack", "-f", "zip", "--level", "0", "--encrypt", "aes192", "-p", "--json",
+                           "--move-to-trash", "a"});
+    ASSERT_EQ("", r.error);
+    EXPECT_EQ(0, r.options.level);
+    EXPECT_EQ(192, r.options.aesBits);
+    EXPECT_EQ(SourceRemoval::Trash, r.options.removal);
+    EXPECT_TRUE(r.options.test);  // removal implies the test
+    EXPECT_TRUE(r.options.json);
+    r = Parse({"pack", "--method=lh5", "--effort", "fast", "--delete-source", "a"});
+    ASSERT_EQ("", r.error);
+    EXPECT_EQ(5, r.options.method);
+    EXPECT_EQ(LzhEffort::Fast, r.options.effort);
+    EXPECT_EQ(SourceRemoval::Delete, r.options.removal);
+    EXPECT_TRUE(r.options.test);
+    EXPECT_FALSE(Parse({"pack", "a"}).options.test);
+    EXPECT_EQ("--effort must be fast, normal or best", Parse({"pack", "--effort", "max", "a"}).error);
+    EXPECT_NE("", Parse({"pack", "--move-to-trash", "--delete-source", "a"}).error);
+    EXPECT_NE("", Parse({"pack", "-f", "zip", "--encrypt", "aes256", "a"}).error);  // no password
+    EXPECT_NE("", Parse({"extract", "--json", "a.zip"}).error);
+    EXPECT_TRUE(Parse({"list", "--json", "a.zip"}).options.json);
+    EXPECT_TRUE(Parse({"test", "--json", "a.zip"}).options.json);
+}
+
 TEST(Options, BadUsageIsReported) {
     EXPECT_NE("", Parse({}).error);
     EXPECT_NE("", Parse({"frobnicate"}).error);

@@ -3,6 +3,7 @@
 #include "platform/temp_name.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -21,6 +22,28 @@ TEST(TempName, OtherNamesAreNeverTakenForOne) {
         EXPECT_FALSE(kt::TempNameWriter(other).has_value()) << other;
     }
     EXPECT_EQ(kt::TempNameWriter(".a.lzh.kt42-x.tmp"), 42);
+}
+
+// The process id is asked for once, so a forked child (a kaltri worker) must
+// not name its temporary files after its parent.
+TEST(TempName, AForkedChildNamesItsFilesAfterItself) {
+    ASSERT_EQ(kt::TempNameWriter(kt::TempNameBeside("a.zip", "x")), getpid());
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::optional<pid_t> writer = kt::TempNameWriter(kt::TempNameBeside("a.zip", "x"));
+        pid_t got = writer.value_or(-1);
+        _exit(write(pipeFds[1], &got, sizeof got) == sizeof got ? 0 : 1);
+    }
+    pid_t named = 0;
+    ASSERT_EQ(read(pipeFds[0], &named, sizeof named), static_cast<ssize_t>(sizeof named));
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(named, child);
+    close(pipeFds[0]);
+    close(pipeFds[1]);
 }
 
 }  // namespace

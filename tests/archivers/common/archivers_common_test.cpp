@@ -17,6 +17,7 @@
 #include "archivers/common/owner_window.h"
 #include "archivers/common/report.h"
 #include "archivers/common/safe_path.h"
+#include "archivers/common/source_change.h"
 #include "platform/message_hub.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_folder.h"
@@ -114,6 +115,69 @@ TEST(AtomicFile, UncommittedFileLeavesNothingBehind) {
     }
     EXPECT_EQ(ReadAll(target), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+}
+
+// A new file gets the mode any new file gets under the umask, through every
+// way of starting one; a private file being replaced is never open to others
+// while its successor is written.
+TEST(AtomicFile, NewFilesFollowTheUmaskAndAReplacedPrivateFileStaysPrivate) {
+    TempDir dir;
+    const mode_t old = umask(027);
+    for (int way = 0; way < 3; ++way) {
+        fs::path target = dir.path / ("new" + std::to_string(way));
+        AtomicFile f;
+        int folder = open(dir.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_TRUE(way == 0   ? f.Create(target.string())
+                    : way == 1 ? f.CreateNew(target.string())
+                               : f.CreateAt(folder, target.filename().string()));
+        ASSERT_TRUE(f.Write("x", 1));
+        ASSERT_TRUE(f.Commit());
+        close(folder);
+        struct stat st;
+        ASSERT_EQ(stat(target.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0640u) << way;
+    }
+    umask(old);
+
+    fs::path secret = dir.path / "secret.zip";
+    std::ofstream(secret) << "old";
+    chmod(secret.c_str(), 0600);
+    AtomicFile f;
+    ASSERT_TRUE(f.Create(secret.string()));
+    ASSERT_TRUE(f.Write("new", 3));
+    ASSERT_TRUE(f.Flush());
+    for (const auto& e : fs::directory_iterator(dir.path)) {
+        struct stat st;
+        ASSERT_EQ(stat(e.path().c_str(), &st), 0);
+        if (e.path().filename().string().find("secret") != std::string::npos) {
+            EXPECT_EQ(st.st_mode & 0077, 0u) << e.path();
+        }
+    }
+    ASSERT_TRUE(f.Commit());
+    struct stat st;
+    ASSERT_EQ(stat(secret.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(ReadAll(secret), "new");
+}
+
+// A writer that compares the file it read with a stat of its path taken
+// before opening it must notice a different file put in its place.
+TEST(SourceChange, AnotherFileOfTheSameSizeAndTimeInItsPlaceIsAChange) {
+    TempDir dir;
+    fs::path a = dir.path / "a", b = dir.path / "b";
+    std::ofstream(a) << "same";
+    std::ofstream(b) << "SAME";
+    struct timespec t[2] = {{1600000000, 0}, {1600000000, 0}};
+    utimensat(AT_FDCWD, a.c_str(), t, 0);
+    utimensat(AT_FDCWD, b.c_str(), t, 0);
+    struct stat before;
+    ASSERT_EQ(stat(a.c_str(), &before), 0);
+    int same = open(a.c_str(), O_RDONLY | O_CLOEXEC);
+    int other = open(b.c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_FALSE(kt::arc::ChangedSinceOpened(same, before));
+    EXPECT_TRUE(kt::arc::ChangedSinceOpened(other, before));
+    close(same);
+    close(other);
 }
 
 TEST(SafePath, RefusesParentPartsAndDropsRoots) {

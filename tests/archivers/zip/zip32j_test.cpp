@@ -6,6 +6,7 @@
 
 #include "platform/cp932.h"
 #include "platform/message_hub.h"
+#include "zip_methods.h"
 #include "zip_reader.h"
 #include "zip_test_support.h"
 
@@ -375,6 +376,13 @@ TEST(Zip32jNames, EscapesRecursionHiddenFilesAndResponseFiles) {
     EXPECT_EQ(ReadDir(d / "z.zip").entries.at(0).method, kt::zip::kMethodStored);
     EXPECT_EQ(Libs().RunZip("-q -Z " + Q(d / "w.zip") + " " + Q(d / "src/sub/deep.txt")),
               ERROR_COMMAND_NAME);
+    // -Y256 turns -P into AES-256; only the three AES key lengths exist.
+    ASSERT_EQ(Libs().RunZip("-q -j -Y256 -P \"pw\" " + Q(d / "aes.zip") + " " + Q(d / "src/sub/deep.txt")), 0);
+    EXPECT_EQ(ReadDir(d / "aes.zip").entries.at(0).method, kt::zip::kMethodAes);
+    EXPECT_EQ(RunTool({"7z", "t", "-ppw", d / "aes.zip"}), 0);
+    EXPECT_EQ(Libs().RunZip("-q -j -Y512 -P \"pw\" " + Q(d / "w.zip") + " " + Q(d / "src/sub/deep.txt")),
+              ERROR_COMMAND_NAME);
+    EXPECT_FALSE(std::filesystem::exists(d / "w.zip"));
 }
 
 }  // namespace

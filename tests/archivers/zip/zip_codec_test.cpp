@@ -6,10 +6,11 @@
 #include <cstring>
 
 #include "platform/core_budget.h"
-
+#include "zip_aes.h"
 #include "zip_chunked_deflate.h"
 #include "zip_crypto.h"
 #include "zip_extract.h"
+#include "zip_methods.h"
 #include "zip_names.h"
 #include "zip_piece_pool.h"
 #include "zip_reader.h"
@@ -100,6 +101,66 @@ TEST(ZipCodec, StreamedSourceMatchesAndPeersAgree) {
     MemoryOutput out2;
     ZipWriter w2(out2);
     EXPECT_EQ(w2.AddSource(e, in, {}, [](uint64_t) { return false; }), ZipStatus::Stopped);
+}
+
+// WinZip AE-2 as the writer makes it, whole and streamed: method 99 with the
+// real method in the AES block of both headers, version 5.1, no CRC, a salt
+// that differs between entries, and a MAC that any changed byte breaks.
+TEST(ZipCodec, AesEntriesCarryAe2FieldsAndTheirMacCatchesDamage) {
+    const std::string small = SampleText(30000), big = SampleText(kWholeFileLimit + 999, 5);
+    for (int strength : {1, 2, 3}) {
+        MemoryOutput out;
+        ZipWriter w(out);
+        WriteOptions opt{6, "pw", strength};
+        ZipEntry e;
+        e.name = "a.txt";
+        ASSERT_EQ(w.AddBuffer(e, reinterpret_cast<const uint8_t*>(small.data()), small.size(), opt), ZipStatus::Ok);
+        e.name = "b.txt";
+        ASSERT_EQ(w.AddBuffer(e, reinterpret_cast<const uint8_t*>(small.data()), small.size(), opt), ZipStatus::Ok);
+        e.name = "big.txt";
+        MemorySource in(big.data(), big.size());
+        ASSERT_EQ(w.AddSource(e, in, opt), ZipStatus::Ok);
+        ASSERT_EQ(w.Finish(), ZipStatus::Ok);
+        MemorySource src(out.bytes.data(), out.bytes.size());
+        ZipDirectory dir;
+        ASSERT_EQ(ReadZipDirectory(src, dir), ZipStatus::Ok);
+        ASSERT_EQ(dir.entries.size(), 3u);
+        const size_t head = 4 + 4 * static_cast<size_t>(strength) + kAesVerifierSize;
+        for (const ZipEntry& entry : dir.entries) {
+            EXPECT_EQ(entry.method, kMethodAes);
+            EXPECT_EQ(entry.versionNeeded, 51);
+            EXPECT_EQ(entry.crc, 0u);
+            EXPECT_TRUE(entry.IsEncrypted());
+            EXPECT_FALSE(entry.HasDescriptor());
+            auto info = FindAesInfo(entry.extraCentral);
+            ASSERT_TRUE(info);
+            EXPECT_EQ(info->version, 2);
+            EXPECT_EQ(info->strength, strength);
+            EXPECT_EQ(info->method, kMethodDeflate);
+            // The local header carries the same block (readers that stream need it).
+            const auto* local = reinterpret_cast<const uint8_t*>(out.bytes.data()) + entry.localOffset;
+            const std::string localExtra(reinterpret_cast<const char*>(local) + kLocalHeaderSize + Get16(local + 26),
+                                         Get16(local + 28));
+            EXPECT_EQ(Get16(local + 8), kMethodAes);
+            EXPECT_TRUE(FindAesInfo(localExtra));
+            StringSink sink;
+            ASSERT_EQ(ExtractEntry(src, entry, "pw", sink), ZipStatus::Ok) << entry.name;
+            EXPECT_TRUE(sink.data == (entry.name == "big.txt" ? big : small)) << entry.name;
+            StringSink wrong;
+            EXPECT_EQ(ExtractEntry(src, entry, "pW", wrong), ZipStatus::BadPassword);
+        }
+        // Same data and password, yet other bytes: each entry has its own salt.
+        uint64_t dataA = 0, dataB = 0;
+        ASSERT_EQ(LocateEntryData(src, dir.entries[0], dataA), ZipStatus::Ok);
+        ASSERT_EQ(LocateEntryData(src, dir.entries[1], dataB), ZipStatus::Ok);
+        EXPECT_NE(0, std::memcmp(out.bytes.data() + dataA, out.bytes.data() + dataB, head));
+        // One changed byte of encrypted data: the MAC, not the CRC, refuses it.
+        std::string damaged = out.bytes;
+        damaged[dataA + head + 100] ^= 1;
+        MemorySource bad(damaged.data(), damaged.size());
+        StringSink sink;
+        EXPECT_EQ(ExtractEntry(bad, dir.entries[0], "pw", sink), ZipStatus::AuthFailed);
+    }
 }
 
 // A file whose bytes past `failAt` cannot be read (a disk error mid-file).
