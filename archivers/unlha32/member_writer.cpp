@@ -8,6 +8,7 @@
 
 #include "archivers/codecs/lzh/crc16.h"
 #include "archivers/common/source_change.h"
+#include "platform/core_budget.h"
 
 namespace kt::unlha {
 namespace {
@@ -152,6 +153,10 @@ int WriteMember(RunContext& ctx, const PackSettings& s, const SourceFile& f, kt:
         opt.effort = s.effort;
         opt.giveUpAfter = size;
         opt.sizeHint = size;
+        // Helper threads only on cores nobody else holds (see core_budget.h).
+        kt::ExtraCores extra(kt::CoreCount() - 1);
+        opt.threads = kt::CoreCount();
+        opt.addThread = [&extra] { return extra.TryAdd(); };
         ArchiveSink sink(out);
         kt::lzh::EncodeResult r = kt::lzh::Encode(opt, src, sink);
         if (r.status == kt::lzh::Status::kOk) {

@@ -1,9 +1,10 @@
-// lzh_squeeze [-lh5-|-lh6-|-lh7-] [fast|normal|best] FILE...
+// lzh_squeeze [-jTHREADS] [-lh5-|-lh6-|-lh7-] [fast|normal|best] FILE...
 // Packs every file with the codec alone (no archive), checks the round trip
 // and prints total bytes in and out and the CPU time spent packing and unpacking.
 #include <chrono>
 #include <ctime>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -26,12 +27,19 @@ struct Clock {
 };
 
 int main(int argc, char** argv) {
+    int threads = 1;
+    if (argc > 1 && std::strncmp(argv[1], "-j", 2) == 0) {
+        threads = std::atoi(argv[1] + 2);
+        --argc;
+        ++argv;
+    }
     if (argc < 4) {
         std::fprintf(stderr, "usage: %s METHOD EFFORT FILE...\n", argv[0]);
         return 2;
     }
     EncodeOptions opt;
     if (!OptionsForMethod(argv[1], &opt)) return 2;
+    opt.threads = threads;
     opt.effort = !std::strcmp(argv[2], "fast") ? Effort::kFast : !std::strcmp(argv[2], "best") ? Effort::kBest : Effort::kNormal;
     uint64_t in = 0, out = 0;
     double tEnc = 0, tDec = 0;

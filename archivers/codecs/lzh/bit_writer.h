@@ -19,9 +19,11 @@ public:
             out_.push_back(static_cast<uint8_t>(acc_ >> count_));
         }
     }
-    // Pads the last byte with zero bits.
-    void FlushBits() {
-        if (count_ > 0) Put(0, 8 - count_);
+    // Pads the last byte with zero bits; returns how many were added.
+    int FlushBits() {
+        int pad = count_ > 0 ? 8 - count_ : 0;
+        Put(0, pad);
+        return pad;
     }
     std::vector<uint8_t>& Bytes() { return out_; }
 

@@ -9,6 +9,7 @@
 #include "crc16.h"
 #include "huffman.h"
 #include "match_finder.h"
+#include "segment_encoder.h"
 
 namespace kt::lzh {
 namespace {
@@ -19,6 +20,7 @@ constexpr int kSplitDepth = 4;
 constexpr int32_t kSegment = 1 << 15;  // positions per optimal-parse segment
 constexpr int kMaxMatchesPerPos = 12;
 constexpr int kDenseLengths = 48;
+constexpr int kLazyShortWalk = 8;             // matches this long shorten the lazy walk
 constexpr std::size_t kRefreshTokens = 4096;  // tokens between price updates of the lazy parse
 
 struct Tuning {
@@ -29,16 +31,11 @@ struct Tuning {
     uint32_t far;  // a 3-byte match further than this is not taken
 };
 
-// Small inputs (below kDeepBelow bytes) get a deeper normal search: they
-// cost little time anyway, and their size is mostly text where it pays.
-constexpr uint64_t kDeepBelow = 256 * 1024;
-
-Tuning TuningFor(Effort e, uint64_t sizeHint) {
+Tuning TuningFor(Effort e) {
     switch (e) {
         case Effort::kFast:
             return {8, 64, 64, 0, UINT32_MAX};
         case Effort::kNormal:
-            if (sizeHint > 0 && sizeHint < kDeepBelow) return {96, 256, 128, 2, UINT32_MAX};
             return {64, 256, 32, 2, UINT32_MAX};
         default:
             return {256, 192, 256, 256, UINT32_MAX};
@@ -54,33 +51,45 @@ struct Prices {
 
 class Encoder {
 public:
-    Encoder(const EncodeOptions& o, Source& in, Sink& out)
-        : opt_(o), in_(in), out_(out), window_(1 << o.dictBits),
-          buf_(BufferSize(o), 0), mf_(o.dictBits, buf_.data(), TableBits(o)), bw_(o.np, o.pbit),
-          tune_(TuningFor(o.effort, o.sizeHint)) {}
+    Encoder(const EncodeOptions& o, Source& in, Sink& out, const uint8_t* history = nullptr,
+            std::size_t historySize = 0)
+        : opt_(o), in_(in), out_(out), window_(1 << o.dictBits), start_(static_cast<int32_t>(historySize)),
+          buf_(BufferSize(o, historySize), 0), mf_(o.dictBits, buf_.data(), TableBits(o, historySize)),
+          bw_(o.np, o.pbit), tune_(TuningFor(o.effort)) {
+        if (historySize > 0) std::memcpy(buf_.data(), history, historySize);
+        end_ = start_;
+    }
 
     EncodeResult Run() {
         if (!Fill()) return Done(Status::kReadError);
+        // The history is only looked back into (its last positions hash
+        // bytes of the input, hence after the first read).
+        for (; inserted_ < start_; ++inserted_) mf_.Insert(inserted_);
         Status s = opt_.effort == Effort::kBest ? RunOptimal() : RunLazy();
         if (s != Status::kOk) return Done(s);
         if (!EmitTokens(true)) return Done(status_);
         return Done(Status::kOk);
     }
 
+    // Zero bits that end the output after the last block.
+    int PadBits() const { return padBits_; }
+
 private:
     EncodeResult Done(Status s) { return {s, inSize_, outSize_, crc_}; }
 
     // A known small input gets a buffer just large enough (plus one byte so
     // that its end is seen without another read).
-    static std::size_t BufferSize(const EncodeOptions& o) {
+    // A history counts as input for the sizes: it sits before the data.
+    static std::size_t BufferSize(const EncodeOptions& o, std::size_t history) {
         std::size_t full = (std::size_t{1} << o.dictBits) + kChunk;
-        if (o.sizeHint > 0 && o.sizeHint + 1 < full) full = static_cast<std::size_t>(o.sizeHint) + 1;
+        if (o.sizeHint > 0 && history + o.sizeHint + 1 < full) full = history + static_cast<std::size_t>(o.sizeHint) + 1;
         return full + kMaxMatch + 16;
     }
-    static int TableBits(const EncodeOptions& o) {
-        if (o.sizeHint == 0 || o.sizeHint >= (1u << 16)) return 16;
+    static int TableBits(const EncodeOptions& o, std::size_t history) {
+        uint64_t span = o.sizeHint + history;
+        if (o.sizeHint == 0 || span >= (1u << 16)) return 16;
         int bits = 10;
-        while (bits < 16 && (uint64_t{1} << bits) <= o.sizeHint) ++bits;
+        while (bits < 16 && (uint64_t{1} << bits) <= span) ++bits;
         return bits;
     }
 
@@ -132,7 +141,7 @@ private:
         if (!final && tok_.Size() < kBlockTokens) return true;
         bw_.Write(tok_, bits_, kSplitDepth);
         tok_.Clear();
-        if (final) bits_.FlushBits();
+        if (final) padBits_ = bits_.FlushBits();
         auto& bytes = bits_.Bytes();
         outSize_ += bytes.size();
         if (!bytes.empty() && !out_.Write(bytes.data(), bytes.size())) {
@@ -153,11 +162,12 @@ private:
         for (; inserted_ < last; ++inserted_) mf_.Insert(inserted_);
     }
 
-    int Search(int32_t p, uint32_t* dist) {
+    // The longest match at p longer than minLen, walking `chain` candidates.
+    int Search(int32_t p, int minLen, int chain, uint32_t* dist) {
         int maxLen = std::min(kMaxMatch, end_ - p);
         if (maxLen < kMinMatch) return 0;
         InsertUpTo(p);
-        int len = mf_.Longest(p, maxLen, kMinMatch - 1, tune_.chain, tune_.nice, dist);
+        int len = mf_.Longest(p, maxLen, minLen, chain, tune_.nice, dist);
         if (len == kMinMatch && *dist >= tune_.far) return 0;
         return len;
     }
@@ -207,12 +217,12 @@ private:
     Status RunLazy() {
         const int depth = tune_.lazy;
         DefaultPrices(&lazyPrices_);
-        int32_t p = 0;
+        int32_t p = start_;
         while (true) {
             if (!Ahead(&p)) return Status::kReadError;
             if (p >= end_) break;
             uint32_t dist = 0;
-            int len = Search(p, &dist);
+            int len = Search(p, kMinMatch - 1, tune_.chain, &dist);
             if (len > 0 && len <= 4 && MatchCost(len, dist) >= LiteralCost(p, len)) len = 0;
             if (len == 0) {
                 Literal(buf_[p++]);
@@ -222,7 +232,11 @@ private:
             for (int d = 1; d <= depth && len < tune_.good; ++d) {
                 if (p + 1 >= end_) break;
                 uint32_t dist2 = 0;
-                int len2 = Search(p + 1, &dist2);
+                // Only a match at least as long can win (a shorter one
+                // leaves more literals), and after a fair match a shorter
+                // walk finds it often enough.
+                int chain2 = len >= kLazyShortWalk ? tune_.chain / 4 : tune_.chain;
+                int len2 = Search(p + 1, len - 1, chain2, &dist2);
                 if (len2 == 0 || !LaterIsBetter(p, len, dist, len2, dist2)) break;
                 Literal(buf_[p++]);
                 len = len2;
@@ -316,7 +330,7 @@ private:
         const Tuning& t = tune_;
         Prices pr;
         DefaultPrices(&pr);
-        int32_t p = 0;
+        int32_t p = start_;
         std::vector<uint16_t> lens(kMaxMatchesPerPos);
         std::vector<uint32_t> dists(kMaxMatchesPerPos);
         while (true) {
@@ -382,6 +396,8 @@ private:
     Source& in_;
     Sink& out_;
     int32_t window_;
+    int32_t start_;  // the input begins here, after the history
+    int padBits_ = 0;
     std::vector<uint8_t> buf_;
     int32_t end_ = 0;
     bool eof_ = false;
@@ -424,8 +440,30 @@ bool OptionsForMethod(const char* id, EncodeOptions* o) {
 }
 
 EncodeResult Encode(const EncodeOptions& options, Source& in, Sink& out) {
+    if (options.threads > 1 && options.sizeHint >= 2 * kSegmentBytes) return EncodeInSegments(options, in, out);
     auto enc = std::make_unique<Encoder>(options, in, out);
     return enc->Run();
+}
+
+Status EncodeSegment(const EncodeOptions& options, const uint8_t* history, std::size_t historySize,
+                     const uint8_t* data, std::size_t size, std::vector<uint8_t>* out, uint64_t* bitCount) {
+    EncodeOptions o = options;
+    o.sizeHint = size;
+    o.giveUpAfter = UINT64_MAX;
+    const std::size_t window = std::size_t{1} << o.dictBits;
+    if (historySize > window) {
+        history += historySize - window;
+        historySize = window;
+    }
+    MemorySource in(data, size);
+    VectorSink sink;
+    sink.bytes.swap(*out);
+    sink.bytes.clear();
+    auto enc = std::make_unique<Encoder>(o, in, sink, history, historySize);
+    EncodeResult r = enc->Run();
+    sink.bytes.swap(*out);
+    *bitCount = r.outSize * 8 - static_cast<uint64_t>(enc->PadBits());
+    return r.status;
 }
 
 }  // namespace kt::lzh

@@ -4,7 +4,10 @@
 // (a few MB whatever the input size) and the input is read as a stream.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "stream.h"
 
@@ -24,6 +27,14 @@ struct EncodeOptions {
     // small tables, which is most of the cost of packing a small file. An
     // input longer than its hint ends the encoding with kReadError.
     uint64_t sizeHint = 0;
+    // Threads that may share one input of several segments (1 = this
+    // thread only). With more, a long input is encoded in segments, each
+    // primed with the window before it (the output differs slightly from
+    // one thread's); every helper beyond this thread must first be granted
+    // by addThread (asked again before each round, so a core freed later
+    // joins in); without addThread all are used.
+    int threads = 1;
+    std::function<bool()> addThread;
 };
 
 struct EncodeResult {
@@ -37,5 +48,12 @@ struct EncodeResult {
 bool OptionsForMethod(const char* id, EncodeOptions* options);
 
 EncodeResult Encode(const EncodeOptions& options, Source& in, Sink& out);
+
+// One segment of a longer input: `history` is what precedes it (up to the
+// window), so matches may reach back across the border. The bit stream is
+// complete blocks, not padded: *bitCount of the bits in *out are the
+// segment's (the rest of the last byte is zero).
+Status EncodeSegment(const EncodeOptions& options, const uint8_t* history, std::size_t historySize,
+                     const uint8_t* data, std::size_t size, std::vector<uint8_t>* out, uint64_t* bitCount);
 
 }  // namespace kt::lzh

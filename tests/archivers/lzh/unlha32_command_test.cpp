@@ -133,7 +133,9 @@ TEST_F(UnlhaCommand, CorruptedDataFailsTheTestAndExtractsNothing) {
         WriteFile(dir / name, bytes);
         std::string report;
         int r = lib->Run("t " + Quote(dir / name), &report);
-        EXPECT_TRUE(r == ERROR_FILE_CRC || r == ERROR_BROKEN_DATA) << name << " " << std::hex << r;
+        // A flipped byte may also make the decoder run past the packed size.
+        EXPECT_TRUE(r == ERROR_FILE_CRC || r == ERROR_BROKEN_DATA || r == ERROR_UNEXPECTED_EOF)
+            << name << " " << std::hex << r;
         EXPECT_EQ(report.find("OK a.txt"), std::string::npos) << report;
         fs::remove_all(dir / "o");
         r = lib->Run("x " + Quote(dir / name) + " " + Quote(dir / "o/"));
