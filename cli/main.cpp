@@ -58,6 +58,9 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     if (!terminal && settings.overwrite == OverwritePolicy::Ask) settings.overwrite = OverwritePolicy::None;
     if (!terminal && settings.onError == ErrorPolicy::Ask) settings.onError = ErrorPolicy::Continue;
     settings.renameOnClash = o.renameOnClash;
+    // --jobs N is also the number of cores the run may use: one large file
+    // packed with -j1 stays on one core.
+    if (o.jobs > 0) kt::LimitCores(o.jobs);
     settings.jobs = o.jobs > 0 ? o.jobs : kt::CoreCount();
     settings.progress = isatty(STDERR_FILENO) != 0;
     settings.test = o.test;
