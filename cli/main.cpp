@@ -22,9 +22,9 @@
 
 namespace {
 
-std::atomic<bool> g_interrupted{false};
+std::atomic<bool> gInterrupted{false};
 
-void OnSignal(int) { g_interrupted = true; }
+void OnSignal(int) { gInterrupted = true; }
 
 void InstallSignals() {
     struct sigaction sa {};
@@ -48,7 +48,7 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     bool terminal = CanAsk();
     std::string password;
     int status = 2;
-    if (!ObtainPassword(o, lang, true, g_interrupted, &password, &status)) return status;
+    if (!ObtainPassword(o, lang, true, gInterrupted, &password, &status)) return status;
 
     RunSettings settings;
     settings.lang = lang;
@@ -58,6 +58,9 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     if (!terminal && settings.overwrite == OverwritePolicy::Ask) settings.overwrite = OverwritePolicy::None;
     if (!terminal && settings.onError == ErrorPolicy::Ask) settings.onError = ErrorPolicy::Continue;
     settings.renameOnClash = o.renameOnClash;
+    // --jobs N is also the number of cores the run may use: one large file
+    // packed with -j1 stays on one core.
+    if (o.jobs > 0) kt::LimitCores(o.jobs);
     settings.jobs = o.jobs > 0 ? o.jobs : kt::CoreCount();
     settings.progress = isatty(STDERR_FILENO) != 0;
     settings.test = o.test;
@@ -74,7 +77,7 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     if (!o.outDir.empty()) {
         settings.outDir = kt::AbsolutePath(o.outDir);
         if (settings.outDir.size() > 1 && settings.outDir.back() == '/') settings.outDir.pop_back();
-        if (!CreateOutFolder(settings.outDir, o.yes, terminal, lang)) return g_interrupted ? 130 : 1;
+        if (!CreateOutFolder(settings.outDir, o.yes, terminal, lang)) return gInterrupted ? 130 : 1;
     }
 
     // A missing library fails every file alike: say so once, before anything.
@@ -84,12 +87,12 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
         return 1;
     }
 
-    ArchivePacker packer(o, password, g_interrupted);
+    ArchivePacker packer(o, password, gInterrupted);
     auto start = std::chrono::steady_clock::now();
     RunSummary s = RunPack(
         plan, settings,
         [&](const std::string& archive, const std::string& source) { return packer.Pack(archive, source); },
-        [&](const std::string& q, const std::string& hint) { return AskChar(q, hint); }, g_interrupted,
+        [&](const std::string& q, const std::string& hint) { return AskChar(q, hint); }, gInterrupted,
         // A terminal sees each line at once (stdout is line-buffered there);
         // a file or a pipe gets them in blocks instead of a write per archive.
         [](const std::string& line) { std::cout << line << '\n'; });
@@ -144,19 +147,19 @@ int main(int argc, char** argv) {
         case Command::Test: {
             std::string password;
             int status = 0;
-            if (!ObtainPassword(o, lang, false, g_interrupted, &password, &status)) return status;
+            if (!ObtainPassword(o, lang, false, gInterrupted, &password, &status)) return status;
             return TestArchive(o.archive, password, lang, o.json);
         }
         case Command::Extract: {
             ExtractSettings settings;
             int status = 0;
-            if (!ObtainPassword(o, lang, false, g_interrupted, &settings.password, &status)) return status;
+            if (!ObtainPassword(o, lang, false, gInterrupted, &settings.password, &status)) return status;
             settings.outDir = o.extractDir;
             settings.noSpaceCheck = o.noSpaceCheck;
             // As for pack: ask only where someone can answer.
             settings.overwrite = o.overwrite.value_or(OverwritePolicy::Ask);
             if (settings.overwrite == OverwritePolicy::Ask && !CanAsk()) settings.overwrite = OverwritePolicy::None;
-            return ExtractArchive(o.archive, settings, lang, g_interrupted, AskChar);
+            return ExtractArchive(o.archive, settings, lang, gInterrupted, AskChar);
         }
         default: return Usage(o.command, "unknown command");
     }

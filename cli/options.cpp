@@ -283,7 +283,7 @@ std::string HelpText(Command command) {
                    "      --encrypt AES        with a password: aes128, aes192 or aes256 (WinZip\n"
                    "                           AES, read by 7-Zip and most archivers) instead\n"
                    "                           of ZipCrypto\n"
-                   "  -j, --jobs N             pack N files at once (default: number of cores)\n"
+                   "  -j, --jobs N             pack N files at once, on at most N cores (default: number of cores)\n"
                    "      --json               one JSON object per line on stdout for each file:\n"
                    "                           {\"type\":\"file\",\"source\",\"archive\",\"result\":\"packed\"|\n"
                    "                           \"skipped\"|\"failed\",\"size\",\"packed\",\"tested\",\"error\",\n"

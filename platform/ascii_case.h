@@ -1,7 +1,8 @@
-// The one case rule for names compared without regard to case (INI
-// sections and keys, registry values, colour names, extensions, wildcards,
-// sort keys): only the ASCII letters A-Z and a-z fold; every other byte,
-// those of UTF-8 and CP932 characters included, compares as it is.
+// Case rules for the names the design compares without regard to case (INI
+// sections and keys, registry keys, colour names, wildcards, sort keys):
+// only the ASCII letters fold. Bytes of UTF-8 characters are never ASCII
+// letters, so a name in any other script compares byte for byte, and no
+// locale can change the result.
 #pragma once
 
 #include <string>
@@ -9,20 +10,16 @@
 
 namespace kt {
 
-constexpr char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-constexpr char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-inline std::string LowerAscii(std::string s) {
-    for (char& c : s) c = LowerAscii(c);
-    return s;
+constexpr char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+constexpr char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-inline bool SameTextAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
+std::string LowerAscii(std::string_view text);
+
+// Equal but for the case of ASCII letters.
+bool SameTextAscii(std::string_view a, std::string_view b);
 
 }  // namespace kt

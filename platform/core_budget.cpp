@@ -15,7 +15,7 @@ namespace {
 static_assert(std::atomic<int>::is_always_lock_free);
 
 struct Budget {
-    int cores;
+    std::atomic<int> cores;
     std::atomic<int> free;
 };
 
@@ -42,7 +42,19 @@ Budget& Shared() {
 
 }  // namespace
 
-int CoreCount() { return Shared().cores; }
+int CoreCount() { return Shared().cores.load(std::memory_order_relaxed); }
+
+void LimitCores(int n) {
+    Budget& b = Shared();
+    n = std::max(n, 1);
+    int now = b.cores.load(std::memory_order_relaxed);
+    while (n < now) {
+        if (b.cores.compare_exchange_weak(now, n, std::memory_order_acq_rel)) {
+            b.free.fetch_sub(now - n, std::memory_order_acq_rel);
+            return;
+        }
+    }
+}
 
 int FreeCores() { return Shared().free.load(std::memory_order_relaxed); }
 

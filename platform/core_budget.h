@@ -13,6 +13,11 @@
 // (sched_getaffinity: taskset and container limits are honoured), at least 1.
 // The budget starts with that many free tokens.
 //
+// kaltri --jobs N asks for N cores at most: LimitCores(N) makes the budget
+// that small (never larger than the machine), before anything takes a token.
+// So --jobs 1 packs on one core, and --jobs 2 on two cores whether the files
+// are many (one each) or one is left (it gets both).
+//
 // The rules every user follows:
 //  1. A thread that runs a command is "the caller". kaltri takes a token for
 //     each file it hands to a worker or packs itself (TakeCore, which is never
@@ -37,8 +42,12 @@
 
 namespace kt {
 
-// Cores in this process's affinity mask, at least 1.
+// Cores in this process's affinity mask, at least 1, or fewer after
+// LimitCores.
 int CoreCount();
+// Lowers the budget to n cores (at least 1) when n is below it; call before
+// any token is taken and before forking workers.
+void LimitCores(int n);
 // Tokens free right now (may be below zero when more jobs run than there are
 // cores). Only a snapshot: use TryAdd to act on it.
 int FreeCores();

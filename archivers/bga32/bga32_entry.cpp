@@ -12,8 +12,8 @@ namespace {
 
 using namespace kt::bga32;
 
-kt::arc::LibraryShell g_shell(100);
-const kt::unpack::ReadingFormats& g_formats = kBgaFormats;
+kt::arc::LibraryShell gShell(100);
+const kt::unpack::ReadingFormats& gFormats = kBgaFormats;
 
 int RunBga(const BgaCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSender& progress) {
     if (cmd.command != 'x') {
@@ -25,16 +25,16 @@ int RunBga(const BgaCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSend
     job.folder = cmd.items.folder;
     job.keepFolders = !cmd.junkPaths;
     job.overwrite = cmd.overwrite ? kt::unpack::Overwrite::Always : kt::unpack::Overwrite::Never;
-    return kt::unpack::RunExtract(g_formats, cmd.items.archive, job, cmd.items.names, cmd.wholePathOnly,
+    return kt::unpack::RunExtract(gFormats, cmd.items.archive, job, cmd.items.names, cmd.wholePathOnly,
                                   report, progress);
 }
 
-const kt::unpack::CommandSet<BgaCommand> g_commands{"bga", ParseBgaCommand, RunBga};
+const kt::unpack::CommandSet<BgaCommand> gCommands{"bga", ParseBgaCommand, RunBga};
 
 }  // namespace
 
 KT_EXPORT int Bga(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {
-    return kt::unpack::RunCommandLine(g_shell, g_commands, cmdLine, output, outputSize);
+    return kt::unpack::RunCommandLine(gShell, gCommands, cmdLine, output, outputSize);
 }
 
-KT_READING_EXPORTS(Bga, g_shell, g_formats)
+KT_READING_EXPORTS(Bga, gShell, gFormats)

@@ -12,8 +12,8 @@ namespace {
 
 using namespace kt::cab32;
 
-kt::arc::LibraryShell g_shell(100);
-const kt::unpack::ReadingFormats& g_formats = kCabFormats;
+kt::arc::LibraryShell gShell(100);
+const kt::unpack::ReadingFormats& gFormats = kCabFormats;
 
 int RunCab(const CabCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSender& progress) {
     kt::unpack::ExtractJob job;
@@ -24,7 +24,7 @@ int RunCab(const CabCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSend
             job.folder = cmd.items.folder;
             job.keepFolders = !cmd.junkPaths;
             job.overwrite = cmd.overwrite ? kt::unpack::Overwrite::Always : kt::unpack::Overwrite::Never;
-            return kt::unpack::RunExtract(g_formats, cmd.items.archive, job, cmd.items.names,
+            return kt::unpack::RunExtract(gFormats, cmd.items.archive, job, cmd.items.names,
                                           cmd.wholePathOnly, report, progress);
         case 'f':
             report.Line("self-extracting cabinets are not made on this system");
@@ -35,9 +35,9 @@ int RunCab(const CabCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSend
     }
 }
 
-const kt::unpack::CommandSet<CabCommand> g_commands{"cab", ParseCabCommand, RunCab};
+const kt::unpack::CommandSet<CabCommand> gCommands{"cab", ParseCabCommand, RunCab};
 
 }  // namespace
 
-KT_COMMAND_EXPORTS(Cab, g_shell, g_formats, g_commands)
-KT_READING_EXPORTS(Cab, g_shell, g_formats)
+KT_COMMAND_EXPORTS(Cab, gShell, gFormats, gCommands)
+KT_READING_EXPORTS(Cab, gShell, gFormats)

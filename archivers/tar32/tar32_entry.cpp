@@ -14,8 +14,8 @@ namespace {
 
 using namespace kt::tar32;
 
-kt::arc::LibraryShell g_shell(100);
-const kt::unpack::ReadingFormats& g_formats = kTarFormats;
+kt::arc::LibraryShell gShell(100);
+const kt::unpack::ReadingFormats& gFormats = kTarFormats;
 
 int RunTar(const TarCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSender& progress) {
     const kt::arc::ArchiveItems& items = cmd.items;
@@ -29,17 +29,17 @@ int RunTar(const TarCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSend
         case 'e':
         case 'x':
         case 't':
-            return kt::unpack::RunExtract(g_formats, items.archive, job, items.names, cmd.wholePathOnly,
+            return kt::unpack::RunExtract(gFormats, items.archive, job, items.names, cmd.wholePathOnly,
                                           report, progress);
         case 'l':
-            return kt::unpack::RunList(g_formats, items.archive, items.names, cmd.wholePathOnly, report);
+            return kt::unpack::RunList(gFormats, items.archive, items.names, cmd.wholePathOnly, report);
         default:
             report.Line("no command given (c, x, e, t or l)");
             return ERROR_COMMAND_NAME;
     }
 }
 
-const kt::unpack::CommandSet<TarCommand> g_commands{"tar", ParseTarCommand, RunTar};
+const kt::unpack::CommandSet<TarCommand> gCommands{"tar", ParseTarCommand, RunTar};
 
 }  // namespace
 
@@ -47,12 +47,12 @@ const kt::unpack::CommandSet<TarCommand> g_commands{"tar", ParseTarCommand, RunT
 // that is none of these (or cannot be read).
 KT_EXPORT int TarGetArchiveType(LPCSTR arcFile) {
     return kt::arc::LibraryShell::Query<int>(arcFile, 0, [](const std::string& path) {
-        kt::unpack::ArchiveReader reader(g_formats);
+        kt::unpack::ArchiveReader reader(gFormats);
         std::string error;
         if (reader.Open(path, &error) != 0) return 0;
         return ArchiveTypeNumber(reader.Filter(), reader.Format());
     });
 }
 
-KT_COMMAND_EXPORTS(Tar, g_shell, g_formats, g_commands)
-KT_READING_EXPORTS(Tar, g_shell, g_formats)
+KT_COMMAND_EXPORTS(Tar, gShell, gFormats, gCommands)
+KT_READING_EXPORTS(Tar, gShell, gFormats)

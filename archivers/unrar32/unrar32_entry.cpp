@@ -13,8 +13,8 @@ namespace {
 
 using namespace kt::unrar32;
 
-kt::arc::LibraryShell g_shell(100);
-const kt::unpack::ReadingFormats& g_formats = kRarFormats;
+kt::arc::LibraryShell gShell(100);
+const kt::unpack::ReadingFormats& gFormats = kRarFormats;
 
 int RunUnrar(const UnrarCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSender& progress) {
     if (cmd.command == 0) {
@@ -25,13 +25,13 @@ int RunUnrar(const UnrarCommand& cmd, kt::arc::Report& report, kt::arc::Progress
     job.folder = cmd.items.folder;
     job.keepFolders = cmd.command == 'x';
     job.overwrite = cmd.onlyNewer ? kt::unpack::Overwrite::IfNewer : kt::unpack::Overwrite::Always;
-    return kt::unpack::RunExtract(g_formats, cmd.items.archive, job, cmd.items.names, cmd.wholePathOnly,
+    return kt::unpack::RunExtract(gFormats, cmd.items.archive, job, cmd.items.names, cmd.wholePathOnly,
                                   report, progress);
 }
 
-const kt::unpack::CommandSet<UnrarCommand> g_commands{"unrar", ParseUnrarCommand, RunUnrar};
+const kt::unpack::CommandSet<UnrarCommand> gCommands{"unrar", ParseUnrarCommand, RunUnrar};
 
 }  // namespace
 
-KT_COMMAND_EXPORTS(Unrar, g_shell, g_formats, g_commands)
-KT_READING_EXPORTS(Unrar, g_shell, g_formats)
+KT_COMMAND_EXPORTS(Unrar, gShell, gFormats, gCommands)
+KT_READING_EXPORTS(Unrar, gShell, gFormats)

@@ -17,7 +17,7 @@ namespace {
 using namespace kt::unzip32;
 using namespace kt::zip;
 
-kt::arc::LibraryShell g_shell(100);
+kt::arc::LibraryShell gShell(100);
 
 // An archive opened by UnZipOpenArchive, searched by the shell.
 class ZipListing : public kt::arc::MemberListing {
@@ -58,7 +58,7 @@ private:
 }  // namespace
 
 KT_EXPORT int UnZip(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {
-    return g_shell.Command(output, outputSize, [&](kt::arc::Report& report) {
+    return gShell.Command(output, outputSize, [&](kt::arc::Report& report) {
         UnzipCommand cmd;
         std::string error;
         int code = 0;
@@ -66,13 +66,13 @@ KT_EXPORT int UnZip(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {
             report.Line("unzip error: " + error);
             return code;
         }
-        return RunUnzip(cmd, g_shell.Owner(), report);
+        return RunUnzip(cmd, gShell.Owner(), report);
     });
 }
 
 KT_EXPORT int UnZipExtractMem(HWND, LPCSTR cmdLine, LPBYTE buffer, DWORD bufferSize, time_t* time,
                               LPWORD attr, LPDWORD written) {
-    return g_shell.Run([&] {
+    return gShell.Run([&] {
         if (written) *written = 0;
         UnzipCommand cmd;
         std::string error;
@@ -104,7 +104,7 @@ KT_EXPORT int UnZipExtractMem(HWND, LPCSTR cmdLine, LPBYTE buffer, DWORD bufferS
 }
 
 KT_EXPORT HARC UnZipOpenArchive(HWND, LPCSTR arcFile, DWORD) {
-    return g_shell.Open([&]() -> std::unique_ptr<ZipListing> {
+    return gShell.Open([&]() -> std::unique_ptr<ZipListing> {
         auto h = std::make_unique<ZipListing>();
         std::string error;
         if (!arcFile || h->archive.Open(arcFile, error) != 0) return nullptr;
@@ -112,7 +112,7 @@ KT_EXPORT HARC UnZipOpenArchive(HWND, LPCSTR arcFile, DWORD) {
     });
 }
 
-KT_SHELL_SEARCH_EXPORTS(UnZip, g_shell)
+KT_SHELL_SEARCH_EXPORTS(UnZip, gShell)
 
 KT_EXPORT BOOL UnZipCheckArchive(LPCSTR arcFile, int mode) {
     return kt::arc::LibraryShell::Query<BOOL>(arcFile, FALSE, [&](const std::string& path) {
@@ -147,8 +147,8 @@ KT_EXPORT int UnZipGetFileCount(LPCSTR arcFile) {
     });
 }
 
-KT_SHELL_OWNER_EXPORTS(UnZip, g_shell)
+KT_SHELL_OWNER_EXPORTS(UnZip, gShell)
 // The registered owner window (null when none). ZIP32J.DLL asks for it, so a
 // window registered once with the family's UnZipSetOwnerWindowEx also gets
 // the progress of the commands that create archives.
-KT_EXPORT HWND UnZipGetOwnerWindow(void) { return g_shell.Owner().Window(); }
+KT_EXPORT HWND UnZipGetOwnerWindow(void) { return gShell.Owner().Window(); }

@@ -19,7 +19,7 @@
 
 namespace {
 
-kt::arc::LibraryShell g_shell(100);
+kt::arc::LibraryShell gShell(100);
 
 // The engine, loaded once and kept for the life of the process.
 ZIP32_EXECUTE_PROC Engine() {
@@ -47,7 +47,7 @@ int FindLoadedUnzip(dl_phdr_info* info, size_t, void* data) {
 }
 
 HWND ProgressWindow() {
-    if (HWND own = g_shell.Owner().Window()) return own;
+    if (HWND own = gShell.Owner().Window()) return own;
     std::string path;
     dl_iterate_phdr(FindLoadedUnzip, &path);
     if (path.empty()) return nullptr;
@@ -149,8 +149,8 @@ int RunZip(const char* cmdLine, kt::arc::Report& report) {
 }  // namespace
 
 KT_EXPORT int Zip(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {
-    return g_shell.Command(output, outputSize,
+    return gShell.Command(output, outputSize,
                            [&](kt::arc::Report& report) { return RunZip(cmdLine, report); });
 }
 
-KT_SHELL_OWNER_EXPORTS(Zip, g_shell)
+KT_SHELL_OWNER_EXPORTS(Zip, gShell)

@@ -10,7 +10,8 @@
 
 #include "app/infile_entry.h"
 #include "app/kaltri_common.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/files.h"
 
 namespace kt {
 namespace {
@@ -19,10 +20,7 @@ namespace fs = std::filesystem;
 
 void Touch(const std::string& path) { std::ofstream(path) << "x"; }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test::ReadAll;
 
 // Runs the test body in another current folder and goes back afterwards.
 class TCurrentFolder {

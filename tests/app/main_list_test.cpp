@@ -21,7 +21,7 @@
 #include "app/infile_entry.h"
 #include "app/main_window.h"
 #include "platform/qt/prompt.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tests/widgets/ensure_qt_app.h"
 #include "widgets/drop_dst.h"
 #include "widgets/kwall_list_view.h"

@@ -18,7 +18,7 @@
 #include "app/main_window.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/prompt.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tests/widgets/ensure_qt_app.h"
 #include "widgets/blend_image.h"
 #include "widgets/lb_show_hide.h"

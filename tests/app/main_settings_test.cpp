@@ -19,7 +19,7 @@
 #include "platform/atomic_file.h"
 #include "platform/qt/prompt.h"
 #include "settings/reg_manager.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tests/widgets/ensure_qt_app.h"
 #include "widgets/kwall_list_view.h"
 #include "widgets/list_items_model.h"

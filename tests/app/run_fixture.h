@@ -23,8 +23,9 @@
 #include "archive/zip32.h"
 #include "platform/library_loader.h"
 #include "platform/qt/prompt.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tests/widgets/ensure_qt_app.h"
+#include "tests/support/files.h"
 
 namespace kt::test {
 
@@ -39,12 +40,7 @@ public:
     std::function<void(const std::string&)> OnAsk;
 };
 
-inline std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using kt::test::ReadAll;
 
 // The tests point PATH at an empty folder; the outside tools are run with
 // the system's.

@@ -9,7 +9,7 @@
 #include "app/kaltri_common.h"
 #include "platform/atomic_file.h"
 #include "tests/platform/fault_child.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/files.h"
+
 namespace kt::sendto_test {
 
 inline const std::string kRegisterPrompt =
@@ -35,12 +37,7 @@ inline const std::string kNotRemoved =
 inline const std::string kChanged = "SendToフォルダが変更されたようです。。。";
 inline const std::string kAborted = "処理を中断します。";
 
-inline std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using kt::test::ReadAll;
 
 // Makes a folder refuse the removal of its entries for its lifetime: by its
 // mode for an ordinary user, by the immutable flag for root. Locked() is

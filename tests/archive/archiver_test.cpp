@@ -184,7 +184,7 @@ TEST(ArchiverShared, AddArcAndDirQuotesBothAndLeavesOutAnEmptyFolder) {
 }
 
 TEST(ArchiverShared, AddFileListUsesTheResponseFileOnlyWithANameAndTheFlag) {
-    test::TestFolder dir;
+    test::TempFolder dir;
     TArchiverOptions o;
     TFileList files = {TStringList{"/a", "/b"}};
     for (const std::string& name : {std::string(), UnsetString}) {

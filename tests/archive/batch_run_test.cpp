@@ -82,7 +82,7 @@ protected:
         run.Finish(o);
         return o;
     }
-    test::TestFolder dir;
+    test::TempFolder dir;
     TArchiveFile archive;
     Answers answers;
 };

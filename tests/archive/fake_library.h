@@ -42,7 +42,7 @@ public:
             unsetenv("PATH");
     }
 
-    const TestFolder& Folder() const { return folder_; }
+    const TempFolder& Folder() const { return folder_; }
     std::string Path() const { return folder_.Path(); }
 
     // Copies the fake built for `variant` (an entry prefix such as "Unlha",
@@ -102,7 +102,7 @@ public:
     }
 
 private:
-    TestFolder folder_;
+    TempFolder folder_;
     std::map<std::string, std::map<std::string, std::string>> config_;
     std::string oldPath_;
     bool hadPath_ = false;

@@ -35,7 +35,7 @@ void SetMTime(const std::string& path, std::time_t t) {
 
 class Collect : public ::testing::Test {
 protected:
-    test::TestFolder dir;
+    test::TempFolder dir;
     TArchiverOptions options;
     bool aborted = false;
     std::vector<std::string> progressNames;

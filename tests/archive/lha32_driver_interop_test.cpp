@@ -15,14 +15,14 @@ namespace {
 using test::Quote;
 using test::ReadAll;
 using test::Shell;
-using test::TestFolder;
+using test::TempFolder;
 
 class LhaDriverOverRealLibrary : public ::testing::Test {
 protected:
     // The library is found in the program folder (build/bin).
     LhaDriverOverRealLibrary() { TLha32::ClassInfo.FreeDLL(); }
     ~LhaDriverOverRealLibrary() override { TLha32::ClassInfo.FreeDLL(); }
-    TestFolder dir;
+    TempFolder dir;
     std::string out = std::string(4096, '\0');
 };
 

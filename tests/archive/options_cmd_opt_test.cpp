@@ -175,7 +175,7 @@ TEST(CmdOpt, WideAndEightBitElementsGiveTheSameName) {
 }
 
 TEST(CmdOpt, ListFileHasExactBytesAndTheQuotedReference) {
-    test::TestFolder dir;
+    test::TempFolder dir;
     std::string list = dir / "resp.txt";
     dir.Write("resp.txt", "old content that must go away entirely");
     TCmdOpt c;
@@ -186,7 +186,7 @@ TEST(CmdOpt, ListFileHasExactBytesAndTheQuotedReference) {
 }
 
 TEST(CmdOpt, EmptyListFileIsCreatedEmpty) {
-    test::TestFolder dir;
+    test::TempFolder dir;
     TCmdOpt c;
     c.AddListFile({}, dir / "r");
     EXPECT_EQ(test::ReadAll(dir / "r"), "");
@@ -194,7 +194,7 @@ TEST(CmdOpt, EmptyListFileIsCreatedEmpty) {
 }
 
 TEST(CmdOpt, UncreatableListFileRaisesAndAddsNothing) {
-    test::TestFolder dir;
+    test::TempFolder dir;
     TCmdOpt c;
     EXPECT_THROW(c.AddListFile({std::string("/a")}, dir / "missing/r"), EFCreateError);
     EXPECT_EQ(c.CmdLine, "");
@@ -214,7 +214,7 @@ TEST(CmdOpt, NamesThatWouldSplitIntoOtherNamesAreRefused) {
     EXPECT_THROW(c.AddName("", "/a\" \"/etc/passwd"), EArchiver);
     EXPECT_THROW(c.AddFileNames("", {std::string("/b"), std::string("q\"")}), EArchiver);
     EXPECT_EQ(c.CmdLine, " \"/ok\" \"/b\"");
-    test::TestFolder dir;
+    test::TempFolder dir;
     TCmdOpt list;
     EXPECT_THROW(list.AddListFile({std::string("/a"), std::string("/x\n/etc/passwd")}, dir / "r"),
                  EArchiver);

@@ -19,7 +19,7 @@ namespace {
 using test::Quote;
 using test::ReadAll;
 using test::Shell;
-using test::TestFolder;
+using test::TempFolder;
 
 class OtherDriversOverRealLibraries : public ::testing::Test {
 protected:
@@ -38,7 +38,7 @@ protected:
         driver.CloseArchive(h);
         return names;
     }
-    TestFolder dir;
+    TempFolder dir;
     std::string out = std::string(4096, '\0');
     std::string text = std::string(30000, 'c') + "end\n";
 };

@@ -32,7 +32,7 @@ protected:
         ASSERT_TRUE(fs::exists(std::string(KT_BIN_DIR) + "/ZIP32J.DLL")) << "ZIP32J.DLL not built";
         ConfigureForBatchRun(archive);
     }
-    test::TestFolder dir;
+    test::TempFolder dir;
     TArchiveFile archive;
 };
 

@@ -12,13 +12,13 @@ namespace {
 using test::Quote;
 using test::ReadAll;
 using test::Shell;
-using test::TestFolder;
+using test::TempFolder;
 
 class TarDriverOverRealLibrary : public ::testing::Test {
 protected:
     TarDriverOverRealLibrary() { TTar32::ClassInfo.FreeDLL(); }
     ~TarDriverOverRealLibrary() override { TTar32::ClassInfo.FreeDLL(); }
-    TestFolder dir;
+    TempFolder dir;
     std::string out = std::string(4096, '\0');
 };
 

@@ -15,14 +15,14 @@ namespace {
 using test::Quote;
 using test::ReadAll;
 using test::Shell;
-using test::TestFolder;
+using test::TempFolder;
 
 class ZipDriverOverRealLibraries : public ::testing::Test {
 protected:
     // The libraries are found in the program folder (build/bin).
     ZipDriverOverRealLibraries() { TZip32::ClassInfo.FreeDLL(); }
     ~ZipDriverOverRealLibraries() override { TZip32::ClassInfo.FreeDLL(); }
-    TestFolder dir;
+    TempFolder dir;
     std::string out = std::string(1024, '\0');
 };
 

@@ -8,20 +8,14 @@
 #include <map>
 
 #include "kaltri_process.h"
+#include "tests/support/files.h"
 
 namespace {
 
 using namespace kaltri_test;
 
 // Every file below root, by relative path, with its bytes.
-std::map<std::string, std::string> Snapshot(const std::string& root) {
-    std::map<std::string, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        if (e.is_regular_file())
-            files[fs::relative(e.path(), root).string()] = Read(e.path().string());
-    }
-    return files;
-}
+std::map<std::string, std::string> Snapshot(const std::string& root) { return kt::test::ReadTree(root); }
 
 bool IsTemporary(const std::string& rel) {
     std::string leaf = fs::path(rel).filename().string();

@@ -10,6 +10,7 @@
 
 #include "../archivers/rar/rar_writer.h"
 #include "kaltri_process.h"
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -23,8 +24,7 @@ using kaltri_test::Sh;
 class KaltriOtherFormats : public ::testing::Test {
 protected:
     KaltriOtherFormats() {
-        char tmpl[] = "/tmp/kt_formats_XXXXXX";
-        root = mkdtemp(tmpl);
+        root = scratch.Path();
         fs::create_directories(root + "/src/docs");
         std::ofstream(root + "/src/docs/readme.txt") << "read me\n";
         std::string big;
@@ -32,7 +32,6 @@ protected:
         std::ofstream(root + "/src/big.txt") << big;
         bigText = big;
     }
-    ~KaltriOtherFormats() override { fs::remove_all(root); }
 
     // list, test and extract of one archive, as a user runs them.
     void ListTestExtract(const std::string& arc, const std::string& lang = "") {
@@ -50,6 +49,7 @@ protected:
         EXPECT_EQ(got, bigText);
     }
 
+    kt::test::TempFolder scratch;
     std::string root;
     std::string bigText;
 };

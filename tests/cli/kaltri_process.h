@@ -12,6 +12,9 @@
 #include <random>
 #include <string>
 
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
+
 namespace kaltri_test {
 
 namespace fs = std::filesystem;
@@ -37,18 +40,9 @@ inline Result Sh(const std::string& cmd) {
 inline std::string Q(const std::string& s) { return "'" + s + "'"; }
 
 struct Tree {
-    std::string root;
-    Tree() {
-        char tmpl[] = "/tmp/kt_cli_XXXXXX";
-        root = mkdtemp(tmpl);
-    }
-    ~Tree() { fs::remove_all(root); }
-    std::string Make(const std::string& rel, const std::string& body) {
-        std::string p = root + "/" + rel;
-        fs::create_directories(fs::path(p).parent_path());
-        std::ofstream(p, std::ios::binary) << body;
-        return p;
-    }
+    kt::test::TempFolder folder;
+    std::string root = folder.Path();
+    std::string Make(const std::string& rel, const std::string& body) { return folder.Write(rel, body); }
     std::string Random(const std::string& rel, std::size_t size) {
         std::mt19937 gen(7);
         std::string body(size, '\0');
@@ -58,9 +52,6 @@ struct Tree {
     }
 };
 
-inline std::string Read(const std::string& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+inline std::string Read(const std::string& p) { return kt::test::ReadAll(p); }
 
 }  // namespace kaltri_test

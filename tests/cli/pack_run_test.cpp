@@ -3,6 +3,8 @@
 // checked exactly.
 #include "pack_run.h"
 #include "platform/core_budget.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -17,24 +19,14 @@ using namespace kaltri;
 namespace {
 
 struct Tree {
-    std::string root;
-    Tree() {
-        char tmpl[] = "/tmp/kt_run_XXXXXX";
-        root = mkdtemp(tmpl);
-    }
-    ~Tree() { fs::remove_all(root); }
+    kt::test::TempFolder folder;
+    std::string root = folder.Path();
     std::string Make(const std::string& rel, const std::string& body = "data") {
-        std::string p = root + "/" + rel;
-        fs::create_directories(fs::path(p).parent_path());
-        std::ofstream(p) << body;
-        return p;
+        return folder.Write(rel, body);
     }
 };
 
-std::string Read(const std::string& p) {
-    std::ifstream in(p);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string Read(const std::string& p) { return kt::test::ReadAll(p); }
 
 // Writes "packed:<source>" as the archive; fails for sources containing "bad".
 JobResult FakePack(const std::string& archive, const std::string& source) {

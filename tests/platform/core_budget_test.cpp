@@ -104,4 +104,26 @@ TEST(CoreBudget, ForkedWorkersDrawOnTheParentsBudget) {
     for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(fd);
 }
 
+TEST(CoreBudget, ALimitLowersTheBudgetButNeverRaisesIt) {
+    // In a child: the limit holds for the rest of the process.
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const int cores = kt::CoreCount();
+        kt::LimitCores(cores + 5);
+        bool ok = kt::CoreCount() == cores && kt::FreeCores() == cores;
+        kt::LimitCores(1);
+        ok = ok && kt::CoreCount() == 1 && kt::FreeCores() == 1;
+        kt::HeldCore job;  // kaltri --jobs 1 packing its file
+        kt::ExtraCores extra(8);
+        ok = ok && !extra.TryAdd() && kt::FreeCores() == 0;
+        kt::LimitCores(0);
+        ok = ok && kt::CoreCount() == 1;
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
 }  // namespace

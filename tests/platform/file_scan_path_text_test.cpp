@@ -1,5 +1,6 @@
 #include "platform/file_scan.h"
 #include "platform/path_text.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,21 +15,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TempDir {
+class TempDir : public kt::test::TempFolder {
 public:
-    TempDir() {
-        char tmpl[] = "/tmp/kt_scan_XXXXXX";
-        path_ = mkdtemp(tmpl);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const std::string& path() const { return path_; }
-    void File(const std::string& rel, const std::string& body = "x") {
-        fs::create_directories(fs::path(path_ + "/" + rel).parent_path());
-        std::ofstream(path_ + "/" + rel) << body;
-    }
-
-private:
-    std::string path_;
+    const std::string& path() const { return Path(); }
+    void File(const std::string& rel, const std::string& body = "x") { Write(rel, body); }
 };
 
 std::vector<std::string> Scan(const std::string& folder) {

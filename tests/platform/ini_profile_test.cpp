@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/atomic_file.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 

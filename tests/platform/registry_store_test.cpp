@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/atomic_file.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "platform/atomic_file.h"
 #include "platform/ini_profile.h"
 #include "platform/registry_store.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 

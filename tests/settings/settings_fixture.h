@@ -13,7 +13,7 @@
 #include "platform/atomic_file.h"
 #include "platform/qt/prompt.h"
 #include "settings/regmng.h"
-#include "tests/platform/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tests/widgets/ensure_qt_app.h"
 
 namespace kt::test {

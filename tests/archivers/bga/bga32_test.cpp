@@ -29,7 +29,7 @@ protected:
         return dir / name;
     }
     LibraryHost bga;
-    TestFolder dir;
+    TempFolder dir;
 };
 
 TEST_F(BgaLibrary, ListsAndExtractsGzaAndBzaWhateverTheFraming) {

@@ -34,7 +34,7 @@ protected:
     }
 
     LibraryHost cab;
-    TestFolder dir;
+    TempFolder dir;
     std::map<std::string, std::string> files;
 };
 

@@ -19,6 +19,8 @@
 #include "archivers/common/safe_path.h"
 #include "archivers/common/source_change.h"
 #include "platform/message_hub.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 using namespace kt::arc;
@@ -26,18 +28,11 @@ using namespace kt::arc;
 namespace {
 
 struct TempDir {
-    fs::path path;
-    TempDir() {
-        char tmpl[] = "/tmp/kt_common_XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~TempDir() { fs::remove_all(path); }
+    kt::test::TempFolder folder;
+    fs::path path = folder.Path();
 };
 
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string ReadAll(const fs::path& p) { return kt::test::ReadAll(p.string()); }
 
 }  // namespace
 

@@ -220,7 +220,7 @@ TEST(LzhArchive, TraversalArchiveExtractsNothingOutsideItsFolder) {
                                            {"link/evil4.txt", "4"},
                                            {"good.txt", "5"}}));
     std::string report;
-    int r = lib.Run("x " + Quote(dir / "t.lzh") + " " + Quote(dir / "target/"), &report);
+    int r = lib.Run("x " + ArgQuote(dir / "t.lzh") + " " + ArgQuote(dir / "target/"), &report);
     EXPECT_NE(r, 0) << report;
     EXPECT_EQ(std::distance(fs::directory_iterator(outside.path), fs::directory_iterator()), 0);
     EXPECT_FALSE(fs::exists(dir / "evil.txt"));
@@ -240,7 +240,7 @@ TEST(LzhArchive, PrefixedArchiveIsFoundAfterItsStub) {
     EXPECT_TRUE(lib.check((dir / "sfx.lzh").c_str(), CHECKARCHIVE_FULLCRC));
     std::vector<char> buf(16);
     DWORD written = 0;
-    ASSERT_EQ(lib.extractMem(nullptr, (" " + Quote(dir / "sfx.lzh") + " in.txt").c_str(),
+    ASSERT_EQ(lib.extractMem(nullptr, (" " + ArgQuote(dir / "sfx.lzh") + " in.txt").c_str(),
                              reinterpret_cast<LPBYTE>(buf.data()), 16, nullptr, nullptr, &written),
               0);
     EXPECT_EQ(std::string(buf.data(), written), "payload");

@@ -86,7 +86,7 @@ protected:
         std::string out = dir_ / ("o" + std::to_string(n_) + "/");
         WriteFile(arc, archiveBytes);
         std::string text;
-        int r = Unlha32::Get().Run("x " + Quote(arc) + " " + Quote(out), &text);
+        int r = Unlha32::Get().Run("x " + ArgQuote(arc) + " " + ArgQuote(out), &text);
         if (rc) *rc = r;
         if (report) *report = text;
         return out;

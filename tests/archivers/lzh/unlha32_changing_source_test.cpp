@@ -30,7 +30,7 @@ TEST(Unlha32ChangingSource, ASourceThatShrinksOrGrowsWhileReadFailsAndKeepsTheOl
         for (const char* mode : {"", "-z "}) {
             ScratchDir d;
             WriteFile(d / "keep.txt", "an older member\n");
-            ASSERT_EQ(lib.Run("a " + Quote(d / "a.lzh") + " " + Quote(d / "keep.txt")), 0);
+            ASSERT_EQ(lib.Run("a " + ArgQuote(d / "a.lzh") + " " + ArgQuote(d / "keep.txt")), 0);
             const std::string before = ReadFile(d / "a.lzh");
             WriteFile(d / "big.bin", SampleBinary(600000, 3));
             Change change{d / "big.bin", newSize};
@@ -38,7 +38,7 @@ TEST(Unlha32ChangingSource, ASourceThatShrinksOrGrowsWhileReadFailsAndKeepsTheOl
             ASSERT_TRUE(lib.setOwner(wnd, nullptr));
             std::string report;
             int r =
-                lib.Run(std::string("a ") + mode + Quote(d / "a.lzh") + " " + Quote(d / "big.bin"),
+                lib.Run(std::string("a ") + mode + ArgQuote(d / "a.lzh") + " " + ArgQuote(d / "big.bin"),
                         &report);
             lib.killOwner(wnd);
             DestroyMessageWindow(wnd);

@@ -17,7 +17,7 @@ protected:
     }
     // The driver's exact line for packing one file.
     int DriverPack(const std::string& arc, const std::string& file, std::string* report = nullptr) {
-        return lib->Run("u -+ -n1 -p1 -x0  " + Quote(arc) + " " + Quote(file) + " ", report);
+        return lib->Run("u -+ -n1 -p1 -x0  " + ArgQuote(arc) + " " + ArgQuote(file) + " ", report);
     }
     std::vector<std::string> Names(const std::string& arc) {
         std::vector<std::string> names;
@@ -44,7 +44,7 @@ TEST_F(UnlhaCommand, DriverLinePacksOneFileThatExtractsByteExact) {
     EXPECT_NE(report.find("a.txt"), std::string::npos);
     EXPECT_EQ(Names(dir / "a.lzh"), std::vector<std::string>{"a.txt"});  // -x0: no folder stored
     EXPECT_LT(fs::file_size(dir / "a.lzh"), text.size() / 2);
-    ASSERT_EQ(lib->Run("x " + Quote(dir / "a.lzh") + " " + Quote(dir / "out/")), 0);
+    ASSERT_EQ(lib->Run("x " + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "out/")), 0);
     EXPECT_EQ(ReadFile(dir / "out/a.txt"), text);
     EXPECT_TRUE(lib->check((dir / "a.lzh").c_str(), CHECKARCHIVE_ALL));
     EXPECT_EQ(lib->fileCount((dir / "a.lzh").c_str()), 1);
@@ -68,7 +68,7 @@ TEST_F(UnlhaCommand, UpdateAddsNewAndNewerFilesOnly) {
     WriteFile(dir / "a.txt", "second version of a, longer");
     SetMtime(dir / "a.txt", 1700000000);
     ASSERT_EQ(DriverPack(dir / "x.lzh", dir / "a.txt"), 0);
-    ASSERT_EQ(lib->Run("e " + Quote(dir / "x.lzh") + " " + Quote(dir / "o/")), 0);
+    ASSERT_EQ(lib->Run("e " + ArgQuote(dir / "x.lzh") + " " + ArgQuote(dir / "o/")), 0);
     EXPECT_EQ(ReadFile(dir / "o/a.txt"), "second version of a, longer");
     EXPECT_EQ(ReadFile(dir / "o/b.txt"), "b");
     EXPECT_EQ(fs::last_write_time(dir / "o/a.txt"), fs::last_write_time(dir / "a.txt"));
@@ -77,14 +77,14 @@ TEST_F(UnlhaCommand, UpdateAddsNewAndNewerFilesOnly) {
 TEST_F(UnlhaCommand, FreshenReplacesOnlyMembersThatExist) {
     WriteFile(dir / "a.txt", "old a");
     SetMtime(dir / "a.txt", 1600000000);
-    ASSERT_EQ(lib->Run("a " + Quote(dir / "f.lzh") + " " + Quote(dir / "a.txt")), 0);
+    ASSERT_EQ(lib->Run("a " + ArgQuote(dir / "f.lzh") + " " + ArgQuote(dir / "a.txt")), 0);
     WriteFile(dir / "a.txt", "new a");
     WriteFile(dir / "c.txt", "c");
-    ASSERT_EQ(lib->Run("f " + Quote(dir / "f.lzh") + " " + Quote(dir / "a.txt") + " " + Quote(dir / "c.txt")), 0);
+    ASSERT_EQ(lib->Run("f " + ArgQuote(dir / "f.lzh") + " " + ArgQuote(dir / "a.txt") + " " + ArgQuote(dir / "c.txt")), 0);
     EXPECT_EQ(Names(dir / "f.lzh"), std::vector<std::string>{"a.txt"});
     std::vector<char> buf(64);
     DWORD written = 0;
-    ASSERT_EQ(lib->extractMem(nullptr, (" " + Quote(dir / "f.lzh") + " a.txt").c_str(),
+    ASSERT_EQ(lib->extractMem(nullptr, (" " + ArgQuote(dir / "f.lzh") + " a.txt").c_str(),
                               reinterpret_cast<LPBYTE>(buf.data()), 64, nullptr, nullptr, &written),
               0);
     EXPECT_EQ(std::string(buf.data(), written), "new a");
@@ -95,50 +95,50 @@ TEST_F(UnlhaCommand, DeleteRemovesMatchingMembersAndKeepsTheRest) {
     WriteFile(dir / "keep.bin", bin);
     WriteFile(dir / "drop1.tmp", "x");
     WriteFile(dir / "drop2.tmp", "y");
-    ASSERT_EQ(lib->Run("a " + Quote(dir / "d.lzh") + " " + Quote(dir / "keep.bin") + " " + Quote(dir / "drop1.tmp") +
-                       " " + Quote(dir / "drop2.tmp")),
+    ASSERT_EQ(lib->Run("a " + ArgQuote(dir / "d.lzh") + " " + ArgQuote(dir / "keep.bin") + " " + ArgQuote(dir / "drop1.tmp") +
+                       " " + ArgQuote(dir / "drop2.tmp")),
               0);
     std::string report;
-    ASSERT_EQ(lib->Run("d " + Quote(dir / "d.lzh") + " *.tmp", &report), 0) << report;
+    ASSERT_EQ(lib->Run("d " + ArgQuote(dir / "d.lzh") + " *.tmp", &report), 0) << report;
     EXPECT_EQ(Names(dir / "d.lzh"), std::vector<std::string>{"keep.bin"});
-    ASSERT_EQ(lib->Run("t " + Quote(dir / "d.lzh")), 0);
-    ASSERT_EQ(lib->Run("x " + Quote(dir / "d.lzh") + " " + Quote(dir / "o/")), 0);
+    ASSERT_EQ(lib->Run("t " + ArgQuote(dir / "d.lzh")), 0);
+    ASSERT_EQ(lib->Run("x " + ArgQuote(dir / "d.lzh") + " " + ArgQuote(dir / "o/")), 0);
     EXPECT_EQ(ReadFile(dir / "o/keep.bin"), bin);
     // Deleting with no names would empty the archive: refused.
-    EXPECT_EQ(lib->Run("d " + Quote(dir / "d.lzh")), ERROR_NOT_FILENAME);
+    EXPECT_EQ(lib->Run("d " + ArgQuote(dir / "d.lzh")), ERROR_NOT_FILENAME);
 }
 
 TEST_F(UnlhaCommand, ListShowsEveryMemberWithMethodAndSize) {
     WriteFile(dir / "a.txt", SampleText(50000, 3));
     WriteFile(dir / "e.txt", "");
-    ASSERT_EQ(lib->Run("a " + Quote(dir / "l.lzh") + " " + Quote(dir / "a.txt") + " " + Quote(dir / "e.txt")), 0);
+    ASSERT_EQ(lib->Run("a " + ArgQuote(dir / "l.lzh") + " " + ArgQuote(dir / "a.txt") + " " + ArgQuote(dir / "e.txt")), 0);
     std::string report;
-    ASSERT_EQ(lib->Run("l " + Quote(dir / "l.lzh"), &report), 0);
+    ASSERT_EQ(lib->Run("l " + ArgQuote(dir / "l.lzh"), &report), 0);
     EXPECT_NE(report.find("-lh7- a.txt"), std::string::npos) << report;
     EXPECT_NE(report.find("-lh0- e.txt"), std::string::npos) << report;  // empty files are stored
     EXPECT_NE(report.find("     50000"), std::string::npos) << report;
     EXPECT_NE(report.find("2 file(s)"), std::string::npos) << report;
-    ASSERT_EQ(lib->Run("v " + Quote(dir / "l.lzh"), &report), 0);
+    ASSERT_EQ(lib->Run("v " + ArgQuote(dir / "l.lzh"), &report), 0);
     EXPECT_NE(report.find(" U  2 a.txt"), std::string::npos) << report;
 }
 
 TEST_F(UnlhaCommand, CorruptedDataFailsTheTestAndExtractsNothing) {
     std::string text = SampleText(100000, 4);
     WriteFile(dir / "a.txt", text);
-    ASSERT_EQ(lib->Run("a -z " + Quote(dir / "s.lzh") + " " + Quote(dir / "a.txt")), 0);
-    ASSERT_EQ(lib->Run("a " + Quote(dir / "c.lzh") + " " + Quote(dir / "a.txt")), 0);
+    ASSERT_EQ(lib->Run("a -z " + ArgQuote(dir / "s.lzh") + " " + ArgQuote(dir / "a.txt")), 0);
+    ASSERT_EQ(lib->Run("a " + ArgQuote(dir / "c.lzh") + " " + ArgQuote(dir / "a.txt")), 0);
     for (const char* name : {"s.lzh", "c.lzh"}) {
         std::string bytes = ReadFile(dir / name);
         bytes[bytes.size() / 2] ^= 0x55;
         WriteFile(dir / name, bytes);
         std::string report;
-        int r = lib->Run("t " + Quote(dir / name), &report);
+        int r = lib->Run("t " + ArgQuote(dir / name), &report);
         // A flipped byte may also make the decoder run past the packed size.
         EXPECT_TRUE(r == ERROR_FILE_CRC || r == ERROR_BROKEN_DATA || r == ERROR_UNEXPECTED_EOF)
             << name << " " << std::hex << r;
         EXPECT_EQ(report.find("OK a.txt"), std::string::npos) << report;
         fs::remove_all(dir / "o");
-        r = lib->Run("x " + Quote(dir / name) + " " + Quote(dir / "o/"));
+        r = lib->Run("x " + ArgQuote(dir / name) + " " + ArgQuote(dir / "o/"));
         EXPECT_NE(r, 0);
         EXPECT_FALSE(fs::exists(dir / "o/a.txt")) << name;
         EXPECT_EQ(std::distance(fs::directory_iterator(dir / "o"), fs::directory_iterator()), 0);
@@ -164,7 +164,7 @@ struct CancelWindow {
 TEST_F(UnlhaCommand, ProgressReachesTheOwnerAndANonZeroReplyCancels) {
     WriteFile(dir / "big.txt", SampleText(3 << 20, 5));
     WriteFile(dir / "old.txt", "old");
-    ASSERT_EQ(lib->Run("a " + Quote(dir / "p.lzh") + " " + Quote(dir / "old.txt")), 0);
+    ASSERT_EQ(lib->Run("a " + ArgQuote(dir / "p.lzh") + " " + ArgQuote(dir / "old.txt")), 0);
     std::string before = ReadFile(dir / "p.lzh");
 
     CancelWindow w;
@@ -172,7 +172,7 @@ TEST_F(UnlhaCommand, ProgressReachesTheOwnerAndANonZeroReplyCancels) {
     HWND wnd = CreateMessageWindow(CancelWindow::Proc, &w);
     ASSERT_TRUE(lib->setOwner(wnd, nullptr));
     // A full run: open, begin, progress, end.
-    ASSERT_EQ(lib->Run("a " + Quote(dir / "q.lzh") + " " + Quote(dir / "big.txt")), 0);
+    ASSERT_EQ(lib->Run("a " + ArgQuote(dir / "q.lzh") + " " + ArgQuote(dir / "big.txt")), 0);
     EXPECT_EQ(w.states.front(), static_cast<WPARAM>(ARCEXTRACT_OPEN));
     EXPECT_EQ(w.states.back(), static_cast<WPARAM>(ARCEXTRACT_END));
     EXPECT_NE(std::find(w.states.begin(), w.states.end(), ARCEXTRACT_INPROCESS), w.states.end());
@@ -181,12 +181,12 @@ TEST_F(UnlhaCommand, ProgressReachesTheOwnerAndANonZeroReplyCancels) {
     w = CancelWindow();
     w.cancelAt = 3;
     std::string report;
-    EXPECT_EQ(lib->Run("a " + Quote(dir / "p.lzh") + " " + Quote(dir / "big.txt"), &report), ERROR_USER_CANCEL);
+    EXPECT_EQ(lib->Run("a " + ArgQuote(dir / "p.lzh") + " " + ArgQuote(dir / "big.txt"), &report), ERROR_USER_CANCEL);
     EXPECT_EQ(ReadFile(dir / "p.lzh"), before);
     // Cancel while extracting: the partial file is not left behind.
     w = CancelWindow();
     w.cancelAt = 3;
-    EXPECT_EQ(lib->Run("x " + Quote(dir / "q.lzh") + " " + Quote(dir / "o/")), ERROR_USER_CANCEL);
+    EXPECT_EQ(lib->Run("x " + ArgQuote(dir / "q.lzh") + " " + ArgQuote(dir / "o/")), ERROR_USER_CANCEL);
     EXPECT_FALSE(fs::exists(dir / "o/big.txt"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "o"), fs::directory_iterator()), 0);
     for (auto& e : fs::directory_iterator(dir.path)) EXPECT_NE(e.path().filename().string()[0], '.');
@@ -198,14 +198,14 @@ TEST_F(UnlhaCommand, ProgressReachesTheOwnerAndANonZeroReplyCancels) {
 TEST_F(UnlhaCommand, BadCommandsAndSwitchesAreRefusedWithAReport) {
     WriteFile(dir / "a.txt", "a");
     std::string report;
-    EXPECT_EQ(lib->Run("q " + Quote(dir / "a.lzh") + " " + Quote(dir / "a.txt"), &report), ERROR_COMMAND_NAME);
+    EXPECT_EQ(lib->Run("q " + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "a.txt"), &report), ERROR_COMMAND_NAME);
     EXPECT_NE(report.find("unknown command"), std::string::npos);
-    EXPECT_EQ(lib->Run("a -kq " + Quote(dir / "a.lzh") + " " + Quote(dir / "a.txt"), &report), ERROR_COMMAND_NAME);
+    EXPECT_EQ(lib->Run("a -kq " + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "a.txt"), &report), ERROR_COMMAND_NAME);
     EXPECT_NE(report.find("-kq"), std::string::npos);
-    EXPECT_EQ(lib->Run("a -h7 " + Quote(dir / "a.lzh") + " " + Quote(dir / "a.txt"), &report), ERROR_COMMAND_NAME);
-    EXPECT_EQ(lib->Run("s " + Quote(dir / "a.lzh"), &report), ERROR_NOT_SUPPORT);
+    EXPECT_EQ(lib->Run("a -h7 " + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "a.txt"), &report), ERROR_COMMAND_NAME);
+    EXPECT_EQ(lib->Run("s " + ArgQuote(dir / "a.lzh"), &report), ERROR_NOT_SUPPORT);
     EXPECT_FALSE(fs::exists(dir / "a.lzh"));
-    EXPECT_EQ(lib->Run("a " + Quote(dir / "a.lzh") + " " + Quote(dir / "missing.txt"), &report), ERROR_NOT_FIND_FILE);
+    EXPECT_EQ(lib->Run("a " + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "missing.txt"), &report), ERROR_NOT_FIND_FILE);
     EXPECT_FALSE(fs::exists(dir / "a.lzh"));
     // Every switch the LHA driver can emit is accepted.
     std::string all =
@@ -213,13 +213,13 @@ TEST_F(UnlhaCommand, BadCommandsAndSwitchesAreRefusedWithAReport) {
         "\" -x0 -y0 -z0 -jc0 -jd0 -je0 -jf0 -jh0 -ji0 -jm0 -jn0 \"-jo19800101\" \"-job29991231\" -jp0 -jr0 -jss0 "
         "-jw0 \"-jx*.bak\" \"-jx*.tmp\" -jyc0 -jyd0 -jyk0 -jyn0 -jyo0 \"-jz\" -ga0 -gd0 -ge0 -gf0 -gj0 -gm0 -gn0 "
         "-go0 -gp0 \"-gr\" -gs0 -gu0 -gw0 ";
-    EXPECT_EQ(lib->Run(all + Quote(dir / "a.lzh") + " " + Quote(dir / "a.txt"), &report), 0) << report;
+    EXPECT_EQ(lib->Run(all + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "a.txt"), &report), 0) << report;
 }
 
 TEST_F(UnlhaCommand, ReportIsCutToTheBufferAndTerminated) {
     WriteFile(dir / "a.txt", "a");
     std::vector<char> out(8, 'X');
-    ASSERT_EQ(lib->command(nullptr, ("a " + Quote(dir / "a.lzh") + " " + Quote(dir / "a.txt")).c_str(), out.data(), 5),
+    ASSERT_EQ(lib->command(nullptr, ("a " + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "a.txt")).c_str(), out.data(), 5),
               0);
     EXPECT_EQ(std::strlen(out.data()), 4u);
     EXPECT_EQ(out[5], 'X');
@@ -233,8 +233,8 @@ TEST_F(UnlhaCommand, RecursionFoldersExclusionsAndResponseFile) {
     WriteFile(dir / "src/.hidden", "h");
     WriteFile(dir / "list.txt", "\"src\"\n");
     std::string report;
-    ASSERT_EQ(lib->Run("a -r1 -x1 \"-jx*.bak\" " + Quote(dir / "r.lzh") + " " + Quote(dir / "") + " @" +
-                           Quote(dir / "list.txt"),
+    ASSERT_EQ(lib->Run("a -r1 -x1 \"-jx*.bak\" " + ArgQuote(dir / "r.lzh") + " " + ArgQuote(dir / "") + " @" +
+                           ArgQuote(dir / "list.txt"),
                        &report),
               0)
         << report;
@@ -242,10 +242,10 @@ TEST_F(UnlhaCommand, RecursionFoldersExclusionsAndResponseFile) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"src/", "src/sub/", "src/sub/deep/", "src/sub/deep/d.txt",
                                                "src/top.txt"}));
-    ASSERT_EQ(lib->Run("x " + Quote(dir / "r.lzh") + " " + Quote(dir / "o/")), 0);
+    ASSERT_EQ(lib->Run("x " + ArgQuote(dir / "r.lzh") + " " + ArgQuote(dir / "o/")), 0);
     EXPECT_EQ(ReadFile(dir / "o/src/sub/deep/d.txt"), "deep");
     // e drops the folders; a pattern with -p1 matches the whole stored path.
-    ASSERT_EQ(lib->Run("e -p1 " + Quote(dir / "r.lzh") + " " + Quote(dir / "e/") + " src/sub/*"), 0);
+    ASSERT_EQ(lib->Run("e -p1 " + ArgQuote(dir / "r.lzh") + " " + ArgQuote(dir / "e/") + " src/sub/*"), 0);
     EXPECT_EQ(ReadFile(dir / "e/d.txt"), "deep");
     EXPECT_FALSE(fs::exists(dir / "e/top.txt"));
 }
@@ -256,12 +256,12 @@ TEST_F(UnlhaCommand, HeaderLevelsAndMethodsAreSelectable) {
     static const char* const kSwitches[] = {"-h0 -o5", "-h1 -o6", "-h2 -o7", "-h2 -jm1", "-h1 -jm2", "-z"};
     for (const char* const& sw : kSwitches) {
         std::string arc = dir / ("m" + std::to_string(&sw - &*std::begin(kSwitches)) + ".lzh");
-        ASSERT_EQ(lib->Run(std::string("a ") + sw + " " + Quote(arc) + " " + Quote(dir / "a.txt")), 0) << sw;
+        ASSERT_EQ(lib->Run(std::string("a ") + sw + " " + ArgQuote(arc) + " " + ArgQuote(dir / "a.txt")), 0) << sw;
         std::vector<char> buf(text.size());
         DWORD written = 0;
         time_t t = 0;
         WORD attr = 0;
-        ASSERT_EQ(lib->extractMem(nullptr, (" " + Quote(arc) + " a.txt").c_str(), reinterpret_cast<LPBYTE>(buf.data()),
+        ASSERT_EQ(lib->extractMem(nullptr, (" " + ArgQuote(arc) + " a.txt").c_str(), reinterpret_cast<LPBYTE>(buf.data()),
                                   static_cast<DWORD>(buf.size()), &t, &attr, &written),
                   0)
             << sw;

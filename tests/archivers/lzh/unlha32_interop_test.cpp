@@ -50,7 +50,7 @@ TEST_P(Interop, OurArchivesOpenByteExactInOtherReaders) {
     for (auto& s : samples) WriteFile(dir / s.name, s.data);
     std::string arc = dir / "ours.lzh";
     std::string report;
-    ASSERT_EQ(lib.Run("a -r1 -x1 -h" + std::to_string(level) + " " + Quote(arc) + " " + Quote(dir / "") + " src",
+    ASSERT_EQ(lib.Run("a -r1 -x1 -h" + std::to_string(level) + " " + ArgQuote(arc) + " " + ArgQuote(dir / "") + " src",
                       &report),
               0)
         << report;
@@ -70,7 +70,7 @@ TEST_P(Interop, OurArchivesOpenByteExactInOtherReaders) {
         ++ran;
         std::string out = dir / (std::string("x_") + t.exe);
         fs::create_directories(out);
-        ASSERT_TRUE(Shell(out, std::string(t.cmd) + " " + Quote(arc))) << t.exe << " level " << level;
+        ASSERT_TRUE(Shell(out, std::string(t.cmd) + " " + ArgQuote(arc))) << t.exe << " level " << level;
         auto got = ByContent(out);
         for (const Sample& s : samples) {
             auto it = got.find(s.data);
@@ -97,13 +97,13 @@ TEST(InteropJlha, JlhaArchivesExtractByteExact) {
         for (int m : {5, 6, 7}) {
             std::string arc = dir / ("j" + std::to_string(level) + std::to_string(m) + ".lzh");
             ASSERT_TRUE(Shell(dir / "in", "jlha c" + std::to_string(level) + "o" + std::to_string(m) + "q " +
-                                              Quote(arc) + " text.txt bin.dat"));
+                                              ArgQuote(arc) + " text.txt bin.dat"));
             std::string out = dir / ("o" + std::to_string(level) + std::to_string(m) + "/");
             std::string report;
-            ASSERT_EQ(lib.Run("x " + Quote(arc) + " " + Quote(out), &report), 0) << report;
+            ASSERT_EQ(lib.Run("x " + ArgQuote(arc) + " " + ArgQuote(out), &report), 0) << report;
             EXPECT_EQ(ReadFile(out + "text.txt"), text) << level << m;
             EXPECT_EQ(ReadFile(out + "bin.dat"), bin) << level << m;
-            ASSERT_EQ(lib.Run("t " + Quote(arc)), 0);
+            ASSERT_EQ(lib.Run("t " + ArgQuote(arc)), 0);
         }
     }
 }
@@ -119,15 +119,15 @@ public:
     bool Ready() const { return ready_; }
     bool Write(const std::string& method, int level, const std::string& arc, const std::string& dir,
                const std::string& files) const {
-        return Shell(dir, "java -cp /usr/share/java/jlha.jar:" + Quote(classes_.path.string()) + " JlhaWrite " +
-                              method + " " + std::to_string(level) + " " + Quote(arc) + " " + files);
+        return Shell(dir, "java -cp /usr/share/java/jlha.jar:" + ArgQuote(classes_.path.string()) + " JlhaWrite " +
+                              method + " " + std::to_string(level) + " " + ArgQuote(arc) + " " + files);
     }
 
 private:
     JlhaLibrary() {
         ready_ = HaveTool("javac") && fs::exists("/usr/share/java/jlha.jar") &&
                  Shell(classes_.path.string(), "javac -cp /usr/share/java/jlha.jar -d . " +
-                                                   Quote(KT_SOURCE_DIR "/tests/archivers/lzh/producers/JlhaWrite.java"));
+                                                   ArgQuote(KT_SOURCE_DIR "/tests/archivers/lzh/producers/JlhaWrite.java"));
     }
     ScratchDir classes_;
     bool ready_ = false;
@@ -152,16 +152,16 @@ TEST(InteropJlha, EarlyMethodsExtractByteExact) {
             std::string arc = dir / (std::string(method).substr(1, 3) + std::to_string(level) + ".lzh");
             ASSERT_TRUE(jlha.Write(method, level, arc, dir / "in", "text.txt bin.dat runs.dat tiny.txt"));
             std::string listing;
-            ASSERT_EQ(lib.Run("v " + Quote(arc), &listing), 0) << listing;
+            ASSERT_EQ(lib.Run("v " + ArgQuote(arc), &listing), 0) << listing;
             EXPECT_NE(listing.find(method), std::string::npos) << listing;
             std::string out = dir / ("o" + arc.substr(arc.size() - 8, 4) + "/");
             std::string report;
-            ASSERT_EQ(lib.Run("x " + Quote(arc) + " " + Quote(out), &report), 0) << report;
+            ASSERT_EQ(lib.Run("x " + ArgQuote(arc) + " " + ArgQuote(out), &report), 0) << report;
             EXPECT_EQ(ReadFile(out + "text.txt"), text);
             EXPECT_EQ(ReadFile(out + "bin.dat"), bin);
             EXPECT_EQ(ReadFile(out + "runs.dat"), runs);
             EXPECT_EQ(ReadFile(out + "tiny.txt"), "ab");
-            EXPECT_EQ(lib.Run("t " + Quote(arc)), 0);
+            EXPECT_EQ(lib.Run("t " + ArgQuote(arc)), 0);
         }
     }
 }
@@ -183,9 +183,9 @@ TEST(InteropJlha, DamagedEarlyMethodDataIsAnErrorAndNothingIsWritten) {
         WriteFile(arc, bytes);
         std::string out = dir / (std::string(method).substr(1, 3) + "/");
         std::string report;
-        EXPECT_NE(lib.Run("x " + Quote(arc) + " " + Quote(out), &report), 0) << report;
+        EXPECT_NE(lib.Run("x " + ArgQuote(arc) + " " + ArgQuote(out), &report), 0) << report;
         EXPECT_FALSE(fs::exists(out + "text.txt"));
-        EXPECT_NE(lib.Run("t " + Quote(arc)), 0);
+        EXPECT_NE(lib.Run("t " + ArgQuote(arc)), 0);
         EXPECT_FALSE(lib.check(arc.c_str(), CHECKARCHIVE_FULLCRC));
     }
 }
@@ -202,8 +202,8 @@ TEST(InteropHuge, FileOverFourGibibytes) {
         f.seekp((4ll << 30) + 12345);
         f << "tail";
     }
-    ASSERT_EQ(lib.Run("a " + Quote(dir / "h.lzh") + " " + Quote(big)), 0);
-    ASSERT_EQ(lib.Run("t " + Quote(dir / "h.lzh")), 0);
+    ASSERT_EQ(lib.Run("a " + ArgQuote(dir / "h.lzh") + " " + ArgQuote(big)), 0);
+    ASSERT_EQ(lib.Run("t " + ArgQuote(dir / "h.lzh")), 0);
     // libarchive reads the 64-bit size header; lhasa and 7z do not know it.
     if (HaveTool("bsdtar")) {
         EXPECT_TRUE(Shell(dir.path.string(),
@@ -227,15 +227,15 @@ TEST(InteropSegments, LargeFileOpensByteExactInOtherReaders) {
     for (const char* method : {"-o5", "-o7"}) {
         std::string arc = dir / (std::string("big") + method + ".lzh");
         std::string report;
-        ASSERT_EQ(lib.Run(std::string("a ") + method + " " + Quote(arc) + " " + Quote(dir / "big.bin"), &report), 0)
+        ASSERT_EQ(lib.Run(std::string("a ") + method + " " + ArgQuote(arc) + " " + ArgQuote(dir / "big.bin"), &report), 0)
             << report;
         EXPECT_LT(fs::file_size(arc), data.size() / 3);
-        ASSERT_EQ(lib.Run("t " + Quote(arc), &report), 0) << report;
+        ASSERT_EQ(lib.Run("t " + ArgQuote(arc), &report), 0) << report;
         for (const Tool& t : tools) {
             if (!HaveTool(t.exe)) continue;
             std::string out = dir / (std::string("x_") + t.exe + method);
             fs::create_directories(out);
-            ASSERT_TRUE(Shell(out, std::string(t.cmd) + " " + Quote(arc))) << t.exe << " " << method;
+            ASSERT_TRUE(Shell(out, std::string(t.cmd) + " " + ArgQuote(arc))) << t.exe << " " << method;
             EXPECT_TRUE(ReadFile(out + "/big.bin") == data) << t.exe << " " << method;
         }
     }

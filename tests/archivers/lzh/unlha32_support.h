@@ -19,6 +19,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/archiver_api.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace kt::test {
 
@@ -72,16 +74,9 @@ struct Unlha32 {
 };
 
 struct ScratchDir {
-    fs::path path;
-    ScratchDir() {
-        char tmpl[] = "/tmp/kt_unlha32_XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
+    kt::test::TempFolder folder;
+    fs::path path = folder.Path();
+    std::string operator/(const std::string& name) const { return folder / name; }
 };
 
 inline void WriteFile(const std::string& p, const std::string& data) {
@@ -89,10 +84,7 @@ inline void WriteFile(const std::string& p, const std::string& data) {
     std::ofstream(p, std::ios::binary) << data;
 }
 
-inline std::string ReadFile(const std::string& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+inline std::string ReadFile(const std::string& p) { return kt::test::ReadAll(p); }
 
 inline std::string SampleText(std::size_t n, unsigned seed) {
     static const char* kWords[] = {"archive ", "batch ", "window ", "the ", "of ", "圧縮 ", "list\n", "file "};
@@ -119,7 +111,8 @@ inline bool Shell(const std::string& dir, const std::string& cmd) {
     return std::system(("cd '" + dir + "' && " + cmd + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-inline std::string Quote(const std::string& s) { return "\"" + s + "\""; }
+// A path in double quotes, as the libraries' command lines take it.
+inline std::string ArgQuote(const std::string& s) { return "\"" + s + "\""; }
 
 // Sets a file's modification time (seconds since 1970).
 inline void SetMtime(const std::string& p, time_t t) {

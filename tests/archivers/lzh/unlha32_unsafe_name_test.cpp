@@ -45,7 +45,7 @@ TEST(Unlha32UnsafeNames, NulAfterDotDotNeverClimbsOutOfTheTarget) {
         fs::create_directories(d / "a/b/out");
         WriteFile(d / "evil.lzh", h.archive);
         std::string report;
-        EXPECT_EQ(lib.Run("x " + Quote(d / "evil.lzh") + " " + Quote(d / "a/b/out/"), &report),
+        EXPECT_EQ(lib.Run("x " + ArgQuote(d / "evil.lzh") + " " + ArgQuote(d / "a/b/out/"), &report),
                   ERROR_INVALID_PATH)
             << h.what << "\n"
             << report;
@@ -54,7 +54,7 @@ TEST(Unlha32UnsafeNames, NulAfterDotDotNeverClimbsOutOfTheTarget) {
         EXPECT_FALSE(fs::exists(d / "a/b/pwned.txt")) << h.what;
         EXPECT_TRUE(fs::is_empty(d / "a/b/out")) << h.what;
         // Testing says what extracting would do: the member is refused.
-        EXPECT_EQ(lib.Run("t " + Quote(d / "evil.lzh"), &report), ERROR_INVALID_PATH)
+        EXPECT_EQ(lib.Run("t " + ArgQuote(d / "evil.lzh"), &report), ERROR_INVALID_PATH)
             << h.what << "\n"
             << report;
         EXPECT_FALSE(lib.check((d / "evil.lzh").c_str(), CHECKARCHIVE_FULLCRC)) << h.what;
@@ -85,7 +85,7 @@ TEST(Unlha32UnsafeNames, ANameCutAtItsNulIsExtractedUnderTheCutName) {
                                                {0x02, LzhDir({std::string("sub\0ignored", 11)})}},
                                               kData)}));
     std::string report;
-    ASSERT_EQ(lib.Run("x " + Quote(d / "nul.lzh") + " " + Quote(d / "out/"), &report), 0) << report;
+    ASSERT_EQ(lib.Run("x " + ArgQuote(d / "nul.lzh") + " " + ArgQuote(d / "out/"), &report), 0) << report;
     EXPECT_EQ(ReadFile(d / "out/sub/kept.txt"), kData);
     EXPECT_EQ(std::distance(fs::recursive_directory_iterator(d / "out"),
                             fs::recursive_directory_iterator{}),

@@ -33,7 +33,7 @@ protected:
     }
 
     LibraryHost rar;
-    TestFolder dir;
+    TempFolder dir;
 };
 
 TEST_P(UnrarLibrary, ListsAndExtractsExactly) {
@@ -122,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, UnrarLibrary, ::testing::Values(4, 5),
 
 TEST(UnrarLibraryFiles, OtherFilesAreNoRarArchives) {
     LibraryHost rar("UNRAR32.DLL", "Unrar");
-    TestFolder dir;
+    TempFolder dir;
     std::string plain = dir.Write("plain.txt", "Rar! but not really");
     EXPECT_EQ(rar.Entry<ARC_OPEN_ARCHIVE_PROC>("OpenArchive")(nullptr, plain.c_str(), 0x800002), nullptr);
     EXPECT_FALSE(rar.Check(plain, CHECKARCHIVE_BASIC));

@@ -60,7 +60,7 @@ protected:
     }
 
     LibraryHost tar;
-    TestFolder dir;
+    TempFolder dir;
     std::map<std::string, std::string> files;
 };
 

@@ -48,7 +48,7 @@ void WriteTar(const std::string& path, std::initializer_list<Planted> members) {
 TEST(TarTraversal, NothingIsWrittenOutsideTheTargetFolder) {
     LibraryHost tar("tar32.dll", "Tar");
     ASSERT_TRUE(tar.Loaded());
-    TestFolder dir;
+    TempFolder dir;
     std::string secret = dir.Write("secret.txt", "keep me");
     std::string arc = dir / "evil.tar.gz";
     WriteTar(arc, {
@@ -85,7 +85,7 @@ TEST(TarTraversal, NothingIsWrittenOutsideTheTargetFolder) {
 
 TEST(TarTraversal, ALinkPlantedInTheTargetIsNotFollowed) {
     LibraryHost tar("tar32.dll", "Tar");
-    TestFolder dir;
+    TempFolder dir;
     std::string outside = dir.MakeFolder("outside");
     std::string target = dir.MakeFolder("target");
     ASSERT_EQ(symlink(outside.c_str(), (target + "/planted").c_str()), 0);

@@ -19,6 +19,7 @@
 #include "hostile_names.h"
 #include "tests/archivers/common/crafted_archives.h"
 #include "tests/archivers/reading/library_host.h"
+#include "tests/support/temp_folder.h"
 
 namespace kt::test {
 namespace {
@@ -227,8 +228,8 @@ TEST(TraversalCorpus, NoHostileNameWritesOutsideTheTarget) {
              return "x -f \"" + a + "\" -o \"" + t + "/\"";
          }},
     };
-    char tmpl[] = "/tmp/kt_traversal_XXXXXX";
-    const std::string root = mkdtemp(tmpl);
+    const kt::test::TempFolder scratch;
+    const std::string root = scratch.Path();
     int tried = 0, escaped = 0;
     // Extractions that wrote something inside the target, by entry: proof
     // that each entry really ran (a cleaned rooted name lands inside).
@@ -273,7 +274,6 @@ TEST(TraversalCorpus, NoHostileNameWritesOutsideTheTarget) {
             }
         }
     }
-    fs::remove_all(root);
     std::cout << "[traversal] " << tried << " hostile extractions, " << escaped
               << " wrote outside the target\n";
     EXPECT_GT(tried, 500);

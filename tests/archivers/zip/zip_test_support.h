@@ -18,21 +18,14 @@
 #include <vector>
 
 #include "platform/archiver_api.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace kt::ziptest {
 
-class TempDir {
+class TempDir : public kt::test::TempFolder {
 public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "kt-zip-XXXXXX").string();
-        path_ = mkdtemp(tmpl.data());
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& leaf) const { return path_ + "/" + leaf; }
-
-private:
-    std::string path_;
+    const std::string& path() const { return Path(); }
 };
 
 inline void WriteFile(const std::string& path, const std::string& data) {
@@ -40,12 +33,7 @@ inline void WriteFile(const std::string& path, const std::string& data) {
     std::ofstream(path, std::ios::binary) << data;
 }
 
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+inline std::string ReadFile(const std::string& path) { return kt::test::ReadAll(path); }
 
 inline bool Exists(const std::string& path) {
     struct stat st;
