@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "archivers/common/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "archivers/common/source_list.h"
 #include "platform/archiver_api.h"
 
@@ -120,7 +120,7 @@ int CreateCabinet(const CabCommand& cmd, kt::arc::Report& report, kt::arc::Progr
     }
     if (!gcab_cabinet_add_folder(cabinet.get(), folder.get(), &raw)) return failed("cannot build the cabinet", ERROR_MAKE_ARCHIVE);
 
-    kt::arc::AtomicFile out;
+    kt::AtomicFile out;
     out.SetSync(false);
     if (!out.Create(cmd.items.archive) || !out.Flush()) {
         report.Line(cmd.items.archive + ": " + std::strerror(errno));

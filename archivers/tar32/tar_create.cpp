@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-#include "archivers/common/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "archivers/common/source_list.h"
 #include "archivers/unpack/utf8_locale.h"
 #include "platform/archiver_api.h"
@@ -32,7 +32,7 @@ bool EndsWith(const std::string& s, const char* tail) {
 }
 
 la_ssize_t WriteToFile(struct archive*, void* user, const void* data, size_t size) {
-    auto* out = static_cast<kt::arc::AtomicFile*>(user);
+    auto* out = static_cast<kt::AtomicFile*>(user);
     return out->Write(data, size) ? static_cast<la_ssize_t>(size) : -1;
 }
 
@@ -90,7 +90,7 @@ public:
             archive_write_set_format_pax_restricted(a);
             archive_write_set_format_option(a, "pax", "hdrcharset", "UTF-8");
         }
-        kt::arc::AtomicFile out;
+        kt::AtomicFile out;
         out.SetSync(false);
         if (!out.Create(cmd_.items.archive)) {
             report_.Line(cmd_.items.archive + ": " + std::strerror(errno));

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "archivers/codecs/lzh/arj_decoder.h"
-#include "archivers/common/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "archivers/common/file_time.h"
 #include "archivers/common/progress.h"
 #include "archivers/common/safe_path.h"
@@ -56,7 +56,7 @@ private:
 
 class FileSink : public kt::lzh::Sink {
 public:
-    explicit FileSink(kt::arc::AtomicFile& f) : f_(f) {}
+    explicit FileSink(kt::AtomicFile& f) : f_(f) {}
     bool Write(const uint8_t* data, std::size_t n) override {
         if (f_.Write(data, n)) return true;
         failed = true;
@@ -65,7 +65,7 @@ public:
     bool failed = false;
 
 private:
-    kt::arc::AtomicFile& f_;
+    kt::AtomicFile& f_;
 };
 
 class Run {
@@ -177,7 +177,7 @@ private:
             }
         }
         if (!progress_.Send(ARCEXTRACT_BEGIN, m.name, shown, m.originalSize, 0)) return ERROR_USER_CANCEL;
-        kt::arc::AtomicFile out;
+        kt::AtomicFile out;
         out.SetSync(false);  // atomic, without waiting for the disk, as the other libraries
         if (!out.CreateAt(dfd, leaf)) {
             report_.Line("cannot create " + shown + ": " + std::strerror(errno));

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "archivers/codecs/lzh/lzh_decoder.h"
-#include "archivers/common/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "archivers/common/safe_path.h"
 #include "archivers/common/space_check.h"
 #include "commands.h"
@@ -48,7 +48,7 @@ private:
 
 class FileSink : public ProgressSink {
 public:
-    FileSink(RunContext& ctx, const MemberHeader& h, const std::string& dest, kt::arc::AtomicFile& f)
+    FileSink(RunContext& ctx, const MemberHeader& h, const std::string& dest, kt::AtomicFile& f)
         : ProgressSink(ctx, h, dest), f_(f) {}
 
 protected:
@@ -59,7 +59,7 @@ protected:
     }
 
 private:
-    kt::arc::AtomicFile& f_;
+    kt::AtomicFile& f_;
 };
 
 class MemorySink : public ProgressSink {
@@ -202,7 +202,7 @@ int ExtractOne(RunContext& ctx, FileReader& file, const MemberHeader& h, int roo
         }
     }
     if (!ctx.Progress(ARCEXTRACT_BEGIN, h.name, shown, h.originalSize, 0, &h)) return ERROR_USER_CANCEL;
-    kt::arc::AtomicFile out;
+    kt::AtomicFile out;
     out.SetSync(false);  // as the usual archivers: atomic, without waiting for the disk
     if (!out.CreateAt(dfd, leaf)) {
         ctx.report.Line("cannot create " + shown + ": " + std::strerror(errno));

@@ -49,15 +49,15 @@ private:
 
 class ArchiveSink : public kt::lzh::Sink {
 public:
-    explicit ArchiveSink(kt::arc::AtomicFile& out) : out_(out) {}
+    explicit ArchiveSink(kt::AtomicFile& out) : out_(out) {}
     bool Write(const uint8_t* data, std::size_t n) override { return out_.Write(data, n); }
 
 private:
-    kt::arc::AtomicFile& out_;
+    kt::AtomicFile& out_;
 };
 
 // Copies the file as stored data; sets size and CRC.
-bool Store(FileSource& src, kt::arc::AtomicFile& out, MemberHeader* h) {
+bool Store(FileSource& src, kt::AtomicFile& out, MemberHeader* h) {
     std::vector<uint8_t> buf(1 << 16);
     h->crc = 0;
     h->originalSize = 0;
@@ -98,7 +98,7 @@ int PackSettingsFor(const LhaCommand& cmd, PackSettings* s, std::string* message
     return 0;
 }
 
-int WriteMember(RunContext& ctx, const PackSettings& s, const SourceFile& f, kt::arc::AtomicFile& out,
+int WriteMember(RunContext& ctx, const PackSettings& s, const SourceFile& f, kt::AtomicFile& out,
                 MemberHeader* written) {
     MemberHeader h;
     h.level = s.level;

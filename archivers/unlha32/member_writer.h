@@ -4,7 +4,7 @@
 #pragma once
 
 #include "archivers/codecs/lzh/lzh_encoder.h"
-#include "archivers/common/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "run_context.h"
 #include "source_files.h"
 
@@ -23,7 +23,7 @@ int PackSettingsFor(const LhaCommand& cmd, PackSettings* s, std::string* message
 
 // 0, or an ERROR_ code (the report says which file); ERROR_USER_CANCEL
 // when the owner window stopped the run.
-int WriteMember(RunContext& ctx, const PackSettings& s, const SourceFile& f, kt::arc::AtomicFile& out,
+int WriteMember(RunContext& ctx, const PackSettings& s, const SourceFile& f, kt::AtomicFile& out,
                 MemberHeader* written);
 
 }  // namespace kt::unlha

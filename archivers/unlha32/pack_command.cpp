@@ -9,7 +9,7 @@
 #include <map>
 #include <memory>
 
-#include "archivers/common/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "commands.h"
 #include "lzh_archive.h"
 #include "member_writer.h"
@@ -48,7 +48,7 @@ bool Selected(const LhaCommand& cmd, const MemberHeader& h) {
 namespace {
 
 // Copies bytes [from, to) of the old archive into the new one.
-bool CopyRange(FileReader& in, uint64_t from, uint64_t to, kt::arc::AtomicFile& out) {
+bool CopyRange(FileReader& in, uint64_t from, uint64_t to, kt::AtomicFile& out) {
     std::vector<uint8_t> buf(1 << 18);
     while (from < to) {
         std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(buf.size(), to - from));
@@ -173,7 +173,7 @@ int RunPack(RunContext& ctx) {
     // work folder, copied beside the target at the end.
     std::string workDir;
     if (auto w = cmd.strs.find("w"); w != cmd.strs.end()) workDir = w->second;
-    kt::arc::AtomicFile out;
+    kt::AtomicFile out;
     std::string buildPath = path;
     if (!workDir.empty()) {
         std::string leaf = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
@@ -225,7 +225,7 @@ int RunPack(RunContext& ctx) {
         // The finished work file is copied beside the target, then renamed.
         if (!out.Flush()) return cannotWrite(ERROR_CANNOT_WRITE);
         if (!ctx.Progress(ARCEXTRACT_COPY, path, path, out.Size(), 0, nullptr)) return ERROR_USER_CANCEL;
-        kt::arc::AtomicFile final;
+        kt::AtomicFile final;
         final.SetSync(false);
         if (!final.Create(path)) return ERROR_TMP_OPEN;
         std::vector<uint8_t> buf(1 << 18);

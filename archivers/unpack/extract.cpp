@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "archivers/common/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "archivers/common/unique_fd.h"
 #include "archivers/common/safe_path.h"
 #include "platform/archiver_api.h"
@@ -139,7 +139,7 @@ private:
         Fd dir(kt::arc::OpenFolderBelow(root_, folder, true));
         if (dir.get() < 0) return Skip(m, std::strerror(errno), ERROR_MAKEDIRECTORY);
         if (!MayWrite(m, dir.get(), leaf)) return true;
-        kt::arc::AtomicFile out;
+        kt::AtomicFile out;
         out.SetSync(false);  // atomic for every reader, without waiting for the disk
         if (!out.CreateAt(dir.get(), leaf)) return Skip(m, std::strerror(errno), ERROR_CANNOT_WRITE);
         out.SetMode(m.mode & 0777);

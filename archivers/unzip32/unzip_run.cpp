@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "archivers/common/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "archivers/common/file_time.h"
 #include "archivers/common/safe_path.h"
 #include "archivers/common/space_check.h"
@@ -30,7 +30,7 @@ constexpr uint64_t kProgressStep = 1 << 20;
 // window every megabyte; remembers whether the stop came from a cancel.
 class ProgressSink : public ZipSink {
 public:
-    ProgressSink(kt::arc::OwnerWindow& owner, EXTRACTINGINFOEX& info, kt::arc::AtomicFile* file)
+    ProgressSink(kt::arc::OwnerWindow& owner, EXTRACTINGINFOEX& info, kt::AtomicFile* file)
         : owner_(owner), info_(info), file_(file) {}
     bool Write(const uint8_t* data, size_t n) override {
         if (file_ && !file_->Write(data, n)) {
@@ -54,7 +54,7 @@ public:
 private:
     kt::arc::OwnerWindow& owner_;
     EXTRACTINGINFOEX& info_;
-    kt::arc::AtomicFile* file_;
+    kt::AtomicFile* file_;
     uint64_t done_ = 0, reported_ = 0;
 };
 
@@ -230,7 +230,7 @@ private:
                 return ERROR_ALREADY_EXIST;
             }
         }
-        kt::arc::AtomicFile file;
+        kt::AtomicFile file;
         if (!file.CreateAt(dirFd, leaf))
             return Fail(ERROR_FILE_OPEN, "cannot create " + *rel + ": " + std::strerror(errno));
         file.SetSync(false);

@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "archivers/common/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "archivers/common/unique_fd.h"
 #include "archivers/common/file_time.h"
 #include "archivers/common/owner_window.h"
@@ -237,7 +237,7 @@ int Job::AddMember(ZipWriter& writer, int index) {
 }
 
 int Job::Write() {
-    kt::arc::AtomicFile out;
+    kt::AtomicFile out;
     // ReadOld has just looked: a missing archive needs no second look.
     if (!(oldExists_ ? out.Create(archive_) : out.CreateNew(archive_)))
         return Fail(ERROR_TMP_OPEN, "cannot create a temporary file beside " + archive_ + ": " +

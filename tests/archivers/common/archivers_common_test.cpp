@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "archivers/common/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "archivers/common/command_line.h"
 #include "archivers/common/file_time.h"
 #include "archivers/common/owner_window.h"
@@ -24,6 +24,7 @@
 
 namespace fs = std::filesystem;
 using namespace kt::arc;
+using kt::AtomicFile;
 
 namespace {
 
