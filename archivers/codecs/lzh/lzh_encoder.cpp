@@ -38,9 +38,9 @@ constexpr uint64_t kLongInput = 16u << 20;
 
 Tuning TuningFor(Effort e, uint64_t sizeHint) {
     switch (e) {
-        case Effort::kFast:
+        case Effort::Fast:
             return {8, 64, 64, 0, UINT32_MAX};
-        case Effort::kNormal:
+        case Effort::Normal:
             if (sizeHint >= kLongInput) return {32, 256, 32, 2, UINT32_MAX};
             return {64, 256, 32, 2, UINT32_MAX};
         default:
@@ -70,14 +70,14 @@ public:
     }
 
     EncodeResult Run() {
-        if (!Fill()) return Done(Status::kReadError);
+        if (!Fill()) return Done(Status::ReadError);
         // The history is only looked back into (its last positions hash
         // bytes of the input, hence after the first read).
         for (; inserted_ < start_; ++inserted_) mf_.Insert(inserted_);
-        Status s = opt_.effort == Effort::kBest ? RunOptimal() : RunLazy();
-        if (s != Status::kOk) return Done(s);
+        Status s = opt_.effort == Effort::Best ? RunOptimal() : RunLazy();
+        if (s != Status::Ok) return Done(s);
         if (!EmitTokens(true)) return Done(status_);
-        return Done(Status::kOk);
+        return Done(Status::Ok);
     }
 
     // Zero bits that end the output after the last block.
@@ -155,12 +155,12 @@ private:
         auto& bytes = bits_.Bytes();
         outSize_ += bytes.size();
         if (!bytes.empty() && !out_.Write(bytes.data(), bytes.size())) {
-            status_ = Status::kWriteError;
+            status_ = Status::WriteError;
             return false;
         }
         bytes.clear();
         if (outSize_ >= opt_.giveUpAfter) {
-            status_ = Status::kNotSmaller;
+            status_ = Status::NotSmaller;
             return false;
         }
         return true;
@@ -229,7 +229,7 @@ private:
         DefaultPrices(&lazyPrices_);
         int32_t p = start_;
         while (true) {
-            if (!Ahead(&p)) return Status::kReadError;
+            if (!Ahead(&p)) return Status::ReadError;
             if (p >= end_) break;
             uint32_t dist = 0;
             int len = Search(p, kMinMatch - 1, tune_.chain, &dist);
@@ -260,7 +260,7 @@ private:
             }
             if (tok_.Size() == 0) nextRefresh_ = kRefreshTokens;
         }
-        return Status::kOk;
+        return Status::Ok;
     }
 
     // Prices in bits of every literal/length symbol and position slot until
@@ -346,7 +346,7 @@ private:
         std::vector<uint16_t> lens(kMaxMatchesPerPos);
         std::vector<uint32_t> dists(kMaxMatchesPerPos);
         while (true) {
-            if (!Ahead(&p)) return Status::kReadError;
+            if (!Ahead(&p)) return Status::ReadError;
             if (p >= end_) break;
             // The segment must lie inside the buffer without another slide.
             int32_t n = std::min<int32_t>(kSegment, end_ - p);
@@ -401,7 +401,7 @@ private:
             p += n;
             if (!EmitTokens(false)) return status_;
         }
-        return Status::kOk;
+        return Status::Ok;
     }
 
     const EncodeOptions& opt_;
@@ -423,7 +423,7 @@ private:
     uint32_t avgLiteral_ = 8;
     std::size_t nextRefresh_ = kRefreshTokens;
     uint32_t bias_ = 1;  // bits a later match must save to be preferred
-    Status status_ = Status::kOk;
+    Status status_ = Status::Ok;
     uint64_t inSize_ = 0, outSize_ = 0;
     uint16_t crc_ = 0;
     // Optimal-parse work areas.

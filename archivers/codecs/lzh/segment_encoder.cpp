@@ -70,7 +70,7 @@ struct Segment {
     std::size_t history = 0;   // bytes of `in` that are only history
     std::vector<uint8_t> out;  // the segment's bits
     uint64_t bits = 0;
-    Status status = Status::kOk;
+    Status status = Status::Ok;
 };
 
 void EncodeOne(const EncodeOptions& o, Segment& s) {
@@ -111,13 +111,13 @@ EncodeResult EncodeInSegments(const EncodeOptions& options, Source& in, Sink& ou
             s.in.resize(history.size() + kSegmentBytes);
             std::memcpy(s.in.data(), history.data(), history.size());
             std::ptrdiff_t got = ReadFull(in, s.in.data() + s.history, kSegmentBytes);
-            if (got < 0) return {Status::kReadError, r.inSize, joiner.Size(), r.crc};
+            if (got < 0) return {Status::ReadError, r.inSize, joiner.Size(), r.crc};
             s.in.resize(s.history + static_cast<std::size_t>(got));
             r.crc = Crc16Update(r.crc, s.in.data() + s.history, static_cast<std::size_t>(got));
             r.inSize += static_cast<uint64_t>(got);
             // The tables were sized for the size announced: more is a changed file.
             if (options.sizeHint > 0 && r.inSize > options.sizeHint) {
-                return {Status::kReadError, r.inSize, joiner.Size(), r.crc};
+                return {Status::ReadError, r.inSize, joiner.Size(), r.crc};
             }
             if (static_cast<std::size_t>(got) < kSegmentBytes) ended = true;
             if (got == 0) break;
@@ -134,15 +134,15 @@ EncodeResult EncodeInSegments(const EncodeOptions& options, Source& in, Sink& ou
         if (used > 0) EncodeOne(options, segs[0]);
         for (auto& t : helpers) t.join();
         for (std::size_t i = 0; i < used; ++i) {
-            if (segs[i].status != Status::kOk)
+            if (segs[i].status != Status::Ok)
                 return {segs[i].status, r.inSize, joiner.Size(), r.crc};
             if (!joiner.Append(segs[i].out, segs[i].bits))
-                return {Status::kWriteError, r.inSize, joiner.Size(), r.crc};
+                return {Status::WriteError, r.inSize, joiner.Size(), r.crc};
             if (joiner.Size() >= options.giveUpAfter)
-                return {Status::kNotSmaller, r.inSize, joiner.Size(), r.crc};
+                return {Status::NotSmaller, r.inSize, joiner.Size(), r.crc};
         }
     }
-    if (!joiner.Finish()) return {Status::kWriteError, r.inSize, joiner.Size(), r.crc};
+    if (!joiner.Finish()) return {Status::WriteError, r.inSize, joiner.Size(), r.crc};
     r.outSize = joiner.Size();
     return r;
 }
