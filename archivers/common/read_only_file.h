@@ -28,4 +28,19 @@ private:
     uint64_t size_ = 0;
 };
 
+// Up to n bytes of the stretch [pos, pos + left) of `file` (anything with
+// ReadAt, as the archive readers' files have), moving the stretch on: a
+// member's packed bytes read as one stream. The count, 0 at the stretch's
+// end, -1 on a read error.
+template <class File>
+std::ptrdiff_t ReadStretch(File& file, uint64_t& pos, uint64_t& left, uint8_t* buf, std::size_t n) {
+    if (n > left) n = static_cast<std::size_t>(left);
+    if (n == 0) return 0;
+    const long long got = file.ReadAt(pos, buf, n);
+    if (got < 0) return -1;
+    pos += static_cast<uint64_t>(got);
+    left -= static_cast<uint64_t>(got);
+    return static_cast<std::ptrdiff_t>(got);
+}
+
 }  // namespace kt::arc

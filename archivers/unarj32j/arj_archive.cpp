@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "archivers/common/file_time.h"
+#include "archivers/common/read_only_file.h"
 #include "platform/archiver_api.h"
 #include "platform/cp932.h"
 
@@ -129,13 +130,7 @@ int ArjFile::ReadListing() {
 }
 
 std::ptrdiff_t ArjMemberSource::Read(uint8_t* buf, std::size_t n) {
-    if (n > left_) n = static_cast<std::size_t>(left_);
-    if (n == 0) return 0;
-    long long got = file_.ReadAt(pos_, buf, n);
-    if (got < 0) return -1;
-    pos_ += static_cast<uint64_t>(got);
-    left_ -= static_cast<uint64_t>(got);
-    return static_cast<std::ptrdiff_t>(got);
+    return kt::arc::ReadStretch(file_, pos_, left_, buf, n);
 }
 
 }  // namespace kt::unarj

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "archivers/common/read_only_file.h"
 #include "platform/archiver_api.h"
 
 namespace kt::unlha {
@@ -57,13 +58,7 @@ int ReadListing(FileReader& file, Listing* listing) {
 }
 
 std::ptrdiff_t MemberSource::Read(uint8_t* buf, std::size_t n) {
-    if (n > left_) n = static_cast<std::size_t>(left_);
-    if (n == 0) return 0;
-    long long got = file_.ReadAt(pos_, buf, n);
-    if (got < 0) return -1;
-    pos_ += static_cast<uint64_t>(got);
-    left_ -= static_cast<uint64_t>(got);
-    return static_cast<std::ptrdiff_t>(got);
+    return kt::arc::ReadStretch(file_, pos_, left_, buf, n);
 }
 
 kt::lzh::SourceOpener OpenMember(FileReader& file, const MemberHeader& h) {
