@@ -9,9 +9,9 @@
 #   --rebuild  builds the sets again even where they are complete
 #   --percent  scales every file count and size to P percent (1 makes a
 #              corpus of a few MB for checking that a script runs)
-# A set is kept while its .done records the same percent. Prints DIR.
+# Prints DIR.
 set -euo pipefail
-rebuild='' percent=100
+rebuild='' percent=''
 while [ $# -gt 0 ]; do
   case $1 in
     --rebuild) rebuild=1; shift ;;
@@ -21,7 +21,7 @@ while [ $# -gt 0 ]; do
     *) break ;;
   esac
 done
-if ! [[ "$percent" =~ ^[1-9][0-9]*$ ]] || [ "$percent" -gt 100 ]; then
+if [ -n "$percent" ] && { ! [[ "$percent" =~ ^[1-9][0-9]*$ ]] || [ "$percent" -gt 100 ]; }; then
   echo "make_corpora.sh: --percent takes 1 to 100, not '$percent'" >&2; exit 2
 fi
 dir=${1:-/tmp/kt-corpora}
@@ -29,13 +29,14 @@ shift || true
 sets=" ${*:-small medium large} "
 [[ "$sets" == *" large "* ]] && sets+="small medium "
 want() { [[ "$sets" == *" $1 "* ]]; }
-scaled() { local n=$(($1 * percent / 100)); echo $((n > 0 ? n : 1)); }
-# A set is rebuilt when asked to, when a run stopped half way, or when it was
-# built at another size (an empty .done is a full-size set of older runs).
+scaled() { local n=$(($1 * ${percent:-100} / 100)); echo $((n > 0 ? n : 1)); }
+# A set is rebuilt when asked to, when a run stopped half way, or when
+# --percent asks for another size than it was built at (an empty .done is a
+# full-size set of older runs); without --percent any complete set is kept.
 stale() {
   [ -z "$rebuild" ] && [ -f "$dir/$1/.done" ] || return 0
   local built; built=$(cat "$dir/$1/.done")
-  [ "${built:-100}" != "$percent" ]
+  [ -n "$percent" ] && [ "${built:-100}" != "$percent" ]
 }
 mkdir -p "$dir"
 
@@ -51,7 +52,7 @@ if want small && stale small; then
   done < <(find /usr/include /usr/share/doc /usr/share/perl* /usr/lib/python3* /usr/share/X11 \
              -type f \( -name '*.h' -o -name '*.txt' -o -name '*.py' -o -name '*.pm' -o -name 'copyright' \
              -o -name '*.html' -o -name '*.hpp' -o -name '*.c' \) -print0 2>/dev/null | sort -z)
-  echo "$percent" > "$dir/small/.done"
+  echo "${percent:-100}" > "$dir/small/.done"
 fi
 
 if want medium && stale medium; then
@@ -65,7 +66,7 @@ if want medium && stale medium; then
     [ $n -ge "$max_files" ] && break
   done < <(find /usr/bin /usr/lib/x86_64-linux-gnu /usr/share/doc /usr/share/dict /usr/lib/jvm \
              -maxdepth 3 -type f -print0 2>/dev/null | sort -z | awk 'BEGIN{RS="\0"; ORS="\0"} NR % 3 == 0')
-  echo "$percent" > "$dir/medium/.done"
+  echo "${percent:-100}" > "$dir/medium/.done"
 fi
 
 if want large && stale large; then
@@ -89,6 +90,6 @@ if want large && stale large; then
   fill "$dir/large/binary.bin"
   mapfile -d '' files < <(find "$dir/small" "$dir/medium" -type f ! -name .done -print0 | sort -zR --random-source=/dev/zero)
   fill "$dir/large/mixed.dat"
-  echo "$percent" > "$dir/large/.done"
+  echo "${percent:-100}" > "$dir/large/.done"
 fi
 echo "$dir"
