@@ -69,7 +69,7 @@ timed() {
   CPU=$(awk -v u="$user" -v s="$sys" 'BEGIN{print u + s}')
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", (b > 0 ? a / b : 0)}'; }
-bytes_of() { find "$1" -type f -name "$2" -printf '%s\n' | awk '{s += $1} END {print s + 0}'; }
+bytes_of() { find "$1" -type f -name "$2" ! -name .done -printf '%s\n' | awk '{s += $1} END {print s + 0}'; }
 corpora() { "$root/bench/make_corpora.sh" "$corpus_dir" "$@"; }
 # The set's files, one path a line, into $work/list (and the array files).
 list_set() {
@@ -332,4 +332,4 @@ PY
   same_files "$work/x1" "$work/x2" && echo "  same files; ratio tool/ours $(ratio "$WALL" "$t_ours")"
 }
 
-"table_$table"
+if [ "$table" = levels ]; then table_pack; else "table_$table"; fi
