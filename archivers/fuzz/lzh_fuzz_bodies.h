@@ -69,7 +69,7 @@ inline int FuzzDecoder(const uint8_t* data, std::size_t size) {
     kt::lzh::MemorySource src(data + 4, size - 4);
     NullSink sink;
     kt::lzh::DecodeResult r = kt::lzh::DecodeMember(*m, src, sink, want);
-    if (sink.total > want || (r.status == kt::lzh::Status::kOk && sink.total != want)) __builtin_trap();
+    if (sink.total > want || (r.status == kt::lzh::Status::Ok && sink.total != want)) __builtin_trap();
     return 0;
 }
 
@@ -83,11 +83,11 @@ inline int FuzzRoundTrip(const uint8_t* data, std::size_t size) {
     o.sizeHint = size - 1;
     kt::lzh::MemorySource src(data + 1, size - 1);
     kt::lzh::VectorSink packed;
-    if (kt::lzh::Encode(o, src, packed).status != kt::lzh::Status::kOk) __builtin_trap();
+    if (kt::lzh::Encode(o, src, packed).status != kt::lzh::Status::Ok) __builtin_trap();
     kt::lzh::MemorySource psrc(packed.bytes.data(), packed.bytes.size());
     kt::lzh::VectorSink back;
     auto r = kt::lzh::DecodeMember(*kt::lzh::FindMethod(kIds[data[0] % 3]), psrc, back, size - 1);
-    if (r.status != kt::lzh::Status::kOk || back.bytes.size() != size - 1 ||
+    if (r.status != kt::lzh::Status::Ok || back.bytes.size() != size - 1 ||
         std::memcmp(back.bytes.data(), data + 1, size - 1) != 0) {
         __builtin_trap();
     }

@@ -81,7 +81,7 @@ bool ArjFile::FindMainHeader(uint64_t* offset) const {
     for (long long i = 0; i + 4 <= got; ++i) {
         if (buf[i] != kId0 || buf[i + 1] != kId1) continue;
         uint64_t next;
-        if (ReadHeader(static_cast<uint64_t>(i), &basic, &next) == 0 && basic[6] == static_cast<uint8_t>(ArjFileType::kMain)) {
+        if (ReadHeader(static_cast<uint64_t>(i), &basic, &next) == 0 && basic[6] == static_cast<uint8_t>(ArjFileType::Main)) {
             *offset = static_cast<uint64_t>(i);
             return true;
         }

@@ -12,12 +12,12 @@
 
 namespace kt::unarj {
 
-enum class ArjFileType : uint8_t { kBinary = 0, kText = 1, kMain = 2, kFolder = 3, kVolumeLabel = 4 };
+enum class ArjFileType : uint8_t { Binary = 0, Text = 1, Main = 2, Folder = 3, VolumeLabel = 4 };
 
 struct ArjMember {
     std::string name;  // UTF-8 with "/" separators, as stored (cleaned only on extraction)
     int method = 0;
-    ArjFileType type = ArjFileType::kBinary;
+    ArjFileType type = ArjFileType::Binary;
     uint8_t flags = 0;
     uint8_t hostOs = 0;
     int64_t mtime = 0;  // Unix seconds
@@ -31,7 +31,7 @@ struct ArjMember {
     bool Garbled() const { return flags & kGarbled; }
     // The member continues in the next volume, or starts in the previous one.
     bool Split() const { return flags & (kVolume | kExtFile); }
-    bool IsFolder() const { return type == ArjFileType::kFolder; }
+    bool IsFolder() const { return type == ArjFileType::Folder; }
 };
 
 class ArjFile {

@@ -91,7 +91,7 @@ public:
         if (!progress_.Send(ARCEXTRACT_OPEN, cmd_.archive, cmd_.archive, 0, 0)) return Cancel();
         std::size_t count = 0, bad = 0;
         for (const ArjMember& m : file_.Members()) {
-            if (m.type == ArjFileType::kVolumeLabel || !Selected(cmd_, m.name)) continue;
+            if (m.type == ArjFileType::VolumeLabel || !Selected(cmd_, m.name)) continue;
             ++count;
             int e = test ? TestOne(m) : ExtractOne(m);
             if (e == ERROR_USER_CANCEL || progress_.Cancelled()) return Cancel();
@@ -254,12 +254,12 @@ int DecodeArjMember(const ArjFile& file, const ArjMember& m, kt::lzh::Sink& sink
     ArjMemberSource src(file, m);
     kt::lzh::DecodeResult r = kt::lzh::DecodeArj(m.method, src, check, m.originalSize);
     switch (r.status) {
-        case kt::lzh::Status::kOk:
+        case kt::lzh::Status::Ok:
             break;
-        case kt::lzh::Status::kWriteError:
+        case kt::lzh::Status::WriteError:
             *why = "stopped";
             return ERROR_CANNOT_WRITE;
-        case kt::lzh::Status::kReadError:
+        case kt::lzh::Status::ReadError:
             *why = "read error";
             return ERROR_CANNOT_READ;
         default:

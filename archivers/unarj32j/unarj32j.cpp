@@ -68,7 +68,7 @@ bool CheckArj(const std::string& path, int mode) {
     } discard;
     for (const ArjMember& m : listing->file.Members()) {
         std::string why;
-        if (!m.IsFolder() && m.type != ArjFileType::kVolumeLabel &&
+        if (!m.IsFolder() && m.type != ArjFileType::VolumeLabel &&
             DecodeArjMember(listing->file, m, discard, &why) != 0)
             return false;
     }

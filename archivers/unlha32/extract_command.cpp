@@ -84,13 +84,13 @@ private:
 
 int DecodeError(kt::lzh::Status s) {
     switch (s) {
-        case kt::lzh::Status::kBadData:
+        case kt::lzh::Status::BadData:
             return ERROR_BROKEN_DATA;
-        case kt::lzh::Status::kUnexpectedEnd:
+        case kt::lzh::Status::UnexpectedEnd:
             return ERROR_UNEXPECTED_EOF;
-        case kt::lzh::Status::kReadError:
+        case kt::lzh::Status::ReadError:
             return ERROR_CANNOT_READ;
-        case kt::lzh::Status::kUnsupported:
+        case kt::lzh::Status::Unsupported:
             return ERROR_METHOD;
         default:
             return ERROR_CANNOT_WRITE;
@@ -106,13 +106,13 @@ int DecodeInto(RunContext& ctx, FileReader& file, const MemberHeader& h, Progres
     }
     MacBinaryStripSink unwrapped(h, sink);
     kt::lzh::DecodeResult r = kt::lzh::DecodeMember(*method, OpenMember(file, h), unwrapped, h.originalSize, h.crc);
-    if (r.status == kt::lzh::Status::kOk && !unwrapped.Finish()) r.status = kt::lzh::Status::kWriteError;
+    if (r.status == kt::lzh::Status::Ok && !unwrapped.Finish()) r.status = kt::lzh::Status::WriteError;
     if (ctx.Cancelled()) return ERROR_USER_CANCEL;
-    if (r.status == kt::lzh::Status::kWriteError && sink.writeFailed) {
+    if (r.status == kt::lzh::Status::WriteError && sink.writeFailed) {
         ctx.report.Line("cannot write " + h.name + ": " + std::strerror(errno));
         return ERROR_CANNOT_WRITE;
     }
-    if (r.status != kt::lzh::Status::kOk) {
+    if (r.status != kt::lzh::Status::Ok) {
         int e = DecodeError(r.status);
         ctx.report.Line((e == ERROR_METHOD ? "method not supported: " : "broken data: ") + h.name);
         return e;

@@ -94,7 +94,7 @@ int PackSettingsFor(const LhaCommand& cmd, PackSettings* s, std::string* message
         return ERROR_COMMAND_NAME;
     }
     int jm = cmd.Int("jm", 0);
-    s->effort = jm == 1 ? kt::lzh::Effort::kBest : jm == 2 ? kt::lzh::Effort::kFast : kt::lzh::Effort::kNormal;
+    s->effort = jm == 1 ? kt::lzh::Effort::Best : jm == 2 ? kt::lzh::Effort::Fast : kt::lzh::Effort::Normal;
     return 0;
 }
 
@@ -159,16 +159,16 @@ int WriteMember(RunContext& ctx, const PackSettings& s, const SourceFile& f, kt:
         opt.addThread = [&extra] { return extra.TryAdd(); };
         ArchiveSink sink(out);
         kt::lzh::EncodeResult r = kt::lzh::Encode(opt, src, sink);
-        if (r.status == kt::lzh::Status::kOk) {
+        if (r.status == kt::lzh::Status::Ok) {
             h.packedSize = r.outSize;
             h.originalSize = r.inSize;
             h.crc = r.crc;
-        } else if (r.status == kt::lzh::Status::kNotSmaller) {
+        } else if (r.status == kt::lzh::Status::NotSmaller) {
             if (!out.Truncate(dataAt) || lseek(fd, 0, SEEK_SET) != 0) return ERROR_CANNOT_WRITE;
             stored = true;
         } else if (ctx.Cancelled()) {
             return ERROR_USER_CANCEL;
-        } else if (r.status == kt::lzh::Status::kReadError) {
+        } else if (r.status == kt::lzh::Status::ReadError) {
             ctx.report.Line(src.Failed() ? "cannot read " + f.path : "file changed while being packed (it grew): " + f.path);
             return ERROR_CANNOT_READ;
         } else {

@@ -14,7 +14,7 @@ struct PackSettings {
     char method[6] = "-lh7-";
     bool storeOnly = false;
     int level = 2;
-    kt::lzh::Effort effort = kt::lzh::Effort::kNormal;
+    kt::lzh::Effort effort = kt::lzh::Effort::Normal;
 };
 
 // The settings the switches of cmd ask for (-o5/-o6/-o7, -z, -h, -jm).

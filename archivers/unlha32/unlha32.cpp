@@ -124,7 +124,7 @@ bool CheckLzh(const std::string& path, int mode) {
             bool Write(const uint8_t*, std::size_t) override { return true; }
         } sink;
         auto r = kt::lzh::DecodeMember(*method, OpenMember(file, m), sink, m.originalSize, m.crc);
-        if (r.status != kt::lzh::Status::kOk || r.crc != m.crc) return false;
+        if (r.status != kt::lzh::Status::Ok || r.crc != m.crc) return false;
         // Sound data under a name extraction would refuse is no sound member.
         if (!kt::arc::SafeRelativePath(m.name)) return false;
     }

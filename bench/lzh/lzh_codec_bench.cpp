@@ -61,7 +61,7 @@ void BM_Encode(benchmark::State& state) {
 BENCHMARK(BM_Encode)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 void BM_Decode(benchmark::State& state) {
-    std::vector<uint8_t> packed = Packed(Effort::kNormal);
+    std::vector<uint8_t> packed = Packed(Effort::Normal);
     Method m = *FindMethod("-lh7-");
     for (auto _ : state) {
         MemorySource src(packed.data(), packed.size());

@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     EncodeOptions opt;
     if (!OptionsForMethod(argv[1], &opt)) return 2;
     opt.threads = threads;
-    opt.effort = !std::strcmp(argv[2], "fast") ? Effort::kFast : !std::strcmp(argv[2], "best") ? Effort::kBest : Effort::kNormal;
+    opt.effort = !std::strcmp(argv[2], "fast") ? Effort::Fast : !std::strcmp(argv[2], "best") ? Effort::Best : Effort::Normal;
     uint64_t in = 0, out = 0;
     double tEnc = 0, tDec = 0;
     for (int i = 3; i < argc; ++i) {
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
         auto t1 = Clock::now();
         tEnc += (t1 - t0).count();
         in += data.size();
-        if (r.status == Status::kNotSmaller || data.empty()) {
+        if (r.status == Status::NotSmaller || data.empty()) {
             out += data.size();
             continue;
         }
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
         auto t2 = Clock::now();
         DecodeResult d = DecodeMember(*FindMethod(argv[1]), psrc, back, data.size());
         tDec += (Clock::now() - t2).count();
-        if (d.status != Status::kOk || back.bytes != data) {
+        if (d.status != Status::Ok || back.bytes != data) {
             std::fprintf(stderr, "ROUND TRIP FAILED: %s\n", argv[i]);
             return 1;
         }

@@ -76,7 +76,7 @@ void AdaptiveHuffman::Count(int symbol) {
         total_ = freq_[0];
         freq_[0] = kPinnedRoot;
     }
-    if (size_ == 1 && first_ == FirstLeaf::kKeepsCount) ++freq_[0];
+    if (size_ == 1 && first_ == FirstLeaf::KeepsCount) ++freq_[0];
     for (int pos = leaf_[symbol]; pos != 0;) pos = CountUp(pos);
     ++total_;
 }

@@ -19,8 +19,8 @@ public:
     static AdaptiveHuffman Full(int symbols);
     // How the one leaf of a growing tree is counted before the tree grows.
     enum class FirstLeaf {
-        kStaysOne,     // LHA's own decoders: the count stays 1
-        kKeepsCount,   // jLHA: every symbol before the growth is counted
+        StaysOne,     // LHA's own decoders: the count stays 1
+        KeepsCount,   // jLHA: every symbol before the growth is counted
     };
     // A tree of the one leaf 0 that grows a leaf at a time (the position
     // tree of -lh2-); room for `maxSymbols` leaves.
@@ -53,7 +53,7 @@ private:
     void Link(int pos);    // parent / leaf links of the node at pos
 
     bool growing_ = false;
-    FirstLeaf first_ = FirstLeaf::kStaysOne;
+    FirstLeaf first_ = FirstLeaf::StaysOne;
     int size_ = 0;
     uint32_t total_ = 0;  // symbols counted by the growing tree
     std::vector<uint32_t> freq_;

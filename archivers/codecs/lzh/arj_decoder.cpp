@@ -25,7 +25,7 @@ DecodeResult DecodeMethod4(Source& packed, Sink& out, uint64_t size) {
     auto fail = [&](Status s) { return DecodeResult{s, win.Crc(), win.Written()}; };
     uint64_t left = size;
     while (left > 0) {
-        if (!win.Ensure()) return fail(Status::kWriteError);
+        if (!win.Ensure()) return fail(Status::WriteError);
         int n = Ones(in, 7);
         uint32_t value = (1u << n) - 1 + in.Get(n);
         if (value == 0) {
@@ -38,11 +38,11 @@ DecodeResult DecodeMethod4(Source& packed, Sink& out, uint64_t size) {
             win.Copy(pos + 1, static_cast<std::size_t>(len));
             left -= len;
         }
-        if (in.Overrun()) return fail(Status::kUnexpectedEnd);
+        if (in.Overrun()) return fail(Status::UnexpectedEnd);
     }
-    if (in.Failed()) return fail(Status::kReadError);
-    if (!win.Flush()) return fail(Status::kWriteError);
-    return {Status::kOk, win.Crc(), win.Written()};
+    if (in.Failed()) return fail(Status::ReadError);
+    if (!win.Flush()) return fail(Status::WriteError);
+    return {Status::Ok, win.Crc(), win.Written()};
 }
 
 }  // namespace
@@ -51,7 +51,7 @@ DecodeResult DecodeArj(int method, Source& packed, Sink& out, uint64_t originalS
     switch (method) {
         case 0: {
             Method stored;
-            stored.kind = MethodKind::kStored;
+            stored.kind = MethodKind::Stored;
             return DecodeMember(stored, packed, out, originalSize);
         }
         case 1:
@@ -61,7 +61,7 @@ DecodeResult DecodeArj(int method, Source& packed, Sink& out, uint64_t originalS
         case 4:
             return DecodeMethod4(packed, out, originalSize);
         default:
-            return {Status::kUnsupported, 0, 0};
+            return {Status::Unsupported, 0, 0};
     }
 }
 

@@ -110,13 +110,13 @@ DecodeResult DecodeStatic(int dictBits, int np, int pbit, Source& packed, Sink& 
     while (left > 0) {
         uint32_t blockSize = in.Get(16);
         if (blockSize == 0) blockSize = 65536;  // the traditional decoders' wrap-around
-        if (!dec.ReadTrees()) return Fail(in.Overrun() ? Status::kUnexpectedEnd : Status::kBadData, win);
-        if (in.Failed()) return Fail(Status::kReadError, win);
-        if (in.Overrun()) return Fail(Status::kUnexpectedEnd, win);
+        if (!dec.ReadTrees()) return Fail(in.Overrun() ? Status::UnexpectedEnd : Status::BadData, win);
+        if (in.Failed()) return Fail(Status::ReadError, win);
+        if (in.Overrun()) return Fail(Status::UnexpectedEnd, win);
         for (; blockSize > 0 && left > 0; --blockSize) {
-            if (!win.Ensure()) return Fail(Status::kWriteError, win);
+            if (!win.Ensure()) return Fail(Status::WriteError, win);
             int c = dec.DecodeC();
-            if (c < 0) return Fail(Status::kBadData, win);
+            if (c < 0) return Fail(Status::BadData, win);
             if (c < 256) {
                 win.Put(static_cast<uint8_t>(c));
                 --left;
@@ -124,45 +124,45 @@ DecodeResult DecodeStatic(int dictBits, int np, int pbit, Source& packed, Sink& 
             }
             uint64_t len = static_cast<uint64_t>(c) - 253;
             int p = dec.DecodeP();
-            if (p < 0) return Fail(Status::kBadData, win);
+            if (p < 0) return Fail(Status::BadData, win);
             std::size_t dist = p == 0 ? 0 : (std::size_t{1} << (p - 1)) + in.Get(p - 1);
             if (len > left) len = left;
             win.Copy(dist + 1, static_cast<std::size_t>(len));
             left -= len;
         }
-        if (in.Failed()) return Fail(Status::kReadError, win);
-        if (in.Overrun()) return Fail(Status::kUnexpectedEnd, win);
+        if (in.Failed()) return Fail(Status::ReadError, win);
+        if (in.Overrun()) return Fail(Status::UnexpectedEnd, win);
     }
-    if (!win.Flush()) return Fail(Status::kWriteError, win);
-    return {Status::kOk, win.Crc(), win.Written()};
+    if (!win.Flush()) return Fail(Status::WriteError, win);
+    return {Status::Ok, win.Crc(), win.Written()};
 }
 
 DecodeResult DecodeMember(const Method& method, Source& packed, Sink& out, uint64_t originalSize) {
     switch (method.kind) {
-        case MethodKind::kDirectory:
+        case MethodKind::Directory:
             return {};
-        case MethodKind::kStored: {
+        case MethodKind::Stored: {
             std::vector<uint8_t> buf(1 << 16);
             DecodeResult r;
             while (r.written < originalSize) {
                 std::size_t want = static_cast<std::size_t>(
                     std::min<uint64_t>(buf.size(), originalSize - r.written));
                 std::ptrdiff_t got = packed.Read(buf.data(), want);
-                if (got < 0) return {Status::kReadError, r.crc, r.written};
-                if (got == 0) return {Status::kUnexpectedEnd, r.crc, r.written};
+                if (got < 0) return {Status::ReadError, r.crc, r.written};
+                if (got == 0) return {Status::UnexpectedEnd, r.crc, r.written};
                 r.crc = Crc16Update(r.crc, buf.data(), static_cast<std::size_t>(got));
                 if (!out.Write(buf.data(), static_cast<std::size_t>(got))) {
-                    return {Status::kWriteError, r.crc, r.written};
+                    return {Status::WriteError, r.crc, r.written};
                 }
                 r.written += static_cast<uint64_t>(got);
             }
             return r;
         }
-        case MethodKind::kStatic:
+        case MethodKind::Static:
             return DecodeStatic(method.dictBits, method.np, method.pbit, packed, out, originalSize);
-        case MethodKind::kLh1:
-        case MethodKind::kLh2:
-        case MethodKind::kLh3:
+        case MethodKind::Lh1:
+        case MethodKind::Lh2:
+        case MethodKind::Lh3:
             return DecodeEarly(method.kind, packed, out, originalSize);
         default:
             return DecodeLegacy(method.kind, packed, out, originalSize);
@@ -171,13 +171,13 @@ DecodeResult DecodeMember(const Method& method, Source& packed, Sink& out, uint6
 
 DecodeResult DecodeMember(const Method& method, const SourceOpener& open, Sink& out, uint64_t originalSize,
                           uint16_t crc) {
-    if (method.kind != MethodKind::kLh2) return DecodeMember(method, *open(), out, originalSize);
+    if (method.kind != MethodKind::Lh2) return DecodeMember(method, *open(), out, originalSize);
     struct Discard : Sink {
         bool Write(const uint8_t*, std::size_t) override { return true; }
     } discard;
-    DecodeResult probe = DecodeEarly(MethodKind::kLh2, *open(), discard, originalSize);
-    const bool lhaRule = probe.status == Status::kOk && probe.crc == crc;
-    return DecodeEarly(MethodKind::kLh2, *open(), out, originalSize, !lhaRule);
+    DecodeResult probe = DecodeEarly(MethodKind::Lh2, *open(), discard, originalSize);
+    const bool lhaRule = probe.status == Status::Ok && probe.crc == crc;
+    return DecodeEarly(MethodKind::Lh2, *open(), out, originalSize, !lhaRule);
 }
 
 }  // namespace kt::lzh

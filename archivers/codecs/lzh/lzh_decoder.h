@@ -14,7 +14,7 @@
 namespace kt::lzh {
 
 struct DecodeResult {
-    Status status = Status::kOk;
+    Status status = Status::Ok;
     uint16_t crc = 0;      // CRC-16 of the bytes written
     uint64_t written = 0;  // bytes handed to the sink
 };

@@ -133,15 +133,15 @@ DecodeResult Run(Codes& codes, BitReader& in, OutputWindow& win, uint64_t size) 
     auto fail = [&](Status s) { return DecodeResult{s, win.Crc(), win.Written()}; };
     uint64_t left = size;
     while (left > 0) {
-        if (!win.Ensure()) return fail(Status::kWriteError);
+        if (!win.Ensure()) return fail(Status::WriteError);
         int c = codes.Char(size - left);
-        if (c < 0) return fail(in.Overrun() ? Status::kUnexpectedEnd : Status::kBadData);
+        if (c < 0) return fail(in.Overrun() ? Status::UnexpectedEnd : Status::BadData);
         if (c < 256) {
             win.Put(static_cast<uint8_t>(c));
             --left;
         } else {
             int p = codes.Position(size - left);
-            if (p < 0) return fail(Status::kBadData);
+            if (p < 0) return fail(Status::BadData);
             std::size_t dist = (static_cast<std::size_t>(p) << kLowBits | in.Get(kLowBits)) + 1;
             uint64_t len = std::min<uint64_t>(static_cast<uint64_t>(c) - 253, left);
             left -= len;
@@ -149,38 +149,38 @@ DecodeResult Run(Codes& codes, BitReader& in, OutputWindow& win, uint64_t size) 
             while (len > 256) {
                 win.Copy(dist, 256);
                 len -= 256;
-                if (!win.Ensure()) return fail(Status::kWriteError);
+                if (!win.Ensure()) return fail(Status::WriteError);
             }
             win.Copy(dist, static_cast<std::size_t>(len));
         }
-        if (in.Overrun()) return fail(Status::kUnexpectedEnd);
+        if (in.Overrun()) return fail(Status::UnexpectedEnd);
     }
-    if (in.Failed()) return fail(Status::kReadError);
-    if (!win.Flush()) return fail(Status::kWriteError);
-    return {Status::kOk, win.Crc(), win.Written()};
+    if (in.Failed()) return fail(Status::ReadError);
+    if (!win.Flush()) return fail(Status::WriteError);
+    return {Status::Ok, win.Crc(), win.Written()};
 }
 
 }  // namespace
 
 DecodeResult DecodeEarly(MethodKind kind, Source& packed, Sink& out, uint64_t originalSize, bool lh2JlhaCount) {
     BitReader in(packed);
-    OutputWindow win(kind == MethodKind::kLh1 ? 4096 : 8192, out);
+    OutputWindow win(kind == MethodKind::Lh1 ? 4096 : 8192, out);
     switch (kind) {
-        case MethodKind::kLh1: {
+        case MethodKind::Lh1: {
             Lh1Codes codes(in);
             return Run(codes, in, win, originalSize);
         }
-        case MethodKind::kLh2: {
-            Lh2Codes codes(in, lh2JlhaCount ? AdaptiveHuffman::FirstLeaf::kKeepsCount
-                                            : AdaptiveHuffman::FirstLeaf::kStaysOne);
+        case MethodKind::Lh2: {
+            Lh2Codes codes(in, lh2JlhaCount ? AdaptiveHuffman::FirstLeaf::KeepsCount
+                                            : AdaptiveHuffman::FirstLeaf::StaysOne);
             return Run(codes, in, win, originalSize);
         }
-        case MethodKind::kLh3: {
+        case MethodKind::Lh3: {
             Lh3Codes codes(in);
             return Run(codes, in, win, originalSize);
         }
         default:
-            return {Status::kUnsupported, 0, 0};
+            return {Status::Unsupported, 0, 0};
     }
 }
 

@@ -20,7 +20,7 @@ constexpr int kSplitDepth = 4;
 constexpr int32_t kSegment = 1 << 15;  // positions per optimal-parse segment
 constexpr int kMaxMatchesPerPos = 12;
 constexpr int kDenseLengths = 48;
-constexpr int kLazyShortWalk = 8;             // matches this long shorten the lazy walk
+constexpr int kLazyShortWalk = 8;  // matches this long shorten the lazy walk
 constexpr std::size_t kRefreshTokens = 4096;  // tokens between price updates of the lazy parse
 
 struct Tuning {
@@ -31,11 +31,17 @@ struct Tuning {
     uint32_t far;  // a 3-byte match further than this is not taken
 };
 
-Tuning TuningFor(Effort e) {
+// Inputs from this size on (known in advance) walk half as far in the
+// normal effort: their time grows with their size, while the matches the
+// longer walk adds save only a few tenths of a percent.
+constexpr uint64_t kLongInput = 16u << 20;
+
+Tuning TuningFor(Effort e, uint64_t sizeHint) {
     switch (e) {
-        case Effort::kFast:
+        case Effort::Fast:
             return {8, 64, 64, 0, UINT32_MAX};
-        case Effort::kNormal:
+        case Effort::Normal:
+            if (sizeHint >= kLongInput) return {32, 256, 32, 2, UINT32_MAX};
             return {64, 256, 32, 2, UINT32_MAX};
         default:
             return {256, 192, 256, 256, UINT32_MAX};
@@ -51,24 +57,27 @@ struct Prices {
 
 class Encoder {
 public:
+    // `whole` is the size of the whole input (the tuning follows it) when
+    // this encoder writes one segment of it.
     Encoder(const EncodeOptions& o, Source& in, Sink& out, const uint8_t* history = nullptr,
-            std::size_t historySize = 0)
-        : opt_(o), in_(in), out_(out), window_(1 << o.dictBits), start_(static_cast<int32_t>(historySize)),
-          buf_(BufferSize(o, historySize), 0), mf_(o.dictBits, buf_.data(), TableBits(o, historySize)),
-          bw_(o.np, o.pbit), tune_(TuningFor(o.effort)) {
+            std::size_t historySize = 0, uint64_t whole = 0)
+        : opt_(o), in_(in), out_(out), window_(1 << o.dictBits),
+          start_(static_cast<int32_t>(historySize)), buf_(BufferSize(o, historySize), 0),
+          mf_(o.dictBits, buf_.data(), TableBits(o, historySize)), bw_(o.np, o.pbit),
+          tune_(TuningFor(o.effort, whole ? whole : o.sizeHint)) {
         if (historySize > 0) std::memcpy(buf_.data(), history, historySize);
         end_ = start_;
     }
 
     EncodeResult Run() {
-        if (!Fill()) return Done(Status::kReadError);
+        if (!Fill()) return Done(Status::ReadError);
         // The history is only looked back into (its last positions hash
         // bytes of the input, hence after the first read).
         for (; inserted_ < start_; ++inserted_) mf_.Insert(inserted_);
-        Status s = opt_.effort == Effort::kBest ? RunOptimal() : RunLazy();
-        if (s != Status::kOk) return Done(s);
+        Status s = opt_.effort == Effort::Best ? RunOptimal() : RunLazy();
+        if (s != Status::Ok) return Done(s);
         if (!EmitTokens(true)) return Done(status_);
-        return Done(Status::kOk);
+        return Done(Status::Ok);
     }
 
     // Zero bits that end the output after the last block.
@@ -78,11 +87,12 @@ private:
     EncodeResult Done(Status s) { return {s, inSize_, outSize_, crc_}; }
 
     // A known small input gets a buffer just large enough (plus one byte so
-    // that its end is seen without another read).
-    // A history counts as input for the sizes: it sits before the data.
+    // that its end is seen without another read); a history before it
+    // counts as input.
     static std::size_t BufferSize(const EncodeOptions& o, std::size_t history) {
         std::size_t full = (std::size_t{1} << o.dictBits) + kChunk;
-        if (o.sizeHint > 0 && history + o.sizeHint + 1 < full) full = history + static_cast<std::size_t>(o.sizeHint) + 1;
+        std::size_t known = history + static_cast<std::size_t>(o.sizeHint) + 1;
+        if (o.sizeHint > 0 && known < full) full = known;
         return full + kMaxMatch + 16;
     }
     static int TableBits(const EncodeOptions& o, std::size_t history) {
@@ -145,12 +155,12 @@ private:
         auto& bytes = bits_.Bytes();
         outSize_ += bytes.size();
         if (!bytes.empty() && !out_.Write(bytes.data(), bytes.size())) {
-            status_ = Status::kWriteError;
+            status_ = Status::WriteError;
             return false;
         }
         bytes.clear();
         if (outSize_ >= opt_.giveUpAfter) {
-            status_ = Status::kNotSmaller;
+            status_ = Status::NotSmaller;
             return false;
         }
         return true;
@@ -219,7 +229,7 @@ private:
         DefaultPrices(&lazyPrices_);
         int32_t p = start_;
         while (true) {
-            if (!Ahead(&p)) return Status::kReadError;
+            if (!Ahead(&p)) return Status::ReadError;
             if (p >= end_) break;
             uint32_t dist = 0;
             int len = Search(p, kMinMatch - 1, tune_.chain, &dist);
@@ -250,13 +260,15 @@ private:
             }
             if (tok_.Size() == 0) nextRefresh_ = kRefreshTokens;
         }
-        return Status::kOk;
+        return Status::Ok;
     }
 
-    // Prices in bits of every literal/length symbol and position slot.
-
+    // Prices in bits of every literal/length symbol and position slot until
+    // the data's own are known (the whole of a small file): a literal codes
+    // shorter than 8 bits in all but random data, so short matches that
+    // would cost more than their bytes are left as literals.
     void DefaultPrices(Prices* pr) const {
-        for (int i = 0; i < 256; ++i) pr->c[i] = 8;
+        for (int i = 0; i < 256; ++i) pr->c[i] = 7;
         for (int i = 256; i < kNC; ++i) pr->c[i] = 7 + std::min(6, PositionSlot(static_cast<uint32_t>(i - 256)));
         for (int i = 0; i < opt_.np; ++i) pr->p[i] = 4 + (i > 1 ? i - 1 : 0);
     }
@@ -334,7 +346,7 @@ private:
         std::vector<uint16_t> lens(kMaxMatchesPerPos);
         std::vector<uint32_t> dists(kMaxMatchesPerPos);
         while (true) {
-            if (!Ahead(&p)) return Status::kReadError;
+            if (!Ahead(&p)) return Status::ReadError;
             if (p >= end_) break;
             // The segment must lie inside the buffer without another slide.
             int32_t n = std::min<int32_t>(kSegment, end_ - p);
@@ -389,7 +401,7 @@ private:
             p += n;
             if (!EmitTokens(false)) return status_;
         }
-        return Status::kOk;
+        return Status::Ok;
     }
 
     const EncodeOptions& opt_;
@@ -411,7 +423,7 @@ private:
     uint32_t avgLiteral_ = 8;
     std::size_t nextRefresh_ = kRefreshTokens;
     uint32_t bias_ = 1;  // bits a later match must save to be preferred
-    Status status_ = Status::kOk;
+    Status status_ = Status::Ok;
     uint64_t inSize_ = 0, outSize_ = 0;
     uint16_t crc_ = 0;
     // Optimal-parse work areas.
@@ -440,13 +452,16 @@ bool OptionsForMethod(const char* id, EncodeOptions* o) {
 }
 
 EncodeResult Encode(const EncodeOptions& options, Source& in, Sink& out) {
-    if (options.threads > 1 && options.sizeHint >= 2 * kSegmentBytes) return EncodeInSegments(options, in, out);
+    if (options.threads > 1 && options.sizeHint >= 2 * kSegmentBytes) {
+        return EncodeInSegments(options, in, out);
+    }
     auto enc = std::make_unique<Encoder>(options, in, out);
     return enc->Run();
 }
 
-Status EncodeSegment(const EncodeOptions& options, const uint8_t* history, std::size_t historySize,
-                     const uint8_t* data, std::size_t size, std::vector<uint8_t>* out, uint64_t* bitCount) {
+Status EncodeSegment(const EncodeOptions& options, const uint8_t* history,
+                     std::size_t historySize, const uint8_t* data, std::size_t size,
+                     std::vector<uint8_t>* out, uint64_t* bitCount) {
     EncodeOptions o = options;
     o.sizeHint = size;
     o.giveUpAfter = UINT64_MAX;
@@ -459,7 +474,7 @@ Status EncodeSegment(const EncodeOptions& options, const uint8_t* history, std::
     VectorSink sink;
     sink.bytes.swap(*out);
     sink.bytes.clear();
-    auto enc = std::make_unique<Encoder>(o, in, sink, history, historySize);
+    auto enc = std::make_unique<Encoder>(o, in, sink, history, historySize, options.sizeHint);
     EncodeResult r = enc->Run();
     sink.bytes.swap(*out);
     *bitCount = r.outSize * 8 - static_cast<uint64_t>(enc->PadBits());

@@ -13,14 +13,14 @@
 
 namespace kt::lzh {
 
-enum class Effort { kFast, kNormal, kBest };
+enum class Effort { Fast, Normal, Best };
 
 struct EncodeOptions {
     int dictBits = 16;  // 13 -lh5-, 15 -lh6-, 16 -lh7-
     int np = 17;
     int pbit = 5;
-    Effort effort = Effort::kNormal;
-    // Give up with kNotSmaller once the output reaches this many bytes
+    Effort effort = Effort::Normal;
+    // Give up with NotSmaller once the output reaches this many bytes
     // (the caller then stores the data instead).
     uint64_t giveUpAfter = UINT64_MAX;
     // The input's size when known (0 = unknown): small inputs then get
@@ -38,7 +38,7 @@ struct EncodeOptions {
 };
 
 struct EncodeResult {
-    Status status = Status::kOk;
+    Status status = Status::Ok;
     uint64_t inSize = 0;
     uint64_t outSize = 0;
     uint16_t crc = 0;  // CRC-16 of the input
@@ -53,7 +53,8 @@ EncodeResult Encode(const EncodeOptions& options, Source& in, Sink& out);
 // window), so matches may reach back across the border. The bit stream is
 // complete blocks, not padded: *bitCount of the bits in *out are the
 // segment's (the rest of the last byte is zero).
-Status EncodeSegment(const EncodeOptions& options, const uint8_t* history, std::size_t historySize,
-                     const uint8_t* data, std::size_t size, std::vector<uint8_t>* out, uint64_t* bitCount);
+Status EncodeSegment(const EncodeOptions& options, const uint8_t* history,
+                     std::size_t historySize, const uint8_t* data, std::size_t size,
+                     std::vector<uint8_t>* out, uint64_t* bitCount);
 
 }  // namespace kt::lzh

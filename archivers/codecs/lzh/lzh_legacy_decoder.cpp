@@ -44,7 +44,7 @@ DecodeResult DecodeLzs(Source& packed, Sink& sink, uint64_t size) {
         if (in.Get(1)) {
             uint8_t b = static_cast<uint8_t>(in.Get(8));
             ring[pos++ & (kRing - 1)] = b;
-            if (!out.Put(b)) return out.Result(Status::kWriteError);
+            if (!out.Put(b)) return out.Result(Status::WriteError);
             --left;
         } else {
             unsigned from = in.Get(11);
@@ -52,13 +52,13 @@ DecodeResult DecodeLzs(Source& packed, Sink& sink, uint64_t size) {
             for (unsigned i = 0; i < len && left > 0; ++i, --left) {
                 uint8_t b = ring[(from + i) & (kRing - 1)];
                 ring[pos++ & (kRing - 1)] = b;
-                if (!out.Put(b)) return out.Result(Status::kWriteError);
+                if (!out.Put(b)) return out.Result(Status::WriteError);
             }
         }
-        if (in.Overrun()) return out.Result(Status::kUnexpectedEnd);
-        if (in.Failed()) return out.Result(Status::kReadError);
+        if (in.Overrun()) return out.Result(Status::UnexpectedEnd);
+        if (in.Failed()) return out.Result(Status::ReadError);
     }
-    return out.Result(out.Flush() ? Status::kOk : Status::kWriteError);
+    return out.Result(out.Flush() ? Status::Ok : Status::WriteError);
 }
 
 DecodeResult DecodeLz5(Source& packed, Sink& sink, uint64_t size) {
@@ -83,7 +83,7 @@ DecodeResult DecodeLz5(Source& packed, Sink& sink, uint64_t size) {
             if (flags & 1) {
                 uint8_t b = static_cast<uint8_t>(in.Get(8));
                 ring[pos++ & (kRing - 1)] = b;
-                if (!out.Put(b)) return out.Result(Status::kWriteError);
+                if (!out.Put(b)) return out.Result(Status::WriteError);
                 --left;
             } else {
                 unsigned b0 = in.Get(8), b1 = in.Get(8);
@@ -92,26 +92,26 @@ DecodeResult DecodeLz5(Source& packed, Sink& sink, uint64_t size) {
                 for (unsigned i = 0; i < len && left > 0; ++i, --left) {
                     uint8_t b = ring[(from + i) & (kRing - 1)];
                     ring[pos++ & (kRing - 1)] = b;
-                    if (!out.Put(b)) return out.Result(Status::kWriteError);
+                    if (!out.Put(b)) return out.Result(Status::WriteError);
                 }
             }
         }
-        if (in.Overrun()) return out.Result(Status::kUnexpectedEnd);
-        if (in.Failed()) return out.Result(Status::kReadError);
+        if (in.Overrun()) return out.Result(Status::UnexpectedEnd);
+        if (in.Failed()) return out.Result(Status::ReadError);
     }
-    return out.Result(out.Flush() ? Status::kOk : Status::kWriteError);
+    return out.Result(out.Flush() ? Status::Ok : Status::WriteError);
 }
 
 }  // namespace
 
 DecodeResult DecodeLegacy(MethodKind kind, Source& packed, Sink& out, uint64_t originalSize) {
     switch (kind) {
-        case MethodKind::kLzs:
+        case MethodKind::Lzs:
             return DecodeLzs(packed, out, originalSize);
-        case MethodKind::kLz5:
+        case MethodKind::Lz5:
             return DecodeLz5(packed, out, originalSize);
         default:
-            return {Status::kUnsupported, 0, 0};
+            return {Status::Unsupported, 0, 0};
     }
 }
 

@@ -11,13 +11,13 @@ std::optional<Method> FindMethod(std::string_view id) {
         int dictBits, np, pbit;
     };
     static const Row kRows[] = {
-        {"-lh0-", MethodKind::kStored, 0, 0, 0},   {"-lz4-", MethodKind::kStored, 0, 0, 0},
-        {"-lhd-", MethodKind::kDirectory, 0, 0, 0}, {"-lh4-", MethodKind::kStatic, 12, 14, 4},
-        {"-lh5-", MethodKind::kStatic, 13, 14, 4},  {"-lh6-", MethodKind::kStatic, 15, 16, 5},
-        {"-lh7-", MethodKind::kStatic, 16, 17, 5},  {"-lhx-", MethodKind::kStatic, 19, 20, 5},
-        {"-lh1-", MethodKind::kLh1, 12, 0, 0},      {"-lh2-", MethodKind::kLh2, 13, 0, 0},
-        {"-lh3-", MethodKind::kLh3, 13, 0, 0},      {"-lzs-", MethodKind::kLzs, 11, 0, 0},
-        {"-lz5-", MethodKind::kLz5, 12, 0, 0},
+        {"-lh0-", MethodKind::Stored, 0, 0, 0},   {"-lz4-", MethodKind::Stored, 0, 0, 0},
+        {"-lhd-", MethodKind::Directory, 0, 0, 0}, {"-lh4-", MethodKind::Static, 12, 14, 4},
+        {"-lh5-", MethodKind::Static, 13, 14, 4},  {"-lh6-", MethodKind::Static, 15, 16, 5},
+        {"-lh7-", MethodKind::Static, 16, 17, 5},  {"-lhx-", MethodKind::Static, 19, 20, 5},
+        {"-lh1-", MethodKind::Lh1, 12, 0, 0},      {"-lh2-", MethodKind::Lh2, 13, 0, 0},
+        {"-lh3-", MethodKind::Lh3, 13, 0, 0},      {"-lzs-", MethodKind::Lzs, 11, 0, 0},
+        {"-lz5-", MethodKind::Lz5, 12, 0, 0},
     };
     if (id.size() != 5) return std::nullopt;
     for (const Row& r : kRows) {

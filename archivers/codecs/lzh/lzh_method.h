@@ -8,19 +8,19 @@
 namespace kt::lzh {
 
 enum class MethodKind {
-    kStored,     // -lh0-, -lz4-
-    kDirectory,  // -lhd-
-    kStatic,     // -lh4- -lh5- -lh6- -lh7- -lhx-: static Huffman blocks
-    kLh1,        // -lh1-: adaptive Huffman characters, 4 KiB window
-    kLh2,        // -lh2-: adaptive Huffman characters and positions, 8 KiB
-    kLh3,        // -lh3-: static Huffman blocks of 4-bit lengths, 8 KiB
-    kLzs,        // -lzs-: LArc, 2 KiB window
-    kLz5,        // -lz5-: LArc, 4 KiB window
+    Stored,     // -lh0-, -lz4-
+    Directory,  // -lhd-
+    Static,     // -lh4- -lh5- -lh6- -lh7- -lhx-: static Huffman blocks
+    Lh1,        // -lh1-: adaptive Huffman characters, 4 KiB window
+    Lh2,        // -lh2-: adaptive Huffman characters and positions, 8 KiB
+    Lh3,        // -lh3-: static Huffman blocks of 4-bit lengths, 8 KiB
+    Lzs,        // -lzs-: LArc, 2 KiB window
+    Lz5,        // -lz5-: LArc, 4 KiB window
 };
 
 struct Method {
     char id[6] = {};  // "-lh7-"
-    MethodKind kind = MethodKind::kStored;
+    MethodKind kind = MethodKind::Stored;
     int dictBits = 0;  // window = 1 << dictBits
     int np = 0;        // position alphabet size
     int pbit = 0;      // bits of the position tree's count

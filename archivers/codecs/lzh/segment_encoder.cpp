@@ -70,12 +70,12 @@ struct Segment {
     std::size_t history = 0;   // bytes of `in` that are only history
     std::vector<uint8_t> out;  // the segment's bits
     uint64_t bits = 0;
-    Status status = Status::kOk;
+    Status status = Status::Ok;
 };
 
 void EncodeOne(const EncodeOptions& o, Segment& s) {
-    s.status = EncodeSegment(o, s.in.data(), s.history, s.in.data() + s.history, s.in.size() - s.history, &s.out,
-                             &s.bits);
+    s.status = EncodeSegment(o, s.in.data(), s.history, s.in.data() + s.history,
+                             s.in.size() - s.history, &s.out, &s.bits);
 }
 
 // Reads up to n bytes (fewer only at the end); -1 on failure.
@@ -101,7 +101,8 @@ EncodeResult EncodeInSegments(const EncodeOptions& options, Source& in, Sink& ou
     std::vector<uint8_t> history;  // the window before the next segment
     bool ended = false;
     while (!ended) {
-        while (segs.size() < most && (!options.addThread || options.addThread())) segs.emplace_back();
+        while (segs.size() < most && (!options.addThread || options.addThread()))
+            segs.emplace_back();
         // Fill one segment per thread, each after the window before it.
         std::size_t used = 0;
         for (; used < segs.size(); ++used) {
@@ -110,13 +111,13 @@ EncodeResult EncodeInSegments(const EncodeOptions& options, Source& in, Sink& ou
             s.in.resize(history.size() + kSegmentBytes);
             std::memcpy(s.in.data(), history.data(), history.size());
             std::ptrdiff_t got = ReadFull(in, s.in.data() + s.history, kSegmentBytes);
-            if (got < 0) return {Status::kReadError, r.inSize, joiner.Size(), r.crc};
+            if (got < 0) return {Status::ReadError, r.inSize, joiner.Size(), r.crc};
             s.in.resize(s.history + static_cast<std::size_t>(got));
             r.crc = Crc16Update(r.crc, s.in.data() + s.history, static_cast<std::size_t>(got));
             r.inSize += static_cast<uint64_t>(got);
             // The tables were sized for the size announced: more is a changed file.
             if (options.sizeHint > 0 && r.inSize > options.sizeHint) {
-                return {Status::kReadError, r.inSize, joiner.Size(), r.crc};
+                return {Status::ReadError, r.inSize, joiner.Size(), r.crc};
             }
             if (static_cast<std::size_t>(got) < kSegmentBytes) ended = true;
             if (got == 0) break;
@@ -128,16 +129,20 @@ EncodeResult EncodeInSegments(const EncodeOptions& options, Source& in, Sink& ou
             }
         }
         std::vector<std::thread> helpers;
-        for (std::size_t i = 1; i < used; ++i) helpers.emplace_back(EncodeOne, std::cref(options), std::ref(segs[i]));
+        for (std::size_t i = 1; i < used; ++i)
+            helpers.emplace_back(EncodeOne, std::cref(options), std::ref(segs[i]));
         if (used > 0) EncodeOne(options, segs[0]);
         for (auto& t : helpers) t.join();
         for (std::size_t i = 0; i < used; ++i) {
-            if (segs[i].status != Status::kOk) return {segs[i].status, r.inSize, joiner.Size(), r.crc};
-            if (!joiner.Append(segs[i].out, segs[i].bits)) return {Status::kWriteError, r.inSize, joiner.Size(), r.crc};
-            if (joiner.Size() >= options.giveUpAfter) return {Status::kNotSmaller, r.inSize, joiner.Size(), r.crc};
+            if (segs[i].status != Status::Ok)
+                return {segs[i].status, r.inSize, joiner.Size(), r.crc};
+            if (!joiner.Append(segs[i].out, segs[i].bits))
+                return {Status::WriteError, r.inSize, joiner.Size(), r.crc};
+            if (joiner.Size() >= options.giveUpAfter)
+                return {Status::NotSmaller, r.inSize, joiner.Size(), r.crc};
         }
     }
-    if (!joiner.Finish()) return {Status::kWriteError, r.inSize, joiner.Size(), r.crc};
+    if (!joiner.Finish()) return {Status::WriteError, r.inSize, joiner.Size(), r.crc};
     r.outSize = joiner.Size();
     return r;
 }

@@ -11,13 +11,13 @@
 namespace kt::lzh {
 
 enum class Status {
-    kOk,
-    kBadData,        // the compressed stream is malformed (bad tree, bad distance)
-    kUnexpectedEnd,  // the compressed stream ended before the original size was produced
-    kReadError,      // the source failed (or its owner stopped it)
-    kWriteError,     // the sink failed (or its owner stopped it)
-    kNotSmaller,     // the encoder gave up: the output would not be smaller
-    kUnsupported,    // a method this codec does not handle
+    Ok,
+    BadData,        // the compressed stream is malformed (bad tree, bad distance)
+    UnexpectedEnd,  // the compressed stream ended before the original size was produced
+    ReadError,      // the source failed (or its owner stopped it)
+    WriteError,     // the sink failed (or its owner stopped it)
+    NotSmaller,     // the encoder gave up: the output would not be smaller
+    Unsupported,    // a method this codec does not handle
 };
 
 class Source {

@@ -43,7 +43,7 @@ TEST(ArjFormat, EveryMethodOfArjDecodesByteExact) {
             kt::unarj::ArjMemberSource src(file, m);
             Crc32Sink sink;
             kt::lzh::DecodeResult r = kt::lzh::DecodeArj(m.method, src, sink, m.originalSize);
-            ASSERT_EQ(r.status, kt::lzh::Status::kOk) << m.name;
+            ASSERT_EQ(r.status, kt::lzh::Status::Ok) << m.name;
             EXPECT_EQ(sink.crc, m.crc) << m.name;
             EXPECT_TRUE(sink.data == it->second) << m.name;
             EXPECT_NEAR(static_cast<double>(m.mtime), static_cast<double>(tree.mtime), 2.0) << m.name;

@@ -58,7 +58,7 @@ std::vector<uint8_t> Pack(const std::vector<uint8_t>& data, const char* method, 
     MemorySource src(data.data(), data.size());
     VectorSink sink;
     EncodeResult r = Encode(o, src, sink);
-    EXPECT_EQ(r.status, Status::kOk);
+    EXPECT_EQ(r.status, Status::Ok);
     EXPECT_EQ(r.inSize, data.size());
     EXPECT_EQ(r.outSize, sink.bytes.size());
     EXPECT_EQ(r.crc, Crc16(data.data(), data.size()));
@@ -120,25 +120,25 @@ TEST_P(RoundTrip, TextRandomRunsAndFarRepeats) {
         auto packed = Pack(data, method, effort);
         std::vector<uint8_t> out;
         DecodeResult r = Unpack(packed, method, data.size(), &out, 7);
-        ASSERT_EQ(r.status, Status::kOk) << method << " size " << data.size();
+        ASSERT_EQ(r.status, Status::Ok) << method << " size " << data.size();
         ASSERT_EQ(out, data) << method << " size " << data.size();
         EXPECT_EQ(r.crc, Crc16(data.data(), data.size()));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllMethods, RoundTrip,
-                         ::testing::Values(RoundTripCase{"-lh5-", Effort::kFast},
-                                           RoundTripCase{"-lh5-", Effort::kNormal},
-                                           RoundTripCase{"-lh6-", Effort::kNormal},
-                                           RoundTripCase{"-lh7-", Effort::kFast},
-                                           RoundTripCase{"-lh7-", Effort::kNormal},
-                                           RoundTripCase{"-lh7-", Effort::kBest},
-                                           RoundTripCase{"-lh5-", Effort::kBest}));
+                         ::testing::Values(RoundTripCase{"-lh5-", Effort::Fast},
+                                           RoundTripCase{"-lh5-", Effort::Normal},
+                                           RoundTripCase{"-lh6-", Effort::Normal},
+                                           RoundTripCase{"-lh7-", Effort::Fast},
+                                           RoundTripCase{"-lh7-", Effort::Normal},
+                                           RoundTripCase{"-lh7-", Effort::Best},
+                                           RoundTripCase{"-lh5-", Effort::Best}));
 
 TEST(Encoder, BestIsNotLargerThanNormal) {
     auto data = Text(500000, 9);
-    EXPECT_LE(Pack(data, "-lh7-", Effort::kBest).size(), Pack(data, "-lh7-", Effort::kNormal).size());
-    EXPECT_LT(Pack(data, "-lh7-", Effort::kNormal).size(), data.size() / 3);
+    EXPECT_LE(Pack(data, "-lh7-", Effort::Best).size(), Pack(data, "-lh7-", Effort::Normal).size());
+    EXPECT_LT(Pack(data, "-lh7-", Effort::Normal).size(), data.size() / 3);
 }
 
 TEST(Encoder, GivesUpOnIncompressibleData) {
@@ -147,17 +147,17 @@ TEST(Encoder, GivesUpOnIncompressibleData) {
     o.giveUpAfter = data.size();
     MemorySource src(data.data(), data.size());
     VectorSink sink;
-    EXPECT_EQ(Encode(o, src, sink).status, Status::kNotSmaller);
+    EXPECT_EQ(Encode(o, src, sink).status, Status::NotSmaller);
 }
 
 TEST(Decoder, TruncatedStreamEndsWithUnexpectedEnd) {
     auto data = Text(100000, 6);
-    auto packed = Pack(data, "-lh7-", Effort::kNormal);
+    auto packed = Pack(data, "-lh7-", Effort::Normal);
     packed.resize(packed.size() / 2);
     std::vector<uint8_t> out;
     // The header claims a huge size: the decoder must stop at the data's end.
     DecodeResult r = Unpack(packed, "-lh7-", 1ull << 40, &out);
-    EXPECT_EQ(r.status, Status::kUnexpectedEnd);
+    EXPECT_EQ(r.status, Status::UnexpectedEnd);
     EXPECT_LT(out.size(), data.size());
 }
 
@@ -168,7 +168,7 @@ TEST(Decoder, GarbageNeverCrashesAndIsReported) {
         auto junk = Random(64 + rng() % 2000, static_cast<unsigned>(i + 100));
         std::vector<uint8_t> out;
         DecodeResult r = Unpack(junk, i % 2 ? "-lh7-" : "-lh5-", 100000, &out);
-        if (r.status != Status::kOk) ++failures;
+        if (r.status != Status::Ok) ++failures;
         EXPECT_LE(out.size(), 100000u);
     }
     EXPECT_GT(failures, 250);
@@ -178,8 +178,8 @@ TEST(Decoder, OneSymbolBlockForms) {
     // One literal repeated: the C tree is the single-symbol form, and with
     // greedy parsing the P tree too.
     std::vector<uint8_t> data(1000, 'z');
-    auto packed = Pack(data, "-lh5-", Effort::kFast);
+    auto packed = Pack(data, "-lh5-", Effort::Fast);
     std::vector<uint8_t> out;
-    ASSERT_EQ(Unpack(packed, "-lh5-", data.size(), &out).status, Status::kOk);
+    ASSERT_EQ(Unpack(packed, "-lh5-", data.size(), &out).status, Status::Ok);
     EXPECT_EQ(out, data);
 }

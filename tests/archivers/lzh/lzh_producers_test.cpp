@@ -20,7 +20,7 @@ std::string Packed(const std::string& data, const char* method) {
     EXPECT_TRUE(kt::lzh::OptionsForMethod(method, &o));
     kt::lzh::MemorySource src(data.data(), data.size());
     kt::lzh::VectorSink sink;
-    EXPECT_EQ(kt::lzh::Encode(o, src, sink).status, kt::lzh::Status::kOk);
+    EXPECT_EQ(kt::lzh::Encode(o, src, sink).status, kt::lzh::Status::Ok);
     return std::string(sink.bytes.begin(), sink.bytes.end());
 }
 

@@ -2,10 +2,10 @@
 // decodes byte-exact for every method, segment borders inside long matches
 // cost nothing (each segment looks back into the window before it), and the
 // encoder's limits hold as for one thread.
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <random>
-
-#include <gtest/gtest.h>
 
 #include "archivers/codecs/lzh/crc16.h"
 #include "archivers/codecs/lzh/lzh_decoder.h"
@@ -36,7 +36,8 @@ std::vector<uint8_t> Repeated(std::size_t unit, std::size_t n, unsigned seed) {
 // Text-like words with a few random runs, so that blocks end at every bit
 // offset and both literals and matches cross the borders.
 std::vector<uint8_t> Mixed(std::size_t n, unsigned seed) {
-    static const char* kWords[] = {"segment ", "border ", "window ", "\n", "match ", "0x1F ", "長い "};
+    static const char* kWords[] = {"segment ", "border ", "window ", "\n",
+                                   "match ",   "0x1F ",   "長い "};
     std::mt19937 rng(seed);
     std::vector<uint8_t> v;
     while (v.size() < n) {
@@ -51,7 +52,7 @@ std::vector<uint8_t> Mixed(std::size_t n, unsigned seed) {
 }
 
 EncodeResult PackWith(const std::vector<uint8_t>& data, const char* method, int threads,
-                      std::vector<uint8_t>* packed, Effort effort = Effort::kNormal) {
+                      std::vector<uint8_t>* packed, Effort effort = Effort::Normal) {
     EncodeOptions o;
     EXPECT_TRUE(OptionsForMethod(method, &o));
     o.threads = threads;
@@ -64,11 +65,12 @@ EncodeResult PackWith(const std::vector<uint8_t>& data, const char* method, int 
     return r;
 }
 
-void ExpectDecodes(const std::vector<uint8_t>& packed, const char* method, const std::vector<uint8_t>& data) {
+void ExpectDecodes(const std::vector<uint8_t>& packed, const char* method,
+                   const std::vector<uint8_t>& data) {
     MemorySource src(packed.data(), packed.size());
     VectorSink sink;
     DecodeResult r = DecodeMember(*FindMethod(method), src, sink, data.size());
-    ASSERT_EQ(r.status, Status::kOk) << method;
+    ASSERT_EQ(r.status, Status::Ok) << method;
     EXPECT_EQ(r.crc, Crc16(data.data(), data.size())) << method;
     ASSERT_TRUE(sink.bytes == data) << method << " differs";
 }
@@ -86,7 +88,7 @@ TEST(Segments, JoinedStreamsDecodeForEveryMethodAndEffort) {
             for (int threads : {2, 3}) {
                 std::vector<uint8_t> packed;
                 EncodeResult r = PackWith(data, method, threads, &packed);
-                ASSERT_EQ(r.status, Status::kOk);
+                ASSERT_EQ(r.status, Status::Ok);
                 EXPECT_EQ(r.inSize, data.size());
                 EXPECT_EQ(r.outSize, packed.size());
                 EXPECT_EQ(r.crc, Crc16(data.data(), data.size()));
@@ -96,7 +98,7 @@ TEST(Segments, JoinedStreamsDecodeForEveryMethodAndEffort) {
     }
     auto data = Mixed(2 * kSeg + 999, 3);
     std::vector<uint8_t> packed;
-    ASSERT_EQ(PackWith(data, "-lh7-", 2, &packed, Effort::kBest).status, Status::kOk);
+    ASSERT_EQ(PackWith(data, "-lh7-", 2, &packed, Effort::Best).status, Status::Ok);
     ExpectDecodes(packed, "-lh7-", data);
 }
 
@@ -106,8 +108,8 @@ TEST(Segments, LongMatchesCrossTheBorders) {
     for (auto [method, unit] : {std::pair{"-lh5-", 6000}, std::pair{"-lh7-", 50000}}) {
         auto data = Repeated(static_cast<std::size_t>(unit), 3 * kSeg + 777, 4);
         std::vector<uint8_t> one, split;
-        ASSERT_EQ(PackWith(data, method, 1, &one).status, Status::kOk);
-        ASSERT_EQ(PackWith(data, method, 2, &split).status, Status::kOk);
+        ASSERT_EQ(PackWith(data, method, 1, &one).status, Status::Ok);
+        ASSERT_EQ(PackWith(data, method, 2, &split).status, Status::Ok);
         ExpectDecodes(split, method, data);
         EXPECT_LT(split.size(), one.size() + static_cast<std::size_t>(unit) / 4) << method;
     }
@@ -127,7 +129,7 @@ TEST(Segments, ThreadsAreAskedForAndGivenUpOnIncompressibleData) {
     MemorySource src(data.data(), data.size());
     VectorSink sink;
     EncodeResult r = Encode(o, src, sink);
-    ASSERT_EQ(r.status, Status::kOk);
+    ASSERT_EQ(r.status, Status::Ok);
     EXPECT_GT(asked.load(), 0);
     ExpectDecodes(sink.bytes, "-lh7-", data);
 
@@ -137,7 +139,7 @@ TEST(Segments, ThreadsAreAskedForAndGivenUpOnIncompressibleData) {
     o.giveUpAfter = noise.size();
     MemorySource nsrc(noise.data(), noise.size());
     VectorSink nsink;
-    EXPECT_EQ(Encode(o, nsrc, nsink).status, Status::kNotSmaller);
+    EXPECT_EQ(Encode(o, nsrc, nsink).status, Status::NotSmaller);
 }
 
 TEST(Segments, AnInputLongerThanAnnouncedIsAReadError) {
@@ -147,5 +149,5 @@ TEST(Segments, AnInputLongerThanAnnouncedIsAReadError) {
     o.sizeHint = 2 * kSeg;
     MemorySource src(data.data(), data.size());
     VectorSink sink;
-    EXPECT_EQ(Encode(o, src, sink).status, Status::kReadError);
+    EXPECT_EQ(Encode(o, src, sink).status, Status::ReadError);
 }
