@@ -55,6 +55,10 @@ sets=("$@")
 if [ ${#sets[@]} -eq 0 ]; then
   if [ "$table" = zip ]; then sets=(small large); else sets=(small medium large); fi
 fi
+for set in "${sets[@]}"; do
+  case $set in small|medium|large) ;; *) echo "compare.sh: no set '$set' (small, medium, large)" >&2; exit 2 ;; esac
+done
+[[ "$mb" =~ ^[1-9][0-9]*$ ]] || { echo "compare.sh: --mb takes a whole number of MB, not '$mb'" >&2; exit 2; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/kt-compare.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
