@@ -61,6 +61,8 @@ done
 [[ "$mb" =~ ^[1-9][0-9]*$ ]] || { echo "compare.sh: --mb takes a whole number of MB, not '$mb'" >&2; exit 2; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/kt-compare.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+# A cancelled run leaves nothing behind either.
+trap 'exit 130' INT TERM
 
 keep_row() { [[ "$1" =~ ${KT_BENCH_ROWS:-.} ]]; }
 # timed COMMAND...: runs it with its output discarded and sets WALL, CPU
