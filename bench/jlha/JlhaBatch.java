@@ -1,34 +1,47 @@
-// Packs each file named on the command line into an LZH archive of its own
-// with jlha's library, all in one JVM, so that the comparison measures jlha's
-// compressor rather than the JVM's start-up.
-// Usage: java -cp /usr/share/java/jlha.jar:. JlhaBatch METHOD LEVEL OUTDIR FILE...
+// JlhaBatch OUTDIR [METHOD [HEADER_LEVEL]] < list
+// Packs every file listed on standard input, one path a line, into its own
+// archive OUTDIR/<n>.lzh with jlha's library, all in one JVM, so that the
+// comparison measures jlha's compressor rather than the JVM's start-up.
+// METHOD defaults to -lh7-, HEADER_LEVEL to 2. Prints the files and seconds.
 import java.io.*;
+import java.nio.charset.StandardCharsets;
+import java.util.Date;
 import jp.gr.java_conf.dangan.util.lha.LhaHeader;
 import jp.gr.java_conf.dangan.util.lha.LhaOutputStream;
 
 public class JlhaBatch {
     public static void main(String[] args) throws IOException {
-        String method = args[0];
-        int level = Integer.parseInt(args[1]);
-        File outDir = new File(args[2]);
+        if (args.length < 1) {
+            System.err.println("usage: JlhaBatch OUTDIR [METHOD [HEADER_LEVEL]] < list");
+            System.exit(2);
+        }
+        File outDir = new File(args[0]);
+        String method = args.length > 1 ? args[1] : "-lh7-";
+        int level = args.length > 2 ? Integer.parseInt(args[2]) : 2;
+        // The library stages each member in a scratch file; kept outside
+        // OUTDIR so that only archives are counted there.
+        File scratch = File.createTempFile("jlha", ".tmp");
+        scratch.deleteOnExit();
+        BufferedReader list = new BufferedReader(new InputStreamReader(System.in, StandardCharsets.UTF_8));
         byte[] buf = new byte[1 << 16];
-        for (int i = 3; i < args.length; i++) {
-            File src = new File(args[i]);
-            String name = src.getName();
-            int dot = name.lastIndexOf('.');
-            String base = dot > 0 ? name.substring(0, dot) : name;
-            File arc = new File(outDir, base + ".lzh");
-            try (LhaOutputStream out = new LhaOutputStream(new BufferedOutputStream(new FileOutputStream(arc)),
-                                                          new RandomAccessFile(new File(outDir, ".jlha.tmp"), "rw"));
+        int n = 0;
+        long t0 = System.nanoTime();
+        for (String line; (line = list.readLine()) != null;) {
+            if (line.isEmpty()) continue;
+            File src = new File(line);
+            File arc = new File(outDir, (n++) + ".lzh");
+            try (RandomAccessFile stage = new RandomAccessFile(scratch, "rw");
+                 LhaOutputStream out = new LhaOutputStream(new BufferedOutputStream(new FileOutputStream(arc)), stage);
                  InputStream in = new BufferedInputStream(new FileInputStream(src))) {
-                LhaHeader h = new LhaHeader(name, new java.util.Date(src.lastModified()));
+                LhaHeader h = new LhaHeader(src.getName(), new Date(src.lastModified()));
                 h.setCompressMethod(method);
                 h.setHeaderLevel(level);
+                h.setOriginalSize(src.length());
                 out.putNextEntry(h);
-                int n;
-                while ((n = in.read(buf)) > 0) out.write(buf, 0, n);
+                for (int k; (k = in.read(buf)) > 0;) out.write(buf, 0, k);
                 out.closeEntry();
             }
         }
+        System.out.printf("files=%d seconds=%.3f%n", n, (System.nanoTime() - t0) / 1e9);
     }
 }
