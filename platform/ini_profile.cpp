@@ -9,6 +9,8 @@
 
 #include "atomic_file.h"
 #include "platform/ascii_case.h"
+#include "platform/path_text.h"
+#include "platform/temp_name.h"
 
 namespace {
 
@@ -273,6 +275,12 @@ BOOL WritePrivateProfileString(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR 
     }
 
     std::string after = profile.Render();
-    if (after == before && !before.empty()) return TRUE;
+    if (after == before && !before.empty()) {
+        // Nothing to write, but a writer killed mid-write may have left its
+        // temporary file; a write that changes the file clears it too.
+        const std::string folder = kt::FolderOf(fileName);
+        kt::RemoveStaleTempFiles(folder.empty() ? "." : folder, kt::NameOf(fileName));
+        return TRUE;
+    }
     return kt::WriteFileAtomically(fileName, after, 0600) ? TRUE : FALSE;
 }

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -188,6 +189,22 @@ TEST(IniProfile, AWriteThroughASymbolicLinkReplacesTheLinkedFile) {
 
 // A writer killed at any moment must leave the old or the new file, whole,
 // and no half-written temporary file beside it.
+TEST(IniProfile, AWriteThatChangesNothingStillClearsAKilledWritersTemporaryFile) {
+    TempFolder dir;
+    const std::string file = dir / "a.ini";
+    ASSERT_TRUE(WritePrivateProfileString("App", "Data", "same", file.c_str()));
+    // A process that has ended stands for a writer killed before its rename.
+    pid_t gone = fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0) _exit(0);
+    int status = 0;
+    ASSERT_EQ(gone, waitpid(gone, &status, 0));
+    const std::string stale = dir / (".a.ini.kt" + std::to_string(gone) + "-0.tmp");
+    std::ofstream(stale) << "[App]\nData=half";
+    ASSERT_TRUE(WritePrivateProfileString("App", "Data", "same", file.c_str()));
+    EXPECT_FALSE(std::filesystem::exists(stale));
+}
+
 TEST(IniProfile, AKilledWriterNeverLeavesAHalfWrittenFile) {
     TempFolder dir;
     std::string file = dir / "a.ini";
