@@ -139,6 +139,8 @@ public:
     End Run();
     // Bytes handed to emit so far, all of them from blocks that decoded.
     uint64_t Emitted() const { return emitted_; }
+    uint64_t Blocks() const { return blocks_; }
+    size_t Threads() const { return helpers_.size() + 1; }
 
 private:
     struct Block {
@@ -160,12 +162,12 @@ private:
     Block* Claim();
     void Work(std::unique_lock<std::mutex>& lock, Block& block);
     void HelperLoop();
-    size_t Threads() const { return helpers_.size() + 1; }
 
     const ReadAtFn& read_;
     const uint64_t size_;
     const EmitFn& emit_;
     uint64_t emitted_ = 0;
+    uint64_t blocks_ = 0;
 
     std::vector<uint8_t> buf_;  // packed bytes from bufStart_ on, then kPad zeros once all is read
     uint64_t bufStart_ = 0;
@@ -334,6 +336,7 @@ Splitter::End Splitter::EmitHead(std::unique_lock<std::mutex>& lock) {
     lock.unlock();
     const bool taken = head->out.empty() || emit_(head->out.data(), head->out.size());
     emitted_ += head->out.size();
+    ++blocks_;
     lock.lock();
     free_.push_back(std::move(head));
     return taken ? End::Done : End::Stopped;
@@ -372,11 +375,18 @@ void Splitter::HelperLoop() {
 
 }  // namespace
 
-ZipStatus DecodeBzip2Blocks(const ReadAtFn& read, uint64_t size, const EmitFn& emit) {
+ZipStatus DecodeBzip2Blocks(const ReadAtFn& read, uint64_t size, const EmitFn& emit,
+                            Bzip2SplitReport* report) {
+    Bzip2SplitReport ignored;
+    if (!report) report = &ignored;
+    *report = Bzip2SplitReport();
     uint64_t skip = 0;
     {
         Splitter splitter(read, size, emit);
-        switch (splitter.Run()) {
+        const Splitter::End end = splitter.Run();
+        report->blocks = splitter.Blocks();
+        report->threads = splitter.Threads();
+        switch (end) {
             case Splitter::End::Done:
                 return ZipStatus::Ok;
             case Splitter::End::Stopped:
@@ -388,6 +398,7 @@ ZipStatus DecodeBzip2Blocks(const ReadAtFn& read, uint64_t size, const EmitFn& e
                 break;
         }
     }
+    report->fellBack = true;
     // From the start again, one block after the other; what was emitted
     // already is decoded once more but not passed on twice.
     uint64_t at = 0;

@@ -33,7 +33,15 @@ using ReadAtFn = std::function<bool(uint64_t offset, uint8_t* buf, size_t n)>;
 // Streams shorter than this hold too few blocks to share out.
 inline constexpr uint64_t kBzip2SplitMin = 1u << 20;
 
+// How a stream was decoded.
+struct Bzip2SplitReport {
+    uint64_t blocks = 0;     // blocks decoded one by one before the end or a fallback
+    size_t threads = 1;      // threads that decoded them, the caller's included
+    bool fellBack = false;   // the sequential decoder had to take over
+};
+
 // Decodes the bzip2 stream of `size` packed bytes.
-ZipStatus DecodeBzip2Blocks(const ReadAtFn& read, uint64_t size, const EmitFn& emit);
+ZipStatus DecodeBzip2Blocks(const ReadAtFn& read, uint64_t size, const EmitFn& emit,
+                            Bzip2SplitReport* report = nullptr);
 
 }  // namespace kt::zip
