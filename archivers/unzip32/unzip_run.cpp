@@ -242,15 +242,17 @@ private:
     }
 
     // Waits for a member of the helper, sending the owner window the same
-    // progress the member would send if decoded here.
-    AheadResult TakeAhead(size_t index, EXTRACTINGINFOEX& info, bool& cancelled) {
-        cancelled = false;
-        return ahead_->Take(index, [&](uint64_t written) {
+    // progress the member would send if decoded here. False when the owner
+    // asked to stop meanwhile.
+    bool CollectAhead(size_t index, EXTRACTINGINFOEX& info, AheadResult& out) {
+        bool cancelled = false;
+        out = ahead_->Take(index, [&](uint64_t written) {
             if (!owner_.Active() || written < kProgressStep) return false;
             info.exinfo.dwWriteSize = static_cast<DWORD>(std::min<uint64_t>(written, kMax32));
             cancelled = owner_.Send(ARCEXTRACT_INPROCESS, &info);
             return cancelled;
         });
+        return !cancelled;
     }
 
     std::optional<std::string> TargetOf(const ZipEntry& e) const {
@@ -282,11 +284,7 @@ private:
         if (e.IsDirectory()) return 0;
         ZipStatus st;
         AheadResult ahead;
-        if (byHelper) {
-            bool cancelled;
-            ahead = TakeAhead(index, info, cancelled);
-            if (cancelled) return ERROR_USER_CANCEL;
-        }
+        if (byHelper && !CollectAhead(index, info, ahead)) return ERROR_USER_CANCEL;
         if (ahead.done) {
             st = ahead.status;
         } else {
@@ -342,11 +340,7 @@ private:
             }
         }
         AheadResult ahead;
-        if (byHelper) {
-            bool cancelled;
-            ahead = TakeAhead(index, info, cancelled);
-            if (cancelled) return ERROR_USER_CANCEL;
-        }
+        if (byHelper && !CollectAhead(index, info, ahead)) return ERROR_USER_CANCEL;
         std::unique_ptr<kt::AtomicFile> file = std::move(ahead.file);
         ZipStatus status = ahead.status;
         int writeError = ahead.writeError;
