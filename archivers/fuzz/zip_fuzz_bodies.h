@@ -46,17 +46,22 @@ inline int FuzzZipArchive(const uint8_t* data, size_t size) {
     return 0;
 }
 
-// Byte 0 picks Deflate or Deflate64; the rest is the stream.
-inline int FuzzInflate(const uint8_t* data, size_t size) {
-    if (size < 1) return 0;
-    size_t pos = 1;
-    uint64_t out = 0;
-    kt::zip::PullFn pull = [&](uint8_t* buf, size_t n) -> std::ptrdiff_t {
+// Hands out data from pos on, in the pieces asked for.
+inline kt::zip::PullFn PullFrom(const uint8_t* data, size_t size, size_t& pos) {
+    return [data, size, &pos](uint8_t* buf, size_t n) -> std::ptrdiff_t {
         n = n < size - pos ? n : size - pos;
         for (size_t i = 0; i < n; ++i) buf[i] = data[pos + i];
         pos += n;
         return static_cast<std::ptrdiff_t>(n);
     };
+}
+
+// Byte 0 picks Deflate or Deflate64; the rest is the stream.
+inline int FuzzInflate(const uint8_t* data, size_t size) {
+    if (size < 1) return 0;
+    size_t pos = 1;
+    uint64_t out = 0;
+    kt::zip::PullFn pull = PullFrom(data, size, pos);
     kt::zip::EmitFn emit = [&](const uint8_t*, size_t n) {
         out += n;
         return out < (64u << 20);
@@ -82,12 +87,7 @@ inline int FuzzBzip2Blocks(const uint8_t* data, size_t size) {
     kt::zip::ZipStatus st = kt::zip::DecodeBzip2Blocks(read, size, toSplit);
     if (st != kt::zip::ZipStatus::Ok) return 0;
     size_t pos = 0;
-    kt::zip::PullFn pull = [&](uint8_t* buf, size_t n) -> std::ptrdiff_t {
-        n = n < size - pos ? n : size - pos;
-        for (size_t i = 0; i < n; ++i) buf[i] = data[pos + i];
-        pos += n;
-        return static_cast<std::ptrdiff_t>(n);
-    };
+    kt::zip::PullFn pull = PullFrom(data, size, pos);
     kt::zip::EmitFn toPlain = [&](const uint8_t* d, size_t n) {
         plain.append(reinterpret_cast<const char*>(d), n);
         return plain.size() < kMost;
