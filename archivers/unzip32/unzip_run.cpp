@@ -7,11 +7,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <optional>
 
 #include "platform/atomic_file.h"
 #include "archivers/common/file_time.h"
 #include "archivers/common/safe_path.h"
 #include "archivers/common/space_check.h"
+#include "decode_ahead.h"
 #include "opened_archive.h"
 #include "platform/cp932.h"
 #include "zip_error_code.h"
@@ -56,6 +59,33 @@ private:
     EXTRACTINGINFOEX& info_;
     kt::AtomicFile* file_;
     uint64_t done_ = 0, reported_ = 0;
+};
+
+// The helper thread's sink: no owner window (only the command's thread may
+// send to it), a shared count of the bytes written, and a stop flag.
+class AheadSink : public ZipSink {
+public:
+    AheadSink(kt::AtomicFile* file, const std::atomic<bool>& stop, std::atomic<uint64_t>& written)
+        : file_(file), stop_(stop), written_(written) {}
+    bool Write(const uint8_t* data, size_t n) override {
+        if (stop_.load(std::memory_order_relaxed)) {
+            stopped = true;
+            return false;
+        }
+        if (file_ && !file_->Write(data, n)) {
+            writeError = errno;
+            return false;
+        }
+        written_.fetch_add(n, std::memory_order_relaxed);
+        return true;
+    }
+    bool stopped = false;
+    int writeError = 0;
+
+private:
+    kt::AtomicFile* file_;
+    const std::atomic<bool>& stop_;
+    std::atomic<uint64_t>& written_;
 };
 
 std::string KeyOf(const UnzipCommand& cmd) {
@@ -129,15 +159,23 @@ public:
         EXTRACTINGINFOEX info{};
         kt::arc::CopyFixed(info.exinfo.szSourceFileName, cmd_.archive);
         if (owner_.Send(ARCEXTRACT_OPEN, &info)) return Cancel();
-        size_t matched = 0;
-        for (const ZipEntry& e : archive_.Directory().entries) {
-            if (!MatchesAny(cmd_.names, e.name)) continue;
-            ++matched;
-            int r = test ? TestOne(e) : ExtractOne(e);
+        for (const ZipEntry& e : archive_.Directory().entries)
+            if (MatchesAny(cmd_.names, e.name)) members_.push_back(&e);
+        std::vector<uint64_t> packed;
+        for (const ZipEntry* e : members_) packed.push_back(e->IsDirectory() ? 0 : e->compressedSize);
+        ahead_.emplace(std::move(packed), [this](size_t i, AheadResult& out, const std::atomic<bool>& stop,
+                                                 std::atomic<uint64_t>& written) {
+            DecodeAheadOne(*members_[i], out, stop, written);
+        });
+        for (size_t i = 0; i < members_.size(); ++i) {
+            const bool byHelper = ahead_->Claimed(i);
+            int r = test ? TestOne(*members_[i], byHelper, i) : ExtractOne(*members_[i], byHelper, i);
             if (r == ERROR_USER_CANCEL) return Cancel();
             if (r && !result_) result_ = r;
         }
+        ahead_->Stop();
         owner_.Send(ARCEXTRACT_END, &info);
+        const size_t matched = members_.size();
         if (matched == 0 && !cmd_.names.empty())
             return Fail(ERROR_NOT_FIND_FILE, "no member matches");
         if (test && !cmd_.quiet)
@@ -148,6 +186,7 @@ public:
     }
 
     ~Extractor() {
+        if (ahead_) ahead_->Stop();  // the helper works below rootFd_
         if (rootFd_ >= 0) ::close(rootFd_);
     }
 
@@ -158,6 +197,7 @@ private:
     }
 
     int Cancel() {
+        if (ahead_) ahead_->Stop();
         // Files this command created are taken away again.
         for (auto it = created_.rbegin(); it != created_.rend(); ++it)
             unlinkat(rootFd_, it->c_str(), 0);
@@ -165,7 +205,75 @@ private:
         return ERROR_USER_CANCEL;
     }
 
-    int TestOne(const ZipEntry& e) {
+    // Decodes a member on the helper thread, as far as nothing but decoding is
+    // needed: a member whose path is unsafe, whose folder cannot be made or
+    // whose file is in the way is passed over (not done) and left to
+    // ExtractOne, which reports it in its turn.
+    void DecodeAheadOne(const ZipEntry& e, AheadResult& out, const std::atomic<bool>& stop,
+                        std::atomic<uint64_t>& written) {
+        if (e.IsDirectory()) return;
+        if (cmd_.action == UnzipAction::Test) {
+            AheadSink sink(nullptr, stop, written);
+            out.status = ExtractEntry(archive_.Source(), e, key_, sink);
+            out.done = !sink.stopped;
+            return;
+        }
+        std::optional<std::string> rel = TargetOf(e);
+        if (!rel || rel->empty()) return;
+        auto [folder, leaf] = kt::arc::SplitLast(*rel);
+        out.dirFd = kt::arc::OpenFolderBelow(rootFd_, folder, true);
+        if (out.dirFd < 0) return;
+        struct stat st;
+        if (fstatat(out.dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            (S_ISDIR(st.st_mode) || !cmd_.overwrite))
+            return;
+        out.file = std::make_unique<kt::AtomicFile>();
+        if (!out.file->CreateAt(out.dirFd, leaf)) {
+            out.file.reset();
+            return;
+        }
+        out.file->SetSync(false);
+        AheadSink sink(out.file.get(), stop, written);
+        out.status = ExtractEntry(archive_.Source(), e, key_, sink);
+        if (sink.stopped) return;
+        out.writeError = sink.writeError;
+        if (!sink.writeError && out.status == ZipStatus::Ok) FinishFile(e, *out.file);
+        out.done = true;
+    }
+
+    // Waits for a member of the helper, sending the owner window the same
+    // progress the member would send if decoded here. False when the owner
+    // asked to stop meanwhile.
+    bool CollectAhead(size_t index, EXTRACTINGINFOEX& info, AheadResult& out) {
+        bool cancelled = false;
+        out = ahead_->Take(index, [&](uint64_t written) {
+            if (!owner_.Active() || written < kProgressStep) return false;
+            info.exinfo.dwWriteSize = static_cast<DWORD>(std::min<uint64_t>(written, kMax32));
+            cancelled = owner_.Send(ARCEXTRACT_INPROCESS, &info);
+            return cancelled;
+        });
+        return !cancelled;
+    }
+
+    std::optional<std::string> TargetOf(const ZipEntry& e) const {
+        std::optional<std::string> rel = kt::arc::SafeRelativePath(e.name);
+        if (cmd_.junkPaths) {
+            if (e.IsDirectory()) return std::string();
+            if (rel) rel = kt::arc::SplitLast(*rel).second;
+        }
+        return rel;
+    }
+
+    void FinishFile(const ZipEntry& e, kt::AtomicFile& file) {
+        file.SetMode(EntryMode(e));
+        if (file.Flush()) {
+            int64_t t = EntryTime(e);
+            struct timespec times[2] = {{t, 0}, {t, 0}};
+            futimens(file.Fd(), times);
+        }
+    }
+
+    int TestOne(const ZipEntry& e, bool byHelper, size_t index) {
         EXTRACTINGINFOEX info;
         FillExtractingInfo(e, "", info);
         if (owner_.Send(ARCEXTRACT_BEGIN, &info)) return ERROR_USER_CANCEL;
@@ -174,9 +282,16 @@ private:
             return ERROR_INVALID_PATH;
         }
         if (e.IsDirectory()) return 0;
-        ProgressSink sink(owner_, info, nullptr);
-        ZipStatus st = ExtractEntry(archive_.Source(), e, key_, sink);
-        if (sink.cancelled) return ERROR_USER_CANCEL;
+        ZipStatus st;
+        AheadResult ahead;
+        if (byHelper && !CollectAhead(index, info, ahead)) return ERROR_USER_CANCEL;
+        if (ahead.done) {
+            st = ahead.status;
+        } else {
+            ProgressSink sink(owner_, info, nullptr);
+            st = ExtractEntry(archive_.Source(), e, key_, sink);
+            if (sink.cancelled) return ERROR_USER_CANCEL;
+        }
         if (st != ZipStatus::Ok) {
             report_.Line("    testing: " + e.name + "  " + FailureText(e, st));
             return DataErrorCode(e, st);
@@ -185,15 +300,9 @@ private:
         return 0;
     }
 
-    int ExtractOne(const ZipEntry& e) {
-        std::optional<std::string> rel;
-        if (cmd_.junkPaths) {
-            if (e.IsDirectory()) return 0;
-            rel = kt::arc::SafeRelativePath(e.name);
-            if (rel) rel = kt::arc::SplitLast(*rel).second;
-        } else {
-            rel = kt::arc::SafeRelativePath(e.name);
-        }
+    int ExtractOne(const ZipEntry& e, bool byHelper, size_t index) {
+        std::optional<std::string> rel = TargetOf(e);
+        if (cmd_.junkPaths && e.IsDirectory()) return 0;
         if (!rel || rel->empty()) {
             report_.Line("skipped: " + e.name + " (the path leads outside the target folder)");
             return ERROR_INVALID_PATH;
@@ -230,26 +339,29 @@ private:
                 return ERROR_ALREADY_EXIST;
             }
         }
-        kt::AtomicFile file;
-        if (!file.CreateAt(dirFd, leaf))
-            return Fail(ERROR_FILE_OPEN, "cannot create " + *rel + ": " + std::strerror(errno));
-        file.SetSync(false);
-        ProgressSink sink(owner_, info, &file);
-        ZipStatus status = ExtractEntry(archive_.Source(), e, key_, sink);
-        if (sink.cancelled) return ERROR_USER_CANCEL;
-        if (sink.writeFailed)
-            return Fail(ERROR_CANNOT_WRITE, "cannot write " + *rel + ": " + std::strerror(errno));
+        AheadResult ahead;
+        if (byHelper && !CollectAhead(index, info, ahead)) return ERROR_USER_CANCEL;
+        std::unique_ptr<kt::AtomicFile> file = std::move(ahead.file);
+        ZipStatus status = ahead.status;
+        int writeError = ahead.writeError;
+        if (!ahead.done) {
+            file = std::make_unique<kt::AtomicFile>();
+            if (!file->CreateAt(dirFd, leaf))
+                return Fail(ERROR_FILE_OPEN, "cannot create " + *rel + ": " + std::strerror(errno));
+            file->SetSync(false);
+            ProgressSink sink(owner_, info, file.get());
+            status = ExtractEntry(archive_.Source(), e, key_, sink);
+            if (sink.cancelled) return ERROR_USER_CANCEL;
+            if (sink.writeFailed) writeError = errno;
+            if (!writeError && status == ZipStatus::Ok) FinishFile(e, *file);
+        }
+        if (writeError)
+            return Fail(ERROR_CANNOT_WRITE, "cannot write " + *rel + ": " + std::strerror(writeError));
         if (status != ZipStatus::Ok) {
             report_.Line(e.name + ": " + FailureText(e, status) + "; not extracted");
             return DataErrorCode(e, status);
         }
-        file.SetMode(EntryMode(e));
-        if (file.Flush()) {
-            int64_t t = EntryTime(e);
-            struct timespec times[2] = {{t, 0}, {t, 0}};
-            futimens(file.Fd(), times);
-        }
-        if (!file.Commit())
+        if (!file->Commit())
             return Fail(ERROR_CANNOT_WRITE, "cannot write " + *rel + ": " + std::strerror(errno));
         if (!existed) created_.push_back(*rel);
         if (!cmd_.quiet) report_.Line("  inflating: " + *rel);
@@ -264,6 +376,8 @@ private:
     int rootFd_ = -1;
     int result_ = 0;
     std::vector<std::string> created_;
+    std::vector<const ZipEntry*> members_;  // those the command names, in archive order
+    std::optional<DecodeAhead> ahead_;
 };
 
 int List(const UnzipCommand& cmd, kt::arc::Report& report) {

@@ -6,7 +6,9 @@
 #include <optional>
 #include <vector>
 
+#include "platform/core_budget.h"
 #include "zip_aes.h"
+#include "zip_bzip2_blocks.h"
 #include "zip_crypto.h"
 #include "zip_methods.h"
 #include "zip_reader.h"
@@ -134,7 +136,14 @@ ZipStatus Streamed(const ByteSource& source, const ZipEntry& e, Opened& o, ZipSi
         crc = Crc32(crc, data, n);
         return sink.Write(data, n);
     };
-    ZipStatus st = DecodeMethod(o.method, e.flags, e.uncompressedSize, pull, emit);
+    ZipStatus st;
+    if (o.method == kMethodBzip2 && !o.crypto && !o.aes && o.dataSize >= kBzip2SplitMin && CoreCount() > 1) {
+        // Plain bzip2 can be read anywhere, so its blocks can be shared out.
+        ReadAtFn read = [&](uint64_t at, uint8_t* buf, size_t n) { return source.ReadAt(o.dataAt + at, buf, n); };
+        st = DecodeBzip2Blocks(read, o.dataSize, emit);
+    } else {
+        st = DecodeMethod(o.method, e.flags, e.uncompressedSize, pull, emit);
+    }
     if (tooLong) st = ZipStatus::CrcMismatch;
     if (o.aes && !readFailed) {
         std::vector<uint8_t> rest(64 << 10);

@@ -67,7 +67,9 @@ ZipStatus Zlib(const PullFn& pull, const EmitFn& emit) {
     }
 }
 
-ZipStatus Bzip2(const PullFn& pull, const EmitFn& emit) {
+}  // namespace
+
+ZipStatus Bzip2Stream(const PullFn& pull, const EmitFn& emit) {
     bz_stream z{};
     if (BZ2_bzDecompressInit(&z, 0, 0) != BZ_OK) return ZipStatus::Broken;
     std::unique_ptr<bz_stream, int (*)(bz_stream*)> guard(&z, BZ2_bzDecompressEnd);
@@ -91,6 +93,8 @@ ZipStatus Bzip2(const PullFn& pull, const EmitFn& emit) {
         if (r == BZ_STREAM_END) return ZipStatus::Ok;
     }
 }
+
+namespace {
 
 // Runs an initialised liblzma decoder to its stream end.
 ZipStatus RunLzma(lzma_stream& z, Input& in, const EmitFn& emit) {
@@ -239,7 +243,7 @@ ZipStatus DecodeMethod(uint16_t method, uint16_t flags, uint64_t size, const Pul
         case kMethodDeflate64:
             return Inflate(DeflateVariant::Deflate64, pull, emit);
         case kMethodBzip2:
-            return Bzip2(pull, emit);
+            return Bzip2Stream(pull, emit);
         case kMethodLzma:
             return Lzma(flags, size, pull, emit);
         case kMethodZstd:

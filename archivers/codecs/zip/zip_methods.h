@@ -30,4 +30,7 @@ std::string MethodName(uint16_t method);
 ZipStatus DecodeMethod(uint16_t method, uint16_t flags, uint64_t size, const PullFn& pull,
                        const EmitFn& emit);
 
+// The plain sequential bzip2 decoder, for one stream.
+ZipStatus Bzip2Stream(const PullFn& pull, const EmitFn& emit);
+
 }  // namespace kt::zip

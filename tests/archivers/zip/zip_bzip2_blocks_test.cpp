@@ -1,0 +1,161 @@
+// The bzip2 decoder that shares a stream's blocks out over threads: what can
+// go wrong is a block found at the wrong bit, a block re-wrapped with one bit
+// too many or too few, blocks handed back out of order, a damaged block
+// passed as good, or a take-over by the sequential decoder that repeats or
+// drops bytes. Every case compares with libbz2's own one-call decoding.
+#include <bzlib.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "zip_bzip2_blocks.h"
+#include "zip_methods.h"
+
+namespace kt::ziptest {
+namespace {
+
+using kt::zip::Bzip2SplitReport;
+using kt::zip::ZipStatus;
+
+// Letters at random compress to about 60 %, so a level-1 stream of a few
+// megabytes holds dozens of blocks starting at every bit offset.
+std::string Letters(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>('a' + rng() % 26);
+    return s;
+}
+
+std::string Compress(const std::string& plain, int level) {
+    unsigned size = static_cast<unsigned>(plain.size() + plain.size() / 50 + 1024);
+    std::string out(size, '\0');
+    EXPECT_EQ(BZ2_bzBuffToBuffCompress(out.data(), &size, const_cast<char*>(plain.data()),
+                                       static_cast<unsigned>(plain.size()), level, 0, 0),
+              BZ_OK);
+    out.resize(size);
+    return out;
+}
+
+struct Decoded {
+    ZipStatus status;
+    std::string out;
+    Bzip2SplitReport report;
+};
+
+Decoded Decode(const std::string& packed, size_t failReadAt = SIZE_MAX, size_t stopAfter = SIZE_MAX) {
+    Decoded d;
+    kt::zip::ReadAtFn read = [&](uint64_t at, uint8_t* buf, size_t n) {
+        if (at + n > failReadAt) return false;
+        std::copy(packed.begin() + static_cast<std::ptrdiff_t>(at),
+                  packed.begin() + static_cast<std::ptrdiff_t>(at + n), buf);
+        return true;
+    };
+    kt::zip::EmitFn emit = [&](const uint8_t* data, size_t n) {
+        if (d.out.size() >= stopAfter) return false;
+        d.out.append(reinterpret_cast<const char*>(data), n);
+        return true;
+    };
+    d.status = kt::zip::DecodeBzip2Blocks(read, packed.size(), emit, &d.report);
+    return d;
+}
+
+// The sequential decoder's view of the same bytes.
+Decoded Sequential(const std::string& packed) {
+    Decoded d;
+    size_t at = 0;
+    kt::zip::PullFn pull = [&](uint8_t* buf, size_t n) -> std::ptrdiff_t {
+        n = std::min(n, packed.size() - at);
+        std::copy(packed.begin() + static_cast<std::ptrdiff_t>(at),
+                  packed.begin() + static_cast<std::ptrdiff_t>(at + n), buf);
+        at += n;
+        return static_cast<std::ptrdiff_t>(n);
+    };
+    kt::zip::EmitFn emit = [&](const uint8_t* data, size_t n) {
+        d.out.append(reinterpret_cast<const char*>(data), n);
+        return true;
+    };
+    d.status = kt::zip::Bzip2Stream(pull, emit);
+    return d;
+}
+
+TEST(Bzip2Blocks, ManyBlocksAtEveryBitOffsetComeBackByteExactAndInOrder) {
+    // Level 1 (100 000-byte blocks) and level 9, and a text whose blocks
+    // repeat, so a block handed back in the wrong place would show.
+    const std::string letters = Letters(3'000'000, 1);
+    const std::string repeated = Letters(150'000, 2) + std::string(400'000, 'x') + Letters(150'000, 2);
+    for (const auto& [plain, level] : {std::pair{letters, 1}, {letters, 9}, {repeated + repeated + repeated, 1}}) {
+        SCOPED_TRACE(level);
+        Decoded d = Decode(Compress(plain, level));
+        ASSERT_EQ(d.status, ZipStatus::Ok);
+        EXPECT_TRUE(d.out == plain);
+        EXPECT_FALSE(d.report.fellBack);
+        EXPECT_GE(d.report.blocks, 3u);
+    }
+}
+
+TEST(Bzip2Blocks, ADamagedByteInALaterBlockIsAnErrorNeverGoodData) {
+    const std::string plain = Letters(2'000'000, 3);
+    const std::string packed = Compress(plain, 1);
+    // Inside a block's Huffman data, inside the last block's CRC area and on
+    // the stream's own CRC at the very end.
+    for (size_t at : {packed.size() * 3 / 4, packed.size() - 40, packed.size() - 2}) {
+        SCOPED_TRACE(at);
+        std::string bad = packed;
+        bad[at] ^= 0x10;
+        Decoded d = Decode(bad);
+        EXPECT_NE(d.status, ZipStatus::Ok);
+        // The same verdict as the sequential decoder's, and the same bytes
+        // wherever both passed bytes on (the split one may pass on more good
+        // blocks before the damaged one: it hands over whole blocks).
+        Decoded s = Sequential(bad);
+        EXPECT_EQ(d.status, s.status);
+        const size_t both = std::min(d.out.size(), s.out.size());
+        EXPECT_TRUE(d.out.compare(0, both, s.out, 0, both) == 0);
+        EXPECT_GT(d.out.size(), 0u);
+    }
+}
+
+TEST(Bzip2Blocks, WhatTheSplitCannotHandleIsDecodedSequentiallyWithoutRepeatsOrGaps) {
+    struct Case {
+        std::string tag, packed;
+    };
+    const std::string first = Letters(700'000, 4), second = Letters(300'000, 5);
+    const std::vector<Case> cases = {
+        // A second stream behind the first: the sequential decoder's rule
+        // (the first stream only) holds.
+        {"two streams", Compress(first, 1) + Compress(second, 1)},
+        // One block of runs that expands beyond what a block may hold here.
+        {"huge block", Compress(Letters(400'000, 6) + std::string(20u << 20, '\0'), 9)},
+        // No stream header at all.
+        {"not bzip2", std::string("BZx9") + Letters(2000, 7)},
+        // Cut short in the last block: the end magic is never found.
+        {"truncated", Compress(first, 1).substr(0, 300'000)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tag);
+        Decoded d = Decode(c.packed);
+        Decoded s = Sequential(c.packed);
+        EXPECT_TRUE(d.report.fellBack);
+        EXPECT_EQ(d.status, s.status);
+        EXPECT_TRUE(d.out == s.out) << d.out.size() << " bytes against " << s.out.size();
+    }
+    EXPECT_EQ(Decode(cases[0].packed).out, first);
+    EXPECT_EQ(Decode(cases[1].packed).status, ZipStatus::Ok);
+    EXPECT_NE(Decode(cases[3].packed).status, ZipStatus::Ok);
+}
+
+TEST(Bzip2Blocks, ReadErrorsAndAStoppedSinkEndTheDecodingAtOnce) {
+    const std::string packed = Compress(Letters(2'000'000, 8), 1);
+    Decoded failed = Decode(packed, packed.size() / 2);
+    EXPECT_EQ(failed.status, ZipStatus::ReadError);
+    EXPECT_FALSE(failed.report.fellBack);
+    Decoded stopped = Decode(packed, SIZE_MAX, 300'000);
+    EXPECT_EQ(stopped.status, ZipStatus::Stopped);
+    EXPECT_FALSE(stopped.report.fellBack);
+    EXPECT_LT(stopped.out.size(), 2'000'000u);
+}
+
+}  // namespace
+}  // namespace kt::ziptest
