@@ -3,6 +3,8 @@
 #include <bit>
 #include <cstring>
 
+#include "deflate_tables.h"
+
 namespace kt::zip {
 namespace {
 
@@ -10,12 +12,6 @@ constexpr int kMaxCodeBits = 15;
 // Codes up to this long resolve with one look-up; longer ones (rare symbols
 // by construction) are decoded bit by bit from the canonical counts.
 constexpr int kTableBits = 10;
-
-constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                        6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
 // What a decoded symbol means to the walk.
 // kPlain: a literal, a distance or a code length, nothing more to read.
@@ -162,7 +158,7 @@ uint32_t LiteralMeaning(unsigned s, int len) {
 }
 
 uint32_t DistanceMeaning(unsigned s, int len) {
-    return s < 30 ? Entry(s, len + kDistanceExtra[s], kPlain) : Entry(s, 0, kBad);
+    return s < 30 ? Entry(s, len + kDistExtra[s], kPlain) : Entry(s, 0, kBad);
 }
 
 uint32_t PlainMeaning(unsigned s, int len) { return Entry(s, len, kPlain); }
@@ -211,11 +207,7 @@ bool ReadDynamicCodes(BitReader& in, Code& literals, Code& distances) {
 
 bool BuildFixedCodes(Code& literals, Code& distances) {
     uint8_t lengths[288 + 32];
-    std::memset(lengths, 8, 144);
-    std::memset(lengths + 144, 9, 112);
-    std::memset(lengths + 256, 7, 24);
-    std::memset(lengths + 280, 8, 8);
-    std::memset(lengths + 288, 5, 32);
+    FixedCodeLengths(lengths);
     return literals.Build(lengths, 288) && distances.Build(lengths + 288, 32);
 }
 
