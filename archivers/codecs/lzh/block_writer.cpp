@@ -147,33 +147,49 @@ uint64_t BlockWriter::Cost(const Freqs& f) {
     return bits;
 }
 
-void BlockWriter::Split(const Tokens& t, std::size_t a, std::size_t b, int depth,
-                        std::vector<std::size_t>* cuts) {
+int BlockWriter::Build(const Tokens& t, std::size_t a, std::size_t b, int depth) {
+    const int index = static_cast<int>(nodes_.size());
+    nodes_.push_back(Node{a, b, {}, -1, -1});
     std::size_t n = b - a;
     bool mustSplit = n > kMaxBlockTokens;
     if (!mustSplit && (depth <= 0 || n < 2 * kMinSplitTokens)) {
-        cuts->push_back(b);
-        return;
+        Count(t, a, b, &nodes_[index].freqs);
+        return index;
     }
     std::size_t mid = a + n / 2;
-    if (!mustSplit) {
-        Freqs whole, left, right;
-        Count(t, a, mid, &left);
-        Count(t, mid, b, &right);
-        for (int i = 0; i < kNC; ++i) whole.c[i] = left.c[i] + right.c[i];
-        for (int i = 0; i < np_; ++i) whole.p[i] = left.p[i] + right.p[i];
-        if (Cost(left) + Cost(right) >= Cost(whole)) {
-            cuts->push_back(b);
+    int left = Build(t, a, mid, depth - 1);
+    int right = Build(t, mid, b, depth - 1);
+    Node& node = nodes_[index];
+    node.left = left;
+    node.right = right;
+    const Freqs& l = nodes_[left].freqs;
+    const Freqs& r = nodes_[right].freqs;
+    for (int i = 0; i < kNC; ++i) node.freqs.c[i] = l.c[i] + r.c[i];
+    for (int i = 0; i < np_; ++i) node.freqs.p[i] = l.p[i] + r.p[i];
+    return index;
+}
+
+void BlockWriter::Split(int index, uint64_t cost) {
+    const Node& node = nodes_[index];
+    if (node.left < 0) {
+        cuts_.push_back(index);
+        return;
+    }
+    uint64_t leftCost = 0, rightCost = 0;
+    if (node.b - node.a <= kMaxBlockTokens) {
+        if (cost == 0) cost = Cost(node.freqs);
+        leftCost = Cost(nodes_[node.left].freqs);
+        rightCost = Cost(nodes_[node.right].freqs);
+        if (leftCost + rightCost >= cost) {
+            cuts_.push_back(index);
             return;
         }
     }
-    Split(t, a, mid, depth - 1, cuts);
-    Split(t, mid, b, depth - 1, cuts);
+    Split(node.left, leftCost);
+    Split(node.right, rightCost);
 }
 
-void BlockWriter::WriteBlock(const Tokens& t, std::size_t a, std::size_t b, BitWriter& out) {
-    Freqs f;
-    Count(t, a, b, &f);
+void BlockWriter::WriteBlock(const Tokens& t, std::size_t a, std::size_t b, const Freqs& f, BitWriter& out) {
     out.Put(static_cast<uint32_t>(b - a), 16);
     WriteTrees(f, out);
     uint16_t ccode[kNC], pcode[kMaxNP];
@@ -185,20 +201,22 @@ void BlockWriter::WriteBlock(const Tokens& t, std::size_t a, std::size_t b, BitW
         if (s >= 256) {
             uint32_t d = t.dist[i];
             int slot = PositionSlot(d);
-            out.Put(pcode[slot], plen_[slot]);
-            if (slot > 1) out.Put(d & ((1u << (slot - 1)) - 1), slot - 1);
+            // The position code and its extra bits together (at most 31).
+            int extra = slot > 1 ? slot - 1 : 0;
+            out.Put(static_cast<uint32_t>(pcode[slot]) << extra | (d & ((1u << extra) - 1)), plen_[slot] + extra);
         }
     }
 }
 
 void BlockWriter::Write(const Tokens& t, BitWriter& out, int splitDepth) {
     if (t.Size() == 0) return;
-    std::vector<std::size_t> cuts;
-    Split(t, 0, t.Size(), splitDepth, &cuts);
-    std::size_t a = 0;
-    for (std::size_t b : cuts) {
-        WriteBlock(t, a, b, out);
-        a = b;
+    nodes_.clear();
+    cuts_.clear();
+    Build(t, 0, t.Size(), splitDepth);
+    Split(0, 0);
+    for (int index : cuts_) {
+        const Node& node = nodes_[index];
+        WriteBlock(t, node.a, node.b, node.freqs, out);
     }
 }
 

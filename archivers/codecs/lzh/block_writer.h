@@ -45,17 +45,30 @@ private:
         uint32_t c[kNC] = {};
         uint32_t p[kMaxNP] = {};
     };
+    // A range of tokens halved up to splitDepth times: its statistics are
+    // the sum of its halves', so the tokens are counted once.
+    struct Node {
+        std::size_t a, b;
+        Freqs freqs;
+        int left = -1, right = -1;  // halves, -1 for none
+    };
     void Count(const Tokens& t, std::size_t a, std::size_t b, Freqs* f) const;
     uint64_t Cost(const Freqs& f);
-    void Split(const Tokens& t, std::size_t a, std::size_t b, int depth, std::vector<std::size_t>* cuts);
+    // Adds the range [a, b) and its halves to nodes_; returns its index.
+    int Build(const Tokens& t, std::size_t a, std::size_t b, int depth);
+    // Appends to cuts_ the blocks that node is best written as; `cost` is
+    // its price as one block (0 when not yet priced).
+    void Split(int node, uint64_t cost);
     template <class Out>
     void WriteTrees(const Freqs& f, Out& out);
-    void WriteBlock(const Tokens& t, std::size_t a, std::size_t b, BitWriter& out);
+    void WriteBlock(const Tokens& t, std::size_t a, std::size_t b, const Freqs& f, BitWriter& out);
 
     int np_, pbit_;
     uint8_t clen_[kNC] = {};
     uint8_t plen_[kMaxNP] = {};
     uint8_t tlen_[kNT] = {};
+    std::vector<Node> nodes_;
+    std::vector<int> cuts_;  // nodes written as blocks, in order
 };
 
 }  // namespace kt::lzh

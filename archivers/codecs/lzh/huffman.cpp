@@ -7,40 +7,37 @@ namespace kt::lzh {
 
 void BuildLengths(const uint32_t* freq, int n, int limit, uint8_t* lengths) {
     std::memset(lengths, 0, static_cast<std::size_t>(n));
-    struct Item {
-        uint32_t freq;
-        uint16_t sym;
-    };
-    std::vector<Item> items;
-    items.reserve(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        if (freq[i]) items.push_back({freq[i], static_cast<uint16_t>(i)});
+    // The used symbols by ascending frequency, then symbol: one sort key
+    // each (the frequency above the symbol), on the stack, since blocks are
+    // priced many times over.
+    constexpr int kMaxSymbols = 1024;
+    uint64_t keys[kMaxSymbols];
+    int m = 0;
+    for (int i = 0; i < n && m < kMaxSymbols; ++i) {
+        if (freq[i]) keys[m++] = static_cast<uint64_t>(freq[i]) << 16 | static_cast<uint64_t>(i);
     }
-    if (items.empty()) return;
-    if (items.size() == 1) {
-        lengths[items[0].sym] = 1;
+    if (m == 0) return;
+    if (m == 1) {
+        lengths[keys[0] & 0xFFFF] = 1;
         return;
     }
-    std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
-        return a.freq != b.freq ? a.freq < b.freq : a.sym < b.sym;
-    });
+    std::sort(keys, keys + m);
     // In-place minimum-redundancy lengths (Moffat and Katajainen) over the
     // ascending frequencies.
-    const int m = static_cast<int>(items.size());
-    std::vector<uint32_t> a(static_cast<std::size_t>(m));
-    for (int i = 0; i < m; ++i) a[i] = items[i].freq;
+    uint64_t a[kMaxSymbols];
+    for (int i = 0; i < m; ++i) a[i] = keys[i] >> 16;
     {
         int root = 0, leaf = 0;
         for (int next = 0; next < m - 1; ++next) {
             if (leaf >= m || (root < next && a[root] < a[leaf])) {
                 a[next] = a[root];
-                a[root++] = static_cast<uint32_t>(next);
+                a[root++] = static_cast<uint64_t>(next);
             } else {
                 a[next] = a[leaf++];
             }
             if (leaf >= m || (root < next && a[root] < a[leaf])) {
                 a[next] += a[root];
-                a[root++] = static_cast<uint32_t>(next);
+                a[root++] = static_cast<uint64_t>(next);
             } else {
                 a[next] += a[leaf++];
             }
@@ -56,7 +53,7 @@ void BuildLengths(const uint32_t* freq, int n, int limit, uint8_t* lengths) {
                 --root;
             }
             while (avail > used) {
-                a[next--] = static_cast<uint32_t>(depth);
+                a[next--] = static_cast<uint64_t>(depth);
                 --avail;
             }
             avail = 2 * used;
@@ -67,7 +64,7 @@ void BuildLengths(const uint32_t* freq, int n, int limit, uint8_t* lengths) {
     // a[i] is now the length of the symbol with the i-th smallest frequency
     // (non-increasing as i grows). Enforce the limit with a Kraft-sum repair.
     uint32_t count[64] = {};
-    for (int i = 0; i < m; ++i) ++count[std::min<uint32_t>(a[i], 63)];
+    for (int i = 0; i < m; ++i) ++count[std::min<uint64_t>(a[i], 63)];
     for (int l = limit + 1; l < 64; ++l) {
         count[limit] += count[l];
         count[l] = 0;
@@ -88,7 +85,7 @@ void BuildLengths(const uint32_t* freq, int n, int limit, uint8_t* lengths) {
     // Longest lengths go to the rarest symbols.
     int i = 0;
     for (int l = limit; l >= 1; --l) {
-        for (uint32_t k = 0; k < count[l]; ++k) lengths[items[i++].sym] = static_cast<uint8_t>(l);
+        for (uint32_t k = 0; k < count[l]; ++k) lengths[keys[i++] & 0xFFFF] = static_cast<uint8_t>(l);
     }
 }
 

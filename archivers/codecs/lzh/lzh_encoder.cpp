@@ -73,7 +73,8 @@ public:
         if (!Fill()) return Done(Status::ReadError);
         // The history is only looked back into (its last positions hash
         // bytes of the input, hence after the first read).
-        for (; inserted_ < start_; ++inserted_) mf_.Insert(inserted_);
+        mf_.InsertRange(0, start_);
+        inserted_ = start_;
         Status s = opt_.effort == Effort::Best ? RunOptimal() : RunLazy();
         if (s != Status::Ok) return Done(s);
         if (!EmitTokens(true)) return Done(status_);
@@ -169,7 +170,10 @@ private:
     // Links every position below p into the chains (each exactly once).
     void InsertUpTo(int32_t p) {
         int32_t last = std::min(p, end_);
-        for (; inserted_ < last; ++inserted_) mf_.Insert(inserted_);
+        if (inserted_ < last) {
+            mf_.InsertRange(inserted_, last);
+            inserted_ = last;
+        }
     }
 
     // The longest match at p longer than minLen, walking `chain` candidates.

@@ -6,7 +6,7 @@ MatchFinder::MatchFinder(int dictBits, const uint8_t* buf, int tableBits)
     : hash4Shift_(32 - tableBits), hash3Shift_(32 - (tableBits < 14 ? tableBits : 14)),
       window_(1 << dictBits), mask_((1 << (tableBits < dictBits ? tableBits : dictBits)) - 1), buf_(buf),
       head4_(std::size_t{1} << tableBits, -1), head3_(std::size_t{1} << (32 - hash3Shift_), -1),
-      prev_(static_cast<std::size_t>(mask_) + 1, -1) {}
+      prev_(static_cast<std::size_t>(mask_) + 1, kNoLink) {}
 
 int MatchFinder::Longest(int32_t p, int maxLen, int minLen, int chain, int nice, uint32_t* dist) const {
     if (maxLen <= minLen) return 0;
@@ -35,7 +35,7 @@ int MatchFinder::Longest(int32_t p, int maxLen, int minLen, int chain, int nice,
                 bestPos = cur;
             }
         }
-        cur = prev_[cur & mask_];
+        cur = Next(cur);
     }
     if (bestPos < 0) return 0;
     *dist = static_cast<uint32_t>(p - bestPos - 1);
@@ -66,15 +66,38 @@ int MatchFinder::All(int32_t p, int maxLen, int chain, int nice, uint16_t* lens,
             int len = MatchLength(there, here, maxLen);
             if (len > best) record(cur, len);
         }
-        cur = prev_[cur & mask_];
+        cur = Next(cur);
     }
     return count;
+}
+
+void MatchFinder::InsertRange(int32_t from, int32_t to) {
+    constexpr int32_t kAhead = 8;
+    int32_t* head4 = head4_.data();
+    int32_t* head3 = head3_.data();
+    uint16_t* prev = prev_.data();
+    // Locals, since the stores below could alias the members for the compiler.
+    const int32_t mask = mask_;
+    const int shift4 = hash4Shift_, shift3 = hash3Shift_;
+    const uint8_t* buf = buf_;
+    auto load = [buf](int32_t p) {
+        uint32_t v;
+        __builtin_memcpy(&v, buf + p, 4);
+        return v;
+    };
+    for (int32_t p = from; p < to; ++p) {
+        __builtin_prefetch(&head4[(load(p + kAhead) * kHashMul) >> shift4], 1);
+        uint32_t v = load(p);
+        uint32_t h4 = (v * kHashMul) >> shift4;
+        prev[p & mask] = Link(p, head4[h4]);
+        head4[h4] = p;
+        head3[((v << 8) * kHashMul) >> shift3] = p;
+    }
 }
 
 void MatchFinder::Slide(int32_t shift) {
     for (int32_t& v : head4_) v = v >= shift ? v - shift : -1;
     for (int32_t& v : head3_) v = v >= shift ? v - shift : -1;
-    for (int32_t& v : prev_) v = v >= shift ? v - shift : -1;
 }
 
 }  // namespace kt::lzh
