@@ -76,6 +76,10 @@ WorkerPool::WorkerPool(int workers, Work work) {
     // Made before the first fork, the core budget is shared with the workers:
     // their in-file threads see the cores the other workers hold.
     kt::CoreCount();
+    // A worker that died leaves a pipe without a reader: writing to it must
+    // fail (the item is then reported), not end this process.
+    struct sigaction pipe {};
+    if (sigaction(SIGPIPE, nullptr, &pipe) == 0 && pipe.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
     void* page = mmap(nullptr, sizeof(std::atomic<bool>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (page == MAP_FAILED) throw std::runtime_error("mmap failed");
     cancelled_ = new (page) std::atomic<bool>(false);
