@@ -13,7 +13,8 @@
 namespace kaltri {
 namespace {
 
-enum class Outcome { Pending, Packed, Failed, Skipped };
+// NotReached: handed to a worker, but the run stopped before it began.
+enum class Outcome { Pending, Packed, Failed, Skipped, NotReached };
 
 struct Slot {
     Outcome outcome = Outcome::Pending;
@@ -169,6 +170,13 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
     // Workers are forked before the plans are made: the archive path travels
     // with the item.
     auto work = [&](std::size_t i, const std::string& archive) {
+        // In a worker, an item queued behind one that Ctrl-C stopped.
+        if (interrupted) {
+            JobResult r;
+            r.index = i;
+            r.started = false;
+            return r;
+        }
         JobResult r = pack(archive, plan.items[i].source);
         r.index = i;
         return r;
@@ -201,6 +209,8 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
             } else if (s.outcome == Outcome::Skipped) {
                 ++summary.skipped;
                 if (!settings.json) show(Text(settings.lang, Msg::Skipped, item.source));
+            } else if (s.outcome == Outcome::NotReached) {
+                ++summary.skipped;  // like the items never handed out
             } else {
                 ++summary.failed;
                 if (!settings.json) show(FailureText(settings.lang, s.result));
@@ -209,9 +219,15 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
             }
             ++printed;
         }
+        // Items waiting in a worker are not begun once the run stops.
+        if (stop && pool) pool->CancelWaiting();
     };
     auto finish = [&](const JobResult& r) {
         Slot& s = slots[r.index];
+        if (!r.started) {
+            s.outcome = Outcome::NotReached;
+            return;
+        }
         s.result = OutcomeOf(r, s.plan);
         s.outcome = s.result.Ok() ? Outcome::Packed : Outcome::Failed;
         s.fate = static_cast<SourceFate>(r.fate);
@@ -220,7 +236,7 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
 
     while (true) {
         // Hand out items while a worker (or, without workers, this process) is free.
-        while (!stop && !interrupted && next < n && (!pool || pool->HasIdleWorker())) {
+        while (!stop && !interrupted && next < n && (!pool || !pool->AnyAlive() || pool->HasRoom(plan.items[next].size))) {
             Slot& s = slots[next];
             s.plan = run.Prepare(plan.items[next].source);
             switch (s.plan.Step) {
@@ -236,8 +252,11 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
                     s.outcome = Outcome::Failed;
                     break;
                 case kt::TBatchRun::TStep::Pack:
-                    if (pool) {
-                        pool->Submit(next, s.plan.Archive);
+                    if (pool && pool->AnyAlive()) {
+                        pool->Submit(next, s.plan.Archive, plan.items[next].size);
+                    } else if (pool) {
+                        // Every worker died: the library crashes; this process must not.
+                        finish(WorkerPool::Ended(next));
                     } else {
                         // This process packs: its in-file threads get the other cores.
                         kt::HeldCore core;

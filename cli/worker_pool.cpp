@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <new>
 #include <stdexcept>
 
 #include "platform/archiver_api.h"
@@ -41,9 +43,16 @@ bool ReadAll(int fd, void* data, std::size_t size) {
     return true;
 }
 
-bool WriteText(int fd, const std::string& text) {
+// A message goes out in one write: a reader woken by its first part would
+// otherwise block again for the rest, twice the switches per item.
+void Put(std::string& message, const void* data, std::size_t size) {
+    message.append(static_cast<const char*>(data), size);
+}
+
+void PutText(std::string& message, const std::string& text) {
     std::uint32_t len = static_cast<std::uint32_t>(text.size());
-    return WriteAll(fd, &len, sizeof len) && WriteAll(fd, text.data(), len);
+    Put(message, &len, sizeof len);
+    message += text;
 }
 
 bool ReadText(int fd, std::string& text) {
@@ -53,21 +62,27 @@ bool ReadText(int fd, std::string& text) {
     return ReadAll(fd, text.data(), len);
 }
 
-// The result of an item whose worker died with it: a crash is that item's failure.
-JobResult WorkerEnded(std::size_t item) {
+}  // namespace
+
+JobResult WorkerPool::Ended(std::size_t index) {
     JobResult r;
-    r.index = item;
+    r.index = index;
     r.code = ERROR_UNKNOWN;
     r.output = "worker process ended";
     return r;
 }
 
-}  // namespace
-
 WorkerPool::WorkerPool(int workers, Work work) {
     // Made before the first fork, the core budget is shared with the workers:
     // their in-file threads see the cores the other workers hold.
     kt::CoreCount();
+    // A worker that died leaves a pipe without a reader: writing to it must
+    // fail (the item is then reported), not end this process.
+    struct sigaction pipe {};
+    if (sigaction(SIGPIPE, nullptr, &pipe) == 0 && pipe.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
+    void* page = mmap(nullptr, sizeof(std::atomic<bool>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (page == MAP_FAILED) throw std::runtime_error("mmap failed");
+    cancelled_ = new (page) std::atomic<bool>(false);
     for (int i = 0; i < workers; ++i) {
         int down[2], up[2];
         if (pipe2(down, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
@@ -82,12 +97,17 @@ WorkerPool::WorkerPool(int workers, Work work) {
                 close(w.toWorker);
                 close(w.fromWorker);
             }
-            WorkerLoop(down[0], up[1], work);
+            WorkerLoop(down[0], up[1], work, *cancelled_);
             _exit(0);
         }
         close(down[0]);
         close(up[1]);
-        workers_.push_back({pid, down[1], up[0], true, false, 0});
+        Worker w;
+        w.pid = pid;
+        w.toWorker = down[1];
+        w.fromWorker = up[0];
+        w.alive = true;
+        workers_.push_back(std::move(w));
     }
 }
 
@@ -99,46 +119,83 @@ WorkerPool::~WorkerPool() {
         }
         close(w.fromWorker);
     }
+    munmap(cancelled_, sizeof(std::atomic<bool>));
 }
 
-void WorkerPool::WorkerLoop(int in, int out, const Work& work) {
+void WorkerPool::WorkerLoop(int in, int out, const Work& work, const std::atomic<bool>& cancelled) {
     std::uint64_t index = 0;
     std::uint32_t size = 0;
     std::string text;
     while (ReadAll(in, &index, sizeof index) && ReadAll(in, &size, sizeof size)) {
         text.resize(size);
         if (!ReadAll(in, text.data(), size)) break;
-        JobResult r = work(static_cast<std::size_t>(index), text);
-        std::int32_t numbers[] = {r.code, r.fault, r.fate};
-        if (!WriteAll(out, &index, sizeof index) || !WriteAll(out, numbers, sizeof numbers) ||
-            !WriteText(out, r.output) || !WriteText(out, r.fateDetail))
-            break;
+        JobResult r;
+        if (cancelled) r.started = false;
+        else r = work(static_cast<std::size_t>(index), text);
+        std::int32_t numbers[] = {r.code, r.fault, r.fate, r.started ? 1 : 0};
+        std::string message;
+        Put(message, &index, sizeof index);
+        Put(message, numbers, sizeof numbers);
+        PutText(message, r.output);
+        PutText(message, r.fateDetail);
+        if (!WriteAll(out, message.data(), message.size())) break;
     }
     close(in);
     close(out);
 }
 
-bool WorkerPool::HasIdleWorker() const {
+bool WorkerPool::AnyAlive() const {
     for (const Worker& w : workers_)
-        if (!w.busy && w.alive) return true;
+        if (w.alive) return true;
     return false;
 }
 
-void WorkerPool::Submit(std::size_t index, const std::string& text) {
-    for (Worker& w : workers_) {
-        if (w.busy || !w.alive) continue;
-        std::uint64_t i = index;
-        std::uint32_t size = static_cast<std::uint32_t>(text.size());
-        w.busy = true;
-        w.item = index;
-        ++busy_;
-        kt::TakeCore();  // given back when the item's result (or the worker's end) arrives
-        if (!WriteAll(w.toWorker, &i, sizeof i) || !WriteAll(w.toWorker, &size, sizeof size) ||
-            !WriteAll(w.toWorker, text.data(), size))
-            w.alive = false;  // dead: WaitOne reports it
-        return;
-    }
-    throw std::logic_error("no idle worker");
+bool WorkerPool::HasRoom(std::uint64_t bytes) const {
+    for (const Worker& w : workers_)
+        if (w.alive && (w.items.empty() || (bytes <= kQueueableBytes && w.items.size() == 1 && w.queueable)))
+            return true;
+    return false;
+}
+
+void WorkerPool::Submit(std::size_t index, const std::string& text, std::uint64_t bytes) {
+    Worker* to = nullptr;
+    for (Worker& w : workers_)
+        if (w.alive && w.items.empty()) {
+            to = &w;
+            break;
+        }
+    if (!to && bytes <= kQueueableBytes)
+        for (Worker& w : workers_)
+            if (w.alive && w.items.size() == 1 && w.queueable) {
+                to = &w;
+                break;
+            }
+    if (!to) throw std::logic_error("no worker has room");
+    // The token stands for the item the worker runs; one waiting behind it
+    // runs on the same token.
+    if (to->items.empty()) kt::TakeCore();
+    to->queueable = to->items.empty() && bytes <= kQueueableBytes;
+    to->items.push_back(index);
+    ++busy_;
+    std::uint64_t i = index;
+    std::string message;
+    Put(message, &i, sizeof i);
+    PutText(message, text);
+    if (!WriteAll(to->toWorker, message.data(), message.size())) to->alive = false;  // dead: WaitOne reports its items
+}
+
+void WorkerPool::CancelWaiting() { cancelled_->store(true); }
+
+JobResult WorkerPool::Done(Worker& w, JobResult* result) {
+    const std::size_t item = w.items.front();
+    w.items.pop_front();
+    --busy_;
+    // Only items of a small one are queued, so what runs next may have one behind it.
+    w.queueable = true;
+    if (w.items.empty()) kt::GiveCore();
+    if (!result) return Ended(item);
+    result->index = item;
+    return std::move(*result);
 }
 
 JobResult WorkerPool::WaitOne() {
@@ -146,19 +203,15 @@ JobResult WorkerPool::WaitOne() {
         std::vector<pollfd> fds;
         std::vector<Worker*> owners;
         for (Worker& w : workers_) {
-            if (!w.busy) continue;
-            if (!w.alive) {  // could not even take the job
-                w.busy = false;
-                --busy_;
-                kt::GiveCore();
-                return WorkerEnded(w.item);
-            }
+            if (w.items.empty()) continue;
+            if (!w.alive) return Done(w, nullptr);  // it could not even take its item
             fds.push_back({w.fromWorker, POLLIN, 0});
             owners.push_back(&w);
         }
         if (fds.empty()) throw std::logic_error("nothing submitted");
         if (interrupted_ && *interrupted_ && !forwarded_) {
             forwarded_ = true;
+            CancelWaiting();
             for (Worker& w : workers_)
                 if (w.alive) kill(w.pid, SIGINT);
         }
@@ -172,22 +225,19 @@ JobResult WorkerPool::WaitOne() {
         for (std::size_t k = 0; k < fds.size(); ++k) {
             if (fds[k].revents == 0) continue;
             Worker& w = *owners[k];
-            w.busy = false;
-            --busy_;
-            kt::GiveCore();
             std::uint64_t index = 0;
-            std::int32_t numbers[3] = {};
+            std::int32_t numbers[4] = {};
             JobResult r;
             if (ReadAll(w.fromWorker, &index, sizeof index) && ReadAll(w.fromWorker, numbers, sizeof numbers) &&
                 ReadText(w.fromWorker, r.output) && ReadText(w.fromWorker, r.fateDetail)) {
-                r.index = static_cast<std::size_t>(index);
                 r.code = numbers[0];
                 r.fault = numbers[1];
                 r.fate = numbers[2];
-                return r;
+                r.started = numbers[3] != 0;
+                return Done(w, &r);
             }
             w.alive = false;
-            return WorkerEnded(w.item);
+            return Done(w, nullptr);
         }
     }
 }

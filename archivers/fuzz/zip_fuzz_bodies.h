@@ -2,14 +2,19 @@
 // targets and the corpus replay test of `make test`: the directory reader
 // (the Zip64 end record included), the recovery scan and the entry decoder
 // of every method, without and with a password (AES seeds use "pw"); and our
-// inflater on raw streams. Nothing may crash, hang or read out of bounds.
+// inflater on raw streams; the bzip2 block decoder against the sequential
+// one. Nothing may crash, hang or read out of bounds.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 
+#include "zip_bzip2_blocks.h"
 #include "zip_extract.h"
 #include "zip_inflate.h"
+#include "zip_methods.h"
 #include "zip_reader.h"
 
 namespace kt::fuzz {
@@ -41,23 +46,53 @@ inline int FuzzZipArchive(const uint8_t* data, size_t size) {
     return 0;
 }
 
-// Byte 0 picks Deflate or Deflate64; the rest is the stream.
-inline int FuzzInflate(const uint8_t* data, size_t size) {
-    if (size < 1) return 0;
-    size_t pos = 1;
-    uint64_t out = 0;
-    kt::zip::PullFn pull = [&](uint8_t* buf, size_t n) -> std::ptrdiff_t {
+// Hands out data from pos on, in the pieces asked for.
+inline kt::zip::PullFn PullFrom(const uint8_t* data, size_t size, size_t& pos) {
+    return [data, size, &pos](uint8_t* buf, size_t n) -> std::ptrdiff_t {
         n = n < size - pos ? n : size - pos;
         for (size_t i = 0; i < n; ++i) buf[i] = data[pos + i];
         pos += n;
         return static_cast<std::ptrdiff_t>(n);
     };
+}
+
+// Byte 0 picks Deflate or Deflate64; the rest is the stream.
+inline int FuzzInflate(const uint8_t* data, size_t size) {
+    if (size < 1) return 0;
+    size_t pos = 1;
+    uint64_t out = 0;
+    kt::zip::PullFn pull = PullFrom(data, size, pos);
     kt::zip::EmitFn emit = [&](const uint8_t*, size_t n) {
         out += n;
         return out < (64u << 20);
     };
     kt::zip::Inflate(data[0] & 1 ? kt::zip::DeflateVariant::Deflate64 : kt::zip::DeflateVariant::Deflate, pull,
                      emit);
+    return 0;
+}
+
+// The whole input is one bzip2 stream. Whatever the block decoder calls good
+// the sequential decoder must call good, with the same bytes.
+inline int FuzzBzip2Blocks(const uint8_t* data, size_t size) {
+    constexpr size_t kMost = 64u << 20;
+    std::string split, plain;
+    kt::zip::ReadAtFn read = [&](uint64_t at, uint8_t* buf, size_t n) {
+        for (size_t i = 0; i < n; ++i) buf[i] = data[at + i];
+        return true;
+    };
+    kt::zip::EmitFn toSplit = [&](const uint8_t* d, size_t n) {
+        split.append(reinterpret_cast<const char*>(d), n);
+        return split.size() < kMost;
+    };
+    kt::zip::ZipStatus st = kt::zip::DecodeBzip2Blocks(read, size, toSplit);
+    if (st != kt::zip::ZipStatus::Ok) return 0;
+    size_t pos = 0;
+    kt::zip::PullFn pull = PullFrom(data, size, pos);
+    kt::zip::EmitFn toPlain = [&](const uint8_t* d, size_t n) {
+        plain.append(reinterpret_cast<const char*>(d), n);
+        return plain.size() < kMost;
+    };
+    if (kt::zip::Bzip2Stream(pull, toPlain) != kt::zip::ZipStatus::Ok || plain != split) std::abort();
     return 0;
 }
 

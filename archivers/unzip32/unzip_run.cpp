@@ -245,13 +245,15 @@ private:
     // progress the member would send if decoded here. False when the owner
     // asked to stop meanwhile.
     bool CollectAhead(size_t index, EXTRACTINGINFOEX& info, AheadResult& out) {
-        bool cancelled = false;
-        out = ahead_->Take(index, [&](uint64_t written) {
+        auto report = [&](uint64_t written) {
             if (!owner_.Active() || written < kProgressStep) return false;
             info.exinfo.dwWriteSize = static_cast<DWORD>(std::min<uint64_t>(written, kMax32));
-            cancelled = owner_.Send(ARCEXTRACT_INPROCESS, &info);
-            return cancelled;
-        });
+            return owner_.Send(ARCEXTRACT_INPROCESS, &info);
+        };
+        bool cancelled = false;
+        out = ahead_->Take(index, [&](uint64_t written) { return cancelled = report(written); });
+        // The member's last step, as decoding it here would have sent.
+        if (!cancelled && out.done && out.file) cancelled = report(out.file->Size());
         return !cancelled;
     }
 

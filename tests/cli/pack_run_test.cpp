@@ -264,6 +264,20 @@ TEST(PackRun, AWorkerThatDiesFailsOnlyItsItem) {
     EXPECT_EQ(1u, r.failed);
 }
 
+TEST(PackRun, OnceEveryWorkerHasDiedTheRemainingItemsFail) {
+    Tree t;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 8; ++i) paths.push_back(t.Make("crash" + std::to_string(i) + ".txt"));
+    RunSettings s;
+    s.ext = ".lzh";
+    s.jobs = 2;
+    Script none;
+    RunSummary r = RunWith(PlanSources(paths), s, none, nullptr,
+                           [](const std::string&, const std::string&) -> JobResult { _exit(3); });
+    EXPECT_EQ(8u, r.failed);
+    EXPECT_EQ(kt::CoreCount(), kt::FreeCores());
+}
+
 TEST(PackRun, EveryFileBeingPackedHoldsOneCoreAndTheRunGivesThemAllBack) {
     // What a packer sees free is what its in-file threads may use: the file
     // itself always holds one core, and a worker that dies gives its core

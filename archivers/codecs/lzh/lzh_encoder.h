@@ -31,8 +31,8 @@ struct EncodeOptions {
     // thread only). With more, a long input is encoded in segments, each
     // primed with the window before it (the output differs slightly from
     // one thread's); every helper beyond this thread must first be granted
-    // by addThread (asked again before each round, so a core freed later
-    // joins in); without addThread all are used.
+    // by addThread (asked again whenever segments wait, so a core freed
+    // later joins in); without addThread all are used.
     int threads = 1;
     std::function<bool()> addThread;
 };

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "crc16.h"
+#include "platform/ordered_pool.h"
 
 namespace kt::lzh {
 namespace {
@@ -94,54 +94,43 @@ std::ptrdiff_t ReadFull(Source& in, uint8_t* buf, std::size_t n) {
 
 EncodeResult EncodeInSegments(const EncodeOptions& options, Source& in, Sink& out) {
     const std::size_t window = std::size_t{1} << options.dictBits;
-    const std::size_t most = static_cast<std::size_t>(std::max(1, options.threads));
-    std::vector<Segment> segs(1);
     BitJoiner joiner(out);
     EncodeResult r;
     std::vector<uint8_t> history;  // the window before the next segment
-    bool ended = false;
-    while (!ended) {
-        while (segs.size() < most && (!options.addThread || options.addThread()))
-            segs.emplace_back();
-        // Fill one segment per thread, each after the window before it.
-        std::size_t used = 0;
-        for (; used < segs.size(); ++used) {
-            Segment& s = segs[used];
-            s.history = history.size();
-            s.in.resize(history.size() + kSegmentBytes);
-            std::memcpy(s.in.data(), history.data(), history.size());
-            std::ptrdiff_t got = ReadFull(in, s.in.data() + s.history, kSegmentBytes);
-            if (got < 0) return {Status::ReadError, r.inSize, joiner.Size(), r.crc};
-            s.in.resize(s.history + static_cast<std::size_t>(got));
-            r.crc = Crc16Update(r.crc, s.in.data() + s.history, static_cast<std::size_t>(got));
-            r.inSize += static_cast<uint64_t>(got);
-            // The tables were sized for the size announced: more is a changed file.
-            if (options.sizeHint > 0 && r.inSize > options.sizeHint) {
-                return {Status::ReadError, r.inSize, joiner.Size(), r.crc};
-            }
-            if (static_cast<std::size_t>(got) < kSegmentBytes) ended = true;
-            if (got == 0) break;
-            std::size_t keep = std::min(window, s.in.size());
-            history.assign(s.in.end() - static_cast<std::ptrdiff_t>(keep), s.in.end());
-            if (ended) {
-                ++used;
-                break;
-            }
+    // Reads the next segment after the window before it; an input that ends
+    // at a segment's border gives a last segment with no data.
+    auto fill = [&](Segment& s, bool& last) {
+        s.history = history.size();
+        s.in.resize(history.size() + kSegmentBytes);
+        std::memcpy(s.in.data(), history.data(), history.size());
+        std::ptrdiff_t got = ReadFull(in, s.in.data() + s.history, kSegmentBytes);
+        if (got < 0) return false;
+        s.in.resize(s.history + static_cast<std::size_t>(got));
+        r.crc = Crc16Update(r.crc, s.in.data() + s.history, static_cast<std::size_t>(got));
+        r.inSize += static_cast<uint64_t>(got);
+        // The tables were sized for the size announced: more is a changed file.
+        if (options.sizeHint > 0 && r.inSize > options.sizeHint) return false;
+        last = static_cast<std::size_t>(got) < kSegmentBytes;
+        std::size_t keep = std::min(window, s.in.size());
+        history.assign(s.in.end() - static_cast<std::ptrdiff_t>(keep), s.in.end());
+        return true;
+    };
+    auto encode = [&options](Segment& s, std::size_t) {
+        if (s.in.size() == s.history) {
+            s.bits = 0;
+            s.status = Status::Ok;
+        } else {
+            EncodeOne(options, s);
         }
-        std::vector<std::thread> helpers;
-        for (std::size_t i = 1; i < used; ++i)
-            helpers.emplace_back(EncodeOne, std::cref(options), std::ref(segs[i]));
-        if (used > 0) EncodeOne(options, segs[0]);
-        for (auto& t : helpers) t.join();
-        for (std::size_t i = 0; i < used; ++i) {
-            if (segs[i].status != Status::Ok)
-                return {segs[i].status, r.inSize, joiner.Size(), r.crc};
-            if (!joiner.Append(segs[i].out, segs[i].bits))
-                return {Status::WriteError, r.inSize, joiner.Size(), r.crc};
-            if (joiner.Size() >= options.giveUpAfter)
-                return {Status::NotSmaller, r.inSize, joiner.Size(), r.crc};
-        }
+    };
+    OrderedPool<Segment> segments(static_cast<std::size_t>(std::max(1, options.threads)), options.addThread,
+                                  fill, encode);
+    while (Segment* s = segments.Next()) {
+        if (s->status != Status::Ok) return {s->status, r.inSize, joiner.Size(), r.crc};
+        if (!joiner.Append(s->out, s->bits)) return {Status::WriteError, r.inSize, joiner.Size(), r.crc};
+        if (joiner.Size() >= options.giveUpAfter) return {Status::NotSmaller, r.inSize, joiner.Size(), r.crc};
     }
+    if (segments.Failed()) return {Status::ReadError, r.inSize, joiner.Size(), r.crc};
     if (!joiner.Finish()) return {Status::WriteError, r.inSize, joiner.Size(), r.crc};
     r.outSize = joiner.Size();
     return r;

@@ -3,8 +3,8 @@
 // and their bit streams are joined into the one stream of the member.
 // Blocks carry their own tables and token count, so a stream may change
 // blocks anywhere, and the joined stream reads as if one encoder wrote it.
-// Reading, the CRC and writing stay on the calling thread, in order; at most
-// one segment per thread is held at a time.
+// Reading, the CRC and writing stay on the calling thread, in order
+// (platform/ordered_pool.h); one segment more than threads is held at a time.
 #pragma once
 
 #include <cstdint>

@@ -313,8 +313,9 @@ Splitter::End Splitter::Queue(std::unique_ptr<Block> block) {
         }
     }
     changed_.notify_all();
-    // One block more than threads, so that a newcomer finds work at once.
-    while (order_.size() > Threads() + 1) {
+    // Two blocks a thread and two more: a thread that the system sets aside
+    // for a moment does not hold the others up, and a newcomer finds work.
+    while (order_.size() > 2 * Threads() + 2) {
         End e = EmitHead(lock);
         if (e != End::Done) return e;
     }

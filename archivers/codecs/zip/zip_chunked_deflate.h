@@ -4,7 +4,7 @@
 // last block cleared and is padded to a byte boundary with an empty stored
 // block (what a zlib sync flush emits), so the next piece can follow at a
 // byte boundary. Finding the last block of a piece takes a walk over its
-// blocks with zlib's block-stepping inflate.
+// blocks (deflate_block_walk.h).
 #pragma once
 
 #include <cstddef>
@@ -28,12 +28,6 @@ public:
 
 private:
     libdeflate_compressor* compressor_;
-    std::vector<uint8_t> scratch_;
 };
-
-// Bit offsets of the last block's header and of the end of the stream in a
-// complete raw deflate stream; false when the stream does not decode.
-bool FindLastBlock(const uint8_t* data, size_t n, uint64_t& lastBlockBit, uint64_t& endBit,
-                   std::vector<uint8_t>& scratch);
 
 }  // namespace kt::zip

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "deflate_tables.h"
+
 namespace kt::zip {
 namespace {
 
@@ -133,16 +135,6 @@ private:
     std::vector<uint32_t> table_, sub_;
 };
 
-constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr uint32_t kDistBase[32] = {1,    2,    3,    4,     5,     7,     9,     13,    17,    25,   33,
-                                    49,   65,   97,   129,   193,   257,   385,   513,   769,   1025, 1537,
-                                    2049, 3073, 4097, 6145,  8193,  12289, 16385, 24577, 32769, 49153};
-constexpr uint8_t kDistExtra[32] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,  6,
-                                    7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14};
-
 // The decoded output: the last window of history plus bytes not yet emitted.
 class Window {
 public:
@@ -231,23 +223,18 @@ private:
 
     ZipStatus Fixed() {
         uint8_t len[288 + 32];
-        std::memset(len, 8, 144);
-        std::memset(len + 144, 9, 112);
-        std::memset(len + 256, 7, 24);
-        std::memset(len + 280, 8, 8);
-        std::memset(len + 288, 5, 32);
+        FixedCodeLengths(len);
         if (!lit_.Build(len, 288, 9) || !dist_.Build(len + 288, 32, 5)) return ZipStatus::Broken;
         return Codes();
     }
 
     ZipStatus Dynamic() {
-        static constexpr uint8_t kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
         int nlit = static_cast<int>(in_.Take(5)) + 257;
         int ndist = static_cast<int>(in_.Take(5)) + 1;
         int nclen = static_cast<int>(in_.Take(4)) + 4;
         if (nlit > 286 || (!wide_ && ndist > 30)) return ZipStatus::Broken;
         uint8_t clen[19] = {};
-        for (int i = 0; i < nclen; ++i) clen[kOrder[i]] = static_cast<uint8_t>(in_.Take(3));
+        for (int i = 0; i < nclen; ++i) clen[kCodeLengthOrder[i]] = static_cast<uint8_t>(in_.Take(3));
         Code lengths;
         if (!lengths.Build(clen, 19, 7)) return ZipStatus::Broken;
         uint8_t len[286 + 32] = {};

@@ -1,24 +1,17 @@
 // The pieces of one large entry, read and deflated ahead on every core the
-// core budget can spare, and handed back strictly in order.
-//
-// The calling thread reads the pieces and deflates some of them itself;
-// helper threads join only on cores nobody else holds (platform/core_budget.h),
-// also in the middle of an entry when a neighbouring job ends. At most one
-// piece more than there are threads is held at a time, so memory stays
-// bounded by the thread count, not by the entry's size. The pieces and the
-// stream they join into do not depend on the number of threads.
+// core budget can spare (platform/ordered_pool.h), also in the middle of an
+// entry when a neighbouring job ends, and handed back strictly in order. The
+// pieces and the stream they join into do not depend on the number of
+// threads.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "platform/core_budget.h"
+#include "platform/ordered_pool.h"
 #include "zip_chunked_deflate.h"
 #include "zip_io.h"
 #include "zip_status.h"
@@ -40,7 +33,6 @@ public:
     // `level` 0 only reads and checksums; 1-12 deflate (libdeflate levels).
     // `most` bounds the threads, the caller's included.
     PiecePool(const ByteSource& source, int level, size_t most);
-    ~PiecePool();  // stops and joins the helpers
     PiecePool(const PiecePool&) = delete;
     PiecePool& operator=(const PiecePool&) = delete;
 
@@ -49,37 +41,27 @@ public:
     bool Next(Piece& piece);
     ZipStatus Status() const { return status_; }
     // Threads that have worked on this entry, the caller's included.
-    size_t Threads() const { return helpers_.size() + 1; }
+    size_t Threads() const { return pool_.Threads(); }
 
 private:
-    struct Slot;
-    // All under the lock; ReadAhead and Work leave it while they read or deflate.
-    bool ReadAhead(std::unique_lock<std::mutex>& lock);
-    void AddHelperIfUseful();
-    bool Claimable() const;
-    Slot* Claim();  // the oldest piece nobody works on yet
-    void Work(std::unique_lock<std::mutex>& lock, Slot& slot, ChunkedDeflater* deflater);
-
-    void HelperLoop();
+    struct Work {
+        std::vector<uint8_t> in, out;
+        bool last = false;
+        bool ok = true;
+        uint32_t crc = 0;
+    };
+    bool Fill(Work& w, bool& last);
+    void Deflate(Work& w, size_t thread);
 
     const ByteSource& source_;
     const int level_;
-    const size_t threadLimit_;
     const uint64_t size_;
     const uint64_t pieces_;
     uint64_t readPieces_ = 0;
     ZipStatus status_ = ZipStatus::Ok;
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool stopping_ = false;
-    std::vector<std::unique_ptr<Slot>> slots_;  // every buffer ever made
-    std::vector<Slot*> free_;
-    std::deque<Slot*> order_;  // pieces read and not yet handed back, oldest first
-    Slot* handedOut_ = nullptr;
-    std::unique_ptr<ChunkedDeflater> own_;
+    std::vector<std::unique_ptr<ChunkedDeflater>> deflaters_;  // one per thread number
     ExtraCores extra_;
-    std::vector<std::thread> helpers_;
+    OrderedPool<Work> pool_;  // last: its helpers stop before the rest goes
 };
 
 }  // namespace kt::zip

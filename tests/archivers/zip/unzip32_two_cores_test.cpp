@@ -6,9 +6,12 @@
 // must all come out exactly as they do on one core.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <map>
 #include <random>
 
+#include "platform/message_hub.h"
 #include "zip_test_support.h"
 
 namespace kt::ziptest {
@@ -125,6 +128,66 @@ TEST(Unzip32TwoCores, AFileInTheWayOfALaterMemberIsKeptOrSkippedAsOnOneCore) {
         ++entries;
     }
     EXPECT_EQ(entries, 4u);
+}
+
+// Records every progress message; stops the command at the BEGIN of the
+// member named `stopAt`.
+struct Watcher {
+    std::vector<std::pair<WPARAM, std::string>> seen;
+    std::string stopAt;
+    static LRESULT Proc(HWND, UINT msg, WPARAM state, LPARAM lp, void* user) {
+        if (msg != RegisterWindowMessage(WM_ARCEXTRACT_NAME)) return 0;
+        auto& w = *static_cast<Watcher*>(user);
+        std::string name = lp ? reinterpret_cast<EXTRACTINGINFOEX*>(lp)->exinfo.szSourceFileName : "";
+        w.seen.emplace_back(state, name);
+        return state == ARCEXTRACT_BEGIN && !w.stopAt.empty() && name == w.stopAt;
+    }
+};
+
+TEST(Unzip32TwoCores, ProgressKeepsTheMembersOrderAndACancelTakesEverythingBack) {
+    if (!ToolsThere()) GTEST_SKIP() << "7z or zip not installed";
+    LargeMembers m;
+    const std::string archive = m.Make("7z-bzip2", {"7z", "a", "-tzip", "-m0=BZip2"});
+    Watcher w;
+    HWND wnd = CreateMessageWindow(&Watcher::Proc, &w);
+    ASSERT_TRUE(Libs().SetOwnerWindowEx(wnd, nullptr));
+    const std::string out = m.d / "out";
+    ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(archive) + " " + Q(out + "/")), 0);
+    m.ExpectAll(out);
+    // Every member begins once, and each large one reports its bytes
+    // between its own BEGIN and the next, whichever thread decoded it.
+    std::vector<std::string> begun;
+    std::map<std::string, int> steps;
+    for (auto& [state, name] : w.seen) {
+        if (state == ARCEXTRACT_BEGIN) begun.push_back(name);
+        if (state == ARCEXTRACT_INPROCESS) {
+            ASSERT_FALSE(begun.empty());
+            EXPECT_EQ(name, begun.back());
+            ++steps[name];
+        }
+    }
+    std::vector<std::string> listed;
+    for (auto& [name, data] : m.files) listed.push_back(name);
+    std::vector<std::string> sortedBegun = begun, sortedListed = listed;
+    std::sort(sortedBegun.begin(), sortedBegun.end());
+    std::sort(sortedListed.begin(), sortedListed.end());
+    EXPECT_EQ(sortedBegun, sortedListed);
+    for (auto& [name, data] : m.files) {
+        if (data.size() >= (1u << 20)) {
+            EXPECT_GE(steps[name], 1) << name;
+        }
+    }
+
+    // Stopped at the last member: what this command made goes again, and no
+    // unfinished file of either thread is left.
+    const std::string out2 = m.d / "out2";
+    w.seen.clear();
+    w.stopAt = begun.back();
+    EXPECT_EQ(Libs().RunUnZip("-x -o " + Q(archive) + " " + Q(out2 + "/")), ERROR_USER_CANCEL);
+    EXPECT_TRUE(Libs().KillOwnerWindowEx(wnd));
+    DestroyMessageWindow(wnd);
+    for (auto& e : std::filesystem::recursive_directory_iterator(out2))
+        EXPECT_TRUE(e.is_directory()) << e.path();
 }
 
 }  // namespace

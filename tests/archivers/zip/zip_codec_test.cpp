@@ -232,6 +232,31 @@ TEST(ZipPiecePool, SameStreamOnOneThreadOrManyAndTheCoresGoBack) {
     EXPECT_EQ(kt::FreeCores(), kt::CoreCount());
 }
 
+// A neighbouring job that ends gives its core back in the middle of a large
+// entry: the entry's next pieces must use it at once, not at the next entry.
+TEST(ZipPiecePool, ACoreGivenBackMidEntryIsPickedUp) {
+    const int cores = kt::CoreCount();
+    if (cores < 2) GTEST_SKIP() << "one core: no helper to pick up";
+    const std::string data = SampleText(6 * kPieceSize, 24);
+    MemorySource in(data.data(), data.size());
+    for (int i = 0; i < cores; ++i) kt::TakeCore();  // every core busy with other files
+    {
+        PiecePool pool(in, 1, kMaxWorkers);
+        PiecePool::Piece piece;
+        ASSERT_TRUE(pool.Next(piece));
+        EXPECT_EQ(pool.Threads(), 1u);
+        kt::GiveCore();  // a neighbour's file is done
+        ASSERT_TRUE(pool.Next(piece));
+        EXPECT_EQ(pool.Threads(), 2u);
+        EXPECT_EQ(kt::FreeCores(), 0);  // the helper holds the core given back
+        while (pool.Next(piece)) {
+        }
+        EXPECT_EQ(pool.Status(), ZipStatus::Ok);
+    }
+    EXPECT_EQ(kt::FreeCores(), 1);
+    for (int i = 1; i < cores; ++i) kt::GiveCore();
+}
+
 TEST(ZipCodec, ManyEntriesUseZip64EndRecordsThatPeersRead) {
     TempDir d;
     MemoryOutput out;

@@ -1,6 +1,7 @@
 // The ZIP fuzz targets' bodies over their seed corpus (archives of every
 // method we read, AES with the password "pw", a Zip64 end record before a
-// marked classic one; raw Deflate and Deflate64 streams) and its mutations.
+// marked classic one; raw Deflate and Deflate64 streams; bzip2 streams of
+// several blocks, one followed by a second stream) and its mutations.
 #include <gtest/gtest.h>
 
 #include "archivers/fuzz/zip_fuzz_bodies.h"
@@ -19,4 +20,10 @@ TEST(ZipFuzzCorpus, InflaterStreamsAndTheirMutationsAreHandled) {
     auto seeds = Corpus("zip", "inflate");
     ASSERT_GE(seeds.size(), 3u);
     for (const auto& s : seeds) Mutations(s, kt::fuzz::FuzzInflate);
+}
+
+TEST(ZipFuzzCorpus, Bzip2StreamsAndTheirMutationsDecodeAsTheSequentialDecoderSays) {
+    auto seeds = Corpus("zip", "bzip2");
+    ASSERT_GE(seeds.size(), 2u);
+    for (const auto& s : seeds) Mutations(s, kt::fuzz::FuzzBzip2Blocks);
 }

@@ -1,0 +1,98 @@
+// The worker processes' queues: which items may wait behind another, the
+// core each busy worker holds (one, however many items it holds), and items
+// that wait when the run stops.
+#include "worker_pool.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/core_budget.h"
+#include "tests/support/temp_folder.h"
+
+using namespace kaltri;
+
+namespace {
+
+constexpr std::uint64_t kSmall = WorkerPool::kQueueableBytes, kLarge = WorkerPool::kQueueableBytes + 1;
+
+// Item 0 says it began (`gate`.began), then waits until `gate` exists, so
+// that the parent can act while the worker is known to run it; every item
+// reports the free cores it saw.
+WorkerPool::Work GatedWork(const std::string& gate) {
+    return [gate](std::size_t index, const std::string&) {
+        if (index == 0) std::ofstream(gate + ".began").put('x');
+        while (index == 0 && !std::filesystem::exists(gate)) usleep(1000);
+        JobResult r;
+        r.code = kt::FreeCores();
+        return r;
+    };
+}
+
+TEST(WorkerPool, OnlySmallItemsWaitBehindASmallOneAndAWorkerHoldsOneCore) {
+    kt::test::TempFolder dir;
+    const std::string gate = dir.Path() + "/gate";
+    const int cores = kt::CoreCount();
+    {
+        WorkerPool pool(1, GatedWork(gate));
+        ASSERT_TRUE(pool.HasRoom(kLarge));
+        pool.Submit(0, "", kSmall);
+        EXPECT_FALSE(pool.HasRoom(kLarge));  // an idle worker could come free for it sooner
+        ASSERT_TRUE(pool.HasRoom(kSmall));
+        pool.Submit(1, "", kSmall);
+        EXPECT_FALSE(pool.HasRoom(kSmall));  // one waits at most
+        EXPECT_EQ(cores - 1, kt::FreeCores());
+        std::ofstream(gate).put('x');
+        JobResult first = pool.WaitOne(), second = pool.WaitOne();
+        EXPECT_EQ(0u, first.index);
+        EXPECT_EQ(1u, second.index);
+        EXPECT_TRUE(first.started && second.started);
+        // The queued item ran on the core the first one held.
+        EXPECT_EQ(cores - 1, second.code);
+        EXPECT_EQ(cores, kt::FreeCores());
+
+        std::filesystem::remove(gate);
+        pool.Submit(2, "", kLarge);
+        EXPECT_FALSE(pool.HasRoom(kSmall));  // nothing waits behind a large item
+        std::ofstream(gate).put('x');
+        EXPECT_EQ(2u, pool.WaitOne().index);
+    }
+    EXPECT_EQ(cores, kt::FreeCores());
+}
+
+TEST(WorkerPool, ItemsWaitingWhenTheRunStopsAreNotBegun) {
+    kt::test::TempFolder dir;
+    const std::string gate = dir.Path() + "/gate";
+    WorkerPool pool(1, GatedWork(gate));
+    pool.Submit(0, "", kSmall);
+    pool.Submit(1, "", kSmall);
+    while (!std::filesystem::exists(gate + ".began")) usleep(1000);
+    pool.CancelWaiting();
+    std::ofstream(gate).put('x');
+    JobResult first = pool.WaitOne(), second = pool.WaitOne();
+    EXPECT_TRUE(first.started);
+    EXPECT_FALSE(second.started);
+    EXPECT_EQ(1u, second.index);
+    EXPECT_EQ(0, pool.Busy());
+}
+
+TEST(WorkerPool, AWorkerThatDiesFailsEveryItemItHeldAndGivesItsCoreBack) {
+    const int cores = kt::CoreCount();
+    {
+        WorkerPool pool(1, [](std::size_t, const std::string&) -> JobResult { _exit(3); });
+        pool.Submit(0, "", kSmall);
+        pool.Submit(1, "", kSmall);
+        JobResult first = pool.WaitOne(), second = pool.WaitOne();
+        EXPECT_EQ(0u, first.index);
+        EXPECT_EQ(1u, second.index);
+        EXPECT_NE(0, first.code);
+        EXPECT_NE(0, second.code);
+        EXPECT_FALSE(pool.AnyAlive());
+        EXPECT_FALSE(pool.HasRoom(kSmall));
+        EXPECT_EQ(cores, kt::FreeCores());
+    }
+}
+
+}  // namespace
