@@ -155,6 +155,8 @@ int main(int argc, char** argv) {
             int status = 0;
             if (!ObtainPassword(o, lang, false, gInterrupted, &settings.password, &status)) return status;
             settings.outDir = o.extractDir;
+            // Large members share the cores the budget allows (UNZIP32).
+            if (o.jobs > 0) kt::LimitCores(o.jobs);
             settings.noSpaceCheck = o.noSpaceCheck;
             // As for pack: ask only where someone can answer.
             settings.overwrite = o.overwrite.value_or(OverwritePolicy::Ask);

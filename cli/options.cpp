@@ -160,6 +160,10 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             o.json = true;
         } else if (name == "--overwrite" && (o.command == Command::Pack || o.command == Command::Extract)) {
             if (!takeChoice(kOverwrite, o.overwrite)) return r;
+        } else if ((name == "--jobs" || name == "-j") &&
+                   (o.command == Command::Pack || o.command == Command::Extract)) {
+            if (!takeValue(v)) return r;
+            if (!ParseInt(v, o.jobs)) { r.error = "--jobs must be a number from 1 to 1024"; return r; }
         } else if (o.command == Command::Pack) {
             if (name == "--format" || name == "-f") {
                 if (!takeChoice(kFormats, o.format)) return r;
@@ -170,9 +174,6 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                 if (!takeChoice(kOnError, o.onError)) return r;
             } else if (name == "--on-clash") {
                 if (!takeChoice(kOnClash, o.renameOnClash)) return r;
-            } else if (name == "--jobs" || name == "-j") {
-                if (!takeValue(v)) return r;
-                if (!ParseInt(v, o.jobs)) { r.error = "--jobs must be a number from 1 to 1024"; return r; }
             } else if (name == "--level") {
                 if (!takeValue(v)) return r;
                 if (v.size() != 1 || v[0] < '0' || v[0] > '9') {
@@ -245,7 +246,7 @@ std::string UsageLine(Command command) {
         case Command::Test: return "usage: kaltri test [-p | --password-file FILE] [--json] ARCHIVE";
         case Command::Extract:
             return "usage: kaltri extract [-o DIR] [--overwrite ask|all|none] [-p | --password-file FILE] "
-                   "[--no-space-check] ARCHIVE";
+                   "[--no-space-check] [--jobs N] ARCHIVE";
         default: return "usage: kaltri pack|list|test|extract ... (kaltri --help for more)";
     }
 }
@@ -320,7 +321,8 @@ std::string HelpText(Command command) {
                    "      --password-file FILE read the ZIP password from the first line of FILE\n"
                    "      --no-space-check     extract even when the sizes the archive declares exceed\n"
                    "                           the free space (by default such an archive is refused\n"
-                   "                           before anything is written)\n\n"
+                   "                           before anything is written)\n"
+                   "  -j, --jobs N             decode on at most N cores (default: number of cores)\n\n"
                    "Exit status: 0 all extracted, 1 some failed or were kept, 2 bad usage, 130 interrupted.\n";
         default:
             return "kaltri: the KalvoraTrindle batch compressor for terminals and scripts.\n\n"

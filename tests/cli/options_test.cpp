@@ -61,6 +61,11 @@ TEST(Options, BadUsageIsReported) {
     EXPECT_NE("", Parse({"list"}).error);
     EXPECT_NE("", Parse({"list", "a.lzh", "b.lzh"}).error);
     EXPECT_EQ("", Parse({"extract", "a.zip", "-o", "dir"}).error);
+    // Extraction takes --jobs too (the cores large members may share); list does not.
+    EXPECT_EQ(1, Parse({"extract", "-j", "1", "a.zip"}).options.jobs);
+    EXPECT_EQ(0, Parse({"extract", "a.zip"}).options.jobs);
+    EXPECT_NE("", Parse({"extract", "--jobs", "0", "a.zip"}).error);
+    EXPECT_NE("", Parse({"list", "--jobs", "2", "a.zip"}).error);
     EXPECT_TRUE(Parse({"pack", "--help"}).options.help);
 }
 

@@ -3,17 +3,12 @@
 #include <bzlib.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
-#include <utility>
 #include <vector>
 
 #include "platform/core_budget.h"
+#include "platform/ordered_pool.h"
 #include "zip_methods.h"
 
 namespace kt::zip {
@@ -119,55 +114,54 @@ bool DecodeBlockStream(const std::vector<uint8_t>& in, std::vector<uint8_t>& out
     }
 }
 
+// Finds the blocks on the calling thread and decodes them on the pool's.
 class Splitter {
 public:
     enum class End { Done, Fallback, Stopped, ReadError };
 
     Splitter(const ReadAtFn& read, uint64_t size, const EmitFn& emit)
-        : read_(read), size_(size), emit_(emit), extra_(CoreCount() - 1) {}
-    ~Splitter() {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        changed_.notify_all();
-        for (std::thread& t : helpers_) t.join();
-    }
-    Splitter(const Splitter&) = delete;
-    Splitter& operator=(const Splitter&) = delete;
+        : read_(read),
+          size_(size),
+          emit_(emit),
+          extra_(CoreCount() - 1),
+          pool_(static_cast<size_t>(CoreCount()), [this] { return extra_.TryAdd(); },
+                [this](Block& b, bool& last) { return NextBlock(b, last); },
+                [](Block& b, size_t) { b.ok = DecodeBlock(b); }) {}
 
     End Run();
     // Bytes handed to emit so far, all of them from blocks that decoded.
     uint64_t Emitted() const { return emitted_; }
     uint64_t Blocks() const { return blocks_; }
-    size_t Threads() const { return helpers_.size() + 1; }
+    size_t Threads() const { return pool_.Threads(); }
 
 private:
     struct Block {
-        enum class State { Waiting, Working, Done };
         std::vector<uint8_t> in, out;
-        State state = State::Waiting;
         bool ok = false;
     };
+    static bool DecodeBlock(Block& b) {
+        try {
+            return DecodeBlockStream(b.in, b.out);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
 
-    // Reading and scanning, on the calling thread only.
     bool Fill();
     uint64_t Bits(uint64_t at, int n) const;
     uint64_t FindMagic(uint64_t from, bool& end);
     void DropBefore(uint64_t byte);
-
-    // The blocks in flight, under the lock.
-    End Queue(std::unique_ptr<Block> block);
-    End EmitHead(std::unique_lock<std::mutex>& lock);
-    Block* Claim();
-    void Work(std::unique_lock<std::mutex>& lock, Block& block);
-    void HelperLoop();
+    bool Start();
+    // The pool's reader: the next block as a stream of its own. False (and
+    // end_ says why) when the stream does not go on as expected.
+    bool NextBlock(Block& b, bool& last);
 
     const ReadAtFn& read_;
     const uint64_t size_;
     const EmitFn& emit_;
     uint64_t emitted_ = 0;
     uint64_t blocks_ = 0;
+    End end_ = End::Fallback;  // why NextBlock stopped the pool
 
     std::vector<uint8_t> buf_;  // packed bytes from bufStart_ on, then kPad zeros once all is read
     uint64_t bufStart_ = 0;
@@ -175,14 +169,11 @@ private:
     bool failed_ = false;
     uint64_t scanned_ = 0;  // bit positions below this hold no magic past the last one found
     char level_ = '9';
+    uint64_t block_ = 0;  // bit position of the next block's magic
+    uint32_t combined_ = 0;
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool stopping_ = false;
-    std::deque<std::unique_ptr<Block>> order_;
-    std::vector<std::unique_ptr<Block>> free_;
     ExtraCores extra_;
-    std::vector<std::thread> helpers_;
+    OrderedPool<Block> pool_;  // last: its helpers stop before the rest goes
 };
 
 bool Splitter::Fill() {
@@ -243,135 +234,68 @@ void Splitter::DropBefore(uint64_t byte) {
     bufStart_ = byte;
 }
 
-Splitter::End Splitter::Run() {
+// The stream header and the first block's magic right behind it.
+bool Splitter::Start() {
     while (buf_.size() < 4 + 6 + kPad && Fill()) {
     }
-    if (failed_) return End::ReadError;
+    if (failed_) return false;
     if (buf_.size() < 4 + 6 + kPad || buf_[0] != 'B' || buf_[1] != 'Z' || buf_[2] != 'h' || buf_[3] < '1' ||
         buf_[3] > '9')
-        return End::Fallback;
+        return false;
     level_ = static_cast<char>(buf_[3]);
     bool end = false;
-    uint64_t block = FindMagic(32, end);
-    if (block != 32 || end) return End::Fallback;
-    uint32_t combined = 0;
-    for (;;) {
-        const uint64_t next = FindMagic(block + 48, end);
-        if (failed_) return End::ReadError;
-        if (next == kNotFound) return End::Fallback;
-        const uint32_t crc = static_cast<uint32_t>(Bits(block + 48, 32));
-        combined = (combined << 1 | combined >> 31) ^ crc;
-        std::unique_ptr<Block> job;
-        {
-            std::lock_guard lock(mutex_);
-            if (!free_.empty()) {
-                job = std::move(free_.back());
-                free_.pop_back();
-            }
+    block_ = FindMagic(32, end);
+    return block_ == 32 && !end;
+}
+
+bool Splitter::NextBlock(Block& b, bool& last) {
+    if (block_ == 0 && !Start()) {
+        end_ = failed_ ? End::ReadError : End::Fallback;
+        return false;
+    }
+    bool end = false;
+    const uint64_t next = FindMagic(block_ + 48, end);
+    if (next == kNotFound) {
+        end_ = failed_ ? End::ReadError : End::Fallback;
+        return false;
+    }
+    const uint32_t crc = static_cast<uint32_t>(Bits(block_ + 48, 32));
+    combined_ = (combined_ << 1 | combined_ >> 31) ^ crc;
+    b.in.clear();
+    b.in.reserve(static_cast<size_t>((next - block_) / 8) + 16);
+    BitWriter w(b.in);
+    for (char c : {'B', 'Z', 'h', level_}) w.Put(static_cast<uint8_t>(c), 8);
+    const uint64_t rel = block_ - bufStart_ * 8;
+    w.Copy(buf_.data() + rel / 8, static_cast<int>(rel % 8), next - block_);
+    w.Put(kEndMagic, 48);
+    w.Put(crc, 32);  // one block: the stream CRC is the block's
+    w.Finish();
+    if (end) {
+        // The stream must end here: its CRC matches and nothing follows.
+        end_ = End::Fallback;
+        if ((next + 48 + 32 + 7) / 8 != size_) return false;
+        while (readTo_ < size_ && Fill()) {
         }
-        if (!job) job = std::make_unique<Block>();
-        job->in.clear();
-        job->in.reserve(static_cast<size_t>((next - block) / 8) + 16);
-        BitWriter w(job->in);
-        for (char c : {'B', 'Z', 'h', level_}) w.Put(static_cast<uint8_t>(c), 8);
-        const uint64_t rel = block - bufStart_ * 8;
-        w.Copy(buf_.data() + rel / 8, static_cast<int>(rel % 8), next - block);
-        w.Put(kEndMagic, 48);
-        w.Put(crc, 32);  // one block: the stream CRC is the block's
-        w.Finish();
-        End e = Queue(std::move(job));
-        if (e != End::Done) return e;
-        if (end) {
-            // The stream must end here: its CRC matches and nothing follows.
-            if ((next + 48 + 32 + 7) / 8 != size_) return End::Fallback;
-            while (readTo_ < size_ && Fill()) {
-            }
-            if (failed_) return End::ReadError;
-            if (static_cast<uint32_t>(Bits(next + 48, 32)) != combined) return End::Fallback;
-            break;
+        if (failed_) {
+            end_ = End::ReadError;
+            return false;
         }
-        DropBefore(next / 8);
-        block = next;
+        if (static_cast<uint32_t>(Bits(next + 48, 32)) != combined_) return false;
+        last = true;
     }
-    std::unique_lock lock(mutex_);
-    while (!order_.empty()) {
-        End e = EmitHead(lock);
-        if (e != End::Done) return e;
-    }
-    return End::Done;
+    DropBefore(next / 8);
+    block_ = next;
+    return true;
 }
 
-Splitter::End Splitter::Queue(std::unique_ptr<Block> block) {
-    std::unique_lock lock(mutex_);
-    block->state = Block::State::Waiting;
-    order_.push_back(std::move(block));
-    // Rule of the core budget: ask for a helper whenever work is handed out.
-    if (Threads() < static_cast<size_t>(CoreCount()) && extra_.TryAdd()) {
-        try {
-            helpers_.emplace_back(&Splitter::HelperLoop, this);
-        } catch (const std::system_error&) {
-        }
+Splitter::End Splitter::Run() {
+    while (Block* b = pool_.Next()) {
+        if (!b->ok) return End::Fallback;
+        if (!b->out.empty() && !emit_(b->out.data(), b->out.size())) return End::Stopped;
+        emitted_ += b->out.size();
+        ++blocks_;
     }
-    changed_.notify_all();
-    // Two blocks a thread and two more: a thread that the system sets aside
-    // for a moment does not hold the others up, and a newcomer finds work.
-    while (order_.size() > 2 * Threads() + 2) {
-        End e = EmitHead(lock);
-        if (e != End::Done) return e;
-    }
-    return End::Done;
-}
-
-Splitter::End Splitter::EmitHead(std::unique_lock<std::mutex>& lock) {
-    for (;;) {
-        Block& head = *order_.front();
-        if (head.state == Block::State::Done) break;
-        if (Block* b = Claim())
-            Work(lock, *b);
-        else
-            changed_.wait(lock);
-    }
-    std::unique_ptr<Block> head = std::move(order_.front());
-    order_.pop_front();
-    if (!head->ok) return End::Fallback;
-    lock.unlock();
-    const bool taken = head->out.empty() || emit_(head->out.data(), head->out.size());
-    emitted_ += head->out.size();
-    ++blocks_;
-    lock.lock();
-    free_.push_back(std::move(head));
-    return taken ? End::Done : End::Stopped;
-}
-
-Splitter::Block* Splitter::Claim() {
-    for (auto& b : order_)
-        if (b->state == Block::State::Waiting) {
-            b->state = Block::State::Working;
-            return b.get();
-        }
-    return nullptr;
-}
-
-void Splitter::Work(std::unique_lock<std::mutex>& lock, Block& block) {
-    lock.unlock();
-    try {
-        block.ok = DecodeBlockStream(block.in, block.out);
-    } catch (const std::bad_alloc&) {
-        block.ok = false;
-    }
-    lock.lock();
-    block.state = Block::State::Done;
-    changed_.notify_all();
-}
-
-void Splitter::HelperLoop() {
-    std::unique_lock lock(mutex_);
-    while (!stopping_) {
-        if (Block* b = Claim())
-            Work(lock, *b);
-        else
-            changed_.wait(lock);
-    }
+    return pool_.Failed() ? end_ : End::Done;
 }
 
 }  // namespace

@@ -5,18 +5,18 @@
 // hands each block to libbz2 as a stream of its own (the block's bits moved
 // to a byte boundary behind a stream header, then the end-of-stream magic
 // and a stream CRC equal to the block's CRC), decodes some blocks itself and
-// emits the results strictly in order; helper threads join only on cores
-// nobody else holds (platform/core_budget.h), also in the middle of a stream.
-// At most one block more than there are threads is held at a time, so memory
-// is bounded by the thread count, not by the stream's size.
+// emits the results strictly in order (platform/ordered_pool.h); helper
+// threads join only on cores nobody else holds (platform/core_budget.h), also
+// in the middle of a stream. Memory is bounded by the thread count, not by the
+// stream's size.
 //
 // Whatever does not fit this picture (a block magic that is really data, a
 // second stream behind the first, a block that does not decode, a block that
 // expands beyond the bound) ends the split decoding: the stream is then
 // decoded again from its start by the plain sequential decoder, whose output
 // is passed on from the first byte not yet emitted. So damage is reported
-// exactly as the sequential decoder reports it, and good data is never
-// emitted twice or out of order.
+// as the sequential decoder reports it, and good data is never emitted twice
+// or out of order.
 #pragma once
 
 #include <cstdint>
