@@ -267,6 +267,7 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
             ++next;
             flush();
         }
+        if (pool) pool->ReleaseIdleCores();  // nothing more to hand out for now
         if (pool && pool->Busy() > 0) {
             finish(pool->WaitOne());
             flush();

@@ -112,6 +112,7 @@ WorkerPool::WorkerPool(int workers, Work work) {
 }
 
 WorkerPool::~WorkerPool() {
+    ReleaseIdleCores();
     for (Worker& w : workers_) close(w.toWorker);  // end of input ends the worker
     for (Worker& w : workers_) {
         int status = 0;
@@ -173,7 +174,10 @@ void WorkerPool::Submit(std::size_t index, const std::string& text, std::uint64_
     if (!to) throw std::logic_error("no worker has room");
     // The token stands for the item the worker runs; one waiting behind it
     // runs on the same token.
-    if (to->items.empty()) kt::TakeCore();
+    if (!to->holdsCore) {
+        kt::TakeCore();
+        to->holdsCore = true;
+    }
     to->queueable = to->items.empty() && bytes <= kQueueableBytes;
     to->items.push_back(index);
     ++busy_;
@@ -186,13 +190,25 @@ void WorkerPool::Submit(std::size_t index, const std::string& text, std::uint64_
 
 void WorkerPool::CancelWaiting() { cancelled_->store(true); }
 
+void WorkerPool::ReleaseIdleCores() {
+    for (Worker& w : workers_)
+        if (w.items.empty() && w.holdsCore) {
+            kt::GiveCore();
+            w.holdsCore = false;
+        }
+}
+
 JobResult WorkerPool::Done(Worker& w, JobResult* result) {
     const std::size_t item = w.items.front();
     w.items.pop_front();
     --busy_;
     // Only items of a small one are queued, so what runs next may have one behind it.
     w.queueable = true;
-    if (w.items.empty()) kt::GiveCore();
+    // A dead worker gets nothing more; a live one keeps its core for its next item.
+    if (w.items.empty() && !w.alive && w.holdsCore) {
+        kt::GiveCore();
+        w.holdsCore = false;
+    }
     if (!result) return Ended(item);
     result->index = item;
     return std::move(*result);

@@ -12,7 +12,10 @@
 //
 // A worker that holds items runs one of them and holds one token of the core
 // budget, taken and given back here in the parent, so a worker that dies
-// cannot take one with it.
+// cannot take one with it. A worker that finishes keeps its token until the
+// parent has handed out what it can (ReleaseIdleCores): given back at once,
+// an in-file pool of another worker could take it in the moment before this
+// worker's next item, and three threads would run on two cores.
 #pragma once
 
 #include <sys/types.h>
@@ -67,6 +70,9 @@ public:
     // Items handed out but not begun yet are not begun: they come back with
     // `started` false.
     void CancelWaiting();
+    // Gives back the cores of idle workers: call when nothing more can be
+    // handed out for now.
+    void ReleaseIdleCores();
     // While WaitOne blocks, a signal that sets *flag is passed on to the
     // workers as SIGINT: a signal sent to this process alone (not to its
     // group, as a terminal's Ctrl-C is) must stop their items too.
@@ -80,6 +86,7 @@ private:
         bool alive = false;
         std::deque<std::size_t> items;  // in the order the worker takes them
         bool queueable = false;          // the item it runs is small: one may wait behind it
+        bool holdsCore = false;
     };
     static void WorkerLoop(int in, int out, const Work& work, const std::atomic<bool>& cancelled);
     // Takes the worker's oldest item off its queue; its result, or its

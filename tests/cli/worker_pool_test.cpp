@@ -1,6 +1,6 @@
 // The worker processes' queues: which items may wait behind another, the
-// core each busy worker holds (one, however many items it holds), and items
-// that wait when the run stops.
+// core each busy worker holds (one, however many items it holds, kept
+// between items until released), and items that wait when the run stops.
 #include "worker_pool.h"
 
 #include <gtest/gtest.h>
@@ -51,6 +51,10 @@ TEST(WorkerPool, OnlySmallItemsWaitBehindASmallOneAndAWorkerHoldsOneCore) {
         EXPECT_TRUE(first.started && second.started);
         // The queued item ran on the core the first one held.
         EXPECT_EQ(cores - 1, second.code);
+        // The idle worker keeps it until nothing more is handed out: no
+        // neighbour's in-file pool can take it in between.
+        EXPECT_EQ(cores - 1, kt::FreeCores());
+        pool.ReleaseIdleCores();
         EXPECT_EQ(cores, kt::FreeCores());
 
         std::filesystem::remove(gate);
@@ -58,7 +62,8 @@ TEST(WorkerPool, OnlySmallItemsWaitBehindASmallOneAndAWorkerHoldsOneCore) {
         EXPECT_FALSE(pool.HasRoom(kSmall));  // nothing waits behind a large item
         std::ofstream(gate).put('x');
         EXPECT_EQ(2u, pool.WaitOne().index);
-    }
+        EXPECT_EQ(cores - 1, kt::FreeCores());
+    }  // the pool gives back what its idle workers held
     EXPECT_EQ(cores, kt::FreeCores());
 }
 

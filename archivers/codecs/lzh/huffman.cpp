@@ -5,12 +5,46 @@
 
 namespace kt::lzh {
 
+namespace {
+
+constexpr int kMaxSymbols = 1024;
+
+// Sorts keys of a frequency above a 16-bit symbol, given in ascending
+// symbol order. Frequencies below 65536 (every block's) take two stable
+// counting passes over their bytes, cheaper than comparing sorts on the
+// few hundred symbols that each candidate block is priced with.
+void SortKeys(uint64_t* keys, int m) {
+    uint64_t most = 0;
+    for (int i = 0; i < m; ++i) most |= keys[i];
+    if (most >> 32 != 0) {
+        std::sort(keys, keys + m);
+        return;
+    }
+    uint64_t tmp[kMaxSymbols];
+    uint64_t* from = keys;
+    uint64_t* to = tmp;
+    for (int shift = 16; shift < 32 && (most >> shift) != 0; shift += 8) {
+        uint32_t start[256] = {};
+        for (int i = 0; i < m; ++i) ++start[(from[i] >> shift) & 0xFF];
+        uint32_t sum = 0;
+        for (uint32_t& s : start) {
+            uint32_t c = s;
+            s = sum;
+            sum += c;
+        }
+        for (int i = 0; i < m; ++i) to[start[(from[i] >> shift) & 0xFF]++] = from[i];
+        std::swap(from, to);
+    }
+    if (from != keys) std::memcpy(keys, from, static_cast<std::size_t>(m) * sizeof *keys);
+}
+
+}  // namespace
+
 void BuildLengths(const uint32_t* freq, int n, int limit, uint8_t* lengths) {
     std::memset(lengths, 0, static_cast<std::size_t>(n));
     // The used symbols by ascending frequency, then symbol: one sort key
     // each (the frequency above the symbol), on the stack, since blocks are
     // priced many times over.
-    constexpr int kMaxSymbols = 1024;
     uint64_t keys[kMaxSymbols];
     int m = 0;
     for (int i = 0; i < n && m < kMaxSymbols; ++i) {
@@ -21,7 +55,7 @@ void BuildLengths(const uint32_t* freq, int n, int limit, uint8_t* lengths) {
         lengths[keys[0] & 0xFFFF] = 1;
         return;
     }
-    std::sort(keys, keys + m);
+    SortKeys(keys, m);
     // In-place minimum-redundancy lengths (Moffat and Katajainen) over the
     // ascending frequencies.
     uint64_t a[kMaxSymbols];

@@ -13,9 +13,9 @@ namespace kt::lzh {
 constexpr int kMaxCodeLength = 16;
 
 // Code lengths for the frequencies of n symbols (n at most 1024): 0 for
-// unused symbols, at most limit
-// bits, forming a complete code when two or more symbols are used. A lone
-// used symbol gets length 1 (the caller sends it as the single-symbol form).
+// unused symbols, at most limit bits, forming a complete code when two or
+// more symbols are used. A lone used symbol gets length 1 (the caller sends
+// it as the single-symbol form).
 void BuildLengths(const uint32_t* freq, int n, int limit, uint8_t* lengths);
 
 // Canonical codes for the lengths (right-aligned in the low bits).

@@ -1,5 +1,6 @@
 // The LZH codec on its own: round trips over every method and effort, the
 // fixed stream facts other decoders rely on, and malformed streams.
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "archivers/codecs/lzh/lzh_decoder.h"
 #include "archivers/codecs/lzh/lzh_encoder.h"
 #include "archivers/codecs/lzh/lzh_method.h"
+#include "archivers/codecs/lzh/match_finder.h"
 
 using namespace kt::lzh;
 
@@ -139,6 +141,63 @@ TEST(Encoder, BestIsNotLargerThanNormal) {
     auto data = Text(500000, 9);
     EXPECT_LE(Pack(data, "-lh7-", Effort::Best).size(), Pack(data, "-lh7-", Effort::Normal).size());
     EXPECT_LT(Pack(data, "-lh7-", Effort::Normal).size(), data.size() / 3);
+}
+
+// Noise A, then B (A with every eighth byte changed), then A again, each
+// half a window long: the second A's match lies the whole window back,
+// behind the nearer, shorter ones in B, so it is reached only through the
+// chains. The input is long enough for the encoder's buffer to slide.
+TEST(Encoder, FindsRepeatsTheWholeWindowBackAcrossSlides) {
+    for (const char* method : {"-lh5-", "-lh6-", "-lh7-"}) {
+        EncodeOptions o;
+        ASSERT_TRUE(OptionsForMethod(method, &o));
+        const std::size_t half = std::size_t{1} << (o.dictBits - 1);
+        std::vector<uint8_t> data;
+        for (unsigned n = 0; data.size() < (3u << 20); ++n) {
+            auto a = Random(half, 100 + n);
+            auto b = a;
+            for (std::size_t i = 7; i < half; i += 8) b[i] ^= 0x5A;
+            data.insert(data.end(), a.begin(), a.end());
+            data.insert(data.end(), b.begin(), b.end());
+            data.insert(data.end(), a.begin(), a.end());
+        }
+        for (Effort e : {Effort::Fast, Effort::Normal}) {
+            auto packed = Pack(data, method, e);
+            EXPECT_LT(packed.size(), data.size() / 2) << method;
+            std::vector<uint8_t> out;
+            ASSERT_EQ(Unpack(packed, method, data.size(), &out).status, Status::Ok) << method;
+            ASSERT_EQ(out, data) << method;
+        }
+    }
+}
+
+// The chains straight: a match exactly one window back, behind a nearer
+// candidate that soon differs, is found before and after the buffer slides.
+TEST(MatchFinder, ReachesTheWholeWindowBackThroughTheChainAfterSlides) {
+    for (int dictBits : {13, 16}) {
+        const int32_t window = 1 << dictBits;
+        auto a = Random(static_cast<std::size_t>(window / 2), 7);
+        auto decoy = a;
+        decoy[40] ^= 1;
+        // Filler (a window that slides away), A, the decoy, then A again.
+        std::vector<uint8_t> buf = Random(static_cast<std::size_t>(window), 8);
+        for (const auto* part : {&a, &decoy, &a}) buf.insert(buf.end(), part->begin(), part->end());
+        buf.resize(buf.size() + kMaxMatch + 16);
+        MatchFinder mf(dictBits, buf.data());
+        const int32_t again = 2 * window;
+        mf.InsertRange(0, again);
+        uint32_t dist = 0;
+        EXPECT_EQ(mf.Longest(again, kMaxMatch, kMinMatch - 1, 32, kMaxMatch, &dist), kMaxMatch) << dictBits;
+        EXPECT_EQ(dist, static_cast<uint32_t>(window - 1)) << dictBits;
+        // The encoder moves its buffer down by whole windows.
+        std::memmove(buf.data(), buf.data() + window, buf.size() - static_cast<std::size_t>(window));
+        mf.Slide(window);
+        dist = 0;
+        EXPECT_EQ(mf.Longest(again - window, kMaxMatch, kMinMatch - 1, 32, kMaxMatch, &dist), kMaxMatch);
+        EXPECT_EQ(dist, static_cast<uint32_t>(window - 1)) << dictBits;
+        // The decoy alone is what a walk of one candidate finds.
+        EXPECT_EQ(mf.Longest(again - window, kMaxMatch, kMinMatch - 1, 1, kMaxMatch, &dist), 40);
+    }
 }
 
 TEST(Encoder, GivesUpOnIncompressibleData) {
