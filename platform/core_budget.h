@@ -20,11 +20,18 @@
 //
 // The rules every user follows:
 //  1. A thread that runs a command is "the caller". kaltri takes a token for
-//     each file it hands to a worker or packs itself (TakeCore, which is never
-//     refused: the user asked for that many jobs) and gives it back when the
-//     file is done (GiveCore). The window's run packs one file at a time on
-//     its own thread and takes none: its caller thread is simply counted as
-//     one core in rule 2.
+//     a worker when it hands it a file, or for a file it packs itself
+//     (TakeCore, which is never refused: the user asked for that many jobs).
+//     A worker keeps its token from one file to the next and gives it back
+//     (GiveCore) once the parent has nothing more to hand out: given back
+//     in between, another worker's in-file pool could take it first. The
+//     window's run packs one file at a time on its own thread and takes
+//     none: its caller thread is simply counted as one core in rule 2.
+//     A command that starts a thread of its own beside the caller (UNZIP32
+//     decoding later members ahead) takes a token for that thread and one
+//     for the caller while both run, and lends the caller's back while the
+//     caller only waits: pools nested in either thread then see both cores
+//     taken.
 //  2. Code that splits one job over threads (an in-file pool) runs part of
 //     the work on the caller thread itself and adds helper threads only
 //     through ExtraCores: each helper needs one token won by TryAdd (never
