@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+#include <sys/mman.h>
 
 namespace kt::zip {
 namespace {
@@ -18,6 +22,17 @@ constexpr int kMostSelectors = 18002;
 constexpr int kFastBits = 10;
 // One step of the run-length stage writes at most 4 + 255 bytes.
 constexpr size_t kLongestRun = 259;
+// The walk: chains at once, segments between marks (at most 15: a mark
+// lives in the top four bits of a row entry, over the 20-bit row number).
+constexpr int kChains = 8;
+constexpr int kSegments = 15;
+constexpr int kMarkShift = 28;
+constexpr uint32_t kRowMask = (1u << 20) - 1;
+// A walking chain writes at most one byte a round plus the first byte of
+// each segment it begins, and within this many rounds when the rows form
+// one cycle.
+uint32_t MostRounds(uint32_t n) { return n + kSegments + 1; }
+size_t Stretch(size_t n) { return n + kSegments + 4; }
 
 uint64_t LoadBe64(const uint8_t* p) {
     uint64_t v;
@@ -112,21 +127,31 @@ private:
 
 struct Bzip2BlockDecoder::Tables {
     size_t capacity = 0;
+    // One allocation for the arrays below, on huge pages where the system
+    // grants them: the walk's loads land anywhere in the row table.
+    std::unique_ptr<void, void (*)(void*)> memory{nullptr, std::free};
+    // For every row: the next row's number << 8 | the row's last byte, and
+    // in the top bits a segment mark during the walk.
+    uint32_t* rows = nullptr;
     // The block's last BWT column, later its text before the run-length stage.
-    std::unique_ptr<uint8_t[]> bytes;
-    // For every row: the next row forwards and the row's last byte ...
-    std::unique_ptr<uint32_t[]> forward;
-    // ... and the row before it, for the walk from the other end.
-    std::unique_ptr<uint32_t[]> backward;
+    uint8_t* bytes = nullptr;
+    // One stretch per walking chain for the segments it reads.
+    uint8_t* pieces = nullptr;
     std::array<HuffmanGroup, kMostGroups> groups;
     std::array<uint8_t, kMostSelectors> selectors;
 
     void Reserve(size_t n) {
         if (n <= capacity) return;
-        // Room behind the end lets the run-length stage look four bytes ahead.
-        bytes = std::make_unique_for_overwrite<uint8_t[]>(n + 8);
-        forward = std::make_unique_for_overwrite<uint32_t[]>(n);
-        backward = std::make_unique_for_overwrite<uint32_t[]>(n);
+        constexpr size_t kHugePage = 2u << 20;
+        // Room behind the column lets the run-length stage look four bytes ahead.
+        const size_t size =
+            (n * 5 + Stretch(n) * kChains + 64 + kHugePage - 1) / kHugePage * kHugePage;
+        memory.reset(std::aligned_alloc(kHugePage, size));
+        if (!memory) throw std::bad_alloc();
+        madvise(memory.get(), size, MADV_HUGEPAGE);
+        rows = static_cast<uint32_t*>(memory.get());
+        pieces = reinterpret_cast<uint8_t*>(rows + n);
+        bytes = pieces + Stretch(n) * kChains;
         capacity = n;
     }
 };
@@ -199,7 +224,7 @@ Bzip2BlockResult Bzip2BlockDecoder::Decode(const uint8_t* data, size_t size, uin
     }
 
     // Huffman symbols to MTF positions and zero runs, into the last column.
-    uint8_t* const column = t.bytes.get();
+    uint8_t* const column = t.bytes;
     std::array<uint32_t, 256> counts{};
     const uint64_t endBit = uint64_t{size} * 8;
     uint64_t pos = in.Pos();
@@ -263,13 +288,10 @@ Bzip2BlockResult Bzip2BlockDecoder::Decode(const uint8_t* data, size_t size, uin
         start[c] = sum;
         sum += counts[c];
     }
-    uint32_t* const fwd = t.forward.get();
-    uint32_t* const bwd = t.backward.get();
+    uint32_t* const rows = t.rows;
     for (uint32_t i = 0; i < n; ++i) {
-        const uint8_t c = column[i];
-        const uint32_t j = start[c]++;
-        fwd[j] = i << 8 | column[j];
-        bwd[i] = j << 8 | c;
+        const uint32_t j = start[column[i]]++;
+        rows[j] = i << 8 | column[j];
     }
     textSize_ = n;
     text_ = column;
@@ -295,37 +317,104 @@ Bzip2BlockResult Bzip2BlockDecoder::Decode(const uint8_t* data, size_t size, uin
     return R::Ok;
 }
 
-// The text runs forwards from the origin row's successor and backwards from
-// the origin row itself; the two halves are independent chains of loads,
-// which the processor overlaps. They meet in the middle when the rows form
-// one cycle; otherwise the text is what a forward walk alone reads, as
-// libbz2 reads it.
+// Following the rows one by one is a chain of cache misses, each waiting
+// for the one before. So the walk marks a few rows, the text's first among
+// them, and several chains walk the segments between marks at once (the
+// processor overlaps their misses); the segments are then put in text
+// order, each ending where the mark of the next one is met. When the rows
+// do not form one cycle (only damage does that), the text is what a walk
+// from the first row alone reads, as libbz2 reads it, and the CRC judges.
 void Bzip2BlockDecoder::Walk(uint32_t origPtr) {
     const uint32_t n = textSize_;
-    uint8_t* const text = t_->bytes.get();
-    const uint32_t* const fwd = t_->forward.get();
-    const uint32_t* const bwd = t_->backward.get();
-    uint32_t f = fwd[origPtr] >> 8, b = origPtr;
-    const uint32_t half = n / 2;
-    for (uint32_t k = 0; k < half; ++k) {
-        const uint32_t ef = fwd[f], eb = bwd[b];
-        text[k] = static_cast<uint8_t>(ef);
-        text[n - 1 - k] = static_cast<uint8_t>(eb);
-        f = ef >> 8;
-        b = eb >> 8;
+    uint8_t* const text = t_->bytes;
+    uint32_t* const rows = t_->rows;
+    const uint32_t first = rows[origPtr] >> 8;
+    if (n < 4 * kSegments || !WalkInSegments(first)) {
+        uint32_t r = first;
+        for (uint32_t k = 0; k < n; ++k) {
+            const uint32_t e = rows[r];
+            text[k] = static_cast<uint8_t>(e);
+            r = e >> 8 & kRowMask;
+        }
     }
-    if (n & 1) {
-        const uint32_t eb = bwd[b];
-        text[half] = static_cast<uint8_t>(eb);
-        b = eb >> 8;
+}
+
+bool Bzip2BlockDecoder::WalkInSegments(uint32_t first) {
+    const uint32_t n = textSize_;
+    uint32_t* const rows = t_->rows;
+    struct Segment {
+        uint32_t row;
+        uint8_t* out = nullptr;
+        uint32_t size = 0;
+        uint32_t next = 0;  // the mark that ended it
+    };
+    // Marks 1..kSegments; the first row's is 1. The others are spread
+    // over the row numbers, which lie all over the text.
+    std::array<Segment, kSegments + 1> seg;
+    int marks = 0;
+    auto mark = [&](uint32_t row) {
+        if (rows[row] >> kMarkShift) return;
+        seg[++marks].row = row;
+        rows[row] |= static_cast<uint32_t>(marks) << kMarkShift;
+    };
+    mark(first);
+    for (int k = 1; k < kSegments; ++k) mark(static_cast<uint32_t>(uint64_t{n} * k / kSegments));
+
+    struct Chain {
+        uint32_t row;
+        uint8_t* o;
+        int seg;
+    };
+    std::array<Chain, kChains> chain;
+    int started = 0, active = 0;
+    // Each chain's first step reads its own mark, so it is taken before the
+    // loop looks for marks.
+    auto begin = [&](Chain& c, uint8_t* o) {
+        Segment& s = seg[++started];
+        s.out = o;
+        const uint32_t e = rows[s.row];
+        *o = static_cast<uint8_t>(e);
+        c = {e >> 8 & kRowMask, o + 1, started};
+    };
+    for (int k = 0; k < kChains && started < marks; ++k) begin(chain[active++], t_->pieces + Stretch(n) * k);
+    // More rounds mean a cycle without marks.
+    for (uint32_t round = 0; active > 0; ++round) {
+        if (round >= MostRounds(n)) {
+            for (int k = 1; k <= marks; ++k) rows[seg[k].row] &= ~(~0u << kMarkShift);
+            return false;
+        }
+        for (int k = 0; k < active; ++k) {
+            Chain& c = chain[k];
+            const uint32_t e = rows[c.row];
+            if (e >> kMarkShift) {
+                Segment& s = seg[c.seg];
+                s.size = static_cast<uint32_t>(c.o - s.out);
+                s.next = e >> kMarkShift;
+                if (started < marks) {
+                    begin(c, c.o);
+                } else {
+                    chain[k--] = chain[--active];
+                }
+                continue;
+            }
+            *c.o++ = static_cast<uint8_t>(e);
+            c.row = e >> 8 & kRowMask;
+        }
     }
-    if ((fwd[b] >> 8) == f) return;
-    f = fwd[origPtr] >> 8;
-    for (uint32_t k = 0; k < n; ++k) {
-        const uint32_t ef = fwd[f];
-        text[k] = static_cast<uint8_t>(ef);
-        f = ef >> 8;
+    for (int k = 1; k <= marks; ++k) rows[seg[k].row] &= ~(~0u << kMarkShift);
+    // In text order from the first row's segment; one cycle through every
+    // segment, n bytes in all, or the rows are not one cycle.
+    uint8_t* const text = t_->bytes;
+    uint32_t at = 0, seen = 0;
+    int k = 1;
+    for (int i = 0; i < marks; ++i) {
+        if (seen & 1u << k || seg[k].size > n - at) return false;
+        seen |= 1u << k;
+        std::memcpy(text + at, seg[k].out, seg[k].size);
+        at += seg[k].size;
+        k = static_cast<int>(seg[k].next);
     }
+    return k == 1 && at == n;
 }
 
 size_t Bzip2BlockDecoder::ExpandSome(uint32_t& at, uint8_t* o, size_t room) const {

@@ -71,6 +71,7 @@ private:
     // bytes at `o`, whole runs only; returns the count and moves `at` on.
     size_t ExpandSome(uint32_t& at, uint8_t* o, size_t room) const;
     void Walk(uint32_t origPtr);
+    bool WalkInSegments(uint32_t first);
 
     struct Tables;
     std::unique_ptr<Tables> t_;
