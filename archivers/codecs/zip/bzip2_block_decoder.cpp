@@ -49,22 +49,19 @@ struct HuffmanGroup {
     std::array<uint16_t, kLongestCode + 1> count;  // codes of each length
     std::array<uint16_t, kLongestCode + 1> index;  // where each length starts in `sorted`
     std::array<uint16_t, kMostSymbols> sorted;     // symbols by length, then by value
-    int longest = 0;  // 0: the code is over-full and decodes nothing
+    int longest = 0;
 
+    // Codes are handed out in canonical order. Damage can announce more
+    // codes of a length than its bit patterns allow; the codes that fit
+    // still decode and the rest never match, which is how libbz2 reads such
+    // a table, so that the block's CRC decides as it does there.
     void Build(const uint8_t* lengths, int symbols) {
         count.fill(0);
         for (int s = 0; s < symbols; ++s) ++count[lengths[s]];
         fast.fill(0);
         longest = 0;
-        // More codes than the bit patterns of their lengths allow can only
-        // come from damage: nothing is decoded with such a code.
-        int64_t room = 1;
-        for (int len = 1; len <= kLongestCode; ++len) {
-            room = room * 2 - count[len];
-            if (room < 0) return;
-        }
         uint16_t at = 0;
-        uint32_t code = 0;
+        uint32_t code = 0;  // stays below 2^29: at most 258 codes per length
         for (int len = 1; len <= kLongestCode; ++len) {
             index[len] = at;
             at = static_cast<uint16_t>(at + count[len]);
@@ -75,7 +72,7 @@ struct HuffmanGroup {
         std::array<uint16_t, kLongestCode + 1> next = index;
         for (int s = 0; s < symbols; ++s) sorted[next[lengths[s]]++] = static_cast<uint16_t>(s);
         for (int len = 1; len <= kFastBits; ++len)
-            for (uint32_t k = 0; k < count[len]; ++k) {
+            for (uint32_t k = 0; k < count[len] && first[len] + k < (1u << len); ++k) {
                 const uint32_t from = (first[len] + k) << (kFastBits - len);
                 const uint16_t entry = static_cast<uint16_t>(sorted[index[len] + k] << 5 | len);
                 std::fill(fast.begin() + from, fast.begin() + from + (1u << (kFastBits - len)), entry);

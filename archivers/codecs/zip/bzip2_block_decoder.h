@@ -11,10 +11,9 @@
 // the CRC runs over the finished output eight bytes at a time.
 //
 // A randomised block, which no current writer makes, is parsed (so its end
-// is known) but Refused: the caller hands it to libbz2. An over-full
-// Huffman code is Broken as soon as a symbol is read with it; a block whose
-// BWT does not form one cycle is walked the slow way, one step at a time,
-// as libbz2 walks it, so that such a block is judged by its CRC alone.
+// is known) but Refused: the caller hands it to libbz2. Damaged blocks that
+// libbz2 still reads somehow (an over-full Huffman code, rows that do not
+// form one cycle) are read the same way, so that their CRC decides.
 #pragma once
 
 #include <cstddef>
