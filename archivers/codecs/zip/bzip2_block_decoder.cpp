@@ -2,11 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <cstring>
-#include <new>
-
-#include <sys/mman.h>
 
 namespace kt::zip {
 namespace {
@@ -124,9 +120,9 @@ private:
 
 struct Bzip2BlockDecoder::Tables {
     size_t capacity = 0;
-    // One allocation for the arrays below, on huge pages where the system
-    // grants them: the walk's loads land anywhere in the row table.
-    std::unique_ptr<void, void (*)(void*)> memory{nullptr, std::free};
+    // One allocation for the arrays below, touched only as far as a block
+    // needs them.
+    std::unique_ptr<uint8_t[]> memory;
     // For every row: the next row's number << 8 | the row's last byte, and
     // in the top bits a segment mark during the walk.
     uint32_t* rows = nullptr;
@@ -139,15 +135,10 @@ struct Bzip2BlockDecoder::Tables {
 
     void Reserve(size_t n) {
         if (n <= capacity) return;
-        constexpr size_t kHugePage = 2u << 20;
         // Room behind the column lets the run-length stage look four bytes ahead.
-        const size_t size =
-            (n * 5 + Stretch(n) * kChains + 64 + kHugePage - 1) / kHugePage * kHugePage;
-        memory.reset(std::aligned_alloc(kHugePage, size));
-        if (!memory) throw std::bad_alloc();
-        madvise(memory.get(), size, MADV_HUGEPAGE);
-        rows = static_cast<uint32_t*>(memory.get());
-        pieces = reinterpret_cast<uint8_t*>(rows + n);
+        memory = std::make_unique_for_overwrite<uint8_t[]>(n * 5 + Stretch(n) * kChains + 8);
+        rows = reinterpret_cast<uint32_t*>(memory.get());
+        pieces = memory.get() + n * 4;
         bytes = pieces + Stretch(n) * kChains;
         capacity = n;
     }
