@@ -36,6 +36,27 @@ uint64_t LoadBe64(const uint8_t* p) {
     return __builtin_bswap64(v);
 }
 
+// Moves the byte at position k of the 256-byte list to the front. Most
+// positions are small: those move as one 16-byte vector, keeping the bytes
+// behind position k as they were.
+uint8_t MoveToFront(uint8_t* list, unsigned k) {
+    const uint8_t c = list[k];
+    if (k < 16) {
+        using Bytes = uint8_t __attribute__((vector_size(16)));
+        static constexpr Bytes kPlace = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+        Bytes before, own;
+        std::memcpy(&before, list, 16);
+        std::memcpy(&own, list + 1, 16);
+        const Bytes moves = reinterpret_cast<Bytes>(kPlace <= static_cast<uint8_t>(k));
+        const Bytes moved = (before & moves) | (own & ~moves);
+        std::memcpy(list + 1, &moved, 16);
+    } else {
+        std::memmove(list + 1, list, k);
+    }
+    list[0] = c;
+    return c;
+}
+
 // One group's canonical Huffman code: codes of up to kFastBits bits are
 // found with one table look-up, longer ones by length.
 struct HuffmanGroup {
@@ -257,10 +278,7 @@ Bzip2BlockResult Bzip2BlockDecoder::Decode(const uint8_t* data, size_t size, uin
         }
         if (sym == endOfBlock) break;
         if (n >= most) return R::Broken;
-        const unsigned k = sym - 1;
-        const uint8_t c = mtf[k];
-        std::memmove(mtf.data() + 1, mtf.data(), k);
-        mtf[0] = c;
+        const uint8_t c = MoveToFront(mtf.data(), sym - 1);
         column[n++] = c;
         ++counts[c];
     }
