@@ -134,7 +134,8 @@ inline int FuzzBzip2Decoder(const uint8_t* data, size_t size) {
     };
     const bool oursGood = kt::zip::Bzip2Stream(pull, emit) == kt::zip::ZipStatus::Ok;
     const bool theirsGood = Libbz2Reads(data, size, theirs, kMost);
-    if (ours.size() >= kMost || theirs.size() >= kMost) return 0;  // a bomb, cut short on both sides
+    // A bomb, cut short on both sides.
+    if (ours.size() >= kMost || theirs.size() >= kMost) return 0;
     if (oursGood != theirsGood) std::abort();
     if (ours.size() > theirs.size() || theirs.compare(0, ours.size(), ours) != 0) std::abort();
     if (oursGood && ours.size() != theirs.size()) std::abort();

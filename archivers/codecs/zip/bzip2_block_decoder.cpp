@@ -92,7 +92,8 @@ struct HuffmanGroup {
             for (uint32_t k = 0; k < count[len] && first[len] + k < (1u << len); ++k) {
                 const uint32_t from = (first[len] + k) << (kFastBits - len);
                 const uint16_t entry = static_cast<uint16_t>(sorted[index[len] + k] << 5 | len);
-                std::fill(fast.begin() + from, fast.begin() + from + (1u << (kFastBits - len)), entry);
+                std::fill(fast.begin() + from, fast.begin() + from + (1u << (kFastBits - len)),
+                          entry);
             }
     }
 
@@ -168,7 +169,8 @@ struct Bzip2BlockDecoder::Tables {
 Bzip2BlockDecoder::Bzip2BlockDecoder() : t_(std::make_unique<Tables>()) {}
 Bzip2BlockDecoder::~Bzip2BlockDecoder() = default;
 
-Bzip2BlockResult Bzip2BlockDecoder::Decode(const uint8_t* data, size_t size, uint64_t bit, int level) {
+Bzip2BlockResult Bzip2BlockDecoder::Decode(const uint8_t* data, size_t size, uint64_t bit,
+                                           int level) {
     using R = Bzip2BlockResult;
     if (level < 1 || level > 9) return R::Broken;
     const uint32_t most = 100000u * static_cast<uint32_t>(level);
@@ -382,7 +384,8 @@ bool Bzip2BlockDecoder::WalkInSegments(uint32_t first) {
         *o = static_cast<uint8_t>(e);
         c = {e >> 8 & kRowMask, o + 1, started};
     };
-    for (int k = 0; k < kChains && started < marks; ++k) begin(chain[active++], t_->pieces + Stretch(n) * k);
+    for (int k = 0; k < kChains && started < marks; ++k)
+        begin(chain[active++], t_->pieces + Stretch(n) * k);
     // More rounds mean a cycle without marks.
     for (uint32_t round = 0; active > 0; ++round) {
         if (round >= MostRounds(n)) {

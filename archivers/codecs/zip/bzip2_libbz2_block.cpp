@@ -57,7 +57,8 @@ bool DecodeBlockWithLibbz2(const uint8_t* data, uint64_t from, uint64_t to, int 
     std::vector<uint8_t> in;
     in.reserve(static_cast<size_t>((to - from) / 8) + 16);
     BitWriter w(in);
-    for (char c : {'B', 'Z', 'h', static_cast<char>('0' + level)}) w.Put(static_cast<uint8_t>(c), 8);
+    for (char c : {'B', 'Z', 'h', static_cast<char>('0' + level)})
+        w.Put(static_cast<uint8_t>(c), 8);
     w.Copy(data + from / 8, static_cast<int>(from % 8), to - from);
     w.Put(kEndMagic, 48);
     w.Put(crc, 32);

@@ -116,8 +116,8 @@ bool Splitter::DecodeBlock(Block& b, size_t thread) {
                 return false;
             case Bzip2BlockResult::Refused:
                 return decoder->EndBit() == b.endBit &&
-                       DecodeBlockWithLibbz2(b.in.data(), static_cast<uint64_t>(b.shift), b.endBit, level,
-                                             decoder->Crc(), kMostBlockOutput, b.out);
+                       DecodeBlockWithLibbz2(b.in.data(), static_cast<uint64_t>(b.shift), b.endBit,
+                                             level, decoder->Crc(), kMostBlockOutput, b.out);
             case Bzip2BlockResult::Ok:
                 // A block that ends before the next magic had that magic in
                 // its data; the sequential decoder sorts that out.
@@ -193,8 +193,8 @@ bool Splitter::Start() {
     while (buf_.size() < 4 + 6 + kPad && Fill()) {
     }
     if (failed_) return false;
-    if (buf_.size() < 4 + 6 + kPad || buf_[0] != 'B' || buf_[1] != 'Z' || buf_[2] != 'h' || buf_[3] < '1' ||
-        buf_[3] > '9')
+    if (buf_.size() < 4 + 6 + kPad || buf_[0] != 'B' || buf_[1] != 'Z' || buf_[2] != 'h' ||
+        buf_[3] < '1' || buf_[3] > '9')
         return false;
     level_ = static_cast<char>(buf_[3]);
     bool end = false;

@@ -4,7 +4,7 @@
 // walked in segments put back in the wrong order; a block's bytes passed on
 // before (or without) its CRC check; a damaged or cut stream called good;
 // the randomised blocks we leave to libbz2 coming back different.
-#include <bzlib.h>
+#include "bzip2_block_decoder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "bzip2_block_decoder.h"
+#include "archivers/fuzz/zip_fuzz_bodies.h"
+#include "bzip2_test_streams.h"
 #include "zip_bzip2_blocks.h"
 #include "zip_methods.h"
 
@@ -25,32 +26,10 @@ using kt::zip::ZipStatus;
 
 constexpr uint64_t kEndMagic = 0x177245385090;
 
-std::string Compress(const std::string& plain, int level) {
-    unsigned size = static_cast<unsigned>(plain.size() + plain.size() / 50 + 1024);
-    std::string out(size, '\0');
-    EXPECT_EQ(BZ2_bzBuffToBuffCompress(out.data(), &size, const_cast<char*>(plain.data()),
-                                       static_cast<unsigned>(plain.size()), level, 0, 0),
-              BZ_OK);
-    out.resize(size);
-    return out;
-}
-
 // libbz2's own reading of a stream: what it passes on, and whether it ends well.
 bool Libbz2(const std::string& packed, std::string& out) {
-    bz_stream z{};
-    if (BZ2_bzDecompressInit(&z, 0, 0) != BZ_OK) return false;
-    z.next_in = const_cast<char*>(packed.data());
-    z.avail_in = static_cast<unsigned>(packed.size());
-    std::vector<char> buf(1 << 16);
-    int r;
-    do {
-        z.next_out = buf.data();
-        z.avail_out = static_cast<unsigned>(buf.size());
-        r = BZ2_bzDecompress(&z);
-        out.append(buf.data(), buf.size() - z.avail_out);
-    } while (r == BZ_OK && (z.avail_in > 0 || z.avail_out == 0));
-    BZ2_bzDecompressEnd(&z);
-    return r == BZ_STREAM_END;
+    return kt::fuzz::Libbz2Reads(reinterpret_cast<const uint8_t*>(packed.data()), packed.size(),
+                                 out, SIZE_MAX);
 }
 
 struct Decoded {
@@ -77,7 +56,7 @@ Decoded Sequential(const std::string& packed) {
     return d;
 }
 
-Decoded Split(const std::string& packed) {
+Decoded Split(const std::string& packed, kt::zip::Bzip2SplitReport* report = nullptr) {
     Decoded d;
     kt::zip::ReadAtFn read = [&](uint64_t at, uint8_t* buf, size_t n) {
         std::copy_n(packed.data() + at, n, buf);
@@ -87,13 +66,14 @@ Decoded Split(const std::string& packed) {
         d.out.append(reinterpret_cast<const char*>(data), n);
         return true;
     };
-    d.status = kt::zip::DecodeBzip2Blocks(read, packed.size(), emit);
+    d.status = kt::zip::DecodeBzip2Blocks(read, packed.size(), emit, report);
     return d;
 }
 
 uint64_t GetBits(const std::string& s, uint64_t bit, int n) {
     uint64_t v = 0;
-    for (int i = 0; i < n; ++i, ++bit) v = v << 1 | (static_cast<uint8_t>(s[bit / 8]) >> (7 - bit % 8) & 1);
+    for (int i = 0; i < n; ++i, ++bit)
+        v = v << 1 | (static_cast<uint8_t>(s[bit / 8]) >> (7 - bit % 8) & 1);
     return v;
 }
 
@@ -122,10 +102,21 @@ std::vector<uint64_t> BlockStarts(const std::string& packed) {
     while (GetBits(packed, starts.back(), 48) != kEndMagic) {
         const auto* p = reinterpret_cast<const uint8_t*>(padded.data());
         // Randomised blocks are parsed to their end as well.
-        EXPECT_NE(decoder.Decode(p, packed.size(), starts.back(), packed[3] - '0'), Bzip2BlockResult::Broken);
+        EXPECT_NE(decoder.Decode(p, packed.size(), starts.back(), packed[3] - '0'),
+                  Bzip2BlockResult::Broken);
         starts.push_back(decoder.EndBit());
     }
     return starts;
+}
+
+// What the first block of a stream expands to.
+size_t FirstBlockSize(const std::string& packed) {
+    std::string padded = packed + std::string(kt::zip::kBzip2ReadPad, '\0');
+    Bzip2BlockDecoder decoder;
+    EXPECT_EQ(decoder.Decode(reinterpret_cast<const uint8_t*>(padded.data()), packed.size(), 32,
+                             packed[3] - '0'),
+              Bzip2BlockResult::Ok);
+    return static_cast<size_t>(decoder.OutputSize());
 }
 
 // The stream CRC stored after the end magic, made to fit the block CRCs.
@@ -133,7 +124,8 @@ void FixStreamCrc(std::string& packed) {
     const std::vector<uint64_t> starts = BlockStarts(packed);
     uint32_t combined = 0;
     for (size_t i = 0; i + 1 < starts.size(); ++i)
-        combined = (combined << 1 | combined >> 31) ^ static_cast<uint32_t>(GetBits(packed, starts[i] + 48, 32));
+        combined = (combined << 1 | combined >> 31) ^
+                   static_cast<uint32_t>(GetBits(packed, starts[i] + 48, 32));
     SetBits(packed, starts.back() + 48, 32, combined);
 }
 
@@ -145,8 +137,9 @@ std::string RandomBytes(size_t n, unsigned seed, int alphabet = 256) {
 }
 
 std::string Text(size_t n) {
-    static const char* words[] = {"archive ", "the ", "of ", "compressed ", "block ", "and ", "file ",
-                                  "header, ", "to ", "a ", "stream. ", "data ", "in ", "folder\n"};
+    static const char* words[] = {"archive ", "the ",  "of ",      "compressed ", "block ",
+                                  "and ",     "file ", "header, ", "to ",         "a ",
+                                  "stream. ", "data ", "in ",      "folder\n"};
     std::mt19937 rng(7);
     std::string s;
     while (s.size() < n) s += words[rng() % 14];
@@ -196,7 +189,7 @@ TEST(Bzip2BlockDecoder, StreamsOfEveryKindDecodeByteExactAsLibbz2DecodesThem) {
     for (const Case& c : cases) {
         for (int level : {1, 9}) {
             SCOPED_TRACE(c.tag + " at level " + std::to_string(level));
-            const std::string packed = Compress(c.plain, level);
+            const std::string packed = Bzip2Compress(c.plain, level);
             std::string reference;
             ASSERT_TRUE(Libbz2(packed, reference));
             ASSERT_TRUE(reference == c.plain);
@@ -209,14 +202,14 @@ TEST(Bzip2BlockDecoder, StreamsOfEveryKindDecodeByteExactAsLibbz2DecodesThem) {
         }
     }
     // The cases reach both ends of the group count.
-    EXPECT_EQ(Groups(Compress("x", 9)), 2);
-    EXPECT_EQ(Groups(Compress(Text(300'000), 9)), 6);
-    EXPECT_GE(BlockStarts(Compress(Text(300'000), 1)).size(), 4u);
+    EXPECT_EQ(Groups(Bzip2Compress("x", 9)), 2);
+    EXPECT_EQ(Groups(Bzip2Compress(Text(300'000), 9)), 6);
+    EXPECT_GE(BlockStarts(Bzip2Compress(Text(300'000), 1)).size(), 4u);
 }
 
 TEST(Bzip2BlockDecoder, ABlockReadAloneEndsWhereTheNextRecordStartsAndCarriesItsCrc) {
     const std::string plain = Text(50'000);
-    const std::string packed = Compress(plain, 9);
+    const std::string packed = Bzip2Compress(plain, 9);
     std::string padded = packed + std::string(kt::zip::kBzip2ReadPad, '\0');
     Bzip2BlockDecoder decoder;
     ASSERT_EQ(decoder.Decode(reinterpret_cast<const uint8_t*>(padded.data()), packed.size(), 32, 9),
@@ -242,14 +235,10 @@ TEST(Bzip2BlockDecoder, ABlockReadAloneEndsWhereTheNextRecordStartsAndCarriesIts
 
 TEST(Bzip2BlockDecoder, NoByteOfADamagedBlockIsPassedOnAndTheStreamIsAnError) {
     const std::string plain = Text(250'000) + RandomBytes(100'000, 2, 40);
-    const std::string packed = Compress(plain, 1);
+    const std::string packed = Bzip2Compress(plain, 1);
     const std::vector<uint64_t> starts = BlockStarts(packed);
     ASSERT_GE(starts.size(), 4u);
-    std::string padded = packed + std::string(kt::zip::kBzip2ReadPad, '\0');
-    Bzip2BlockDecoder decoder;
-    ASSERT_EQ(decoder.Decode(reinterpret_cast<const uint8_t*>(padded.data()), packed.size(), 32, 1),
-              Bzip2BlockResult::Ok);
-    const std::string firstBlock = plain.substr(0, decoder.OutputSize());
+    const std::string firstBlock = plain.substr(0, FirstBlockSize(packed));
 
     struct Case {
         std::string tag, packed;
@@ -286,11 +275,12 @@ TEST(Bzip2BlockDecoder, NoByteOfADamagedBlockIsPassedOnAndTheStreamIsAnError) {
 
 TEST(Bzip2BlockDecoder, AWrongStreamCrcOrACutEndRecordIsAnError) {
     const std::string plain = Text(120'000);
-    const std::string packed = Compress(plain, 1);
+    const std::string packed = Bzip2Compress(plain, 1);
     std::string crc = packed;
     const uint64_t end = BlockStarts(packed).back();
     SetBits(crc, end + 48 + 5, 1, GetBits(crc, end + 48 + 5, 1) ^ 1);
-    for (const std::string& bad : {crc, packed.substr(0, packed.size() - 2), packed.substr(0, packed.size() - 8)}) {
+    for (const std::string& bad :
+         {crc, packed.substr(0, packed.size() - 2), packed.substr(0, packed.size() - 8)}) {
         Decoded s = Sequential(bad);
         EXPECT_EQ(s.status, ZipStatus::Broken);
         EXPECT_TRUE(plain.compare(0, s.out.size(), s.out) == 0);
@@ -304,7 +294,7 @@ TEST(Bzip2BlockDecoder, AWrongStreamCrcOrACutEndRecordIsAnError) {
 TEST(Bzip2BlockDecoder, ABlockTooLargeToHoldIsCheckedWholeThenPassedOnInPieces) {
     // A few megabytes of one byte: 46 MB per 900 000-byte block at most.
     const std::string plain = Text(1000) + std::string(40u << 20, '\0') + Text(1000);
-    const std::string packed = Compress(plain, 9);
+    const std::string packed = Bzip2Compress(plain, 9);
     Decoded s = Sequential(packed);
     ASSERT_EQ(s.status, ZipStatus::Ok);
     EXPECT_TRUE(s.out == plain);
@@ -323,14 +313,10 @@ TEST(Bzip2BlockDecoder, ARandomisedBlockIsLeftToLibbz2AndComesBackAsLibbz2ReadsI
     // set it, and give the block the CRC of what libbz2 then reads (the
     // flag flips bytes at set places), so that the stream is sound for it.
     const std::string plain = Text(450'000);
-    std::string packed = Compress(plain, 1);
+    std::string packed = Bzip2Compress(plain, 1);
     const std::vector<uint64_t> starts = BlockStarts(packed);
     ASSERT_GE(starts.size(), 4u);
-    std::string padded = packed + std::string(kt::zip::kBzip2ReadPad, '\0');
-    Bzip2BlockDecoder decoder;
-    ASSERT_EQ(decoder.Decode(reinterpret_cast<const uint8_t*>(padded.data()), packed.size(), 32, 1),
-              Bzip2BlockResult::Ok);
-    const size_t firstSize = static_cast<size_t>(decoder.OutputSize());
+    const size_t firstSize = FirstBlockSize(packed);
     SetBits(packed, starts[1] + 48 + 32, 1, 1);
     std::string upToFlipped;
     EXPECT_FALSE(Libbz2(packed, upToFlipped));
@@ -347,17 +333,9 @@ TEST(Bzip2BlockDecoder, ARandomisedBlockIsLeftToLibbz2AndComesBackAsLibbz2ReadsI
     Decoded s = Sequential(packed);
     EXPECT_EQ(s.status, ZipStatus::Ok);
     EXPECT_TRUE(s.out == reference);
-    Decoded p;
-    kt::zip::ReadAtFn read = [&](uint64_t at, uint8_t* buf, size_t n) {
-        std::copy_n(packed.data() + at, n, buf);
-        return true;
-    };
-    kt::zip::EmitFn emit = [&](const uint8_t* data, size_t n) {
-        p.out.append(reinterpret_cast<const char*>(data), n);
-        return true;
-    };
     kt::zip::Bzip2SplitReport report;
-    EXPECT_EQ(kt::zip::DecodeBzip2Blocks(read, packed.size(), emit, &report), ZipStatus::Ok);
+    Decoded p = Split(packed, &report);
+    EXPECT_EQ(p.status, ZipStatus::Ok);
     EXPECT_FALSE(report.fellBack);
     EXPECT_TRUE(p.out == reference);
 }
