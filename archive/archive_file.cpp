@@ -104,6 +104,7 @@ int TArchiveFile::Pack(HWND Wnd, TArchiverOptions* Options, const std::string& B
     if (!FArchiver) throw EArchiver("書庫の形式を判別できません。");
     TArchiverOptions& opts = Options != nullptr ? *Options : *FOptions;
     FArchiver->CheckPackDLL();
+    FPackedNothing = false;
     int result;
     if (opts.PackFilter == pfComponent) {
         // The filters work on a copy: the caller's set stays as it was.
@@ -116,6 +117,7 @@ int TArchiveFile::Pack(HWND Wnd, TArchiverOptions* Options, const std::string& B
         if (aborted) return ResultUserCancel;
         if (list.Empty()) {
             if (!FOutput.empty()) FOutput[0] = '\0';
+            FPackedNothing = true;
             return 0;
         }
         work.jx.clear();

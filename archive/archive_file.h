@@ -73,6 +73,9 @@ public:
     // raised.
     int Pack(HWND Wnd, TArchiverOptions* Options, const std::string& BaseDir,
              const TFileList& Files);
+    // Whether the last Pack found no file to pack and so called no library
+    // (it then returned 0).
+    bool PackedNothing() const { return FPackedNothing; }
 
     void DoProgress(int State, EXTRACTINGINFOEX* lpEis, bool& Abort);
 
@@ -96,6 +99,7 @@ private:
     std::string FOutput;
     HWND FWindowHandle = nullptr;
     bool FLoading = false;
+    bool FPackedNothing = false;
     // An exception a progress handler raised inside a library call: it is
     // held (the library is asked to stop) and raised again once the library
     // has returned, never thrown through the library's frames.

@@ -105,6 +105,11 @@ public:
     virtual bool SetOwnerWindow(HWND Wnd, ARCHIVERPROC Proc);
     virtual bool KillOwnerWindow(HWND Wnd);
     virtual void CheckPackDLL();
+    // Whether Pack's library makes a new archive whole under a name of its
+    // own and gives it the archive's name only when complete, never over a
+    // file that appeared there meanwhile: the project's own libraries do.
+    // A caller then needs no temporary name of its own for a new archive.
+    virtual bool PacksWholeArchives() const { return false; }
 
     // Not one of the library slots: tests every member through the
     // library's own test command, so the report names each member and its

@@ -130,7 +130,8 @@ TBatchRun::TPlan TBatchRun::Prepare(const std::string& source) {
     std::string clashWith;
     plan.Archive = ClaimArchive(plan.Folder, name, clashWith);
 
-    switch (TypeOfPath(plan.Archive)) {
+    const PathType existing = TypeOfPath(plan.Archive);
+    switch (existing) {
         case PathType::Missing:
             break;
         case PathType::Folder:
@@ -166,6 +167,7 @@ TBatchRun::TPlan TBatchRun::Prepare(const std::string& source) {
     }
     FClaimed[plan.Archive] = source;
     plan.Step = TStep::Pack;
+    plan.NewArchive = existing == PathType::Missing;
     return plan;
 }
 
@@ -179,7 +181,7 @@ TEntryOutcome TBatchRun::Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd
     // A source gone since it was listed is found when the pack fails, below.
     std::string temporary;
     try {
-        o.Code = PackOneFile(archive, Wnd, plan.Archive, plan.Source, &temporary, Check);
+        o.Code = PackOneFile(archive, Wnd, plan.Archive, plan.Source, &temporary, Check, plan.NewArchive);
     } catch (const std::exception& e) {
         o.Fault = TEntryFault::Layer;
         o.Report = e.what();

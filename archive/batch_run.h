@@ -117,6 +117,9 @@ public:
         std::string Source;
         std::string Folder;   // target folder
         std::string Archive;  // archive path
+        // For Pack: no archive was there, so no question was asked and the
+        // library may make it under its own name (see PackOneFile).
+        bool NewArchive = false;
         TEntryOutcome Failure;  // for Fail
     };
 

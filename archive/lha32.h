@@ -40,6 +40,7 @@ public:
                        DWORD& WriteSize) override;
     int TestMembers(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                     std::string& Output) override;
+    bool PacksWholeArchives() const override { return true; }
 
 protected:
     // The slots of TFormatDriver always run through UNLHA32.DLL here, also

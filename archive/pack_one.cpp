@@ -93,15 +93,23 @@ void ConfigureForBatchRun(TArchiveFile& Archive) {
 }
 
 int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
-                const std::string& Source, std::string* Temporary, TPackCheck* Check) {
-    const std::string target = TemporaryBeside(ArchivePath);
-    if (Temporary != nullptr) *Temporary = target;
+                const std::string& Source, std::string* Temporary, TPackCheck* Check, bool NewArchive) {
+    Archive.SetFileName(ArchivePath);
+    // A check needs the archive under a name nobody takes for the real one.
+    const bool direct = NewArchive && (Check == nullptr || !Check->Run) && Archive.Archiver() != nullptr &&
+                        Archive.Archiver()->PacksWholeArchives();
+    const std::string target = direct ? ArchivePath : TemporaryBeside(ArchivePath);
+    if (Temporary != nullptr) *Temporary = direct ? std::string() : target;
     int result = 0;
     try {
         HiddenSourceOption hidden(Archive.Options(), Source);
-        Archive.SetFileName(target);
+        // Same extension, same driver class: this only renames.
+        if (!direct) Archive.SetFileName(target);
         TStringList files{Source};
         result = Archive.Pack(Wnd, nullptr, "", TFileList{files});
+        // The library makes its archive or fails; only a source gone before
+        // the call leaves nothing to pack.
+        if (direct && result == 0 && Archive.PackedNothing()) result = ERROR_NOT_FIND_FILE;
         const bool check = result == 0 && Check != nullptr && Check->Run;
         if (check && !Exists(target)) result = ERROR_NOT_FIND_FILE;
         if (check && result == 0) {
@@ -109,14 +117,16 @@ int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
             Check->Failed = result != 0;
         }
     } catch (...) {
-        unlink(target.c_str());
+        // A failed library left nothing under the archive's own name; what
+        // is there now is not ours to remove.
+        if (!direct) unlink(target.c_str());
         throw;
     }
+    if (direct) return result;
     // Without a check, the rename is what finds a pack that made nothing.
     if (result == 0 && std::rename(target.c_str(), ArchivePath.c_str()) != 0)
         result = errno == ENOENT ? ERROR_NOT_FIND_FILE : ERROR_CANNOT_WRITE;
     if (result != 0) unlink(target.c_str());
-    // Same extension, same driver class: this only renames.
     Archive.SetFileName(ArchivePath);
     return result;
 }

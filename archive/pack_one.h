@@ -3,7 +3,10 @@
 // guarantees the bare component does not give:
 //  - the archive appears only once it is complete: it is made under a
 //    temporary name beside its place and renamed there, so a failed or
-//    cancelled pack leaves no new archive and the old archive as it was;
+//    cancelled pack leaves no new archive and the old archive as it was.
+//    A new archive whose library already works that way (see
+//    TArchiver::PacksWholeArchives) is made under its own name instead:
+//    one rename less per archive, which counts over many small files;
 //  - success means the archive exists: a hidden source (which file
 //    collection passes over while option a is unset) is packed with a = 1
 //    for that one call, and a pack that reports 0 without making the archive
@@ -36,11 +39,13 @@ void ConfigureForBatchRun(TArchiveFile& Archive);
 // caller's; FileName ends as ArchivePath. Returns 0 when the archive was
 // made, else the library's error code. The layer's failures are raised, after
 // any temporary archive has been removed. Temporary (may be null) receives
-// the temporary name the library was given. With Check, the temporary
-// archive is checked first and an archive it would replace stays when the
-// check fails.
+// the temporary name the library was given (empty when it was given
+// ArchivePath). With Check, the temporary archive is checked first and an
+// archive it would replace stays when the check fails. NewArchive: the
+// caller has just found no archive at ArchivePath.
 int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
-                const std::string& Source, std::string* Temporary = nullptr, TPackCheck* Check = nullptr);
+                const std::string& Source, std::string* Temporary = nullptr, TPackCheck* Check = nullptr,
+                bool NewArchive = false);
 
 // Removes, in folder, the temporary archives that an earlier run left when
 // it was killed: names of PackOneFile's form whose process is gone and which

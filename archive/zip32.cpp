@@ -357,6 +357,8 @@ bool TZip32::KillOwnerWindow(HWND Wnd) {
     return accepted;
 }
 
+bool TZip32::PacksWholeArchives() const { return State().Zip32j.Module != nullptr; }
+
 void TZip32::CheckPackDLL() {
     try {
         LoadDLL();

@@ -58,6 +58,8 @@ public:
                     std::string& Output) override;
     bool SetOwnerWindow(HWND Wnd, ARCHIVERPROC Proc) override;
     bool KillOwnerWindow(HWND Wnd) override;
+    // Through ZIP32J.DLL only: LMZIP32.DLL's way of writing is not ours.
+    bool PacksWholeArchives() const override;
     void CheckPackDLL() override;
 
     // The file-name converter of the ZIP32J and extraction builders: every

@@ -56,10 +56,11 @@ ArchivePacker::ArchivePacker(const Options& options, std::string password, const
 
 ArchivePacker::~ArchivePacker() { delete impl_; }
 
-JobResult ArchivePacker::Pack(const std::string& archive, const std::string& source) {
+JobResult ArchivePacker::Pack(const std::string& archive, const std::string& source, bool newArchive) {
     kt::TBatchRun::TPlan plan;
     plan.Source = source;
     plan.Archive = archive;
+    plan.NewArchive = newArchive;
     // Our own reader tests the archive while it still has its temporary
     // name, so a bad one never replaces a good old one.
     kt::TPackCheck check;

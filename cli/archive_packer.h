@@ -22,8 +22,9 @@ public:
     ArchivePacker& operator=(const ArchivePacker&) = delete;
 
     // Packs source into archive, which appears only once complete; on
-    // failure an old archive stays as it was.
-    JobResult Pack(const std::string& archive, const std::string& source);
+    // failure an old archive stays as it was. newArchive: the run has just
+    // found no archive there.
+    JobResult Pack(const std::string& archive, const std::string& source, bool newArchive = false);
 
 private:
     struct Impl;

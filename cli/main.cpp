@@ -91,7 +91,9 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     auto start = std::chrono::steady_clock::now();
     RunSummary s = RunPack(
         plan, settings,
-        [&](const std::string& archive, const std::string& source) { return packer.Pack(archive, source); },
+        [&](const std::string& archive, const std::string& source, bool newArchive) {
+            return packer.Pack(archive, source, newArchive);
+        },
         [&](const std::string& q, const std::string& hint) { return AskChar(q, hint); }, gInterrupted,
         // A terminal sees each line at once (stdout is line-buffered there);
         // a file or a pipe gets them in blocks instead of a write per archive.

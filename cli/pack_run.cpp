@@ -13,6 +13,11 @@
 namespace kaltri {
 namespace {
 
+// What an item travels with to the one who packs it: one letter for whether
+// the run found no archive there ('n') or one to replace ('r'), then the
+// archive path.
+std::string TargetText(const kt::TBatchRun::TPlan& plan) { return (plan.NewArchive ? "n" : "r") + plan.Archive; }
+
 // NotReached: handed to a worker, but the run stopped before it began.
 enum class Outcome { Pending, Packed, Failed, Skipped, NotReached };
 
@@ -168,8 +173,8 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
     kt::TBatchRun run(batch, questions);
 
     // Workers are forked before the plans are made: the archive path travels
-    // with the item.
-    auto work = [&](std::size_t i, const std::string& archive) {
+    // with the item (TargetText).
+    auto work = [&](std::size_t i, const std::string& target) {
         // In a worker, an item queued behind one that Ctrl-C stopped.
         if (interrupted) {
             JobResult r;
@@ -177,7 +182,7 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
             r.started = false;
             return r;
         }
-        JobResult r = pack(archive, plan.items[i].source);
+        JobResult r = pack(target.substr(1), plan.items[i].source, target[0] == 'n');
         r.index = i;
         return r;
     };
@@ -253,14 +258,14 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
                     break;
                 case kt::TBatchRun::TStep::Pack:
                     if (pool && pool->AnyAlive()) {
-                        pool->Submit(next, s.plan.Archive, plan.items[next].size);
+                        pool->Submit(next, TargetText(s.plan), plan.items[next].size);
                     } else if (pool) {
                         // Every worker died: the library crashes; this process must not.
                         finish(WorkerPool::Ended(next));
                     } else {
                         // This process packs: its in-file threads get the other cores.
                         kt::HeldCore core;
-                        finish(work(next, s.plan.Archive));
+                        finish(work(next, TargetText(s.plan)));
                     }
                     break;
             }

@@ -16,9 +16,11 @@
 namespace kaltri {
 
 // Packs source into archive (an existing archive is replaced only once the
-// new one is complete). Returns the library's code (0: made), its report
-// text and, when the run itself found the fault, which one.
-using PackFunction = std::function<JobResult(const std::string& archive, const std::string& source)>;
+// new one is complete); newArchive: the run found no archive there. Returns
+// the library's code (0: made), its report text and, when the run itself
+// found the fault, which one.
+using PackFunction =
+    std::function<JobResult(const std::string& archive, const std::string& source, bool newArchive)>;
 
 // Shows a question with its answer hint and returns the first key typed;
 // nullopt at end of input or when interrupted.

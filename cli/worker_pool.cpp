@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 
@@ -31,15 +32,19 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
     return true;
 }
 
-bool ReadAll(int fd, void* data, std::size_t size) {
-    char* p = static_cast<char*>(data);
-    while (size > 0) {
-        ssize_t n = read(fd, p, size);
+// Takes size bytes of what fd has sent, reading while pending holds fewer:
+// each read takes all the pipe holds, so a message (written in one write)
+// most often costs one call, and two that came together one for both.
+bool Take(int fd, std::string& pending, void* data, std::size_t size) {
+    while (pending.size() < size) {
+        char chunk[16384];
+        ssize_t n = read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
+        pending.append(chunk, static_cast<std::size_t>(n));
     }
+    std::memcpy(data, pending.data(), size);
+    pending.erase(0, size);
     return true;
 }
 
@@ -55,11 +60,11 @@ void PutText(std::string& message, const std::string& text) {
     message += text;
 }
 
-bool ReadText(int fd, std::string& text) {
+bool TakeText(int fd, std::string& pending, std::string& text) {
     std::uint32_t len = 0;
-    if (!ReadAll(fd, &len, sizeof len)) return false;
+    if (!Take(fd, pending, &len, sizeof len)) return false;
     text.resize(len);
-    return ReadAll(fd, text.data(), len);
+    return Take(fd, pending, text.data(), len);
 }
 
 }  // namespace
@@ -126,10 +131,10 @@ WorkerPool::~WorkerPool() {
 void WorkerPool::WorkerLoop(int in, int out, const Work& work, const std::atomic<bool>& cancelled) {
     std::uint64_t index = 0;
     std::uint32_t size = 0;
-    std::string text;
-    while (ReadAll(in, &index, sizeof index) && ReadAll(in, &size, sizeof size)) {
+    std::string text, pending;
+    while (Take(in, pending, &index, sizeof index) && Take(in, pending, &size, sizeof size)) {
         text.resize(size);
-        if (!ReadAll(in, text.data(), size)) break;
+        if (!Take(in, pending, text.data(), size)) break;
         JobResult r;
         if (cancelled) r.started = false;
         else r = work(static_cast<std::size_t>(index), text);
@@ -214,7 +219,26 @@ JobResult WorkerPool::Done(Worker& w, JobResult* result) {
     return std::move(*result);
 }
 
+JobResult WorkerPool::Receive(Worker& w) {
+    std::uint64_t index = 0;
+    std::int32_t numbers[4] = {};
+    JobResult r;
+    if (Take(w.fromWorker, w.pending, &index, sizeof index) && Take(w.fromWorker, w.pending, numbers, sizeof numbers) &&
+        TakeText(w.fromWorker, w.pending, r.output) && TakeText(w.fromWorker, w.pending, r.fateDetail)) {
+        r.code = numbers[0];
+        r.fault = numbers[1];
+        r.fate = numbers[2];
+        r.started = numbers[3] != 0;
+        return Done(w, &r);
+    }
+    w.alive = false;
+    return Done(w, nullptr);
+}
+
 JobResult WorkerPool::WaitOne() {
+    // A result that came with the one read before needs no wait.
+    for (Worker& w : workers_)
+        if (!w.items.empty() && !w.pending.empty()) return Receive(w);
     for (;;) {
         std::vector<pollfd> fds;
         std::vector<Worker*> owners;
@@ -238,23 +262,8 @@ JobResult WorkerPool::WaitOne() {
             if (errno == EINTR) continue;
             throw std::runtime_error("poll failed");
         }
-        for (std::size_t k = 0; k < fds.size(); ++k) {
-            if (fds[k].revents == 0) continue;
-            Worker& w = *owners[k];
-            std::uint64_t index = 0;
-            std::int32_t numbers[4] = {};
-            JobResult r;
-            if (ReadAll(w.fromWorker, &index, sizeof index) && ReadAll(w.fromWorker, numbers, sizeof numbers) &&
-                ReadText(w.fromWorker, r.output) && ReadText(w.fromWorker, r.fateDetail)) {
-                r.code = numbers[0];
-                r.fault = numbers[1];
-                r.fate = numbers[2];
-                r.started = numbers[3] != 0;
-                return Done(w, &r);
-            }
-            w.alive = false;
-            return Done(w, nullptr);
-        }
+        for (std::size_t k = 0; k < fds.size(); ++k)
+            if (fds[k].revents != 0) return Receive(*owners[k]);
     }
 }
 

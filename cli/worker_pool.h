@@ -87,11 +87,14 @@ private:
         std::deque<std::size_t> items;  // in the order the worker takes them
         bool queueable = false;          // the item it runs is small: one may wait behind it
         bool holdsCore = false;
+        std::string pending;  // read from fromWorker, not taken yet
     };
     static void WorkerLoop(int in, int out, const Work& work, const std::atomic<bool>& cancelled);
     // Takes the worker's oldest item off its queue; its result, or its
     // failure when `result` is null (the worker is gone).
     JobResult Done(Worker& w, JobResult* result);
+    // Reads the worker's next result (its failure when the pipe ends first).
+    JobResult Receive(Worker& w);
     std::vector<Worker> workers_;
     std::atomic<bool>* cancelled_;  // shared with the workers
     int busy_ = 0;

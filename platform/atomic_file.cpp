@@ -195,7 +195,11 @@ bool AtomicFile::Create(const std::string& target) {
     return Start(AT_FDCWD, target, exists ? std::optional<mode_t>(st.st_mode & 07777) : std::nullopt);
 }
 
-bool AtomicFile::CreateNew(const std::string& target) { return Start(AT_FDCWD, target, std::nullopt); }
+bool AtomicFile::CreateNew(const std::string& target) {
+    if (!Start(AT_FDCWD, target, std::nullopt)) return false;
+    noReplace_ = true;
+    return true;
+}
 
 bool AtomicFile::CreateAt(int dirFd, const std::string& name) {
     struct stat st;
@@ -205,6 +209,7 @@ bool AtomicFile::CreateAt(int dirFd, const std::string& name) {
 
 bool AtomicFile::Start(int dirFd, const std::string& name, std::optional<mode_t> keepMode) {
     Discard();
+    noReplace_ = false;
     std::size_t slash = name.rfind('/');
     if (name.empty() || slash + 1 == name.size()) {
         errno = EINVAL;
@@ -297,7 +302,7 @@ bool AtomicFile::Commit() {
     int e = errno;
     ok = (::close(fd_) == 0) && ok;
     fd_ = -1;
-    if (ok && fault::RenameAt(dirFd_, tempName_.c_str(), dirFd_, name_.c_str()) == 0) {
+    if (ok && Publish() == 0) {
         if (sync_) SyncFolder();
         tempName_.clear();
         Discard();
@@ -307,6 +312,20 @@ bool AtomicFile::Commit() {
     Discard();
     errno = e;
     return false;
+}
+
+int AtomicFile::Publish() {
+    if (!noReplace_) return fault::RenameAt(dirFd_, tempName_.c_str(), dirFd_, name_.c_str());
+    if (fault::RenameAtNoReplace(dirFd_, tempName_.c_str(), dirFd_, name_.c_str()) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return -1;
+    // A file system without that rename: a hard link refuses a taken name too.
+    if (fault::LinkAt(dirFd_, tempName_.c_str(), dirFd_, name_.c_str(), 0) == 0) {
+        unlinkat(dirFd_, tempName_.c_str(), 0);
+        return 0;
+    }
+    if (errno == EEXIST) return -1;
+    // Nor links: the plain rename, which is all such a file system offers.
+    return fault::RenameAt(dirFd_, tempName_.c_str(), dirFd_, name_.c_str());
 }
 
 void AtomicFile::Discard() {

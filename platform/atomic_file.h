@@ -46,6 +46,8 @@ public:
     // of an existing target, else 0666 less the umask. False with errno set.
     bool Create(const std::string& target);
     // Same for a target the caller has just found missing (one look fewer).
+    // Commit then never replaces a file that appeared there since, which is
+    // someone else's: it fails with EEXIST instead.
     bool CreateNew(const std::string& target);
     // Same for the entry `name` of the open folder dirFd, which must stay
     // open until Commit or Discard.
@@ -85,6 +87,8 @@ private:
     // keepMode: the mode of the file being replaced; none for a new file.
     bool Start(int dirFd, const std::string& name, std::optional<mode_t> keepMode);
     void SyncFolder() const;
+    // Gives the temporary file its final name; -1 with errno set.
+    int Publish();
 
     int dirFd_ = AT_FDCWD;  // names below are relative to it
     int fd_ = -1;
@@ -93,6 +97,7 @@ private:
     mode_t mode_ = 0;
     bool modeSet_ = false;  // else the mode the file was created with stays
     bool sync_ = true;
+    bool noReplace_ = false;  // CreateNew: the target was missing
     unsigned long long size_ = 0;
     std::vector<unsigned char> buffer_;
 };

@@ -89,6 +89,11 @@ int RenameAt(int fromDir, const char* from, int toDir, const char* to) {
     return ::renameat(fromDir, from, toDir, to);
 }
 
+int RenameAtNoReplace(int fromDir, const char* from, int toDir, const char* to) {
+    if (Faults().rename.Fires(Faults().error)) return -1;
+    return ::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE);
+}
+
 int LinkAt(int fromDir, const char* from, int toDir, const char* to, int flags) {
     if (Faults().rename.Fires(Faults().error)) return -1;
     return ::linkat(fromDir, from, toDir, to, flags);

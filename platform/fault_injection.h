@@ -4,7 +4,7 @@
 //
 //   KT_FAULT_WRITE=N    the N-th write (write or pwrite) and every later one
 //   KT_FAULT_FSYNC=N    the N-th fsync and every later one
-//   KT_FAULT_RENAME=N   the N-th rename (rename, renameat, linkat) and later
+//   KT_FAULT_RENAME=N   the N-th rename (rename, renameat, renameat2, linkat) and later
 //   KT_FAULT_ERRNO=EIO  the error they fail with (ENOSPC when not set)
 //   KT_FAULT_DAMAGE=N   the N-th archive tested right after it was made has
 //                       one byte in its middle changed first (BeforeArchiveTest)
@@ -34,6 +34,8 @@ ssize_t PWrite(int fd, const void* data, std::size_t size, off_t offset);
 int Fsync(int fd);
 int Rename(const char* from, const char* to);
 int RenameAt(int fromDir, const char* from, int toDir, const char* to);
+// renameat2 with RENAME_NOREPLACE: fails with EEXIST instead of replacing.
+int RenameAtNoReplace(int fromDir, const char* from, int toDir, const char* to);
 int LinkAt(int fromDir, const char* from, int toDir, const char* to, int flags);
 
 // Called between making an archive (still under its temporary name) and

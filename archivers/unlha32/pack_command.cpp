@@ -77,7 +77,8 @@ int RunPack(RunContext& ctx) {
     Listing listing;
     bool haveOld = false;
     struct stat ast;
-    if (stat(path.c_str(), &ast) == 0) {
+    const bool existed = stat(path.c_str(), &ast) == 0;
+    if (existed) {
         if (!S_ISREG(ast.st_mode)) {
             ctx.report.Line("not a file: " + path);
             return ERROR_ARC_FILE_OPEN;
@@ -182,7 +183,8 @@ int RunPack(RunContext& ctx) {
     // Atomic through the rename; like the usual archivers it does not wait
     // for the disk, which would dominate batches of small archives.
     out.SetSync(false);
-    if (!out.Create(buildPath)) {
+    // A missing archive was just looked for: no second look.
+    if (!(existed || !workDir.empty() ? out.Create(buildPath) : out.CreateNew(buildPath))) {
         ctx.report.Line("cannot create a work file for " + buildPath + ": " + std::strerror(errno));
         return ERROR_TMP_OPEN;
     }

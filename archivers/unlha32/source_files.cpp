@@ -66,14 +66,13 @@ public:
             std::string dir = full.substr(0, full.size() - leaf.size());
             std::string storedDir = StoredDir(given.substr(0, given.size() - BaseName(given).size()));
             Walk(dir.empty() ? "." : dir, storedDir, leaf, recurse_);
-        } else {
-            struct stat st;
-            if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        } else if (exists) {
+            if (S_ISREG(named.st_mode)) {
                 // A file named outright is taken even when hidden.
-                Add(full, StoredNameFor(cmd_, given), st, true);
-            } else if (stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+                Add(full, StoredNameFor(cmd_, given), named, true);
+            } else if (S_ISDIR(named.st_mode)) {
                 std::string stored = StoredNameFor(cmd_, given);
-                if (paths_ && !stored.empty()) Add(full, stored, st, true);
+                if (paths_ && !stored.empty()) Add(full, stored, named, true);
                 Walk(full, paths_ ? stored : std::string(), "*", recurse_);
             }
         }

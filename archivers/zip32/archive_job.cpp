@@ -285,12 +285,13 @@ int Job::Write() {
     if (st != ZipStatus::Ok)
         return Fail(ERROR_CANNOT_WRITE, "cannot write " + archive_ + ": " + std::strerror(errno));
     if (!Progress(ARCEXTRACT_COPY, archive_, archive_, 0, 0)) return ERROR_USER_CANCEL;
-    if (!out.Commit())
-        return Fail(ERROR_CANNOT_WRITE, "cannot write " + archive_ + ": " + std::strerror(errno));
+    // Every byte is written: the archive appears under its name with its time.
     if ((job_.flags & ZIP32_ARCHIVE_TIME) && newest_ > 0) {
         struct timespec times[2] = {{newest_, 0}, {newest_, 0}};
-        utimensat(AT_FDCWD, archive_.c_str(), times, 0);
+        futimens(out.Fd(), times);
     }
+    if (!out.Commit())
+        return Fail(ERROR_CANNOT_WRITE, "cannot write " + archive_ + ": " + std::strerror(errno));
     return 0;
 }
 

@@ -74,5 +74,37 @@ TEST_F(PackOne, ALayerErrorLeavesNoTemporaryBehind) {
     EXPECT_EQ(2u, FilesIn(dir.Path()));
 }
 
+// A new archive the run found missing is made by the library under its own
+// name (no temporary name of ours, no second rename), for both formats: a
+// file that appears there while it is packed is someone else's and stays,
+// and a source gone before the call still makes the pack fail.
+TEST_F(PackOne, ANewArchiveTakesItsOwnNameButNeverAFileThatAppearsMeanwhile) {
+    for (std::string ext : {".zip", ".lzh"}) {
+        SCOPED_TRACE(ext);
+        test::TempFolder here;
+        std::string src = here.Write("a.txt", "hello hello hello");
+        std::string temporary = "unset";
+        EXPECT_EQ(0, PackOneFile(archive, nullptr, here / ("a" + ext), src, &temporary, nullptr, true));
+        EXPECT_EQ("", temporary);
+        if (ext == ".zip") EXPECT_TRUE(UnzipLists(here / "a.zip", "a.txt"));
+        EXPECT_EQ(2u, FilesIn(here.Path()));
+
+        const std::string theirs = here / ("b" + ext);
+        // Once the library reports (it has looked for the archive by then).
+        archive.OnProgress = [&](TArchiveFile*, int state, EXTRACTINGINFOEX*, bool&) {
+            if (state != StateFileCollected && !fs::exists(theirs)) here.Write("b" + ext, "theirs");
+        };
+        EXPECT_NE(0, PackOneFile(archive, nullptr, theirs, src, nullptr, nullptr, true));
+        archive.OnProgress = nullptr;
+        EXPECT_EQ("theirs", test::ReadAll(theirs));
+        EXPECT_EQ(3u, FilesIn(here.Path()));
+
+        EXPECT_EQ(ERROR_NOT_FIND_FILE,
+                  PackOneFile(archive, nullptr, here / ("c" + ext), here / "c.txt", nullptr, nullptr, true));
+        EXPECT_FALSE(fs::exists(here / ("c" + ext)));
+        EXPECT_EQ(3u, FilesIn(here.Path()));
+    }
+}
+
 }  // namespace
 }  // namespace kt

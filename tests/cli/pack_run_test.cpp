@@ -29,7 +29,7 @@ struct Tree {
 std::string Read(const std::string& p) { return kt::test::ReadAll(p); }
 
 // Writes "packed:<source>" as the archive; fails for sources containing "bad".
-JobResult FakePack(const std::string& archive, const std::string& source) {
+JobResult FakePack(const std::string& archive, const std::string& source, bool = false) {
     JobResult r;
     if (source.find("bad") != std::string::npos) {
         r.code = 0x8013;
@@ -256,7 +256,7 @@ TEST(PackRun, AWorkerThatDiesFailsOnlyItsItem) {
     s.ext = ".lzh";
     s.jobs = 2;
     Script none;
-    RunSummary r = RunWith(plan, s, none, nullptr, [](const std::string& a, const std::string& src) {
+    RunSummary r = RunWith(plan, s, none, nullptr, [](const std::string& a, const std::string& src, bool) {
         if (src.find("crash") != std::string::npos) _exit(3);
         return FakePack(a, src);
     });
@@ -273,7 +273,7 @@ TEST(PackRun, OnceEveryWorkerHasDiedTheRemainingItemsFail) {
     s.jobs = 2;
     Script none;
     RunSummary r = RunWith(PlanSources(paths), s, none, nullptr,
-                           [](const std::string&, const std::string&) -> JobResult { _exit(3); });
+                           [](const std::string&, const std::string&, bool) -> JobResult { _exit(3); });
     EXPECT_EQ(8u, r.failed);
     EXPECT_EQ(kt::CoreCount(), kt::FreeCores());
 }
@@ -286,7 +286,7 @@ TEST(PackRun, EveryFileBeingPackedHoldsOneCoreAndTheRunGivesThemAllBack) {
     std::vector<std::string> paths;
     for (int i = 0; i < 6; ++i) paths.push_back(t.Make("f" + std::to_string(i) + ".txt"));
     const int cores = kt::CoreCount();
-    auto record = [](const std::string& a, const std::string& src) {
+    auto record = [](const std::string& a, const std::string& src, bool) {
         if (src.find("crash") != std::string::npos) _exit(3);
         std::ofstream(a) << kt::FreeCores();
         return JobResult{};
@@ -305,6 +305,29 @@ TEST(PackRun, EveryFileBeingPackedHoldsOneCoreAndTheRunGivesThemAllBack) {
     EXPECT_EQ(1u, r.failed);
     for (int i = 0; i < 6; ++i) EXPECT_GE(cores - 1, std::stoi(Read(t.root + "/f" + std::to_string(i) + ".zip")));
     EXPECT_EQ(cores, kt::FreeCores());
+}
+
+// The packer learns which archives the run found missing (it may then make
+// them under their own names) and which it replaces, in this process and
+// through the workers alike.
+TEST(PackRun, ThePackerLearnsWhichArchivesAreNewAndWhichAreReplaced) {
+    for (int jobs : {1, 2}) {
+        Tree t;
+        PackPlan plan = PlanSources({t.Make("old.txt"), t.Make("new.txt")});
+        t.Make("old.zip", "before");
+        RunSettings s;
+        s.ext = ".zip";
+        s.jobs = jobs;
+        s.overwrite = OverwritePolicy::All;
+        Script none;
+        RunSummary r = RunWith(plan, s, none, nullptr, [](const std::string& a, const std::string&, bool fresh) {
+            std::ofstream(a) << (fresh ? "new" : "replaced");
+            return JobResult{};
+        });
+        EXPECT_EQ(2u, r.packed) << jobs;
+        EXPECT_EQ("replaced", Read(t.root + "/old.zip")) << jobs;
+        EXPECT_EQ("new", Read(t.root + "/new.zip")) << jobs;
+    }
 }
 
 }  // namespace

@@ -118,6 +118,30 @@ TEST(AtomicFile, UncommittedFileLeavesNothingBehind) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
 }
 
+// A file that appears at a name the writer found missing belongs to someone
+// else: the commit fails and leaves it as it is, and no temporary file stays.
+// Found present, the target is replaced as before.
+TEST(AtomicFile, ANewFileNeverReplacesOneThatAppearedMeanwhile) {
+    TempDir dir;
+    fs::path target = dir.path / "new.zip";
+    {
+        AtomicFile f;
+        ASSERT_TRUE(f.CreateNew(target.string()));
+        ASSERT_TRUE(f.Write("ours", 4));
+        std::ofstream(target) << "theirs";
+        EXPECT_FALSE(f.Commit());
+        EXPECT_EQ(errno, EEXIST);
+    }
+    EXPECT_EQ(ReadAll(target), "theirs");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+
+    AtomicFile f;
+    ASSERT_TRUE(f.Create(target.string()));
+    ASSERT_TRUE(f.Write("ours", 4));
+    ASSERT_TRUE(f.Commit());
+    EXPECT_EQ(ReadAll(target), "ours");
+}
+
 // A new file gets the mode any new file gets under the umask, through every
 // way of starting one; a private file being replaced is never open to others
 // while its successor is written.
