@@ -50,7 +50,7 @@ fuzz: deps
 	@command -v clang++ >/dev/null || { echo "make fuzz needs clang (apt-get install clang)"; exit 1; }
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKT_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target lzh_archive_fuzz lzh_decoder_fuzz lzh_roundtrip_fuzz \
-	  arj_archive_fuzz arj_decoder_fuzz zip_reader_fuzz zip_inflate_fuzz \
+	  arj_archive_fuzz arj_decoder_fuzz zip_reader_fuzz zip_inflate_fuzz zip_bzip2_blocks_fuzz bzip2_decoder_fuzz \
 	  tar_reading_fuzz cab_reading_fuzz rar_reading_fuzz bga_reading_fuzz \
 	  lha_command_fuzz unzip_command_fuzz zip_command_fuzz tar_command_fuzz cab_command_fuzz unrar_command_fuzz
 	archivers/fuzz/run_fuzz.sh $(FUZZ_BUILD) $(FUZZ_TIME)

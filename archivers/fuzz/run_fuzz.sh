@@ -35,6 +35,7 @@ run arj_decoder_fuzz "$src/tests/archivers/arj/fuzz_corpus/decoder"
 run zip_reader_fuzz "$src/tests/archivers/zip/fuzz_corpus/archive"
 run zip_inflate_fuzz "$src/tests/archivers/zip/fuzz_corpus/inflate"
 run zip_bzip2_blocks_fuzz "$src/tests/archivers/zip/fuzz_corpus/bzip2"
+run bzip2_decoder_fuzz "$src/tests/archivers/zip/fuzz_corpus/bzip2_decoder"
 for f in tar cab rar bga; do
     run "${f}_reading_fuzz" "$src/tests/archivers/$f/fuzz_corpus"
 done

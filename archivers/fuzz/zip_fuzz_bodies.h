@@ -2,14 +2,18 @@
 // targets and the corpus replay test of `make test`: the directory reader
 // (the Zip64 end record included), the recovery scan and the entry decoder
 // of every method, without and with a password (AES seeds use "pw"); and our
-// inflater on raw streams; the bzip2 block decoder against the sequential
-// one. Nothing may crash, hang or read out of bounds.
+// inflater on raw streams; the bzip2 block splitter against the sequential
+// decoder, and our bzip2 decoder against libbz2. Nothing may crash, hang or
+// read out of bounds.
 #pragma once
+
+#include <bzlib.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "zip_bzip2_blocks.h"
 #include "zip_extract.h"
@@ -93,6 +97,48 @@ inline int FuzzBzip2Blocks(const uint8_t* data, size_t size) {
         return plain.size() < kMost;
     };
     if (kt::zip::Bzip2Stream(pull, toPlain) != kt::zip::ZipStatus::Ok || plain != split) std::abort();
+    return 0;
+}
+
+// libbz2's reading of the first stream in data: the bytes it passes on (up
+// to about `most`), and whether it reached a sound end.
+inline bool Libbz2Reads(const uint8_t* data, size_t size, std::string& out, size_t most) {
+    bz_stream z{};
+    if (BZ2_bzDecompressInit(&z, 0, 0) != BZ_OK) return false;
+    z.next_in = reinterpret_cast<char*>(const_cast<uint8_t*>(data));
+    z.avail_in = static_cast<unsigned>(size);
+    std::vector<char> buf(1 << 16);
+    int r;
+    do {
+        z.next_out = buf.data();
+        z.avail_out = static_cast<unsigned>(buf.size());
+        r = BZ2_bzDecompress(&z);
+        out.append(buf.data(), buf.size() - z.avail_out);
+    } while (r == BZ_OK && out.size() < most && (z.avail_in > 0 || z.avail_out == 0));
+    BZ2_bzDecompressEnd(&z);
+    return r == BZ_STREAM_END;
+}
+
+// The whole input is one bzip2 stream. Our decoder calls it good exactly
+// when libbz2 does, with the same bytes; on damage it passes on a part of
+// what libbz2 passes on (never bytes of the failing block, which libbz2
+// hands out before its CRC check).
+inline int FuzzBzip2Decoder(const uint8_t* data, size_t size) {
+    constexpr size_t kMost = 64u << 20;
+    std::string ours, theirs;
+    size_t pos = 0;
+    kt::zip::PullFn pull = PullFrom(data, size, pos);
+    kt::zip::EmitFn emit = [&](const uint8_t* d, size_t n) {
+        ours.append(reinterpret_cast<const char*>(d), n);
+        return ours.size() < kMost;
+    };
+    const bool oursGood = kt::zip::Bzip2Stream(pull, emit) == kt::zip::ZipStatus::Ok;
+    const bool theirsGood = Libbz2Reads(data, size, theirs, kMost);
+    // A bomb, cut short on both sides.
+    if (ours.size() >= kMost || theirs.size() >= kMost) return 0;
+    if (oursGood != theirsGood) std::abort();
+    if (ours.size() > theirs.size() || theirs.compare(0, ours.size(), ours) != 0) std::abort();
+    if (oursGood && ours.size() != theirs.size()) std::abort();
     return 0;
 }
 

@@ -1,12 +1,13 @@
 #include "zip_bzip2_blocks.h"
 
-#include <bzlib.h>
-
 #include <algorithm>
 #include <memory>
 #include <new>
 #include <vector>
 
+#include "bzip2_block_decoder.h"
+#include "bzip2_crc.h"
+#include "bzip2_libbz2_block.h"
 #include "platform/core_budget.h"
 #include "platform/ordered_pool.h"
 #include "zip_methods.h"
@@ -17,16 +18,14 @@ namespace {
 constexpr uint64_t kBlockMagic = 0x314159265359;
 constexpr uint64_t kEndMagic = 0x177245385090;
 constexpr uint64_t kNotFound = UINT64_MAX;
-// A block's packed bits stay far below this (900 000 symbols of at most 20
-// bits each); a longer stretch without a magic means one was damaged.
-constexpr size_t kMostBlockBytes = 3u << 20;
 // bzip2's first run-length stage lets a block expand up to 51 times; the
-// rare block beyond this bound is left to the sequential decoder.
+// rare block beyond this bound is left to the sequential decoder, which
+// passes such a block on in pieces.
 constexpr size_t kMostBlockOutput = 16u << 20;
 constexpr size_t kReadPiece = 1u << 20;
 // Zero bytes behind the last read byte, so that every position can be
 // looked at with one 8-byte load.
-constexpr size_t kPad = 8;
+constexpr size_t kPad = kBzip2ReadPad;
 
 uint64_t Load64(const uint8_t* p) {
     uint64_t v = 0;
@@ -45,75 +44,6 @@ struct MagicTable {
     }
 };
 
-// Appends bits most significant first, as bzip2 stores them.
-class BitWriter {
-public:
-    explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
-    void Put(uint64_t value, int bits) {  // bits <= 56
-        acc_ = acc_ << bits | (value & ((uint64_t{1} << bits) - 1));
-        n_ += bits;
-        while (n_ >= 8) {
-            n_ -= 8;
-            out_.push_back(static_cast<uint8_t>(acc_ >> n_));
-        }
-    }
-    // Copies `bits` bits starting `shift` bits into `in`; the writer must be
-    // at a byte boundary.
-    void Copy(const uint8_t* in, int shift, uint64_t bits) {
-        const size_t whole = static_cast<size_t>(bits / 8);
-        const size_t at = out_.size();
-        out_.resize(at + whole);
-        uint8_t* o = out_.data() + at;
-        if (shift == 0) {
-            std::copy(in, in + whole, o);
-        } else {
-            for (size_t i = 0; i < whole; ++i)
-                o[i] = static_cast<uint8_t>(in[i] << shift | in[i + 1] >> (8 - shift));
-        }
-        if (int rest = static_cast<int>(bits % 8)) {
-            unsigned last = (static_cast<unsigned>(in[whole]) << 8 | in[whole + 1]) << shift;
-            Put((last >> 8 & 0xFF) >> (8 - rest), rest);
-        }
-    }
-    void Finish() {
-        if (n_) Put(0, 8 - n_);
-    }
-
-private:
-    std::vector<uint8_t>& out_;
-    uint64_t acc_ = 0;
-    int n_ = 0;
-};
-
-// One block as a stream of its own, decoded into out; false when libbz2
-// refuses it or it grows beyond the bound.
-bool DecodeBlockStream(const std::vector<uint8_t>& in, std::vector<uint8_t>& out) {
-    bz_stream z{};
-    if (BZ2_bzDecompressInit(&z, 0, 0) != BZ_OK) return false;
-    std::unique_ptr<bz_stream, int (*)(bz_stream*)> guard(&z, BZ2_bzDecompressEnd);
-    z.next_in = reinterpret_cast<char*>(const_cast<uint8_t*>(in.data()));
-    z.avail_in = static_cast<unsigned>(in.size());
-    out.resize(1u << 20);
-    size_t produced = 0;
-    for (;;) {
-        z.next_out = reinterpret_cast<char*>(out.data() + produced);
-        z.avail_out = static_cast<unsigned>(out.size() - produced);
-        int r = BZ2_bzDecompress(&z);
-        produced = out.size() - z.avail_out;
-        if (r == BZ_STREAM_END) {
-            out.resize(produced);
-            return true;
-        }
-        if (r != BZ_OK) return false;
-        if (z.avail_out == 0) {
-            if (out.size() >= kMostBlockOutput) return false;
-            out.resize(std::min(out.size() * 2, kMostBlockOutput));
-        } else if (z.avail_in == 0) {
-            return false;
-        }
-    }
-}
-
 // Finds the blocks on the calling thread and decodes them on the pool's.
 class Splitter {
 public:
@@ -123,10 +53,11 @@ public:
         : read_(read),
           size_(size),
           emit_(emit),
+          decoders_(static_cast<size_t>(CoreCount())),
           extra_(CoreCount() - 1),
           pool_(static_cast<size_t>(CoreCount()), [this] { return extra_.TryAdd(); },
                 [this](Block& b, bool& last) { return NextBlock(b, last); },
-                [](Block& b, size_t) { b.ok = DecodeBlock(b); }) {}
+                [this](Block& b, size_t thread) { b.ok = DecodeBlock(b, thread); }) {}
 
     End Run();
     // Bytes handed to emit so far, all of them from blocks that decoded.
@@ -136,24 +67,20 @@ public:
 
 private:
     struct Block {
-        std::vector<uint8_t> in, out;
+        std::vector<uint8_t> in, out;  // the block's packed bytes (kPad more), its output
+        uint64_t endBit = 0;           // where the next magic starts, counted from in[0]
+        int shift = 0;                 // where the block's magic starts in in[0]
         bool ok = false;
     };
-    static bool DecodeBlock(Block& b) {
-        try {
-            return DecodeBlockStream(b.in, b.out);
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-    }
+    bool DecodeBlock(Block& b, size_t thread);
 
     bool Fill();
     uint64_t Bits(uint64_t at, int n) const;
     uint64_t FindMagic(uint64_t from, bool& end);
     void DropBefore(uint64_t byte);
     bool Start();
-    // The pool's reader: the next block as a stream of its own. False (and
-    // end_ says why) when the stream does not go on as expected.
+    // The pool's reader: the next block's packed bytes. False (and end_
+    // says why) when the stream does not go on as expected.
     bool NextBlock(Block& b, bool& last);
 
     const ReadAtFn& read_;
@@ -172,9 +99,36 @@ private:
     uint64_t block_ = 0;  // bit position of the next block's magic
     uint32_t combined_ = 0;
 
+    // One per pool thread number, made by the thread that first needs it.
+    std::vector<std::unique_ptr<Bzip2BlockDecoder>> decoders_;
     ExtraCores extra_;
     OrderedPool<Block> pool_;  // last: its helpers stop before the rest goes
 };
+
+bool Splitter::DecodeBlock(Block& b, size_t thread) {
+    try {
+        std::unique_ptr<Bzip2BlockDecoder>& decoder = decoders_.at(thread);
+        if (!decoder) decoder = std::make_unique<Bzip2BlockDecoder>();
+        const size_t size = b.in.size() - kPad;
+        const int level = level_ - '0';
+        switch (decoder->Decode(b.in.data(), size, static_cast<uint64_t>(b.shift), level)) {
+            case Bzip2BlockResult::Broken:
+                return false;
+            case Bzip2BlockResult::Refused:
+                return decoder->EndBit() == b.endBit &&
+                       DecodeBlockWithLibbz2(b.in.data(), static_cast<uint64_t>(b.shift), b.endBit,
+                                             level, decoder->Crc(), kMostBlockOutput, b.out);
+            case Bzip2BlockResult::Ok:
+                // A block that ends before the next magic had that magic in
+                // its data; the sequential decoder sorts that out.
+                return decoder->EndBit() == b.endBit && decoder->OutputSize() <= kMostBlockOutput &&
+                       decoder->Expand(b.out);
+        }
+    } catch (const std::bad_alloc&) {
+    } catch (const std::out_of_range&) {
+    }
+    return false;
+}
 
 bool Splitter::Fill() {
     if (readTo_ >= size_) return false;
@@ -221,7 +175,7 @@ uint64_t Splitter::FindMagic(uint64_t from, bool& end) {
         }
         scanned_ = (bufStart_ + p) * 8;
         if (readTo_ == size_ || failed_) return kNotFound;
-        if (bufStart_ + buf_.size() - from / 8 > kMostBlockBytes) return kNotFound;
+        if (bufStart_ + buf_.size() - from / 8 > kBzip2MostBlockBytes) return kNotFound;
         if (!Fill()) return kNotFound;
     }
 }
@@ -239,8 +193,8 @@ bool Splitter::Start() {
     while (buf_.size() < 4 + 6 + kPad && Fill()) {
     }
     if (failed_) return false;
-    if (buf_.size() < 4 + 6 + kPad || buf_[0] != 'B' || buf_[1] != 'Z' || buf_[2] != 'h' || buf_[3] < '1' ||
-        buf_[3] > '9')
+    if (buf_.size() < 4 + 6 + kPad || buf_[0] != 'B' || buf_[1] != 'Z' || buf_[2] != 'h' ||
+        buf_[3] < '1' || buf_[3] > '9')
         return false;
     level_ = static_cast<char>(buf_[3]);
     bool end = false;
@@ -259,17 +213,14 @@ bool Splitter::NextBlock(Block& b, bool& last) {
         end_ = failed_ ? End::ReadError : End::Fallback;
         return false;
     }
-    const uint32_t crc = static_cast<uint32_t>(Bits(block_ + 48, 32));
-    combined_ = (combined_ << 1 | combined_ >> 31) ^ crc;
-    b.in.clear();
-    b.in.reserve(static_cast<size_t>((next - block_) / 8) + 16);
-    BitWriter w(b.in);
-    for (char c : {'B', 'Z', 'h', level_}) w.Put(static_cast<uint8_t>(c), 8);
-    const uint64_t rel = block_ - bufStart_ * 8;
-    w.Copy(buf_.data() + rel / 8, static_cast<int>(rel % 8), next - block_);
-    w.Put(kEndMagic, 48);
-    w.Put(crc, 32);  // one block: the stream CRC is the block's
-    w.Finish();
+    combined_ = Bzip2CombineCrc(combined_, static_cast<uint32_t>(Bits(block_ + 48, 32)));
+    const uint64_t first = block_ / 8, behind = (next + 7) / 8;
+    b.shift = static_cast<int>(block_ % 8);
+    b.endBit = next - first * 8;
+    const size_t bytes = static_cast<size_t>(behind - first);
+    const size_t held = static_cast<size_t>(bufStart_ + buf_.size() - first);
+    b.in.assign(bytes + kPad, 0);
+    std::copy_n(buf_.data() + (first - bufStart_), std::min(bytes + kPad, held), b.in.data());
     if (end) {
         // The stream must end here: its CRC matches and nothing follows.
         end_ = End::Fallback;

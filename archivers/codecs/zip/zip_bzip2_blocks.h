@@ -1,11 +1,10 @@
 // One large bzip2 stream decoded on every core the core budget can spare.
 //
 // bzip2 blocks are independent: each starts with a 48-bit magic at any bit
-// offset and carries its own CRC. The calling thread finds the block starts,
-// hands each block to libbz2 as a stream of its own (the block's bits moved
-// to a byte boundary behind a stream header, then the end-of-stream magic
-// and a stream CRC equal to the block's CRC), decodes some blocks itself and
-// emits the results strictly in order (platform/ordered_pool.h); helper
+// offset and carries its own CRC. The calling thread finds the block starts
+// and copies out each block's bytes, which our block decoder reads from the
+// magic's bit offset on (bzip2_block_decoder.h); it decodes some blocks
+// itself and emits the results strictly in order (platform/ordered_pool.h); helper
 // threads join only on cores nobody else holds (platform/core_budget.h), also
 // in the middle of a stream. Memory is bounded by the thread count, not by the
 // stream's size.

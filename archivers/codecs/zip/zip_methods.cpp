@@ -1,6 +1,5 @@
 #include "zip_methods.h"
 
-#include <bzlib.h>
 #include <lzma.h>
 #include <zlib.h>
 #include <zstd.h>
@@ -66,35 +65,6 @@ ZipStatus Zlib(const PullFn& pull, const EmitFn& emit) {
         if (r == Z_STREAM_END) return ZipStatus::Ok;
     }
 }
-
-}  // namespace
-
-ZipStatus Bzip2Stream(const PullFn& pull, const EmitFn& emit) {
-    bz_stream z{};
-    if (BZ2_bzDecompressInit(&z, 0, 0) != BZ_OK) return ZipStatus::Broken;
-    std::unique_ptr<bz_stream, int (*)(bz_stream*)> guard(&z, BZ2_bzDecompressEnd);
-    Input in{pull};
-    std::vector<uint8_t> out(kPiece);
-    bool full = false;
-    for (;;) {
-        if (z.avail_in == 0 && !full) {
-            z.next_in = reinterpret_cast<char*>(const_cast<uint8_t*>(in.Next()));
-            z.avail_in = static_cast<unsigned>(in.avail);
-            if (in.failed) return ZipStatus::ReadError;
-            if (in.end) return ZipStatus::Broken;
-        }
-        z.next_out = reinterpret_cast<char*>(out.data());
-        z.avail_out = static_cast<unsigned>(out.size());
-        int r = BZ2_bzDecompress(&z);
-        if (r != BZ_OK && r != BZ_STREAM_END) return ZipStatus::Broken;
-        size_t got = out.size() - z.avail_out;
-        full = z.avail_out == 0;
-        if (got && !emit(out.data(), got)) return ZipStatus::Stopped;
-        if (r == BZ_STREAM_END) return ZipStatus::Ok;
-    }
-}
-
-namespace {
 
 // Runs an initialised liblzma decoder to its stream end.
 ZipStatus RunLzma(lzma_stream& z, Input& in, const EmitFn& emit) {

@@ -1,7 +1,7 @@
 // The compression methods an entry's data can carry, each decoded as a
 // stream from pulled packed bytes to emitted plain bytes: stored (0),
-// Deflate (8, zlib), Deflate64 (9, our inflater), bzip2 (12, libbz2),
-// LZMA (14, liblzma), Zstandard (93, libzstd) and xz (95, liblzma).
+// Deflate (8, zlib), Deflate64 (9, our inflater), bzip2 (12, our block
+// decoder), LZMA (14, liblzma), Zstandard (93, libzstd) and xz (95, liblzma).
 #pragma once
 
 #include <cstdint>
@@ -30,7 +30,7 @@ std::string MethodName(uint16_t method);
 ZipStatus DecodeMethod(uint16_t method, uint16_t flags, uint64_t size, const PullFn& pull,
                        const EmitFn& emit);
 
-// The plain sequential bzip2 decoder, for one stream.
+// The plain sequential bzip2 decoder, for one stream (bzip2_stream.cpp).
 ZipStatus Bzip2Stream(const PullFn& pull, const EmitFn& emit);
 
 }  // namespace kt::zip

@@ -3,13 +3,12 @@
 // too many or too few, blocks handed back out of order, a damaged block
 // passed as good, or a take-over by the sequential decoder that repeats or
 // drops bytes. Every case compares with libbz2's own one-call decoding.
-#include <bzlib.h>
-
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
+#include "bzip2_test_streams.h"
 #include "zip_bzip2_blocks.h"
 #include "zip_methods.h"
 
@@ -26,16 +25,6 @@ std::string Letters(size_t n, unsigned seed) {
     std::string s(n, '\0');
     for (char& c : s) c = static_cast<char>('a' + rng() % 26);
     return s;
-}
-
-std::string Compress(const std::string& plain, int level) {
-    unsigned size = static_cast<unsigned>(plain.size() + plain.size() / 50 + 1024);
-    std::string out(size, '\0');
-    EXPECT_EQ(BZ2_bzBuffToBuffCompress(out.data(), &size, const_cast<char*>(plain.data()),
-                                       static_cast<unsigned>(plain.size()), level, 0, 0),
-              BZ_OK);
-    out.resize(size);
-    return out;
 }
 
 struct Decoded {
@@ -87,7 +76,7 @@ TEST(Bzip2Blocks, ManyBlocksAtEveryBitOffsetComeBackByteExactAndInOrder) {
     const std::string repeated = Letters(150'000, 2) + std::string(400'000, 'x') + Letters(150'000, 2);
     for (const auto& [plain, level] : {std::pair{letters, 1}, {letters, 9}, {repeated + repeated + repeated, 1}}) {
         SCOPED_TRACE(level);
-        Decoded d = Decode(Compress(plain, level));
+        Decoded d = Decode(Bzip2Compress(plain, level));
         ASSERT_EQ(d.status, ZipStatus::Ok);
         EXPECT_TRUE(d.out == plain);
         EXPECT_FALSE(d.report.fellBack);
@@ -97,7 +86,7 @@ TEST(Bzip2Blocks, ManyBlocksAtEveryBitOffsetComeBackByteExactAndInOrder) {
 
 TEST(Bzip2Blocks, ADamagedByteInALaterBlockIsAnErrorNeverGoodData) {
     const std::string plain = Letters(2'000'000, 3);
-    const std::string packed = Compress(plain, 1);
+    const std::string packed = Bzip2Compress(plain, 1);
     // Inside a block's Huffman data, inside the last block's CRC area and on
     // the stream's own CRC at the very end.
     for (size_t at : {packed.size() * 3 / 4, packed.size() - 40, packed.size() - 2}) {
@@ -125,13 +114,13 @@ TEST(Bzip2Blocks, WhatTheSplitCannotHandleIsDecodedSequentiallyWithoutRepeatsOrG
     const std::vector<Case> cases = {
         // A second stream behind the first: the sequential decoder's rule
         // (the first stream only) holds.
-        {"two streams", Compress(first, 1) + Compress(second, 1)},
+        {"two streams", Bzip2Compress(first, 1) + Bzip2Compress(second, 1)},
         // One block of runs that expands beyond what a block may hold here.
-        {"huge block", Compress(Letters(400'000, 6) + std::string(20u << 20, '\0'), 9)},
+        {"huge block", Bzip2Compress(Letters(400'000, 6) + std::string(20u << 20, '\0'), 9)},
         // No stream header at all.
         {"not bzip2", std::string("BZx9") + Letters(2000, 7)},
         // Cut short in the last block: the end magic is never found.
-        {"truncated", Compress(first, 1).substr(0, 300'000)},
+        {"truncated", Bzip2Compress(first, 1).substr(0, 300'000)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tag);
@@ -147,7 +136,7 @@ TEST(Bzip2Blocks, WhatTheSplitCannotHandleIsDecodedSequentiallyWithoutRepeatsOrG
 }
 
 TEST(Bzip2Blocks, ReadErrorsAndAStoppedSinkEndTheDecodingAtOnce) {
-    const std::string packed = Compress(Letters(2'000'000, 8), 1);
+    const std::string packed = Bzip2Compress(Letters(2'000'000, 8), 1);
     Decoded failed = Decode(packed, packed.size() / 2);
     EXPECT_EQ(failed.status, ZipStatus::ReadError);
     EXPECT_FALSE(failed.report.fellBack);

@@ -1,7 +1,9 @@
 // The ZIP fuzz targets' bodies over their seed corpus (archives of every
 // method we read, AES with the password "pw", a Zip64 end record before a
 // marked classic one; raw Deflate and Deflate64 streams; bzip2 streams of
-// several blocks, one followed by a second stream) and its mutations.
+// several blocks, one followed by a second stream; small bzip2 streams of
+// runs, every byte value, six Huffman groups, a randomised block) and its
+// mutations.
 #include <gtest/gtest.h>
 
 #include "archivers/fuzz/zip_fuzz_bodies.h"
@@ -26,4 +28,10 @@ TEST(ZipFuzzCorpus, Bzip2StreamsAndTheirMutationsDecodeAsTheSequentialDecoderSay
     auto seeds = Corpus("zip", "bzip2");
     ASSERT_GE(seeds.size(), 2u);
     for (const auto& s : seeds) Mutations(s, kt::fuzz::FuzzBzip2Blocks);
+}
+
+TEST(ZipFuzzCorpus, Bzip2StreamsAndTheirMutationsDecodeAsLibbz2DecodesThem) {
+    auto seeds = Corpus("zip", "bzip2_decoder");
+    ASSERT_GE(seeds.size(), 5u);
+    for (const auto& s : seeds) Mutations(s, kt::fuzz::FuzzBzip2Decoder);
 }
