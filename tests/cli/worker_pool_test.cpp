@@ -100,4 +100,32 @@ TEST(WorkerPool, AWorkerThatDiesFailsEveryItemItHeldAndGivesItsCoreBack) {
     }
 }
 
+// Results that reach the parent together, in one read, are each returned
+// whole and in order: a wait for the second must not hang on a pipe that
+// was already emptied. Texts longer than one read cross both ways intact.
+TEST(WorkerPool, ResultsThatArriveTogetherComeBackOneByOne) {
+    WorkerPool pool(1, [](std::size_t index, const std::string& text) {
+        JobResult r;
+        r.output = text + "/" + std::to_string(index);
+        r.fateDetail = std::string(index == 2 ? 7000 : 0, 'f');
+        return r;
+    });
+    pool.Submit(0, "a", kSmall);
+    pool.Submit(1, "b", kSmall);
+    usleep(200000);  // both results are in the pipe before the first wait
+    JobResult first = pool.WaitOne(), second = pool.WaitOne();
+    EXPECT_EQ(0u, first.index);
+    EXPECT_EQ("a/0", first.output);
+    EXPECT_EQ(1u, second.index);
+    EXPECT_EQ("b/1", second.output);
+
+    const std::string big(40000, 't');
+    pool.Submit(2, big, kSmall);
+    JobResult third = pool.WaitOne();
+    EXPECT_EQ(2u, third.index);
+    EXPECT_EQ(big + "/2", third.output);
+    EXPECT_EQ(std::string(7000, 'f'), third.fateDetail);
+    pool.ReleaseIdleCores();
+}
+
 }  // namespace
