@@ -18,11 +18,12 @@ constexpr int kMostSelectors = 18002;
 constexpr int kFastBits = 10;
 // One step of the run-length stage writes at most 4 + 255 bytes.
 constexpr size_t kLongestRun = 259;
-// The walk: chains at once, segments between marks (at most 15: a mark
-// lives in the top four bits of a row entry, over the 20-bit row number).
+// The walk: chains at once, and segments between marks, enough of them
+// for the chains to stay busy to nearly the end. A mark is the top bit of a
+// row entry, over the 20-bit row number and the byte.
 constexpr int kChains = 8;
-constexpr int kSegments = 15;
-constexpr int kMarkShift = 28;
+constexpr int kSegments = 64;
+constexpr uint32_t kMark = 1u << 31;
 constexpr uint32_t kRowMask = (1u << 20) - 1;
 // A walking chain writes at most one byte a round plus the first byte of
 // each segment it begins, and within this many rounds when the rows form
@@ -146,7 +147,7 @@ struct Bzip2BlockDecoder::Tables {
     // needs them.
     std::unique_ptr<uint8_t[]> memory;
     // For every row: the next row's number << 8 | the row's last byte, and
-    // in the top bits a segment mark during the walk.
+    // in the top bit a segment mark during the walk.
     uint32_t* rows = nullptr;
     // The block's last BWT column, later its text before the run-length stage.
     uint8_t* bytes = nullptr;
@@ -351,22 +352,26 @@ bool Bzip2BlockDecoder::WalkInSegments(uint32_t first) {
     const uint32_t n = textSize_;
     uint32_t* const rows = t_->rows;
     struct Segment {
-        uint32_t row;
         uint8_t* out = nullptr;
         uint32_t size = 0;
-        uint32_t next = 0;  // the mark that ended it
+        int next = -1;  // the segment whose mark ended this one
     };
-    // Marks 1..kSegments; the first row's is 1. The others are spread
-    // over the row numbers, which lie all over the text.
-    std::array<Segment, kSegments + 1> seg;
+    // The marked rows in order: the first row and others spread over the
+    // row numbers, which lie all over the text.
+    std::array<uint32_t, kSegments + 1> marked;
     int marks = 0;
-    auto mark = [&](uint32_t row) {
-        if (rows[row] >> kMarkShift) return;
-        seg[++marks].row = row;
-        rows[row] |= static_cast<uint32_t>(marks) << kMarkShift;
+    for (int k = 0; k < kSegments; ++k) marked[marks++] = static_cast<uint32_t>(uint64_t{n} * k / kSegments);
+    marked[marks++] = first;
+    std::sort(marked.begin(), marked.begin() + marks);
+    marks = static_cast<int>(std::unique(marked.begin(), marked.begin() + marks) - marked.begin());
+    for (int k = 0; k < marks; ++k) rows[marked[k]] |= kMark;
+    auto segmentOf = [&](uint32_t row) {
+        return static_cast<int>(std::lower_bound(marked.begin(), marked.begin() + marks, row) - marked.begin());
     };
-    mark(first);
-    for (int k = 1; k < kSegments; ++k) mark(static_cast<uint32_t>(uint64_t{n} * k / kSegments));
+    auto unmark = [&] {
+        for (int k = 0; k < marks; ++k) rows[marked[k]] &= ~kMark;
+    };
+    std::array<Segment, kSegments + 1> seg;
 
     struct Chain {
         uint32_t row;
@@ -378,27 +383,25 @@ bool Bzip2BlockDecoder::WalkInSegments(uint32_t first) {
     // Each chain's first step reads its own mark, so it is taken before the
     // loop looks for marks.
     auto begin = [&](Chain& c, uint8_t* o) {
-        Segment& s = seg[++started];
-        s.out = o;
-        const uint32_t e = rows[s.row];
+        seg[started].out = o;
+        const uint32_t e = rows[marked[started]];
         *o = static_cast<uint8_t>(e);
-        c = {e >> 8 & kRowMask, o + 1, started};
+        c = {e >> 8 & kRowMask, o + 1, started++};
     };
-    for (int k = 0; k < kChains && started < marks; ++k)
-        begin(chain[active++], t_->pieces + Stretch(n) * k);
+    for (int k = 0; k < kChains && started < marks; ++k) begin(chain[active++], t_->pieces + Stretch(n) * k);
     // More rounds mean a cycle without marks.
     for (uint32_t round = 0; active > 0; ++round) {
         if (round >= MostRounds(n)) {
-            for (int k = 1; k <= marks; ++k) rows[seg[k].row] &= ~(~0u << kMarkShift);
+            unmark();
             return false;
         }
         for (int k = 0; k < active; ++k) {
             Chain& c = chain[k];
             const uint32_t e = rows[c.row];
-            if (e >> kMarkShift) {
+            if (e & kMark) {
                 Segment& s = seg[c.seg];
                 s.size = static_cast<uint32_t>(c.o - s.out);
-                s.next = e >> kMarkShift;
+                s.next = segmentOf(c.row);
                 if (started < marks) {
                     begin(c, c.o);
                 } else {
@@ -410,20 +413,22 @@ bool Bzip2BlockDecoder::WalkInSegments(uint32_t first) {
             c.row = e >> 8 & kRowMask;
         }
     }
-    for (int k = 1; k <= marks; ++k) rows[seg[k].row] &= ~(~0u << kMarkShift);
+    unmark();
     // In text order from the first row's segment; one cycle through every
     // segment, n bytes in all, or the rows are not one cycle.
     uint8_t* const text = t_->bytes;
-    uint32_t at = 0, seen = 0;
-    int k = 1;
+    std::array<bool, kSegments + 1> seen{};
+    uint32_t at = 0;
+    const int start = segmentOf(first);
+    int k = start;
     for (int i = 0; i < marks; ++i) {
-        if (seen & 1u << k || seg[k].size > n - at) return false;
-        seen |= 1u << k;
+        if (seen[k] || seg[k].size > n - at) return false;
+        seen[k] = true;
         std::memcpy(text + at, seg[k].out, seg[k].size);
         at += seg[k].size;
-        k = static_cast<int>(seg[k].next);
+        k = seg[k].next;
     }
-    return k == 1 && at == n;
+    return k == start && at == n;
 }
 
 size_t Bzip2BlockDecoder::ExpandSome(uint32_t& at, uint8_t* o, size_t room) const {
