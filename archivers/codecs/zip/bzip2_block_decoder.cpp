@@ -178,7 +178,6 @@ Bzip2BlockResult Bzip2BlockDecoder::Decode(const uint8_t* data, size_t size, uin
     Tables& t = *t_;
     t.Reserve(most);
     textSize_ = 0;
-    outputSize_ = 0;
 
     FieldReader in(data, size, bit);
     const uint64_t magic = uint64_t{in.Get(24)} << 24 | in.Get(24);
@@ -306,23 +305,6 @@ Bzip2BlockResult Bzip2BlockDecoder::Decode(const uint8_t* data, size_t size, uin
     text_ = column;
     Walk(origPtr);
 
-    // The run-length stage: four equal bytes are followed by a count of
-    // further copies, which must be there.
-    uint64_t total = 0;
-    for (uint32_t i = 0; i < n;) {
-        const uint8_t c = column[i];
-        uint32_t four;
-        std::memcpy(&four, column + i, 4);
-        if (i + 3 < n && four == c * 0x01010101u) {
-            if (i + 4 >= n) return R::Broken;
-            total += 4u + column[i + 4];
-            i += 5;
-        } else {
-            ++total;
-            ++i;
-        }
-    }
-    outputSize_ = total;
     return R::Ok;
 }
 
@@ -431,7 +413,9 @@ bool Bzip2BlockDecoder::WalkInSegments(uint32_t first) {
     return k == start && at == n;
 }
 
-size_t Bzip2BlockDecoder::ExpandSome(uint32_t& at, uint8_t* o, size_t room) const {
+// The run-length stage: four equal bytes are followed by a count of
+// further copies, which must be there.
+size_t Bzip2BlockDecoder::ExpandSome(uint32_t& at, uint8_t* o, size_t room, bool& broken) const {
     const uint8_t* const text = text_;
     const uint32_t n = textSize_;
     size_t w = 0;
@@ -441,6 +425,10 @@ size_t Bzip2BlockDecoder::ExpandSome(uint32_t& at, uint8_t* o, size_t room) cons
         uint32_t four;
         std::memcpy(&four, text + i, 4);
         if (i + 3 < n && four == c * 0x01010101u) {
+            if (i + 4 >= n) {
+                broken = true;
+                break;
+            }
             const size_t len = 4u + text[i + 4];
             std::memset(o + w, c, len);
             w += len;
@@ -454,12 +442,23 @@ size_t Bzip2BlockDecoder::ExpandSome(uint32_t& at, uint8_t* o, size_t room) cons
     return w;
 }
 
-bool Bzip2BlockDecoder::Expand(std::vector<uint8_t>& out) {
-    out.resize(static_cast<size_t>(outputSize_) + kLongestRun);
+Bzip2BlockDecoder::Expanded Bzip2BlockDecoder::Expand(std::vector<uint8_t>& out, size_t most) {
+    // Most blocks expand little: room for half as much again, then more.
+    size_t room = std::min(most, size_t{textSize_} + textSize_ / 2) + kLongestRun;
+    size_t w = 0;
     uint32_t at = 0;
-    const size_t n = ExpandSome(at, out.data(), out.size());
-    out.resize(n);
-    return ~Bzip2CrcUpdate(kBzip2CrcStart, out.data(), n) == crc_;
+    bool broken = false;
+    for (;;) {
+        out.resize(room);
+        w += ExpandSome(at, out.data() + w, room - w, broken);
+        if (broken) return Expanded::Broken;
+        if (at == textSize_) break;
+        if (room == most + kLongestRun) return Expanded::TooLarge;
+        room = std::min(room * 2, most + kLongestRun);
+    }
+    if (w > most) return Expanded::TooLarge;
+    out.resize(w);
+    return ~Bzip2CrcUpdate(kBzip2CrcStart, out.data(), w) == crc_ ? Expanded::Ok : Expanded::Broken;
 }
 
 }  // namespace kt::zip
