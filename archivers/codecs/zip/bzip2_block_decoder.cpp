@@ -187,7 +187,7 @@ Bzip2BlockResult Bzip2BlockDecoder::Decode(const uint8_t* data, size_t size, uin
     if (magic != kBlockMagic) return R::Broken;
 
     // The bytes the block uses, in order: the MTF list's starting state.
-    std::array<uint8_t, 256> mtf;
+    std::array<uint8_t, 256> mtf{};  // all of it: short moves read 16 bytes at once
     int used = 0;
     const uint32_t ranges = in.Get(16);
     for (int r = 0; r < 16; ++r) {
