@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -273,8 +274,15 @@ bool AtomicFile::Flush() {
 }
 
 bool AtomicFile::WriteAt(unsigned long long offset, const void* data, std::size_t size) {
-    if (!Flush()) return false;
     const unsigned char* p = static_cast<const unsigned char*>(data);
+    // Bytes still in the buffer are patched there: a small archive then
+    // goes to the disk in one write, its header already right.
+    const unsigned long long buffered = size_ - buffer_.size();
+    if (fd_ >= 0 && offset >= buffered && offset + size <= size_) {
+        std::copy(p, p + size, buffer_.begin() + static_cast<std::ptrdiff_t>(offset - buffered));
+        return true;
+    }
+    if (!Flush()) return false;
     while (size > 0) {
         ssize_t w = fault::PWrite(fd_, p, size, static_cast<off_t>(offset));
         if (w < 0) {

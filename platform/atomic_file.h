@@ -72,7 +72,8 @@ public:
     // (after Flush, for futimens or reading back).
     int Fd() const { return fd_; }
     bool Flush();
-    // Overwrites bytes already written (a header patched after its data).
+    // Overwrites bytes already written (a header patched after its data);
+    // those still buffered are patched in memory.
     bool WriteAt(unsigned long long offset, const void* data, std::size_t size);
     // Cuts the file back to size bytes; later writes continue there.
     bool Truncate(unsigned long long size);

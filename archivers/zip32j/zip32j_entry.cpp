@@ -46,18 +46,48 @@ int FindLoadedUnzip(dl_phdr_info* info, size_t, void* data) {
     return 1;
 }
 
-HWND ProgressWindow() {
-    if (HWND own = gShell.Owner().Window()) return own;
+// The process's count of loaded and unloaded objects, read from its first
+// object: while it stays, every object found before is still there.
+struct LoadCount {
+    unsigned long long adds = ~0ull, subs = ~0ull;
+    bool operator==(const LoadCount&) const = default;
+};
+
+int ReadLoadCount(dl_phdr_info* info, size_t, void* data) {
+    *static_cast<LoadCount*>(data) = {info->dlpi_adds, info->dlpi_subs};
+    return 1;
+}
+
+using GetOwnerProc = HWND (*)();
+
+// UNZIP32.DLL's UnZipGetOwnerWindow when the host has that library loaded.
+GetOwnerProc FindUnzipOwnerEntry() {
     std::string path;
     dl_iterate_phdr(FindLoadedUnzip, &path);
     if (path.empty()) return nullptr;
     void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
     if (!lib) return nullptr;
-    using GetOwnerProc = HWND (*)();
     auto get = reinterpret_cast<GetOwnerProc>(dlsym(lib, "UnZipGetOwnerWindow"));
-    HWND wnd = get ? get() : nullptr;
     dlclose(lib);
-    return wnd;
+    return get;
+}
+
+HWND ProgressWindow() {
+    if (HWND own = gShell.Owner().Window()) return own;
+    // Looked for again only once an object was loaded or unloaded since:
+    // opening and closing the library for every command cost more than a
+    // small archive's own work outside the codec.
+    static std::mutex mutex;
+    static LoadCount seen;
+    static GetOwnerProc get = nullptr;
+    LoadCount now;
+    dl_iterate_phdr(ReadLoadCount, &now);
+    std::lock_guard lock(mutex);
+    if (!(now == seen)) {
+        get = FindUnzipOwnerEntry();
+        seen = now;
+    }
+    return get ? get() : nullptr;
 }
 
 struct ProgressUser {

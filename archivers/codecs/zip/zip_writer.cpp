@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -124,7 +125,8 @@ ZipStatus ZipWriter::AddBuffer(ZipEntry e, const uint8_t* data, size_t size,
     e.crc = Crc32(0, data, size);
     e.localOffset = out_.Position();
 
-    std::vector<uint8_t> packed;
+    // Written over before it is read: no zero fill (a file's worth per file).
+    std::unique_ptr<uint8_t[]> packed;
     const uint8_t* body = data;
     size_t bodySize = size;
     e.method = kMethodStored;
@@ -132,11 +134,11 @@ ZipStatus ZipWriter::AddBuffer(ZipEntry e, const uint8_t* data, size_t size,
         int level = std::clamp(opt.level, 1, 9);
         libdeflate_compressor* c = Compressor(level);
         if (!c) return ZipStatus::WriteError;
-        packed.resize(libdeflate_deflate_compress_bound(c, size));
-        size_t n = libdeflate_deflate_compress(c, data, size, packed.data(), packed.size());
+        const size_t bound = libdeflate_deflate_compress_bound(c, size);
+        packed = std::make_unique_for_overwrite<uint8_t[]>(bound);
+        size_t n = libdeflate_deflate_compress(c, data, size, packed.get(), bound);
         if (n > 0 && n < size) {
-            packed.resize(n);
-            body = packed.data();
+            body = packed.get();
             bodySize = n;
             e.method = kMethodDeflate;
             e.flags |= LevelFlags(level);
@@ -148,21 +150,24 @@ ZipStatus ZipWriter::AddBuffer(ZipEntry e, const uint8_t* data, size_t size,
     size_t headSize = 0;
     if (!opt.password.empty() && !e.IsDirectory()) {
         e.flags |= kFlagEncrypted;
-        if (body == data) packed.assign(data, data + size);
-        body = packed.data();
+        if (body == data) {
+            packed = std::make_unique_for_overwrite<uint8_t[]>(size);
+            if (size) std::memcpy(packed.get(), data, size);
+        }
+        body = packed.get();
         if (opt.aesStrength > 0) {
             aes = AesEncryptor::Create(opt.aesStrength, opt.password, head);
             if (!aes) return ZipStatus::WriteError;
             headSize = AesEncryptor::HeadSize(opt.aesStrength);
             MarkAes(e, opt.aesStrength);
-            aes->Encrypt(packed.data(), bodySize);
+            aes->Encrypt(packed.get(), bodySize);
             if (!aes->Finish(mac)) return ZipStatus::WriteError;
         } else {
             crypto.emplace(opt.password);
             if (!crypto->MakeHeader(static_cast<uint16_t>(e.crc >> 16), head))
                 return ZipStatus::WriteError;
             headSize = kCryptHeaderSize;
-            crypto->Encrypt(packed.data(), bodySize);
+            crypto->Encrypt(packed.get(), bodySize);
         }
     }
     e.compressedSize = headSize + bodySize + (aes ? kAesMacSize : 0);
@@ -180,10 +185,10 @@ ZipStatus ZipWriter::AddSource(ZipEntry meta, const ByteSource& source, const Wr
                                const ProgressFn& progress) {
     uint64_t size = source.Size();
     if (size > kWholeFileLimit) return Streamed(std::move(meta), source, opt, progress);
-    std::vector<uint8_t> data(size);
-    if (size && !source.ReadAt(0, data.data(), size)) return ZipStatus::ReadError;
+    auto data = std::make_unique_for_overwrite<uint8_t[]>(size);
+    if (size && !source.ReadAt(0, data.get(), size)) return ZipStatus::ReadError;
     if (progress && !progress(size)) return ZipStatus::Stopped;
-    return AddBuffer(std::move(meta), data.data(), data.size(), opt);
+    return AddBuffer(std::move(meta), data.get(), size, opt);
 }
 
 ZipStatus ZipWriter::Streamed(ZipEntry e, const ByteSource& source, const WriteOptions& opt,

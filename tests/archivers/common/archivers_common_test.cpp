@@ -142,6 +142,25 @@ TEST(AtomicFile, ANewFileNeverReplacesOneThatAppearedMeanwhile) {
     EXPECT_EQ(ReadAll(target), "ours");
 }
 
+// A header patched after its data lands where it belongs whether its bytes
+// are still buffered or already on the disk (data past the buffer's size).
+TEST(AtomicFile, PatchedBytesLandInPlaceBufferedOrWritten) {
+    TempDir dir;
+    for (std::size_t body : {std::size_t{10}, std::size_t{1} << 20}) {
+        fs::path target = dir.path / ("patched" + std::to_string(body));
+        AtomicFile f;
+        ASSERT_TRUE(f.CreateNew(target.string()));
+        ASSERT_TRUE(f.Write("HDR?", 4));
+        std::string data(body, 'd');
+        ASSERT_TRUE(f.Write(data.data(), data.size()));
+        ASSERT_TRUE(f.WriteAt(3, "!", 1));
+        ASSERT_TRUE(f.WriteAt(4 + body - 1, "e", 1));
+        ASSERT_TRUE(f.Write("T", 1));
+        ASSERT_TRUE(f.Commit());
+        EXPECT_EQ("HDR!" + std::string(body - 1, 'd') + "eT", ReadAll(target)) << body;
+    }
+}
+
 // A new file gets the mode any new file gets under the umask, through every
 // way of starting one; a private file being replaced is never open to others
 // while its successor is written.
