@@ -18,11 +18,12 @@ constexpr int kMostSelectors = 18002;
 constexpr int kFastBits = 10;
 // One step of the run-length stage writes at most 4 + 255 bytes.
 constexpr size_t kLongestRun = 259;
-// The walk: chains at once, segments between marks (at most 15: a mark
-// lives in the top four bits of a row entry, over the 20-bit row number).
+// The walk: chains at once, and segments between marks, enough of them
+// for the chains to stay busy to nearly the end. A mark is the top bit of a
+// row entry, over the 20-bit row number and the byte.
 constexpr int kChains = 8;
-constexpr int kSegments = 15;
-constexpr int kMarkShift = 28;
+constexpr int kSegments = 64;
+constexpr uint32_t kMark = 1u << 31;
 constexpr uint32_t kRowMask = (1u << 20) - 1;
 // A walking chain writes at most one byte a round plus the first byte of
 // each segment it begins, and within this many rounds when the rows form
@@ -146,7 +147,7 @@ struct Bzip2BlockDecoder::Tables {
     // needs them.
     std::unique_ptr<uint8_t[]> memory;
     // For every row: the next row's number << 8 | the row's last byte, and
-    // in the top bits a segment mark during the walk.
+    // in the top bit a segment mark during the walk.
     uint32_t* rows = nullptr;
     // The block's last BWT column, later its text before the run-length stage.
     uint8_t* bytes = nullptr;
@@ -177,7 +178,6 @@ Bzip2BlockResult Bzip2BlockDecoder::Decode(const uint8_t* data, size_t size, uin
     Tables& t = *t_;
     t.Reserve(most);
     textSize_ = 0;
-    outputSize_ = 0;
 
     FieldReader in(data, size, bit);
     const uint64_t magic = uint64_t{in.Get(24)} << 24 | in.Get(24);
@@ -187,7 +187,7 @@ Bzip2BlockResult Bzip2BlockDecoder::Decode(const uint8_t* data, size_t size, uin
     if (magic != kBlockMagic) return R::Broken;
 
     // The bytes the block uses, in order: the MTF list's starting state.
-    std::array<uint8_t, 256> mtf;
+    std::array<uint8_t, 256> mtf{};  // all of it: short moves read 16 bytes at once
     int used = 0;
     const uint32_t ranges = in.Get(16);
     for (int r = 0; r < 16; ++r) {
@@ -305,23 +305,6 @@ Bzip2BlockResult Bzip2BlockDecoder::Decode(const uint8_t* data, size_t size, uin
     text_ = column;
     Walk(origPtr);
 
-    // The run-length stage: four equal bytes are followed by a count of
-    // further copies, which must be there.
-    uint64_t total = 0;
-    for (uint32_t i = 0; i < n;) {
-        const uint8_t c = column[i];
-        uint32_t four;
-        std::memcpy(&four, column + i, 4);
-        if (i + 3 < n && four == c * 0x01010101u) {
-            if (i + 4 >= n) return R::Broken;
-            total += 4u + column[i + 4];
-            i += 5;
-        } else {
-            ++total;
-            ++i;
-        }
-    }
-    outputSize_ = total;
     return R::Ok;
 }
 
@@ -351,22 +334,26 @@ bool Bzip2BlockDecoder::WalkInSegments(uint32_t first) {
     const uint32_t n = textSize_;
     uint32_t* const rows = t_->rows;
     struct Segment {
-        uint32_t row;
         uint8_t* out = nullptr;
         uint32_t size = 0;
-        uint32_t next = 0;  // the mark that ended it
+        int next = -1;  // the segment whose mark ended this one
     };
-    // Marks 1..kSegments; the first row's is 1. The others are spread
-    // over the row numbers, which lie all over the text.
-    std::array<Segment, kSegments + 1> seg;
+    // The marked rows in order: the first row and others spread over the
+    // row numbers, which lie all over the text.
+    std::array<uint32_t, kSegments + 1> marked;
     int marks = 0;
-    auto mark = [&](uint32_t row) {
-        if (rows[row] >> kMarkShift) return;
-        seg[++marks].row = row;
-        rows[row] |= static_cast<uint32_t>(marks) << kMarkShift;
+    for (int k = 0; k < kSegments; ++k) marked[marks++] = static_cast<uint32_t>(uint64_t{n} * k / kSegments);
+    marked[marks++] = first;
+    std::sort(marked.begin(), marked.begin() + marks);
+    marks = static_cast<int>(std::unique(marked.begin(), marked.begin() + marks) - marked.begin());
+    for (int k = 0; k < marks; ++k) rows[marked[k]] |= kMark;
+    auto segmentOf = [&](uint32_t row) {
+        return static_cast<int>(std::lower_bound(marked.begin(), marked.begin() + marks, row) - marked.begin());
     };
-    mark(first);
-    for (int k = 1; k < kSegments; ++k) mark(static_cast<uint32_t>(uint64_t{n} * k / kSegments));
+    auto unmark = [&] {
+        for (int k = 0; k < marks; ++k) rows[marked[k]] &= ~kMark;
+    };
+    std::array<Segment, kSegments + 1> seg;
 
     struct Chain {
         uint32_t row;
@@ -378,27 +365,25 @@ bool Bzip2BlockDecoder::WalkInSegments(uint32_t first) {
     // Each chain's first step reads its own mark, so it is taken before the
     // loop looks for marks.
     auto begin = [&](Chain& c, uint8_t* o) {
-        Segment& s = seg[++started];
-        s.out = o;
-        const uint32_t e = rows[s.row];
+        seg[started].out = o;
+        const uint32_t e = rows[marked[started]];
         *o = static_cast<uint8_t>(e);
-        c = {e >> 8 & kRowMask, o + 1, started};
+        c = {e >> 8 & kRowMask, o + 1, started++};
     };
-    for (int k = 0; k < kChains && started < marks; ++k)
-        begin(chain[active++], t_->pieces + Stretch(n) * k);
+    for (int k = 0; k < kChains && started < marks; ++k) begin(chain[active++], t_->pieces + Stretch(n) * k);
     // More rounds mean a cycle without marks.
     for (uint32_t round = 0; active > 0; ++round) {
         if (round >= MostRounds(n)) {
-            for (int k = 1; k <= marks; ++k) rows[seg[k].row] &= ~(~0u << kMarkShift);
+            unmark();
             return false;
         }
         for (int k = 0; k < active; ++k) {
             Chain& c = chain[k];
             const uint32_t e = rows[c.row];
-            if (e >> kMarkShift) {
+            if (e & kMark) {
                 Segment& s = seg[c.seg];
                 s.size = static_cast<uint32_t>(c.o - s.out);
-                s.next = e >> kMarkShift;
+                s.next = segmentOf(c.row);
                 if (started < marks) {
                     begin(c, c.o);
                 } else {
@@ -410,23 +395,27 @@ bool Bzip2BlockDecoder::WalkInSegments(uint32_t first) {
             c.row = e >> 8 & kRowMask;
         }
     }
-    for (int k = 1; k <= marks; ++k) rows[seg[k].row] &= ~(~0u << kMarkShift);
+    unmark();
     // In text order from the first row's segment; one cycle through every
     // segment, n bytes in all, or the rows are not one cycle.
     uint8_t* const text = t_->bytes;
-    uint32_t at = 0, seen = 0;
-    int k = 1;
+    std::array<bool, kSegments + 1> seen{};
+    uint32_t at = 0;
+    const int start = segmentOf(first);
+    int k = start;
     for (int i = 0; i < marks; ++i) {
-        if (seen & 1u << k || seg[k].size > n - at) return false;
-        seen |= 1u << k;
+        if (seen[k] || seg[k].size > n - at) return false;
+        seen[k] = true;
         std::memcpy(text + at, seg[k].out, seg[k].size);
         at += seg[k].size;
-        k = static_cast<int>(seg[k].next);
+        k = seg[k].next;
     }
-    return k == 1 && at == n;
+    return k == start && at == n;
 }
 
-size_t Bzip2BlockDecoder::ExpandSome(uint32_t& at, uint8_t* o, size_t room) const {
+// The run-length stage: four equal bytes are followed by a count of
+// further copies, which must be there.
+size_t Bzip2BlockDecoder::ExpandSome(uint32_t& at, uint8_t* o, size_t room, bool& broken) const {
     const uint8_t* const text = text_;
     const uint32_t n = textSize_;
     size_t w = 0;
@@ -436,6 +425,10 @@ size_t Bzip2BlockDecoder::ExpandSome(uint32_t& at, uint8_t* o, size_t room) cons
         uint32_t four;
         std::memcpy(&four, text + i, 4);
         if (i + 3 < n && four == c * 0x01010101u) {
+            if (i + 4 >= n) {
+                broken = true;
+                break;
+            }
             const size_t len = 4u + text[i + 4];
             std::memset(o + w, c, len);
             w += len;
@@ -449,12 +442,23 @@ size_t Bzip2BlockDecoder::ExpandSome(uint32_t& at, uint8_t* o, size_t room) cons
     return w;
 }
 
-bool Bzip2BlockDecoder::Expand(std::vector<uint8_t>& out) {
-    out.resize(static_cast<size_t>(outputSize_) + kLongestRun);
+Bzip2BlockDecoder::Expanded Bzip2BlockDecoder::Expand(std::vector<uint8_t>& out, size_t most) {
+    // Most blocks expand little: room for half as much again, then more.
+    size_t room = std::min(most, size_t{textSize_} + textSize_ / 2) + kLongestRun;
+    size_t w = 0;
     uint32_t at = 0;
-    const size_t n = ExpandSome(at, out.data(), out.size());
-    out.resize(n);
-    return ~Bzip2CrcUpdate(kBzip2CrcStart, out.data(), n) == crc_;
+    bool broken = false;
+    for (;;) {
+        out.resize(room);
+        w += ExpandSome(at, out.data() + w, room - w, broken);
+        if (broken) return Expanded::Broken;
+        if (at == textSize_) break;
+        if (room == most + kLongestRun) return Expanded::TooLarge;
+        room = std::min(room * 2, most + kLongestRun);
+    }
+    if (w > most) return Expanded::TooLarge;
+    out.resize(w);
+    return ~Bzip2CrcUpdate(kBzip2CrcStart, out.data(), w) == crc_ ? Expanded::Ok : Expanded::Broken;
 }
 
 }  // namespace kt::zip

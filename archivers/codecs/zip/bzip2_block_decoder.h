@@ -52,15 +52,16 @@ public:
     // header carries.
     uint64_t EndBit() const { return endBit_; }
     uint32_t Crc() const { return crc_; }
-    // After Ok: the number of bytes the block expands to (up to 46 MB).
-    uint64_t OutputSize() const { return outputSize_; }
 
-    // After Ok: the whole block into `out`; false when its CRC does not
-    // match, and `out` must then be dropped.
-    bool Expand(std::vector<uint8_t>& out);
-    // After Ok, for blocks too large to hold: checks the CRC over pieces of
-    // at most `piece` bytes first, then hands the same pieces to `emit`.
-    // Broken on a CRC mismatch (nothing emitted), Stopped when emit says so.
+    // After Ok, the last stage: the whole block into `out`. Broken when
+    // its CRC does not match or a run-length count is missing (`out` must
+    // then be dropped), TooLarge when it expands to more than `most` bytes
+    // (up to 46 MB are possible).
+    enum class Expanded { Ok, Broken, TooLarge };
+    Expanded Expand(std::vector<uint8_t>& out, size_t most);
+    // After Ok, for blocks too large to hold: checks the block over pieces
+    // of at most `piece` bytes first, then hands the same pieces to `emit`.
+    // Broken (nothing emitted) as for Expand, Stopped when emit says so.
     enum class PieceResult { Ok, Broken, Stopped };
     template <class Emit>
     PieceResult ExpandInPieces(size_t piece, Emit&& emit);
@@ -68,7 +69,8 @@ public:
 private:
     // Expands the block's text from position `at` into at most `room`
     // bytes at `o`, whole runs only; returns the count and moves `at` on.
-    size_t ExpandSome(uint32_t& at, uint8_t* o, size_t room) const;
+    // Sets `broken` when the text ends in four equal bytes without a count.
+    size_t ExpandSome(uint32_t& at, uint8_t* o, size_t room, bool& broken) const;
     void Walk(uint32_t origPtr);
     bool WalkInSegments(uint32_t first);
 
@@ -76,7 +78,6 @@ private:
     std::unique_ptr<Tables> t_;
     const uint8_t* text_ = nullptr;  // the block before its run-length stage
     uint32_t textSize_ = 0;
-    uint64_t outputSize_ = 0;
     uint64_t endBit_ = 0;
     uint32_t crc_ = 0;
     std::vector<uint8_t> piece_;
@@ -86,13 +87,14 @@ template <class Emit>
 Bzip2BlockDecoder::PieceResult Bzip2BlockDecoder::ExpandInPieces(size_t piece, Emit&& emit) {
     piece_.resize(piece + 256 + 4);
     uint32_t crc = kBzip2CrcStart;
-    for (uint32_t at = 0; at < textSize_;) {
-        const size_t n = ExpandSome(at, piece_.data(), piece_.size());
+    bool broken = false;
+    for (uint32_t at = 0; at < textSize_ && !broken;) {
+        const size_t n = ExpandSome(at, piece_.data(), piece_.size(), broken);
         crc = Bzip2CrcUpdate(crc, piece_.data(), n);
     }
-    if (~crc != crc_) return PieceResult::Broken;
+    if (broken || ~crc != crc_) return PieceResult::Broken;
     for (uint32_t at = 0; at < textSize_;) {
-        const size_t n = ExpandSome(at, piece_.data(), piece_.size());
+        const size_t n = ExpandSome(at, piece_.data(), piece_.size(), broken);
         if (!emit(piece_.data(), n)) return PieceResult::Stopped;
     }
     return PieceResult::Ok;

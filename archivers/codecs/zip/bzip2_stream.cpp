@@ -63,6 +63,28 @@ uint64_t Bits(const uint8_t* p, int shift, int n) {
     return (v << shift) >> (64 - n);
 }
 
+// A decoded block's bytes to emit once its CRC matched: whole, or in
+// pieces when it is too large to hold.
+ZipStatus PassOn(Bzip2BlockDecoder& decoder, std::vector<uint8_t>& out, const EmitFn& emit) {
+    switch (decoder.Expand(out, kWholeBlock)) {
+        case Bzip2BlockDecoder::Expanded::Broken:
+            return ZipStatus::Broken;
+        case Bzip2BlockDecoder::Expanded::Ok:
+            return out.empty() || emit(out.data(), out.size()) ? ZipStatus::Ok : ZipStatus::Stopped;
+        case Bzip2BlockDecoder::Expanded::TooLarge:
+            break;
+    }
+    switch (decoder.ExpandInPieces(kWholeBlock, emit)) {
+        case Bzip2BlockDecoder::PieceResult::Ok:
+            return ZipStatus::Ok;
+        case Bzip2BlockDecoder::PieceResult::Stopped:
+            return ZipStatus::Stopped;
+        case Bzip2BlockDecoder::PieceResult::Broken:
+            break;
+    }
+    return ZipStatus::Broken;
+}
+
 }  // namespace
 
 ZipStatus Bzip2Stream(const PullFn& pull, const EmitFn& emit) {
@@ -97,19 +119,7 @@ ZipStatus Bzip2Stream(const PullFn& pull, const EmitFn& emit) {
                 if (!out.empty() && !emit(out.data(), out.size())) return ZipStatus::Stopped;
                 break;
             case Bzip2BlockResult::Ok:
-                if (decoder.OutputSize() <= kWholeBlock) {
-                    if (!decoder.Expand(out)) return ZipStatus::Broken;
-                    if (!out.empty() && !emit(out.data(), out.size())) return ZipStatus::Stopped;
-                } else {
-                    switch (decoder.ExpandInPieces(kWholeBlock, emit)) {
-                        case Bzip2BlockDecoder::PieceResult::Broken:
-                            return ZipStatus::Broken;
-                        case Bzip2BlockDecoder::PieceResult::Stopped:
-                            return ZipStatus::Stopped;
-                        case Bzip2BlockDecoder::PieceResult::Ok:
-                            break;
-                    }
-                }
+                if (const ZipStatus st = PassOn(decoder, out, emit); st != ZipStatus::Ok) return st;
                 break;
         }
         combined = Bzip2CombineCrc(combined, decoder.Crc());

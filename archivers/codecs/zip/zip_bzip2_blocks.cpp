@@ -121,8 +121,8 @@ bool Splitter::DecodeBlock(Block& b, size_t thread) {
             case Bzip2BlockResult::Ok:
                 // A block that ends before the next magic had that magic in
                 // its data; the sequential decoder sorts that out.
-                return decoder->EndBit() == b.endBit && decoder->OutputSize() <= kMostBlockOutput &&
-                       decoder->Expand(b.out);
+                return decoder->EndBit() == b.endBit &&
+                       decoder->Expand(b.out, kMostBlockOutput) == Bzip2BlockDecoder::Expanded::Ok;
         }
     } catch (const std::bad_alloc&) {
     } catch (const std::out_of_range&) {

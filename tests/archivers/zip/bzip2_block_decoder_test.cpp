@@ -116,7 +116,9 @@ size_t FirstBlockSize(const std::string& packed) {
     EXPECT_EQ(decoder.Decode(reinterpret_cast<const uint8_t*>(padded.data()), packed.size(), 32,
                              packed[3] - '0'),
               Bzip2BlockResult::Ok);
-    return static_cast<size_t>(decoder.OutputSize());
+    std::vector<uint8_t> out;
+    EXPECT_EQ(decoder.Expand(out, SIZE_MAX / 2), Bzip2BlockDecoder::Expanded::Ok);
+    return out.size();
 }
 
 // The stream CRC stored after the end magic, made to fit the block CRCs.
@@ -216,9 +218,10 @@ TEST(Bzip2BlockDecoder, ABlockReadAloneEndsWhereTheNextRecordStartsAndCarriesIts
               Bzip2BlockResult::Ok);
     EXPECT_EQ(GetBits(packed, decoder.EndBit(), 48), kEndMagic);
     EXPECT_EQ(decoder.Crc(), SlowCrc(plain));
-    EXPECT_EQ(decoder.OutputSize(), plain.size());
     std::vector<uint8_t> out;
-    ASSERT_TRUE(decoder.Expand(out));
+    // Not a byte more than the block holds, nor fewer.
+    EXPECT_EQ(decoder.Expand(out, plain.size() - 1), Bzip2BlockDecoder::Expanded::TooLarge);
+    ASSERT_EQ(decoder.Expand(out, plain.size()), Bzip2BlockDecoder::Expanded::Ok);
     EXPECT_TRUE(std::string(out.begin(), out.end()) == plain);
     // The same block at every bit offset of its first byte.
     for (int shift = 1; shift < 8; ++shift) {
@@ -228,7 +231,7 @@ TEST(Bzip2BlockDecoder, ABlockReadAloneEndsWhereTheNextRecordStartsAndCarriesIts
         ASSERT_EQ(decoder.Decode(reinterpret_cast<const uint8_t*>(moved.data()), packed.size() + 1,
                                  32 + static_cast<uint64_t>(shift), 9),
                   Bzip2BlockResult::Ok);
-        ASSERT_TRUE(decoder.Expand(out));
+        ASSERT_EQ(decoder.Expand(out, plain.size()), Bzip2BlockDecoder::Expanded::Ok);
         EXPECT_TRUE(std::string(out.begin(), out.end()) == plain) << shift;
     }
 }
