@@ -195,6 +195,10 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
 
     bool stop = false;
     std::size_t next = 0, printed = 0;
+    // Failures known but not printed yet: with a question or a stop to come,
+    // the run waits on the results before them one by one.
+    std::size_t failuresAhead = 0;
+    const bool failureDecides = settings.onError != ErrorPolicy::Continue;
 
     // Prints finished items in input order; a failure meets the failure
     // question (or its policy) once it is printed.
@@ -218,6 +222,7 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
                 ++summary.skipped;  // like the items never handed out
             } else {
                 ++summary.failed;
+                --failuresAhead;
                 if (!settings.json) show(FailureText(settings.lang, s.result));
                 bar.Advance(1, item.size);
                 if (!stop && !interrupted && !run.Finish(s.result)) stop = true;
@@ -235,6 +240,7 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
         }
         s.result = OutcomeOf(r, s.plan);
         s.outcome = s.result.Ok() ? Outcome::Packed : Outcome::Failed;
+        if (s.outcome == Outcome::Failed) ++failuresAhead;
         s.fate = static_cast<SourceFate>(r.fate);
         s.fateDetail = r.fateDetail;
     };
@@ -255,6 +261,7 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
                 case kt::TBatchRun::TStep::Fail:
                     s.result = s.plan.Failure;
                     s.outcome = Outcome::Failed;
+                    ++failuresAhead;
                     break;
                 case kt::TBatchRun::TStep::Pack:
                     if (pool && pool->AnyAlive()) {
@@ -274,7 +281,7 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
         }
         if (pool) pool->ReleaseIdleCores();  // nothing more to hand out for now
         if (pool && pool->Busy() > 0) {
-            finish(pool->WaitOne());
+            finish(pool->WaitOne(failureDecides && failuresAhead > 0));
             flush();
             continue;
         }

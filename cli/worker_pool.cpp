@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,20 +33,26 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
     return true;
 }
 
-// Takes size bytes of what fd has sent, reading while pending holds fewer:
-// each read takes all the pipe holds, so a message (written in one write)
-// most often costs one call, and two that came together one for both.
-bool Take(int fd, std::string& pending, void* data, std::size_t size) {
-    while (pending.size() < size) {
+// Appends what fd holds to pending. With `wait`, waits until something
+// came; without, takes only what is there. False once the pipe has ended (or
+// failed).
+bool ReadInto(int fd, std::string& pending, bool wait) {
+    for (;;) {
         char chunk[16384];
         ssize_t n = read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        pending.append(chunk, static_cast<std::size_t>(n));
+        if (n > 0) {
+            pending.append(chunk, static_cast<std::size_t>(n));
+            if (static_cast<std::size_t>(n) < sizeof chunk) return true;
+            wait = false;
+            continue;
+        }
+        if (n == 0) return false;
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN) return false;
+        if (!wait) return true;
+        pollfd in{fd, POLLIN, 0};
+        poll(&in, 1, -1);
     }
-    std::memcpy(data, pending.data(), size);
-    pending.erase(0, size);
-    return true;
 }
 
 // A message goes out in one write: a reader woken by its first part would
@@ -60,12 +67,83 @@ void PutText(std::string& message, const std::string& text) {
     message += text;
 }
 
-bool TakeText(int fd, std::string& pending, std::string& text) {
-    std::uint32_t len = 0;
-    if (!Take(fd, pending, &len, sizeof len)) return false;
-    text.resize(len);
-    return Take(fd, pending, text.data(), len);
+// Reads size bytes at `at` of a message being taken apart; false when the
+// message is not complete yet.
+bool Get(const std::string& pending, std::size_t& at, void* data, std::size_t size) {
+    if (pending.size() - at < size) return false;
+    std::memcpy(data, pending.data() + at, size);
+    at += size;
+    return true;
 }
+
+bool GetText(const std::string& pending, std::size_t& at, std::string& text) {
+    std::uint32_t len = 0;
+    if (!Get(pending, at, &len, sizeof len) || pending.size() - at < len) return false;
+    text.assign(pending, at, len);
+    at += len;
+    return true;
+}
+
+std::string ItemMessage(std::uint64_t index, const std::string& text) {
+    std::string message;
+    Put(message, &index, sizeof index);
+    PutText(message, text);
+    return message;
+}
+
+// Takes the items that came whole off `pending`.
+void TakeItems(std::string& pending, std::deque<std::pair<std::uint64_t, std::string>>& items) {
+    std::size_t at = 0;
+    for (;;) {
+        std::size_t start = at;
+        std::uint64_t index = 0;
+        std::string text;
+        if (!Get(pending, at, &index, sizeof index) || !GetText(pending, at, text)) {
+            at = start;
+            break;
+        }
+        items.emplace_back(index, std::move(text));
+    }
+    pending.erase(0, at);
+}
+
+std::string ResultMessage(std::uint64_t index, const JobResult& r) {
+    std::int32_t numbers[] = {r.code, r.fault, r.fate, r.started ? 1 : 0};
+    std::string message;
+    Put(message, &index, sizeof index);
+    Put(message, numbers, sizeof numbers);
+    PutText(message, r.output);
+    PutText(message, r.fateDetail);
+    return message;
+}
+
+// Takes the first result off `pending` when it came whole.
+bool TakeResult(std::string& pending, JobResult& r) {
+    std::size_t at = 0;
+    std::uint64_t index = 0;
+    std::int32_t numbers[4] = {};
+    if (!Get(pending, at, &index, sizeof index) || !Get(pending, at, numbers, sizeof numbers) ||
+        !GetText(pending, at, r.output) || !GetText(pending, at, r.fateDetail))
+        return false;
+    pending.erase(0, at);
+    r.code = numbers[0];
+    r.fault = numbers[1];
+    r.fate = numbers[2];
+    r.started = numbers[3] != 0;
+    return true;
+}
+
+void Ring(int bell) {
+    std::uint64_t one = 1;
+    while (write(bell, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+// Bytes of results a worker sends without ringing: far below what a pipe
+// holds, so that it never blocks on a parent that sleeps.
+constexpr std::size_t kQuietBytes = 16384;
+// How long the parent sleeps at most: the progress line moves at least this often.
+constexpr int kWakeMs = 100;
 
 }  // namespace
 
@@ -88,6 +166,8 @@ WorkerPool::WorkerPool(int workers, Work work) {
     void* page = mmap(nullptr, sizeof(std::atomic<bool>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (page == MAP_FAILED) throw std::runtime_error("mmap failed");
     cancelled_ = new (page) std::atomic<bool>(false);
+    bell_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (bell_ < 0) throw std::runtime_error("eventfd failed");
     for (int i = 0; i < workers; ++i) {
         int down[2], up[2];
         if (pipe2(down, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
@@ -102,11 +182,13 @@ WorkerPool::WorkerPool(int workers, Work work) {
                 close(w.toWorker);
                 close(w.fromWorker);
             }
-            WorkerLoop(down[0], up[1], work, *cancelled_);
+            WorkerLoop(down[0], up[1], bell_, work, *cancelled_);
             _exit(0);
         }
         close(down[0]);
         close(up[1]);
+        // Results are read when the parent wakes, without waiting for more.
+        fcntl(up[0], F_SETFL, fcntl(up[0], F_GETFL) | O_NONBLOCK);
         Worker w;
         w.pid = pid;
         w.toWorker = down[1];
@@ -125,26 +207,44 @@ WorkerPool::~WorkerPool() {
         }
         close(w.fromWorker);
     }
+    close(bell_);
     munmap(cancelled_, sizeof(std::atomic<bool>));
 }
 
-void WorkerPool::WorkerLoop(int in, int out, const Work& work, const std::atomic<bool>& cancelled) {
-    std::uint64_t index = 0;
-    std::uint32_t size = 0;
-    std::string text, pending;
-    while (Take(in, pending, &index, sizeof index) && Take(in, pending, &size, sizeof size)) {
-        text.resize(size);
-        if (!Take(in, pending, text.data(), size)) break;
+void WorkerPool::WorkerLoop(int in, int out, int bell, const Work& work, const std::atomic<bool>& cancelled) {
+    // Items are taken as they come, so the worker knows how many it has left.
+    fcntl(in, F_SETFL, fcntl(in, F_GETFL) | O_NONBLOCK);
+    std::string pending;
+    std::deque<std::pair<std::uint64_t, std::string>> items;
+    bool open = true;
+    std::size_t quiet = 0;  // bytes of results sent since the last ring
+    for (;;) {
+        if (items.empty()) {
+            if (!open || !ReadInto(in, pending, true)) break;
+            TakeItems(pending, items);
+            continue;
+        }
+        const auto [index, text] = std::move(items.front());
+        items.pop_front();
         JobResult r;
         if (cancelled) r.started = false;
         else r = work(static_cast<std::size_t>(index), text);
-        std::int32_t numbers[] = {r.code, r.fault, r.fate, r.started ? 1 : 0};
-        std::string message;
-        Put(message, &index, sizeof index);
-        Put(message, numbers, sizeof numbers);
-        PutText(message, r.output);
-        PutText(message, r.fateDetail);
+        const std::string message = ResultMessage(index, r);
+        // One too large for the pipe wakes the parent to read it as it comes.
+        if (message.size() > kQuietBytes) Ring(bell);
         if (!WriteAll(out, message.data(), message.size())) break;
+        quiet += message.size();
+        if (open && items.size() <= kLowItems) {
+            open = ReadInto(in, pending, false);
+            TakeItems(pending, items);
+        }
+        // The parent acts on a failure (a question, a stop) and on a queue
+        // running low; other results wait in the pipe until it wakes.
+        bool failed = r.code != 0 || r.fault != 0 || !r.started;
+        if (failed || cancelled || items.size() <= kLowItems || quiet >= kQuietBytes) {
+            Ring(bell);
+            quiet = 0;
+        }
     }
     close(in);
     close(out);
@@ -156,41 +256,49 @@ bool WorkerPool::AnyAlive() const {
     return false;
 }
 
+bool WorkerPool::Fits(const Worker& w, std::uint64_t bytes) const {
+    if (!w.alive) return false;
+    if (w.items.empty()) return true;
+    // Only small items wait, and only behind a small one.
+    return bytes <= kQueueableBytes && w.items.front().second <= kQueueableBytes && w.items.size() < kMostItems &&
+           w.waitingBytes + bytes <= kWaitingBytes;
+}
+
 bool WorkerPool::HasRoom(std::uint64_t bytes) const {
     for (const Worker& w : workers_)
-        if (w.alive && (w.items.empty() || (bytes <= kQueueableBytes && w.items.size() == 1 && w.queueable)))
-            return true;
+        if (Fits(w, bytes)) return true;
     return false;
 }
 
 void WorkerPool::Submit(std::size_t index, const std::string& text, std::uint64_t bytes) {
+    // The worker with the fewest items: an idle one first, and the queues end
+    // about together.
     Worker* to = nullptr;
     for (Worker& w : workers_)
-        if (w.alive && w.items.empty()) {
-            to = &w;
-            break;
-        }
-    if (!to && bytes <= kQueueableBytes)
-        for (Worker& w : workers_)
-            if (w.alive && w.items.size() == 1 && w.queueable) {
-                to = &w;
-                break;
-            }
+        if (Fits(w, bytes) && (!to || w.items.size() < to->items.size())) to = &w;
     if (!to) throw std::logic_error("no worker has room");
-    // The token stands for the item the worker runs; one waiting behind it
-    // runs on the same token.
+    // The token stands for the item the worker runs; those waiting behind it
+    // run on the same token.
     if (!to->holdsCore) {
         kt::TakeCore();
         to->holdsCore = true;
     }
-    to->queueable = to->items.empty() && bytes <= kQueueableBytes;
-    to->items.push_back(index);
+    if (!to->items.empty()) to->waitingBytes += bytes;
+    to->items.emplace_back(index, bytes);
     ++busy_;
-    std::uint64_t i = index;
-    std::string message;
-    Put(message, &i, sizeof i);
-    PutText(message, text);
-    if (!WriteAll(to->toWorker, message.data(), message.size())) to->alive = false;  // dead: WaitOne reports its items
+    // An idle worker gets its item now; a busy one gets what the parent
+    // handed out meanwhile in one write, before the parent sleeps.
+    to->outbox += ItemMessage(index, text);
+    if (to->items.size() == 1) SendQueued();
+}
+
+void WorkerPool::SendQueued() {
+    for (Worker& w : workers_) {
+        if (w.outbox.empty()) continue;
+        // A dead worker's pipe ends: its items are reported from there.
+        if (w.alive && !WriteAll(w.toWorker, w.outbox.data(), w.outbox.size())) w.alive = false;
+        w.outbox.clear();
+    }
 }
 
 void WorkerPool::CancelWaiting() { cancelled_->store(true); }
@@ -204,11 +312,10 @@ void WorkerPool::ReleaseIdleCores() {
 }
 
 JobResult WorkerPool::Done(Worker& w, JobResult* result) {
-    const std::size_t item = w.items.front();
+    const std::size_t item = w.items.front().first;
     w.items.pop_front();
+    if (!w.items.empty()) w.waitingBytes -= w.items.front().second;
     --busy_;
-    // Only items of a small one are queued, so what runs next may have one behind it.
-    w.queueable = true;
     // A dead worker gets nothing more; a live one keeps its core for its next item.
     if (w.items.empty() && !w.alive && w.holdsCore) {
         kt::GiveCore();
@@ -219,51 +326,59 @@ JobResult WorkerPool::Done(Worker& w, JobResult* result) {
     return std::move(*result);
 }
 
-JobResult WorkerPool::Receive(Worker& w) {
-    std::uint64_t index = 0;
-    std::int32_t numbers[4] = {};
-    JobResult r;
-    if (Take(w.fromWorker, w.pending, &index, sizeof index) && Take(w.fromWorker, w.pending, numbers, sizeof numbers) &&
-        TakeText(w.fromWorker, w.pending, r.output) && TakeText(w.fromWorker, w.pending, r.fateDetail)) {
-        r.code = numbers[0];
-        r.fault = numbers[1];
-        r.fate = numbers[2];
-        r.started = numbers[3] != 0;
-        return Done(w, &r);
-    }
-    w.alive = false;
-    return Done(w, nullptr);
+void WorkerPool::ReadArrived() {
+    for (Worker& w : workers_)
+        if (!w.items.empty() && !w.ended && !ReadInto(w.fromWorker, w.pending, false)) {
+            w.ended = true;
+            w.alive = false;
+        }
 }
 
-JobResult WorkerPool::WaitOne() {
-    // A result that came with the one read before needs no wait.
-    for (Worker& w : workers_)
-        if (!w.items.empty() && !w.pending.empty()) return Receive(w);
-    for (;;) {
-        std::vector<pollfd> fds;
-        std::vector<Worker*> owners;
-        for (Worker& w : workers_) {
-            if (w.items.empty()) continue;
-            if (!w.alive) return Done(w, nullptr);  // it could not even take its item
-            fds.push_back({w.fromWorker, POLLIN, 0});
-            owners.push_back(&w);
+bool WorkerPool::TakeArrived(JobResult& out) {
+    for (Worker& w : workers_) {
+        if (w.items.empty()) continue;
+        JobResult r;
+        if (TakeResult(w.pending, r)) {
+            out = Done(w, &r);
+            return true;
         }
-        if (fds.empty()) throw std::logic_error("nothing submitted");
+        if (w.ended) {
+            out = Done(w, nullptr);
+            return true;
+        }
+    }
+    return false;
+}
+
+JobResult WorkerPool::WaitOne(bool prompt) {
+    SendQueued();
+    JobResult r;
+    for (;;) {
+        if (TakeArrived(r)) return r;
+        ReadArrived();
+        if (TakeArrived(r)) return r;
         if (interrupted_ && *interrupted_ && !forwarded_) {
             forwarded_ = true;
             CancelWaiting();
             for (Worker& w : workers_)
                 if (w.alive) kill(w.pid, SIGINT);
         }
-        // A bounded wait, so that a signal landing just before poll is seen.
-        int ready = poll(fds.data(), fds.size(), interrupted_ ? 200 : -1);
-        if (ready == 0) continue;
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            throw std::runtime_error("poll failed");
+        std::vector<pollfd> fds{{bell_, POLLIN, 0}};
+        for (Worker& w : workers_) {
+            if (w.items.empty() || w.ended) continue;
+            // Results wake the parent when it waits on each one, or on the rest
+            // of one begun; otherwise only the end of the pipe (a worker that
+            // died) does.
+            short events = prompt || !w.pending.empty() ? POLLIN : 0;
+            fds.push_back({w.fromWorker, events, 0});
         }
-        for (std::size_t k = 0; k < fds.size(); ++k)
-            if (fds[k].revents != 0) return Receive(*owners[k]);
+        if (fds.size() == 1) throw std::logic_error("nothing submitted");
+        // A bounded wait: results that came without a ring still move the
+        // progress line, and a signal landing just before poll is seen.
+        if (poll(fds.data(), fds.size(), kWakeMs) < 0 && errno != EINTR) throw std::runtime_error("poll failed");
+        std::uint64_t rings = 0;
+        if (fds[0].revents != 0) while (read(bell_, &rings, sizeof rings) < 0 && errno == EINTR) {
+            }
     }
 }
 

@@ -4,11 +4,17 @@
 // instead of threads. The parent hands out item numbers and reads back each
 // result; a worker that dies is reported as a failure of its items.
 //
-// A worker may be handed a second small item while it packs a small one: it
-// then starts it at once instead of idling for the parent's answer (a round
-// trip through two pipes and two wake-ups costs about as much as packing a
-// small file). Large items never wait behind another item: an idle worker
-// could have had them.
+// Small items queue up in a worker, a few at a time, so that it never idles
+// waiting for the parent's answer (a round trip through two pipes and two
+// wake-ups costs about as much as packing a small file). Large items never
+// wait behind another item: an idle worker could have had them.
+//
+// A worker sends each result at once, but the parent does not wake for each
+// one: it sleeps on a doorbell that a worker rings only when the parent has
+// something to do (its queue runs low, an item failed or was not begun) and
+// reads the results that came meanwhile when it wakes, or every tenth of a
+// second for the progress line. Results never wait in a worker, so one that
+// dies takes none of them with it.
 //
 // A worker that holds items runs one of them and holds one token of the core
 // budget, taken and given back here in the parent, so a worker that dies
@@ -26,6 +32,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kaltri {
@@ -52,8 +59,13 @@ public:
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
-    // Items of at most this many bytes may wait in a worker behind another one.
+    // Items of at most this many bytes may wait in a worker behind another one,
     static constexpr std::uint64_t kQueueableBytes = 1u << 20;
+    // up to this many items in all, with at most this many bytes waiting.
+    static constexpr std::size_t kMostItems = 8;
+    static constexpr std::uint64_t kWaitingBytes = 1u << 20;
+    // A worker rings once this few of its items are left to begin.
+    static constexpr std::size_t kLowItems = 2;
 
     // A worker can take an item of `bytes` now.
     bool HasRoom(std::uint64_t bytes) const;
@@ -66,7 +78,9 @@ public:
     // Hands the item to an idle worker, else queues it (HasRoom must be true).
     void Submit(std::size_t index, const std::string& text, std::uint64_t bytes);
     // Blocks until one submitted item is done and returns its result.
-    JobResult WaitOne();
+    // `prompt`: wake for every result (the caller waits on one to decide),
+    // not only when a worker rings.
+    JobResult WaitOne(bool prompt = false);
     // Items handed out but not begun yet are not begun: they come back with
     // `started` false.
     void CancelWaiting();
@@ -83,20 +97,30 @@ private:
         pid_t pid = -1;
         int toWorker = -1;
         int fromWorker = -1;
-        bool alive = false;
-        std::deque<std::size_t> items;  // in the order the worker takes them
-        bool queueable = false;          // the item it runs is small: one may wait behind it
+        bool alive = false;  // takes items
+        bool ended = false;  // its results pipe ended: what it did not send, it never will
+        std::deque<std::pair<std::size_t, std::uint64_t>> items;  // number and bytes, in the order the worker takes them
+        std::uint64_t waitingBytes = 0;                          // of the items behind the first
         bool holdsCore = false;
         std::string pending;  // read from fromWorker, not taken yet
+        std::string outbox;   // items for a busy worker, sent before the parent sleeps
     };
-    static void WorkerLoop(int in, int out, const Work& work, const std::atomic<bool>& cancelled);
+    static void WorkerLoop(int in, int out, int bell, const Work& work, const std::atomic<bool>& cancelled);
+    bool Fits(const Worker& w, std::uint64_t bytes) const;
+    // Sends the items kept for busy workers.
+    void SendQueued();
+    // Reads what each busy worker has sent without waiting; marks a worker
+    // whose pipe ended dead.
+    void ReadArrived();
+    // The next result found complete in what was read, or the failure of an
+    // item of a dead worker; false when there is none yet.
+    bool TakeArrived(JobResult& out);
     // Takes the worker's oldest item off its queue; its result, or its
     // failure when `result` is null (the worker is gone).
     JobResult Done(Worker& w, JobResult* result);
-    // Reads the worker's next result (its failure when the pipe ends first).
-    JobResult Receive(Worker& w);
     std::vector<Worker> workers_;
     std::atomic<bool>* cancelled_;  // shared with the workers
+    int bell_ = -1;                 // an eventfd the workers ring
     int busy_ = 0;
     const std::atomic<bool>* interrupted_ = nullptr;
     bool forwarded_ = false;
