@@ -62,7 +62,7 @@ public:
     // Items of at most this many bytes may wait in a worker behind another one,
     static constexpr std::uint64_t kQueueableBytes = 1u << 20;
     // up to this many items in all, with at most this many bytes waiting.
-    static constexpr std::size_t kMostItems = 8;
+    static constexpr std::size_t kMostItems = 16;
     static constexpr std::uint64_t kWaitingBytes = 1u << 20;
     // A worker rings once this few of its items are left to begin.
     static constexpr std::size_t kLowItems = 2;

@@ -7,6 +7,7 @@
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <deque>
@@ -156,6 +157,92 @@ TEST(PackRun, FailuresFollowTheErrorPolicy) {
     EXPECT_EQ(1u, yesAll.questions.size());
     EXPECT_EQ(2u, r.failed);
     EXPECT_EQ(2u, r.packed);
+}
+
+// Archives the run left in `folder`.
+std::size_t ArchivesIn(const std::string& folder, const std::string& ext) {
+    std::size_t n = 0;
+    for (auto& f : fs::directory_iterator(folder)) n += f.path().extension() == ext ? 1 : 0;
+    return n;
+}
+
+// Many small files queue up in each worker. A failure whose turn comes
+// while an earlier file still runs is decided as soon as that file is
+// done, not when a worker's queue next runs low: the files queued behind
+// are then not begun, and count as skipped. f00 finishes only after f01
+// has failed; every later file takes 80 ms, so a late decision would let
+// more of them begin.
+TEST(PackRun, AFailureAmidQueuedFilesStopsTheRunWithoutBeginningTheRest) {
+    for (ErrorPolicy policy : {ErrorPolicy::Stop, ErrorPolicy::Ask}) {
+        Tree t;
+        const std::string failedMark = t.root + "/failed.mark";
+        std::vector<std::string> paths;
+        for (int i = 0; i < 20; ++i) paths.push_back(t.Make("src/f" + std::string(i < 10 ? "0" : "") + std::to_string(i) + (i == 1 ? "bad" : "") + ".txt"));
+        RunSettings s;
+        s.ext = ".zip";
+        s.jobs = 2;
+        s.onError = policy;
+        Script abort;
+        abort.answers = {'a'};
+        std::vector<std::string> lines;
+        RunSummary r = RunWith(PlanSources(paths), s, abort, &lines, [&](const std::string& a, const std::string& src, bool) {
+            if (src.find("bad") != std::string::npos) std::ofstream(failedMark).put('x');
+            else if (src.find("f00") != std::string::npos)
+                for (int ms = 0; ms < 2000 && !fs::exists(failedMark); ++ms) usleep(1000);
+            else usleep(80000);
+            return FakePack(a, src);
+        });
+        EXPECT_TRUE(r.stopped);
+        EXPECT_EQ(1u, r.failed);
+        EXPECT_EQ(policy == ErrorPolicy::Ask ? 1u : 0u, abort.questions.size());
+        // f00, and at most the one file each worker had begun by then.
+        EXPECT_GE(r.packed, 1u);
+        EXPECT_LE(r.packed, 3u);
+        EXPECT_EQ(20u, r.packed + r.failed + r.skipped);
+        EXPECT_EQ(r.packed, ArchivesIn(t.root + "/src", ".zip"));
+        EXPECT_TRUE(fs::exists(t.root + "/src/f00.zip"));
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_NE(std::string::npos, lines[1].find("f01bad")) << lines[1];
+    }
+}
+
+std::atomic<bool> gCtrlC{false};
+
+// Ctrl-C with full queues: the file that was running is finished and
+// reported, the queued files are not begun and count as skipped, and the
+// archives left are exactly those reported.
+TEST(PackRun, CtrlCWithQueuedFilesLeavesOnlyTheArchivesItReports) {
+    Tree t;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 30; ++i) paths.push_back(t.Make("f" + std::to_string(100 + i) + ".txt"));
+    struct sigaction sa {}, old {};
+    sa.sa_handler = [](int) { gCtrlC = true; };
+    sigemptyset(&sa.sa_mask);
+    ASSERT_EQ(0, sigaction(SIGINT, &sa, &old));
+    gCtrlC = false;
+    RunSettings s;
+    s.ext = ".lzh";
+    s.jobs = 2;
+    Script none;
+    std::vector<std::string> lines;
+    const pid_t parent = getpid();
+    RunSummary r = RunPack(
+        PlanSources(paths), s,
+        [&](const std::string& a, const std::string& src, bool) {
+            // The signal reaches the parent only, as a kill of its pid does.
+            if (src.find("f104") != std::string::npos) kill(parent, SIGINT);
+            usleep(20000);
+            return FakePack(a, src);
+        },
+        none.Fn(), gCtrlC, [&](const std::string& l) { lines.push_back(l); });
+    sigaction(SIGINT, &old, nullptr);
+    EXPECT_TRUE(r.interrupted);
+    EXPECT_EQ(0u, r.failed);
+    EXPECT_GE(r.packed, 5u);   // f100 to f104 at least
+    EXPECT_LE(r.packed, 8u);   // then what each worker was running
+    EXPECT_EQ(30u, r.packed + r.skipped);
+    EXPECT_EQ(r.packed, ArchivesIn(t.root, ".lzh"));
+    EXPECT_EQ(r.packed, lines.size());
 }
 
 TEST(PackRun, ASecondSourceNeverReplacesAnArchiveOfTheSameRun) {

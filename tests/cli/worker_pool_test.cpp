@@ -1,6 +1,7 @@
 // The worker processes' queues: which items may wait behind another, the
 // core each busy worker holds (one, however many items it holds, kept
-// between items until released), and items that wait when the run stops.
+// between items until released), items that wait when the run stops, and
+// results the parent must hear of at once.
 #include "worker_pool.h"
 
 #include <gtest/gtest.h>
@@ -42,7 +43,7 @@ TEST(WorkerPool, OnlySmallItemsWaitBehindASmallOneAndAWorkerHoldsOneCore) {
         EXPECT_FALSE(pool.HasRoom(kLarge));  // an idle worker could come free for it sooner
         ASSERT_TRUE(pool.HasRoom(kSmall));
         pool.Submit(1, "", kSmall);
-        EXPECT_FALSE(pool.HasRoom(kSmall));  // one waits at most
+        EXPECT_FALSE(pool.HasRoom(kSmall));  // the bytes waiting are bounded
         EXPECT_EQ(cores - 1, kt::FreeCores());
         std::ofstream(gate).put('x');
         JobResult first = pool.WaitOne(), second = pool.WaitOne();
@@ -67,20 +68,67 @@ TEST(WorkerPool, OnlySmallItemsWaitBehindASmallOneAndAWorkerHoldsOneCore) {
     EXPECT_EQ(cores, kt::FreeCores());
 }
 
+TEST(WorkerPool, SmallItemsQueueUpToTheCountBound) {
+    kt::test::TempFolder dir;
+    const std::string gate = dir.Path() + "/gate";
+    WorkerPool pool(1, GatedWork(gate));
+    for (std::size_t i = 0; i < WorkerPool::kMostItems; ++i) {
+        ASSERT_TRUE(pool.HasRoom(1)) << i;
+        pool.Submit(i, "", 1);
+    }
+    EXPECT_FALSE(pool.HasRoom(1));
+    std::ofstream(gate).put('x');
+    for (std::size_t i = 0; i < WorkerPool::kMostItems; ++i) EXPECT_EQ(i, pool.WaitOne().index);
+    pool.ReleaseIdleCores();
+}
+
 TEST(WorkerPool, ItemsWaitingWhenTheRunStopsAreNotBegun) {
     kt::test::TempFolder dir;
     const std::string gate = dir.Path() + "/gate";
     WorkerPool pool(1, GatedWork(gate));
-    pool.Submit(0, "", kSmall);
-    pool.Submit(1, "", kSmall);
+    const std::size_t n = WorkerPool::kMostItems;
+    for (std::size_t i = 0; i < n; ++i) pool.Submit(i, "", 1);
     while (!std::filesystem::exists(gate + ".began")) usleep(1000);
     pool.CancelWaiting();
     std::ofstream(gate).put('x');
-    JobResult first = pool.WaitOne(), second = pool.WaitOne();
+    JobResult first = pool.WaitOne();
     EXPECT_TRUE(first.started);
-    EXPECT_FALSE(second.started);
-    EXPECT_EQ(1u, second.index);
+    for (std::size_t i = 1; i < n; ++i) {
+        JobResult r = pool.WaitOne();
+        EXPECT_EQ(i, r.index);
+        EXPECT_FALSE(r.started) << i;
+    }
     EXPECT_EQ(0, pool.Busy());
+}
+
+// A failure wakes the parent at once, though the worker has items left:
+// a question or a stop may follow. The item after it sees the parent's
+// answer (the gate) while it still runs; the parent would otherwise sleep
+// through it until its next regular look (a tenth of a second).
+TEST(WorkerPool, AFailureReachesTheParentWhileTheNextItemRuns) {
+    kt::test::TempFolder dir;
+    const std::string gate = dir.Path() + "/gate";
+    WorkerPool pool(1, [gate](std::size_t index, const std::string&) {
+        JobResult r;
+        if (index == 0) {
+            usleep(20000);  // the other items reach the worker meanwhile
+            r.code = 5;
+        } else if (index == 1) {
+            for (int ms = 0; ms < 50 && !std::filesystem::exists(gate); ++ms) usleep(1000);
+            r.code = std::filesystem::exists(gate) ? 0 : 7;
+        }
+        return r;
+    });
+    for (std::size_t i = 0; i < 6; ++i) pool.Submit(i, "", 1);
+    JobResult failed = pool.WaitOne();
+    EXPECT_EQ(0u, failed.index);
+    EXPECT_EQ(5, failed.code);
+    std::ofstream(gate).put('x');
+    JobResult next = pool.WaitOne();
+    EXPECT_EQ(1u, next.index);
+    EXPECT_EQ(0, next.code) << "the failure came only after the next item";
+    while (pool.Busy() > 0) pool.WaitOne();
+    pool.ReleaseIdleCores();
 }
 
 TEST(WorkerPool, AWorkerThatDiesFailsEveryItemItHeldAndGivesItsCoreBack) {
