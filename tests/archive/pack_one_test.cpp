@@ -86,7 +86,9 @@ TEST_F(PackOne, ANewArchiveTakesItsOwnNameButNeverAFileThatAppearsMeanwhile) {
         std::string temporary = "unset";
         EXPECT_EQ(0, PackOneFile(archive, nullptr, here / ("a" + ext), src, &temporary, nullptr, true));
         EXPECT_EQ("", temporary);
-        if (ext == ".zip") EXPECT_TRUE(UnzipLists(here / "a.zip", "a.txt"));
+        if (ext == ".zip") {
+            EXPECT_TRUE(UnzipLists(here / "a.zip", "a.txt"));
+        }
         EXPECT_EQ(2u, FilesIn(here.Path()));
 
         const std::string theirs = here / ("b" + ext);
