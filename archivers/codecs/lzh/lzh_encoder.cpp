@@ -67,6 +67,14 @@ public:
           tune_(TuningFor(o.effort, whole ? whole : o.sizeHint)) {
         if (historySize > 0) std::memcpy(buf_.data(), history, historySize);
         end_ = start_;
+        // A token covers at least one byte: the tokens and the output of a
+        // small input fit at once, rather than being copied as they grow.
+        if (o.sizeHint > 0) {
+            std::size_t tokens = std::min<uint64_t>(o.sizeHint, kBlockTokens);
+            tok_.sym.reserve(tokens);
+            tok_.dist.reserve(tokens);
+            bits_.Bytes().reserve(std::min<uint64_t>(o.sizeHint, kBlockTokens) + 8);
+        }
     }
 
     EncodeResult Run() {
@@ -170,7 +178,12 @@ private:
     // Links every position below p into the chains (each exactly once).
     void InsertUpTo(int32_t p) {
         int32_t last = std::min(p, end_);
-        if (inserted_ < last) {
+        if (inserted_ + 1 == last) {
+            // Most searches follow a literal: one position, inline, rather
+            // than the call and set-up of a range.
+            mf_.Insert(inserted_);
+            inserted_ = last;
+        } else if (inserted_ < last) {
             mf_.InsertRange(inserted_, last);
             inserted_ = last;
         }

@@ -57,10 +57,13 @@ private:
     // same hash, less one, in 16 bits: half the memory of positions, so
     // more of the chains stay in the cache. kNoLink (a distance of 65536)
     // is past the window of any later position, and so ends every walk that
-    // reaches it, as a missing or too distant predecessor should.
+    // reaches it, as a missing or too distant predecessor should. A missing
+    // one (prev -1) below kNoLink links p to -1, which ends the walk as well,
+    // so the link needs no test of its own for it.
     static constexpr uint16_t kNoLink = 0xFFFF;
     static uint16_t Link(int32_t p, int32_t prev) {
-        return prev >= 0 && p - prev <= kNoLink ? static_cast<uint16_t>(p - prev - 1) : kNoLink;
+        uint32_t back = static_cast<uint32_t>(p - prev - 1);
+        return static_cast<uint16_t>(back < kNoLink ? back : kNoLink);
     }
     int32_t Next(int32_t cur) const { return cur - 1 - prev_[cur & mask_]; }
 
