@@ -73,7 +73,7 @@ public:
             std::size_t tokens = std::min<uint64_t>(o.sizeHint, kBlockTokens);
             tok_.sym.reserve(tokens);
             tok_.dist.reserve(tokens);
-            bits_.Bytes().reserve(std::min<uint64_t>(o.sizeHint, kBlockTokens) + 8);
+            bits_.Bytes().reserve(tokens + 8);
         }
     }
 

@@ -58,8 +58,8 @@ private:
     // more of the chains stay in the cache. kNoLink (a distance of 65536)
     // is past the window of any later position, and so ends every walk that
     // reaches it, as a missing or too distant predecessor should. A missing
-    // one (prev -1) below kNoLink links p to -1, which ends the walk as well,
-    // so the link needs no test of its own for it.
+    // one (prev -1) at p below kNoLink gets the link p, which leads to -1 and
+    // ends the walk as well: no test of its own, in the hottest loop.
     static constexpr uint16_t kNoLink = 0xFFFF;
     static uint16_t Link(int32_t p, int32_t prev) {
         uint32_t back = static_cast<uint32_t>(p - prev - 1);

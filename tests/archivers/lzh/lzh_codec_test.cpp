@@ -200,6 +200,26 @@ TEST(MatchFinder, ReachesTheWholeWindowBackThroughTheChainAfterSlides) {
     }
 }
 
+TEST(MatchFinder, AWalkEndsAtTheFirstPositionOfItsHash) {
+    // A long copy lies before the first inserted position, where nothing
+    // may lead: at 65535 it is where a link cut to 16 bits would go.
+    for (auto [from, before] : {std::pair<int32_t, int32_t>{400, 20}, {70000, 65535}}) {
+        std::vector<uint8_t> buf = Random(static_cast<std::size_t>(from) + 4096, 11);
+        const auto run = Random(300, 12);
+        const int32_t p = from + 2000;
+        std::copy(run.begin(), run.end(), buf.begin() + before);
+        std::copy(run.begin(), run.begin() + 6, buf.begin() + from);
+        buf[static_cast<std::size_t>(from) + 6] = static_cast<uint8_t>(run[6] ^ 1);
+        std::copy(run.begin(), run.end(), buf.begin() + p);
+        buf.resize(buf.size() + kMaxMatch + 16);
+        MatchFinder mf(16, buf.data());
+        mf.InsertRange(from, p);
+        uint32_t dist = 0;
+        EXPECT_EQ(mf.Longest(p, kMaxMatch, kMinMatch - 1, 4096, kMaxMatch, &dist), 6) << from;
+        EXPECT_EQ(dist, static_cast<uint32_t>(p - from - 1)) << from;
+    }
+}
+
 TEST(Encoder, GivesUpOnIncompressibleData) {
     auto data = Random(1 << 20, 5);
     EncodeOptions o;
