@@ -7,7 +7,6 @@
 namespace kt::zip {
 namespace {
 
-constexpr uint64_t kBlockMagic = 0x314159265359;
 constexpr int kMostGroups = 6;
 constexpr int kMostSymbols = 258;  // 256 MTF positions at most, RUNB, end of block
 constexpr int kLongestCode = 20;
@@ -184,7 +183,7 @@ Bzip2BlockResult Bzip2BlockDecoder::Decode(const uint8_t* data, size_t size, uin
     crc_ = in.Get(32);
     const bool randomised = in.Get(1) != 0;
     const uint32_t origPtr = in.Get(24);
-    if (magic != kBlockMagic) return R::Broken;
+    if (magic != kBzip2BlockMagic) return R::Broken;
 
     // The bytes the block uses, in order: the MTF list's starting state.
     std::array<uint8_t, 256> mtf{};  // all of it: short moves read 16 bytes at once

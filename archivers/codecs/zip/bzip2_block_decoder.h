@@ -25,6 +25,11 @@
 
 namespace kt::zip {
 
+// The 48-bit marks in front of every block and of the stream's end record,
+// at any bit offset.
+inline constexpr uint64_t kBzip2BlockMagic = 0x314159265359;
+inline constexpr uint64_t kBzip2EndMagic = 0x177245385090;
+
 // The buffer a block is read from must go on this many readable bytes
 // beyond `size` (their value does not matter).
 inline constexpr size_t kBzip2ReadPad = 8;

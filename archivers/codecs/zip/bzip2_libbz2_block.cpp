@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <memory>
 
+#include "bzip2_block_decoder.h"
+
 namespace kt::zip {
 namespace {
-
-constexpr uint64_t kEndMagic = 0x177245385090;
 
 // Appends bits most significant first, as bzip2 stores them.
 class BitWriter {
@@ -60,7 +60,7 @@ bool DecodeBlockWithLibbz2(const uint8_t* data, uint64_t from, uint64_t to, int 
     for (char c : {'B', 'Z', 'h', static_cast<char>('0' + level)})
         w.Put(static_cast<uint8_t>(c), 8);
     w.Copy(data + from / 8, static_cast<int>(from % 8), to - from);
-    w.Put(kEndMagic, 48);
+    w.Put(kBzip2EndMagic, 48);
     w.Put(crc, 32);
     w.Finish();
 

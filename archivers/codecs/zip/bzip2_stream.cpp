@@ -13,8 +13,6 @@
 namespace kt::zip {
 namespace {
 
-constexpr uint64_t kBlockMagic = 0x314159265359;
-constexpr uint64_t kEndMagic = 0x177245385090;
 constexpr size_t kPullPiece = 256 << 10;
 // Blocks that expand to more than this are checked and passed on in pieces
 // of this size instead of being held whole.
@@ -106,9 +104,9 @@ ZipStatus Bzip2Stream(const PullFn& pull, const EmitFn& emit) {
         // A magic and a CRC: the shortest a block or the stream's end can be.
         if (uint64_t{size} * 8 < static_cast<uint64_t>(shift) + 80) return ZipStatus::Broken;
         const uint64_t magic = Bits(p, shift, 48);
-        if (magic == kEndMagic)
+        if (magic == kBzip2EndMagic)
             return Bits(p + 6, shift, 32) == combined ? ZipStatus::Ok : ZipStatus::Broken;
-        if (magic != kBlockMagic) return ZipStatus::Broken;
+        if (magic != kBzip2BlockMagic) return ZipStatus::Broken;
         switch (decoder.Decode(p, size, static_cast<uint64_t>(shift), level)) {
             case Bzip2BlockResult::Broken:
                 return ZipStatus::Broken;

@@ -15,8 +15,6 @@
 namespace kt::zip {
 namespace {
 
-constexpr uint64_t kBlockMagic = 0x314159265359;
-constexpr uint64_t kEndMagic = 0x177245385090;
 constexpr uint64_t kNotFound = UINT64_MAX;
 // bzip2's first run-length stage lets a block expand up to 51 times; the
 // rare block beyond this bound is left to the sequential decoder, which
@@ -39,7 +37,7 @@ uint64_t Load64(const uint8_t* p) {
 struct MagicTable {
     uint8_t offsets[256] = {};
     MagicTable() {
-        for (uint64_t magic : {kBlockMagic, kEndMagic})
+        for (uint64_t magic : {kBzip2BlockMagic, kBzip2EndMagic})
             for (int s = 0; s < 8; ++s) offsets[((magic << 16) >> s) >> 48 & 0xFF] |= 1u << s;
     }
 };
@@ -166,8 +164,8 @@ uint64_t Splitter::FindMagic(uint64_t from, bool& end) {
                 const uint64_t bit = (bufStart_ + p) * 8 + s;
                 if (bit < from) continue;
                 const uint64_t v = (w << s) >> 16;
-                if (v == kBlockMagic || v == kEndMagic) {
-                    end = v == kEndMagic;
+                if (v == kBzip2BlockMagic || v == kBzip2EndMagic) {
+                    end = v == kBzip2EndMagic;
                     scanned_ = bit + 1;
                     return bit;
                 }
