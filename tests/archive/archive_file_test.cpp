@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "driver_fixture.h"
 #include "fake_library.h"
 #include "platform/message_hub.h"
 #include "test_driver.h"
@@ -13,6 +14,7 @@
 namespace kt {
 namespace {
 
+using test::MessageOf;
 using test::TTestDriver;
 
 const char* kLib = "UNLHA32.DLL";
@@ -42,16 +44,6 @@ protected:
     TTestDriver* Driver(TArchiveFile& f) { return static_cast<TTestDriver*>(f.Archiver()); }
     std::vector<test::FakeCall> Commands() { return fakes.CallsOf(kLib, "Unlha"); }
 };
-
-template <class F>
-std::string MessageOf(F&& f) {
-    try {
-        f();
-    } catch (const EArchiver& e) {
-        return e.what();
-    }
-    return "(nothing raised)";
-}
 
 TEST_F(ArchiveFile, FreshComponent) {
     TArchiveFile f;

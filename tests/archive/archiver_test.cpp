@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include "driver_fixture.h"
 #include "fake_library.h"
 #include "platform/message_hub.h"
 #include "test_driver.h"
@@ -13,6 +14,7 @@
 namespace kt {
 namespace {
 
+using test::MessageOf;
 using test::TTestDriver;
 
 class ArchiverBase : public ::testing::Test {
@@ -44,16 +46,6 @@ public:
         return 0;
     }
 };
-
-template <class F>
-std::string MessageOf(F&& f) {
-    try {
-        f();
-    } catch (const EArchiver& e) {
-        return e.what();
-    }
-    return "(nothing raised)";
-}
 
 TEST(ArchiverUnsupported, EachOperationRaisesItsMessageBeforeAnythingChanges) {
     TBareDriver d;

@@ -15,15 +15,10 @@ namespace {
 using test::Quote;
 using test::ReadAll;
 using test::Shell;
-using test::TempFolder;
 
-class LhaDriverOverRealLibrary : public ::testing::Test {
+class LhaDriverOverRealLibrary : public test::RealLibraryTest {
 protected:
-    // The library is found in the program folder (build/bin).
-    LhaDriverOverRealLibrary() { TLha32::ClassInfo.FreeDLL(); }
-    ~LhaDriverOverRealLibrary() override { TLha32::ClassInfo.FreeDLL(); }
-    TempFolder dir;
-    std::string out = std::string(4096, '\0');
+    LhaDriverOverRealLibrary() : RealLibraryTest({&TLha32::ClassInfo}) {}
 };
 
 TEST_F(LhaDriverOverRealLibrary, PackedArchiveReadsBackEverywhere) {
@@ -46,13 +41,7 @@ TEST_F(LhaDriverOverRealLibrary, PackedArchiveReadsBackEverywhere) {
     ASSERT_EQ(lha.Unpack(nullptr, arc, o, dest, {"a.txt"}, true, out), 0) << out.c_str();
     EXPECT_EQ(ReadAll(dest + "/a.txt"), text);
 
-    std::string buffer(text.size() + 16, '\0');
-    DWORD written = 0;
-    ASSERT_EQ(lha.UnpackToMemory(nullptr, arc, TArchiverOptions(), "a.txt", buffer.data(),
-                                 static_cast<DWORD>(buffer.size()), written),
-              0)
-        << lha.CommandLine;
-    EXPECT_EQ(buffer.substr(0, written), text);
+    test::ExpectUnpacksToMemory(lha, arc, "a.txt", text, text.size() + 16);
 }
 
 }  // namespace

@@ -19,15 +19,10 @@ namespace {
 using test::Quote;
 using test::ReadAll;
 using test::Shell;
-using test::TempFolder;
 
-class OtherDriversOverRealLibraries : public ::testing::Test {
+class OtherDriversOverRealLibraries : public test::RealLibraryTest {
 protected:
-    OtherDriversOverRealLibraries() { FreeAll(); }
-    ~OtherDriversOverRealLibraries() override { FreeAll(); }
-    static void FreeAll() {
-        for (const TArchiverClass* c : {&TCab32::ClassInfo, &TRar32::ClassInfo, &TBGA32::ClassInfo}) c->FreeDLL();
-    }
+    OtherDriversOverRealLibraries() : RealLibraryTest({&TCab32::ClassInfo, &TRar32::ClassInfo, &TBGA32::ClassInfo}) {}
     template <class Driver>
     std::vector<std::string> Names(Driver& driver, const std::string& arc) {
         std::vector<std::string> names;
@@ -38,8 +33,6 @@ protected:
         driver.CloseArchive(h);
         return names;
     }
-    TempFolder dir;
-    std::string out = std::string(4096, '\0');
     std::string text = std::string(30000, 'c') + "end\n";
 };
 
@@ -56,13 +49,7 @@ TEST_F(OtherDriversOverRealLibraries, CabPackUnpackAndMemory) {
     std::string dest = dir.MakeFolder("dest");
     ASSERT_EQ(cab.Unpack(nullptr, arc, o, dest, {}, false, out), 0) << out.c_str();
     EXPECT_EQ(ReadAll(dest + "/a.txt"), text);
-    std::string buffer(text.size(), '\0');
-    DWORD written = 0;
-    ASSERT_EQ(cab.UnpackToMemory(nullptr, arc, TArchiverOptions(), "a.txt", buffer.data(),
-                                 static_cast<DWORD>(buffer.size()), written),
-              0)
-        << cab.CommandLine;
-    EXPECT_EQ(buffer.substr(0, written), text);
+    test::ExpectUnpacksToMemory(cab, arc, "a.txt", text, text.size());
     EXPECT_NE(cab.CheckArchive(arc, CHECKARCHIVE_FULLCRC, 0), 0);
 }
 
@@ -76,12 +63,7 @@ TEST_F(OtherDriversOverRealLibraries, RarUnpackAndMemory) {
     std::string dest = dir.MakeFolder("dest");
     ASSERT_EQ(rar.Unpack(nullptr, arc, o, dest, {}, false, out), 0) << out.c_str();
     EXPECT_EQ(ReadAll(dest + "/r.txt"), text);
-    std::string buffer(text.size(), '\0');
-    DWORD written = 0;
-    ASSERT_EQ(rar.UnpackToMemory(nullptr, arc, TArchiverOptions(), "r.txt", buffer.data(),
-                                 static_cast<DWORD>(buffer.size()), written),
-              0);
-    EXPECT_EQ(buffer.substr(0, written), text);
+    test::ExpectUnpacksToMemory(rar, arc, "r.txt", text, text.size());
     EXPECT_EQ(test::MessageOf([&] { rar.Pack(nullptr, arc, o, "", {"x"}, false, out); }),
               "この形式では書庫ファイルの作成をサポートしておりません。");
 }

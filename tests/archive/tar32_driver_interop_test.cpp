@@ -12,14 +12,10 @@ namespace {
 using test::Quote;
 using test::ReadAll;
 using test::Shell;
-using test::TempFolder;
 
-class TarDriverOverRealLibrary : public ::testing::Test {
+class TarDriverOverRealLibrary : public test::RealLibraryTest {
 protected:
-    TarDriverOverRealLibrary() { TTar32::ClassInfo.FreeDLL(); }
-    ~TarDriverOverRealLibrary() override { TTar32::ClassInfo.FreeDLL(); }
-    TempFolder dir;
-    std::string out = std::string(4096, '\0');
+    TarDriverOverRealLibrary() : RealLibraryTest({&TTar32::ClassInfo}) {}
 };
 
 TEST_F(TarDriverOverRealLibrary, PackUnpackAndProbeThroughTheDriver) {
@@ -39,13 +35,7 @@ TEST_F(TarDriverOverRealLibrary, PackUnpackAndProbeThroughTheDriver) {
     ASSERT_EQ(tgz.Unpack(nullptr, arc, o, dest, {}, false, out), 0) << out.c_str();
     EXPECT_EQ(ReadAll(dest + "/a b.txt"), text);
 
-    std::string buffer(text.size(), '\0');
-    DWORD written = 0;
-    ASSERT_EQ(tgz.UnpackToMemory(nullptr, arc, TArchiverOptions(), "a b.txt", buffer.data(),
-                                 static_cast<DWORD>(buffer.size()), written),
-              0)
-        << tgz.CommandLine;
-    EXPECT_EQ(buffer.substr(0, written), text);
+    test::ExpectUnpacksToMemory(tgz, arc, "a b.txt", text, text.size());
 
     std::string bz = dir / "g.tar.bz2";
     ASSERT_EQ(system(("tar -C " + Quote(dir / "in") + " -cjf " + Quote(bz) + " .").c_str()), 0);

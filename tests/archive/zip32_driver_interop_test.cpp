@@ -15,15 +15,10 @@ namespace {
 using test::Quote;
 using test::ReadAll;
 using test::Shell;
-using test::TempFolder;
 
-class ZipDriverOverRealLibraries : public ::testing::Test {
+class ZipDriverOverRealLibraries : public test::RealLibraryTest {
 protected:
-    // The libraries are found in the program folder (build/bin).
-    ZipDriverOverRealLibraries() { TZip32::ClassInfo.FreeDLL(); }
-    ~ZipDriverOverRealLibraries() override { TZip32::ClassInfo.FreeDLL(); }
-    TempFolder dir;
-    std::string out = std::string(1024, '\0');
+    ZipDriverOverRealLibraries() : RealLibraryTest({&TZip32::ClassInfo}, 1024) {}
 };
 
 TEST_F(ZipDriverOverRealLibraries, BracketsAndBackslashesReachTheEngineLiterally) {

@@ -3,6 +3,8 @@
 // malformed-input guarantees without libFuzzer.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -12,7 +14,8 @@
 
 namespace kt::fuzztest {
 
-// Every file of tests/archivers/<format>/fuzz_corpus/<kind>.
+// Every file of tests/archivers/<format>/fuzz_corpus/<kind> (of fuzz_corpus
+// itself for an empty kind).
 inline std::vector<std::string> Corpus(const std::string& format, const std::string& kind) {
     std::vector<std::string> files;
     auto dir = std::filesystem::path(KT_SOURCE_DIR) / "tests/archivers" / format / "fuzz_corpus" / kind;
@@ -34,6 +37,15 @@ void Mutations(const std::string& seed, F&& body) {
         for (int k = 0; k < 1 + i % 4; ++k) m[rng() % m.size()] ^= static_cast<char>(1 << (rng() % 8));
         run(m);
     }
+}
+
+// Every seed of a corpus and its mutations through `body`. The corpus must
+// hold at least `minimum` seeds, so that a lost or emptied folder fails.
+template <class F>
+void ReplayCorpus(const std::string& format, const std::string& kind, std::size_t minimum, F&& body) {
+    const auto seeds = Corpus(format, kind);
+    ASSERT_GE(seeds.size(), minimum);
+    for (const auto& s : seeds) Mutations(s, body);
 }
 
 }  // namespace kt::fuzztest

@@ -5,17 +5,12 @@
 #include "archivers/fuzz/arj_fuzz_bodies.h"
 #include "tests/archivers/fuzz_replay.h"
 
-using kt::fuzztest::Corpus;
-using kt::fuzztest::Mutations;
+using kt::fuzztest::ReplayCorpus;
 
 TEST(ArjFuzzCorpus, ArchivesAndTheirMutationsAreHandled) {
-    auto seeds = Corpus("arj", "archive");
-    ASSERT_GE(seeds.size(), 5u);
-    for (const auto& s : seeds) Mutations(s, kt::fuzz::FuzzArjArchive);
+    ReplayCorpus("arj", "archive", 5, kt::fuzz::FuzzArjArchive);
 }
 
 TEST(ArjFuzzCorpus, DecoderStreamsAndTheirMutationsAreHandled) {
-    auto seeds = Corpus("arj", "decoder");
-    ASSERT_GE(seeds.size(), 4u);
-    for (const auto& s : seeds) Mutations(s, kt::fuzz::FuzzArjDecoder);
+    ReplayCorpus("arj", "decoder", 4, kt::fuzz::FuzzArjDecoder);
 }

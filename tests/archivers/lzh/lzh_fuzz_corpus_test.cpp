@@ -5,18 +5,15 @@
 #include "tests/archivers/fuzz_replay.h"
 
 using kt::fuzztest::Corpus;
-using kt::fuzztest::Mutations;
+using kt::fuzztest::Corpus;
+using kt::fuzztest::ReplayCorpus;
 
 TEST(FuzzCorpus, ArchivesAndTheirMutationsAreHandled) {
-    auto seeds = Corpus("lzh", "archive");
-    ASSERT_GE(seeds.size(), 14u);
-    for (const auto& s : seeds) Mutations(s, kt::fuzz::FuzzArchive);
+    ReplayCorpus("lzh", "archive", 14, kt::fuzz::FuzzArchive);
 }
 
 TEST(FuzzCorpus, DecoderStreamsAndTheirMutationsAreHandled) {
-    auto seeds = Corpus("lzh", "decoder");
-    ASSERT_GE(seeds.size(), 6u);
-    for (const auto& s : seeds) Mutations(s, kt::fuzz::FuzzDecoder);
+    ReplayCorpus("lzh", "decoder", 6, kt::fuzz::FuzzDecoder);
 }
 
 TEST(FuzzCorpus, RoundTripSeeds) {

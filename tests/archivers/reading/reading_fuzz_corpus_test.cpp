@@ -4,33 +4,19 @@
 // crash, no hang, no sanitizer report when built with one.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 #include "archivers/bga32/bga_reader.h"
 #include "archivers/cab32/cab_formats.h"
 #include "archivers/fuzz/reading_fuzz_bodies.h"
 #include "archivers/tar32/tar_kind.h"
 #include "archivers/unrar32/rar_headers.h"
+#include "tests/archivers/fuzz_replay.h"
 
 namespace {
 
-std::vector<std::string> Corpus(const char* format) {
-    std::vector<std::string> seeds;
-    for (auto& e : std::filesystem::directory_iterator(std::filesystem::path(KT_SOURCE_DIR) / "tests/archivers" /
-                                                       format / "fuzz_corpus")) {
-        std::ifstream in(e.path(), std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        seeds.push_back(s.str());
-    }
-    return seeds;
-}
-
 void Replay(const kt::unpack::ReadingFormats& formats, const char* format, std::size_t minimum) {
-    std::vector<std::string> seeds = Corpus(format);
+    std::vector<std::string> seeds = kt::fuzztest::Corpus(format, "");
     ASSERT_GE(seeds.size(), minimum);
     auto run = [&](const std::string& s) {
         kt::fuzz::FuzzReading(formats, reinterpret_cast<const uint8_t*>(s.data()), s.size());

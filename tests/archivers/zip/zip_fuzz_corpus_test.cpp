@@ -9,29 +9,20 @@
 #include "archivers/fuzz/zip_fuzz_bodies.h"
 #include "tests/archivers/fuzz_replay.h"
 
-using kt::fuzztest::Corpus;
-using kt::fuzztest::Mutations;
+using kt::fuzztest::ReplayCorpus;
 
 TEST(ZipFuzzCorpus, ArchivesAndTheirMutationsAreHandled) {
-    auto seeds = Corpus("zip", "archive");
-    ASSERT_GE(seeds.size(), 16u);
-    for (const auto& s : seeds) Mutations(s, kt::fuzz::FuzzZipArchive);
+    ReplayCorpus("zip", "archive", 16, kt::fuzz::FuzzZipArchive);
 }
 
 TEST(ZipFuzzCorpus, InflaterStreamsAndTheirMutationsAreHandled) {
-    auto seeds = Corpus("zip", "inflate");
-    ASSERT_GE(seeds.size(), 3u);
-    for (const auto& s : seeds) Mutations(s, kt::fuzz::FuzzInflate);
+    ReplayCorpus("zip", "inflate", 3, kt::fuzz::FuzzInflate);
 }
 
 TEST(ZipFuzzCorpus, Bzip2StreamsAndTheirMutationsDecodeAsTheSequentialDecoderSays) {
-    auto seeds = Corpus("zip", "bzip2");
-    ASSERT_GE(seeds.size(), 2u);
-    for (const auto& s : seeds) Mutations(s, kt::fuzz::FuzzBzip2Blocks);
+    ReplayCorpus("zip", "bzip2", 2, kt::fuzz::FuzzBzip2Blocks);
 }
 
 TEST(ZipFuzzCorpus, Bzip2StreamsAndTheirMutationsDecodeAsLibbz2DecodesThem) {
-    auto seeds = Corpus("zip", "bzip2_decoder");
-    ASSERT_GE(seeds.size(), 5u);
-    for (const auto& s : seeds) Mutations(s, kt::fuzz::FuzzBzip2Decoder);
+    ReplayCorpus("zip", "bzip2_decoder", 5, kt::fuzz::FuzzBzip2Decoder);
 }
