@@ -17,15 +17,6 @@
 namespace kt::ziptest {
 namespace {
 
-// Letters at random: bzip2 makes about 60 % of them, so a few megabytes are
-// several blocks of packed data.
-std::string Letters(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char& c : s) c = static_cast<char>('a' + rng() % 26);
-    return s;
-}
-
 struct LargeMembers {
     TempDir d;
     // In the order the tools are given them, so the damaged member is known.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "bzip2_test_streams.h"
+#include "zip_test_support.h"
 #include "zip_bzip2_blocks.h"
 #include "zip_methods.h"
 
@@ -17,15 +18,6 @@ namespace {
 
 using kt::zip::Bzip2SplitReport;
 using kt::zip::ZipStatus;
-
-// Letters at random compress to about 60 %, so a level-1 stream of a few
-// megabytes holds dozens of blocks starting at every bit offset.
-std::string Letters(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char& c : s) c = static_cast<char>('a' + rng() % 26);
-    return s;
-}
 
 struct Decoded {
     ZipStatus status;

@@ -56,6 +56,14 @@ inline std::string RandomBytes(size_t size, unsigned seed = 2) {
     for (auto& c : s) c = static_cast<char>(rng());
     return s;
 }
+// Lower-case letters at random: they pack to about 60 %, so a few megabytes
+// make a bzip2 stream of many blocks starting at every bit offset.
+inline std::string Letters(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>('a' + rng() % 26);
+    return s;
+}
 
 // Runs a program (searched on PATH) with exactly these arguments in folder
 // cwd, output discarded; returns its exit status, or -1 when it did not run.
