@@ -1,24 +1,52 @@
 #include "archive_commands.h"
 
 #include <cstdio>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
+#include <vector>
 
-#include "archive/batch_run.h"
 #include "archive/archive_file.h"
 #include "archive/archiver_factory.h"
+#include "archive/batch_run.h"
 #include "archive/earchiver.h"
 #include "archive/zip32.h"
 #include "json_lines.h"
 #include "pack_plan.h"
+#include "platform/file_scan.h"
 #include "platform/path_text.h"
 #include "platform/printable_text.h"
-#include "platform/file_scan.h"
 
 namespace kaltri {
 namespace {
+
+// The folders an extraction made to hold its files, deepest first. An
+// extraction that fails or is stopped takes back those still empty, so a
+// wrong password or a Ctrl-C leaves no trace; a folder that received
+// anything stays, and so does every folder that was there before.
+class MadeFolders {
+public:
+    explicit MadeFolders(const std::string& dir) {
+        std::error_code ec;
+        for (std::filesystem::path p = dir;
+             p.has_relative_path() &&
+             !std::filesystem::exists(std::filesystem::symlink_status(p, ec));
+             p = p.parent_path())
+            made_.push_back(p);
+    }
+    ~MadeFolders() {
+        std::error_code ec;
+        for (const auto& p : made_)
+            std::filesystem::remove(p, ec);  // refuses a folder that is not empty
+    }
+    MadeFolders(const MadeFolders&) = delete;
+    MadeFolders& operator=(const MadeFolders&) = delete;
+    void Keep() { made_.clear(); }
+
+private:
+    std::vector<std::filesystem::path> made_;
+};
 
 // The driver for the archive, or null after printing why there is none.
 std::unique_ptr<kt::TArchiver> OpenDriver(const std::string& archive, Lang lang) {
@@ -214,6 +242,7 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
     std::unique_ptr<kt::TArchiver> driver = OpenDriver(path, lang);
     if (!driver) return 1;
     std::string dir = kt::AbsolutePath(settings.outDir.empty() ? "." : settings.outDir);
+    MadeFolders made(dir);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (kt::TypeOfPath(dir) != kt::PathType::Folder) {
@@ -274,6 +303,7 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
                       << (report.empty() ? "" : "\n" + report) << "\n";
             return 1;
         }
+        made.Keep();
         std::cout << Text(lang, Msg::ExtractDone, archive, dir) << "\n";
         return kept.empty() ? 0 : 1;
     } catch (const std::exception& e) {
