@@ -5,9 +5,12 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <numeric>
 #include <random>
 
 #include "deflate_block_walk.h"
+#include "deflate_tables.h"
 #include "zip_test_support.h"
 
 namespace kt::ziptest {
@@ -80,6 +83,132 @@ std::string TextWithRareBytes(size_t size) {
     std::mt19937 rng(8);
     for (size_t i = 0; i < s.size(); i += 50 + rng() % 400) s[i] = static_cast<char>(rng());
     return s;
+}
+
+// Writes deflate bits, least significant first; Huffman codes go most
+// significant bit first, as the format sends them.
+class BitWriter {
+public:
+    void Put(uint32_t value, int bits) {
+        for (int i = 0; i < bits; ++i) Bit(value >> i & 1);
+    }
+    void Code(uint32_t code, int length) {
+        for (int i = length - 1; i >= 0; --i) Bit(code >> i & 1);
+    }
+    std::string Bytes() const { return out_; }
+
+private:
+    void Bit(uint32_t b) {
+        if (used_ == 0) out_.push_back('\0');
+        out_.back() = static_cast<char>(out_.back() | b << used_);
+        used_ = (used_ + 1) % 8;
+    }
+    std::string out_;
+    int used_ = 0;
+};
+
+// The canonical codes of a set of code lengths.
+std::vector<uint32_t> CanonicalCodes(const std::vector<int>& lengths) {
+    int count[16] = {}, next[16] = {};
+    for (int l : lengths) ++count[l];
+    count[0] = 0;
+    for (int len = 1, code = 0; len < 16; ++len) next[len] = code = (code + count[len - 1]) << 1;
+    std::vector<uint32_t> codes(lengths.size());
+    for (size_t s = 0; s < lengths.size(); ++s)
+        if (lengths[s]) codes[s] = static_cast<uint32_t>(next[lengths[s]]++);
+    return codes;
+}
+
+// A complete code of 16 lengths: 1, 2, ... 14, 15, 15.
+std::vector<int> Ladder() {
+    std::vector<int> l(16);
+    std::iota(l.begin(), l.end() - 1, 1);
+    l.back() = 15;
+    return l;
+}
+
+// Dynamic blocks whose codes span every length from 1 to 15 bits, handed
+// out to symbols at random, and a random run of symbols over them: codes
+// exactly as wide as a look-up, wider ones in any place, short codes that
+// share a look-up with the code after them, lengths and distances with the
+// most extra bits. zlib checks each stream as it reads it.
+std::string LadderStream(unsigned seed, int blocks) {
+    std::mt19937 rng(seed);
+    BitWriter w;
+    for (int b = 0; b < blocks; ++b) {
+        // Literal/length symbols: the end code, 'a' (the run's first byte),
+        // length 258 (symbol 285) and distance 1 (symbol 0) must be coded;
+        // the rest of the ladder goes to random literals and lengths.
+        std::vector<int> pool;
+        for (int s = 0; s < 286; ++s)
+            if (s != 256 && s != 'a' && s != 285) pool.push_back(s);
+        std::shuffle(pool.begin(), pool.end(), rng);
+        std::vector<int> litSymbols = {256, 'a', 285};
+        litSymbols.insert(litSymbols.end(), pool.begin(), pool.begin() + 13);
+        std::shuffle(litSymbols.begin(), litSymbols.end(), rng);
+        std::vector<int> distPool(29);
+        std::iota(distPool.begin(), distPool.end(), 1);
+        std::shuffle(distPool.begin(), distPool.end(), rng);
+        std::vector<int> distSymbols = {0};
+        distSymbols.insert(distSymbols.end(), distPool.begin(), distPool.begin() + 15);
+        std::shuffle(distSymbols.begin(), distSymbols.end(), rng);
+        std::vector<int> lit(286), dist(30);
+        const std::vector<int> ladder = Ladder();
+        for (int i = 0; i < 16; ++i) {
+            lit[litSymbols[i]] = ladder[i];
+            dist[distSymbols[i]] = ladder[i];
+        }
+        // Header: a complete code-length code (13 codes of 4 bits, 6 of 5),
+        // then every length as itself.
+        w.Put(b == blocks - 1, 1);
+        w.Put(2, 2);
+        w.Put(286 - 257, 5);
+        w.Put(30 - 1, 5);
+        w.Put(19 - 4, 4);
+        std::vector<int> clen(19, 4);
+        for (int s = 13; s < 19; ++s) clen[s] = 5;
+        for (int i = 0; i < 19; ++i) w.Put(static_cast<uint32_t>(clen[kt::zip::kCodeLengthOrder[i]]), 3);
+        const std::vector<uint32_t> clCodes = CanonicalCodes(clen);
+        for (int l : lit) w.Code(clCodes[l], clen[l]);
+        for (int l : dist) w.Code(clCodes[l], clen[l]);
+        const std::vector<uint32_t> litCodes = CanonicalCodes(lit), distCodes = CanonicalCodes(dist);
+        auto literal = [&](int s) { w.Code(litCodes[s], lit[s]); };
+        auto match = [&](int lengthSymbol, int distSymbol) {
+            literal(lengthSymbol);
+            w.Put(rng(), kt::zip::kLengthExtra[lengthSymbol - 257]);
+            w.Code(distCodes[distSymbol], dist[distSymbol]);
+            w.Put(rng(), kt::zip::kDistExtra[distSymbol]);
+        };
+        // 33,000 bytes of history first, so that any distance is in reach.
+        literal('a');
+        for (int i = 0; i < 128; ++i) match(285, 0);
+        std::vector<int> codedLit, codedDist;
+        for (int s = 0; s < 286; ++s)
+            if (lit[s] && s != 256) codedLit.push_back(s);
+        for (int s = 0; s < 30; ++s)
+            if (dist[s]) codedDist.push_back(s);
+        for (int i = 0; i < 4000; ++i) {
+            const int s = codedLit[rng() % codedLit.size()];
+            if (s < 256)
+                literal(s);
+            else
+                match(s, codedDist[rng() % codedDist.size()]);
+        }
+        literal(256);
+    }
+    return w.Bytes();
+}
+
+TEST(DeflateBlockWalk, FindsTheBlocksOfStreamsWithCodesOfEveryLength) {
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        const std::string stream = LadderStream(seed, 1 + seed % 3);
+        const Blocks zlib = ByInflate(stream);
+        ASSERT_TRUE(zlib.ok) << "seed " << seed;
+        EXPECT_EQ(ByWalk(stream), zlib) << "seed " << seed;
+        // Cut anywhere in the last block, the stream has no end.
+        for (uint64_t cut = zlib.lastBlockBit / 8 + 1; cut * 8 < zlib.endBit; cut += 211)
+            EXPECT_FALSE(ByWalk(stream.substr(0, cut)).ok) << "seed " << seed << " cut " << cut;
+    }
 }
 
 TEST(DeflateBlockWalk, FindsTheBlocksZlibFindsInEveryKindOfStream) {
