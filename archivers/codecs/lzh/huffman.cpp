@@ -8,6 +8,7 @@ namespace kt::lzh {
 namespace {
 
 constexpr int kMaxSymbols = 1024;
+constexpr int kFewKeys = 64;
 
 // Sorts keys of a frequency above a 16-bit symbol, given in ascending
 // symbol order. Frequencies below 65536 (every block's) take two stable
@@ -16,7 +17,10 @@ constexpr int kMaxSymbols = 1024;
 void SortKeys(uint64_t* keys, int m) {
     uint64_t most = 0;
     for (int i = 0; i < m; ++i) most |= keys[i];
-    if (most >> 32 != 0) {
+    // The keys are distinct (the symbol is part of each), so every sort
+    // gives the same order; a comparing sort is cheaper on the few symbols
+    // of a small block than passes over 256 counters.
+    if (most >> 32 != 0 || m <= kFewKeys) {
         std::sort(keys, keys + m);
         return;
     }
@@ -47,8 +51,13 @@ void BuildLengths(const uint32_t* freq, int n, int limit, uint8_t* lengths) {
     // priced many times over.
     uint64_t keys[kMaxSymbols];
     int m = 0;
-    for (int i = 0; i < n && m < kMaxSymbols; ++i) {
-        if (freq[i]) keys[m++] = static_cast<uint64_t>(freq[i]) << 16 | static_cast<uint64_t>(i);
+    // Every symbol is written and only the used ones kept: a branch on each
+    // frequency would be mispredicted at every change between used and
+    // unused.
+    if (n > kMaxSymbols) n = kMaxSymbols;
+    for (int i = 0; i < n; ++i) {
+        keys[m] = static_cast<uint64_t>(freq[i]) << 16 | static_cast<uint64_t>(i);
+        m += freq[i] != 0;
     }
     if (m == 0) return;
     if (m == 1) {
@@ -133,8 +142,11 @@ void MakeCodes(const uint8_t* lengths, int n, uint16_t* codes) {
         code = (code + count[l - 1]) << 1;
         next[l] = code;
     }
+    // Without a branch on unused symbols (next[0] counts them, unread):
+    // used and unused alternate in no pattern.
     for (int i = 0; i < n; ++i) {
-        codes[i] = lengths[i] ? static_cast<uint16_t>(next[lengths[i]]++) : 0;
+        uint32_t unused = lengths[i] == 0;
+        codes[i] = static_cast<uint16_t>(next[lengths[i]]++ & (unused - 1));
     }
 }
 

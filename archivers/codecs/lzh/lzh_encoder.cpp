@@ -73,7 +73,7 @@ public:
             std::size_t tokens = std::min<uint64_t>(o.sizeHint, kBlockTokens);
             tok_.sym.reserve(tokens);
             tok_.dist.reserve(tokens);
-            bits_.Bytes().reserve(tokens + 8);
+            bits_.Reserve(tokens + 8);
         }
     }
 
@@ -161,13 +161,12 @@ private:
         bw_.Write(tok_, bits_, kSplitDepth);
         tok_.Clear();
         if (final) padBits_ = bits_.FlushBits();
-        auto& bytes = bits_.Bytes();
-        outSize_ += bytes.size();
-        if (!bytes.empty() && !out_.Write(bytes.data(), bytes.size())) {
+        outSize_ += bits_.Size();
+        if (bits_.Size() > 0 && !out_.Write(bits_.Data(), bits_.Size())) {
             status_ = Status::WriteError;
             return false;
         }
-        bytes.clear();
+        bits_.Clear();
         if (outSize_ >= opt_.giveUpAfter) {
             status_ = Status::NotSmaller;
             return false;
@@ -193,7 +192,11 @@ private:
     int Search(int32_t p, int minLen, int chain, uint32_t* dist) {
         int maxLen = std::min(kMaxMatch, end_ - p);
         if (maxLen < kMinMatch) return 0;
+        if (inserted_ + 1 < p) mf_.Prefetch(p);
         InsertUpTo(p);
+        // The next search is most often at p + 1 (the lazy look or after a
+        // literal).
+        mf_.Prefetch(p + 1);
         int len = mf_.Longest(p, maxLen, minLen, chain, tune_.nice, dist);
         if (len == kMinMatch && *dist >= tune_.far) return 0;
         return len;
@@ -231,10 +234,9 @@ private:
         PricesFrom(tok_, from, &lazyPrices_);
         uint64_t sum = 0, cnt = 0;
         for (std::size_t i = from; i < tok_.Size(); ++i) {
-            if (tok_.sym[i] < 256) {
-                sum += lazyPrices_.c[tok_.sym[i]];
-                ++cnt;
-            }
+            bool literal = tok_.sym[i] < 256;
+            sum += literal ? lazyPrices_.c[tok_.sym[i]] : 0;
+            cnt += literal;
         }
         avgLiteral_ = cnt ? static_cast<uint32_t>(sum / cnt) : 8;
     }
@@ -284,17 +286,23 @@ private:
     // the data's own are known (the whole of a small file): a literal codes
     // shorter than 8 bits in all but random data, so short matches that
     // would cost more than their bytes are left as literals.
-    void DefaultPrices(Prices* pr) const {
-        for (int i = 0; i < 256; ++i) pr->c[i] = 7;
-        for (int i = 256; i < kNC; ++i) pr->c[i] = 7 + std::min(6, PositionSlot(static_cast<uint32_t>(i - 256)));
-        for (int i = 0; i < opt_.np; ++i) pr->p[i] = 4 + (i > 1 ? i - 1 : 0);
+    // The same for every input: made once, copied per input.
+    static void DefaultPrices(Prices* pr) {
+        static const Prices kDefault = [] {
+            Prices d;
+            for (int i = 0; i < 256; ++i) d.c[i] = 7;
+            for (int i = 256; i < kNC; ++i) d.c[i] = 7 + std::min(6, PositionSlot(static_cast<uint32_t>(i - 256)));
+            for (int i = 0; i < kMaxNP; ++i) d.p[i] = 4 + (i > 1 ? i - 1 : 0);
+            return d;
+        }();
+        *pr = kDefault;
     }
 
     void PricesFrom(const Tokens& t, std::size_t from, Prices* pr) const {
         uint32_t fc[kNC] = {}, fp[kMaxNP] = {};
         for (std::size_t i = from; i < t.Size(); ++i) {
             ++fc[t.sym[i]];
-            if (t.sym[i] >= 256) ++fp[PositionSlot(t.dist[i])];
+            fp[PositionSlot(t.dist[i])] += t.sym[i] >= 256;  // as BlockWriter::Count
         }
         uint8_t lc[kNC], lp[kMaxNP];
         BuildLengths(fc, kNC, kMaxCodeLength, lc);

@@ -27,9 +27,13 @@ public:
         head4_[h4] = p;
         head3_[Hash3(p)] = p;
     }
-    // Links positions [from, to) in order. The chain heads are loaded a few
-    // positions ahead: inserting is a walk through memory at random, whose
-    // waits overlap this way. Reads up to 16 bytes past `to`.
+    // Starts loading the chain heads a search at p will read, so that their
+    // wait overlaps the work before it.
+    void Prefetch(int32_t p) const {
+        __builtin_prefetch(&head4_[Hash4(p)]);
+        __builtin_prefetch(&head3_[Hash3(p)]);
+    }
+    // Links positions [from, to) in order.
     void InsertRange(int32_t from, int32_t to);
     // The longest match at p (p not yet inserted) no longer than maxLen and
     // longer than minLen, walking at most `chain` candidates, stopping at
@@ -66,6 +70,14 @@ private:
         return static_cast<uint16_t>(back < kNoLink ? back : kNoLink);
     }
     int32_t Next(int32_t cur) const { return cur - 1 - prev_[cur & mask_]; }
+    // The bytes of a 4-byte load (little-endian, as MatchLength) that a
+    // match longer than best must agree on: all 4, or the first 3 at 2.
+    static uint32_t EdgeMask(int best) { return best >= 3 ? 0xFFFFFFFFu : 0x00FFFFFFu; }
+    static int Found(int32_t p, int best, int32_t bestPos, uint32_t* dist) {
+        if (bestPos < 0) return 0;
+        *dist = static_cast<uint32_t>(p - bestPos - 1);
+        return best;
+    }
 
     int hash4Shift_;
     int hash3Shift_;
