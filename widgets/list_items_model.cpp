@@ -25,7 +25,8 @@ void TListItemsModel::SetColumnCaption(int index, const QString& caption) {
 }
 
 int TListItemsModel::AddItem(std::vector<QString> texts, std::unique_ptr<TListItemData> data) {
-    FRows.push_back(TRow{std::move(texts), std::move(data)});
+    auto held = texts.empty() ? nullptr : std::make_unique<std::vector<QString>>(std::move(texts));
+    FRows.push_back(TRow{std::move(held), std::move(data)});
     if (!FDeferAppends) Publish();
     return ItemCount() - 1;
 }
@@ -33,7 +34,7 @@ int TListItemsModel::AddItem(std::vector<QString> texts, std::unique_ptr<TListIt
 QString TListItemsModel::ItemText(int row, int column) const {
     const TRow& r = FRows.at(row);
     if (column < 0) return {};
-    if (column < static_cast<int>(r.Texts.size())) return r.Texts[column];
+    if (r.Texts && column < static_cast<int>(r.Texts->size())) return (*r.Texts)[column];
     return r.Data ? r.Data->Text(column) : QString();
 }
 
@@ -45,9 +46,11 @@ void TListItemsModel::ItemChanged(int row) {
 void TListItemsModel::SetItemText(int row, int column, const QString& text) {
     TRow& r = FRows.at(row);
     if (column < 0) return;
-    if (column >= static_cast<int>(r.Texts.size())) r.Texts.resize(column + 1);
-    if (r.Texts[column] == text) return;
-    r.Texts[column] = text;
+    if (!r.Texts) r.Texts = std::make_unique<std::vector<QString>>();
+    std::vector<QString>& texts = *r.Texts;
+    if (column >= static_cast<int>(texts.size())) texts.resize(column + 1);
+    if (texts[column] == text) return;
+    texts[column] = text;
     if (row < FPublished && column < ColumnCount()) {
         const QModelIndex i = index(row, column);
         emit dataChanged(i, i, {Qt::DisplayRole});

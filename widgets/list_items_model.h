@@ -71,10 +71,13 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    // 16 bytes: the texts are held apart, since most rows of a long list
+    // (the input list's) have none and derive them from their data.
     struct TRow {
-        std::vector<QString> Texts;
+        std::unique_ptr<std::vector<QString>> Texts;  // null: no texts
         std::unique_ptr<TListItemData> Data;
     };
+    static_assert(sizeof(TRow) == 2 * sizeof(void*), "a row is two pointers");
 
     std::vector<TListColumn> FColumns;
     std::vector<TRow> FRows;
