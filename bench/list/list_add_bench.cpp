@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "app/main_settings.h"
 #include "app/main_window.h"
 #include "platform/qt/prompt.h"
 #include "widgets/kwall_list_view.h"
@@ -131,6 +132,18 @@ int main(int argc, char** argv) {
         MakeTree(tree, files);
     }
 
+    // Settings of its own, made afresh: the list sorts by folder, as for a
+    // user who never chose another column. A file kept from an earlier run
+    // would carry that run's last sort (by state, the cheapest) into this one.
+    const std::string ini =
+        (fs::temp_directory_path() / ("kt-bench-list-" + std::to_string(getpid()) + ".ini"))
+            .string();
+    fs::remove(ini);
+    kt::SetSettingsFileOverride(ini);
+    struct RemovedAtEnd {  // after the form, which saves its settings as it goes
+        std::string path;
+        ~RemovedAtEnd() { fs::remove(path); }
+    } settingsFile{ini};
     kt::TFormMain form;
     form.show();
     QCoreApplication::processEvents();
