@@ -123,14 +123,23 @@ void TListItemsModel::Sort(const TCompare& compare) {
     if (std::is_sorted(order.begin(), order.end())) return;
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<TRow> sorted;
-    sorted.reserve(n);
     std::vector<int> newRowOf(n);
-    for (int i = 0; i < n; ++i) {
-        sorted.push_back(std::move(FRows[order[i]]));
-        newRowOf[order[i]] = i;
+    for (int i = 0; i < n; ++i) newRowOf[order[i]] = i;
+    // Rows move in place, cycle by cycle: a second vector of them would stay
+    // in the heap after the sort of a long list.
+    for (int start = 0; start < n; ++start) {
+        if (order[start] == start) continue;
+        TRow held = std::move(FRows[start]);
+        int at = start;
+        while (order[at] != start) {
+            const int from = order[at];
+            FRows[at] = std::move(FRows[from]);
+            order[at] = at;
+            at = from;
+        }
+        FRows[at] = std::move(held);
+        order[at] = at;
     }
-    FRows = std::move(sorted);
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
     to.reserve(from.size());

@@ -1,13 +1,17 @@
 // Wallpaper list: where the picture lands, that rows draw over it, and the
 // row, selection and sorting operations the window relies on.
+#include "widgets/kwall_list_view.h"
+
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
+#include <numeric>
+#include <random>
 
 #include "tests/widgets/ensure_qt_app.h"
-#include "widgets/kwall_list_view.h"
 
 namespace kt {
 namespace {
@@ -159,6 +163,30 @@ TEST_F(ListRowsTest, StableSortKeepsEqualRowsInOrderAndSelectionFollowsRows) {
     EXPECT_EQ(list.ItemText(0, 1), "first ten");
     EXPECT_EQ(list.ItemText(1, 1), "second ten");
     EXPECT_EQ(list.SelectedRows(), std::vector<int>{2});
+}
+
+TEST_F(ListRowsTest, SortCarriesEveryRowWithItsTextsAndSelectionThroughAnyPermutation) {
+    // A shuffle of 300 values has cycles of many lengths; every row must
+    // land where its value says, with its own texts, data and selection.
+    std::vector<int> shuffled(300);
+    std::iota(shuffled.begin(), shuffled.end(), 0);
+    std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(5));
+    for (int v : shuffled)
+        list.AddItem({QString::number(v), QStringLiteral("t%1").arg(v)},
+                     std::make_unique<TNumber>(v, &freed));
+    for (int r = 0; r < list.ItemCount(); ++r) list.SetSelected(r, shuffled[r] % 7 == 0);
+    list.OnCompare = [](const TListItemData* a, const TListItemData* b) {
+        return static_cast<const TNumber*>(a)->Value - static_cast<const TNumber*>(b)->Value;
+    };
+    list.CustomSort();
+    std::vector<int> sevens;
+    for (int r = 0; r < list.ItemCount(); ++r) {
+        ASSERT_EQ(ValueOf(list, r), r);
+        ASSERT_EQ(list.ItemText(r, 1), QStringLiteral("t%1").arg(r));
+        if (r % 7 == 0) sevens.push_back(r);
+    }
+    EXPECT_EQ(list.SelectedRows(), sevens);
+    EXPECT_EQ(freed, 0);
 }
 
 // A row's data that gives its texts instead of the row storing them.
