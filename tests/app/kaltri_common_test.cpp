@@ -1,5 +1,7 @@
 // Shell and path helpers: counting files the way the list adds them, path
 // kinds, absolute paths, whole environment values, desktop entries.
+#include "app/kaltri_common.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,9 +11,9 @@
 #include <fstream>
 
 #include "app/infile_entry.h"
-#include "app/kaltri_common.h"
-#include "tests/support/temp_folder.h"
+#include "platform/ascii_case.h"
 #include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace kt {
 namespace {
@@ -152,6 +154,20 @@ TEST(SortKeysTest, OnlyAsciiLettersFoldAndBytesCompareUnsigned) {
     EXPECT_EQ(CompareKeys("ABD", "ABC"), 1);
     // A byte above 0x7F sorts after ASCII (no signed-char surprise).
     EXPECT_EQ(CompareKeys("\xE3\x81\x82", "Z"), 1);
+    // Past equal 8-byte words: the first differing byte decides wherever it
+    // falls in its word, case still folds there, and a longer key that
+    // shares the whole shorter one sorts after it.
+    const std::string base = "/home/user/projects/";
+    for (std::size_t at = 0; at < base.size(); ++at) {
+        std::string later = base;
+        later[at] = static_cast<char>(later[at] + 1);
+        EXPECT_EQ(CompareKeys(base, later), -1) << at;
+        EXPECT_EQ(CompareKeys(later, base), 1) << at;
+        std::string upper = base;
+        upper[at] = static_cast<char>(UpperAscii(upper[at]));
+        EXPECT_EQ(CompareKeys(base, upper), 0) << at;
+        EXPECT_EQ(CompareKeys(base.substr(0, at), base), -1) << at;
+    }
 }
 
 }  // namespace
