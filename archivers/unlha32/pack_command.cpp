@@ -183,8 +183,12 @@ int RunPack(RunContext& ctx) {
     // Atomic through the rename; like the usual archivers it does not wait
     // for the disk, which would dominate batches of small archives.
     out.SetSync(false);
-    // A missing archive was just looked for: no second look.
-    if (!(existed || !workDir.empty() ? out.Create(buildPath) : out.CreateNew(buildPath))) {
+    // An archive found missing just now is made as a new file, which never
+    // replaces one that appears meanwhile; a work folder's copy is moved
+    // into place later, below.
+    const bool created =
+        (existed || !workDir.empty()) ? out.Create(buildPath) : out.CreateNew(buildPath);
+    if (!created) {
         ctx.report.Line("cannot create a work file for " + buildPath + ": " + std::strerror(errno));
         return ERROR_TMP_OPEN;
     }
