@@ -126,9 +126,11 @@ std::string Text(size_t n) {
 }
 
 // Runs of every length around the run-length stage's edges (4 equal bytes
-// and a count of up to 255 more), of changing bytes, ending in a run of 4.
+// and a count of up to 255 more), every count once, of changing bytes,
+// ending in a run of 4.
 std::string Runs() {
     std::string s;
+    for (size_t len = 4; len <= 259; ++len) s += std::string(len, 'r') + 's';
     std::mt19937 rng(3);
     for (size_t len : {1, 2, 3, 4, 5, 8, 255, 258, 259, 260, 263, 518, 519, 1000, 4000})
         s += std::string(len, static_cast<char>(rng())) + static_cast<char>(rng());
