@@ -55,6 +55,14 @@ struct Script {
     }
 };
 
+// The settings every test gives: the format, and how many files are packed at once.
+RunSettings Settings(const std::string& ext, int jobs = 1) {
+    RunSettings s;
+    s.ext = ext;
+    s.jobs = jobs;
+    return s;
+}
+
 RunSummary RunWith(const PackPlan& plan, RunSettings s, Script& script, std::vector<std::string>* lines = nullptr,
                const PackFunction& pack = FakePack) {
     std::atomic<bool> interrupted{false};
@@ -71,8 +79,7 @@ TEST(PackRun, OneArchivePerFileNextToItsSourceOrInTheOutFolder) {
     PackPlan plan = PlanSources({t.root});
     ASSERT_EQ(3u, plan.items.size());
     Script none;
-    RunSettings s;
-    s.ext = ".lzh";
+    RunSettings s = Settings(".lzh");
     RunSummary r = RunWith(plan, s, none);
     EXPECT_EQ(3u, r.packed);
     EXPECT_EQ("packed:" + t.root + "/a.txt", Read(t.root + "/a.lzh"));
@@ -92,8 +99,7 @@ TEST(PackRun, ExistingArchivesFollowThePolicyAndTheFiveAnswers) {
     for (const char* n : {"a.txt", "b.txt", "c.txt", "d.txt"}) t.Make(n);
     for (const char* n : {"a.lzh", "b.lzh", "c.lzh", "d.lzh"}) t.Make(n, "old");
     PackPlan plan = PlanSources({t.root + "/a.txt", t.root + "/b.txt", t.root + "/c.txt", t.root + "/d.txt"});
-    RunSettings s;
-    s.ext = ".lzh";
+    RunSettings s = Settings(".lzh");
     s.overwrite = OverwritePolicy::None;
     Script none;
     RunSummary r = RunWith(plan, s, none);
@@ -133,8 +139,7 @@ TEST(PackRun, ExistingArchivesFollowThePolicyAndTheFiveAnswers) {
 TEST(PackRun, FailuresFollowTheErrorPolicy) {
     Tree t;
     PackPlan plan = PlanSources({t.Make("1bad.txt"), t.Make("2ok.txt"), t.Make("3bad.txt"), t.Make("4ok.txt")});
-    RunSettings s;
-    s.ext = ".zip";
+    RunSettings s = Settings(".zip");
     Script none;
     s.onError = ErrorPolicy::Continue;
     RunSummary r = RunWith(plan, s, none);
@@ -178,9 +183,7 @@ TEST(PackRun, AFailureAmidQueuedFilesStopsTheRunWithoutBeginningTheRest) {
         const std::string failedMark = t.root + "/failed.mark";
         std::vector<std::string> paths;
         for (int i = 0; i < 20; ++i) paths.push_back(t.Make("src/f" + std::string(i < 10 ? "0" : "") + std::to_string(i) + (i == 1 ? "bad" : "") + ".txt"));
-        RunSettings s;
-        s.ext = ".zip";
-        s.jobs = 2;
+        RunSettings s = Settings(".zip", 2);
         s.onError = policy;
         Script abort;
         abort.answers = {'a'};
@@ -220,9 +223,7 @@ TEST(PackRun, CtrlCWithQueuedFilesLeavesOnlyTheArchivesItReports) {
     sigemptyset(&sa.sa_mask);
     ASSERT_EQ(0, sigaction(SIGINT, &sa, &old));
     gCtrlC = false;
-    RunSettings s;
-    s.ext = ".lzh";
-    s.jobs = 2;
+    RunSettings s = Settings(".lzh", 2);
     Script none;
     std::vector<std::string> lines;
     const pid_t parent = getpid();
@@ -248,8 +249,7 @@ TEST(PackRun, CtrlCWithQueuedFilesLeavesOnlyTheArchivesItReports) {
 TEST(PackRun, ASecondSourceNeverReplacesAnArchiveOfTheSameRun) {
     Tree t;
     PackPlan plan = PlanSources({t.Make("a.txt"), t.Make("a.doc")});
-    RunSettings s;
-    s.ext = ".lzh";
+    RunSettings s = Settings(".lzh");
     for (OverwritePolicy policy : {OverwritePolicy::All, OverwritePolicy::Ask}) {
         for (int jobs : {1, 2}) {
             fs::remove(t.root + "/a.lzh");
@@ -276,8 +276,7 @@ TEST(PackRun, OnClashRenamePicksTheNextFreeNumberAndAnOldArchiveStillMeetsThePol
     const std::string a = t.Make("a.txt"), b = t.Make("a.dat"), c = t.Make("a");
     t.Make("a (2).zip", "old");
     PackPlan plan = PlanSources({a, b, c});
-    RunSettings s;
-    s.ext = ".zip";
+    RunSettings s = Settings(".zip");
     s.renameOnClash = true;
     s.overwrite = OverwritePolicy::None;
     Script none;
@@ -301,8 +300,7 @@ TEST(PackRun, UnsafeNamesAndAFolderInTheArchivesPlaceFailOnlyTheirEntry) {
     const std::string blocked = t.Make("blocked.txt"), fine = t.Make("fine.txt");
     fs::create_directories(t.root + "/blocked.zip");
     PackPlan plan = PlanSources({quote, newline, blocked, fine});
-    RunSettings s;
-    s.ext = ".zip";
+    RunSettings s = Settings(".zip");
     s.overwrite = OverwritePolicy::All;
     Script none;
     std::vector<std::string> lines;
@@ -323,9 +321,7 @@ TEST(PackRun, ParallelWorkersGiveTheSameArchivesAndReportInInputOrder) {
     std::vector<std::string> paths;
     for (int i = 0; i < 40; ++i) paths.push_back(t.Make("f" + std::to_string(100 + i) + (i % 7 == 3 ? "bad" : "") + ".txt"));
     PackPlan plan = PlanSources(paths);
-    RunSettings s;
-    s.ext = ".zip";
-    s.jobs = 4;
+    RunSettings s = Settings(".zip", 4);
     Script none;
     std::vector<std::string> lines;
     RunSummary r = RunWith(plan, s, none, &lines);
@@ -339,9 +335,7 @@ TEST(PackRun, ParallelWorkersGiveTheSameArchivesAndReportInInputOrder) {
 TEST(PackRun, AWorkerThatDiesFailsOnlyItsItem) {
     Tree t;
     PackPlan plan = PlanSources({t.Make("a.txt"), t.Make("crash.txt"), t.Make("c.txt")});
-    RunSettings s;
-    s.ext = ".lzh";
-    s.jobs = 2;
+    RunSettings s = Settings(".lzh", 2);
     Script none;
     RunSummary r = RunWith(plan, s, none, nullptr, [](const std::string& a, const std::string& src, bool) {
         if (src.find("crash") != std::string::npos) _exit(3);
@@ -355,9 +349,7 @@ TEST(PackRun, OnceEveryWorkerHasDiedTheRemainingItemsFail) {
     Tree t;
     std::vector<std::string> paths;
     for (int i = 0; i < 8; ++i) paths.push_back(t.Make("crash" + std::to_string(i) + ".txt"));
-    RunSettings s;
-    s.ext = ".lzh";
-    s.jobs = 2;
+    RunSettings s = Settings(".lzh", 2);
     Script none;
     RunSummary r = RunWith(PlanSources(paths), s, none, nullptr,
                            [](const std::string&, const std::string&, bool) -> JobResult { _exit(3); });
@@ -379,9 +371,7 @@ TEST(PackRun, EveryFileBeingPackedHoldsOneCoreAndTheRunGivesThemAllBack) {
         return JobResult{};
     };
     Script none;
-    RunSettings s;
-    s.ext = ".zip";
-    s.jobs = 1;
+    RunSettings s = Settings(".zip");
     RunWith(PlanSources(paths), s, none, nullptr, record);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(cores - 1, std::stoi(Read(t.root + "/f" + std::to_string(i) + ".zip")));
     EXPECT_EQ(cores, kt::FreeCores());
@@ -402,9 +392,7 @@ TEST(PackRun, ThePackerLearnsWhichArchivesAreNewAndWhichAreReplaced) {
         Tree t;
         PackPlan plan = PlanSources({t.Make("old.txt"), t.Make("new.txt")});
         t.Make("old.zip", "before");
-        RunSettings s;
-        s.ext = ".zip";
-        s.jobs = jobs;
+        RunSettings s = Settings(".zip", jobs);
         s.overwrite = OverwritePolicy::All;
         Script none;
         RunSummary r = RunWith(plan, s, none, nullptr, [](const std::string& a, const std::string&, bool fresh) {

@@ -30,12 +30,6 @@ constexpr uint32_t kRowMask = (1u << 20) - 1;
 uint32_t MostRounds(uint32_t n) { return n + kSegments + 1; }
 size_t Stretch(size_t n) { return n + kSegments + 4; }
 
-uint64_t LoadBe64(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    return __builtin_bswap64(v);
-}
-
 // Moves the byte at position k of the 256-byte list to the front. Most
 // positions are small: those move as one 16-byte vector, keeping the bytes
 // behind position k as they were.
@@ -118,7 +112,7 @@ class FieldReader {
 public:
     FieldReader(const uint8_t* data, size_t size, uint64_t bit)
         : data_(data), end_(uint64_t{size} * 8), pos_(bit) {}
-    uint64_t Peek() const { return LoadBe64(data_ + (pos_ >> 3)) << (pos_ & 7); }
+    uint64_t Peek() const { return Bzip2Load64(data_ + (pos_ >> 3)) << (pos_ & 7); }
     uint32_t Get(int n) {  // n <= 32
         if (pos_ + n > end_) {
             over_ = true;
@@ -251,7 +245,7 @@ Bzip2BlockResult Bzip2BlockDecoder::Decode(const uint8_t* data, size_t size, uin
         }
         --left;
         if (pos > endBit) return R::Broken;
-        const uint64_t bits = LoadBe64(data + (pos >> 3)) << (pos & 7);
+        const uint64_t bits = Bzip2Load64(data + (pos >> 3)) << (pos & 7);
         const unsigned entry = group->fast[bits >> (64 - kFastBits)];
         unsigned sym;
         if (entry) {

@@ -16,8 +16,10 @@
 // form one cycle) are read the same way, so that their CRC decides.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -33,6 +35,26 @@ inline constexpr uint64_t kBzip2EndMagic = 0x177245385090;
 // The buffer a block is read from must go on this many readable bytes
 // beyond `size` (their value does not matter).
 inline constexpr size_t kBzip2ReadPad = 8;
+
+// The 64 bits from p on as bzip2 orders them, first byte on top; shifted
+// left by a bit offset below 8, they put the field at that offset on top.
+inline uint64_t Bzip2Load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+    return v;
+}
+// The n bits (1-57) that start `bit` bits into p.
+inline uint64_t Bzip2Bits(const uint8_t* p, uint64_t bit, int n) {
+    return (Bzip2Load64(p + bit / 8) << (bit % 8)) >> (64 - n);
+}
+
+// The block size (1-9, in 100 000 bytes) a stream's 4-byte header names;
+// 0 when it is no bzip2 header.
+inline int Bzip2StreamLevel(const uint8_t* head) {
+    const bool ok = std::memcmp(head, "BZh", 3) == 0 && head[3] >= '1' && head[3] <= '9';
+    return ok ? head[3] - '0' : 0;
+}
 
 // The packed bits of one block stay far below this (900 000 symbols of at
 // most 20 bits each, the tables and the selectors).

@@ -55,12 +55,6 @@ private:
     bool ended_ = false;
 };
 
-uint64_t Bits(const uint8_t* p, int shift, int n) {
-    uint64_t v = 0;
-    for (int i = 0; i < 8; ++i) v = v << 8 | p[i];
-    return (v << shift) >> (64 - n);
-}
-
 // A decoded block's bytes to emit once its CRC matched: whole, or in
 // pieces when it is too large to hold.
 ZipStatus PassOn(Bzip2BlockDecoder& decoder, std::vector<uint8_t>& out, const EmitFn& emit) {
@@ -88,10 +82,8 @@ ZipStatus PassOn(Bzip2BlockDecoder& decoder, std::vector<uint8_t>& out, const Em
 ZipStatus Bzip2Stream(const PullFn& pull, const EmitFn& emit) {
     PulledBytes in(pull);
     if (!in.Have(0, 4)) return ZipStatus::ReadError;
-    const uint8_t* head = in.At(0);
-    if (in.Available(0) < 4 || std::memcmp(head, "BZh", 3) != 0 || head[3] < '1' || head[3] > '9')
-        return ZipStatus::Broken;
-    const int level = head[3] - '0';
+    const int level = in.Available(0) < 4 ? 0 : Bzip2StreamLevel(in.At(0));
+    if (level == 0) return ZipStatus::Broken;
     Bzip2BlockDecoder decoder;
     std::vector<uint8_t> out;
     uint64_t bit = 32;
@@ -103,9 +95,11 @@ ZipStatus Bzip2Stream(const PullFn& pull, const EmitFn& emit) {
         const int shift = static_cast<int>(bit % 8);
         // A magic and a CRC: the shortest a block or the stream's end can be.
         if (uint64_t{size} * 8 < static_cast<uint64_t>(shift) + 80) return ZipStatus::Broken;
-        const uint64_t magic = Bits(p, shift, 48);
+        const uint64_t magic = Bzip2Bits(p, static_cast<uint64_t>(shift), 48);
         if (magic == kBzip2EndMagic)
-            return Bits(p + 6, shift, 32) == combined ? ZipStatus::Ok : ZipStatus::Broken;
+            return Bzip2Bits(p, static_cast<uint64_t>(shift) + 48, 32) == combined
+                       ? ZipStatus::Ok
+                       : ZipStatus::Broken;
         if (magic != kBzip2BlockMagic) return ZipStatus::Broken;
         switch (decoder.Decode(p, size, static_cast<uint64_t>(shift), level)) {
             case Bzip2BlockResult::Broken:

@@ -25,12 +25,6 @@ constexpr size_t kReadPiece = 1u << 20;
 // looked at with one 8-byte load.
 constexpr size_t kPad = kBzip2ReadPad;
 
-uint64_t Load64(const uint8_t* p) {
-    uint64_t v = 0;
-    for (int i = 0; i < 8; ++i) v = v << 8 | p[i];
-    return v;
-}
-
 // For each byte value, the bit offsets (bit s = offset s) at which a magic
 // starting in the byte before would put that value in the next byte. Most
 // bytes match no offset, so most positions cost one table look-up.
@@ -73,7 +67,9 @@ private:
     bool DecodeBlock(Block& b, size_t thread);
 
     bool Fill();
-    uint64_t Bits(uint64_t at, int n) const;
+    uint64_t Bits(uint64_t at, int n) const {
+        return Bzip2Bits(buf_.data(), at - bufStart_ * 8, n);
+    }
     uint64_t FindMagic(uint64_t from, bool& end);
     void DropBefore(uint64_t byte);
     bool Start();
@@ -93,7 +89,7 @@ private:
     uint64_t readTo_ = 0;
     bool failed_ = false;
     uint64_t scanned_ = 0;  // bit positions below this hold no magic past the last one found
-    char level_ = '9';
+    int level_ = 9;         // the stream's block size, from its header
     uint64_t block_ = 0;  // bit position of the next block's magic
     uint32_t combined_ = 0;
 
@@ -108,14 +104,13 @@ bool Splitter::DecodeBlock(Block& b, size_t thread) {
         std::unique_ptr<Bzip2BlockDecoder>& decoder = decoders_.at(thread);
         if (!decoder) decoder = std::make_unique<Bzip2BlockDecoder>();
         const size_t size = b.in.size() - kPad;
-        const int level = level_ - '0';
-        switch (decoder->Decode(b.in.data(), size, static_cast<uint64_t>(b.shift), level)) {
+        switch (decoder->Decode(b.in.data(), size, static_cast<uint64_t>(b.shift), level_)) {
             case Bzip2BlockResult::Broken:
                 return false;
             case Bzip2BlockResult::Refused:
                 return decoder->EndBit() == b.endBit &&
                        DecodeBlockWithLibbz2(b.in.data(), static_cast<uint64_t>(b.shift), b.endBit,
-                                             level, decoder->Crc(), kMostBlockOutput, b.out);
+                                             level_, decoder->Crc(), kMostBlockOutput, b.out);
             case Bzip2BlockResult::Ok:
                 // A block that ends before the next magic had that magic in
                 // its data; the sequential decoder sorts that out.
@@ -142,11 +137,6 @@ bool Splitter::Fill() {
     return true;
 }
 
-uint64_t Splitter::Bits(uint64_t at, int n) const {
-    const uint64_t rel = at - bufStart_ * 8;
-    return (Load64(buf_.data() + rel / 8) << (rel % 8)) >> (64 - n);
-}
-
 // The first magic at a bit position >= from, reading on as needed;
 // kNotFound at the end of the data or when a block would be too long.
 uint64_t Splitter::FindMagic(uint64_t from, bool& end) {
@@ -158,7 +148,7 @@ uint64_t Splitter::FindMagic(uint64_t from, bool& end) {
         for (; p < limit; ++p) {
             unsigned offsets = table.offsets[buf_[p + 1]];
             if (!offsets) continue;
-            const uint64_t w = Load64(buf_.data() + p);
+            const uint64_t w = Bzip2Load64(buf_.data() + p);
             for (int s = 0; offsets; ++s, offsets >>= 1) {
                 if (!(offsets & 1)) continue;
                 const uint64_t bit = (bufStart_ + p) * 8 + s;
@@ -191,10 +181,8 @@ bool Splitter::Start() {
     while (buf_.size() < 4 + 6 + kPad && Fill()) {
     }
     if (failed_) return false;
-    if (buf_.size() < 4 + 6 + kPad || buf_[0] != 'B' || buf_[1] != 'Z' || buf_[2] != 'h' ||
-        buf_[3] < '1' || buf_[3] > '9')
-        return false;
-    level_ = static_cast<char>(buf_[3]);
+    level_ = buf_.size() < 4 + 6 + kPad ? 0 : Bzip2StreamLevel(buf_.data());
+    if (level_ == 0) return false;
     bool end = false;
     block_ = FindMagic(32, end);
     return block_ == 32 && !end;

@@ -2,64 +2,19 @@
 // go wrong is a block found at the wrong bit, a block re-wrapped with one bit
 // too many or too few, blocks handed back out of order, a damaged block
 // passed as good, or a take-over by the sequential decoder that repeats or
-// drops bytes. Every case compares with libbz2's own one-call decoding.
+// drops bytes. Every case compares with the plain text or with the
+// sequential decoder's reading.
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 
 #include "bzip2_test_streams.h"
 #include "zip_test_support.h"
-#include "zip_bzip2_blocks.h"
-#include "zip_methods.h"
 
 namespace kt::ziptest {
 namespace {
 
-using kt::zip::Bzip2SplitReport;
 using kt::zip::ZipStatus;
-
-struct Decoded {
-    ZipStatus status;
-    std::string out;
-    Bzip2SplitReport report;
-};
-
-Decoded Decode(const std::string& packed, size_t failReadAt = SIZE_MAX, size_t stopAfter = SIZE_MAX) {
-    Decoded d;
-    kt::zip::ReadAtFn read = [&](uint64_t at, uint8_t* buf, size_t n) {
-        if (at + n > failReadAt) return false;
-        std::copy(packed.begin() + static_cast<std::ptrdiff_t>(at),
-                  packed.begin() + static_cast<std::ptrdiff_t>(at + n), buf);
-        return true;
-    };
-    kt::zip::EmitFn emit = [&](const uint8_t* data, size_t n) {
-        if (d.out.size() >= stopAfter) return false;
-        d.out.append(reinterpret_cast<const char*>(data), n);
-        return true;
-    };
-    d.status = kt::zip::DecodeBzip2Blocks(read, packed.size(), emit, &d.report);
-    return d;
-}
-
-// The sequential decoder's view of the same bytes.
-Decoded Sequential(const std::string& packed) {
-    Decoded d;
-    size_t at = 0;
-    kt::zip::PullFn pull = [&](uint8_t* buf, size_t n) -> std::ptrdiff_t {
-        n = std::min(n, packed.size() - at);
-        std::copy(packed.begin() + static_cast<std::ptrdiff_t>(at),
-                  packed.begin() + static_cast<std::ptrdiff_t>(at + n), buf);
-        at += n;
-        return static_cast<std::ptrdiff_t>(n);
-    };
-    kt::zip::EmitFn emit = [&](const uint8_t* data, size_t n) {
-        d.out.append(reinterpret_cast<const char*>(data), n);
-        return true;
-    };
-    d.status = kt::zip::Bzip2Stream(pull, emit);
-    return d;
-}
 
 TEST(Bzip2Blocks, ManyBlocksAtEveryBitOffsetComeBackByteExactAndInOrder) {
     // Level 1 (100 000-byte blocks) and level 9, and a text whose blocks
@@ -68,7 +23,7 @@ TEST(Bzip2Blocks, ManyBlocksAtEveryBitOffsetComeBackByteExactAndInOrder) {
     const std::string repeated = Letters(150'000, 2) + std::string(400'000, 'x') + Letters(150'000, 2);
     for (const auto& [plain, level] : {std::pair{letters, 1}, {letters, 9}, {repeated + repeated + repeated, 1}}) {
         SCOPED_TRACE(level);
-        Decoded d = Decode(Bzip2Compress(plain, level));
+        Bzip2Decoded d = Bzip2DecodeSplit(Bzip2Compress(plain, level));
         ASSERT_EQ(d.status, ZipStatus::Ok);
         EXPECT_TRUE(d.out == plain);
         EXPECT_FALSE(d.report.fellBack);
@@ -85,12 +40,12 @@ TEST(Bzip2Blocks, ADamagedByteInALaterBlockIsAnErrorNeverGoodData) {
         SCOPED_TRACE(at);
         std::string bad = packed;
         bad[at] ^= 0x10;
-        Decoded d = Decode(bad);
+        Bzip2Decoded d = Bzip2DecodeSplit(bad);
         EXPECT_NE(d.status, ZipStatus::Ok);
         // The same verdict as the sequential decoder's, and the same bytes
         // wherever both passed bytes on (the split one may pass on more good
         // blocks before the damaged one: it hands over whole blocks).
-        Decoded s = Sequential(bad);
+        Bzip2Decoded s = Bzip2DecodeSequentially(bad);
         EXPECT_EQ(d.status, s.status);
         const size_t both = std::min(d.out.size(), s.out.size());
         EXPECT_TRUE(d.out.compare(0, both, s.out, 0, both) == 0);
@@ -116,23 +71,23 @@ TEST(Bzip2Blocks, WhatTheSplitCannotHandleIsDecodedSequentiallyWithoutRepeatsOrG
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tag);
-        Decoded d = Decode(c.packed);
-        Decoded s = Sequential(c.packed);
+        Bzip2Decoded d = Bzip2DecodeSplit(c.packed);
+        Bzip2Decoded s = Bzip2DecodeSequentially(c.packed);
         EXPECT_TRUE(d.report.fellBack);
         EXPECT_EQ(d.status, s.status);
         EXPECT_TRUE(d.out == s.out) << d.out.size() << " bytes against " << s.out.size();
     }
-    EXPECT_EQ(Decode(cases[0].packed).out, first);
-    EXPECT_EQ(Decode(cases[1].packed).status, ZipStatus::Ok);
-    EXPECT_NE(Decode(cases[3].packed).status, ZipStatus::Ok);
+    EXPECT_EQ(Bzip2DecodeSplit(cases[0].packed).out, first);
+    EXPECT_EQ(Bzip2DecodeSplit(cases[1].packed).status, ZipStatus::Ok);
+    EXPECT_NE(Bzip2DecodeSplit(cases[3].packed).status, ZipStatus::Ok);
 }
 
 TEST(Bzip2Blocks, ReadErrorsAndAStoppedSinkEndTheDecodingAtOnce) {
     const std::string packed = Bzip2Compress(Letters(2'000'000, 8), 1);
-    Decoded failed = Decode(packed, packed.size() / 2);
+    Bzip2Decoded failed = Bzip2DecodeSplit(packed, packed.size() / 2);
     EXPECT_EQ(failed.status, ZipStatus::ReadError);
     EXPECT_FALSE(failed.report.fellBack);
-    Decoded stopped = Decode(packed, SIZE_MAX, 300'000);
+    Bzip2Decoded stopped = Bzip2DecodeSplit(packed, SIZE_MAX, 300'000);
     EXPECT_EQ(stopped.status, ZipStatus::Stopped);
     EXPECT_FALSE(stopped.report.fellBack);
     EXPECT_LT(stopped.out.size(), 2'000'000u);
