@@ -35,11 +35,15 @@ run: build
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 
-# The Debian package, kalvoratrindle_VERSION_ARCH.deb, in the build folder,
-# checked with dpkg-deb (file list, links, Depends).
-deb: build
-	cd $(BUILD) && cpack -G DEB
-	packaging/check_deb.sh $(BUILD)/kalvoratrindle_$$(sed -n 's/^project(KalvoraTrindle VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)_$$(dpkg --print-architecture).deb
+# The Debian package, kalvoratrindle_VERSION_ARCH.deb, in its own build
+# folder that compiles only what the package holds (no tests, no benchmarks),
+# checked with dpkg-deb (file list, links, Depends, maintainer scripts).
+DEB_BUILD ?= build-deb
+deb: deps
+	cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DKT_TESTS_AND_BENCH=OFF
+	cmake --build $(DEB_BUILD) -j$(JOBS)
+	cd $(DEB_BUILD) && cpack -G DEB
+	packaging/check_deb.sh $(DEB_BUILD)/kalvoratrindle_$$(sed -n 's/^project(KalvoraTrindle VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)_$$(dpkg --print-architecture).deb
 
 # libFuzzer targets of every reader and every library's command-line parser,
 # built with clang in a separate folder and run FUZZ_TIME seconds each from
@@ -56,4 +60,4 @@ fuzz: deps
 	archivers/fuzz/run_fuzz.sh $(FUZZ_BUILD) $(FUZZ_TIME)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(DEB_BUILD)

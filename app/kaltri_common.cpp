@@ -24,6 +24,10 @@ bool CreateShortcut(const std::string& linkPath, const std::string& target,
     entry += "Type=Application\n";
     entry += "Name=KalvoraTrindle\n";
     entry += "Comment=" + EntryValue(description) + "\n";
+    entry += std::string("Icon=") + kProgramIconName + "\n";
+    // A menu whose program was removed hides the entry instead of offering
+    // a start that cannot work.
+    entry += "TryExec=" + EntryValue(target) + "\n";
     entry += "Exec=" + EntryValue(exec) + "\n";
     if (!dir.empty()) entry += "Path=" + EntryValue(dir) + "\n";
     entry += "Terminal=false\n";

@@ -7,9 +7,13 @@
 
 namespace kt {
 
+// The program's icon in the desktop's icon theme (installed by the package).
+inline constexpr const char* kProgramIconName = "org.kalvoratrindle.KalvoraTrindle";
+
 // Writes a freedesktop Desktop Entry at `linkPath` that starts `target` with
 // `arguments` in `workDir` (the target's folder when empty), described by
-// `description`. The file is written atomically; true when it was saved.
+// `description`, with the program's icon, hidden by menus once `target` is
+// gone (TryExec). The file is written atomically; true when it was saved.
 bool CreateShortcut(const std::string& linkPath, const std::string& target,
                     const std::string& arguments, const std::string& workDir,
                     const std::string& description);

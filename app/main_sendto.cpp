@@ -78,7 +78,7 @@ void TFormMain::ButtonSendEntryClick() {
         bool saved = true;
         for (const TSendToEntry& entry : SendToEntries()) {
             if (entry.Manager != fmThunar && !FileManagerInstalled(entry.Manager)) continue;
-            if (!WriteSendToEntry(entry, GetAppPath(), GetAppDir())) {
+            if (!WriteSendToEntry(entry, GetAppPath(), SendToWorkFolder())) {
                 saved = false;
                 break;
             }

@@ -4,11 +4,14 @@
 
 #include <unistd.h>
 
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScreen>
 
 #include "app/kaltri_common.h"
 #include "app/main_window.h"
+#include "app/window_placement.h"
 #include "platform/atomic_file.h"
 #include "platform/config_folder.h"
 #include "platform/path_text.h"
@@ -72,7 +75,9 @@ void TFormMain::CreateRegManager() {
 void TFormMain::LoadSettings() {
     const int left = RegManager->Filer("Left")->ReadInteger();
     const int top = RegManager->Filer("Top")->ReadInteger();
-    move(left, top);
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) screens.append(screen->availableGeometry());
+    move(VisibleTopLeft(QRect(QPoint(left, top), size()), screens));
     // Checking one radio button unchecks the other; unchecking leaves both.
     RadioButtonSelect->setChecked(RegManager->Filer("FolderSelect")->ReadBool());
     EditSelect->setText(QString::fromStdString(RegManager->Filer("SelectFolder")->ReadString()));

@@ -25,6 +25,7 @@
 #include "platform/qt/prompt.h"
 #include "settings/reg_manager.h"
 #include "widgets/kwall_list_view.h"
+#include "widgets/quiet_label.h"
 #include "widgets/speed_button.h"
 
 namespace kt {
@@ -69,6 +70,9 @@ TFormMain::TFormMain(std::vector<std::string> params, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       FParams(std::move(params)) {
+    // Boxes shown while the window is not the active one (start-up, a
+    // window manager that keeps the focus elsewhere) still belong to it.
+    SetDialogOwner(this);
     CreateControls();
     CreateListComponents();
     CreateRegManager();
@@ -143,6 +147,7 @@ void TFormMain::CreateControls() {
     LabelLzhMsg = Place(MakeLabel(GroupBoxArcFormat, "", Qt::AlignTop), 72, 16, 153, 17);
     LabelZipMsg = Place(MakeLabel(GroupBoxArcFormat, "", Qt::AlignTop), 72, 32, 153, 17);
     for (QLabel* l : {LabelLzhMsg, LabelZipMsg}) {
+        MakeQuietWhenEmpty(l);
         l->setFont(smallFont);
         QPalette pal = l->palette();
         pal.setColor(QPalette::WindowText, Qt::red);

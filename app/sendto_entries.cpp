@@ -19,9 +19,9 @@ std::string SingleQuoted(const std::string& text) {
 // GNOME Files and Caja start a script with the selection in an environment
 // variable, one absolute path a line (their argv holds paths relative to the
 // folder shown, which the change of folder below would break).
-std::string Script(const char* variable, const std::string& appPath, const std::string& appDir) {
+std::string Script(const char* variable, const std::string& appPath, const std::string& workDir) {
     return std::string("#!/bin/sh\n") + "# Hands the selected files to " + kProgramTitle + ".\n" +
-           "cd " + SingleQuoted(appDir) + " || exit 1\n" +
+           "cd " + SingleQuoted(workDir) + " || exit 1\n" +
            "IFS='\n'\n" +  // one path a line, spaces and all
            "set -f\n" +    // no wildcards in file names
            "exec " + SingleQuoted(appPath) + " $" + variable + "\n";
@@ -32,8 +32,11 @@ std::string Script(const char* variable, const std::string& appPath, const std::
 std::string NemoAction(const std::string& appPath) {
     std::string action = "[Nemo Action]\n";
     action += std::string("Name=") + kProgramTitle + "\n";
-    action += std::string("Comment=") + kProgramTitle + "\n";
+    action += std::string("Comment=") + kSendToComment + "\n";
+    action += std::string("Icon-Name=") + kProgramIconName + "\n";
     action += "Exec=" + EntryValue(DoubleQuotedArgument(appPath) + " %F") + "\n";
+    // Nemo hides an action whose program is gone.
+    action += "Dependencies=" + EntryValue(appPath) + ";\n";
     action += "Selection=notnone\n";
     action += "Extensions=any;\n";
     action += "Quote=double\n";
@@ -48,9 +51,11 @@ std::string ServiceMenu(const std::string& appPath) {
     menu += std::string("Name=") + kProgramTitle + "\n";
     menu += "MimeType=all/all;\n";
     menu += "X-KDE-Protocols=file\n";
+    menu += "TryExec=" + EntryValue(appPath) + "\n";
     menu += std::string("Actions=") + kProgramTitle + ";\n\n";
     menu += std::string("[Desktop Action ") + kProgramTitle + "]\n";
     menu += std::string("Name=") + kProgramTitle + "\n";
+    menu += std::string("Icon=") + kProgramIconName + "\n";
     menu += "Exec=" + EntryValue(QuoteExecArgument(appPath) + " %F") + "\n";
     return menu;
 }
@@ -68,20 +73,25 @@ std::vector<TSendToEntry> SendToEntries() {
     };
 }
 
+std::string SendToWorkFolder() {
+    const std::string home = GetEnvString("HOME");
+    return !home.empty() && home.front() == '/' ? home : std::string("/");
+}
+
 bool WriteSendToEntry(const TSendToEntry& entry, const std::string& appPath,
-                      const std::string& appDir) {
+                      const std::string& workDir) {
     // The folders often do not exist until the first entry goes there.
     MakeFolders(FolderOf(entry.Path), 0755);
     switch (entry.Manager) {
         case fmThunar:
             // "%F" hands every selected file to one start of the program.
-            return CreateShortcut(entry.Path, appPath, "%F", appDir, kProgramTitle);
+            return CreateShortcut(entry.Path, appPath, "%F", workDir, kSendToComment);
         case fmNautilus:
             return WriteFileAtomically(
-                entry.Path, Script("NAUTILUS_SCRIPT_SELECTED_FILE_PATHS", appPath, appDir), 0755);
+                entry.Path, Script("NAUTILUS_SCRIPT_SELECTED_FILE_PATHS", appPath, workDir), 0755);
         case fmCaja:
             return WriteFileAtomically(
-                entry.Path, Script("CAJA_SCRIPT_SELECTED_FILE_PATHS", appPath, appDir), 0755);
+                entry.Path, Script("CAJA_SCRIPT_SELECTED_FILE_PATHS", appPath, workDir), 0755);
         case fmNemo:
             return WriteFileAtomically(entry.Path, NemoAction(appPath), 0644);
         case fmDolphin:

@@ -33,5 +33,26 @@ for package in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libarchive
     printf '%s\n' "$depends" | tr ',' '\n' | grep -q "^ *$package\b" ||
         { echo "Depends lacks $package: $depends"; status=1; }
 done
+# Not linked, but needed: Qt's platform plugins to open a window at all, and
+# Qt's Japanese texts; a Japanese face is recommended.
+for package in qt6-qpa-plugins qt6-translations-l10n; do
+    printf '%s\n' "$depends" | tr ',' '\n' | grep -q "^ *$package\b" ||
+        { echo "Depends lacks $package: $depends"; status=1; }
+done
+recommends=$(dpkg-deb -f "$deb" Recommends)
+printf '%s\n' "$recommends" | grep -q 'fonts-noto-cjk | fonts-ipafont-gothic' ||
+    { echo "Recommends lacks a Japanese font: $recommends"; status=1; }
+# The libraries are private to the program folder: no maintainer script has
+# anything to tell the dynamic linker's cache.
+scripts=$(mktemp -d)
+dpkg-deb -e "$deb" "$scripts"
+if grep -l ldconfig "$scripts"/* 2>/dev/null; then
+    echo "a maintainer script calls ldconfig"; status=1
+fi
+# The licence, machine-readable.
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/kalvoratrindle/copyright > "$scripts/copyright.txt"
+grep -q '^License: MIT$' "$scripts/copyright.txt" ||
+    { echo "copyright does not name the MIT licence"; status=1; }
+rm -rf "$scripts"
 [ $status -eq 0 ] && echo "$deb: file list and Depends as expected"
 exit $status

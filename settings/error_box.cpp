@@ -20,7 +20,7 @@ void ShowErrorBox(const std::string& text) {
         return;
     }
     QMessageBox box(QMessageBox::Critical, QString::fromUtf8("KalvoraTrindle"),
-                    QString::fromStdString(text), QMessageBox::Ok, QApplication::activeWindow());
+                    QString::fromStdString(text), QMessageBox::Ok, DialogOwner());
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "widgets/shbffex_dialog.h"
+#include "platform/qt/prompt.h"
 #include "platform/qt/shell_places.h"
 
 namespace kt {
@@ -94,7 +95,7 @@ bool TSHBrowseForFolderEx::Execute() {
     const unsigned flags = BrowseFlags(FOptions);
 
     auto* owner = qobject_cast<QWidget*>(parent());
-    QWidget* mainWindow = owner ? owner->window() : QApplication::activeWindow();
+    QWidget* mainWindow = owner ? owner->window() : DialogOwner();
     TSHBrowseDialog dialog(mainWindow, QString::fromStdString(FCaption),
                            (flags & BIF_STATUSTEXT) != 0);
     dialog.setWindowModality(Qt::ApplicationModal);

@@ -30,8 +30,12 @@ bool ShowHelpContents(const std::string& helpFile) {
         ShowMessage("ヘルプファイル " + helpFile + " が見つかりません。");
         return false;
     }
+    // The desktop hands the page to its browser through xdg-open; the only
+    // way this fails is that no such program is there to start, so the
+    // message says so and where the page is, for opening it by hand.
     if (!Opener()(helpFile)) {
-        ShowMessage("ヘルプファイル " + helpFile + " を開けません。");
+        ShowMessage("ヘルプを表示するプログラム（xdg-open とブラウザ）が見つかりません。\r"
+                    "ヘルプファイルは " + helpFile + " にあります。ブラウザで開いてください。");
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <algorithm>
 
@@ -17,6 +18,11 @@ TMessageBoxPrompt& MessageBoxPrompt() {
 }
 
 TPromptService* gService = nullptr;
+
+QPointer<QWidget>& RegisteredOwner() {
+    static QPointer<QWidget> owner;
+    return owner;
+}
 
 TMsgDlgBtn DefaultButton(const TMsgDlgButtons& ordered) {
     if (std::find(ordered.begin(), ordered.end(), mbYes) != ordered.end()) return mbYes;
@@ -58,6 +64,14 @@ TMsgDlgButtons OrderedButtons(const TMsgDlgButtons& buttons) {
     return ordered;
 }
 
+QWidget* DialogOwner() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    if (QWidget* main = RegisteredOwner().data()) return main;
+    return QApplication::activeWindow();
+}
+
+void SetDialogOwner(QWidget* window) { RegisteredOwner() = window; }
+
 TPromptService& Prompts() { return gService ? *gService : MessageBoxPrompt(); }
 
 void SetPromptService(TPromptService* service) { gService = service; }
@@ -73,7 +87,7 @@ TModalResult TMessageBoxPrompt::Ask(const std::string& text, const TMsgDlgButton
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
 
-    QMessageBox box(QApplication::activeWindow());
+    QMessageBox box(DialogOwner());
     box.setWindowTitle(QString::fromUtf8(kTitle));
     box.setIcon(QMessageBox::NoIcon);
     box.setText(shown);

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class QWidget;
+
 namespace kt {
 
 // Buttons a prompt may carry. Shown always in this order, whatever order the
@@ -51,6 +53,16 @@ void SetPromptService(TPromptService* service);
 TModalResult MessageDlg(const std::string& text, const TMsgDlgButtons& buttons);
 // A plain message with the one button "OK".
 void ShowMessage(const std::string& text);
+
+// The window that owns the program's boxes: the modal dialog in front if
+// there is one, else the window registered with SetDialogOwner (the main
+// window, active or not: a window manager may have given the focus
+// elsewhere, or there may be none), else the active window. A box with an
+// owner is placed over it by the window manager.
+QWidget* DialogOwner();
+// Registers the program's main window as the owner of last resort
+// (nullptr: none). Held weakly: a destroyed window is forgotten.
+void SetDialogOwner(QWidget* window);
 
 // The modal box of the program.
 class TMessageBoxPrompt : public TPromptService {

@@ -7,8 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 #include <QWindow>
@@ -147,6 +149,38 @@ TEST_F(MainSettingsTest, StoredValuesAreTakenAsTheFieldsHoldThem) {
     EXPECT_FALSE(f.TimerLogoMove->isActive()) << "the logo starts at rest";
     EXPECT_TRUE(f.RadioButtonZip->isChecked());  // TypeLzh=0 leaves ZIP as designed
     EXPECT_EQ(" two  ends ", f.EditZipPass->text());
+}
+
+TEST_F(MainSettingsTest, AStoredPositionOffEveryScreenIsBroughtBackAndAVisibleOneIsKept) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Row {
+        int Left, Top;
+        bool Kept;
+    };
+    const std::vector<Row> rows = {
+        {5000, 3000, false},                            // a monitor removed since the last run
+        {-4000, -4000, false},                          // far up and to the left
+        {screen.right() - 20, 40, false},               // only a sliver left to grab
+        {-5, 16, true},                                 // a little over the edge: as stored
+        {screen.right() - 150, screen.bottom() - 80, true},  // partly off, still grabbable
+        {120, 80, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.Left) + "," + std::to_string(row.Top));
+        ASSERT_TRUE(WriteFileAtomically(SettingsFileIsolation::File(),
+                                        "[Bounds]\nLeft=" + std::to_string(row.Left) +
+                                            "\nTop=" + std::to_string(row.Top) + "\n",
+                                        0600));
+        TFormMain f;
+        f.show();
+        EXPECT_EQ(f.size(), QSize(575, 315)) << "the designed size stays";
+        if (row.Kept) {
+            EXPECT_EQ(f.pos(), QPoint(row.Left, row.Top));
+        } else {
+            EXPECT_TRUE(screen.contains(QRect(f.pos(), f.size())))
+                << f.pos().x() << "," << f.pos().y();
+        }
+    }
 }
 
 TEST_F(MainSettingsTest, TheSettingsSurviveACloseThroughTheTitleBar) {

@@ -249,7 +249,7 @@ TEST_F(MainWindowTest, EnableControlsOffAndBackOn) {
     EXPECT_EQ(BaseColor(f.EditZipPass), WindowColor());
 }
 
-TEST_F(MainWindowTest, HelpOpensThePageBesideTheProgramOrSaysItIsMissing) {
+TEST_F(MainWindowTest, HelpOpensThePageBesideTheProgramOrSaysWhyNot) {
     std::vector<std::string> opened;
     SetDocumentOpener([&](const std::string& p) {
         opened.push_back(p);
@@ -268,6 +268,14 @@ TEST_F(MainWindowTest, HelpOpensThePageBesideTheProgramOrSaysItIsMissing) {
     f.FHelpFile = std::string(KT_BIN_DIR) + "/KalvoraTrindle.html";
     f.SpeedButtonHelp->click();
     EXPECT_EQ(opened, std::vector<std::string>{f.FHelpFile});
+    EXPECT_EQ(prompts.Asked.size(), 1u) << "a page that opens needs no box";
+
+    // With no program to show it, the box says why and where the page is.
+    SetDocumentOpener([](const std::string&) { return false; });
+    f.SpeedButtonHelp->click();
+    ASSERT_EQ(prompts.Asked.size(), 2u);
+    EXPECT_NE(prompts.Asked[1].Text.find("表示するプログラム"), std::string::npos) << prompts.Asked[1].Text;
+    EXPECT_NE(prompts.Asked[1].Text.find(f.FHelpFile + " にあります"), std::string::npos);
     SetDocumentOpener(nullptr);
 }
 

@@ -106,6 +106,20 @@ QStringList FolderListing(const std::string& entry) {
         .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
 }
 
+// A key of a key file as GLib reads it for Thunar and Nemo (escapes undone).
+std::string KeyFileValue(const std::string& path, const std::string& group, const std::string& key) {
+    GKeyFile* file = g_key_file_new();
+    std::string value = "\x01missing";
+    if (g_key_file_load_from_file(file, path.c_str(), G_KEY_FILE_NONE, nullptr)) {
+        if (gchar* text = g_key_file_get_string(file, group.c_str(), key.c_str(), nullptr)) {
+            value = text;
+            g_free(text);
+        }
+    }
+    g_key_file_free(file);
+    return value;
+}
+
 TEST_F(FileManagers, OnePressRegistersWithEveryInstalledOneAndTheNextRemovesAll) {
     Install(kOtherManagers);
     Open();
@@ -119,6 +133,23 @@ TEST_F(FileManagers, OnePressRegistersWithEveryInstalledOneAndTheNextRemovesAll)
     EXPECT_TRUE(Executable(caja));
     EXPECT_TRUE(Executable(dolphin));
     EXPECT_FALSE(Executable(nemo));
+    // Each entry the file manager can hide once the program is gone says so,
+    // and carries the program's icon and a description of its own.
+    struct KeyRow {
+        std::string file, group, key, value;
+    };
+    const std::string app = GetAppPath();
+    for (const KeyRow& row : std::vector<KeyRow>{
+             {thunar, "Desktop Entry", "TryExec", app},
+             {thunar, "Desktop Entry", "Icon", kProgramIconName},
+             {thunar, "Desktop Entry", "Comment", kSendToComment},
+             {nemo, "Nemo Action", "Dependencies", app + ";"},
+             {nemo, "Nemo Action", "Icon-Name", kProgramIconName},
+             {nemo, "Nemo Action", "Comment", kSendToComment},
+             {dolphin, "Desktop Entry", "TryExec", app},
+             {dolphin, "Desktop Action KalvoraTrindle", "Icon", kProgramIconName}}) {
+        EXPECT_EQ(KeyFileValue(row.file, row.group, row.key), row.value) << row.file << " " << row.key;
+    }
     for (const std::string& entry : AllEntries())
         EXPECT_EQ(FolderListing(entry),
                   QStringList{QFileInfo(QString::fromStdString(entry)).fileName()});
@@ -180,20 +211,6 @@ TEST_F(FileManagers, ARemovalThatFailsInOnePlaceIsReportedAndTheOthersGo) {
     }
     EXPECT_EQ(Press({mrYes, mrOk}), (std::vector<std::string>{kRemovePrompt, kRemoved}));
     EXPECT_EQ(Existing(), std::vector<std::string>{});
-}
-
-// A key of a key file as GLib reads it for Thunar and Nemo (escapes undone).
-std::string KeyFileValue(const std::string& path, const char* group, const char* key) {
-    GKeyFile* file = g_key_file_new();
-    std::string value = "\x01missing";
-    if (g_key_file_load_from_file(file, path.c_str(), G_KEY_FILE_NONE, nullptr)) {
-        if (gchar* text = g_key_file_get_string(file, group, key, nullptr)) {
-            value = text;
-            g_free(text);
-        }
-    }
-    g_key_file_free(file);
-    return value;
 }
 
 // The words of a command line as GLib's shell-like parser splits it: how
@@ -266,19 +283,19 @@ TEST_F(FileManagers, EachEntryStartedAsItsFileManagerStartsItListsThreeFiles) {
          ShellWords(ExpandDesktopExec(KeyFileValue(thunar, "Desktop Entry", "Exec"), files)),
          KeyFileValue(thunar, "Desktop Entry", "Path"),
          {},
-         GetAppDir()},
+         SendToWorkFolder()},
         // GNOME Files and Caja: the script itself, the files relative to the
         // folder shown, and the absolute paths in their variable.
         {"GNOME Files",
          {nautilus, names[0], names[1], names[2]},
          shown,
          {{"NAUTILUS_SCRIPT_SELECTED_FILE_PATHS", QString::fromStdString(selection)}},
-         GetAppDir()},
+         SendToWorkFolder()},
         {"Caja",
          {caja, names[0], names[1], names[2]},
          shown,
          {{"CAJA_SCRIPT_SELECTED_FILE_PATHS", QString::fromStdString(selection)}},
-         GetAppDir()},
+         SendToWorkFolder()},
         {"Nemo",
          ShellWords(ExpandNemoExec(KeyFileValue(nemo, "Nemo Action", "Exec"), files)),
          shown,

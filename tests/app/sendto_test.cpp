@@ -19,6 +19,7 @@
 #include "app/infile_entry.h"
 #include "app/kaltri_common.h"
 #include "app/main_window.h"
+#include "app/sendto_entries.h"
 #include "platform/qt/prompt.h"
 #include "tests/app/sendto_support.h"
 #include "tests/widgets/ensure_qt_app.h"
@@ -144,9 +145,12 @@ TEST_F(SendTo, RegistersTheDesktopEntryAndRemovesIt) {
     EXPECT_EQ(entry.rfind("[Desktop Entry]\n", 0), 0u) << entry;
     EXPECT_EQ(EntryValue(entry, "Type"), "Application");
     EXPECT_EQ(EntryValue(entry, "Name"), "KalvoraTrindle");
-    EXPECT_EQ(EntryValue(entry, "Comment"), "KalvoraTrindle");
+    EXPECT_EQ(EntryValue(entry, "Comment"), kSendToComment);
     EXPECT_EQ(EntryValue(entry, "Exec"), "\"" + GetAppPath() + "\" %F");
-    EXPECT_EQ(EntryValue(entry, "Path"), GetAppDir());
+    // Started in the user's home, so the open dialog does not begin in the
+    // program's own folder.
+    EXPECT_EQ(EntryValue(entry, "Path"), SendToWorkFolder());
+    EXPECT_NE(SendToWorkFolder(), GetAppDir());
     EXPECT_TRUE(form->FSendToEntered);
     EXPECT_EQ(Caption(), "解除(&T)");
     EXPECT_EQ(Hint(), "エクスプローラーの「送る」から削除します");
@@ -277,7 +281,7 @@ TEST_F(SendTo, StartThroughExecLineListsEverySentFile) {
         RunListingChild(argv[0], std::vector<std::string>(argv.begin() + 1, argv.end()),
                         EntryValue(entry, "Path"), {}, report, failure);
     ASSERT_EQ(lines.size(), 4u) << failure << ReadAll(report);
-    EXPECT_EQ(lines[0], GetAppDir());
+    EXPECT_EQ(lines[0], SendToWorkFolder());
     std::vector<std::string> listed(lines.begin() + 1, lines.end());
     std::sort(listed.begin(), listed.end());
     std::sort(files.begin(), files.end());
