@@ -49,6 +49,21 @@ dpkg-deb -e "$deb" "$scripts"
 if grep -l ldconfig "$scripts"/* 2>/dev/null; then
     echo "a maintainer script calls ldconfig"; status=1
 fi
+# Every program and library built hardened: full RELRO with bind-now, the
+# stack protector, and fortified calls wherever a fortifiable one is made.
+dpkg-deb -x "$deb" "$scripts/tree"
+for elf in $(find "$scripts/tree" -type f); do
+    head -c 4 "$elf" | grep -q 'ELF' || continue
+    name=${elf#"$scripts/tree"}
+    readelf -lW "$elf" | grep -q GNU_RELRO || { echo "no RELRO: $name"; status=1; }
+    readelf -dW "$elf" | grep -Eq 'BIND_NOW|FLAGS_1.*NOW' || { echo "no bind-now: $name"; status=1; }
+    symbols=$(readelf --dyn-syms -W "$elf")
+    printf '%s\n' "$symbols" | grep -q '__stack_chk_fail' || { echo "no stack protector: $name"; status=1; }
+    if printf '%s\n' "$symbols" | grep -Eq ' (memcpy|memmove|memset|strcpy|strncpy|strcat|sprintf|snprintf|vsnprintf|fprintf|printf|read|fgets|realpath|getcwd)(@|$)' &&
+       ! printf '%s\n' "$symbols" | grep -q '__[a-z]*_chk'; then
+        echo "no fortified calls: $name"; status=1
+    fi
+done
 # The licence, machine-readable.
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/kalvoratrindle/copyright > "$scripts/copyright.txt"
 grep -q '^License: MIT$' "$scripts/copyright.txt" ||

@@ -110,7 +110,10 @@ int BgaReader::Next(kt::unpack::Member* m, std::string* error) {
     inPos_ = inLen_ = 0;
     dataError_ = 0;
     unsigned char sig[3] = {};
-    ::pread(fd_.get(), sig, std::min<uint64_t>(3, packed), static_cast<off_t>(data));
+    // A signature that cannot be read stays zero: the member is then taken
+    // as raw data, whose own read fails where the archive is cut.
+    if (::pread(fd_.get(), sig, std::min<uint64_t>(3, packed), static_cast<off_t>(data)) < 0)
+        std::memset(sig, 0, sizeof sig);
     if (format_ == kBza && packed >= 3 && std::memcmp(sig, "BZh", 3) == 0) {
         coding_ = Coding::Bzip2;
         bz_ = bz_stream{};
