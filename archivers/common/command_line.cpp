@@ -31,6 +31,37 @@ std::vector<std::string> TokenizeCommandLine(std::string_view line) {
     return items;
 }
 
+namespace {
+
+// The NUL-ended items of a file, appended to *items; a last item without
+// its NUL still counts.
+bool ReadNulItems(const std::string& path, std::vector<std::string>* items) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string item;
+    while (std::getline(in, item, '\0')) items->push_back(std::move(item));
+    return !in.bad();
+}
+
+}  // namespace
+
+bool SplitCommandLine(std::string_view line, std::vector<std::string>* items,
+                      std::string* unreadable) {
+    items->clear();
+    for (std::string& item : TokenizeCommandLine(line)) {
+        if (item.compare(0, kNulItemsSwitch.size(), kNulItemsSwitch) != 0) {
+            items->push_back(std::move(item));
+            continue;
+        }
+        const std::string path = item.substr(kNulItemsSwitch.size());
+        if (path.empty() || !ReadNulItems(path, items)) {
+            *unreadable = path;
+            return false;
+        }
+    }
+    return true;
+}
+
 bool ReadResponseFile(const std::string& path, std::vector<std::string>* names) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;

@@ -13,6 +13,18 @@ namespace kt::arc {
 // empty item.
 std::vector<std::string> TokenizeCommandLine(std::string_view line);
 
+// Our own switch, understood by every library: "--items0=FILE" stands for the
+// items held in FILE, each ended by a NUL byte, taken in its place exactly
+// as they are (no quotes, no splitting at blanks or line ends). It is the
+// way to name a file whose name holds a double quote or a line break,
+// which neither a quoted item nor a line of a response file can carry.
+inline constexpr std::string_view kNulItemsSwitch = "--items0=";
+
+// TokenizeCommandLine, with every "--items0=FILE" item replaced by FILE's
+// items. False, with *unreadable set to FILE, when a file cannot be read.
+bool SplitCommandLine(std::string_view line, std::vector<std::string>* items,
+                      std::string* unreadable);
+
 // Reads a response file: one name per line, optionally in double quotes;
 // blank lines are skipped, CR before LF is dropped. False when the file
 // cannot be read.

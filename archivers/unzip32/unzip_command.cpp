@@ -6,7 +6,13 @@
 namespace kt::unzip32 {
 bool ParseUnzipCommand(std::string_view line, UnzipCommand& out, std::string& error, int& code) {
     out = UnzipCommand{};
-    std::vector<std::string> items = kt::arc::TokenizeCommandLine(line);
+    std::vector<std::string> items;
+    std::string unreadable;
+    if (!kt::arc::SplitCommandLine(line, &items, &unreadable)) {
+        error = "cannot read the list file " + unreadable;
+        code = ERROR_RESPONSE_READ;
+        return false;
+    }
     size_t i = 0;
     if (!items.empty()) {
         const std::string& first = items[0];
@@ -84,7 +90,6 @@ bool ParseUnzipCommand(std::string_view line, UnzipCommand& out, std::string& er
     size_t k = 1;
     if (k < plain.size() && plain[k].size() > 1 && plain[k].back() == '/')
         out.baseFolder = plain[k++];
-    std::string unreadable;
     if (!kt::arc::AppendZipNames(plain, k, &out.names, &unreadable)) {
         error = "cannot read the response file " + unreadable;
         code = ERROR_RESPONSE_READ;

@@ -88,7 +88,13 @@ bool ParseZipCommand(std::string_view line, ZipCommand& out, std::string& error,
         }
         return true;
     }
-    std::vector<std::string> items = kt::arc::TokenizeCommandLine(line);
+    std::vector<std::string> items;
+    std::string unreadable;
+    if (!kt::arc::SplitCommandLine(line, &items, &unreadable)) {
+        error = "cannot read the list file " + unreadable;
+        code = ERROR_RESPONSE_READ;
+        return false;
+    }
     size_t i = 0;
     if (!items.empty()) {
         const std::string& first = items[0];
@@ -145,7 +151,6 @@ bool ParseZipCommand(std::string_view line, ZipCommand& out, std::string& error,
         out.baseFolder = plain[k];
         ++k;
     }
-    std::string unreadable;
     if (!kt::arc::AppendZipNames(plain, k, &out.names, &unreadable)) {
         error = "cannot read the response file " + unreadable;
         code = ERROR_RESPONSE_READ;

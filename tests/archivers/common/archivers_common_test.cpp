@@ -68,6 +68,29 @@ TEST(CommandLine, ResponseFileOneNamePerLine) {
     EXPECT_FALSE(ReadResponseFile((dir.path / "missing").string(), &names));
 }
 
+TEST(CommandLine, NulItemsFileStandsInItsPlaceWithEveryByteOfItsItems) {
+    TempDir dir;
+    const fs::path list = dir.path / "items0";
+    // An archive and names that no quoted item could carry, the last one
+    // without its closing NUL, and an empty item kept as one.
+    const std::string held("/t/a\"b.zip\0/in/line\nbreak.txt\0\0/in/\"quoted\" .txt", 48);
+    std::ofstream(list, std::ios::binary) << held;
+    std::vector<std::string> items;
+    std::string unreadable;
+    ASSERT_TRUE(SplitCommandLine("-a -r --items0=" + list.string() + " \"/in/after.txt\"", &items,
+                                 &unreadable));
+    EXPECT_EQ(items, (std::vector<std::string>{"-a", "-r", "/t/a\"b.zip", "/in/line\nbreak.txt", "",
+                                               "/in/\"quoted\" .txt", "/in/after.txt"}));
+    // A quoted switch names a path with blanks; a missing file is reported.
+    const fs::path spaced = dir.path / "with space";
+    std::ofstream(spaced, std::ios::binary) << std::string("x\0", 2);
+    ASSERT_TRUE(SplitCommandLine("\"--items0=" + spaced.string() + "\"", &items, &unreadable));
+    EXPECT_EQ(items, std::vector<std::string>{"x"});
+    EXPECT_FALSE(SplitCommandLine("a --items0=" + (dir.path / "missing").string(), &items, &unreadable));
+    EXPECT_EQ(unreadable, (dir.path / "missing").string());
+    EXPECT_FALSE(SplitCommandLine("a --items0=", &items, &unreadable));
+}
+
 TEST(Report, CutToBufferAndTerminated) {
     Report r;
     r.Line("abcdef");

@@ -86,6 +86,29 @@ TEST_P(Interop, OurArchivesOpenByteExactInOtherReaders) {
 
 INSTANTIATE_TEST_SUITE_P(HeaderLevels, Interop, ::testing::Values(0, 1, 2));
 
+TEST(InteropNames, NamesWithQuotesAndLineBreaksPassInANulItemsFileAndKeepThemInEveryPeer) {
+    // Names no quoted item and no response-file line can carry reach the
+    // library through --items0=FILE, and lhasa and 7z get them back exactly.
+    Unlha32& lib = Unlha32::Get();
+    ASSERT_NE(lib.command, nullptr);
+    for (const std::string name : {"a\"b.txt", "line\nbreak.txt", "\"quoted\".txt"}) {
+        SCOPED_TRACE(name);
+        ScratchDir dir;
+        const std::string text = std::string(5000, 'x') + name;
+        WriteFile(dir / name, text);
+        const std::string arc = dir / "out.lzh";
+        WriteFile(dir / "items0", arc + std::string(1, '\0') + (dir / name) + std::string(1, '\0'));
+        std::string report;
+        ASSERT_EQ(lib.Run("a -x0 " + ArgQuote("--items0=" + (dir / "items0")), &report), 0) << report;
+        for (const char* tool : {"lhasa xq", "7z x -y"}) {
+            const std::string out = dir / (std::string("x_") + tool[0]);
+            fs::create_directories(out);
+            ASSERT_TRUE(Shell(out, std::string(tool) + " " + ArgQuote(arc))) << tool;
+            EXPECT_EQ(ReadFile(out + "/" + name), text) << tool;
+        }
+    }
+}
+
 TEST(InteropJlha, JlhaArchivesExtractByteExact) {
     if (!HaveTool("jlha")) GTEST_SKIP() << "jlha not installed";
     Unlha32& lib = Unlha32::Get();

@@ -60,6 +60,31 @@ TEST(Zip32jDriverLine, PlainArchiveOpensInUnzip7zAndBsdtar) {
     EXPECT_TRUE(TempLeftovers(d.path()).empty());
 }
 
+TEST(Zip32jDriverLine, NamesWithQuotesAndLineBreaksPassInANulItemsFileAndKeepThemInEveryPeer) {
+    // Names no quoted item and no response-file line can carry reach the
+    // library through --items0=FILE, and every peer gets them back exactly.
+    for (const std::string name : {"a\"b.txt", "line\nbreak.txt", "\"quoted\".txt"}) {
+        SCOPED_TRACE(name);
+        TempDir d;
+        const std::string text = SampleText(20000) + name;
+        WriteFile(d / name, text);
+        const std::string arc = d / "out.zip";
+        WriteFile(d / "items0", arc + std::string(1, '\0') + (d / name) + std::string(1, '\0'));
+        std::string report;
+        ASSERT_EQ(Libs().RunZip("-D -q -o -j \"--items0=" + (d / "items0") + "\"", &report), 0) << report;
+        ZipDirectory dir = ReadDir(arc);
+        ASSERT_EQ(dir.entries.size(), 1u);
+        EXPECT_EQ(dir.entries[0].name, name);
+        for (const std::vector<std::string>& tool :
+             // unzip drops control characters from names unless -^ allows them.
+             {std::vector<std::string>{"unzip", "-^", "-q", arc, "-d", d / "unzip"},
+              std::vector<std::string>{"7z", "x", "-y", "-o" + (d / "7z"), arc}}) {
+            ASSERT_EQ(RunTool(tool), 0) << tool[0];
+            EXPECT_EQ(ReadFile(d / (tool[0] == "unzip" ? "unzip/" : "7z/") + name), text) << tool[0];
+        }
+    }
+}
+
 TEST(Zip32jDriverLine, PasswordFormIsReadByEveryPeer) {
     TempDir d;
     const std::string pw = "p w!#$%&'()=~|@[]`{};:+*<>,.?/_";
