@@ -38,7 +38,9 @@ END {
     for (k = 1; k <= 12; k++) {
       l = "L" k; ok = (tot(l) <= tot(z))
       for (i = 1; i <= ns; i++) if (bytes[l, order[i]] > bytes[z, order[i]] * 1.005) ok = 0
-      if (ok && (best == "" || secs[l] < secs[best])) best = l
+      # libdeflate grows slower with every level (the seconds column shows
+      # it), so the lowest level that keeps the rule is the fastest.
+      if (ok && best == "") best = l
     }
     printf "zip -%d -> %s", n, (best == "" ? "none" : "libdeflate " substr(best, 2))
     if (best != "") for (i = 1; i <= ns; i++) printf "  %s %.4f", order[i], bytes[best, order[i]] / bytes[z, order[i]]
