@@ -1,12 +1,12 @@
 #include "archive/archiver_factory.h"
 
-#include "archive/arj32.h"
-#include "archive/bga32.h"
-#include "archive/cab32.h"
-#include "archive/lha32.h"
-#include "archive/rar32.h"
-#include "archive/tar32.h"
-#include "archive/zip32.h"
+#include "archive/arj_driver.h"
+#include "archive/bga_driver.h"
+#include "archive/cab_driver.h"
+#include "archive/lha_driver.h"
+#include "archive/rar_driver.h"
+#include "archive/tar_driver.h"
+#include "archive/zip_driver.h"
 
 namespace kt {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "archive/archive_file.h"
 #include "archive/archiver_factory.h"
-#include "archive/lha32.h"
+#include "archive/lha_driver.h"
 #include "fake_library.h"
 
 namespace kt {

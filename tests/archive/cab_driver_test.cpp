@@ -1,7 +1,7 @@
 // The CAB driver through the fake installed as CAB32.DLL.
 #include <gtest/gtest.h>
 
-#include "archive/cab32.h"
+#include "archive/cab_driver.h"
 #include "driver_fixture.h"
 #include "platform/message_hub.h"
 

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "archive/zip32.h"
+#include "archive/zip_driver.h"
 #include "driver_fixture.h"
 #include "platform/message_hub.h"
 

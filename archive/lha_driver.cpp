@@ -1,4 +1,4 @@
-#include "archive/lha32.h"
+#include "archive/lha_driver.h"
 
 namespace kt {
 namespace {

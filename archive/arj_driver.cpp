@@ -1,4 +1,4 @@
-#include "archive/arj32.h"
+#include "archive/arj_driver.h"
 
 namespace kt {
 

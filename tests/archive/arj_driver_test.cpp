@@ -4,7 +4,7 @@
 // both in the fixed order.
 #include <gtest/gtest.h>
 
-#include "archive/arj32.h"
+#include "archive/arj_driver.h"
 #include "driver_fixture.h"
 #include "platform/message_hub.h"
 

@@ -4,7 +4,7 @@
 // UnpackToMemory) run through UNLHA32.DLL and its state, loaded on demand.
 #pragma once
 
-#include "archive/lha32.h"
+#include "archive/lha_driver.h"
 
 namespace kt {
 

@@ -1,4 +1,4 @@
-#include "archive/bga32.h"
+#include "archive/bga_driver.h"
 
 #include "platform/file_scan.h"
 

@@ -1,4 +1,4 @@
-#include "archive/zip32.h"
+#include "archive/zip_driver.h"
 
 #include <stdio.h>
 #include <stdlib.h>

@@ -1,7 +1,7 @@
 // The RAR driver through the fake installed as UNRAR32.DLL.
 #include <gtest/gtest.h>
 
-#include "archive/rar32.h"
+#include "archive/rar_driver.h"
 #include "driver_fixture.h"
 
 namespace kt {

@@ -1,4 +1,4 @@
-#include "archive/cab32.h"
+#include "archive/cab_driver.h"
 
 namespace kt {
 

@@ -5,7 +5,7 @@
 // MakeSfx by stub copy without any library call.
 #include <gtest/gtest.h>
 
-#include "archive/tar32.h"
+#include "archive/tar_driver.h"
 #include "driver_fixture.h"
 #include "platform/foreground_window.h"
 #include "platform/message_hub.h"

@@ -3,7 +3,7 @@
 // extract to memory, and the probe maps the library's kinds to the classes.
 #include <gtest/gtest.h>
 
-#include "archive/tar32.h"
+#include "archive/tar_driver.h"
 #include "driver_fixture.h"
 
 namespace kt {

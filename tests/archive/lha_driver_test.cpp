@@ -4,7 +4,7 @@
 // probe.
 #include <gtest/gtest.h>
 
-#include "archive/lha32.h"
+#include "archive/lha_driver.h"
 #include "driver_fixture.h"
 #include "platform/message_hub.h"
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "archive/zip32.h"
+#include "archive/zip_driver.h"
 #include "driver_fixture.h"
 
 namespace kt {

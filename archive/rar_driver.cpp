@@ -1,4 +1,4 @@
-#include "archive/rar32.h"
+#include "archive/rar_driver.h"
 
 namespace kt {
 

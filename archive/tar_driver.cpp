@@ -1,4 +1,4 @@
-#include "archive/tar32.h"
+#include "archive/tar_driver.h"
 
 #include "archive/sfx_program.h"
 #include "platform/foreground_window.h"

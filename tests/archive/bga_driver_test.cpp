@@ -1,7 +1,7 @@
 // The BGA driver through the fake installed as BGA32.DLL.
 #include <gtest/gtest.h>
 
-#include "archive/bga32.h"
+#include "archive/bga_driver.h"
 #include "driver_fixture.h"
 
 namespace kt {

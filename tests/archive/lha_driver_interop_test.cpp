@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "archive/lha32.h"
+#include "archive/lha_driver.h"
 #include "driver_fixture.h"
 
 namespace kt {
