@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "app/kaltri_common.h"
+#include "app/shell_paths.h"
 #include "app/main_window.h"
 #include "platform/atomic_file.h"
 #include "platform/config_folder.h"

@@ -1,6 +1,6 @@
 // Shell and path helpers: counting files the way the list adds them, path
 // kinds, absolute paths, whole environment values, desktop entries.
-#include "app/kaltri_common.h"
+#include "app/shell_paths.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "app/kaltri_common.h"
+#include "app/shell_paths.h"
 
 #include <unistd.h>
 
