@@ -1,4 +1,4 @@
-#include "widgets/new_hint.h"
+#include "widgets/styled_hints.h"
 
 #include <QBitmap>
 #include <QImage>

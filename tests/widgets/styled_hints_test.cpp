@@ -1,6 +1,6 @@
 // The application hint window: geometry, region and drawing of each style, the
 // current-component rule, the forwarded hint events and the three delays.
-#include "widgets/new_hint.h"
+#include "widgets/styled_hints.h"
 
 #include <gtest/gtest.h>
 
