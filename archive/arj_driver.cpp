@@ -17,13 +17,13 @@ int TArj32::CloseArchive(HARC Arc) { return ArjLibrary().CloseArchive(Arc); }
 int TArj32::Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                    const std::string& BaseDir, const TFileList& Files, bool UseResFile,
                    std::string& Output) {
-    CommandLine = MakeCmdLine("x", ArcName, Options, BaseDir, Files, UseResFile);
+    CommandLine = LineFor(UnpackRule, ruOnUnpack, ArcName, Options, BaseDir, Files, UseResFile);
     return ArjLibrary().Command(Wnd, CommandLine, Output);
 }
 
 int TArj32::TestMembers(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                         std::string& Output) {
-    CommandLine = MakeCmdLine("t", ArcName, Options, "", {}, false);
+    CommandLine = LineFor(TestRule, ruOnUnpack, ArcName, Options, "", {}, false);
     return ArjLibrary().Command(Wnd, CommandLine, Output);
 }
 

@@ -22,6 +22,11 @@ public:
     int FindFirst(HARC Arc, INDIVIDUALINFO* Info, const std::string& WildName) override;
     int FindNext(HARC Arc, INDIVIDUALINFO* Info) override;
     int CloseArchive(HARC Arc) override;
+    // Extraction and testing run through UNARJ32J.DLL with the LHA builder;
+    // extraction follows the caller's UseResFile.
+    static constexpr TCommandRule UnpackRule = {.Word = "x", .ResFile = TResFileFrom::Caller};
+    static constexpr TCommandRule TestRule = {.Word = "t", .NamesFolder = false,
+                                              .ResFile = TResFileFrom::Never};
     int Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                const std::string& BaseDir, const TFileList& Files, bool UseResFile,
                std::string& Output) override;

@@ -25,28 +25,4 @@ std::string TBGA32::MakeCmdLine(const std::string& Command, const std::string& A
     return Command + cmd.CmdLine;
 }
 
-int TBGA32::Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                   const std::string& BaseDir, const TFileList& Files, bool UseResFile,
-                   std::string& Output) {
-    return Exec(Wnd, MakeCmdLine("x", ArcName, Options, BaseDir, Files, UseResFile), Output);
-}
-
-int TBGA32::Pack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                 const std::string& BaseDir, const TFileList& Files, bool UseResFile,
-                 std::string& Output) {
-    return Exec(Wnd, MakeCmdLine("a", ArcName, Options, BaseDir, Files, UseResFile), Output);
-}
-
-int TBGA32::RemoveItem(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                       const std::string&, const TFileList& Files, bool, std::string& Output) {
-    return Exec(
-        Wnd, MakeCmdLine("d", ArcName, Options, "", Files, ResFileWanted(Options, ruOnRemoveItem)),
-        Output);
-}
-
-int TBGA32::MakeSfx(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                    const std::string& OutDir, std::string& Output) {
-    return Exec(Wnd, MakeCmdLine("s", ArcName, Options, OutDir, {}, false), Output);
-}
-
 }  // namespace kt

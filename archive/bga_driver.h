@@ -18,23 +18,22 @@ public:
     // Opens nothing and calls no entry when the file does not exist.
     static bool IsArchive(const std::string& FileName);
 
-    TBGA32() : TFormatDriver(ClassInfo, Lib::Calls()) {}
+    // Unlike the other drivers, extraction and packing follow the caller's
+    // UseResFile (TArchiveFile passes the ruOnPack member of the same set, so
+    // a run through the component sees no difference); deletion decides from
+    // the option set.
+    static constexpr TDriverCommands Commands = {
+        .Unpack = {.Word = "x", .ResFile = TResFileFrom::Caller},
+        .Pack = {.Word = "a", .ResFile = TResFileFrom::Caller},
+        .RemoveItem = {.Word = "d", .NamesFolder = false},
+        .MakeSfx = {.Word = "s"},
+    };
 
-    int Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-               const std::string& BaseDir, const TFileList& Files, bool UseResFile,
-               std::string& Output) override;
-    int Pack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-             const std::string& BaseDir, const TFileList& Files, bool UseResFile,
-             std::string& Output) override;
-    int RemoveItem(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                   const std::string& BaseDir, const TFileList& Files, bool UseResFile,
-                   std::string& Output) override;
-    int MakeSfx(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                const std::string& OutDir, std::string& Output) override;
+    TBGA32() : TFormatDriver(ClassInfo, Lib::Calls(), Commands) {}
 
     std::string MakeCmdLine(const std::string& Command, const std::string& ArcName,
                             const TArchiverOptions& Options, const std::string& Folder,
-                            const TFileList& Files, bool UseResFile) const;
+                            const TFileList& Files, bool UseResFile) const override;
 };
 
 }  // namespace kt

@@ -15,23 +15,21 @@ public:
     static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TCab32");
     static bool IsArchive(const std::string& FileName) { return Lib::ProbeOpen(FileName); }
 
-    TCab32() : TFormatDriver(ClassInfo, Lib::Calls()) {}
+    // Extraction hands the library the archive's absolute path; creation
+    // hands over the name as given (the designed command lines differ here,
+    // and only here, among the one-library drivers).
+    static constexpr TDriverCommands Commands = {
+        .Unpack = {.Word = "-x", .AbsoluteArchive = true},
+        .Pack = {.Word = "-a"},
+        .MakeSfx = {.Word = "-f"},
+        .UnpacksToMemory = true,
+    };
 
-    int Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-               const std::string& BaseDir, const TFileList& Files, bool UseResFile,
-               std::string& Output) override;
-    int Pack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-             const std::string& BaseDir, const TFileList& Files, bool UseResFile,
-             std::string& Output) override;
-    int MakeSfx(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                const std::string& OutDir, std::string& Output) override;
-    int UnpackToMemory(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                       const std::string& FileName, void* Buffer, DWORD Size,
-                       DWORD& WriteSize) override;
+    TCab32() : TFormatDriver(ClassInfo, Lib::Calls(), Commands) {}
 
     std::string MakeCmdLine(const std::string& Command, const std::string& ArcName,
                             const TArchiverOptions& Options, const std::string& Folder,
-                            const TFileList& Files, bool UseResFile) const;
+                            const TFileList& Files, bool UseResFile) const override;
 };
 
 }  // namespace kt

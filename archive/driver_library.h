@@ -8,7 +8,8 @@
 //       using Lib = TDriverLibrary<"CAB32.DLL", "Cab", "CAB 形式書庫を扱うには CAB32.DLL が 必要です。">;
 //   public:
 //       static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TCab32");
-//       TCab32() : TFormatDriver(ClassInfo, Lib::Calls()) {}
+//       static constexpr TDriverCommands Commands = {.Unpack = {.Word = "-x"}};
+//       TCab32() : TFormatDriver(ClassInfo, Lib::Calls(), Commands) {}
 //   };
 #pragma once
 

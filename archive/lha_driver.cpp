@@ -86,49 +86,4 @@ std::string TLha32::MakeCmdLine(const std::string& Command, const std::string& A
     return Command + cmd.CmdLine;
 }
 
-int TLha32::Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                   const std::string& BaseDir, const TFileList& Files, bool, std::string& Output) {
-    return Exec(
-        Wnd, MakeCmdLine("x", ArcName, Options, BaseDir, Files, ResFileWanted(Options, ruOnUnpack)),
-        Output);
-}
-
-int TLha32::Pack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                 const std::string& BaseDir, const TFileList& Files, bool, std::string& Output) {
-    return Exec(
-        Wnd, MakeCmdLine("u", ArcName, Options, BaseDir, Files, ResFileWanted(Options, ruOnPack)),
-        Output);
-}
-
-int TLha32::RemoveItem(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                       const std::string&, const TFileList& Files, bool, std::string& Output) {
-    return Exec(
-        Wnd, MakeCmdLine("d", ArcName, Options, "", Files, ResFileWanted(Options, ruOnRemoveItem)),
-        Output);
-}
-
-int TLha32::Update(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                   const std::string& BaseDir, const TFileList& Files, bool, std::string& Output) {
-    return Exec(
-        Wnd, MakeCmdLine("f", ArcName, Options, BaseDir, Files, ResFileWanted(Options, ruOnUpdate)),
-        Output);
-}
-
-int TLha32::MakeSfx(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                    const std::string& OutDir, std::string& Output) {
-    return Exec(Wnd, MakeCmdLine("s", ArcName, Options, OutDir, {}, false), Output);
-}
-
-int TLha32::TestMembers(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                        std::string& Output) {
-    return Exec(Wnd, MakeCmdLine("t", ArcName, Options, "", {}, false), Output);
-}
-
-int TLha32::UnpackToMemory(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                           const std::string& FileName, void* Buffer, DWORD Size,
-                           DWORD& WriteSize) {
-    return ExecToMemory(Wnd, MakeCmdLine("", ArcName, Options, "", {FileName}, false), Buffer, Size,
-                        WriteSize);
-}
-
 }  // namespace kt

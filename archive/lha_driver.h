@@ -21,38 +21,28 @@ public:
 
     TLha32() : TLha32(ClassInfo) {}
 
-    int Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-               const std::string& BaseDir, const TFileList& Files, bool UseResFile,
-               std::string& Output) override;
-    int Pack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-             const std::string& BaseDir, const TFileList& Files, bool UseResFile,
-             std::string& Output) override;
-    int RemoveItem(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                   const std::string& BaseDir, const TFileList& Files, bool UseResFile,
-                   std::string& Output) override;
-    int Update(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-               const std::string& BaseDir, const TFileList& Files, bool UseResFile,
-               std::string& Output) override;
-    int MakeSfx(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                const std::string& OutDir, std::string& Output) override;
-    int UnpackToMemory(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                       const std::string& FileName, void* Buffer, DWORD Size,
-                       DWORD& WriteSize) override;
-    int TestMembers(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                    std::string& Output) override;
-    bool PacksWholeArchives() const override { return true; }
-
-protected:
-    // The slots of TFormatDriver always run through UNLHA32.DLL here, also
-    // for a TArj32, whose own slots override them.
-    explicit TLha32(const TArchiverClass& Class) : TFormatDriver(Class, Library()) {}
+    static constexpr TDriverCommands Commands = {
+        .Unpack = {.Word = "x"},
+        .Pack = {.Word = "u"},
+        .RemoveItem = {.Word = "d", .NamesFolder = false},
+        .Update = {.Word = "f"},
+        .MakeSfx = {.Word = "s"},
+        .TestMembers = {.Word = "t"},
+        .UnpacksToMemory = true,
+    };
 
     // The LHA command line: the command word followed by the switches of
     // the option set, UserOptions, the archive and folder, then the files
     // (or the response file) and UserFileList.
     std::string MakeCmdLine(const std::string& Command, const std::string& ArcName,
                             const TArchiverOptions& Options, const std::string& Folder,
-                            const TFileList& Files, bool UseResFile) const;
+                            const TFileList& Files, bool UseResFile) const override;
+    bool PacksWholeArchives() const override { return true; }
+
+protected:
+    // The slots of TFormatDriver always run through UNLHA32.DLL here, also
+    // for a TArj32, whose own slots override them.
+    explicit TLha32(const TArchiverClass& Class) : TFormatDriver(Class, Library(), Commands) {}
 
     // UNLHA32.DLL's entries, whatever the instance's class.
     static TLibraryCalls Library() { return Lib::Calls(); }

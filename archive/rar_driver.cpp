@@ -16,20 +16,11 @@ std::string TRar32::MakeCmdLine(const std::string& Command, const std::string& A
 }
 
 int TRar32::Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                   const std::string& BaseDir, const TFileList& Files, bool, std::string& Output) {
-    // x = 0 extracts without the stored folders.
-    const char* command = Options.x == 0 ? "-e" : "-x";
-    return Exec(
-        Wnd,
-        MakeCmdLine(command, ArcName, Options, BaseDir, Files, ResFileWanted(Options, ruOnUnpack)),
-        Output);
-}
-
-int TRar32::UnpackToMemory(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                           const std::string& FileName, void* Buffer, DWORD Size,
-                           DWORD& WriteSize) {
-    return ExecToMemory(Wnd, MakeCmdLine("", ArcName, Options, "", {FileName}, false), Buffer, Size,
-                        WriteSize);
+                   const std::string& BaseDir, const TFileList& Files, bool UseResFile,
+                   std::string& Output) {
+    TCommandRule rule = Commands.Unpack;
+    if (Options.x == 0) rule.Word = "-e";
+    return Exec(Wnd, LineFor(rule, ruOnUnpack, ArcName, Options, BaseDir, Files, UseResFile), Output);
 }
 
 }  // namespace kt

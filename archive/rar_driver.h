@@ -16,18 +16,18 @@ public:
     static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TRar32");
     static bool IsArchive(const std::string& FileName) { return Lib::ProbeOpen(FileName); }
 
-    TRar32() : TFormatDriver(ClassInfo, Lib::Calls()) {}
+    // Unpack's word is "-x", or "-e" (without the stored folders) when x = 0.
+    static constexpr TDriverCommands Commands = {.Unpack = {.Word = "-x"}, .UnpacksToMemory = true};
+
+    TRar32() : TFormatDriver(ClassInfo, Lib::Calls(), Commands) {}
 
     int Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                const std::string& BaseDir, const TFileList& Files, bool UseResFile,
                std::string& Output) override;
-    int UnpackToMemory(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                       const std::string& FileName, void* Buffer, DWORD Size,
-                       DWORD& WriteSize) override;
 
     std::string MakeCmdLine(const std::string& Command, const std::string& ArcName,
                             const TArchiverOptions& Options, const std::string& Folder,
-                            const TFileList& Files, bool UseResFile) const;
+                            const TFileList& Files, bool UseResFile) const override;
 };
 
 }  // namespace kt

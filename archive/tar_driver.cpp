@@ -61,24 +61,10 @@ std::string TTar32::MakeCmdLine(const std::string& Command, const std::string& A
     return Command + cmd.CmdLine;
 }
 
-int TTar32::ExecCommand(HWND Wnd, const std::string& Line, std::string& Output) {
-    int result = Exec(Wnd, Line, Output);
+int TTar32::Exec(HWND Wnd, const std::string& Line, std::string& Output) {
+    int result = TFormatDriver::Exec(Wnd, Line, Output);
     if (Wnd != nullptr) SetForegroundWindow(Wnd);
     return result;
-}
-
-int TTar32::Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                   const std::string& BaseDir, const TFileList& Files, bool, std::string& Output) {
-    return ExecCommand(
-        Wnd, MakeCmdLine("x", ArcName, Options, BaseDir, Files, ResFileWanted(Options, ruOnUnpack)),
-        Output);
-}
-
-int TTar32::Pack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                 const std::string& BaseDir, const TFileList& Files, bool, std::string& Output) {
-    return ExecCommand(
-        Wnd, MakeCmdLine("c", ArcName, Options, BaseDir, Files, ResFileWanted(Options, ruOnPack)),
-        Output);
 }
 
 int TTar32::MakeSfx(HWND, const std::string& ArcName, const TArchiverOptions&,
@@ -90,13 +76,6 @@ int TTar32::MakeSfx(HWND, const std::string& ArcName, const TArchiverOptions&,
         throw EArchiver("tar/tgz 書庫からの自己解凍書庫の作成には kmtarsef.exe が必要です。");
     WriteSfxProgram(stub, ArcName, SfxProgramName(ArcName, OutDir));
     return 0;
-}
-
-int TTar32::UnpackToMemory(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                           const std::string& FileName, void* Buffer, DWORD Size,
-                           DWORD& WriteSize) {
-    return ExecToMemory(Wnd, MakeCmdLine("", ArcName, Options, "", {FileName}, false), Buffer, Size,
-                        WriteSize);
 }
 
 }  // namespace kt

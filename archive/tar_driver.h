@@ -25,30 +25,26 @@ public:
 
     TTar32() : TTar32(ClassInfo) {}
 
-    int Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-               const std::string& BaseDir, const TFileList& Files, bool UseResFile,
-               std::string& Output) override;
-    int Pack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-             const std::string& BaseDir, const TFileList& Files, bool UseResFile,
-             std::string& Output) override;
+    static constexpr TDriverCommands Commands = {
+        .Unpack = {.Word = "x"},
+        .Pack = {.Word = "c"},
+        .UnpacksToMemory = true,
+    };
+
     // A self-extracting program made by copying the stub "kmtarsef.exe" in
     // front of the archive; no library call, CommandLine unchanged.
     int MakeSfx(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                 const std::string& OutDir, std::string& Output) override;
-    int UnpackToMemory(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
-                       const std::string& FileName, void* Buffer, DWORD Size,
-                       DWORD& WriteSize) override;
 
     std::string MakeCmdLine(const std::string& Command, const std::string& ArcName,
                             const TArchiverOptions& Options, const std::string& Folder,
-                            const TFileList& Files, bool UseResFile) const;
+                            const TFileList& Files, bool UseResFile) const override;
 
 protected:
-    explicit TTar32(const TArchiverClass& Class) : TFormatDriver(Class, Lib::Calls()) {}
+    explicit TTar32(const TArchiverClass& Class) : TFormatDriver(Class, Lib::Calls(), Commands) {}
 
-private:
     // Runs the command, then brings Wnd to the foreground (when not 0).
-    int ExecCommand(HWND Wnd, const std::string& Line, std::string& Output);
+    int Exec(HWND Wnd, const std::string& Line, std::string& Output) override;
 };
 
 class TTgz32 : public TTar32 {
