@@ -14,6 +14,7 @@
 #include "archivers/common/file_time.h"
 #include "archivers/common/safe_path.h"
 #include "archivers/common/space_check.h"
+#include "archivers/common/unique_fd.h"
 #include "decode_ahead.h"
 #include "opened_archive.h"
 #include "platform/cp932.h"
@@ -323,10 +324,7 @@ private:
         if (dirFd < 0)
             return Fail(ERROR_MAKEDIRECTORY,
                         "cannot create the folder " + folder + ": " + std::strerror(errno));
-        struct Closer {
-            int fd;
-            ~Closer() { ::close(fd); }
-        } closer{dirFd};
+        kt::arc::UniqueFd closer(dirFd);
         struct stat st;
         bool existed = fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
         if (existed) {
