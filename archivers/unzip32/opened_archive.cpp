@@ -11,7 +11,7 @@
 #include "archivers/common/member_info.h"
 #include "archivers/common/owner_window.h"
 #include "platform/wildcard.h"
-#include "zip_error_code.h"
+#include "archivers/zip_container/zip_error_code.h"
 
 namespace kt::unzip32 {
 

@@ -8,7 +8,7 @@
 
 #include "archivers/common/unique_fd.h"
 #include "platform/archiver_api.h"
-#include "zip_reader.h"
+#include "archivers/zip_container/zip_reader.h"
 
 namespace kt::unzip32 {
 

@@ -18,9 +18,9 @@
 #include "decode_ahead.h"
 #include "opened_archive.h"
 #include "platform/cp932.h"
-#include "zip_error_code.h"
-#include "zip_extract.h"
-#include "zip_methods.h"
+#include "archivers/zip_container/zip_error_code.h"
+#include "archivers/zip_container/zip_extract.h"
+#include "archivers/codecs/zip/zip_methods.h"
 
 namespace kt::unzip32 {
 

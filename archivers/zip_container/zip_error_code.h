@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/archiver_api.h"
-#include "zip_status.h"
+#include "archivers/codecs/zip/zip_status.h"
 
 namespace kt::zip {
 

@@ -1,4 +1,4 @@
-#include "zip_extract.h"
+#include "archivers/zip_container/zip_extract.h"
 
 #include <libdeflate.h>
 
@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "platform/core_budget.h"
-#include "zip_aes.h"
-#include "zip_bzip2_blocks.h"
-#include "zip_crypto.h"
-#include "zip_methods.h"
-#include "zip_reader.h"
+#include "archivers/codecs/zip/zip_aes.h"
+#include "archivers/codecs/zip/zip_bzip2_blocks.h"
+#include "archivers/codecs/zip/zip_crypto.h"
+#include "archivers/codecs/zip/zip_methods.h"
+#include "archivers/zip_container/zip_reader.h"
 
 namespace kt::zip {
 namespace {

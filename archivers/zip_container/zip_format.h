@@ -1,12 +1,15 @@
 // ZIP records as the reader finds them and the writer emits them: one entry
-// model shared by both, the record signatures, and little-endian helpers.
-// Pure data; no file I/O.
+// model shared by both and the record signatures (the little-endian helpers
+// and method numbers come from the codecs). Pure data; no file I/O.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
+
+#include "archivers/codecs/zip/zip_bytes.h"
+#include "archivers/codecs/zip/zip_methods.h"
 
 namespace kt::zip {
 
@@ -16,9 +19,6 @@ inline constexpr uint32_t kEndSig = 0x06054B50;
 inline constexpr uint32_t kZip64EndSig = 0x06064B50;
 inline constexpr uint32_t kZip64LocatorSig = 0x07064B50;
 inline constexpr uint32_t kDescriptorSig = 0x08074B50;
-
-inline constexpr uint16_t kMethodStored = 0;
-inline constexpr uint16_t kMethodDeflate = 8;
 
 inline constexpr uint16_t kFlagEncrypted = 0x0001;
 inline constexpr uint16_t kFlagDescriptor = 0x0008;
@@ -80,32 +80,5 @@ struct ZipEntry {
     }
 };
 
-// Little-endian field access on raw bytes.
-inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t Get32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-inline uint64_t Get64(const uint8_t* p) {
-    return Get32(p) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
-}
-inline void Put16(std::string& s, uint16_t v) {
-    s.push_back(static_cast<char>(v & 0xFF));
-    s.push_back(static_cast<char>(v >> 8));
-}
-inline void Put32(std::string& s, uint32_t v) {
-    Put16(s, static_cast<uint16_t>(v & 0xFFFF));
-    Put16(s, static_cast<uint16_t>(v >> 16));
-}
-inline void Put64(std::string& s, uint64_t v) {
-    Put32(s, static_cast<uint32_t>(v));
-    Put32(s, static_cast<uint32_t>(v >> 32));
-}
-inline void Store32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
 
 }  // namespace kt::zip

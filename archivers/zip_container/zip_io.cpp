@@ -1,4 +1,4 @@
-#include "zip_io.h"
+#include "archivers/zip_container/zip_io.h"
 #include "platform/fault_injection.h"
 
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "zip_names.h"
+#include "archivers/zip_container/zip_names.h"
 
 #include "archivers/common/stored_name.h"
 #include "platform/cp932.h"

@@ -1,9 +1,9 @@
-#include "zip_piece_pool.h"
+#include "archivers/zip_container/zip_piece_pool.h"
 
 #include <algorithm>
 #include <new>
 
-#include "zip_crypto.h"
+#include "archivers/codecs/zip/zip_crypto.h"
 
 namespace kt::zip {
 

@@ -12,9 +12,9 @@
 
 #include "platform/core_budget.h"
 #include "platform/ordered_pool.h"
-#include "zip_chunked_deflate.h"
-#include "zip_io.h"
-#include "zip_status.h"
+#include "archivers/codecs/zip/zip_chunked_deflate.h"
+#include "archivers/zip_container/zip_io.h"
+#include "archivers/codecs/zip/zip_status.h"
 
 namespace kt::zip {
 

@@ -1,10 +1,10 @@
-#include "zip_reader.h"
+#include "archivers/zip_container/zip_reader.h"
 
 #include <algorithm>
 #include <optional>
 
-#include "zip_crypto.h"
-#include "zip_names.h"
+#include "archivers/codecs/zip/zip_crypto.h"
+#include "archivers/zip_container/zip_names.h"
 
 namespace kt::zip {
 namespace {

@@ -7,9 +7,9 @@
 
 #include <vector>
 
-#include "zip_format.h"
-#include "zip_io.h"
-#include "zip_status.h"
+#include "archivers/zip_container/zip_format.h"
+#include "archivers/zip_container/zip_io.h"
+#include "archivers/codecs/zip/zip_status.h"
 
 namespace kt::zip {
 
