@@ -55,7 +55,9 @@ TEST(FormatTable, ProbesHaveDistinctPlacesAndGiveTheDesignedAskingOrder) {
     for (const TFormatRow& row : FormatTable()) {
         bool probed = row.Probe.IsArchive != nullptr || row.Probe.TypeOf != nullptr;
         EXPECT_EQ(probed, row.DetectionPlace >= 0) << row.Name;
-        if (probed) EXPECT_TRUE(places.insert(row.DetectionPlace).second) << row.Name;
+        if (probed) {
+            EXPECT_TRUE(places.insert(row.DetectionPlace).second) << row.Name;
+        }
     }
     // TAR answers first; then RAR, ARJ, ZIP, BGA, CAB, LHA, a later yes
     // winning (a format added to the table may stand anywhere between).
