@@ -6,15 +6,11 @@
 #include <string>
 
 #include "archive/driver_library.h"
-#include "archive/format_driver.h"
 
 namespace kt {
 
-class TBGA32 : public TFormatDriver {
-    using Lib = TDriverLibrary<"BGA32.DLL", "Bga", "Bga 形式書庫を扱うには BGA32.DLL が 必要です。">;
-
+class TBGA32 : public TLibraryDriver<"BGA32.DLL", "Bga", "Bga 形式書庫を扱うには BGA32.DLL が 必要です。", "TBGA32"> {
 public:
-    static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TBGA32");
     // Opens nothing and calls no entry when the file does not exist.
     static bool IsArchive(const std::string& FileName);
 
@@ -29,7 +25,7 @@ public:
         .MakeSfx = {.Word = "s"},
     };
 
-    TBGA32() : TFormatDriver(ClassInfo, Lib::Calls(), Commands) {}
+    TBGA32() : TLibraryDriver(Commands) {}
 
     std::string MakeCmdLine(const std::string& Command, const std::string& ArcName,
                             const TArchiverOptions& Options, const std::string& Folder,

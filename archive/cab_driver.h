@@ -4,16 +4,11 @@
 #include <string>
 
 #include "archive/driver_library.h"
-#include "archive/format_driver.h"
 
 namespace kt {
 
-class TCab32 : public TFormatDriver {
-    using Lib = TDriverLibrary<"CAB32.DLL", "Cab", "CAB 形式書庫を扱うには CAB32.DLL が 必要です。">;
-
+class TCab32 : public TLibraryDriver<"CAB32.DLL", "Cab", "CAB 形式書庫を扱うには CAB32.DLL が 必要です。", "TCab32"> {
 public:
-    static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TCab32");
-    static bool IsArchive(const std::string& FileName) { return Lib::ProbeOpen(FileName); }
 
     // Extraction hands the library the archive's absolute path; creation
     // hands over the name as given (the designed command lines differ here,
@@ -25,7 +20,7 @@ public:
         .UnpacksToMemory = true,
     };
 
-    TCab32() : TFormatDriver(ClassInfo, Lib::Calls(), Commands) {}
+    TCab32() : TLibraryDriver(Commands) {}
 
     std::string MakeCmdLine(const std::string& Command, const std::string& ArcName,
                             const TArchiverOptions& Options, const std::string& Folder,

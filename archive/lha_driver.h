@@ -7,15 +7,11 @@
 #include <string>
 
 #include "archive/driver_library.h"
-#include "archive/format_driver.h"
 
 namespace kt {
 
-class TLha32 : public TFormatDriver {
-    using Lib = TDriverLibrary<"UNLHA32.DLL", "Unlha", "Lha 形式書庫を扱うには UNLHA32.DLL が 必要です。">;
-
+class TLha32 : public TLibraryDriver<"UNLHA32.DLL", "Unlha", "Lha 形式書庫を扱うには UNLHA32.DLL が 必要です。", "TLha32"> {
 public:
-    static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TLha32");
     // Probe for the format detection; never raises (any failure is false).
     static bool IsArchive(const std::string& FileName);
 
@@ -42,7 +38,7 @@ public:
 protected:
     // The slots of TFormatDriver always run through UNLHA32.DLL here, also
     // for a TArj32, whose own slots override them.
-    explicit TLha32(const TArchiverClass& Class) : TFormatDriver(Class, Library(), Commands) {}
+    explicit TLha32(const TArchiverClass& Class) : TLibraryDriver(Class, Commands) {}
 
     // UNLHA32.DLL's entries, whatever the instance's class.
     static TLibraryCalls Library() { return Lib::Calls(); }

@@ -5,21 +5,16 @@
 #include <string>
 
 #include "archive/driver_library.h"
-#include "archive/format_driver.h"
 
 namespace kt {
 
-class TRar32 : public TFormatDriver {
-    using Lib = TDriverLibrary<"UNRAR32.DLL", "Unrar", "この機能の使用には UNRAR32.DLL が 必要です。">;
-
+class TRar32 : public TLibraryDriver<"UNRAR32.DLL", "Unrar", "この機能の使用には UNRAR32.DLL が 必要です。", "TRar32"> {
 public:
-    static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TRar32");
-    static bool IsArchive(const std::string& FileName) { return Lib::ProbeOpen(FileName); }
 
     // Unpack's word is "-x", or "-e" (without the stored folders) when x = 0.
     static constexpr TDriverCommands Commands = {.Unpack = {.Word = "-x"}, .UnpacksToMemory = true};
 
-    TRar32() : TFormatDriver(ClassInfo, Lib::Calls(), Commands) {}
+    TRar32() : TLibraryDriver(Commands) {}
 
     int Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                const std::string& BaseDir, const TFileList& Files, bool UseResFile,

@@ -8,17 +8,11 @@
 #include <string>
 
 #include "archive/driver_library.h"
-#include "archive/format_driver.h"
 
 namespace kt {
 
-class TTar32 : public TFormatDriver {
-protected:
-    // One library and so one state for the three classes.
-    using Lib = TDriverLibrary<"tar32.dll", "Tar", "tar/tgz/taz/bz2 形式書庫を扱うには tar32.dll が 必要です。">;
-
+class TTar32 : public TLibraryDriver<"tar32.dll", "Tar", "tar/tgz/taz/bz2 形式書庫を扱うには tar32.dll が 必要です。", "TTar32"> {
 public:
-    static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TTar32");
     // The archive type TarGetArchiveType reports: 1 atTar, 2 to 5 atTgz,
     // 6 and 7 atBZ2, anything else (and any failure) atNone. Never raises.
     static TArchiverType ArchiveTypeOf(const std::string& FileName);
@@ -41,7 +35,7 @@ public:
                             const TFileList& Files, bool UseResFile) const override;
 
 protected:
-    explicit TTar32(const TArchiverClass& Class) : TFormatDriver(Class, Lib::Calls(), Commands) {}
+    explicit TTar32(const TArchiverClass& Class) : TLibraryDriver(Class, Commands) {}
 
     // Runs the command, then brings Wnd to the foreground (when not 0).
     int Exec(HWND Wnd, const std::string& Line, std::string& Output) override;
