@@ -1,7 +1,7 @@
 // The desktop folder comes from the XDG user folders, which Qt reads.
 #include <QStandardPaths>
 
-#include "app/kaltri_common.h"
+#include "app/shell_paths.h"
 
 namespace kt {
 

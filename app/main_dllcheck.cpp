@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <array>
 
-#include "app/kaltri_common.h"
+#include "app/shell_paths.h"
 #include "app/main_window.h"
 #include "app/ui_text.h"
 #include "platform/file_scan.h"

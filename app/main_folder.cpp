@@ -3,7 +3,7 @@
 #include <QLineEdit>
 #include <QToolButton>
 
-#include "app/kaltri_common.h"
+#include "app/shell_paths.h"
 #include "app/main_window.h"
 #include "platform/qt/busy.h"
 #include "widgets/drop_dst.h"

@@ -9,7 +9,7 @@
 #include "platform/qt/fonts.h"
 #include "widgets/blend_image.h"
 #include "widgets/lb_show_hide.h"
-#include "widgets/new_hint.h"
+#include "widgets/styled_hints.h"
 
 namespace kt {
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "app/kaltri_common.h"
+#include "app/shell_paths.h"
 #include "app/main_window.h"
 #include "app/sendto_entries.h"
 #include "app/ui_text.h"

@@ -9,7 +9,7 @@
 #include <QRadioButton>
 #include <QScreen>
 
-#include "app/kaltri_common.h"
+#include "app/shell_paths.h"
 #include "app/main_window.h"
 #include "app/window_placement.h"
 #include "platform/atomic_file.h"

@@ -17,7 +17,7 @@
 #include <QToolButton>
 
 #include "app/cp932_limit_validator.h"
-#include "app/kaltri_common.h"
+#include "app/shell_paths.h"
 #include "app/main_settings.h"
 #include "platform/cp932.h"
 #include "platform/qt/fonts.h"

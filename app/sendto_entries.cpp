@@ -1,7 +1,7 @@
 #include "app/sendto_entries.h"
 
 #include "app/desktop_entry_text.h"
-#include "app/kaltri_common.h"
+#include "app/shell_paths.h"
 #include "app/main_window.h"
 #include "platform/atomic_file.h"
 #include "platform/path_text.h"

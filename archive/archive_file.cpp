@@ -4,6 +4,7 @@
 
 #include "archive/earchiver.h"
 #include "archive/filters.h"
+#include "archive/format_table.h"
 #include "platform/ascii_case.h"
 #include "platform/message_hub.h"
 
@@ -39,15 +40,7 @@ TArchiverType DetectArchiverTypeByContent(const std::string& FileName,
 TArchiverType DetectArchiverType(const std::string& FileName, bool ByExtension) {
     if (!ByExtension) return DetectArchiverTypeByContent(FileName, ArchiverContentProbes());
     std::string ext = LowerAscii(ExtensionOf(FileName));
-    if (ext == ".lzh") return atLha;
-    if (ext == ".zip") return atZip;
-    if (ext == ".cab") return atCab;
-    if (ext == ".arj") return atArj;
-    if (ext == ".rar") return atRar;
-    if (ext == ".tar") return atTar;
-    if (ext == ".z" || ext == ".gz" || ext == ".tgz" || ext == ".taz") return atTgz;
-    if (ext == ".bz2") return atBZ2;
-    if (ext == ".gza" || ext == ".bza") return atBga;
+    if (const TFormatRow* row = FindFormatByExtension(ext)) return row->Type;
     if (ext == ".exe") return DetectArchiverType(FileName, false);
     return atNone;
 }
@@ -62,7 +55,7 @@ TArchiveFile::~TArchiveFile() {
 }
 
 void TArchiveFile::SetArchiverType(TArchiverType Value) {
-    if (Value >= atLha && Value <= atBga) {
+    if (FindFormat(Value) != nullptr) {
         std::unique_ptr<TArchiver> driver = CreateArchiver(Value);
         if (!driver) throw EArchiver("書庫の形式を特定できませんでした。");
         FArchiver = std::move(driver);

@@ -33,7 +33,7 @@ public:
     TArchiveFile& operator=(const TArchiveFile&) = delete;
 
     TArchiverType ArchiverType() const { return FArchiverType; }
-    // atLha..atBga: a new driver of that type (also for the current type);
+    // A format of the format table: a new driver of that type (also for the current type);
     // when its construction raises, nothing changes. atAutoDetect: stored,
     // the driver stays. atNone: nothing changes. Anything else raises
     // "書庫の形式を特定できませんでした。" (stored while loading).

@@ -1,12 +1,8 @@
 #include "archive/archiver_factory.h"
 
-#include "archive/arj32.h"
-#include "archive/bga32.h"
-#include "archive/cab32.h"
-#include "archive/lha32.h"
-#include "archive/rar32.h"
-#include "archive/tar32.h"
-#include "archive/zip32.h"
+#include <algorithm>
+
+#include "archive/format_table.h"
 
 namespace kt {
 namespace {
@@ -21,48 +17,41 @@ const TContentProbes*& ProbesOverride() {
     return probes;
 }
 
-std::unique_ptr<TArchiver> CreateDriver(TArchiverType Type) {
-    switch (Type) {
-        case atLha:
-            return std::make_unique<TLha32>();
-        case atZip:
-            return std::make_unique<TZip32>();
-        case atCab:
-            return std::make_unique<TCab32>();
-        case atArj:
-            return std::make_unique<TArj32>();
-        case atTar:
-            return std::make_unique<TTar32>();
-        case atTgz:
-            return std::make_unique<TTgz32>();
-        case atBZ2:
-            return std::make_unique<TBZ232>();
-        case atRar:
-            return std::make_unique<TRar32>();
-        case atBga:
-            return std::make_unique<TBGA32>();
-        default:
-            return nullptr;  // atYz1 has no driver; atNone and atAutoDetect are no formats
-    }
+// The rows with a probe, in asking order.
+std::vector<const TFormatRow*> ProbedRows() {
+    std::vector<const TFormatRow*> rows;
+    for (const TFormatRow& row : FormatTable())
+        if (row.DetectionPlace >= 0) rows.push_back(&row);
+    std::sort(rows.begin(), rows.end(), [](const TFormatRow* a, const TFormatRow* b) {
+        return a->DetectionPlace < b->DetectionPlace;
+    });
+    return rows;
 }
 
 TContentProbes MakeProbes() {
     TContentProbes probes;
-    probes.Tar = &TTar32::ArchiveTypeOf;
-    probes.Others = {{{atRar, &TRar32::IsArchive},
-                      {atArj, &TArj32::IsArchive},
-                      {atZip, &TZip32::IsArchive},
-                      {atBga, &TBGA32::IsArchive},
-                      {atCab, &TCab32::IsArchive},
-                      {atLha, &TLha32::IsArchive}}};
+    probes.Others.clear();
+    for (const TFormatRow* row : ProbedRows()) {
+        if (row->Probe.TypeOf != nullptr) probes.Tar = row->Probe.TypeOf;
+        if (row->Probe.IsArchive != nullptr) probes.Others.push_back({row->Type, row->Probe.IsArchive});
+    }
     return probes;
 }
 
 }  // namespace
 
+std::vector<TContentProbes::YesNo> TContentProbes::AskingOrder() {
+    std::vector<YesNo> order;
+    for (const TFormatRow* row : ProbedRows())
+        if (row->Probe.IsArchive != nullptr) order.push_back({row->Type, nullptr});
+    return order;
+}
+
 std::unique_ptr<TArchiver> CreateArchiver(TArchiverType Type) {
     if (FactoryOverride()) return FactoryOverride()(Type);
-    return CreateDriver(Type);
+    const TFormatRow* row = FindFormat(Type);
+    // atYz1 has no driver; atNone and atAutoDetect are no formats.
+    return row != nullptr ? row->Create() : nullptr;
 }
 
 const TContentProbes& ArchiverContentProbes() {
@@ -72,9 +61,9 @@ const TContentProbes& ArchiverContentProbes() {
 }
 
 std::vector<const TArchiverClass*> ArchiverClasses() {
-    return {&TLha32::ClassInfo, &TZip32::ClassInfo, &TCab32::ClassInfo,
-            &TArj32::ClassInfo, &TTar32::ClassInfo, &TTgz32::ClassInfo,
-            &TBZ232::ClassInfo, &TRar32::ClassInfo, &TBGA32::ClassInfo};
+    std::vector<const TArchiverClass*> classes;
+    for (const TFormatRow& row : FormatTable()) classes.push_back(row.Class);
+    return classes;
 }
 
 void SetArchiverFactoryForTesting(TArchiverFactory Factory) {

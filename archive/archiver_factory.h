@@ -2,7 +2,6 @@
 // content probes that format detection asks, in their fixed order.
 #pragma once
 
-#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,27 +12,26 @@
 
 namespace kt {
 
-// A new driver of the class mapped to Type (atLha to atBga). Its
+// A new driver of the class the format table gives Type. Its
 // construction loads the library and raises the driver's message when the
 // library is missing. Null for a type without a driver class.
 std::unique_ptr<TArchiver> CreateArchiver(TArchiverType Type);
 
-// The probes of format detection by content. Tar answers atTar, atTgz,
-// atBZ2 or atNone; each of the others answers whether the file is an
-// archive of its type. None of them raises. A null probe answers no.
+// The probes of format detection by content, in asking order (the rows of
+// the format table by their place). Tar answers atTar, atTgz, atBZ2 or
+// atNone and its answer is the starting result; each of the others answers
+// whether the file is an archive of its type, a later yes winning. None of
+// them raises. A null probe answers no.
 struct TContentProbes {
     TArchiverType (*Tar)(const std::string& FileName) = nullptr;
     struct YesNo {
         TArchiverType Type;
         bool (*IsArchive)(const std::string& FileName);
     };
-    // In asking order: RAR, ARJ, ZIP, BGA, CAB, LHA (a later yes wins).
-    std::array<YesNo, 6> Others{{{atRar, nullptr},
-                                 {atArj, nullptr},
-                                 {atZip, nullptr},
-                                 {atBga, nullptr},
-                                 {atCab, nullptr},
-                                 {atLha, nullptr}}};
+    // The table's yes/no formats in asking order, with no probes set.
+    static std::vector<YesNo> AskingOrder();
+    // RAR, ARJ, ZIP, BGA, CAB, LHA with the table as it is.
+    std::vector<YesNo> Others = AskingOrder();
 };
 
 // The drivers' own probes.

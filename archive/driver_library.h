@@ -2,13 +2,13 @@
 // process-wide TLibraryState, the loading step that raises the driver's own
 // message when the library is missing, the freeing step, the calls by
 // prefix and the open-and-close probe. A driver names its library, entry
-// prefix and message once, in its class:
+// prefix, message and class name once, as the arguments of its base:
 //
-//   class TCab32 : public TFormatDriver {
-//       using Lib = TDriverLibrary<"CAB32.DLL", "Cab", "CAB 形式書庫を扱うには CAB32.DLL が 必要です。">;
+//   class TCab32 : public TLibraryDriver<"CAB32.DLL", "Cab", "CAB 形式書庫を扱うには CAB32.DLL が 必要です。", "TCab32"> {
 //   public:
-//       static constexpr TArchiverClass ClassInfo = Lib::ClassFor("TCab32");
-//       TCab32() : TFormatDriver(ClassInfo, Lib::Calls()) {}
+//       static constexpr TDriverCommands Commands = {.Unpack = {.Word = "-x"}};
+//       TCab32() : TLibraryDriver(Commands) {}
+//       std::string MakeCmdLine(...) const override;
 //   };
 #pragma once
 
@@ -18,6 +18,7 @@
 
 #include "archive/archiver.h"
 #include "archive/earchiver.h"
+#include "archive/format_driver.h"
 #include "archive/library_calls.h"
 
 namespace kt {
@@ -47,6 +48,27 @@ struct TDriverLibrary {
     }
     // The format probe: open and close again; never raises.
     static bool ProbeOpen(const std::string& FileName) { return Calls().ProbeOpen(FileName); }
+};
+
+// The base of a driver over one library: its class descriptor (ClassInfo),
+// the open-and-close probe (IsArchive; a driver with a probe of its own hides
+// it) and the construction over the library's calls. Lib stays reachable for
+// what a driver does beyond that.
+template <TLibText Name, TLibText Prefix, TLibText Missing, TLibText ClassName>
+class TLibraryDriver : public TFormatDriver {
+protected:
+    using Lib = TDriverLibrary<Name, Prefix, Missing>;
+
+public:
+    static constexpr TArchiverClass ClassInfo = Lib::ClassFor(ClassName.Text);
+    static bool IsArchive(const std::string& FileName) { return Lib::ProbeOpen(FileName); }
+
+protected:
+    explicit TLibraryDriver(const TDriverCommands& Commands)
+        : TFormatDriver(ClassInfo, Lib::Calls(), Commands) {}
+    // For a subclass with a descriptor of its own over the same library.
+    TLibraryDriver(const TArchiverClass& Class, const TDriverCommands& Commands)
+        : TFormatDriver(Class, Lib::Calls(), Commands) {}
 };
 
 }  // namespace kt

@@ -11,7 +11,7 @@
 #include "archive/archiver_factory.h"
 #include "archive/batch_run.h"
 #include "archive/earchiver.h"
-#include "archive/zip32.h"
+#include "archive/zip_driver.h"
 #include "json_lines.h"
 #include "pack_plan.h"
 #include "platform/file_scan.h"

@@ -3,6 +3,7 @@
 #include "archive/archive_file.h"
 #include "archive/archiver_factory.h"
 #include "archive/batch_run.h"
+#include "archive/format_table.h"
 #include "archive_commands.h"
 #include "platform/fault_injection.h"
 #include "source_removal.h"
@@ -18,11 +19,11 @@ struct ArchivePacker::Impl {
     const std::atomic<bool>& interrupted;
 };
 
-std::string MissingLibraryText(Format format) {
+std::string MissingLibraryText(kt::TArchiverType format) {
     try {
         // Constructing the driver loads its library; CheckPackDLL also asks
         // for the library that creates archives.
-        kt::CreateArchiver(format == Format::Lzh ? kt::atLha : kt::atZip)->CheckPackDLL();
+        kt::CreateArchiver(format)->CheckPackDLL();
         return {};
     } catch (const std::exception& e) {
         return e.what();
@@ -32,7 +33,7 @@ std::string MissingLibraryText(Format format) {
 ArchivePacker::ArchivePacker(const Options& options, std::string password, const std::atomic<bool>& interrupted)
     : impl_(new Impl(interrupted)) {
     kt::TBatchSettings settings;
-    settings.Extension = options.format == Format::Lzh ? ".lzh" : ".zip";
+    settings.Extension = kt::FindFormat(options.format)->Extensions[0];
     settings.Password = password;
     kt::ConfigureBatchArchive(impl_->archive, settings);
     impl_->password = std::move(password);

@@ -33,6 +33,6 @@ private:
 
 // Empty when the format's libraries can be loaded, else the layer's text
 // naming what is missing.
-std::string MissingLibraryText(Format format);
+std::string MissingLibraryText(kt::TArchiverType format);
 
 }  // namespace kaltri

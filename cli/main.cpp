@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "archive/format_table.h"
 #include "archive_commands.h"
 #include "archive_packer.h"
 #include "json_lines.h"
@@ -52,7 +53,7 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
 
     RunSettings settings;
     settings.lang = lang;
-    settings.ext = o.format == Format::Lzh ? ".lzh" : ".zip";
+    settings.ext = kt::FindFormat(o.format)->Extensions[0];
     settings.overwrite = o.overwrite.value_or(terminal ? OverwritePolicy::Ask : OverwritePolicy::None);
     settings.onError = o.onError.value_or(terminal ? ErrorPolicy::Ask : ErrorPolicy::Continue);
     if (!terminal && settings.overwrite == OverwritePolicy::Ask) settings.overwrite = OverwritePolicy::None;

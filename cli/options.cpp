@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "archive/format_table.h"
+
 namespace kaltri {
 namespace {
 
@@ -24,7 +26,6 @@ struct Choice {
 
 constexpr Choice<OverwritePolicy> kOverwrite[] = {
     {"ask", OverwritePolicy::Ask}, {"all", OverwritePolicy::All}, {"none", OverwritePolicy::None}};
-constexpr Choice<Format> kFormats[] = {{"lzh", Format::Lzh}, {"zip", Format::Zip}};
 constexpr Choice<ErrorPolicy> kOnError[] = {
     {"ask", ErrorPolicy::Ask}, {"continue", ErrorPolicy::Continue}, {"stop", ErrorPolicy::Stop}};
 constexpr Choice<bool> kOnClash[] = {{"fail", false}, {"rename", true}};  // rename on a clash?
@@ -50,6 +51,18 @@ template <class T, std::size_t N>
 std::string Words(const Choice<T> (&table)[N]) {
     std::string text;
     for (std::size_t i = 0; i < N; ++i) text += (i == 0 ? "" : i + 1 == N ? " or " : ", ") + std::string(table[i].word);
+    return text;
+}
+
+// The formats kaltri packs, from the format table, joined by Between
+// (the last two by Last when it is given).
+std::string PackFormatWords(const char* Between, const char* Last = nullptr) {
+    std::vector<const char*> words;
+    for (const kt::TFormatRow& row : kt::FormatTable())
+        if (row.KaltriPacks) words.push_back(row.Name);
+    std::string text;
+    for (std::size_t i = 0; i < words.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == words.size() && Last ? Last : Between) + std::string(words[i]);
     return text;
 }
 
@@ -166,7 +179,13 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             if (!ParseInt(v, o.jobs)) { r.error = "--jobs must be a number from 1 to 1024"; return r; }
         } else if (o.command == Command::Pack) {
             if (name == "--format" || name == "-f") {
-                if (!takeChoice(kFormats, o.format)) return r;
+                if (!takeValue(v)) return r;
+                const kt::TFormatRow* row = kt::FindFormatByName(v);
+                if (row == nullptr || !row->KaltriPacks) {
+                    r.error = name + " must be " + PackFormatWords(", ", " or ");
+                    return r;
+                }
+                o.format = row->Type;
             } else if (name == "--out" || name == "-o") {
                 if (!takeValue(o.outDir)) return r;
                 if (o.outDir.empty()) { r.error = "--out needs a folder"; return r; }
@@ -217,15 +236,15 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         r.error = "-p and --password-file exclude each other";
     } else if (o.command == Command::Pack) {
         if (o.paths.empty()) r.error = "no files or folders to pack";
-        else if ((o.askPassword || !o.passwordFile.empty()) && o.format != Format::Zip)
+        else if ((o.askPassword || !o.passwordFile.empty()) && o.format != kt::atZip)
             r.error = "passwords are for --format zip only";
-        else if (o.aesBits && o.format != Format::Zip)
+        else if (o.aesBits && o.format != kt::atZip)
             r.error = "--encrypt is for --format zip only";
         else if (o.aesBits && !o.askPassword && o.passwordFile.empty())
             r.error = "--encrypt needs a password: -p or --password-file";
-        else if (o.level && o.format != Format::Zip)
+        else if (o.level && o.format != kt::atZip)
             r.error = "--level is for --format zip; LZH has --method and --effort";
-        else if ((o.method || o.effort) && o.format != Format::Lzh)
+        else if ((o.method || o.effort) && o.format != kt::atLha)
             r.error = "--method and --effort are for --format lzh; ZIP has --level";
     } else if (o.archive.empty()) {
         r.error = "no archive given";
@@ -236,7 +255,7 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
 std::string UsageLine(Command command) {
     switch (command) {
         case Command::Pack:
-            return "usage: kaltri pack [--format lzh|zip] [--out DIR] [--overwrite ask|all|none] "
+            return "usage: kaltri pack [--format " + PackFormatWords("|") + "] [--out DIR] [--overwrite ask|all|none] "
                    "[--on-error ask|continue|stop] [--on-clash fail|rename] [--level 0-9] "
                    "[--method lh5|lh6|lh7] [--effort fast|normal|best] [--test] [--move-to-trash | --delete-source] "
                    "[-p | --password-file FILE] "
@@ -257,7 +276,7 @@ std::string HelpText(Command command) {
             return UsageLine(command) +
                    "\n\nPacks every file into an archive of its own, named after the file with its\n"
                    "extension replaced by .lzh or .zip. Folders are scanned to any depth.\n\n"
-                   "  -f, --format lzh|zip     archive format (default lzh)\n"
+                   "  -f, --format " + PackFormatWords("|") + "     archive format (default lzh)\n"
                    "  -o, --out DIR            put every archive into DIR (default: next to each file)\n"
                    "  -y, --yes                create a missing --out folder without asking\n"
                    "      --overwrite POLICY   existing archives: ask, all (replace), none (skip);\n"

@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "archive/archiver_types.h"
+
 namespace kaltri {
 
 enum class Command { None, Pack, List, Test, Extract, Help, Version };
-enum class Format { Lzh, Zip };
 enum class OverwritePolicy { Ask, All, None };
 enum class ErrorPolicy { Ask, Continue, Stop };
 enum class LzhEffort { Normal, Best, Fast };  // in the order of the library's -jm0/-jm1/-jm2
@@ -18,7 +19,7 @@ struct Options {
     Command command = Command::None;
     bool help = false;  // --help given after a command
     // pack
-    Format format = Format::Lzh;
+    kt::TArchiverType format = kt::atLha;  // a format the format table lets kaltri pack
     std::string outDir;                       // empty: next to each source
     std::optional<OverwritePolicy> overwrite; // unset: ask on a terminal, else none
     std::optional<ErrorPolicy> onError;       // unset: ask on a terminal, else continue

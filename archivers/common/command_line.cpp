@@ -112,6 +112,27 @@ bool AppendZipNames(const std::vector<std::string>& items, std::size_t from,
     return true;
 }
 
+bool TakeZipItems(const std::vector<std::string>& plain, bool takesFolder, std::string* archive,
+                  std::string* baseFolder, std::vector<std::string>* names, std::string& error,
+                  int& code) {
+    if (plain.empty() || plain[0].empty()) {
+        error = "no archive name";
+        code = ERROR_NOT_FIND_ARC_FILE;
+        return false;
+    }
+    *archive = plain[0];
+    std::size_t k = 1;
+    if (takesFolder && k < plain.size() && plain[k].size() > 1 && plain[k].back() == '/')
+        *baseFolder = plain[k++];
+    std::string unreadable;
+    if (!AppendZipNames(plain, k, names, &unreadable)) {
+        error = "cannot read the response file " + unreadable;
+        code = ERROR_RESPONSE_READ;
+        return false;
+    }
+    return true;
+}
+
 int ArchiveItems::TakeOther(const std::string& item, std::string* error) {
     if (item.size() > 1 && item[0] == '-') {
         *error = "unknown switch: " + item;

@@ -39,6 +39,15 @@ std::string UnescapeZipName(std::string_view name);
 bool AppendZipNames(const std::vector<std::string>& items, std::size_t from,
                     std::vector<std::string>* names, std::string* unreadable);
 
+// The plain (non-switch) items of a ZIP library's line,
+//   "archive" ["folder/"] names...
+// into *archive, *baseFolder (only when takesFolder) and *names. False, with
+// error and code set, when there is no archive (ERROR_NOT_FIND_ARC_FILE) or a
+// response file cannot be read (ERROR_RESPONSE_READ).
+bool TakeZipItems(const std::vector<std::string>& plain, bool takesFolder, std::string* archive,
+                  std::string* baseFolder, std::vector<std::string>* names, std::string& error,
+                  int& code);
+
 // The non-switch items of a line in the form
 //   "archive" ["folder/"] names... (an "@file" item: the names in that file)
 // taken one by one: the archive first, then the folder when the item right

@@ -8,17 +8,12 @@
 
 namespace kt::arc {
 
-ReadOnlyFile::~ReadOnlyFile() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
 bool ReadOnlyFile::Open(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) return false;
+    fd_.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd_.get() < 0) return false;
     struct stat st;
-    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd_);
-        fd_ = -1;
+    if (fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        fd_.reset(-1);
         errno = EISDIR;
         return false;
     }
@@ -29,7 +24,7 @@ bool ReadOnlyFile::Open(const std::string& path) {
 long long ReadOnlyFile::ReadAt(uint64_t offset, void* buf, std::size_t n) const {
     std::size_t done = 0;
     while (done < n) {
-        ssize_t r = ::pread(fd_, static_cast<char*>(buf) + done, n - done, static_cast<off_t>(offset + done));
+        ssize_t r = ::pread(fd_.get(), static_cast<char*>(buf) + done, n - done, static_cast<off_t>(offset + done));
         if (r < 0) {
             if (errno == EINTR) continue;
             return -1;

@@ -6,12 +6,13 @@
 #include <cstdint>
 #include <string>
 
+#include "archivers/common/unique_fd.h"
+
 namespace kt::arc {
 
 class ReadOnlyFile {
 public:
     ReadOnlyFile() = default;
-    ~ReadOnlyFile();
     ReadOnlyFile(const ReadOnlyFile&) = delete;
     ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
@@ -21,10 +22,10 @@ public:
     // Up to n bytes at offset; the count (short at the end), -1 on error.
     long long ReadAt(uint64_t offset, void* buf, std::size_t n) const;
     uint64_t Size() const { return size_; }
-    int Fd() const { return fd_; }
+    int Fd() const { return fd_.get(); }
 
 private:
-    int fd_ = -1;
+    UniqueFd fd_;
     uint64_t size_ = 0;
 };
 

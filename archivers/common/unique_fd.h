@@ -14,6 +14,12 @@ public:
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
     int get() const { return fd_; }
+    // Gives up the descriptor without closing it.
+    int release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
     // Closes the one held and takes fd.
     void reset(int fd) {
         if (fd_ >= 0) ::close(fd_);

@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "zip_bzip2_blocks.h"
-#include "zip_extract.h"
-#include "zip_inflate.h"
-#include "zip_methods.h"
-#include "zip_reader.h"
+#include "archivers/codecs/zip/zip_bzip2_blocks.h"
+#include "archivers/zip_container/zip_extract.h"
+#include "archivers/codecs/zip/zip_inflate.h"
+#include "archivers/codecs/zip/zip_methods.h"
+#include "archivers/zip_container/zip_reader.h"
 
 namespace kt::fuzz {
 

@@ -11,9 +11,11 @@
 
 #include "archivers/codecs/lzh/arj_decoder.h"
 #include "platform/atomic_file.h"
+#include "archivers/common/decode_error_code.h"
 #include "archivers/common/file_time.h"
 #include "archivers/common/progress.h"
 #include "archivers/common/safe_path.h"
+#include "archivers/common/unique_fd.h"
 
 namespace kt::unarj {
 namespace {
@@ -161,10 +163,7 @@ private:
             report_.Line("cannot make folder " + dir + ": " + std::strerror(errno));
             return ERROR_MAKEDIRECTORY;
         }
-        struct Closer {
-            int fd;
-            ~Closer() { ::close(fd); }
-        } closer{dfd};
+        kt::arc::UniqueFd closer(dfd);
         struct stat st;
         if (fstatat(dfd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
             if (S_ISDIR(st.st_mode)) {
@@ -253,18 +252,13 @@ int DecodeArjMember(const ArjFile& file, const ArjMember& m, kt::lzh::Sink& sink
     CheckedSink check(sink);
     ArjMemberSource src(file, m);
     kt::lzh::DecodeResult r = kt::lzh::DecodeArj(m.method, src, check, m.originalSize);
-    switch (r.status) {
-        case kt::lzh::Status::Ok:
-            break;
-        case kt::lzh::Status::WriteError:
-            *why = "stopped";
-            return ERROR_CANNOT_WRITE;
-        case kt::lzh::Status::ReadError:
-            *why = "read error";
-            return ERROR_CANNOT_READ;
-        default:
-            *why = "broken data";
-            return ERROR_BROKEN_DATA;
+    if (int e = kt::arc::ErrorCodeOf(r.status); e != 0) {
+        *why = e == ERROR_CANNOT_WRITE ? "stopped"
+               : e == ERROR_CANNOT_READ ? "read error"
+               : e == ERROR_UNEXPECTED_EOF ? "data cut short"
+               : e == ERROR_METHOD ? "method not supported"
+                                   : "broken data";
+        return e;
     }
     if (r.written != m.originalSize || check.crc != m.crc) {
         *why = "CRC error";

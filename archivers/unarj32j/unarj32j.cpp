@@ -5,6 +5,7 @@
 
 #include "archivers/common/file_time.h"
 #include "archivers/common/library_shell.h"
+#include "archivers/common/member_info.h"
 #include "arj_commands.h"
 #include "platform/archiver_api.h"
 
@@ -35,18 +36,16 @@ public:
     }
     void Fill(std::size_t i, INDIVIDUALINFO& info) const override {
         const ArjMember& m = file.Members()[i];
-        std::memset(&info, 0, sizeof info);
-        info.dwOriginalSize = static_cast<DWORD>(m.originalSize);
-        info.dwCompressedSize = static_cast<DWORD>(m.packedSize);
-        info.dwCRC = m.crc;
-        info.uOSType = m.hostOs;
-        info.wRatio = static_cast<WORD>(m.originalSize ? m.packedSize * 1000 / m.originalSize : 0);
-        uint32_t dos = kt::arc::UnixToDosDateTime(m.mtime);
-        info.wDate = static_cast<WORD>(dos >> 16);
-        info.wTime = static_cast<WORD>(dos & 0xFFFF);
-        kt::arc::CopyFixed(info.szFileName, m.IsFolder() ? m.name + "/" : m.name);
-        kt::arc::CopyFixed(info.szAttribute, AttributeText(m));
-        kt::arc::CopyFixed(info.szMode, "-m" + std::to_string(m.method));
+        kt::arc::FillIndividualInfo({.name = m.name,
+                                     .folder = m.IsFolder(),
+                                     .originalSize = m.originalSize,
+                                     .compressedSize = m.packedSize,
+                                     .crc = m.crc,
+                                     .osType = m.hostOs,
+                                     .dosDateTime = kt::arc::UnixToDosDateTime(m.mtime),
+                                     .attribute = AttributeText(m),
+                                     .mode = "-m" + std::to_string(m.method)},
+                                    info);
     }
     ArjFile file;
 };

@@ -11,8 +11,10 @@
 
 #include "archivers/codecs/lzh/lzh_decoder.h"
 #include "platform/atomic_file.h"
+#include "archivers/common/decode_error_code.h"
 #include "archivers/common/safe_path.h"
 #include "archivers/common/space_check.h"
+#include "archivers/common/unique_fd.h"
 #include "commands.h"
 #include "lzh_archive.h"
 #include "macbinary.h"
@@ -82,21 +84,6 @@ private:
     uint32_t size_;
 };
 
-int DecodeError(kt::lzh::Status s) {
-    switch (s) {
-        case kt::lzh::Status::BadData:
-            return ERROR_BROKEN_DATA;
-        case kt::lzh::Status::UnexpectedEnd:
-            return ERROR_UNEXPECTED_EOF;
-        case kt::lzh::Status::ReadError:
-            return ERROR_CANNOT_READ;
-        case kt::lzh::Status::Unsupported:
-            return ERROR_METHOD;
-        default:
-            return ERROR_CANNOT_WRITE;
-    }
-}
-
 // Decodes one member into sink; 0 or an ERROR_ code (report written).
 int DecodeInto(RunContext& ctx, FileReader& file, const MemberHeader& h, ProgressSink& sink) {
     auto method = kt::lzh::FindMethod(h.method);
@@ -113,7 +100,7 @@ int DecodeInto(RunContext& ctx, FileReader& file, const MemberHeader& h, Progres
         return ERROR_CANNOT_WRITE;
     }
     if (r.status != kt::lzh::Status::Ok) {
-        int e = DecodeError(r.status);
+        int e = kt::arc::ErrorCodeOf(r.status);
         ctx.report.Line((e == ERROR_METHOD ? "method not supported: " : "broken data: ") + h.name);
         return e;
     }
@@ -179,10 +166,7 @@ int ExtractOne(RunContext& ctx, FileReader& file, const MemberHeader& h, int roo
         ctx.report.Line("cannot make folder " + dir + ": " + std::strerror(errno));
         return ERROR_MAKEDIRECTORY;
     }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{dfd};
+    kt::arc::UniqueFd closer(dfd);
     std::string shown = paths ? *rel : leaf;
     struct stat st;
     if (fstatat(dfd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {

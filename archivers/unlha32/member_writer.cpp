@@ -8,6 +8,7 @@
 
 #include "archivers/codecs/lzh/crc16.h"
 #include "archivers/common/source_change.h"
+#include "archivers/common/unique_fd.h"
 #include "platform/core_budget.h"
 
 namespace kt::unlha {
@@ -122,10 +123,7 @@ int WriteMember(RunContext& ctx, const PackSettings& s, const SourceFile& f, kt:
         ctx.report.Line("cannot open " + f.path + ": " + std::strerror(errno));
         return ERROR_FILE_OPEN;
     }
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
+    kt::arc::UniqueFd closer(fd);
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return ERROR_FILE_OPEN;
     uint64_t size = static_cast<uint64_t>(st.st_size);

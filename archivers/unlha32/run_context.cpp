@@ -51,10 +51,4 @@ std::string AttributeText(const MemberHeader& h) {
     return s;
 }
 
-uint16_t RatioPerMille(uint64_t packed, uint64_t original) {
-    if (original == 0) return 0;
-    uint64_t r = packed * 1000 / original;
-    return static_cast<uint16_t>(r > 0xFFFF ? 0xFFFF : r);
-}
-
 }  // namespace kt::unlha

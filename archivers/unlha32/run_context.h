@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "archivers/common/member_info.h"
 #include "archivers/common/owner_window.h"
 #include "archivers/common/report.h"
 #include "lha_command.h"
@@ -42,6 +43,6 @@ constexpr uint64_t kProgressStep = 1 << 20;
 
 // Text forms used in records and listings.
 std::string AttributeText(const MemberHeader& h);
-uint16_t RatioPerMille(uint64_t packed, uint64_t original);
+using kt::arc::RatioPerMille;
 
 }  // namespace kt::unlha

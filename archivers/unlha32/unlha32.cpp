@@ -5,6 +5,7 @@
 #include "archivers/codecs/lzh/lzh_decoder.h"
 #include "archivers/common/file_time.h"
 #include "archivers/common/library_shell.h"
+#include "archivers/common/member_info.h"
 #include "archivers/common/safe_path.h"
 #include "commands.h"
 #include "lzh_archive.h"
@@ -25,18 +26,16 @@ bool Matches(const std::string& pattern, const MemberHeader& m) {
 }
 
 void Fill(const MemberHeader& m, INDIVIDUALINFO* info) {
-    std::memset(info, 0, sizeof *info);
-    info->dwOriginalSize = static_cast<DWORD>(m.originalSize > 0xFFFFFFFFull ? 0xFFFFFFFFull : m.originalSize);
-    info->dwCompressedSize = static_cast<DWORD>(m.packedSize > 0xFFFFFFFFull ? 0xFFFFFFFFull : m.packedSize);
-    info->dwCRC = m.crc;
-    info->uOSType = static_cast<unsigned char>(m.osId);
-    info->wRatio = RatioPerMille(m.packedSize, m.originalSize);
-    uint32_t dos = kt::arc::UnixToDosDateTime(m.mtime);
-    info->wDate = static_cast<WORD>(dos >> 16);
-    info->wTime = static_cast<WORD>(dos & 0xFFFF);
-    kt::arc::CopyFixed(info->szFileName, m.IsDirectory() ? m.name + "/" : m.name);
-    kt::arc::CopyFixed(info->szAttribute, AttributeText(m));
-    kt::arc::CopyFixed(info->szMode, m.method);
+    kt::arc::FillIndividualInfo({.name = m.name,
+                                 .folder = m.IsDirectory(),
+                                 .originalSize = m.originalSize,
+                                 .compressedSize = m.packedSize,
+                                 .crc = m.crc,
+                                 .osType = static_cast<unsigned char>(m.osId),
+                                 .dosDateTime = kt::arc::UnixToDosDateTime(m.mtime),
+                                 .attribute = AttributeText(m),
+                                 .mode = m.method},
+                                *info);
 }
 
 // The members of an archive opened for searching; its file stays open.

@@ -7,24 +7,17 @@ namespace kt::unpack {
 
 GzipInput::~GzipInput() {
     if (inflating_) inflateEnd(&z_);
-    if (fd_ >= 0) ::close(fd_);
 }
 
 bool GzipInput::Open(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    kt::arc::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return false;
     unsigned char magic[2];
-    if (::pread(fd, magic, 2, 0) != 2 || magic[0] != 0x1F || magic[1] != 0x8B) {
-        ::close(fd);
-        return false;
-    }
+    if (::pread(fd.get(), magic, 2, 0) != 2 || magic[0] != 0x1F || magic[1] != 0x8B) return false;
     // 16 + 15: a gzip wrapper around a 32 KiB window; zlib checks the
     // trailer's CRC-32 and length itself.
-    if (inflateInit2(&z_, 16 + 15) != Z_OK) {
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
+    if (inflateInit2(&z_, 16 + 15) != Z_OK) return false;
+    fd_.reset(fd.release());
     inflating_ = true;
     in_.resize(64 * 1024);
     out_.resize(64 * 1024);
@@ -32,7 +25,7 @@ bool GzipInput::Open(const std::string& path) {
 }
 
 bool GzipInput::Fill() {
-    ssize_t n = ::read(fd_, in_.data(), in_.size());
+    ssize_t n = ::read(fd_.get(), in_.data(), in_.size());
     if (n < 0) {
         error_ = "cannot read the archive";
         return false;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "archivers/common/unique_fd.h"
+
 namespace kt::unpack {
 
 class GzipInput {
@@ -35,7 +37,7 @@ public:
 private:
     bool Fill();
 
-    int fd_ = -1;
+    kt::arc::UniqueFd fd_;
     z_stream z_{};
     bool inflating_ = false;
     bool end_ = false;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "archivers/common/file_time.h"
+#include "archivers/common/member_info.h"
 #include "platform/archiver_api.h"
 #include "platform/wildcard.h"
 
@@ -53,23 +54,20 @@ bool ContentsListing::Matches(std::size_t i, const std::string& wildName) const 
 
 void ContentsListing::Fill(std::size_t i, INDIVIDUALINFO& info) const {
     const Member& m = contents_.members[i];
-    std::memset(&info, 0, sizeof info);
-    DWORD size = static_cast<DWORD>(m.size > 0xFFFFFFFFull ? 0xFFFFFFFFull : m.size);
-    // The formats read here compress members together (or not at all), so
-    // a member has no packed size of its own: it shows its stored size.
-    info.dwOriginalSize = size;
-    info.dwCompressedSize = size;
-    info.wRatio = m.size ? 1000 : 0;
-    info.uOSType = 3;  // Unix
-    uint32_t dos = kt::arc::UnixToDosDateTime(m.mtime);
-    info.wDate = static_cast<WORD>(dos >> 16);
-    info.wTime = static_cast<WORD>(dos & 0xFFFF);
-    kt::arc::CopyFixed(info.szFileName, m.IsFolder() ? m.name + "/" : m.name);
     std::string attr = "----A";
     if (!(m.mode & 0200)) attr[0] = 'R';
     if (m.IsFolder()) attr[3] = 'D';
-    kt::arc::CopyFixed(info.szAttribute, attr);
-    kt::arc::CopyFixed(info.szMode, method_);
+    // The formats read here compress members together (or not at all), so
+    // a member has no packed size of its own: it shows its stored size.
+    kt::arc::FillIndividualInfo({.name = m.name,
+                                 .folder = m.IsFolder(),
+                                 .originalSize = m.size,
+                                 .compressedSize = m.size,
+                                 .osType = 3,  // Unix
+                                 .dosDateTime = kt::arc::UnixToDosDateTime(m.mtime),
+                                 .attribute = attr,
+                                 .mode = method_},
+                                info);
 }
 
 bool CheckContents(const ReadingFormats& formats, const std::string& path, int mode) {

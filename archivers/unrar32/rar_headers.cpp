@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "archivers/common/unique_fd.h"
+
 namespace kt::unrar32 {
 namespace {
 
@@ -24,14 +26,11 @@ class File {
 public:
     explicit File(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
         struct stat st;
-        if (fd_ >= 0 && fstat(fd_, &st) == 0) size_ = static_cast<uint64_t>(st.st_size);
-    }
-    ~File() {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_.get() >= 0 && fstat(fd_.get(), &st) == 0) size_ = static_cast<uint64_t>(st.st_size);
     }
     bool Read(uint64_t at, void* buf, std::size_t n) const {
         if (at > size_ || n > size_ - at) return false;
-        return ::pread(fd_, buf, n, static_cast<off_t>(at)) == static_cast<ssize_t>(n);
+        return ::pread(fd_.get(), buf, n, static_cast<off_t>(at)) == static_cast<ssize_t>(n);
     }
     std::string ReadUpTo(uint64_t at, std::size_t n) const {
         if (at >= size_) return {};
@@ -41,7 +40,7 @@ public:
     uint64_t Size() const { return size_; }
 
 private:
-    int fd_;
+    kt::arc::UniqueFd fd_;
     uint64_t size_ = 0;
 };
 

@@ -26,7 +26,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/core_budget.h"
-#include "zip_status.h"
+#include "archivers/codecs/zip/zip_status.h"
 
 namespace kt::unzip32 {
 

@@ -8,31 +8,28 @@
 #include <cerrno>
 #include <cstring>
 
+#include "archivers/common/member_info.h"
 #include "archivers/common/owner_window.h"
 #include "platform/wildcard.h"
-#include "zip_error_code.h"
+#include "archivers/zip_container/zip_error_code.h"
 
 namespace kt::unzip32 {
 
 using namespace kt::zip;
 
-OpenedArchive::~OpenedArchive() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
 int OpenedArchive::Open(const std::string& path, std::string& error) {
     path_ = path;
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) {
+    fd_.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd_.get() < 0) {
         error = "cannot open " + path + ": " + std::strerror(errno);
         return errno == ENOENT ? ERROR_NOT_FIND_ARC_FILE : ERROR_ARC_FILE_OPEN;
     }
     struct stat st;
-    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         error = path + " is not a file";
         return ERROR_ARC_FILE_OPEN;
     }
-    source_ = std::make_unique<FdSource>(fd_, static_cast<uint64_t>(st.st_size));
+    source_ = std::make_unique<FdSource>(fd_.get(), static_cast<uint64_t>(st.st_size));
     ZipStatus status = ReadZipDirectory(*source_, dir_);
     if (status == ZipStatus::Ok) return 0;
     error = path + ": " + ZipStatusText(status);
@@ -97,25 +94,18 @@ std::string AttributeText(const ZipEntry& e) {
 
 namespace {
 DWORD Clip(uint64_t v) { return static_cast<DWORD>(std::min<uint64_t>(v, kMax32)); }
-WORD Ratio(const ZipEntry& e) {
-    if (e.uncompressedSize == 0) return 0;
-    return static_cast<WORD>(
-        std::min<uint64_t>(e.compressedSize * 1000 / e.uncompressedSize, 0xFFFF));
-}
 }  // namespace
 
 void FillIndividualInfo(const ZipEntry& e, INDIVIDUALINFO& info) {
-    std::memset(&info, 0, sizeof info);
-    info.dwOriginalSize = Clip(e.uncompressedSize);
-    info.dwCompressedSize = Clip(e.compressedSize);
-    info.dwCRC = e.crc;
-    info.uOSType = e.versionMadeBy >> 8;
-    info.wRatio = Ratio(e);
-    info.wDate = e.dosDate;
-    info.wTime = e.dosTime;
-    kt::arc::CopyFixed(info.szFileName, e.name);
-    kt::arc::CopyFixed(info.szAttribute, AttributeText(e));
-    kt::arc::CopyFixed(info.szMode, MethodText(e));
+    kt::arc::FillIndividualInfo({.name = e.name,
+                                 .originalSize = e.uncompressedSize,
+                                 .compressedSize = e.compressedSize,
+                                 .crc = e.crc,
+                                 .osType = static_cast<unsigned>(e.versionMadeBy >> 8),
+                                 .dosDateTime = static_cast<uint32_t>(e.dosDate) << 16 | e.dosTime,
+                                 .attribute = AttributeText(e),
+                                 .mode = MethodText(e)},
+                                info);
 }
 
 void FillExtractingInfo(const ZipEntry& e, const std::string& dest, EXTRACTINGINFOEX& info) {
@@ -126,7 +116,7 @@ void FillExtractingInfo(const ZipEntry& e, const std::string& dest, EXTRACTINGIN
     info.dwCompressedSize = Clip(e.compressedSize);
     info.dwCRC = e.crc;
     info.uOSType = e.versionMadeBy >> 8;
-    info.wRatio = Ratio(e);
+    info.wRatio = kt::arc::RatioPerMille(e.compressedSize, e.uncompressedSize);
     info.wDate = e.dosDate;
     info.wTime = e.dosTime;
     kt::arc::CopyFixed(info.szAttribute, AttributeText(e));

@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "archivers/common/unique_fd.h"
 #include "platform/archiver_api.h"
-#include "zip_reader.h"
+#include "archivers/zip_container/zip_reader.h"
 
 namespace kt::unzip32 {
 
 class OpenedArchive {
 public:
     OpenedArchive() = default;
-    ~OpenedArchive();
     OpenedArchive(const OpenedArchive&) = delete;
     OpenedArchive& operator=(const OpenedArchive&) = delete;
 
@@ -25,7 +25,7 @@ public:
     const std::string& Path() const { return path_; }
 
 private:
-    int fd_ = -1;
+    kt::arc::UniqueFd fd_;  // before source_, which reads through it
     std::string path_;
     std::unique_ptr<kt::zip::FdSource> source_;
     kt::zip::ZipDirectory dir_;

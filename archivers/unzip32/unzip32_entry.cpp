@@ -9,8 +9,8 @@
 #include "platform/cp932.h"
 #include "unzip_command.h"
 #include "unzip_run.h"
-#include "zip_error_code.h"
-#include "zip_extract.h"
+#include "archivers/zip_container/zip_error_code.h"
+#include "archivers/zip_container/zip_extract.h"
 
 namespace {
 

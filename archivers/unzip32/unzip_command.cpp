@@ -81,21 +81,7 @@ bool ParseUnzipCommand(std::string_view line, UnzipCommand& out, std::string& er
             }
         }
     }
-    if (plain.empty() || plain[0].empty()) {
-        error = "no archive name";
-        code = ERROR_NOT_FIND_ARC_FILE;
-        return false;
-    }
-    out.archive = plain[0];
-    size_t k = 1;
-    if (k < plain.size() && plain[k].size() > 1 && plain[k].back() == '/')
-        out.baseFolder = plain[k++];
-    if (!kt::arc::AppendZipNames(plain, k, &out.names, &unreadable)) {
-        error = "cannot read the response file " + unreadable;
-        code = ERROR_RESPONSE_READ;
-        return false;
-    }
-    return true;
+    return kt::arc::TakeZipItems(plain, true, &out.archive, &out.baseFolder, &out.names, error, code);
 }
 
 }  // namespace kt::unzip32

@@ -14,12 +14,13 @@
 #include "archivers/common/file_time.h"
 #include "archivers/common/safe_path.h"
 #include "archivers/common/space_check.h"
+#include "archivers/common/unique_fd.h"
 #include "decode_ahead.h"
 #include "opened_archive.h"
 #include "platform/cp932.h"
-#include "zip_error_code.h"
-#include "zip_extract.h"
-#include "zip_methods.h"
+#include "archivers/zip_container/zip_error_code.h"
+#include "archivers/zip_container/zip_extract.h"
+#include "archivers/codecs/zip/zip_methods.h"
 
 namespace kt::unzip32 {
 
@@ -323,10 +324,7 @@ private:
         if (dirFd < 0)
             return Fail(ERROR_MAKEDIRECTORY,
                         "cannot create the folder " + folder + ": " + std::strerror(errno));
-        struct Closer {
-            int fd;
-            ~Closer() { ::close(fd); }
-        } closer{dirFd};
+        kt::arc::UniqueFd closer(dirFd);
         struct stat st;
         bool existed = fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
         if (existed) {

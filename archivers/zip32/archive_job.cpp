@@ -16,12 +16,12 @@
 #include "archivers/common/owner_window.h"
 #include "archivers/common/source_change.h"
 #include "member_entry.h"
-#include "zip_aes.h"
-#include "zip_methods.h"
+#include "archivers/codecs/zip/zip_aes.h"
+#include "archivers/codecs/zip/zip_methods.h"
 #include "platform/wildcard.h"
-#include "zip_error_code.h"
-#include "zip_reader.h"
-#include "zip_writer.h"
+#include "archivers/zip_container/zip_error_code.h"
+#include "archivers/zip_container/zip_reader.h"
+#include "archivers/zip_container/zip_writer.h"
 
 namespace kt::zip32 {
 

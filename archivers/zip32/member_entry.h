@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "zip_format.h"
+#include "archivers/zip_container/zip_format.h"
 
 namespace kt::zip32 {
 

@@ -139,24 +139,9 @@ bool ParseZipCommand(std::string_view line, ZipCommand& out, std::string& error,
         }
         plain.push_back(item);
     }
-    if (plain.empty() || plain[0].empty()) {
-        error = "no archive name";
-        code = ERROR_NOT_FIND_ARC_FILE;
-        return false;
-    }
-    out.archive = plain[0];
-    size_t k = 1;
-    if (k < plain.size() && plain[k].size() > 1 && plain[k].back() == '/' &&
-        out.command != ZIP32_DELETE) {
-        out.baseFolder = plain[k];
-        ++k;
-    }
-    if (!kt::arc::AppendZipNames(plain, k, &out.names, &unreadable)) {
-        error = "cannot read the response file " + unreadable;
-        code = ERROR_RESPONSE_READ;
-        return false;
-    }
-    return true;
+    // Deletion names no folder: an item ending in "/" is a name there.
+    return kt::arc::TakeZipItems(plain, out.command != ZIP32_DELETE, &out.archive, &out.baseFolder,
+                                 &out.names, error, code);
 }
 
 }  // namespace kt::zip32j

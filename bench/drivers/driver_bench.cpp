@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/lha32.h"
+#include "archive/lha_driver.h"
 #include "archive/sfx_program.h"
-#include "archive/zip32.h"
+#include "archive/zip_driver.h"
 
 namespace kt {
 namespace {

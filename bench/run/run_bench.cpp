@@ -21,7 +21,7 @@
 #include "app/main_settings.h"
 #include "app/main_window.h"
 #include "archive/pack_one.h"
-#include "archive/zip32.h"
+#include "archive/zip_driver.h"
 #include "platform/library_loader.h"
 #include "platform/qt/prompt.h"
 

@@ -5,9 +5,9 @@
 #include <random>
 #include <string>
 
-#include "zip_extract.h"
-#include "zip_reader.h"
-#include "zip_writer.h"
+#include "archivers/zip_container/zip_extract.h"
+#include "archivers/zip_container/zip_reader.h"
+#include "archivers/zip_container/zip_writer.h"
 
 namespace {
 

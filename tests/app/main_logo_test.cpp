@@ -22,7 +22,7 @@
 #include "tests/widgets/ensure_qt_app.h"
 #include "widgets/blend_image.h"
 #include "widgets/lb_show_hide.h"
-#include "widgets/new_hint.h"
+#include "widgets/styled_hints.h"
 
 namespace kt {
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/kaltri_common.h"
+#include "app/shell_paths.h"
 #include "platform/atomic_file.h"
 #include "tests/platform/fault_child.h"
 #include "tests/support/temp_folder.h"

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/kaltri_common.h"
+#include "app/shell_paths.h"
 #include "app/main_window.h"
 #include "app/sendto_entries.h"
 #include "platform/qt/prompt.h"

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app/infile_entry.h"
-#include "app/kaltri_common.h"
+#include "app/shell_paths.h"
 #include "app/main_window.h"
 #include "app/sendto_entries.h"
 #include "platform/qt/prompt.h"

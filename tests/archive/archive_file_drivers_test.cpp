@@ -5,7 +5,7 @@
 
 #include "archive/archive_file.h"
 #include "archive/archiver_factory.h"
-#include "archive/lha32.h"
+#include "archive/lha_driver.h"
 #include "fake_library.h"
 
 namespace kt {
@@ -38,7 +38,7 @@ TEST_F(ComponentOverDrivers, EveryFormatTypeGetsItsDriverClass) {
     const char* names[] = {"TLha32", "TZip32", "TCab32", "TArj32", "TTar32",
                            "TTgz32", "TBZ232", "TRar32", "TBGA32"};
     std::vector<const TArchiverClass*> classes = ArchiverClasses();
-    ASSERT_EQ(classes.size(), 9u);
+    ASSERT_GE(classes.size(), 9u);  // the designed nine first; the table may hold more
     for (std::size_t i = 0; i < 9; ++i) {
         EXPECT_STREQ(classes[i]->ClassName, names[i]);
         auto driver = CreateArchiver(types[i]);

@@ -8,9 +8,9 @@
 
 #include "../archivers/bga/bga_writer.h"
 #include "../archivers/rar/rar_writer.h"
-#include "archive/bga32.h"
-#include "archive/cab32.h"
-#include "archive/rar32.h"
+#include "archive/bga_driver.h"
+#include "archive/cab_driver.h"
+#include "archive/rar_driver.h"
 #include "driver_fixture.h"
 
 namespace kt {

@@ -16,7 +16,7 @@ TEST(Options, PackTakesItsSwitchesAndPaths) {
                            "stop", "--password-file", "pw", "-j", "3", "a", "--", "-odd"});
     ASSERT_EQ("", r.error);
     EXPECT_EQ(Command::Pack, r.options.command);
-    EXPECT_EQ(Format::Zip, r.options.format);
+    EXPECT_EQ(kt::atZip, r.options.format);
     EXPECT_EQ("/tmp/o", r.options.outDir);
     EXPECT_EQ(OverwritePolicy::All, r.options.overwrite);
     EXPECT_EQ(ErrorPolicy::Stop, r.options.onError);
@@ -70,3 +70,14 @@ TEST(Options, BadUsageIsReported) {
 }
 
 }  // namespace
+
+// kaltri packs the formats the format table marks for it, by their exact
+// words; a format the table knows but kaltri does not pack is refused.
+TEST(Options, PackFormatsAreTheTablesKaltriFormats) {
+    EXPECT_EQ(kt::atLha, Parse({"pack", "-f", "lzh", "a"}).options.format);
+    EXPECT_EQ(kt::atZip, Parse({"pack", "--format=zip", "a"}).options.format);
+    for (const char* word : {"cab", "tar", "ZIP"})
+        EXPECT_EQ("--format must be lzh or zip", Parse({"pack", "--format", word, "a"}).error) << word;
+    EXPECT_NE(std::string::npos, UsageLine(Command::Pack).find("[--format lzh|zip] [--out DIR]"));
+    EXPECT_NE(std::string::npos, HelpText(Command::Pack).find("  -f, --format lzh|zip     archive format (default lzh)\n"));
+}

@@ -1,4 +1,4 @@
-#include "bzip2_block_decoder.h"
+#include "archivers/codecs/zip/bzip2_block_decoder.h"
 
 #include <algorithm>
 #include <array>

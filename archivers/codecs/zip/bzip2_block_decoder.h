@@ -23,7 +23,7 @@
 #include <memory>
 #include <vector>
 
-#include "bzip2_crc.h"
+#include "archivers/codecs/zip/bzip2_crc.h"
 
 namespace kt::zip {
 

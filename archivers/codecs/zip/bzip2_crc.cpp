@@ -1,4 +1,4 @@
-#include "bzip2_crc.h"
+#include "archivers/codecs/zip/bzip2_crc.h"
 
 #include <array>
 

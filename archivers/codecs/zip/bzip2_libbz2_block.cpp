@@ -1,11 +1,11 @@
-#include "bzip2_libbz2_block.h"
+#include "archivers/codecs/zip/bzip2_libbz2_block.h"
 
 #include <bzlib.h>
 
 #include <algorithm>
 #include <memory>
 
-#include "bzip2_block_decoder.h"
+#include "archivers/codecs/zip/bzip2_block_decoder.h"
 
 namespace kt::zip {
 namespace {

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
-#include "bzip2_block_decoder.h"
-#include "bzip2_crc.h"
-#include "bzip2_libbz2_block.h"
-#include "zip_methods.h"
+#include "archivers/codecs/zip/bzip2_block_decoder.h"
+#include "archivers/codecs/zip/bzip2_crc.h"
+#include "archivers/codecs/zip/bzip2_libbz2_block.h"
+#include "archivers/codecs/zip/zip_methods.h"
 
 namespace kt::zip {
 namespace {

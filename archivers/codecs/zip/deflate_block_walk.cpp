@@ -1,11 +1,11 @@
-#include "deflate_block_walk.h"
+#include "archivers/codecs/zip/deflate_block_walk.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
 
-#include "deflate_tables.h"
+#include "archivers/codecs/zip/deflate_tables.h"
 
 namespace kt::zip {
 namespace {

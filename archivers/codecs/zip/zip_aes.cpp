@@ -1,4 +1,4 @@
-#include "zip_aes.h"
+#include "archivers/codecs/zip/zip_aes.h"
 
 #include <openssl/core_names.h>
 #include <openssl/crypto.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "zip_format.h"
+#include "archivers/codecs/zip/zip_bytes.h"
 
 namespace kt::zip {
 

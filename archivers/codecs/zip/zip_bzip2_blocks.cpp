@@ -1,16 +1,16 @@
-#include "zip_bzip2_blocks.h"
+#include "archivers/codecs/zip/zip_bzip2_blocks.h"
 
 #include <algorithm>
 #include <memory>
 #include <new>
 #include <vector>
 
-#include "bzip2_block_decoder.h"
-#include "bzip2_crc.h"
-#include "bzip2_libbz2_block.h"
+#include "archivers/codecs/zip/bzip2_block_decoder.h"
+#include "archivers/codecs/zip/bzip2_crc.h"
+#include "archivers/codecs/zip/bzip2_libbz2_block.h"
 #include "platform/core_budget.h"
 #include "platform/ordered_pool.h"
-#include "zip_methods.h"
+#include "archivers/codecs/zip/zip_methods.h"
 
 namespace kt::zip {
 namespace {

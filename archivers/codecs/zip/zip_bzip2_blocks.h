@@ -21,8 +21,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "zip_inflate.h"
-#include "zip_status.h"
+#include "archivers/codecs/zip/zip_inflate.h"
+#include "archivers/codecs/zip/zip_status.h"
 
 namespace kt::zip {
 

@@ -1,8 +1,8 @@
-#include "zip_chunked_deflate.h"
+#include "archivers/codecs/zip/zip_chunked_deflate.h"
 
 #include <libdeflate.h>
 
-#include "deflate_block_walk.h"
+#include "archivers/codecs/zip/deflate_block_walk.h"
 
 namespace kt::zip {
 

@@ -1,4 +1,4 @@
-#include "zip_crypto.h"
+#include "archivers/codecs/zip/zip_crypto.h"
 
 #include <libdeflate.h>
 #include <sys/random.h>

@@ -1,9 +1,9 @@
-#include "zip_inflate.h"
+#include "archivers/codecs/zip/zip_inflate.h"
 
 #include <cstring>
 #include <vector>
 
-#include "deflate_tables.h"
+#include "archivers/codecs/zip/deflate_tables.h"
 
 namespace kt::zip {
 namespace {

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "zip_status.h"
+#include "archivers/codecs/zip/zip_status.h"
 
 namespace kt::zip {
 

@@ -1,4 +1,4 @@
-#include "zip_methods.h"
+#include "archivers/codecs/zip/zip_methods.h"
 
 #include <lzma.h>
 #include <zlib.h>

@@ -7,12 +7,14 @@
 #include <cstdint>
 #include <string>
 
-#include "zip_format.h"
-#include "zip_inflate.h"
-#include "zip_status.h"
+#include "archivers/codecs/zip/zip_bytes.h"
+#include "archivers/codecs/zip/zip_inflate.h"
+#include "archivers/codecs/zip/zip_status.h"
 
 namespace kt::zip {
 
+inline constexpr uint16_t kMethodStored = 0;
+inline constexpr uint16_t kMethodDeflate = 8;
 inline constexpr uint16_t kMethodDeflate64 = 9;
 inline constexpr uint16_t kMethodBzip2 = 12;
 inline constexpr uint16_t kMethodLzma = 14;

@@ -1,4 +1,4 @@
-#include "zip_status.h"
+#include "archivers/codecs/zip/zip_status.h"
 
 namespace kt::zip {
 

@@ -140,6 +140,38 @@ TEST(Unarj32j, SearchListsEveryMemberWithSizesAndMethod) {
     EXPECT_EQ(lib.open(nullptr, (tree.dir / "src/top.txt").c_str(), 0), nullptr);
 }
 
+// A member whose compressed data ends before its size was produced is cut
+// short, not malformed: the same code UNLHA32.DLL gives for it.
+TEST(Unarj32j, ACutStreamIsAnUnexpectedEndNamedInTheReportAndNoFile) {
+    if (!HaveArj()) GTEST_SKIP() << "arj not installed";
+    Unarj& lib = Unarj::Get();
+    SampleTree tree;
+    std::string bytes = ReadFile(tree.Pack(1));
+    auto u16 = [&](std::size_t at) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
+    };
+    auto u32 = [&](std::size_t at) { return u16(at) | u16(at + 2) << 16; };
+    // Header at `at`: id, size, basic header, CRC-32, no extended header.
+    auto after = [&](std::size_t at) { return at + 4 + u16(at + 2) + 4 + 2; };
+    auto nameAt = [&](std::size_t at) { return std::string(bytes.c_str() + at + 4 + static_cast<uint8_t>(bytes[at + 4])); };
+    std::size_t at = after(0);  // past the main header
+    while (nameAt(at) != "sub/big.dat") {
+        ASSERT_NE(u16(at + 2), 0u) << "no sub/big.dat";
+        at = after(at) + u32(at + 4 + 12);
+    }
+    uint32_t packed = u32(at + 4 + 12), original = u32(at + 4 + 16), crc = u32(at + 4 + 20);
+    uint8_t method = static_cast<uint8_t>(bytes[at + 4 + 5]);
+    ASSERT_EQ(method, 1);
+    std::string cut = Header(2, "cut.arj", 0, 0, 0) + Header(0, "big.dat", packed / 2, original, crc, 0, method) +
+                      bytes.substr(after(at), packed / 2) + std::string("\x60\xEA\x00\x00", 4);
+    std::string arc = tree.dir / "cut.arj";
+    WriteFile(arc, cut);
+    std::string out = tree.dir / "cut/", report;
+    EXPECT_EQ(lib.Run("x " + Q(arc) + " " + Q(out), &report), ERROR_UNEXPECTED_EOF) << report;
+    EXPECT_NE(report.find("big.dat"), std::string::npos) << report;
+    EXPECT_FALSE(fs::exists(out + "big.dat"));
+}
+
 TEST(Unarj32j, DamagedDataIsACrcErrorNamedInTheReportAndNoFile) {
     if (!HaveArj()) GTEST_SKIP() << "arj not installed";
     Unarj& lib = Unarj::Get();

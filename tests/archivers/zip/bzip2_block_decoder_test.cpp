@@ -4,7 +4,7 @@
 // walked in segments put back in the wrong order; a block's bytes passed on
 // before (or without) its CRC check; a damaged or cut stream called good;
 // the randomised blocks we leave to libbz2 coming back different.
-#include "bzip2_block_decoder.h"
+#include "archivers/codecs/zip/bzip2_block_decoder.h"
 
 #include <gtest/gtest.h>
 

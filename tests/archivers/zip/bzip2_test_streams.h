@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "zip_bzip2_blocks.h"
-#include "zip_methods.h"
+#include "archivers/codecs/zip/zip_bzip2_blocks.h"
+#include "archivers/codecs/zip/zip_methods.h"
 
 namespace kt::ziptest {
 

@@ -9,8 +9,8 @@
 #include <numeric>
 #include <random>
 
-#include "deflate_block_walk.h"
-#include "deflate_tables.h"
+#include "archivers/codecs/zip/deflate_block_walk.h"
+#include "archivers/codecs/zip/deflate_tables.h"
 #include "zip_test_support.h"
 
 namespace kt::ziptest {

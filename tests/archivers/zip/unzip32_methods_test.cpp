@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "zip_crypto.h"
-#include "zip_format.h"
+#include "archivers/codecs/zip/zip_crypto.h"
+#include "archivers/zip_container/zip_format.h"
 #include "zip_test_support.h"
 
 namespace kt::ziptest {

@@ -5,10 +5,10 @@
 
 #include "platform/cp932.h"
 #include "platform/message_hub.h"
-#include "zip_format.h"
-#include "zip_io.h"
+#include "archivers/zip_container/zip_format.h"
+#include "archivers/zip_container/zip_io.h"
 #include "zip_test_support.h"
-#include "zip_writer.h"
+#include "archivers/zip_container/zip_writer.h"
 
 namespace kt::ziptest {
 namespace {

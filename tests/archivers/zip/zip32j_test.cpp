@@ -6,8 +6,8 @@
 
 #include "platform/cp932.h"
 #include "platform/message_hub.h"
-#include "zip_methods.h"
-#include "zip_reader.h"
+#include "archivers/codecs/zip/zip_methods.h"
+#include "archivers/zip_container/zip_reader.h"
 #include "zip_test_support.h"
 
 namespace kt::ziptest {

@@ -6,16 +6,16 @@
 #include <cstring>
 
 #include "platform/core_budget.h"
-#include "zip_aes.h"
-#include "zip_chunked_deflate.h"
-#include "zip_crypto.h"
-#include "zip_extract.h"
-#include "zip_methods.h"
-#include "zip_names.h"
-#include "zip_piece_pool.h"
-#include "zip_reader.h"
+#include "archivers/codecs/zip/zip_aes.h"
+#include "archivers/codecs/zip/zip_chunked_deflate.h"
+#include "archivers/codecs/zip/zip_crypto.h"
+#include "archivers/zip_container/zip_extract.h"
+#include "archivers/codecs/zip/zip_methods.h"
+#include "archivers/zip_container/zip_names.h"
+#include "archivers/zip_container/zip_piece_pool.h"
+#include "archivers/zip_container/zip_reader.h"
 #include "zip_test_support.h"
-#include "zip_writer.h"
+#include "archivers/zip_container/zip_writer.h"
 
 namespace kt::ziptest {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "zip_inflate.h"
+#include "archivers/codecs/zip/zip_inflate.h"
 #include "zip_test_support.h"
 
 namespace kt::ziptest {
