@@ -9,6 +9,7 @@
 #include "archive/archiver_options.h"
 #include "archive/earchiver.h"
 #include "archive/file_list.h"
+#include "archive/nul_items.h"
 #include "platform/fault_injection.h"
 
 namespace kt {
@@ -18,34 +19,28 @@ void TCmdOpt::AddText(const std::string& S) {
     CmdLine += S;
 }
 
-namespace {
-
-// The libraries' command language has no escape for a double quote inside
-// a quoted item, and a response file holds one name per line: such a name
-// would be read as other names (a file named `a" "/x` would add /x), so it
-// is refused before any library call.
-void RefuseUnsafe(const std::string& value, const char* forbidden) {
-    if (value.find_first_of(forbidden) != std::string::npos)
-        throw EArchiver(
-            "ファイル名に使用できない文字（\"、改行）が含まれているため書庫ライブラリに渡せません:"
-            " " +
-            value);
-}
-
-}  // namespace
-
 void TCmdOpt::AddStrOpt(const std::string& Name, const std::string& Value) {
     if (IsUnset(Value)) return;
-    RefuseUnsafe(Value, "\"");
     if (Name.empty()) {
-        AddText("\"" + Value + "\"");
+        AddItem(Value);
         return;
     }
     std::string sw = Name[0] == ' ' ? Name.substr(1) : "-" + Name;
     if (SeparateValue) {
-        AddText(sw + " \"" + Value + "\"");
+        AddText(sw);
+        AddItem(Value);
     } else {
-        AddText("\"" + sw + Value + "\"");
+        AddItem(sw + Value);
+    }
+}
+
+void TCmdOpt::AddItem(const std::string& Item) {
+    // A double quote or a line break cannot be quoted: the item goes in a
+    // file of its own, which the library reads in its place.
+    if (NeedsNulItems(Item)) {
+        AddText("\"" + NulItemsSwitch({Item}) + "\"");
+    } else {
+        AddText("\"" + Item + "\"");
     }
 }
 
@@ -80,10 +75,22 @@ std::string TCmdOpt::ConvertName(const std::string& Name) const {
 }
 
 void TCmdOpt::AddListFile(const TFileList& Files, const std::string& ListFileName) {
-    std::string text;
+    std::vector<std::string> names;
+    bool nulItems = false;
     for (const std::string& name : ExpandFileList(Files)) {
-        std::string converted = ConvertName(name);
-        RefuseUnsafe(converted, "\r\n");
+        names.push_back(ConvertName(name));
+        // Inside a line a double quote is harmless; a line break is not.
+        nulItems = nulItems || names.back().find_first_of("\r\n") != std::string::npos;
+    }
+    // One name per line, quoted; a list holding a name no line can carry is
+    // written as NUL-ended items instead and named by the library's switch.
+    if (nulItems) {
+        WriteNulItems(ListFileName, names);
+        AddName("", "--items0=" + ListFileName);
+        return;
+    }
+    std::string text;
+    for (const std::string& converted : names) {
         text += '"';
         text += converted;
         text += "\"\r\n";

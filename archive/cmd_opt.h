@@ -25,9 +25,12 @@ public:
     void AddText(const std::string& S);
     // Nothing for UnsetString. An empty name gives the quoted value alone; a
     // name beginning with a blank is written without that blank instead of
-    // with a hyphen. A value holding a double quote cannot be quoted and
-    // raises EArchiver (nothing is added).
+    // with a hyphen. A value holding a double quote or a line break, which
+    // no quotes can carry, is added as a NUL items file (see AddItem).
     void AddStrOpt(const std::string& Name, const std::string& Value);
+    // One item: in double quotes, or, when it holds a double quote or a line
+    // break, as "--items0=FILE" with the item in a file of its own.
+    void AddItem(const std::string& Item);
     // Nothing for -1; otherwise "-" Name and N in decimal.
     void AddIntOpt(const std::string& Name, int N);
     // "-" Name when Flag is true.

@@ -1,5 +1,7 @@
 #include "archive/library_calls.h"
 
+#include "archive/nul_items.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -12,7 +14,18 @@ std::string ExpandFileName(const std::string& ArcName) {
     return path.lexically_normal().string();
 }
 
+namespace {
+
+// The NUL items files a command line names are read by the call and go
+// when it returns, whatever it returned.
+struct TNulItemsCleanup {
+    ~TNulItemsCleanup() { RemoveNulItemsFiles(); }
+};
+
+}  // namespace
+
 int CallCommand(ARC_COMMAND_PROC Proc, HWND Wnd, const std::string& CmdLine, std::string& Output) {
+    TNulItemsCleanup cleanup;
     return Proc(Wnd, CmdLine.c_str(), Output.empty() ? nullptr : Output.data(),
                 static_cast<DWORD>(Output.size()));
 }
@@ -56,6 +69,7 @@ int TLibraryCalls::CheckArchive(const std::string& ArcName, int Mode) {
 int TLibraryCalls::ExtractMem(HWND Wnd, const std::string& CmdLine, void* Buffer, DWORD Size,
                               DWORD& WriteSize) {
     auto proc = reinterpret_cast<ARC_EXTRACT_MEM_PROC>(Entry("ExtractMem", false));
+    TNulItemsCleanup cleanup;
     return proc(Wnd, CmdLine.c_str(), static_cast<LPBYTE>(Buffer), Size, nullptr, nullptr,
                 &WriteSize);
 }

@@ -4,6 +4,7 @@
 
 #include "archive/archiver_options.h"
 #include "archive/cmd_opt.h"
+#include "archive/nul_items.h"
 #include "archive/earchiver.h"
 #include "test_folder.h"
 
@@ -208,21 +209,39 @@ namespace {
 
 // Linux names may hold characters the command language cannot carry; such a
 // name must never turn into other names on the library's side.
-TEST(CmdOpt, NamesThatWouldSplitIntoOtherNamesAreRefused) {
+TEST(CmdOpt, NamesNoQuotesCanCarryTravelAsNulItemsAndNeverSplit) {
+    // A name that quotes would split into other names (`a" "/etc/passwd`) or
+    // a line that would end early goes whole in a file of NUL-ended items,
+    // named by the libraries' --items0= switch; the file goes with the call.
     TCmdOpt c;
     c.AddName("", "/ok");
-    EXPECT_THROW(c.AddName("", "/a\" \"/etc/passwd"), EArchiver);
-    EXPECT_THROW(c.AddFileNames("", {std::string("/b"), std::string("q\"")}), EArchiver);
-    EXPECT_EQ(c.CmdLine, " \"/ok\" \"/b\"");
+    c.AddName("", "/a\" \"/etc/passwd");
+    c.AddFileNames("", {std::string("/b"), std::string("q\"\n")});
+    const std::string prefix = " \"/ok\" \"--items0=";
+    ASSERT_EQ(c.CmdLine.rfind(prefix, 0), 0u) << c.CmdLine;
+    std::vector<std::string> files;
+    for (std::size_t at = 0; (at = c.CmdLine.find("--items0=", at)) != std::string::npos;) {
+        const std::size_t end = c.CmdLine.find('"', at);
+        files.push_back(c.CmdLine.substr(at + 9, end - at - 9));
+        at = end;
+    }
+    ASSERT_EQ(files.size(), 2u) << c.CmdLine;
+    EXPECT_NE(c.CmdLine.find(" \"/b\" \"--items0="), std::string::npos) << c.CmdLine;
+    EXPECT_EQ(test::ReadAll(files[0]), std::string("/a\" \"/etc/passwd\0", 17));
+    EXPECT_EQ(test::ReadAll(files[1]), std::string("q\"\n\0", 4));
+    RemoveNulItemsFiles();
+    for (const std::string& f : files) EXPECT_FALSE(std::filesystem::exists(f)) << f;
+
     test::TempFolder dir;
     TCmdOpt list;
-    EXPECT_THROW(list.AddListFile({std::string("/a"), std::string("/x\n/etc/passwd")}, dir / "r"),
-                 EArchiver);
-    EXPECT_FALSE(std::filesystem::exists(dir / "r"));
-    EXPECT_EQ(list.CmdLine, "");
+    list.AddListFile({std::string("/a"), std::string("/x\n/etc/passwd")}, dir / "r");
+    EXPECT_EQ(test::ReadAll(dir / "r"), std::string("/a\0/x\n/etc/passwd\0", 18));
+    EXPECT_EQ(list.CmdLine, " \"--items0=" + (dir / "r") + "\"");
     // Inside a response file a quote is harmless: the line keeps it whole.
-    list.AddListFile({std::string("/a\"b")}, dir / "r");
+    TCmdOpt quoted;
+    quoted.AddListFile({std::string("/a\"b")}, dir / "r");
     EXPECT_EQ(test::ReadAll(dir / "r"), "\"/a\"b\"\r\n");
+    EXPECT_EQ(quoted.CmdLine, " \"@" + (dir / "r") + "\"");
 }
 
 }  // namespace
