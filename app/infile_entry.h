@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ascii_case.h"  // CompareKeys, the rows' key order
 #include "widgets/list_items_model.h"
 
 namespace kt {
@@ -47,9 +48,5 @@ private:
 // The text of a state code; empty for a code outside the table.
 const char* StateText(std::uint8_t state);
 
-// Byte-wise unsigned comparison with "a" to "z" taken as "A" to "Z": -1, 0
-// or +1; a prefix is smaller. UTF-8 bytes of other characters are never
-// ASCII letters, so they compare as they are.
-int CompareKeys(std::string_view a, std::string_view b);
 
 }  // namespace kt

@@ -1,8 +1,6 @@
 // The input list: adding files and folders (drop, open dialog, command
 // line), the count label, sorting with its marks, the context menu and the
 // entry states.
-#include <unistd.h>
-
 #include <QAction>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -17,7 +15,7 @@
 #include "app/infile_entry.h"
 #include "app/main_window.h"
 #include "app/ui_text.h"
-#include "platform/file_scan.h"
+#include "archive/source_paths.h"
 #include "platform/qt/busy.h"
 #include "platform/qt/prompt.h"
 #include "widgets/drop_dst.h"
@@ -127,17 +125,15 @@ void TFormMain::AddFiles(const std::vector<std::string>& files) {
         // One walk finds every file before any row is made; their number is
         // the progress bar's maximum, so the bar shows the real count, and
         // the folders are not walked a second time to add them.
-        std::vector<std::string> found;
-        for (const std::string& path : files) {
-            if (!CollectPath(path, found)) refused.push_back(path);
-        }
-        TProgressBracket progress(ProgressBar, static_cast<long long>(found.size()));
+        TSources found = CollectSources(files, kListRules);
+        refused = std::move(found.Refused);
+        TProgressBracket progress(ProgressBar, static_cast<long long>(found.Files.size()));
         {
             TListUpdate update(KWallListViewInfile);
             FAddProgress = &progress;
             try {
                 // The rows take the collected paths over instead of copying them.
-                for (std::string& file : found) AddEntry(std::move(file));
+                for (TSourceFile& file : found.Files) AddEntry(std::move(file.Path));
             } catch (...) {
                 FAddProgress = nullptr;
                 throw;
@@ -156,28 +152,9 @@ void TFormMain::AddFiles(const std::vector<std::string>& files) {
     }
 }
 
-bool TFormMain::CollectPath(const std::string& path, std::vector<std::string>& files) {
-    switch (TypeOfPath(path)) {
-        case PathType::Missing:
-            // A path that does not exist adds nothing and says nothing.
-            return true;
-        case PathType::File:
-            files.push_back(path);
-            return true;
-        case PathType::Folder:
-            if (::access(path.c_str(), R_OK | X_OK) != 0) return false;
-            ScanFolderPaths(path, [&files](const std::string& file) {
-                files.push_back(file);
-                return true;
-            });
-            return true;
-        case PathType::Other:
-            break;
-    }
-    // FIFOs, sockets and devices are never listed: opening a FIFO would
-    // block the run.
-    return false;
-}
+// A path that does not exist adds nothing and says nothing; the paths are
+// listed byte for byte as given.
+const TSourceRules TFormMain::kListRules{TMissingPaths::PassOver, false, false};
 
 void TFormMain::AddEntry(std::string path) {
     // The row stores no texts: its entry gives them from the path.

@@ -23,6 +23,7 @@
 
 #include "app/infile_entry.h"
 #include "app/main_window.h"
+#include "archive/batch_loop.h"
 #include "archive/batch_run.h"
 #include "archive/pack_one.h"
 #include "platform/foreground_window.h"
@@ -203,13 +204,148 @@ private:
     QElapsedTimer FClock;
 };
 
+// The window's side of the run: the rows in the order they had when it
+// started, their states, the selection kept on the row being worked on,
+// the progress bar, and the boxes saying why an entry is not packed.
+class TWindowEntries : public TBatchEntries {
+public:
+    TWindowEntries(TFormMain& form, TBatchRun& run, TRunEntries& rows, const bool& closeRequested)
+        : FForm(form), FList(form.KWallListViewInfile), FRun(run), FRows(rows), FCloseRequested(closeRequested) {
+        FPump.BeforePump = [this] {
+            const int row = FLast >= 0 ? FRows.RowOf(FLast) : -1;
+            if (row >= 0) FForm.ScrollToEntry(row);
+        };
+        // The bar moves inside a long entry: entries done plus the part of
+        // the current one that the library has reported.
+        form.ArchiveFile->OnProgress = [this](TArchiveFile*, int, EXTRACTINGINFOEX* eis, bool&) {
+            QProgressBar* bar = FForm.ProgressBar;
+            if (eis != nullptr && eis->exinfo.dwFileSize > 0) {
+                const double part = std::min(1.0, double(eis->exinfo.dwWriteSize) / eis->exinfo.dwFileSize);
+                bar->setValue(std::min(bar->maximum(), FDone * TFormMain::kProgressSteps +
+                                                           static_cast<int>(part * TFormMain::kProgressSteps)));
+            }
+            FPump();
+        };
+    }
+
+    void Pump(bool force = false) { FPump(force); }
+    // An archive layer's failure ended the run, with its own text shown.
+    bool LayerFailed() const { return FLayerFailed; }
+    void UnselectLast() {
+        if (FLast >= 0) Unselect(FList, FRows.RowOf(FLast));
+    }
+
+    std::size_t Count() const override { return static_cast<std::size_t>(FRows.Count()); }
+
+    std::optional<std::string> Begin(std::size_t i) override {
+        if (FCloseRequested) {
+            FRun.Stop();
+            return std::nullopt;
+        }
+        const int k = static_cast<int>(i);
+        FPump();
+        UnselectLast();
+        const int row = FRows.RowOf(k);
+        if (row < 0) return std::nullopt;  // removed while the run went on
+        FLast = k;
+        FList->SetSelected(row, true);
+        FList->SetFocusedItem(row);
+        FPump();
+        if (WaitingRow(k) < 0) return std::nullopt;
+        return FRows.Entry(k)->Path();
+    }
+
+    void NotPacked(std::size_t i, const TBatchRun::TPlan& plan) override {
+        switch (plan.Step) {
+            case TBatchRun::TStep::Skip:
+                FPump(true);
+                ShowMessage("ファイル(" + JoinFolder(plan.Folder, NameOf(plan.Source)) + ")の圧縮処理はスキップします。");
+                break;
+            case TBatchRun::TStep::PassOver:
+                FPump(true);
+                ShowMessage("ファイル(" + plan.Source + ")は作成する圧縮ファイルそのものであるため、圧縮処理はスキップします。");
+                break;
+            case TBatchRun::TStep::Done:
+                // Listed twice: its archive was made from it a moment ago.
+                if (const int row = WaitingRow(static_cast<int>(i)); row >= 0) {
+                    FForm.SetEntryState(row, esDone);
+                    Over(i);
+                }
+                break;
+            default:
+                break;
+        }
+    }
+
+    std::optional<TEntryOutcome> Pack(std::size_t i, const TBatchRun::TPlan& plan) override {
+        // The questions of Prepare ran their own event loops.
+        const int row = WaitingRow(static_cast<int>(i));
+        if (row < 0) {
+            FRun.Abandon(plan);
+            return std::nullopt;
+        }
+        FPacking = static_cast<int>(i);
+        FForm.SetEntryState(row, esPacking);
+        // A long entry shows "圧縮中" at the latest with the library's
+        // first progress report.
+        FPump();
+        return TBatchRun::Pack(*FForm.ArchiveFile, plan, FForm.FWindowHandle);
+    }
+
+    bool Settle(std::size_t i, const TEntryOutcome& outcome) override {
+        const int k = static_cast<int>(i);
+        const bool packed = FPacking == k;
+        FPacking = -1;
+        const int row = packed ? FRows.RowOf(k) : WaitingRow(k);
+        if (outcome.Fault == TEntryFault::Layer) {
+            // The archive layer's failures (a library that cannot be
+            // loaded, ...) end the run like a stop, with their own text.
+            if (row >= 0) FForm.SetEntryState(row, esFailed);
+            ShowMessage(outcome.Report);
+            FLayerFailed = true;
+            FRun.Stop();
+            return false;
+        }
+        // A failure found before packing is not asked about once its row
+        // has gone; a pack's outcome is, the archive being made or not.
+        if (row < 0 && !packed) return false;
+        if (row >= 0) FForm.SetEntryState(row, outcome.Ok() ? esDone : esFailed);
+        return true;
+    }
+
+    void Over(std::size_t i) override {
+        FDone = std::min(static_cast<int>(i) + 1, FRows.Count());
+        FPump();
+        QProgressBar* bar = FForm.ProgressBar;
+        bar->setValue(std::min(FDone * TFormMain::kProgressSteps, bar->maximum()));
+    }
+
+private:
+    // The row of entry k while it is listed and waiting, else -1.
+    int WaitingRow(int k) {
+        const int row = FRows.RowOf(k);
+        return row >= 0 && FRows.Entry(k)->State == esWaiting ? row : -1;
+    }
+
+    TFormMain& FForm;
+    TKWallListView* FList;
+    TBatchRun& FRun;
+    TRunEntries& FRows;
+    const bool& FCloseRequested;
+    TRunPump FPump;
+    int FLast = -1;     // the entry selected last
+    int FPacking = -1;  // the entry being packed
+    int FDone = 0;      // entries whose progress is complete
+    bool FLayerFailed = false;
+};
+
 }  // namespace
 
 void TFormMain::TArchiveFileDeleter::operator()(TArchiveFile* archive) const { delete archive; }
 
 void TFormMain::CreateArchiveFile() {
+    // Configured by each run (TBatchRun::Configure), once.
     ArchiveFile.reset(new TArchiveFile);
-    ConfigureForBatchRun(*ArchiveFile);
     // The window's handle for the archivers: a library that wants the window
     // in front (the TAR driver after each command) asks through it.
     static const UINT foreground = RegisterWindowMessage(KT_SET_FOREGROUND_MESSAGE_NAME);
@@ -263,13 +399,11 @@ void TFormMain::ButtonExecClick() {
     ProgressBar->setValue(0);
     ProgressBar->setMaximum(count * kProgressSteps);
 
-    const bool lzh = RadioButtonLzh->isChecked();
     TBatchSettings settings;
-    settings.Extension = lzh ? ".lzh" : ".zip";
+    settings.Type = RadioButtonLzh->isChecked() ? atLha : atZip;
     settings.NextToSource = !RadioButtonSelect->isChecked();
     settings.ChosenFolder = ChosenFolder();
-    if (!lzh && FPassEnabled) settings.Password = Utf8(EditZipPass->text());
-    settings.AskBeforeSameArchive = true;
+    if (settings.Type == atZip && FPassEnabled) settings.Password = Utf8(EditZipPass->text());
     TWindowQuestions questions;
     TBatchRun run(settings, questions);
 
@@ -286,7 +420,6 @@ void TFormMain::ButtonExecClick() {
         case TBatchSetupFault::None:
             break;
     }
-
     if (MessageDlg("圧縮処理を開始します。よろしいですか？", {mbYes, mbNo}) != mrYes) {
         ShowMessage(kStopped);
         return;
@@ -298,139 +431,38 @@ void TFormMain::ButtonExecClick() {
     hourglass.emplace();
     EnableControls(false);
     run.Configure(*ArchiveFile);
-
     {
         TListUpdate update(list);
         list->scrollToTop();
     }
     list->setFocus();
-
-    TRunEntries entries(list);
-    TRunPump pump;
-    int lastK = -1;  // the entry selected last
     // The list follows the run by ScrollToEntry alone: its own scrolling to
     // the current row would cost the display round trip for every entry.
     const bool autoScroll = list->hasAutoScroll();
     list->setAutoScroll(false);
-    pump.BeforePump = [&] {
-        if (lastK >= 0) {
-            const int row = entries.RowOf(lastK);
-            if (row >= 0) ScrollToEntry(row);
-        }
-    };
-    questions.BeforeAsk = [&] { pump(true); };
-    int done = 0;    // entries whose progress is complete
 
-    // The bar moves inside a long entry: entries done plus the part of the
-    // current one that the library has reported.
-    ArchiveFile->OnProgress = [&](TArchiveFile*, int, EXTRACTINGINFOEX* eis, bool&) {
-        if (eis != nullptr && eis->exinfo.dwFileSize > 0) {
-            const double part = std::min(1.0, double(eis->exinfo.dwWriteSize) / eis->exinfo.dwFileSize);
-            ProgressBar->setValue(std::min(ProgressBar->maximum(),
-                                           done * kProgressSteps + static_cast<int>(part * kProgressSteps)));
-        }
-        pump();
-    };
+    TRunEntries rows(list);
+    TWindowEntries entries(*this, run, rows, FCloseRequested);
+    questions.BeforeAsk = [&] { entries.Pump(true); };
+    const bool ended = RunBatch(run, entries);
 
-    // Ends the run: controls back, normal cursor, and a close asked for
-    // during the run is carried out.
-    auto finish = [&] {
-        ArchiveFile->OnProgress = nullptr;
-        list->setAutoScroll(autoScroll);
-        EnableControls(true);
-        hourglass.reset();
-        FRunning = false;
-        if (FCloseRequested) QTimer::singleShot(0, this, [this] { close(); });
-    };
-    auto stop = [&] {
-        pump(true);
+    if (!ended && !FCloseRequested && !entries.LayerFailed()) {
+        entries.Pump(true);
         ShowMessage(kStopped);
-        finish();
-    };
-    auto advance = [&](int k) {
-        done = std::min(k + 1, count);
-        pump();
-        ProgressBar->setValue(std::min(done * kProgressSteps, ProgressBar->maximum()));
-    };
-
-    for (int k = 0; k < entries.Count(); ++k) {
-        if (FCloseRequested) {
-            finish();
-            return;
-        }
-        pump();
-        if (lastK >= 0) Unselect(list, entries.RowOf(lastK));
-        int row = entries.RowOf(k);
-        if (row < 0) continue;  // removed while the run went on
-        lastK = k;
-        list->SetSelected(row, true);
-        list->SetFocusedItem(row);
-        pump();
-
-        TInfileEntry* entry = entries.Entry(k);
-        if ((row = entries.RowOf(k)) < 0 || entry->State != esWaiting) continue;
-
-        const TBatchRun::TPlan plan = run.Prepare(entry->Path());
-        // The questions above ran their own event loops.
-        const bool gone = (row = entries.RowOf(k)) < 0 || entry->State != esWaiting;
-        switch (plan.Step) {
-            case TBatchRun::TStep::Stop:
-                stop();
-                return;
-            case TBatchRun::TStep::Skip:
-                pump(true);
-                ShowMessage("ファイル(" + JoinFolder(plan.Folder, NameOf(entry->Path())) + ")の圧縮処理はスキップします。");
-                continue;
-            case TBatchRun::TStep::SkipSilently:
-                continue;
-            case TBatchRun::TStep::Fail:
-                if (gone) continue;
-                SetEntryState(row, esFailed);
-                if (!run.Finish(plan.Failure)) {
-                    stop();
-                    return;
-                }
-                advance(k);
-                continue;
-            case TBatchRun::TStep::Pack:
-                break;
-        }
-        if (gone) {
-            run.Abandon(plan);
-            continue;
-        }
-        SetEntryState(row, esPacking);
-        // A long entry shows "圧縮中" at the latest with the library's first
-        // progress report.
-        pump();
-
-        const TEntryOutcome outcome = TBatchRun::Pack(*ArchiveFile, plan, FWindowHandle);
-        row = entries.RowOf(k);
-        if (outcome.Fault == TEntryFault::Layer) {
-            // The archive layer's failures (a library that cannot be loaded,
-            // ...) end the run like a stop, with their own text.
-            if (row >= 0) SetEntryState(row, esFailed);
-            ShowMessage(outcome.Report);
-            finish();
-            return;
-        }
-        if (row >= 0) SetEntryState(row, outcome.Ok() ? esDone : esFailed);
-        if (!run.Finish(outcome)) {
-            stop();
-            return;
-        }
-        advance(k);
+    } else if (ended && !FCloseRequested) {
+        entries.UnselectLast();
+        entries.Pump(true);
+        ShowMessage("終了しました。");
+        ProgressBar->setValue(0);
     }
-
-    if (FCloseRequested) {
-        finish();
-        return;
-    }
-    if (lastK >= 0) Unselect(list, entries.RowOf(lastK));
-    pump(true);
-    ShowMessage("終了しました。");
-    ProgressBar->setValue(0);
-    finish();
+    // Controls back, normal cursor, and a close asked for during the run
+    // is carried out.
+    ArchiveFile->OnProgress = nullptr;
+    list->setAutoScroll(autoScroll);
+    EnableControls(true);
+    hourglass.reset();
+    FRunning = false;
+    if (FCloseRequested) QTimer::singleShot(0, this, [this] { close(); });
 }
 
 }  // namespace kt

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "archive/source_paths.h"
 #include "platform/message_hub.h"
 
 class QAction;
@@ -137,10 +138,8 @@ public:
 
     // ---- Input list (main_list.cpp) ----
     void AddFiles(const std::vector<std::string>& files);
-    // Appends the files `path` stands for to `files`: a file as itself, a
-    // folder as every file below it. False when the path could not be listed
-    // (a FIFO, socket or device, or a folder that cannot be read).
-    static bool CollectPath(const std::string& path, std::vector<std::string>& files);
+    // How the list turns paths into sources (see archive/source_paths.h).
+    static const TSourceRules kListRules;
     void AddEntry(std::string path);
     void ClearList();
     void ShowFileCount();

@@ -76,6 +76,11 @@ void TArchiveFile::SetFileName(const std::string& Value) {
     FFileName = Value;
 }
 
+void TArchiveFile::SetFileNameOfType(TArchiverType Type, const std::string& Value) {
+    if (Type != FArchiverType || !FArchiver) SetArchiverType(Type);
+    FFileName = Value;
+}
+
 std::string TArchiveFile::OutputText() const { return std::string(FOutput.c_str()); }
 
 void TArchiveFile::SetOutputSize(int N) {

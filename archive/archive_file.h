@@ -49,6 +49,9 @@ public:
     // Switches the type by extension first; when that raises, FileName
     // keeps its old value.
     void SetFileName(const std::string& Value);
+    // FileName for an archive the caller knows to be of Type: no detection,
+    // and the driver is kept while the type stays the same.
+    void SetFileNameOfType(TArchiverType Type, const std::string& Value);
 
     // The driver's command line after the last Pack.
     const std::string& CommandLine() const { return FCommandLine; }

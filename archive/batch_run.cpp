@@ -1,5 +1,7 @@
 #include "archive/batch_run.h"
 
+#include <sys/stat.h>
+
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -33,10 +35,21 @@ std::string NumberedName(const std::string& name, const std::string& extension, 
     return stem + " (" + std::to_string(n) + ")" + extension;
 }
 
+// Whether source is the file archive names: the same path, or the same
+// file reached by another one (a chosen folder given through a link).
+bool SameFile(const std::string& source, const std::string& archive) {
+    if (source == archive) return true;
+    struct stat a {}, b {};
+    return stat(source.c_str(), &a) == 0 && stat(archive.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
 }  // namespace
 
-std::string PasswordSwitch(const std::string& extension, const std::string& password) {
-    if (extension != ".zip" || password.empty()) return {};
+std::string ArchiveExtension(TArchiverType type) { return type == atLha ? ".lzh" : ".zip"; }
+
+std::string PasswordSwitch(TArchiverType type, const std::string& password) {
+    if (type != atZip || password.empty()) return {};
     return "-P \"" + password + "\"";
 }
 
@@ -52,14 +65,14 @@ bool PasswordFitsSwitch(const std::string& password) { return password.find('"')
 
 TBatchSetupFault CheckBatchSettings(const TBatchSettings& settings) {
     if (!settings.NextToSource && settings.ChosenFolder.empty()) return TBatchSetupFault::NoChosenFolder;
-    if (!PasswordSwitch(settings.Extension, settings.Password).empty() && !PasswordFitsSwitch(settings.Password))
+    if (!PasswordSwitch(settings.Type, settings.Password).empty() && !PasswordFitsSwitch(settings.Password))
         return TBatchSetupFault::PasswordHasQuote;
     return TBatchSetupFault::None;
 }
 
 void ConfigureBatchArchive(TArchiveFile& archive, const TBatchSettings& settings) {
     ConfigureForBatchRun(archive);
-    archive.Options().UserOptions = PasswordSwitch(settings.Extension, settings.Password);
+    archive.Options().UserOptions = PasswordSwitch(settings.Type, settings.Password);
 }
 
 bool TBatchRun::FolderReady(const std::string& folder, TStep& step) {
@@ -99,16 +112,17 @@ std::string TBatchRun::ClaimArchive(const std::string& folder, const std::string
     // Numbers an earlier source of the run already took, or passed over
     // because their archive was to be kept, are not offered again.
     for (int n = 2;; ++n) {
-        archive = JoinFolder(folder, NumberedName(name, FSettings.Extension, n));
+        archive = JoinFolder(folder, NumberedName(name, ArchiveExtension(FSettings.Type), n));
         if (FClaimed.count(archive) == 0 && FKept.count(archive) == 0) return archive;
     }
 }
 
 TBatchRun::TPlan TBatchRun::Prepare(const std::string& source) {
     TPlan plan;
+    plan.Type = FSettings.Type;
     plan.Source = source;
     plan.Folder = FSettings.NextToSource ? FolderOf(source) : FFixedFolder;
-    const std::string name = ReplaceExtension(NameOf(source), FSettings.Extension);
+    const std::string name = ReplaceExtension(NameOf(source), ArchiveExtension(FSettings.Type));
     auto fail = [&](TEntryFault fault, const std::string& archive) {
         plan.Step = TStep::Fail;
         plan.Archive = archive;
@@ -116,10 +130,22 @@ TBatchRun::TPlan TBatchRun::Prepare(const std::string& source) {
         return plan;
     };
 
+    // A source listed twice was packed the first time: nothing to ask,
+    // nothing to make again.
+    if (auto done = FPacked.find(source); done != FPacked.end()) {
+        plan.Step = TStep::Done;
+        plan.Archive = done->second;
+        return plan;
+    }
     if (UnsafeName(source)) return fail(TEntryFault::UnsafeName, JoinFolder(plan.Folder, name));
     // A folder found (or made) once is not looked at again in this run.
     if (FReady.count(plan.Folder) == 0 && !FolderReady(plan.Folder, plan.Step)) {
         if (plan.Step == TStep::Stop) FStopped = true;
+        return plan;
+    }
+    if (SameFile(source, JoinFolder(plan.Folder, name))) {
+        plan.Step = TStep::PassOver;
+        plan.Archive = JoinFolder(plan.Folder, name);
         return plan;
     }
 
@@ -129,6 +155,13 @@ TBatchRun::TPlan TBatchRun::Prepare(const std::string& source) {
 
     std::string clashWith;
     plan.Archive = ClaimArchive(plan.Folder, name, clashWith);
+    // Another source of this run made that archive: the entry fails with
+    // that reason, and no question is asked whose answer could not count.
+    if (!clashWith.empty()) {
+        plan = fail(TEntryFault::SameArchive, plan.Archive);
+        plan.Failure.Other = clashWith;
+        return plan;
+    }
 
     const PathType existing = TypeOfPath(plan.Archive);
     switch (existing) {
@@ -137,7 +170,6 @@ TBatchRun::TPlan TBatchRun::Prepare(const std::string& source) {
         case PathType::Folder:
             return fail(TEntryFault::ArchiveIsFolder, plan.Archive);
         default: {
-            if (!clashWith.empty() && !FSettings.AskBeforeSameArchive) break;
             if (FOverwriteAnswer != TBatchAnswer::YesToAll && FOverwriteAnswer != TBatchAnswer::NoToAll)
                 FOverwriteAnswer = FQuestions.ArchiveExists(plan.Archive);
             switch (FOverwriteAnswer) {
@@ -160,18 +192,15 @@ TBatchRun::TPlan TBatchRun::Prepare(const std::string& source) {
             }
         }
     }
-    if (!clashWith.empty()) {
-        plan = fail(TEntryFault::SameArchive, plan.Archive);
-        plan.Failure.Other = clashWith;
-        return plan;
-    }
     FClaimed[plan.Archive] = source;
+    FPending.insert(source);
     plan.Step = TStep::Pack;
     plan.NewArchive = existing == PathType::Missing;
     return plan;
 }
 
 void TBatchRun::Abandon(const TPlan& plan) {
+    FPending.erase(plan.Source);
     auto it = FClaimed.find(plan.Archive);
     if (it != FClaimed.end() && it->second == plan.Source) FClaimed.erase(it);
 }
@@ -181,7 +210,8 @@ TEntryOutcome TBatchRun::Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd
     // A source gone since it was listed is found when the pack fails, below.
     std::string temporary;
     try {
-        o.Code = PackOneFile(archive, Wnd, plan.Archive, plan.Source, &temporary, Check, plan.NewArchive);
+        o.Code = PackOneFile(archive, plan.Type, Wnd, plan.Archive, plan.Source, &temporary, Check,
+                             plan.NewArchive);
     } catch (const std::exception& e) {
         o.Fault = TEntryFault::Layer;
         o.Report = e.what();
@@ -204,7 +234,11 @@ TEntryOutcome TBatchRun::Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd
 }
 
 bool TBatchRun::Finish(const TEntryOutcome& outcome) {
-    if (outcome.Ok()) return true;
+    FPending.erase(outcome.Source);
+    if (outcome.Ok()) {
+        FPacked.emplace(outcome.Source, outcome.Archive);
+        return true;
+    }
     // A failed entry made nothing: a later source may use its archive name.
     auto it = FClaimed.find(outcome.Archive);
     if (it != FClaimed.end() && it->second == outcome.Source) FClaimed.erase(it);

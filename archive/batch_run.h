@@ -25,7 +25,7 @@ namespace kt {
 // question (see TBatchQuestions).
 enum class TBatchAnswer { Yes, No, Abort, NoToAll, YesToAll };
 
-// Why an entry failed.
+// Why an entry failed (the numbers travel from kaltri's workers).
 enum class TEntryFault {
     None,
     Library,          // the library returned a non-zero code (Code, Report)
@@ -67,25 +67,24 @@ public:
 
 // Settings of one run.
 struct TBatchSettings {
-    std::string Extension = ".zip";  // ".lzh" or ".zip"
+    TArchiverType Type = atZip;      // atLha or atZip
     bool NextToSource = true;        // false: every archive into ChosenFolder
     std::string ChosenFolder;        // as typed or given
     std::string Password;            // ZIP only; empty for none
     // When a source would get the archive that an earlier source of the run
     // made: false fails the entry, true picks "name (2).ext" and so on.
     bool RenameOnClash = false;
-    // Whether such an entry still meets the overwrite question first when
-    // the archive exists (the window: a person answers it). Its Yes then
-    // fails the entry all the same.
-    bool AskBeforeSameArchive = false;
 };
+
+// The extension a run gives its archives: ".lzh" for atLha, else ".zip".
+std::string ArchiveExtension(TArchiverType type);
 
 // What the settings say before anything is asked.
 enum class TBatchSetupFault { None, NoChosenFolder, PasswordHasQuote };
 
 // The text of the password switch for ZIP (-P "password"), empty for none:
 // the one place that builds it.
-std::string PasswordSwitch(const std::string& extension, const std::string& password);
+std::string PasswordSwitch(TArchiverType type, const std::string& password);
 
 // Whether a password can travel inside the -P "..." switch, which has no
 // escape: a double quote would end the quoting early and the archive would
@@ -111,9 +110,16 @@ public:
     // sources.
     const std::string& FixedFolder() const { return FFixedFolder; }
 
-    enum class TStep { Pack, Skip, SkipSilently, Fail, Stop };
+    // Skip: the answers keep the existing archive (the front end says so);
+    // SkipSilently: likewise after "no to all"; PassOver: the source is
+    // itself the archive it would get (an archive of an earlier run lying
+    // among its sources), so packing it would pack the archive into itself;
+    // Done: the same source was packed earlier in this run (listed twice),
+    // its archive stands and is not made again.
+    enum class TStep { Pack, Skip, SkipSilently, PassOver, Done, Fail, Stop };
     struct TPlan {
         TStep Step = TStep::Pack;
+        TArchiverType Type = atZip;
         std::string Source;
         std::string Folder;   // target folder
         std::string Archive;  // archive path
@@ -146,6 +152,12 @@ public:
     // "yes to all" was answered. False when the run is to stop.
     bool Finish(const TEntryOutcome& outcome);
 
+    // Whether source is being packed and its outcome is not finished yet
+    // (with workers, an earlier entry of the same source may still run).
+    bool Unsettled(const std::string& source) const { return FPending.count(source) != 0; }
+
+    // The front end ends the run (its window closes, its layer failed).
+    void Stop() { FStopped = true; }
     bool Stopped() const { return FStopped; }
 
 private:
@@ -163,6 +175,9 @@ private:
     std::set<std::string> FCleaned;  // folders cleared of stale temporaries
     std::set<std::string> FReady;    // folders found or made, not looked at again
     std::set<std::string> FKept;     // existing archives the answers kept
+    std::set<std::string> FPending;  // sources planned for packing, not finished
+    // Sources packed in this run and their archives.
+    std::map<std::string, std::string> FPacked;
     bool FStopped = false;
 };
 

@@ -92,9 +92,9 @@ void ConfigureForBatchRun(TArchiveFile& Archive) {
     o.ResFileUsage = TResFileUsage{ruOnPack, ruOnUnpack, ruOnRemoveItem};
 }
 
-int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
+int PackOneFile(TArchiveFile& Archive, TArchiverType Type, HWND Wnd, const std::string& ArchivePath,
                 const std::string& Source, std::string* Temporary, TPackCheck* Check, bool NewArchive) {
-    Archive.SetFileName(ArchivePath);
+    Archive.SetFileNameOfType(Type, ArchivePath);
     // A check needs the archive under a name nobody takes for the real one.
     const bool direct = NewArchive && (Check == nullptr || !Check->Run) && Archive.Archiver() != nullptr &&
                         Archive.Archiver()->PacksWholeArchives();
@@ -103,8 +103,7 @@ int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
     int result = 0;
     try {
         HiddenSourceOption hidden(Archive.Options(), Source);
-        // Same extension, same driver class: this only renames.
-        if (!direct) Archive.SetFileName(target);
+        if (!direct) Archive.SetFileNameOfType(Type, target);
         TStringList files{Source};
         result = Archive.Pack(Wnd, nullptr, "", TFileList{files});
         // The library makes its archive or fails; only a source gone before
@@ -127,7 +126,7 @@ int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
     if (result == 0 && std::rename(target.c_str(), ArchivePath.c_str()) != 0)
         result = errno == ENOENT ? ERROR_NOT_FIND_FILE : ERROR_CANNOT_WRITE;
     if (result != 0) unlink(target.c_str());
-    Archive.SetFileName(ArchivePath);
+    Archive.SetFileNameOfType(Type, ArchivePath);
     return result;
 }
 

@@ -36,14 +36,16 @@ struct TPackCheck {
 void ConfigureForBatchRun(TArchiveFile& Archive);
 
 // Archive's FileName, Options (UserOptions included) and OnProgress are the
-// caller's; FileName ends as ArchivePath. Returns 0 when the archive was
+// caller's; FileName ends as ArchivePath. Type is the archive's format
+// (decided once by the caller, not read again from the names): the
+// component keeps its driver while the type stays the same. Returns 0 when the archive was
 // made, else the library's error code. The layer's failures are raised, after
 // any temporary archive has been removed. Temporary (may be null) receives
 // the temporary name the library was given (empty when it was given
 // ArchivePath). With Check, the temporary archive is checked first and an
 // archive it would replace stays when the check fails. NewArchive: the
 // caller has just found no archive at ArchivePath.
-int PackOneFile(TArchiveFile& Archive, HWND Wnd, const std::string& ArchivePath,
+int PackOneFile(TArchiveFile& Archive, TArchiverType Type, HWND Wnd, const std::string& ArchivePath,
                 const std::string& Source, std::string* Temporary = nullptr, TPackCheck* Check = nullptr,
                 bool NewArchive = false);
 

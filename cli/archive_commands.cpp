@@ -13,7 +13,6 @@
 #include "archive/earchiver.h"
 #include "archive/zip_driver.h"
 #include "json_lines.h"
-#include "pack_plan.h"
 #include "platform/file_scan.h"
 #include "platform/path_text.h"
 #include "platform/printable_text.h"
@@ -76,7 +75,7 @@ constexpr std::size_t kReportSize = 1 << 20;
 // formats, which have no password.
 std::string PasswordSwitch(const kt::TArchiver& driver, const std::string& password) {
     if (&driver.Class() != &kt::TZip32::ClassInfo) return {};
-    return kt::PasswordSwitch(".zip", password);
+    return kt::PasswordSwitch(kt::atZip, password);
 }
 
 std::string DosDate(WORD date, WORD time) {

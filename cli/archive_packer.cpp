@@ -14,6 +14,7 @@ struct ArchivePacker::Impl {
     explicit Impl(const std::atomic<bool>& interrupted) : interrupted(interrupted) {}
     kt::TArchiveFile archive;
     std::string password;
+    kt::TArchiverType type = kt::atZip;
     bool test = false;
     SourceRemoval removal = SourceRemoval::Keep;
     const std::atomic<bool>& interrupted;
@@ -33,9 +34,10 @@ std::string MissingLibraryText(kt::TArchiverType format) {
 ArchivePacker::ArchivePacker(const Options& options, std::string password, const std::atomic<bool>& interrupted)
     : impl_(new Impl(interrupted)) {
     kt::TBatchSettings settings;
-    settings.Extension = kt::FindFormat(options.format)->Extensions[0];
+    settings.Type = options.format;
     settings.Password = password;
     kt::ConfigureBatchArchive(impl_->archive, settings);
+    impl_->type = settings.Type;
     impl_->password = std::move(password);
     impl_->test = options.test;
     impl_->removal = options.removal;
@@ -59,6 +61,7 @@ ArchivePacker::~ArchivePacker() { delete impl_; }
 
 JobResult ArchivePacker::Pack(const std::string& archive, const std::string& source, bool newArchive) {
     kt::TBatchRun::TPlan plan;
+    plan.Type = impl_->type;
     plan.Source = source;
     plan.Archive = archive;
     plan.NewArchive = newArchive;

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "answer_keys.h"
 #include "platform/printable_text.h"
 #include "platform/wildcard.h"
 
@@ -60,15 +61,14 @@ bool DecideExisting(const std::vector<std::string>& existing, OverwritePolicy po
     for (const std::string& name : existing) {
         char answer = always;
         if (answer == 0) {
-            std::optional<char> a =
-                ask(Text(lang, Msg::ArchiveExists, kt::PrintableText(dir + name)),
-                    Text(lang, Msg::AnswerFive));
-            answer = a.value_or('a');
-            if (answer == 'A') always = answer = 'y';
-            if (answer == 'o') always = answer = 'n';
-            if (answer == 'Y') answer = 'y';
-            if (answer == 'N') answer = 'n';
-            if (answer != 'y' && answer != 'n') return false;
+            switch (AnswerOfKey(ask(Text(lang, Msg::ArchiveExists, kt::PrintableText(dir + name)),
+                                    Text(lang, Msg::AnswerFive)))) {
+                case kt::TBatchAnswer::YesToAll: always = answer = 'y'; break;
+                case kt::TBatchAnswer::NoToAll: always = answer = 'n'; break;
+                case kt::TBatchAnswer::Yes: answer = 'y'; break;
+                case kt::TBatchAnswer::No: answer = 'n'; break;
+                default: return false;
+            }
         }
         (answer == 'y' ? yes : *kept).push_back(name);
     }

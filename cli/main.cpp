@@ -14,7 +14,6 @@
 #include "out_folder.h"
 #include "messages.h"
 #include "options.h"
-#include "pack_plan.h"
 #include "platform/core_budget.h"
 #include "platform/path_text.h"
 #include "pack_run.h"
@@ -53,7 +52,7 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
 
     RunSettings settings;
     settings.lang = lang;
-    settings.ext = kt::FindFormat(o.format)->Extensions[0];
+    settings.type = o.format;
     settings.overwrite = o.overwrite.value_or(terminal ? OverwritePolicy::Ask : OverwritePolicy::None);
     settings.onError = o.onError.value_or(terminal ? ErrorPolicy::Ask : ErrorPolicy::Continue);
     if (!terminal && settings.overwrite == OverwritePolicy::Ask) settings.overwrite = OverwritePolicy::None;
@@ -67,10 +66,10 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     settings.test = o.test;
     settings.json = o.json;
 
-    PackPlan plan = PlanSources(o.paths);
-    int unusable = static_cast<int>(plan.unusable.size());
-    for (const std::string& p : plan.unusable) std::cerr << Text(lang, Msg::SourceUnusable, p) << "\n";
-    if (plan.items.empty()) {
+    const kt::TSources sources = kt::CollectSources(o.paths, kPackRules);
+    int unusable = static_cast<int>(sources.Refused.size());
+    for (const std::string& p : sources.Refused) std::cerr << Text(lang, Msg::SourceUnusable, p) << "\n";
+    if (sources.Files.empty()) {
         std::cerr << Text(lang, Msg::NoSources) << "\n";
         return unusable > 0 ? 1 : 0;
     }
@@ -91,7 +90,7 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     ArchivePacker packer(o, password, gInterrupted);
     auto start = std::chrono::steady_clock::now();
     RunSummary s = RunPack(
-        plan, settings,
+        sources, settings,
         [&](const std::string& archive, const std::string& source, bool newArchive) {
             return packer.Pack(archive, source, newArchive);
         },
@@ -120,7 +119,10 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
         std::cout << JsonLine(summary) << std::endl;
     }
     if (s.interrupted) return 130;
-    return (s.failed > 0 || s.skipped > 0 || s.stopped || unusable > 0 || s.sourcesKept > 0) ? 1 : 0;
+    // A source that is its own archive is passed over by rule, not by a
+    // policy the user may want to hear about.
+    const bool skippedByPolicy = s.skipped > s.passedOver;
+    return (s.failed > 0 || skippedByPolicy || s.stopped || unusable > 0 || s.sourcesKept > 0) ? 1 : 0;
 }
 
 }  // namespace

@@ -35,8 +35,8 @@ constexpr Entry kTexts[] = {
     {"パスワードは ZIP 形式でのみ使えます。", "Passwords are available for ZIP only."},
     {"パスワードファイル(%1)を読めません。", "Cannot read the password file %1."},
     {"圧縮するファイルがありません。", "No files to pack."},
-    {"%1 は追加できません (ファイルでもフォルダでもありません)。",
-     "%1 cannot be added (not a file or a folder)."},
+    {"%1 は追加できません (通常のファイルまたは読み取れるフォルダではありません)。",
+     "%1 cannot be added (not a regular file or a readable folder)."},
     {"端末がないため質問できません。", "No terminal to ask on."},
     {"中断されました。", "Interrupted."},
     {"%1 が見つかりません。", "The archiver library %1 was not found."},
@@ -75,9 +75,11 @@ constexpr Entry kTexts[] = {
     {"  %1 を残しました (書庫をディスクに書き出せません: %2)。",
      "  kept %1: the archive could not be flushed to disk (%2)"},
     {"  %1 を残しました (%2)。", "  kept %1: %2"},
+    {"ファイル(%1)は作成する圧縮ファイルそのものであるため、圧縮処理はスキップします。",
+     "%1 is the archive itself: skipped, never packed into itself."},
 };
 
-static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::SourceKeptNotRemoved) + 1,
+static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::PassedOver) + 1,
               "one text per message");
 
 }  // namespace

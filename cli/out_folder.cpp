@@ -4,6 +4,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "answer_keys.h"
 #include "platform/file_scan.h"
 #include "terminal.h"
 
@@ -20,8 +21,9 @@ bool CreateOutFolder(const std::string& folder, bool yes, bool terminal, Lang la
             return false;
     }
     if (!yes && terminal) {
-        std::optional<char> a = AskChar(Text(lang, Msg::FolderMissingCreate, folder), Text(lang, Msg::AnswerYesNoAbort));
-        if (a != 'y' && a != 'Y') {
+        const std::optional<char> a =
+            AskChar(Text(lang, Msg::FolderMissingCreate, folder), Text(lang, Msg::AnswerYesNoAbort));
+        if (AnswerOfKey(a) != kt::TBatchAnswer::Yes) {
             std::cerr << Text(lang, Msg::Stopped) << "\n";
             return false;
         }

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "answer_keys.h"
+#include "archive/batch_loop.h"
 #include "archive/batch_run.h"
 #include "json_lines.h"
 #include "platform/core_budget.h"
@@ -23,6 +25,7 @@ enum class Outcome { Pending, Packed, Failed, Skipped, NotReached };
 
 struct Slot {
     Outcome outcome = Outcome::Pending;
+    bool finishes = false;  // its outcome goes to the run's Finish when printed
     kt::TBatchRun::TPlan plan;
     kt::TEntryOutcome result;
     SourceFate fate = SourceFate::NotAsked;
@@ -48,13 +51,7 @@ public:
             case OverwritePolicy::None: return kt::TBatchAnswer::No;
             default: break;
         }
-        switch (ask_(Text(s_.lang, Msg::ArchiveExists, archive), Text(s_.lang, Msg::AnswerFive)).value_or('a')) {
-            case 'y': case 'Y': return kt::TBatchAnswer::Yes;
-            case 'n': case 'N': return kt::TBatchAnswer::No;
-            case 'o': return kt::TBatchAnswer::NoToAll;
-            case 'A': return kt::TBatchAnswer::YesToAll;
-            default: return kt::TBatchAnswer::Abort;
-        }
+        return AnswerOfKey(ask_(Text(s_.lang, Msg::ArchiveExists, archive), Text(s_.lang, Msg::AnswerFive)));
     }
 
     kt::TBatchAnswer PackFailed(const kt::TEntryOutcome&) override {
@@ -63,11 +60,10 @@ public:
             case ErrorPolicy::Continue: return kt::TBatchAnswer::YesToAll;
             default: break;
         }
-        switch (ask_(Text(s_.lang, Msg::PackFailedContinue), Text(s_.lang, Msg::AnswerFailure)).value_or('a')) {
-            case 'y': case 'Y': return kt::TBatchAnswer::Yes;
-            case 'A': return kt::TBatchAnswer::YesToAll;
-            default: return kt::TBatchAnswer::Abort;
-        }
+        // This question offers no "no".
+        const kt::TBatchAnswer a =
+            AnswerOfKey(ask_(Text(s_.lang, Msg::PackFailedContinue), Text(s_.lang, Msg::AnswerFailure)));
+        return a == kt::TBatchAnswer::No ? kt::TBatchAnswer::Abort : a;
     }
 
 private:
@@ -122,13 +118,13 @@ std::string FateText(Lang lang, SourceFate fate, const std::string& source, cons
 
 
 // The --json record of one file.
-std::string FileRecord(const RunSettings& settings, const PackItem& item, const Slot& s) {
+std::string FileRecord(const RunSettings& settings, const kt::TSourceFile& item, const Slot& s) {
     Json j;
     j["type"] = "file";
-    j["source"] = item.source;
+    j["source"] = item.Path;
     j["archive"] = s.plan.Archive;
     j["result"] = s.outcome == Outcome::Packed ? "packed" : s.outcome == Outcome::Skipped ? "skipped" : "failed";
-    j["size"] = item.size;
+    j["size"] = item.Size;
     if (s.outcome == Outcome::Packed) {
         struct stat st {};
         if (stat(s.plan.Archive.c_str(), &st) == 0) j["packed"] = static_cast<std::uint64_t>(st.st_size);
@@ -142,16 +138,189 @@ std::string FileRecord(const RunSettings& settings, const PackItem& item, const 
     return JsonLine(j);
 }
 
+// kaltri's side of the run: the items handed to workers (or packed here),
+// their outcomes printed in input order, each failure meeting its question
+// (or policy) once it is printed, and the summary.
+class PackEntries : public kt::TBatchEntries {
+public:
+    PackEntries(const kt::TSources& sources, const RunSettings& settings, const PackFunction& pack,
+                const std::atomic<bool>& interrupted, kt::TBatchRun& run, ProgressBar& bar,
+                std::function<void(const std::string&)> show)
+        : sources_(sources), s_(settings), pack_(pack), interrupted_(interrupted), run_(run), bar_(bar),
+          show_(std::move(show)), slots_(sources.Files.size()) {
+        // Workers are forked before the plans are made: the archive path
+        // travels with the item (TargetText).
+        const std::size_t n = slots_.size();
+        if (s_.jobs > 1 && n > 1) {
+            const int workers = s_.jobs < static_cast<int>(n) ? s_.jobs : static_cast<int>(n);
+            pool_ = std::make_unique<WorkerPool>(workers, [this](std::size_t i, const std::string& t) { return Work(i, t); });
+            pool_->ForwardInterrupts(&interrupted_);
+        }
+    }
+
+    std::size_t Count() const override { return slots_.size(); }
+
+    std::optional<std::string> Begin(std::size_t i) override {
+        const kt::TSourceFile& item = sources_.Files[i];
+        // Hand out only while a worker (or, without workers, this process)
+        // is free; and an item whose source an earlier one still packs
+        // waits for that one's outcome.
+        while (!Halted() && pool_ && pool_->AnyAlive() && pool_->Busy() > 0 && !pool_->HasRoom(item.Size))
+            WaitOne();
+        while (!Halted() && pool_ && pool_->Busy() > 0 && run_.Unsettled(item.Path)) WaitOne();
+        if (interrupted_) run_.Stop();
+        if (Halted()) return std::nullopt;
+        return item.Path;
+    }
+
+    void NotPacked(std::size_t i, const kt::TBatchRun::TPlan& plan) override {
+        Slot& s = slots_[i];
+        s.plan = plan;
+        // Listed twice: done by the first, its archive stands.
+        s.outcome = plan.Step == kt::TBatchRun::TStep::Done ? Outcome::Packed : Outcome::Skipped;
+        Flush();
+    }
+
+    std::optional<kt::TEntryOutcome> Pack(std::size_t i, const kt::TBatchRun::TPlan& plan) override {
+        slots_[i].plan = plan;
+        if (pool_ && pool_->AnyAlive()) {
+            pool_->Submit(i, TargetText(plan), sources_.Files[i].Size);
+        } else if (pool_) {
+            // Every worker died: the library crashes; this process must not.
+            Finished(WorkerPool::Ended(i));
+        } else {
+            // This process packs: its in-file threads get the other cores.
+            kt::HeldCore core;
+            Finished(Work(i, TargetText(plan)));
+        }
+        Flush();
+        return std::nullopt;  // finished in order by Flush
+    }
+
+    bool Settle(std::size_t i, const kt::TEntryOutcome& outcome) override {
+        Slot& s = slots_[i];
+        s.result = outcome;
+        s.outcome = Outcome::Failed;
+        s.finishes = true;
+        ++failuresAhead_;
+        Flush();
+        return false;  // finished in order by Flush
+    }
+
+    RunSummary End() {
+        while (pool_ && pool_->Busy() > 0) WaitOne();
+        Flush();
+        pool_.reset();
+        summary_.interrupted = interrupted_;
+        summary_.stopped = run_.Stopped() && !summary_.interrupted;
+        // Items never reached count as skipped.
+        for (std::size_t i = printed_; i < slots_.size(); ++i)
+            if (slots_[i].outcome == Outcome::Pending) ++summary_.skipped;
+        return summary_;
+    }
+
+private:
+    bool Halted() const { return run_.Stopped() || interrupted_; }
+
+    JobResult Work(std::size_t i, const std::string& target) {
+        // In a worker, an item queued behind one that Ctrl-C stopped.
+        if (interrupted_) {
+            JobResult r;
+            r.index = i;
+            r.started = false;
+            return r;
+        }
+        JobResult r = pack_(target.substr(1), sources_.Files[i].Path, target[0] == 'n');
+        r.index = i;
+        return r;
+    }
+
+    // Waits for one result of a worker; a failure the run must decide on
+    // first is waited for promptly.
+    void WaitOne() {
+        pool_->ReleaseIdleCores();  // nothing more to hand out for now
+        Finished(pool_->WaitOne(s_.onError != ErrorPolicy::Continue && failuresAhead_ > 0));
+        Flush();
+    }
+
+    void Finished(const JobResult& r) {
+        Slot& s = slots_[r.index];
+        if (!r.started) {
+            s.outcome = Outcome::NotReached;
+            return;
+        }
+        s.result = OutcomeOf(r, s.plan);
+        s.outcome = s.result.Ok() ? Outcome::Packed : Outcome::Failed;
+        s.finishes = true;
+        if (s.outcome == Outcome::Failed) ++failuresAhead_;
+        s.fate = static_cast<SourceFate>(r.fate);
+        s.fateDetail = r.fateDetail;
+    }
+
+    // Prints finished items in input order; a failure meets the failure
+    // question (or its policy) once it is printed.
+    void Flush() {
+        while (printed_ < slots_.size() && slots_[printed_].outcome != Outcome::Pending) {
+            Slot& s = slots_[printed_];
+            const kt::TSourceFile& item = sources_.Files[printed_];
+            if (s_.json) show_(FileRecord(s_, item, s));
+            switch (s.outcome) {
+                case Outcome::Packed:
+                    ++summary_.packed;
+                    if (!s_.json) {
+                        show_(Text(s_.lang, Msg::Packed, item.Path, s.plan.Archive));
+                        if (s.fate != SourceFate::NotAsked) show_(FateText(s_.lang, s.fate, item.Path, s.fateDetail));
+                    }
+                    if (SourceKept(s.fate)) ++summary_.sourcesKept;
+                    bar_.Advance(1, item.Size);
+                    if (s.finishes && !Halted()) run_.Finish(s.result);
+                    break;
+                case Outcome::Skipped: {
+                    const bool itself = s.plan.Step == kt::TBatchRun::TStep::PassOver;
+                    ++summary_.skipped;
+                    summary_.passedOver += itself ? 1 : 0;
+                    if (!s_.json) show_(Text(s_.lang, itself ? Msg::PassedOver : Msg::Skipped, item.Path));
+                    break;
+                }
+                case Outcome::NotReached:
+                    ++summary_.skipped;  // like the items never handed out
+                    break;
+                default:
+                    ++summary_.failed;
+                    --failuresAhead_;
+                    if (!s_.json) show_(FailureText(s_.lang, s.result));
+                    bar_.Advance(1, item.Size);
+                    if (!Halted()) run_.Finish(s.result);
+                    break;
+            }
+            ++printed_;
+        }
+        // Items waiting in a worker are not begun once the run stops.
+        if (run_.Stopped() && pool_) pool_->CancelWaiting();
+    }
+
+    const kt::TSources& sources_;
+    const RunSettings& s_;
+    const PackFunction& pack_;
+    const std::atomic<bool>& interrupted_;
+    kt::TBatchRun& run_;
+    ProgressBar& bar_;
+    std::function<void(const std::string&)> show_;
+    std::vector<Slot> slots_;
+    std::unique_ptr<WorkerPool> pool_;
+    std::size_t printed_ = 0;
+    // Failures known but not printed yet: with a question or a stop to
+    // come, the run waits on the results before them one by one.
+    std::size_t failuresAhead_ = 0;
+    RunSummary summary_;
+};
+
 }  // namespace
 
-RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const PackFunction& pack,
+RunSummary RunPack(const kt::TSources& sources, const RunSettings& settings, const PackFunction& pack,
                    const AskFunction& ask, const std::atomic<bool>& interrupted,
                    const std::function<void(const std::string&)>& say) {
-    RunSummary summary;
-    const std::size_t n = plan.items.size();
-    std::vector<Slot> slots(n);
-
-    ProgressBar bar(settings.progress, n, plan.totalBytes);
+    ProgressBar bar(settings.progress, sources.Files.size(), sources.TotalBytes);
     auto show = [&](const std::string& text) {
         bar.Clear();
         say(text);
@@ -165,136 +334,17 @@ RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const Pack
     };
 
     kt::TBatchSettings batch;
-    batch.Extension = settings.ext;
+    batch.Type = settings.type;
     batch.NextToSource = settings.outDir.empty();
     batch.ChosenFolder = settings.outDir;
     batch.RenameOnClash = settings.renameOnClash;
     PolicyQuestions questions(settings, askNow);
     kt::TBatchRun run(batch, questions);
 
-    // Workers are forked before the plans are made: the archive path travels
-    // with the item (TargetText).
-    auto work = [&](std::size_t i, const std::string& target) {
-        // In a worker, an item queued behind one that Ctrl-C stopped.
-        if (interrupted) {
-            JobResult r;
-            r.index = i;
-            r.started = false;
-            return r;
-        }
-        JobResult r = pack(target.substr(1), plan.items[i].source, target[0] == 'n');
-        r.index = i;
-        return r;
-    };
-    std::unique_ptr<WorkerPool> pool;
-    if (settings.jobs > 1 && n > 1) {
-        int workers = settings.jobs < static_cast<int>(n) ? settings.jobs : static_cast<int>(n);
-        pool = std::make_unique<WorkerPool>(workers, work);
-        pool->ForwardInterrupts(&interrupted);
-    }
-
-    bool stop = false;
-    std::size_t next = 0, printed = 0;
-    // Failures known but not printed yet: with a question or a stop to come,
-    // the run waits on the results before them one by one.
-    std::size_t failuresAhead = 0;
-    const bool failureDecides = settings.onError != ErrorPolicy::Continue;
-
-    // Prints finished items in input order; a failure meets the failure
-    // question (or its policy) once it is printed.
-    auto flush = [&]() {
-        while (printed < n && slots[printed].outcome != Outcome::Pending) {
-            Slot& s = slots[printed];
-            const PackItem& item = plan.items[printed];
-            if (settings.json) show(FileRecord(settings, item, s));
-            if (s.outcome == Outcome::Packed) {
-                ++summary.packed;
-                if (!settings.json) {
-                    show(Text(settings.lang, Msg::Packed, item.source, s.plan.Archive));
-                    if (s.fate != SourceFate::NotAsked) show(FateText(settings.lang, s.fate, item.source, s.fateDetail));
-                }
-                if (SourceKept(s.fate)) ++summary.sourcesKept;
-                bar.Advance(1, item.size);
-            } else if (s.outcome == Outcome::Skipped) {
-                ++summary.skipped;
-                if (!settings.json) show(Text(settings.lang, Msg::Skipped, item.source));
-            } else if (s.outcome == Outcome::NotReached) {
-                ++summary.skipped;  // like the items never handed out
-            } else {
-                ++summary.failed;
-                --failuresAhead;
-                if (!settings.json) show(FailureText(settings.lang, s.result));
-                bar.Advance(1, item.size);
-                if (!stop && !interrupted && !run.Finish(s.result)) stop = true;
-            }
-            ++printed;
-        }
-        // Items waiting in a worker are not begun once the run stops.
-        if (stop && pool) pool->CancelWaiting();
-    };
-    auto finish = [&](const JobResult& r) {
-        Slot& s = slots[r.index];
-        if (!r.started) {
-            s.outcome = Outcome::NotReached;
-            return;
-        }
-        s.result = OutcomeOf(r, s.plan);
-        s.outcome = s.result.Ok() ? Outcome::Packed : Outcome::Failed;
-        if (s.outcome == Outcome::Failed) ++failuresAhead;
-        s.fate = static_cast<SourceFate>(r.fate);
-        s.fateDetail = r.fateDetail;
-    };
-
-    while (true) {
-        // Hand out items while a worker (or, without workers, this process) is free.
-        while (!stop && !interrupted && next < n && (!pool || !pool->AnyAlive() || pool->HasRoom(plan.items[next].size))) {
-            Slot& s = slots[next];
-            s.plan = run.Prepare(plan.items[next].source);
-            switch (s.plan.Step) {
-                case kt::TBatchRun::TStep::Stop:
-                    stop = true;
-                    continue;
-                case kt::TBatchRun::TStep::Skip:
-                case kt::TBatchRun::TStep::SkipSilently:
-                    s.outcome = Outcome::Skipped;
-                    break;
-                case kt::TBatchRun::TStep::Fail:
-                    s.result = s.plan.Failure;
-                    s.outcome = Outcome::Failed;
-                    ++failuresAhead;
-                    break;
-                case kt::TBatchRun::TStep::Pack:
-                    if (pool && pool->AnyAlive()) {
-                        pool->Submit(next, TargetText(s.plan), plan.items[next].size);
-                    } else if (pool) {
-                        // Every worker died: the library crashes; this process must not.
-                        finish(WorkerPool::Ended(next));
-                    } else {
-                        // This process packs: its in-file threads get the other cores.
-                        kt::HeldCore core;
-                        finish(work(next, TargetText(s.plan)));
-                    }
-                    break;
-            }
-            ++next;
-            flush();
-        }
-        if (pool) pool->ReleaseIdleCores();  // nothing more to hand out for now
-        if (pool && pool->Busy() > 0) {
-            finish(pool->WaitOne(failureDecides && failuresAhead > 0));
-            flush();
-            continue;
-        }
-        if (stop || interrupted || next >= n) break;
-    }
-    flush();
-    pool.reset();
+    PackEntries entries(sources, settings, pack, interrupted, run, bar, show);
+    kt::RunBatch(run, entries);
+    RunSummary summary = entries.End();
     bar.Clear();
-    summary.stopped = stop;
-    summary.interrupted = interrupted;
-    // Items never reached count as skipped.
-    for (std::size_t i = printed; i < n; ++i)
-        if (slots[i].outcome == Outcome::Pending) ++summary.skipped;
     return summary;
 }
 

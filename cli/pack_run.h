@@ -10,7 +10,8 @@
 
 #include "messages.h"
 #include "options.h"
-#include "pack_plan.h"
+#include "archive/archiver_types.h"
+#include "archive/source_paths.h"
 #include "worker_pool.h"
 
 namespace kaltri {
@@ -27,7 +28,7 @@ using PackFunction =
 using AskFunction = std::function<std::optional<char>(const std::string& question, const std::string& hint)>;
 
 struct RunSettings {
-    std::string ext;     // ".lzh" or ".zip"
+    kt::TArchiverType type = kt::atZip;  // atLha or atZip
     std::string outDir;  // empty: next to each source
     OverwritePolicy overwrite = OverwritePolicy::None;
     ErrorPolicy onError = ErrorPolicy::Continue;
@@ -45,13 +46,19 @@ struct RunSettings {
 
 struct RunSummary {
     std::size_t packed = 0, skipped = 0, failed = 0;
+    // Of the skipped: sources that are their own archive, which no policy
+    // could pack and so make no failed run.
+    std::size_t passedOver = 0;
     std::size_t sourcesKept = 0;  // sources to be removed that had to stay
     bool stopped = false;
     bool interrupted = false;
 };
 
+// How kaltri turns its paths into sources: a missing path is named.
+inline constexpr kt::TSourceRules kPackRules{kt::TMissingPaths::Refuse, true, true};
+
 // `interrupted` is polled between items (set from a signal handler).
-RunSummary RunPack(const PackPlan& plan, const RunSettings& settings, const PackFunction& pack,
+RunSummary RunPack(const kt::TSources& sources, const RunSettings& settings, const PackFunction& pack,
                    const AskFunction& ask, const std::atomic<bool>& interrupted,
                    const std::function<void(const std::string&)>& say);
 

@@ -22,4 +22,8 @@ std::string LowerAscii(std::string_view text);
 // Equal but for the case of ASCII letters.
 bool SameTextAscii(std::string_view a, std::string_view b);
 
+// The sort key order of names and folders: byte-wise unsigned with "a" to
+// "z" taken as "A" to "Z": -1, 0 or +1; a prefix is smaller.
+int CompareKeys(std::string_view a, std::string_view b);
+
 }  // namespace kt

@@ -81,7 +81,7 @@ void BM_RunOwnCostPerEntry(benchmark::State& state) {
             const auto t0 = Clock::now();
             for (const std::string& f : corpus.Files) {
                 std::string zip = f.substr(0, f.size() - 4) + ".zip";
-                if (kt::PackOneFile(archive, nullptr, zip, f) != 0) state.SkipWithError("pack failed");
+                if (kt::PackOneFile(archive, kt::atZip, nullptr, zip, f) != 0) state.SkipWithError("pack failed");
             }
             packSeconds += Seconds(Clock::now() - t0);
         }

@@ -3,6 +3,7 @@
 // entry states.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QDropEvent>
@@ -141,6 +142,49 @@ TEST_F(MainListTest, DroppedFolderAddsEveryFileBelowItHiddenOnesIncluded) {
     EXPECT_EQ(Entry(3).Name(), "c.txt");
     EXPECT_TRUE(prompts.Asked.empty());
     ExpectIdle();
+}
+
+// Sorted by folder, each folder's files show in name order (the keys'
+// order), whatever order the folder keeps them in.
+TEST_F(MainListTest, AFoldersFilesShowInNameOrderWhenSortedByFolder) {
+    fs::create_directories(root + "/d/sub");
+    const std::vector<std::string> made = {"m.txt", "B.txt", "z", "a.txt", "_u", "c2", "C1", "b.doc", "0"};
+    for (const std::string& n : made) Touch(root + "/d/" + n);
+    Touch(root + "/d/sub/y");
+    Touch(root + "/d/sub/x");
+    MakeForm();
+    form->FSortAscent = true;
+    Drop({root + "/d"});
+    EXPECT_EQ(Names(), (std::vector<std::string>{"0", "a.txt", "b.doc", "B.txt", "C1", "c2", "m.txt", "z", "_u",
+                                                 "x", "y"}));
+}
+
+// The folder is dropped as an unprivileged user would (root reads any
+// folder): it is named in the one box about paths that add nothing.
+TEST_F(MainListTest, AnUnreadableFolderIsNamedAndAddsNothing) {
+    fs::create_directories(root + "/locked");
+    Touch(root + "/locked/secret.txt");
+    Touch(root + "/ok.txt");
+    ASSERT_EQ(0, chmod(tmp.Path().c_str(), 0777));
+    ASSERT_EQ(0, chmod(root.c_str(), 0777));
+    ASSERT_EQ(0, chmod((root + "/locked").c_str(), 0));
+    MakeForm();
+    const bool root_user = geteuid() == 0;
+    if (root_user) {
+        ASSERT_EQ(0, setresgid(65534, 65534, 0));
+        ASSERT_EQ(0, setresuid(65534, 65534, 0));
+    }
+    Drop({root + "/locked", root + "/ok.txt"});
+    if (root_user) {
+        ASSERT_EQ(0, setresuid(0, 0, 0));
+        ASSERT_EQ(0, setresgid(0, 0, 0));
+    }
+    chmod((root + "/locked").c_str(), 0755);
+    EXPECT_EQ(Names(), std::vector<std::string>{"ok.txt"});
+    ASSERT_EQ(prompts.Asked.size(), 1u);
+    EXPECT_EQ(prompts.Asked[0].Text,
+              "次のファイルは追加できません（通常のファイルまたは読み取れるフォルダではありません）。\r" + root +
+                  "/locked");
 }
 
 TEST_F(MainListTest, TheSameFileTwiceGivesTwoRows) {

@@ -185,27 +185,31 @@ TEST_F(RunTest, YesToAllAndNoToAllHoldForLaterEntries) {
     EXPECT_EQ(Unzip(Src + "/b.zip"), "new b");
 }
 
-TEST_F(RunTest, ASecondSourceMeetsTheOverwritePromptButNeverReplacesTheRunsOwnArchive) {
+TEST_F(RunTest, ASecondSourceOfTheSameArchiveFailsWithItsReasonAndIsNeverAskedToOverwrite) {
     List({Source("a.txt", "text"), Source("a.doc", "doc")});
     const std::string first = Src + "/" + Form->KWallListViewInfile->ItemText(0, 1).toStdString();
     const std::string second = Src + "/" + Form->KWallListViewInfile->ItemText(1, 1).toStdString();
-    for (TModalResult answer : {mrYes, mrYesToAll}) {
-        std::filesystem::remove(Src + "/a.zip");
-        Form->NAllSelectClick();
-        Form->NNotExecClick();
-        Prompts.Asked.clear();
-        Run({answer, mrOk, mrYes});
-        ASSERT_EQ(Prompts.Asked.size(), 5u);
-        EXPECT_EQ(Prompts.Asked[1].Text, "ファイル(" + Src + "/a.zip)が既に存在します。\r上書きしますか？");
-        // The reason names both files, then the designed failure prompt.
-        EXPECT_NE(Prompts.Asked[2].Text.find(first), std::string::npos) << Prompts.Asked[2].Text;
-        EXPECT_NE(Prompts.Asked[2].Text.find(second), std::string::npos) << Prompts.Asked[2].Text;
-        EXPECT_EQ(Prompts.Asked[3].Text, "圧縮に失敗しました。\r続けますか？");
-        EXPECT_EQ(Prompts.Asked[4].Text, kEnd);
-        EXPECT_EQ(Unzip(Src + "/a.zip"), ReadAll(first));
-        EXPECT_EQ(State(0), "完了");
-        EXPECT_EQ(State(1), "失敗");
-    }
+    Run({mrOk, mrYes});
+    ASSERT_EQ(Prompts.Asked.size(), 4u) << testing::PrintToString(Texts(Prompts));
+    // The reason names both files, then the designed failure prompt.
+    EXPECT_NE(Prompts.Asked[1].Text.find(first), std::string::npos) << Prompts.Asked[1].Text;
+    EXPECT_NE(Prompts.Asked[1].Text.find(second), std::string::npos) << Prompts.Asked[1].Text;
+    EXPECT_EQ(Prompts.Asked[2].Text, "圧縮に失敗しました。\r続けますか？");
+    EXPECT_EQ(Prompts.Asked[3].Text, kEnd);
+    EXPECT_EQ(Unzip(Src + "/a.zip"), ReadAll(first));
+    EXPECT_EQ(State(0), "完了");
+    EXPECT_EQ(State(1), "失敗");
+}
+
+TEST_F(RunTest, AFileListedTwiceIsDoneOnceWithoutAQuestion) {
+    const std::string a = Source("a.txt", "once");
+    List({a, a});
+    ASSERT_EQ(Form->KWallListViewInfile->ItemCount(), 2);
+    Run({});
+    EXPECT_EQ(Texts(Prompts), (std::vector<std::string>{kStart, kEnd}));
+    EXPECT_EQ(State(0), "完了");
+    EXPECT_EQ(State(1), "完了");
+    EXPECT_EQ(Unzip(Src + "/a.zip"), "once");
 }
 
 TEST_F(RunTest, FaultyEntriesFailAloneAndTheRunGoesOn) {

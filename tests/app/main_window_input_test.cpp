@@ -21,6 +21,7 @@
 #include "platform/foreground_window.h"
 #include "tests/app/box_clicker.h"
 #include "tests/app/run_fixture.h"
+#include "tests/support/run_tool.h"
 #include "widgets/kwall_list_view.h"
 
 namespace kt {
@@ -163,6 +164,60 @@ TEST_F(WindowInputTest, LzhBatchByMnemonicsReplacesExistingArchivesOnYesToAll) {
         EXPECT_EQ(ExtractOne("lhasa -xq '" + archive + "'", out), ReadAll(s)) << archive;
         EXPECT_EQ(ExtractOne("7z x -y '" + archive + "'", out), ReadAll(s)) << archive;
     }
+}
+
+// Two sources of one archive name: the second fails with its reason in one
+// box and the failure prompt follows; no overwrite question is asked whose
+// answer would be overruled.
+TEST_F(WindowInputTest, SameStemSourcesShowTheReasonAndTheFailurePromptOnly) {
+    const std::string t = Source("a.txt", "text\n"), d = Source("a.doc", "doc\n");
+    Form->AddFiles({t, d});
+    Click(Form->RadioButtonZip);
+    Click(Form->RadioButtonInfile);
+    test::TBoxClicker boxes;
+    boxes.Script = {"はい(&Y)", "OK", "はい(&Y)", "OK"};
+    Click(Form->ButtonExec);
+    EXPECT_EQ(boxes.Problems, std::vector<std::string>{});
+    const std::string first = Src + "/" + Form->KWallListViewInfile->ItemText(0, 1).toStdString();
+    const std::string second = Src + "/" + Form->KWallListViewInfile->ItemText(1, 1).toStdString();
+    EXPECT_EQ(boxes.Texts, (std::vector<std::string>{
+                               kStart,
+                               "圧縮ファイル(" + Src + "/a.zip)は今回の処理でファイル(" + first +
+                                   ")から作成したため、\nファイル(" + second + ")の圧縮で上書きしません。",
+                               "圧縮に失敗しました。\n続けますか？", kEnd}));
+    EXPECT_EQ(State(0), "完了");
+    EXPECT_EQ(State(1), "失敗");
+    EXPECT_EQ(ExtractOne("unzip -qq '" + Src + "/a.zip'", Temp / "x"), ReadAll(first));
+}
+
+// A folder dropped again after its run holds the first run's archive: that
+// archive is passed over with its reason and never packed into itself.
+TEST_F(WindowInputTest, AFolderPackedTwicePassesOverItsOwnArchive) {
+    Source("a.txt", "alpha\n");
+    Form->AddFiles({Src});
+    Click(Form->RadioButtonZip);
+    Click(Form->RadioButtonInfile);
+    {
+        test::TBoxClicker boxes;
+        boxes.Script = {"はい(&Y)", "OK"};
+        Click(Form->ButtonExec);
+        EXPECT_EQ(boxes.Problems, std::vector<std::string>{});
+    }
+    Form->ClearList();
+    Form->AddFiles({Src});
+    ASSERT_EQ(Form->KWallListViewInfile->ItemCount(), 2);
+    test::TBoxClicker boxes;
+    boxes.Script = {"はい(&Y)", "はい(&Y)", "OK", "OK"};
+    Click(Form->ButtonExec);
+    EXPECT_EQ(boxes.Problems, std::vector<std::string>{});
+    EXPECT_EQ(boxes.Texts,
+              (std::vector<std::string>{
+                  kStart, "ファイル(" + Src + "/a.zip)が既に存在します。\n上書きしますか？",
+                  "ファイル(" + Src + "/a.zip)は作成する圧縮ファイルそのものであるため、圧縮処理はスキップします。",
+                  kEnd}));
+    EXPECT_EQ(State(0), "完了");    // a.txt
+    EXPECT_EQ(State(1), "未処理");  // a.zip, as a skipped entry
+    EXPECT_EQ(test::RunTool(test::kToolPath + "unzip -Z1 " + test::Quote(Src + "/a.zip")).Out, "a.txt\n");
 }
 
 TEST_F(WindowInputTest, ReturnOnTheFocusedRunButtonAndAbortStop) {

@@ -94,7 +94,7 @@ TEST_F(BatchRun, ANameWithWildcardCharactersPacksExactlyItselfInBothFormats) {
     for (const char* ext : {".zip", ".lzh"}) {
         SCOPED_TRACE(ext);
         TBatchSettings s;
-        s.Extension = ext;
+        s.Type = ext == std::string(".zip") ? atZip : atLha;
         TBatchRun run(s, answers);
         run.Configure(archive);
         EXPECT_TRUE(PackOne(run, q, TBatchRun::TStep::Pack).Ok());
@@ -111,7 +111,7 @@ TEST_F(BatchRun, AFailedOrCancelledPackLeavesNoArchiveAndNoTemporary) {
     for (const char* ext : {".zip", ".lzh"}) {
         SCOPED_TRACE(ext);
         TBatchSettings s;
-        s.Extension = ext;
+        s.Type = ext == std::string(".zip") ? atZip : atLha;
         TBatchRun run(s, answers);
         run.Configure(archive);
         // The library's first progress report is answered with "stop".
@@ -162,7 +162,7 @@ TEST_F(BatchRun, NamesThatAreNotUtf8KeepTheirBytesNextToTheSourceAndInTheChosenF
 
     s.NextToSource = false;
     s.ChosenFolder = dir / (std::string("out-\xfd", 5));
-    s.Extension = ".lzh";
+    s.Type = atLha;
     TBatchRun run2(s, answers);
     run2.Configure(archive);
     answers.Script = {TBatchAnswer::Yes};
@@ -171,30 +171,94 @@ TEST_F(BatchRun, NamesThatAreNotUtf8KeepTheirBytesNextToTheSourceAndInTheChosenF
     EXPECT_TRUE(fs::is_regular_file(s.ChosenFolder + "/" + odd + ".lzh"));
 }
 
-TEST_F(BatchRun, NoSourceOfTheRunReplacesAnArchiveAnotherMade) {
+TEST_F(BatchRun, NoSourceOfTheRunReplacesAnArchiveAnotherMadeAndNothingIsAskedAboutIt) {
     const std::string t = dir.Write("a.txt", "text"), d = dir.Write("a.dat", "data");
+    TBatchSettings s;
+    for (bool old : {false, true}) {
+        SCOPED_TRACE(old);
+        // With an archive of an earlier run there, the first source meets
+        // the overwrite question; the second, whose answer could not count,
+        // never does.
+        if (old) dir.Write("a.zip", "old");
+        TBatchRun run(s, answers);
+        run.Configure(archive);
+        answers.Asked.clear();
+        answers.Script = {TBatchAnswer::YesToAll, TBatchAnswer::Yes};
+        EXPECT_TRUE(PackOne(run, t, TBatchRun::TStep::Pack).Ok());
+        TEntryOutcome o = PackOne(run, d, TBatchRun::TStep::Fail);
+        EXPECT_EQ(o.Fault, TEntryFault::SameArchive);
+        EXPECT_EQ(o.Other, t);
+        EXPECT_EQ(Members(dir / "a.zip"), "a.txt\n");
+        std::vector<std::string> asked{"failed " + d};
+        if (old) asked.insert(asked.begin(), "exists " + (dir / "a.zip"));
+        EXPECT_EQ(answers.Asked, asked);
+    }
+}
+
+TEST_F(BatchRun, ASourceListedTwiceIsDoneWithoutAQuestionAndWithoutPackingAgain) {
+    const std::string t = dir.Write("a.txt", "text"), bad = dir.Write("b.txt", "b");
     TBatchSettings s;
     TBatchRun run(s, answers);
     run.Configure(archive);
     EXPECT_TRUE(PackOne(run, t, TBatchRun::TStep::Pack).Ok());
-    TEntryOutcome o = PackOne(run, d, TBatchRun::TStep::Fail);
-    EXPECT_EQ(o.Fault, TEntryFault::SameArchive);
-    EXPECT_EQ(o.Other, t);
-    EXPECT_EQ(Members(dir / "a.zip"), "a.txt\n");
-    // Asked: only the failure question; the overwrite question is not
-    // this front end's to see.
-    EXPECT_EQ(answers.Asked, std::vector<std::string>{"failed " + d});
+    const auto stamp = fs::last_write_time(dir / "a.zip");
+    const TBatchRun::TPlan again = run.Prepare(t);
+    EXPECT_EQ(static_cast<int>(again.Step), static_cast<int>(TBatchRun::TStep::Done));
+    EXPECT_EQ(again.Archive, dir / "a.zip");
+    EXPECT_EQ(fs::last_write_time(dir / "a.zip"), stamp);
+    EXPECT_TRUE(answers.Asked.empty());
 
-    // With the question asked first, its Yes still does not replace it.
-    s.AskBeforeSameArchive = true;
-    TBatchRun asking(s, answers);
-    asking.Configure(archive);
-    answers.Asked.clear();
-    answers.Script = {TBatchAnswer::YesToAll, TBatchAnswer::Yes};
-    EXPECT_TRUE(PackOne(asking, t, TBatchRun::TStep::Pack).Ok());  // an old archive: replaced
-    EXPECT_EQ(PackOne(asking, d, TBatchRun::TStep::Fail).Fault, TEntryFault::SameArchive);
-    EXPECT_EQ(answers.Asked, (std::vector<std::string>{"exists " + (dir / "a.zip"), "failed " + d}));
-    EXPECT_EQ(Members(dir / "a.zip"), "a.txt\n");
+    // Until its outcome is finished the source is unsettled; a failed one
+    // is planned afresh the next time.
+    const TBatchRun::TPlan first = run.Prepare(bad);
+    EXPECT_TRUE(run.Unsettled(bad));
+    TEntryOutcome failed;
+    failed.Source = bad;
+    failed.Archive = first.Archive;
+    failed.Fault = TEntryFault::Library;
+    answers.Script = {TBatchAnswer::Yes};
+    EXPECT_TRUE(run.Finish(failed));
+    EXPECT_FALSE(run.Unsettled(bad));
+    EXPECT_EQ(static_cast<int>(run.Prepare(bad).Step), static_cast<int>(TBatchRun::TStep::Pack));
+}
+
+TEST_F(BatchRun, ASourceThatIsItsOwnArchiveIsPassedOverInEitherFormatAndFolderMode) {
+    const std::string zip = dir.Write("d/a.zip", "zip"), lzh = dir.Write("d/a.lzh", "lzh");
+    fs::create_directory_symlink(dir / "d", dir / "via-link");
+    struct Case {
+        TArchiverType type;
+        bool nextToSource;
+        std::string chosen, source;
+    } cases[] = {
+        {atZip, true, "", zip},
+        {atLha, true, "", lzh},
+        {atZip, false, dir / "d", zip},
+        // The chosen folder is the source's folder by another path.
+        {atLha, false, dir / "via-link", lzh},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source + " " + c.chosen);
+        TBatchSettings s;
+        s.Type = c.type;
+        s.NextToSource = c.nextToSource;
+        s.ChosenFolder = c.chosen;
+        TBatchRun run(s, answers);
+        const TBatchRun::TPlan plan = run.Prepare(c.source);
+        EXPECT_EQ(static_cast<int>(plan.Step), static_cast<int>(TBatchRun::TStep::PassOver));
+    }
+    EXPECT_TRUE(answers.Asked.empty());
+    EXPECT_EQ(test::ReadAll(zip), "zip");
+    EXPECT_EQ(test::ReadAll(lzh), "lzh");
+
+    // The other format's archive is an ordinary source: its archive exists
+    // and is asked about.
+    TBatchSettings s;
+    TBatchRun run(s, answers);
+    answers.Script = {TBatchAnswer::Yes};
+    const TBatchRun::TPlan plan = run.Prepare(lzh);
+    EXPECT_EQ(static_cast<int>(plan.Step), static_cast<int>(TBatchRun::TStep::Pack));
+    EXPECT_EQ(answers.Asked, std::vector<std::string>{"exists " + zip});
+    run.Abandon(plan);
 }
 
 TEST_F(BatchRun, UnsafeNamesAFolderInTheWayAndAVanishedSourceFailOnlyTheirEntry) {
@@ -245,11 +309,11 @@ TEST_F(BatchRun, SettingsFaultsAndThePasswordSwitch) {
     TBatchSettings s;
     s.Password = "pa\"ss";
     EXPECT_EQ(CheckBatchSettings(s), TBatchSetupFault::PasswordHasQuote);
-    s.Extension = ".lzh";  // LZH takes no password at all
+    s.Type = atLha;  // LZH takes no password at all
     EXPECT_EQ(CheckBatchSettings(s), TBatchSetupFault::None);
-    EXPECT_EQ(PasswordSwitch(".lzh", "secret"), "");
-    EXPECT_EQ(PasswordSwitch(".zip", "secret"), "-P \"secret\"");
-    EXPECT_EQ(PasswordSwitch(".zip", ""), "");
+    EXPECT_EQ(PasswordSwitch(atLha, "secret"), "");
+    EXPECT_EQ(PasswordSwitch(atZip, "secret"), "-P \"secret\"");
+    EXPECT_EQ(PasswordSwitch(atZip, ""), "");
     s.NextToSource = false;
     EXPECT_EQ(CheckBatchSettings(s), TBatchSetupFault::NoChosenFolder);
 }

@@ -10,7 +10,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <deque>
+#include <sstream>
 #include <filesystem>
 #include <fstream>
 
@@ -56,14 +58,16 @@ struct Script {
 };
 
 // The settings every test gives: the format, and how many files are packed at once.
-RunSettings Settings(const std::string& ext, int jobs = 1) {
+RunSettings Settings(kt::TArchiverType type, int jobs = 1) {
     RunSettings s;
-    s.ext = ext;
+    s.type = type;
     s.jobs = jobs;
     return s;
 }
 
-RunSummary RunWith(const PackPlan& plan, RunSettings s, Script& script, std::vector<std::string>* lines = nullptr,
+kt::TSources Collect(const std::vector<std::string>& paths) { return kt::CollectSources(paths, kPackRules); }
+
+RunSummary RunWith(const kt::TSources& plan, RunSettings s, Script& script, std::vector<std::string>* lines = nullptr,
                const PackFunction& pack = FakePack) {
     std::atomic<bool> interrupted{false};
     std::vector<std::string> sink;
@@ -76,10 +80,10 @@ TEST(PackRun, OneArchivePerFileNextToItsSourceOrInTheOutFolder) {
     t.Make("a.txt");
     t.Make("sub/b.doc");
     t.Make("sub/.hidden");
-    PackPlan plan = PlanSources({t.root});
-    ASSERT_EQ(3u, plan.items.size());
+    kt::TSources plan = Collect({t.root});
+    ASSERT_EQ(3u, plan.Files.size());
     Script none;
-    RunSettings s = Settings(".lzh");
+    RunSettings s = Settings(kt::atLha);
     RunSummary r = RunWith(plan, s, none);
     EXPECT_EQ(3u, r.packed);
     EXPECT_EQ("packed:" + t.root + "/a.txt", Read(t.root + "/a.lzh"));
@@ -88,8 +92,8 @@ TEST(PackRun, OneArchivePerFileNextToItsSourceOrInTheOutFolder) {
 
     fs::create_directories(t.root + "/out");
     s.outDir = t.root + "/out";
-    s.ext = ".zip";
-    PackPlan one = PlanSources({t.root + "/sub/b.doc"});
+    s.type = kt::atZip;
+    kt::TSources one = Collect({t.root + "/sub/b.doc"});
     EXPECT_EQ(1u, RunWith(one, s, none).packed);
     EXPECT_TRUE(fs::exists(t.root + "/out/b.zip"));
 }
@@ -98,8 +102,8 @@ TEST(PackRun, ExistingArchivesFollowThePolicyAndTheFiveAnswers) {
     Tree t;
     for (const char* n : {"a.txt", "b.txt", "c.txt", "d.txt"}) t.Make(n);
     for (const char* n : {"a.lzh", "b.lzh", "c.lzh", "d.lzh"}) t.Make(n, "old");
-    PackPlan plan = PlanSources({t.root + "/a.txt", t.root + "/b.txt", t.root + "/c.txt", t.root + "/d.txt"});
-    RunSettings s = Settings(".lzh");
+    kt::TSources plan = Collect({t.root + "/a.txt", t.root + "/b.txt", t.root + "/c.txt", t.root + "/d.txt"});
+    RunSettings s = Settings(kt::atLha);
     s.overwrite = OverwritePolicy::None;
     Script none;
     RunSummary r = RunWith(plan, s, none);
@@ -138,8 +142,8 @@ TEST(PackRun, ExistingArchivesFollowThePolicyAndTheFiveAnswers) {
 
 TEST(PackRun, FailuresFollowTheErrorPolicy) {
     Tree t;
-    PackPlan plan = PlanSources({t.Make("1bad.txt"), t.Make("2ok.txt"), t.Make("3bad.txt"), t.Make("4ok.txt")});
-    RunSettings s = Settings(".zip");
+    kt::TSources plan = Collect({t.Make("1bad.txt"), t.Make("2ok.txt"), t.Make("3bad.txt"), t.Make("4ok.txt")});
+    RunSettings s = Settings(kt::atZip);
     Script none;
     s.onError = ErrorPolicy::Continue;
     RunSummary r = RunWith(plan, s, none);
@@ -183,12 +187,12 @@ TEST(PackRun, AFailureAmidQueuedFilesStopsTheRunWithoutBeginningTheRest) {
         const std::string failedMark = t.root + "/failed.mark";
         std::vector<std::string> paths;
         for (int i = 0; i < 20; ++i) paths.push_back(t.Make("src/f" + std::string(i < 10 ? "0" : "") + std::to_string(i) + (i == 1 ? "bad" : "") + ".txt"));
-        RunSettings s = Settings(".zip", 2);
+        RunSettings s = Settings(kt::atZip, 2);
         s.onError = policy;
         Script abort;
         abort.answers = {'a'};
         std::vector<std::string> lines;
-        RunSummary r = RunWith(PlanSources(paths), s, abort, &lines, [&](const std::string& a, const std::string& src, bool) {
+        RunSummary r = RunWith(Collect(paths), s, abort, &lines, [&](const std::string& a, const std::string& src, bool) {
             if (src.find("bad") != std::string::npos) std::ofstream(failedMark).put('x');
             else if (src.find("f00") != std::string::npos)
                 for (int ms = 0; ms < 2000 && !fs::exists(failedMark); ++ms) usleep(1000);
@@ -223,12 +227,12 @@ TEST(PackRun, CtrlCWithQueuedFilesLeavesOnlyTheArchivesItReports) {
     sigemptyset(&sa.sa_mask);
     ASSERT_EQ(0, sigaction(SIGINT, &sa, &old));
     gCtrlC = false;
-    RunSettings s = Settings(".lzh", 2);
+    RunSettings s = Settings(kt::atLha, 2);
     Script none;
     std::vector<std::string> lines;
     const pid_t parent = getpid();
     RunSummary r = RunPack(
-        PlanSources(paths), s,
+        Collect(paths), s,
         [&](const std::string& a, const std::string& src, bool) {
             // The signal reaches the parent only, as a kill of its pid does.
             if (src.find("f104") != std::string::npos) kill(parent, SIGINT);
@@ -248,8 +252,8 @@ TEST(PackRun, CtrlCWithQueuedFilesLeavesOnlyTheArchivesItReports) {
 
 TEST(PackRun, ASecondSourceNeverReplacesAnArchiveOfTheSameRun) {
     Tree t;
-    PackPlan plan = PlanSources({t.Make("a.txt"), t.Make("a.doc")});
-    RunSettings s = Settings(".lzh");
+    kt::TSources plan = Collect({t.Make("a.txt"), t.Make("a.doc")});
+    RunSettings s = Settings(kt::atLha);
     for (OverwritePolicy policy : {OverwritePolicy::All, OverwritePolicy::Ask}) {
         for (int jobs : {1, 2}) {
             fs::remove(t.root + "/a.lzh");
@@ -271,12 +275,68 @@ TEST(PackRun, ASecondSourceNeverReplacesAnArchiveOfTheSameRun) {
     }
 }
 
+// A file named twice is packed once, also when a worker still packs it as
+// its second naming comes up; a failed first packing is tried again.
+TEST(PackRun, AFileNamedTwiceIsPackedOnceAndCountsAsDone) {
+    for (int jobs : {1, 2}) {
+        Tree t;
+        const std::string a = t.Make("a.txt"), b = t.Make("b.txt"), bad = t.Make("bad.txt");
+        const std::string counter = t.root + "/calls";
+        RunSettings s = Settings(kt::atZip, jobs);
+        Script none;
+        std::vector<std::string> lines;
+        RunSummary r = RunWith(Collect({a, b, a, bad, bad}), s, none, &lines,
+                               [&](const std::string& archive, const std::string& src, bool fresh) {
+                                   std::ofstream(counter, std::ios::app) << src << "\n";
+                                   usleep(20000);
+                                   return FakePack(archive, src, fresh);
+                               });
+        EXPECT_EQ(3u, r.packed) << jobs;
+        EXPECT_EQ(2u, r.failed) << jobs;
+        EXPECT_EQ(0u, r.skipped) << jobs;
+        // Workers may pack a and b in either order.
+        std::vector<std::string> packed;
+        std::istringstream in(Read(counter));
+        for (std::string line; std::getline(in, line);) packed.push_back(line);
+        std::sort(packed.begin(), packed.end());
+        EXPECT_EQ(packed, (std::vector<std::string>{a, b, bad, bad})) << jobs;
+        ASSERT_EQ(5u, lines.size());
+        EXPECT_EQ(lines[0], lines[2]);  // the second naming says where its archive is
+    }
+}
+
+// A folder packed a second time holds the archives of the first: each such
+// archive would be packed into itself and is passed over, counted apart
+// from what a policy skipped.
+TEST(PackRun, ASourceThatIsItsOwnArchiveIsPassedOverWithItsReason) {
+    for (kt::TArchiverType type : {kt::atZip, kt::atLha}) {
+        Tree t;
+        const std::string ext = type == kt::atZip ? ".zip" : ".lzh";
+        const std::string a = t.Make("d/a.txt");
+        const std::string own = t.Make("d/a" + ext, "the first run's archive");
+        RunSettings s = Settings(type);
+        s.overwrite = OverwritePolicy::All;
+        Script none;
+        std::vector<std::string> lines;
+        RunSummary r = RunWith(Collect({t.root + "/d"}), s, none, &lines);
+        EXPECT_EQ(1u, r.packed);
+        EXPECT_EQ(1u, r.skipped);
+        EXPECT_EQ(1u, r.passedOver);
+        EXPECT_EQ(0u, r.failed);
+        EXPECT_EQ("packed:" + a, Read(own));
+        ASSERT_EQ(2u, lines.size());
+        // In name order: a.lzh before a.txt, a.zip after it.
+        const std::string& said = lines[type == kt::atZip ? 1 : 0];
+        EXPECT_NE(std::string::npos, said.find(own + " is the archive itself")) << said;
+    }
+}
+
 TEST(PackRun, OnClashRenamePicksTheNextFreeNumberAndAnOldArchiveStillMeetsThePolicy) {
     Tree t;
     const std::string a = t.Make("a.txt"), b = t.Make("a.dat"), c = t.Make("a");
     t.Make("a (2).zip", "old");
-    PackPlan plan = PlanSources({a, b, c});
-    RunSettings s = Settings(".zip");
+    kt::TSources plan = Collect({a, b, c});
+    RunSettings s = Settings(kt::atZip);
     s.renameOnClash = true;
     s.overwrite = OverwritePolicy::None;
     Script none;
@@ -299,8 +359,8 @@ TEST(PackRun, UnsafeNamesAndAFolderInTheArchivesPlaceFailOnlyTheirEntry) {
     const std::string quote = t.Make("say \"hi\".txt"), newline = t.Make("two\nlines.txt");
     const std::string blocked = t.Make("blocked.txt"), fine = t.Make("fine.txt");
     fs::create_directories(t.root + "/blocked.zip");
-    PackPlan plan = PlanSources({quote, newline, blocked, fine});
-    RunSettings s = Settings(".zip");
+    kt::TSources plan = Collect({quote, newline, blocked, fine});
+    RunSettings s = Settings(kt::atZip);
     s.overwrite = OverwritePolicy::All;
     Script none;
     std::vector<std::string> lines;
@@ -320,8 +380,8 @@ TEST(PackRun, ParallelWorkersGiveTheSameArchivesAndReportInInputOrder) {
     Tree t;
     std::vector<std::string> paths;
     for (int i = 0; i < 40; ++i) paths.push_back(t.Make("f" + std::to_string(100 + i) + (i % 7 == 3 ? "bad" : "") + ".txt"));
-    PackPlan plan = PlanSources(paths);
-    RunSettings s = Settings(".zip", 4);
+    kt::TSources plan = Collect(paths);
+    RunSettings s = Settings(kt::atZip, 4);
     Script none;
     std::vector<std::string> lines;
     RunSummary r = RunWith(plan, s, none, &lines);
@@ -334,8 +394,8 @@ TEST(PackRun, ParallelWorkersGiveTheSameArchivesAndReportInInputOrder) {
 
 TEST(PackRun, AWorkerThatDiesFailsOnlyItsItem) {
     Tree t;
-    PackPlan plan = PlanSources({t.Make("a.txt"), t.Make("crash.txt"), t.Make("c.txt")});
-    RunSettings s = Settings(".lzh", 2);
+    kt::TSources plan = Collect({t.Make("a.txt"), t.Make("crash.txt"), t.Make("c.txt")});
+    RunSettings s = Settings(kt::atLha, 2);
     Script none;
     RunSummary r = RunWith(plan, s, none, nullptr, [](const std::string& a, const std::string& src, bool) {
         if (src.find("crash") != std::string::npos) _exit(3);
@@ -349,9 +409,9 @@ TEST(PackRun, OnceEveryWorkerHasDiedTheRemainingItemsFail) {
     Tree t;
     std::vector<std::string> paths;
     for (int i = 0; i < 8; ++i) paths.push_back(t.Make("crash" + std::to_string(i) + ".txt"));
-    RunSettings s = Settings(".lzh", 2);
+    RunSettings s = Settings(kt::atLha, 2);
     Script none;
-    RunSummary r = RunWith(PlanSources(paths), s, none, nullptr,
+    RunSummary r = RunWith(Collect(paths), s, none, nullptr,
                            [](const std::string&, const std::string&, bool) -> JobResult { _exit(3); });
     EXPECT_EQ(8u, r.failed);
     EXPECT_EQ(kt::CoreCount(), kt::FreeCores());
@@ -371,14 +431,14 @@ TEST(PackRun, EveryFileBeingPackedHoldsOneCoreAndTheRunGivesThemAllBack) {
         return JobResult{};
     };
     Script none;
-    RunSettings s = Settings(".zip");
-    RunWith(PlanSources(paths), s, none, nullptr, record);
+    RunSettings s = Settings(kt::atZip);
+    RunWith(Collect(paths), s, none, nullptr, record);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(cores - 1, std::stoi(Read(t.root + "/f" + std::to_string(i) + ".zip")));
     EXPECT_EQ(cores, kt::FreeCores());
 
     paths.push_back(t.Make("crash.txt"));
     s.jobs = 2;
-    RunSummary r = RunWith(PlanSources(paths), s, none, nullptr, record);
+    RunSummary r = RunWith(Collect(paths), s, none, nullptr, record);
     EXPECT_EQ(1u, r.failed);
     for (int i = 0; i < 6; ++i) EXPECT_GE(cores - 1, std::stoi(Read(t.root + "/f" + std::to_string(i) + ".zip")));
     EXPECT_EQ(cores, kt::FreeCores());
@@ -390,9 +450,9 @@ TEST(PackRun, EveryFileBeingPackedHoldsOneCoreAndTheRunGivesThemAllBack) {
 TEST(PackRun, ThePackerLearnsWhichArchivesAreNewAndWhichAreReplaced) {
     for (int jobs : {1, 2}) {
         Tree t;
-        PackPlan plan = PlanSources({t.Make("old.txt"), t.Make("new.txt")});
+        kt::TSources plan = Collect({t.Make("old.txt"), t.Make("new.txt")});
         t.Make("old.zip", "before");
-        RunSettings s = Settings(".zip", jobs);
+        RunSettings s = Settings(kt::atZip, jobs);
         s.overwrite = OverwritePolicy::All;
         Script none;
         RunSummary r = RunWith(plan, s, none, nullptr, [](const std::string& a, const std::string&, bool fresh) {
