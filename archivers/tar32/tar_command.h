@@ -30,6 +30,10 @@ struct TarCommand {
     bool gnuFormat = false;
     bool wholePathOnly = false;
     bool keepFolders = true;
+    // --overwrite=1: an existing file of a member's name is replaced;
+    // without it the file is kept and reported.
+    bool overwrite = false;
+    bool spaceCheck = true;  // off with --no-space-check
 };
 
 // 0, or the error code with *error telling why.
