@@ -11,6 +11,10 @@
 //   --use-directory=0    no folders: stored and extracted under the last
 //                        part of their names (1, the default: with folders)
 //   --display-dialog=N   accepted; this library never shows a dialog
+//   --overwrite=1        extraction replaces existing files (0, the
+//                        default: they are kept and reported)
+//   --no-space-check     extract even when the members do not fit the
+//                        free space
 #pragma once
 
 #include <string>

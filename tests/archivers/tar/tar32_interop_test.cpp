@@ -2,6 +2,7 @@
 // that GNU tar (with gzip, bzip2, xz, zstd) and bsdtar make are listed and
 // extracted byte for byte; what we write GNU tar, bsdtar and 7z read back
 // exactly; names are UTF-8 (pax where ustar cannot hold them).
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -92,6 +93,36 @@ TEST_F(TarLibrary, ReadsWhatGnuTarWritesUnderEveryCompression) {
         std::string data;
         ASSERT_EQ(tar.ExtractMem(" -f \"" + arc + "\" \"bin/random.dat\"", &data, 400000), 0);
         EXPECT_EQ(data, files["bin/random.dat"]);
+    }
+}
+
+// GNU tar -S stores only the data of a file full of holes; read back it is
+// the whole file, holes as zeros, in both the GNU and the pax forms, and
+// its length is the length the header declares.
+TEST_F(TarLibrary, SparseFilesOfGnuAndPaxFormsComeOutWhole) {
+    ASSERT_TRUE(tar.Loaded());
+    std::string src = dir.MakeFolder("sparse");
+    std::string whole(1 << 20, '\0');
+    whole.replace(300000, 5, "hello");
+    whole += "end";
+    {
+        int fd = ::open((src + "/s.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(0, ftruncate(fd, 1 << 20));
+        ASSERT_EQ(5, pwrite(fd, "hello", 5, 300000));
+        ASSERT_EQ(3, pwrite(fd, "end", 3, 1 << 20));
+        ::close(fd);
+    }
+    for (const char* format : {"gnu", "posix"}) {
+        SCOPED_TRACE(format);
+        std::string arc = dir / (std::string("s-") + format + ".tar");
+        ASSERT_EQ(system(("tar -C " + Quote(src) + " --format=" + format + " -Scf " + Quote(arc) + " s.bin").c_str()), 0);
+        EXPECT_LT(std::filesystem::file_size(arc), 100000u) << "the holes were stored";
+        EXPECT_TRUE(tar.Check(arc, CHECKARCHIVE_FULLCRC));
+        std::string out = dir / (std::string("sparse-out-") + format);
+        std::string report;
+        ASSERT_EQ(tar.Command("x -f \"" + arc + "\" -o \"" + out + "/\"", &report), 0) << report;
+        EXPECT_TRUE(ReadAll(out + "/s.bin") == whole);
     }
 }
 
