@@ -122,6 +122,24 @@ TEST_P(UnrarLibrary, OnlyNewerMembersReplaceExistingFilesWithU) {
     EXPECT_EQ(ReadAll(out + "/a.txt"), "from archive");
 }
 
+// Some producers store a mode of permission bits alone: such a member is a
+// plain file (as bsdtar reads it), extracted and checked like any other.
+TEST_P(UnrarLibrary, AMemberWithoutFileTypeBitsIsAFile) {
+    ASSERT_TRUE(rar.Loaded());
+    RarMember m{"plain.txt", "no type bits\n"};
+    m.mode = 0644;
+    std::string arc = Make("m.rar", {m});
+    std::string report;
+    ASSERT_EQ(rar.Command("-x \"" + arc + "\" \"" + dir / "m" + "/\"", &report), 0) << report;
+    EXPECT_EQ(ReadAll(dir / "m/plain.txt"), "no type bits\n");
+    std::string bad = ReadAll(arc);
+    bad[bad.find("no type bits")] ^= 0x20;
+    std::string badArc = dir.Write("bad.rar", bad);
+    EXPECT_FALSE(rar.Check(badArc, CHECKARCHIVE_FULLCRC));
+    EXPECT_EQ(rar.Command("-x \"" + badArc + "\" \"" + dir / "b" + "/\"", &report), ERROR_FILE_CRC) << report;
+    EXPECT_FALSE(std::filesystem::exists(dir / "b/plain.txt"));
+}
+
 // An archive cut anywhere is damage: never sound, and whatever is
 // extracted from it is whole (only members before the cut, byte-exact).
 TEST_P(UnrarLibrary, EveryCutPointIsDamageAndLeavesOnlyWholeFiles) {

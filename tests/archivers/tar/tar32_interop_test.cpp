@@ -126,6 +126,23 @@ TEST_F(TarLibrary, SparseFilesOfGnuAndPaxFormsComeOutWhole) {
     }
 }
 
+// A pipe cannot be extracted as what it is: it is named in the report and
+// the run fails, while the files beside it come out.
+TEST_F(TarLibrary, APipeIsReportedAndCountsAsNotExtracted) {
+    ASSERT_TRUE(tar.Loaded());
+    std::string src = dir.MakeFolder("fifo");
+    dir.Write("fifo/a.txt", "beside the pipe\n");
+    ASSERT_EQ(0, mkfifo((src + "/pipe").c_str(), 0644));
+    std::string arc = dir / "fifo.tar";
+    ASSERT_EQ(system(("tar -C " + Quote(src) + " -cf " + Quote(arc) + " pipe a.txt").c_str()), 0);
+    std::string out = dir / "fifo-out";
+    std::string report;
+    EXPECT_EQ(tar.Command("x -f \"" + arc + "\" -o \"" + out + "/\"", &report), ERROR_NOT_SUPPORT) << report;
+    EXPECT_NE(report.find("pipe: "), std::string::npos) << report;
+    EXPECT_FALSE(std::filesystem::exists(out + "/pipe"));
+    EXPECT_EQ(ReadAll(out + "/a.txt"), "beside the pipe\n");
+}
+
 TEST_F(TarLibrary, CompressTarAndSingleCompressedFilesAreRead) {
     ASSERT_TRUE(tar.Loaded());
     MakeTree();
