@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <random>
 
@@ -141,6 +142,40 @@ TEST_F(TarLibrary, APipeIsReportedAndCountsAsNotExtracted) {
     EXPECT_NE(report.find("pipe: "), std::string::npos) << report;
     EXPECT_FALSE(std::filesystem::exists(out + "/pipe"));
     EXPECT_EQ(ReadAll(out + "/a.txt"), "beside the pipe\n");
+}
+
+// A member declaring more bytes than the target's file system has free is
+// refused before its first byte is written (the lift switch lets it try).
+TEST_F(TarLibrary, AMemberLargerThanTheFreeSpaceIsRefusedBeforeWriting) {
+    ASSERT_TRUE(tar.Loaded());
+    std::string h(512, '\0');
+    h.replace(0, 8, "huge.bin");
+    h.replace(100, 7, "0000644");
+    h.replace(108, 7, "0000000");
+    h.replace(116, 7, "0000000");
+    // The size in base-256 (GNU): 2^50 bytes.
+    h[124] = static_cast<char>(0x80);
+    h[124 + 11 - 6] = 0x04;
+    h.replace(136, 11, "14000000000");
+    h[156] = '0';
+    h.replace(257, 6, std::string("ustar ", 6));
+    h.replace(263, 2, std::string(" \0", 2));
+    h.replace(148, 8, std::string(8, ' '));
+    unsigned sum = 0;
+    for (unsigned char c : h) sum += c;
+    char field[8];
+    std::snprintf(field, sizeof field, "%06o", sum);
+    h.replace(148, 7, std::string(field, 6) + '\0');
+    std::string arc = dir.Write("huge.tar", h + std::string(512 * 20, 'x'));
+    std::string out = dir / "huge-out";
+    std::string report;
+    EXPECT_EQ(tar.Command("x -f \"" + arc + "\" -o \"" + out + "/\"", &report), ERROR_DISK_SPACE) << report;
+    EXPECT_NE(report.find("not enough free space"), std::string::npos) << report;
+    EXPECT_TRUE(!std::filesystem::exists(out) || std::filesystem::is_empty(out));
+    // Lifted, the member is tried and fails as the cut member it is.
+    EXPECT_EQ(tar.Command("x --no-space-check -f \"" + arc + "\" -o \"" + out + "/\"", &report), ERROR_BROKEN_DATA)
+        << report;
+    EXPECT_TRUE(std::filesystem::is_empty(out));
 }
 
 TEST_F(TarLibrary, CompressTarAndSingleCompressedFilesAreRead) {
