@@ -91,6 +91,10 @@ struct ReadingFormats {
     ScanFacts scan = nullptr;
     // A reader of the library's own instead of libarchive.
     std::unique_ptr<MemberSource> (*make)() = nullptr;
+    // Members share checked blocks (a cabinet's data blocks, a solid
+    // stream): damage found in one member's data may lie in bytes an
+    // earlier member already handed out.
+    bool sharedBlocks = false;
 };
 
 // The reader for the formats: the library's own, else libarchive.

@@ -179,7 +179,10 @@ private:
         std::string error;
         for (;;) {
             long long n = reader_.Read(block.data(), block.size(), &error);
-            if (n < 0) return Skip(m, error, reader_.DataError());  // out removes its temporary file
+            if (n < 0) {
+                TakeBackShared();
+                return Skip(m, error, reader_.DataError());  // out removes its temporary file
+            }
             if (n == 0) break;
             if (!cap_.Take(static_cast<uint64_t>(n))) return NoSpace(m, static_cast<uint64_t>(n));
             if (!out.Write(block.data(), static_cast<std::size_t>(n)))
@@ -197,7 +200,21 @@ private:
         std::string why = kt::arc::FinishMemberFile(out, finish);
         if (!why.empty())
             return Skip(m, why, done == m.size || !m.sizeKnown ? ERROR_CANNOT_WRITE : ERROR_BROKEN_DATA);
+        if (job_.sharedBlocks) written_.push_back({folder, leaf});
         return true;
+    }
+
+    // The files written before damage was found in a block they may share
+    // with the damaged member are taken away: nothing proves them sound.
+    void TakeBackShared() {
+        if (!job_.sharedBlocks) return;
+        for (const auto& [folder, leaf] : written_) {
+            Fd dir(kt::arc::OpenFolderBelow(root_, folder, false));
+            if (dir.get() < 0 || unlinkat(dir.get(), leaf.c_str(), 0) != 0) continue;
+            report_.Line((folder.empty() ? leaf : folder + "/" + leaf) +
+                         ": removed, its data may share the damaged block");
+        }
+        written_.clear();
     }
 
     bool MakeLink(const unpack::Member& m, const std::string& rel) {
@@ -242,6 +259,7 @@ private:
     int root_;
     kt::arc::LinkMaker links_;
     kt::arc::SpaceCap cap_;
+    std::vector<std::pair<std::string, std::string>> written_;  // folder, leaf: for TakeBackShared
 };
 
 }  // namespace

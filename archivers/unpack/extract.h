@@ -33,6 +33,9 @@ struct ExtractJob {
     bool spaceCheck = true;
     std::string liftSpaceSwitch = "--no-space-check";
     std::function<bool(const Member&)> selected;  // null selects all
+    // Data damage takes away the files this run wrote before it: their
+    // bytes may have come from the damaged block (ReadingFormats::sharedBlocks).
+    bool sharedBlocks = false;
 };
 
 // 0, or the first error (a later error replaces a warning); each failed
