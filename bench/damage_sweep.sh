@@ -7,10 +7,11 @@
 #   wrong     extractions that exited 0 yet left a file differing from the
 #             original (must be 0)
 #   left      files differing from the original left by a failing extraction
-# Usage: bench/damage_sweep.sh [build dir] [flips]
+# Usage: bench/damage_sweep.sh [build dir] [flips] ["archive names..."]
 set -u
 BUILD=${1:-build}
 FLIPS=${2:-200}
+NAMES=${3:-"lh5.lzh deflate.zip stored.zip plain.tar gz.tgz mszip.cab stored.cab m1.arj"}
 KALTRI=$(cd "$BUILD/bin" && pwd)/kaltri
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
@@ -23,7 +24,7 @@ cd "$WORK"
 # name  how to make it (in src, writing ../name)
 make() {
     case $1 in
-        lh5.lzh) (cd src && "$KALTRI" pack -j1 --format lzh --out .. a.txt >/dev/null && mv ../a.lzh ../lh5.lzh) ;;
+        lh5.lzh) (cd src && "$KALTRI" pack -j1 --format lzh --out .. a.txt >/dev/null 2>&1 && mv ../a.lzh ../lh5.lzh) ;;
         deflate.zip) (cd src && zip -q -9 ../deflate.zip a.txt b.txt) ;;
         stored.zip) (cd src && zip -q -0 ../stored.zip a.txt b.txt) ;;
         plain.tar) (cd src && tar -cf ../plain.tar a.txt b.txt) ;;
@@ -48,7 +49,7 @@ check() {  # archive variant: prints "testok wrong left"
     echo "$t $w $l"
 }
 printf '%-12s %6s %6s %8s %6s %6s\n' archive size runs test-ok wrong left
-for name in lh5.lzh deflate.zip stored.zip plain.tar gz.tgz mszip.cab stored.cab m1.arj; do
+for name in $NAMES; do
     make "$name" || continue
     size=$(wc -c < "$name")
     ext=${name#*.}
