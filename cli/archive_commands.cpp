@@ -11,6 +11,8 @@
 #include "archive/archiver_factory.h"
 #include "archive/batch_run.h"
 #include "archive/earchiver.h"
+#include "archive/lha_driver.h"
+#include "archive/tar_driver.h"
 #include "archive/zip_driver.h"
 #include "json_lines.h"
 #include "platform/file_scan.h"
@@ -251,6 +253,10 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
     if (dir.back() != '/') dir.push_back('/');
     try {
         const bool zip = &driver->Class() == &kt::TZip32::ClassInfo;
+        // The LHA family takes its switches from the options; tar32.dll
+        // keeps every existing file unless its own switch says otherwise.
+        const bool lhaFamily = dynamic_cast<const kt::TLha32*>(driver.get()) != nullptr;
+        const bool tar = dynamic_cast<const kt::TTar32*>(driver.get()) != nullptr;
         MemberPlan plan = PlanMembers(*driver, path, dir);
         if (!plan.listed) {
             std::cerr << "kaltri: " << Text(lang, Msg::UnknownFormat, archive) << "\n";
@@ -270,7 +276,7 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
         // The libraries refuse an archive whose declared sizes exceed the
         // free space unless told otherwise.
         if (settings.noSpaceCheck) {
-            if (zip) password += " --no-space-check";
+            if (!lhaFamily) password += " --no-space-check";
             options.jyk = 1;
         }
         // First everything that is not in the way; an existing file is never
@@ -279,6 +285,7 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
             options.UserOptions = "-n " + password;
         } else {
             options.m = 2;  // answer "no" to every overwrite question
+            options.UserOptions = password;
         }
         std::string output(kReportSize, '\0');
         int r = driver->Unpack(nullptr, path, options, dir, {}, false, output);
@@ -287,7 +294,7 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
             // Then the files the user let go, each named outright.
             options.m = kt::TArchiverOptions().m;
             options.p = 1;  // names match the whole stored path
-            options.UserOptions = zip ? "-o " + password : "";
+            options.UserOptions = zip ? "-o " + password : tar ? "--overwrite=1" + password : password;
             if (!zip) options.c = 1;
             output.assign(kReportSize, '\0');
             r = driver->Unpack(nullptr, path, options, dir, kt::TFileList(replace.begin(), replace.end()), false,

@@ -242,6 +242,7 @@ bool AtomicFile::Start(int dirFd, const std::string& name, std::optional<mode_t>
             name_ = name;
             tempName_ = temp;
             size_ = 0;
+            writeError_ = 0;
             buffer_.clear();
             buffer_.reserve(kBufferSize);
             return true;
@@ -260,7 +261,7 @@ bool AtomicFile::Write(const void* data, std::size_t size) {
     size_ += size;
     if (buffer_.size() + size > kBufferSize) {
         if (!Flush()) return false;
-        if (size >= kBufferSize) return WriteAll(fd_, p, size);
+        if (size >= kBufferSize) return Failed(WriteAll(fd_, p, size));
     }
     buffer_.insert(buffer_.end(), p, p + size);
     return true;
@@ -270,7 +271,16 @@ bool AtomicFile::Flush() {
     if (fd_ < 0) return false;
     bool ok = WriteAll(fd_, buffer_.data(), buffer_.size());
     buffer_.clear();
-    return ok;
+    return Failed(ok);
+}
+
+bool AtomicFile::Failed(bool ok) {
+    if (!ok && writeError_ == 0) writeError_ = errno ? errno : EIO;
+    if (writeError_ != 0) {
+        errno = writeError_;
+        return false;
+    }
+    return true;
 }
 
 bool AtomicFile::WriteAt(unsigned long long offset, const void* data, std::size_t size) {
@@ -287,7 +297,7 @@ bool AtomicFile::WriteAt(unsigned long long offset, const void* data, std::size_
         ssize_t w = fault::PWrite(fd_, p, size, static_cast<off_t>(offset));
         if (w < 0) {
             if (errno == EINTR) continue;
-            return false;
+            return Failed(false);
         }
         p += w;
         offset += static_cast<unsigned long long>(w);

@@ -53,7 +53,9 @@ public:
     // open until Commit or Discard.
     bool CreateAt(int dirFd, const std::string& name);
 
-    // Buffered write; false on a write error (errno set).
+    // Buffered write; false on a write error (errno set). A write error
+    // sticks: the bytes it lost are gone, so every later Flush and Commit
+    // fails with the same errno and the file never appears cut short.
     bool Write(const void* data, std::size_t size);
     // Bytes written so far.
     unsigned long long Size() const { return size_; }
@@ -90,6 +92,8 @@ private:
     void SyncFolder() const;
     // Gives the temporary file its final name; -1 with errno set.
     int Publish();
+    // ok as passed, unless a write failed before: false with that errno.
+    bool Failed(bool ok);
 
     int dirFd_ = AT_FDCWD;  // names below are relative to it
     int fd_ = -1;
@@ -100,6 +104,7 @@ private:
     bool sync_ = true;
     bool noReplace_ = false;  // CreateNew: the target was missing
     unsigned long long size_ = 0;
+    int writeError_ = 0;  // the errno of the first failed write; 0 while none
     std::vector<unsigned char> buffer_;
 };
 

@@ -9,11 +9,26 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace kt::fault {
 namespace {
 
+// KT_FAULT_LOG: the file each fired fault appends a line to, so a test can
+// tell a run that met its fault (and must not report success) from one that
+// ended before the fault's call.
+void NoteFired(const char* what) {
+    const char* log = std::getenv("KT_FAULT_LOG");
+    if (!log || !*log) return;
+    int fd = ::open(log, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return;
+    std::string line = std::string(what) + "\n";
+    (void)!::write(fd, line.data(), line.size());
+    ::close(fd);
+}
+
 struct Trigger {
+    const char* name = "";
     long at = 0;  // 0: never
     bool once = false;  // only the at-th call, not every later one
     std::atomic<long> count{0};
@@ -23,6 +38,7 @@ struct Trigger {
         if (at <= 0) return false;
         if (count.fetch_add(1) + 1 < at) return false;
         if (once && count > at) return false;
+        NoteFired(name);
         errno = error;
         return true;
     }
@@ -34,6 +50,11 @@ struct Plan {
     long testDelayMs = 0;
 
     Plan() {
+        write.name = "write";
+        fsync.name = "fsync";
+        rename.name = "rename";
+        damage.name = "damage";
+        changeSource.name = "change-source";
         damage.once = changeSource.once = true;
         Read();
     }

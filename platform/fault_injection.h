@@ -13,6 +13,8 @@
 //                       wrote to it while it was packed (BeforeArchiveTest)
 //   KT_FAULT_TEST_DELAY_MS=N  every archive waits N ms before that test, as
 //                       on a slow disk, so a test can interrupt a run there
+//   KT_FAULT_LOG=path   every fault that fires appends a line naming its kind
+//                       to this file (from every module and process)
 //
 // Counting is per module and per process: the program and each archiver
 // library keep their own counts, and with kaltri --jobs above 1 so does

@@ -18,6 +18,8 @@ int ParseBgaCommand(const std::string& line, BgaCommand* cmd, std::string* error
         const std::string& item = items[i];
         if (item == "-o" || item == "-n") {
             cmd->overwrite = item == "-o";
+        } else if (item == "--no-space-check") {
+            cmd->spaceCheck = false;
         } else if (item == "-j") {
             cmd->junkPaths = true;
         } else if (item == "-a" || item == "-i" || item == "-r" ||

@@ -16,6 +16,7 @@ struct BgaCommand {
     char command = 0;
     kt::arc::ArchiveItems items;
     bool overwrite = false;
+    bool spaceCheck = true;  // off with --no-space-check
     bool junkPaths = false;
     bool wholePathOnly = false;  // names also match the last part of a stored path
 };

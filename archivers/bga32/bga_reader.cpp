@@ -87,6 +87,16 @@ int BgaReader::Next(kt::unpack::Member* m, std::string* error) {
         *error = "cannot read the archive";
         return ERROR_CANNOT_READ;
     }
+    // The first four bytes hold the sum of every byte of the header after
+    // them and of the names: a damaged header is not read as another member.
+    // Zero is taken as "not written", as by a writer that leaves it out.
+    uint32_t sum = 0;
+    for (std::size_t i = 4; i < kHeader; ++i) sum += h[i];
+    for (unsigned char c : names) sum += c;
+    if (Le(h, 4) != 0 && sum != Le(h, 4)) {
+        *error = "member header checksum error";
+        return ERROR_HEADER_CRC;
+    }
     std::string folder = names.substr(0, dirLength), leaf = names.substr(dirLength);
     folder.erase(std::find(folder.begin(), folder.end(), '\0'), folder.end());
     leaf.erase(std::find(leaf.begin(), leaf.end(), '\0'), leaf.end());
@@ -98,6 +108,7 @@ int BgaReader::Next(kt::unpack::Member* m, std::string* error) {
     while (m->name.size() > 1 && m->name.back() == '/') m->name.pop_back();
     m->kind = (h[20] & kFolderAttribute) ? kt::unpack::Member::Kind::Folder : kt::unpack::Member::Kind::File;
     m->size = original;
+    m->sizeKnown = true;
     m->mtime = DosTimeOrZero(static_cast<uint16_t>(Le(h + 16, 2)), static_cast<uint16_t>(Le(h + 18, 2)));
     m->mode = (h[20] & 0x01) ? 0444 : 0644;
     next_ = data + packed;

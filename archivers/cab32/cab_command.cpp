@@ -19,6 +19,8 @@ int ParseCabCommand(const std::string& line, CabCommand* cmd, std::string* error
         const std::string& item = items[i];
         if (item == "-o") {
             cmd->overwrite = true;
+        } else if (item == "--no-space-check") {
+            cmd->spaceCheck = false;
         } else if (item == "-r") {
             cmd->recurse = true;
         } else if (item == "-j") {

@@ -19,6 +19,7 @@ struct CabCommand {
     char command = 0;  // 'x', 'a', 'f'; 0 for an ExtractMem line
     kt::arc::ArchiveItems items;
     bool overwrite = false;
+    bool spaceCheck = true;  // off with --no-space-check
     bool recurse = false;
     bool junkPaths = false;
     bool wholePathOnly = false;  // names also match the last part of a stored path

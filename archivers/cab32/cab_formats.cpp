@@ -16,6 +16,6 @@ std::string CabMethod(int, int) { return "cab"; }
 
 }  // namespace
 
-const kt::unpack::ReadingFormats kCabFormats{EnableCab, CabMethod};
+const kt::unpack::ReadingFormats kCabFormats{EnableCab, CabMethod, nullptr, nullptr, true};
 
 }  // namespace kt::cab32

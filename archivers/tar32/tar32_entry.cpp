@@ -23,6 +23,8 @@ int RunTar(const TarCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSend
     job.folder = items.folder;
     job.keepFolders = cmd.keepFolders && cmd.command != 'e';
     job.test = cmd.command == 't';
+    job.overwrite = cmd.overwrite ? kt::unpack::Overwrite::Always : kt::unpack::Overwrite::Never;
+    job.spaceCheck = cmd.spaceCheck;
     switch (cmd.command) {
         case 'c':
             return CreateArchive(cmd, report, progress);

@@ -74,7 +74,10 @@ int ParseTarCommand(const std::string& line, TarCommand* cmd, std::string* error
                    CompressionSwitch(item, 'B', 1, cmd, Compression::Bzip2)) {
         } else if (FlagSwitch(item, "check-all-path", &cmd->wholePathOnly) ||
                    FlagSwitch(item, "use-directory", &cmd->keepFolders) ||
+                   FlagSwitch(item, "overwrite", &cmd->overwrite) ||
                    FlagSwitch(item, "display-dialog", &flag)) {
+        } else if (item == "--no-space-check") {
+            cmd->spaceCheck = false;
         } else if (item.size() > 1 && item[0] == '@') {
             if (int rc = cmd->items.TakeOther(item, error)) return rc;
         } else if (item.size() > 1 && item[0] == '-') {

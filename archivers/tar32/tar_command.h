@@ -11,6 +11,10 @@
 //   --use-directory=0    no folders: stored and extracted under the last
 //                        part of their names (1, the default: with folders)
 //   --display-dialog=N   accepted; this library never shows a dialog
+//   --overwrite=1        extraction replaces existing files (0, the
+//                        default: they are kept and reported)
+//   --no-space-check     extract even when the members do not fit the
+//                        free space
 #pragma once
 
 #include <string>
@@ -30,6 +34,10 @@ struct TarCommand {
     bool gnuFormat = false;
     bool wholePathOnly = false;
     bool keepFolders = true;
+    // --overwrite=1: an existing file of a member's name is replaced;
+    // without it the file is kept and reported.
+    bool overwrite = false;
+    bool spaceCheck = true;  // off with --no-space-check
 };
 
 // 0, or the error code with *error telling why.

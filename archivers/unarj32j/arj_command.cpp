@@ -1,6 +1,7 @@
 #include "arj_command.h"
 
 #include <cctype>
+#include <cstdlib>
 
 #include "archivers/common/command_line.h"
 #include "platform/archiver_api.h"
@@ -43,6 +44,9 @@ int ParseArjCommand(const std::string& line, ArjCommand* cmd, std::string* messa
         }
         if (item == "-c" || item == "-c1" || item == "-c+") cmd->replaceNewer = true;
         if (item == "-c0" || item == "-c-") cmd->replaceNewer = false;
+        if (item.size() > 2 && item[1] == 'm' && std::isdigit(static_cast<unsigned char>(item[2])))
+            cmd->keepExisting = std::atoi(item.c_str() + 2) >= 2;
+        if (item == "-jyk" || item == "-jyk1" || item == "-jyk+") cmd->spaceCheck = false;
     }
     if (rest.empty()) {
         *message = "no archive given";

@@ -2,8 +2,10 @@
 // LHA driver's command lines:
 //   command [-switch...] archive [basedir/] [@list | name | pattern]...
 // Commands: x (extract with folders), e (into one folder), t (test), l and
-// v (list). Of the switches only -c (replace newer files too) has a
-// meaning here; the others the driver may emit are accepted and ignored.
+// v (list). Of the switches -c (replace newer files too), -m2 (answer "no"
+// to every overwrite question: every existing file is kept and reported)
+// and -jyk (no free-space check) have a meaning here; the others the
+// driver may emit are accepted and ignored.
 #pragma once
 
 #include <string>
@@ -14,6 +16,8 @@ namespace kt::unarj {
 struct ArjCommand {
     char command = 0;
     bool replaceNewer = false;  // -c / -c1
+    bool keepExisting = false;  // -m2 (or higher)
+    bool spaceCheck = true;     // off with -jyk / -jyk1
     std::string archive;
     std::string baseDir;  // empty when none was given
     std::vector<std::string> names;

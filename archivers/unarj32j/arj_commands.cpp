@@ -14,8 +14,10 @@
 #include "archivers/common/decode_error_code.h"
 #include "archivers/common/file_time.h"
 #include "archivers/common/progress.h"
+#include "archivers/common/extract_policy.h"
 #include "archivers/common/safe_path.h"
 #include "archivers/common/unique_fd.h"
+#include "archivers/common/space_check.h"
 
 namespace kt::unarj {
 namespace {
@@ -90,6 +92,19 @@ public:
         if (cmd_.command == 'l' || cmd_.command == 'v') return List();
         const bool test = cmd_.command == 't';
         if (!test && !OpenRoot()) return ERROR_MAKEDIRECTORY;
+        if (!test && cmd_.spaceCheck) {
+            uint64_t declared = 0;
+            for (const ArjMember& m : file_.Members()) {
+                if (m.type != ArjFileType::VolumeLabel && !m.IsFolder() && Selected(cmd_, m.name))
+                    declared = kt::arc::AddDeclared(declared, m.originalSize);
+            }
+            std::string shortfall = kt::arc::SpaceShortfall(
+                rootFd_, declared, cmd_.baseDir.empty() ? "." : cmd_.baseDir, "-jyk");
+            if (!shortfall.empty()) {
+                report_.Line(shortfall);
+                return ERROR_DISK_SPACE;
+            }
+        }
         if (!progress_.Send(ARCEXTRACT_OPEN, cmd_.archive, cmd_.archive, 0, 0)) return Cancel();
         std::size_t count = 0, bad = 0;
         for (const ArjMember& m : file_.Members()) {
@@ -131,6 +146,11 @@ private:
     int TestOne(const ArjMember& m) {
         if (!progress_.Send(ARCEXTRACT_BEGIN, m.name, m.name, m.originalSize, 0)) return ERROR_USER_CANCEL;
         if (m.IsFolder()) return 0;
+        // Sound data under a name extraction would refuse is no sound member.
+        if (!kt::arc::SafeRelativePath(m.name)) {
+            report_.Line("unsafe name refused: " + m.name);
+            return ERROR_INVALID_PATH;
+        }
         std::string why;
         ProgressSink sink(nullptr, progress_, m, m.name);
         int e = DecodeArjMember(file_, m, sink, &why);
@@ -164,16 +184,22 @@ private:
             return ERROR_MAKEDIRECTORY;
         }
         kt::arc::UniqueFd closer(dfd);
-        struct stat st;
-        if (fstatat(dfd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            if (S_ISDIR(st.st_mode)) {
+        const kt::arc::Replace rule = cmd_.keepExisting   ? kt::arc::Replace::Never
+                                      : cmd_.replaceNewer ? kt::arc::Replace::Always
+                                                          : kt::arc::Replace::IfNewer;
+        switch (kt::arc::LookBeforeWriting(dfd, leaf, rule, m.mtime + 1)) {
+            case kt::arc::InTheWay::Nothing:
+            case kt::arc::InTheWay::Replace:
+                break;
+            case kt::arc::InTheWay::Folder:
                 report_.Line("a folder is in the way: " + shown);
                 return ERROR_CANNOT_WRITE;
-            }
-            if (!cmd_.replaceNewer && static_cast<int64_t>(st.st_mtime) > m.mtime) {
+            case kt::arc::InTheWay::Keep:
+                report_.Line("existing file kept: " + shown);
+                return 0;
+            case kt::arc::InTheWay::KeepNewer:
                 report_.Line("newer file kept: " + shown);
                 return ERROR_MORE_FRESH;
-            }
         }
         if (!progress_.Send(ARCEXTRACT_BEGIN, m.name, shown, m.originalSize, 0)) return ERROR_USER_CANCEL;
         kt::AtomicFile out;
@@ -195,14 +221,13 @@ private:
             report_.Line(why + ": " + m.name);
             return e;
         }
-        mode_t mask = umask(0);
-        umask(mask);
-        out.SetMode(m.mode ? (m.mode & 0777 & ~mask) : ((m.dosAttr & 0x01) ? 0444 : 0666) & ~mask);
-        if (!out.Flush()) return ERROR_CANNOT_WRITE;
-        struct timespec ts[2] = {{static_cast<time_t>(m.mtime), 0}, {static_cast<time_t>(m.mtime), 0}};
-        futimens(out.Fd(), ts);
-        if (!out.Commit()) {
-            report_.Line("cannot write " + shown + ": " + std::strerror(errno));
+        kt::arc::FileFinish finish;
+        finish.declared = m.originalSize;
+        finish.mode = m.mode ? m.mode : ((m.dosAttr & 0x01) ? 0444 : 0666);
+        finish.mtime = m.mtime;
+        std::string failed = kt::arc::FinishMemberFile(out, finish);
+        if (!failed.empty()) {
+            report_.Line("cannot write " + shown + ": " + failed);
             return ERROR_CANNOT_WRITE;
         }
         report_.Line("extracted " + shown);

@@ -12,6 +12,7 @@
 #include "archivers/codecs/lzh/lzh_decoder.h"
 #include "platform/atomic_file.h"
 #include "archivers/common/decode_error_code.h"
+#include "archivers/common/extract_policy.h"
 #include "archivers/common/safe_path.h"
 #include "archivers/common/space_check.h"
 #include "archivers/common/unique_fd.h"
@@ -139,16 +140,70 @@ bool MakeFolders(const std::string& dir) {
 }
 
 // Extracts one member below rootFd.
-int ExtractOne(RunContext& ctx, FileReader& file, const MemberHeader& h, int rootFd, bool paths) {
-    if (!h.linkTarget.empty()) {
-        ctx.report.Line("symbolic link not restored: " + h.name + " -> " + h.linkTarget);
-        return 0;
+// The overwrite rule of the command: -m2 keeps every existing file (the
+// caller decided beforehand which may go), -c1 replaces any, otherwise a
+// file is replaced only by a member at least as new.
+kt::arc::Replace RuleOf(const RunContext& ctx) {
+    if (ctx.cmd.Int("m", 0) >= 2) return kt::arc::Replace::Never;
+    if (ctx.cmd.Int("c", 0) > 0) return kt::arc::Replace::Always;
+    return kt::arc::Replace::IfNewer;
+}
+
+// What stands at the member's name: 0 to write it, -1 to pass it over
+// quietly (kept, reported), else the error code (reported).
+int MayWrite(RunContext& ctx, const MemberHeader& h, int dfd, const std::string& leaf,
+             const std::string& shown) {
+    switch (kt::arc::LookBeforeWriting(dfd, leaf, RuleOf(ctx), h.mtime + 1)) {
+        case kt::arc::InTheWay::Nothing:
+        case kt::arc::InTheWay::Replace:
+            return 0;
+        case kt::arc::InTheWay::Folder:
+            ctx.report.Line("a folder is in the way: " + shown);
+            return ERROR_CANNOT_WRITE;
+        case kt::arc::InTheWay::Keep:
+            ctx.report.Line("existing file kept: " + shown);
+            return -1;
+        case kt::arc::InTheWay::KeepNewer:
+            ctx.report.Line("newer file kept: " + shown);
+            return ERROR_MORE_FRESH;
     }
+    return ERROR_CANNOT_WRITE;
+}
+
+// A stored symbolic link, made as a link when its target stays inside.
+int MakeLink(RunContext& ctx, const MemberHeader& h, const std::string& rel, int rootFd, bool paths,
+             kt::arc::LinkMaker& links) {
+    auto [dir, leaf] = kt::arc::SplitLast(rel);
+    if (!paths) dir.clear();
+    const std::string shown = paths ? rel : leaf;
+    int dfd = kt::arc::OpenFolderBelow(rootFd, dir, true);
+    if (dfd < 0) {
+        ctx.report.Line("cannot make folder " + dir + ": " + std::strerror(errno));
+        return ERROR_MAKEDIRECTORY;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{dfd};
+    int e = MayWrite(ctx, h, dfd, leaf, shown);
+    if (e) return e < 0 ? 0 : e;
+    std::string why = links.Make(dfd, dir, leaf, h.linkTarget);
+    if (!why.empty()) {
+        ctx.report.Line("link not made: " + shown + " -> " + h.linkTarget + ": " + why);
+        return ERROR_INVALID_PATH;
+    }
+    ctx.report.Line("link " + shown + " -> " + h.linkTarget);
+    return 0;
+}
+
+int ExtractOne(RunContext& ctx, FileReader& file, const MemberHeader& h, int rootFd, bool paths,
+               kt::arc::LinkMaker& links) {
     auto rel = kt::arc::SafeRelativePath(h.name);
     if (!rel) {
         ctx.report.Line("unsafe name refused: " + h.name);
         return ERROR_INVALID_PATH;
     }
+    if (!h.linkTarget.empty()) return MakeLink(ctx, h, *rel, rootFd, paths, links);
     if (h.IsDirectory()) {
         if (!paths) return 0;
         int fd = kt::arc::OpenFolderBelow(rootFd, *rel, true);
@@ -168,23 +223,7 @@ int ExtractOne(RunContext& ctx, FileReader& file, const MemberHeader& h, int roo
     }
     kt::arc::UniqueFd closer(dfd);
     std::string shown = paths ? *rel : leaf;
-    struct stat st;
-    if (fstatat(dfd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISDIR(st.st_mode)) {
-            ctx.report.Line("a folder is in the way: " + shown);
-            return ERROR_CANNOT_WRITE;
-        }
-        // -m2 answers "no" to every overwrite question: the caller decided
-        // beforehand which existing files may go.
-        if (ctx.cmd.Int("m", 0) >= 2) {
-            ctx.report.Line("existing file kept: " + shown);
-            return 0;
-        }
-        if (ctx.cmd.Int("c", 0) <= 0 && static_cast<int64_t>(st.st_mtime) > h.mtime) {
-            ctx.report.Line("newer file kept: " + shown);
-            return ERROR_MORE_FRESH;
-        }
-    }
+    if (int e = MayWrite(ctx, h, dfd, leaf, shown)) return e < 0 ? 0 : e;
     if (!ctx.Progress(ARCEXTRACT_BEGIN, h.name, shown, h.originalSize, 0, &h)) return ERROR_USER_CANCEL;
     kt::AtomicFile out;
     out.SetSync(false);  // as the usual archivers: atomic, without waiting for the disk
@@ -194,19 +233,15 @@ int ExtractOne(RunContext& ctx, FileReader& file, const MemberHeader& h, int roo
     }
     FileSink sink(ctx, h, shown, out);
     if (int e = DecodeInto(ctx, file, h, sink)) return e;
-    mode_t mask = umask(0);
-    umask(mask);
-    out.SetMode(h.hasMode ? (h.mode & 0777 & ~mask) : (0666 & ~mask));
-    if (!out.Flush()) {
-        ctx.report.Line("cannot write " + shown + ": " + std::strerror(errno));
-        return ERROR_CANNOT_WRITE;
-    }
-    struct timespec ts[2];
-    ts[0].tv_sec = ts[1].tv_sec = static_cast<time_t>(h.mtime);
-    ts[0].tv_nsec = ts[1].tv_nsec = static_cast<long>(h.mtimeNs);
-    futimens(out.Fd(), ts);
-    if (!out.Commit()) {
-        ctx.report.Line("cannot write " + shown + ": " + std::strerror(errno));
+    // The decoder has checked the length and CRC of the decoded bytes; a
+    // MacBinary wrapper taken off makes the file shorter than declared.
+    kt::arc::FileFinish finish;
+    finish.mode = h.hasMode ? h.mode : 0666;
+    finish.mtime = h.mtime;
+    finish.mtimeNs = static_cast<long>(h.mtimeNs);
+    std::string failed = kt::arc::FinishMemberFile(out, finish);
+    if (!failed.empty()) {
+        ctx.report.Line("cannot write " + shown + ": " + failed);
         return ERROR_CANNOT_WRITE;
     }
     ctx.report.Line("extracted " + shown);
@@ -250,6 +285,7 @@ int RunExtract(RunContext& ctx) {
         }
     }
     if (!ctx.Progress(ARCEXTRACT_OPEN, path, path, 0, 0, nullptr)) return ERROR_USER_CANCEL;
+    kt::arc::LinkMaker links(rootFd);
     std::size_t count = 0, bad = 0;
     for (const MemberHeader& h : listing.members) {
         if (!Selected(ctx.cmd, h)) continue;
@@ -266,9 +302,14 @@ int RunExtract(RunContext& ctx) {
                 ctx.report.Line("unsafe name: " + h.name);
                 e = ERROR_INVALID_PATH;
             }
+            if (e == 0 && !h.linkTarget.empty() &&
+                !kt::arc::LinkTextStaysInside(kt::arc::SplitLast(h.name).first, h.linkTarget)) {
+                ctx.report.Line("link leading outside the target folder: " + h.name);
+                e = ERROR_INVALID_PATH;
+            }
             if (e == 0) ctx.report.Line("OK " + h.name);
         } else {
-            e = ExtractOne(ctx, file, h, rootFd, paths);
+            e = ExtractOne(ctx, file, h, rootFd, paths, links);
         }
         if (e == ERROR_USER_CANCEL || ctx.Cancelled()) {
             ctx.report.Line("cancelled");
@@ -277,6 +318,13 @@ int RunExtract(RunContext& ctx) {
         if (e) {
             ++bad;
             ctx.Fail(e);
+        }
+    }
+    if (c != 't') {
+        // A link a later member turned outward is taken away.
+        for (const std::string& line : links.Recheck()) {
+            ctx.report.Line(line);
+            ctx.Fail(ERROR_INVALID_PATH);
         }
     }
     ctx.Progress(ARCEXTRACT_END, path, path, 0, 0, nullptr);

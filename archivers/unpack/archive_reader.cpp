@@ -23,7 +23,10 @@ std::string RawMemberName(const std::string& path) {
 Member::Kind KindOf(struct archive_entry* e) {
     if (archive_entry_hardlink(e)) return Member::Kind::Hardlink;
     switch (archive_entry_filetype(e)) {
+        // A mode without file-type bits (some RAR producers store none)
+        // is a plain file, as bsdtar reads it.
         case AE_IFREG:
+        case 0:
             return Member::Kind::File;
         case AE_IFDIR:
             return Member::Kind::Folder;
@@ -56,7 +59,23 @@ std::unique_ptr<MemberSource> MakeReader(const ReadingFormats& formats) {
 ArchiveReader::ArchiveReader(const ReadingFormats& formats)
     : a_(archive_read_new()), scan_(formats.scan) {
     if (!a_) throw std::bad_alloc();
-    archive_read_support_filter_all(a_);
+    // Every filter but gzip: the outer gzip layer is read here (GzipInput),
+    // and libarchive's own gzip reader keeps a header's name and comment
+    // fields whole in memory, however long, and would unwrap gzip inside
+    // gzip again and again. A gzip stream found inside another filter is
+    // data, handed out as it is (as gunzip unwraps one layer).
+    archive_read_support_filter_bzip2(a_);
+    archive_read_support_filter_compress(a_);
+    archive_read_support_filter_grzip(a_);
+    archive_read_support_filter_lrzip(a_);
+    archive_read_support_filter_lz4(a_);
+    archive_read_support_filter_lzip(a_);
+    archive_read_support_filter_lzma(a_);
+    archive_read_support_filter_lzop(a_);
+    archive_read_support_filter_rpm(a_);
+    archive_read_support_filter_uu(a_);
+    archive_read_support_filter_xz(a_);
+    archive_read_support_filter_zstd(a_);
     formats.enable(a_);
 }
 
@@ -73,7 +92,11 @@ int ArchiveReader::Open(const std::string& path, std::string* error) {
     path_ = path;
     // A scan that cannot make sense of the headers adds nothing; libarchive
     // then decides alone.
-    if (scan_ && !scan_(path, &facts_)) facts_.clear();
+    if (scan_) {
+        ScanEnd end = scan_(path, &facts_);
+        if (end == ScanEnd::Unreadable) facts_.clear();
+        cutShort_ = end == ScanEnd::CutShort;
+    }
     gzipped_ = gzip_.Open(path);
     int opened = gzipped_ ? archive_read_open(a_, this, nullptr, ReadGzip, nullptr)
                           : archive_read_open_filename(a_, path.c_str(), 64 * 1024);
@@ -100,13 +123,27 @@ int ArchiveReader::Open(const std::string& path, std::string* error) {
 int ArchiveReader::Header(Member* m, std::string* error) {
     struct archive_entry* e = nullptr;
     int r = archive_read_next_header(a_, &e);
-    if (r == ARCHIVE_EOF) return -1;
+    if (r == ARCHIVE_EOF) {
+        // The end as libarchive sees it is the end only when the archive
+        // reaches its own end mark and every member found there was read.
+        if (cutShort_) {
+            *error = "the archive is cut short: it ends before its end mark";
+            return ERROR_BROKEN_DATA;
+        }
+        if (index_ < facts_.size()) {
+            *error = "the archive holds " + std::to_string(facts_.size()) + " members, only " +
+                     std::to_string(index_) + " could be read";
+            return ERROR_BROKEN_DATA;
+        }
+        return -1;
+    }
     if (r == ARCHIVE_FATAL || (r != ARCHIVE_OK && r != ARCHIVE_WARN)) {
         *error = ErrorText(a_, "damaged archive header");
         if (archive_errno(a_) == ENOMEM) return ERROR_ENOUGH_MEMORY;
         return archive_file_count(a_) == 0 ? ERROR_NOT_ARC_FILE : ERROR_HEADER_BROKEN;
     }
     *m = Member();
+    split_ = false;
     if ((archive_format(a_) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_RAW) {
         m->name = RawMemberName(path_);
     } else {
@@ -120,6 +157,9 @@ int ArchiveReader::Header(Member* m, std::string* error) {
     m->size = archive_entry_size_is_set(e) && archive_entry_size(e) > 0
                   ? static_cast<uint64_t>(archive_entry_size(e))
                   : 0;
+    // A single compressed file (.gz, .bz2) says nothing of its length here.
+    m->sizeKnown = archive_entry_size_is_set(e) &&
+                   (archive_format(a_) & ARCHIVE_FORMAT_BASE_MASK) != ARCHIVE_FORMAT_RAW;
     m->mtime = archive_entry_mtime_is_set(e) ? archive_entry_mtime(e) : 0;
     m->mode = archive_entry_perm(e);
     m->encrypted = archive_entry_is_encrypted(e) != 0;
@@ -134,6 +174,7 @@ int ArchiveReader::Header(Member* m, std::string* error) {
             m->encrypted = m->encrypted || f.encrypted;
             m->hasCrc = f.hasCrc && !m->IsFolder();
             m->crc = f.crc;
+            split_ = f.split && !m->IsFolder();
         } else {
             facts_.clear();
         }
@@ -166,6 +207,13 @@ int ArchiveReader::CheckRest(std::string* error) {
 }
 
 long long ArchiveReader::Read(void* buffer, std::size_t size, std::string* error) {
+    if (split_) {
+        // Only the part in this file could be read: the member would come
+        // out cut.
+        *error = "the member is spread over volumes, and only this file's part can be read";
+        dataError_ = ERROR_BROKEN_DATA;
+        return -1;
+    }
     la_ssize_t n = archive_read_data(a_, buffer, size);
     if (n < 0) {
         lost_ = true;

@@ -26,6 +26,7 @@ struct Member {
     std::string link;  // target of a symbolic or hard link
     Kind kind = Kind::File;
     uint64_t size = 0;
+    bool sizeKnown = false;  // the header declares size: the data must be exactly that long
     int64_t mtime = 0;
     uint32_t mode = 0644;
     bool encrypted = false;
@@ -42,8 +43,13 @@ struct MemberFacts {
     bool encrypted = false;
     bool hasCrc = false;
     uint32_t crc = 0;
+    bool split = false;  // a part of a member spread over volumes
 };
-using ScanFacts = bool (*)(const std::string& path, std::vector<MemberFacts>* facts);
+// How far a scan got: to the format's end mark, to the end of the file
+// before that mark (the archive was cut short: damage, whatever libarchive
+// makes of it), or not through headers it could read.
+enum class ScanEnd { Unreadable, Complete, CutShort };
+using ScanFacts = ScanEnd (*)(const std::string& path, std::vector<MemberFacts>* facts);
 
 // Turns on the formats one library reads (every compression filter is on
 // already), with the reader options they need.
@@ -85,6 +91,10 @@ struct ReadingFormats {
     ScanFacts scan = nullptr;
     // A reader of the library's own instead of libarchive.
     std::unique_ptr<MemberSource> (*make)() = nullptr;
+    // Members share checked blocks (a cabinet's data blocks, a solid
+    // stream): damage found in one member's data may lie in bytes an
+    // earlier member already handed out.
+    bool sharedBlocks = false;
 };
 
 // The reader for the formats: the library's own, else libarchive.
@@ -122,6 +132,8 @@ private:
     std::vector<MemberFacts> facts_;
     std::size_t index_ = 0;  // of the next member in facts_
     bool checkCrc_ = false;  // the current member's data is checked against storedCrc_
+    bool cutShort_ = false;  // the scan met the end of the file before the end mark
+    bool split_ = false;     // the current member continues in a volume not read
     uint32_t storedCrc_ = 0;
     uint32_t crc_ = 0;
     int dataError_ = 0;

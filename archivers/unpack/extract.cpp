@@ -13,6 +13,7 @@
 #include "platform/atomic_file.h"
 #include "archivers/common/unique_fd.h"
 #include "archivers/common/safe_path.h"
+#include "archivers/common/extract_policy.h"
 #include "platform/archiver_api.h"
 
 namespace kt::unpack {
@@ -42,39 +43,25 @@ std::string LeafOf(const std::string& name) {
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
-// Whether a symbolic link made in the folder `relDir` (below the target)
-// and pointing at `target` resolves inside the target folder.
-bool LinkStaysInside(const std::string& relDir, const std::string& target) {
-    if (target.empty() || target[0] == '/' || target[0] == '\\') return false;
-    long depth = 0;
-    for (std::string_view path : {std::string_view(relDir), std::string_view(target)}) {
-        for (std::string_view part : kt::arc::PathParts(path, "/\\")) {
-            if (part != "..")
-                ++depth;
-            else if (--depth < 0)
-                return false;
-        }
+kt::arc::Replace RuleOf(Overwrite o) {
+    switch (o) {
+        case Overwrite::Always: return kt::arc::Replace::Always;
+        case Overwrite::Never: return kt::arc::Replace::Never;
+        case Overwrite::IfNewer: return kt::arc::Replace::IfNewer;
     }
-    return true;
-}
-
-// Reads the rest of the current member into nothing (a test).
-int Drain(MemberSource& reader, std::string* error) {
-    std::vector<char> block(kBlock);
-    for (;;) {
-        long long n = reader.Read(block.data(), block.size(), error);
-        if (n < 0) return reader.DataError();
-        if (n == 0) return 0;
-    }
+    return kt::arc::Replace::Never;
 }
 
 class Extractor {
 public:
     Extractor(MemberSource& reader, const ExtractJob& job, kt::arc::Report& report,
               kt::arc::ProgressSender& progress, int rootFd)
-        : reader_(reader), job_(job), report_(report), progress_(progress), root_(rootFd) {}
+        : reader_(reader), job_(job), report_(report), progress_(progress), root_(rootFd),
+          links_(rootFd),
+          cap_(rootFd, !job.test && job.spaceCheck, job.folder.empty() ? "." : job.folder,
+               job.liftSpaceSwitch) {}
 
-    // One selected member; false stops the whole run (cancel).
+    // One selected member; false stops the whole run (cancel, or no space).
     bool Take(const unpack::Member& m) {
         if (m.encrypted) return Skip(m, "encrypted; this library cannot decrypt it", ERROR_PASSWORD_FILE);
         std::optional<std::string> rel =
@@ -85,10 +72,7 @@ public:
         if (m.IsFolder() && !job_.keepFolders) return true;
         if (!progress_.Send(ARCEXTRACT_BEGIN, m.name, *rel, m.size, 0)) return Cancel();
         std::string error;
-        if (job_.test) {
-            if (int rc = Drain(reader_, &error)) return Skip(m, error, rc);
-            return true;
-        }
+        if (job_.test) return Test(m, *rel);
         switch (m.kind) {
             case Member::Kind::Folder: {
                 Fd dir(kt::arc::OpenFolderBelow(root_, *rel, true));
@@ -98,12 +82,11 @@ public:
             case Member::Kind::File:
                 return WriteFile(m, *rel);
             case Member::Kind::Symlink:
-                return MakeLink(m, *rel, false);
+                return MakeLink(m, *rel);
             case Member::Kind::Hardlink:
-                return MakeLink(m, *rel, true);
+                return MakeHardLink(m, *rel);
             case Member::Kind::Other:
-                report_.Line(m.name + ": device or pipe, not extracted");
-                return true;
+                return Skip(m, kt::arc::NotMadeText("a device, pipe or socket"), ERROR_NOT_SUPPORT);
         }
         return true;
     }
@@ -112,6 +95,15 @@ public:
         outcome.Fail(ERROR_USER_CANCEL);
         report_.Line("cancelled");
         return false;
+    }
+
+    // Links that a later member turned outward are taken away.
+    void Finish() {
+        if (job_.test) return;
+        for (const std::string& line : links_.Recheck()) {
+            report_.Line(line);
+            outcome.Fail(ERROR_INVALID_PATH);
+        }
     }
 
     Outcome outcome;
@@ -123,14 +115,53 @@ private:
         return true;
     }
 
-    // Whether the name is free to be written in the open folder dirFd.
+    // Reads the member through, as extraction would, and refuses what
+    // extraction would refuse.
+    bool Test(const unpack::Member& m, const std::string& rel) {
+        if (m.kind == Member::Kind::Symlink && !kt::arc::LinkTextStaysInside(kt::arc::SplitLast(rel).first, m.link))
+            return Skip(m, "link leading outside the target folder", ERROR_INVALID_PATH);
+        if (m.kind == Member::Kind::Hardlink &&
+            !kt::arc::SafeRelativePath(job_.keepFolders ? m.link : LeafOf(m.link)))
+            return Skip(m, "link leading outside the target folder", ERROR_INVALID_PATH);
+        std::vector<char> block(kBlock);
+        uint64_t produced = 0;
+        std::string error;
+        for (;;) {
+            long long n = reader_.Read(block.data(), block.size(), &error);
+            if (n < 0) return Skip(m, error, reader_.DataError());
+            if (n == 0) break;
+            produced += static_cast<uint64_t>(n);
+        }
+        if (m.kind == Member::Kind::File && m.sizeKnown) {
+            std::string mismatch = kt::arc::SizeMismatch(produced, m.size);
+            if (!mismatch.empty()) return Skip(m, mismatch, ERROR_BROKEN_DATA);
+        }
+        return true;
+    }
+
+    // Whether the name may be written in the open folder dirFd; a kept
+    // file is reported as kept.
     bool MayWrite(const unpack::Member& m, int dirFd, const std::string& leaf) {
-        struct stat st;
-        if (job_.overwrite == Overwrite::Always ||
-            fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return true;
-        if (job_.overwrite == Overwrite::IfNewer && m.mtime > st.st_mtime) return true;
-        Skip(m, "exists already; kept", ERROR_ALREADY_EXIST);
+        switch (kt::arc::LookBeforeWriting(dirFd, leaf, RuleOf(job_.overwrite), m.mtime)) {
+            case kt::arc::InTheWay::Nothing:
+            case kt::arc::InTheWay::Replace:
+                return true;
+            case kt::arc::InTheWay::Keep:
+                report_.Line(m.name + ": exists already; kept");
+                return false;
+            case kt::arc::InTheWay::KeepNewer:
+                Skip(m, "the file on disk is as new or newer; kept", ERROR_MORE_FRESH);
+                return false;
+            case kt::arc::InTheWay::Folder:
+                Skip(m, "a folder is in the way", ERROR_ALREADY_EXIST);
+                return false;
+        }
+        return false;
+    }
+
+    bool NoSpace(const unpack::Member& m, uint64_t more) {
+        Skip(m, cap_.Text(more), ERROR_DISK_SPACE);
+        // The rest would not fit either: stop here.
         return false;
     }
 
@@ -139,17 +170,21 @@ private:
         Fd dir(kt::arc::OpenFolderBelow(root_, folder, true));
         if (dir.get() < 0) return Skip(m, std::strerror(errno), ERROR_MAKEDIRECTORY);
         if (!MayWrite(m, dir.get(), leaf)) return true;
+        if (m.sizeKnown && !cap_.Fits(m.size)) return NoSpace(m, m.size);
         kt::AtomicFile out;
         out.SetSync(false);  // atomic for every reader, without waiting for the disk
         if (!out.CreateAt(dir.get(), leaf)) return Skip(m, std::strerror(errno), ERROR_CANNOT_WRITE);
-        out.SetMode(m.mode & 0777);
         std::vector<char> block(kBlock);
         uint64_t done = 0, next = kt::arc::kProgressStep;
         std::string error;
         for (;;) {
             long long n = reader_.Read(block.data(), block.size(), &error);
-            if (n < 0) return Skip(m, error, reader_.DataError());  // out removes its temporary file
+            if (n < 0) {
+                TakeBackShared();
+                return Skip(m, error, reader_.DataError());  // out removes its temporary file
+            }
             if (n == 0) break;
+            if (!cap_.Take(static_cast<uint64_t>(n))) return NoSpace(m, static_cast<uint64_t>(n));
             if (!out.Write(block.data(), static_cast<std::size_t>(n)))
                 return Skip(m, std::strerror(errno), ERROR_CANNOT_WRITE);
             done += static_cast<uint64_t>(n);
@@ -158,38 +193,62 @@ private:
                 if (!progress_.Send(ARCEXTRACT_INPROCESS, m.name, rel, m.size, done)) return Cancel();
             }
         }
-        if (!out.Flush()) return Skip(m, std::strerror(errno), ERROR_CANNOT_WRITE);
-        if (m.mtime != 0) {
-            struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(m.mtime), 0}};
-            futimens(out.Fd(), times);
-        }
-        if (!out.Commit()) return Skip(m, std::strerror(errno), ERROR_CANNOT_WRITE);
+        kt::arc::FileFinish finish;
+        if (m.sizeKnown) finish.declared = m.size;
+        finish.mode = m.mode;
+        finish.mtime = m.mtime;
+        std::string why = kt::arc::FinishMemberFile(out, finish);
+        if (!why.empty())
+            return Skip(m, why, done == m.size || !m.sizeKnown ? ERROR_CANNOT_WRITE : ERROR_BROKEN_DATA);
+        if (job_.sharedBlocks) written_.push_back({folder, leaf});
         return true;
     }
 
-    bool MakeLink(const unpack::Member& m, const std::string& rel, bool hard) {
-        auto [folder, leaf] = kt::arc::SplitLast(rel);
-        std::optional<std::string> target;
-        if (hard) {
-            target = kt::arc::SafeRelativePath(job_.keepFolders ? m.link : LeafOf(m.link));
-        } else if (LinkStaysInside(folder, m.link)) {
-            target = m.link;
+    // The files written before damage was found in a block they may share
+    // with the damaged member are taken away: nothing proves them sound.
+    void TakeBackShared() {
+        if (!job_.sharedBlocks) return;
+        for (const auto& [folder, leaf] : written_) {
+            Fd dir(kt::arc::OpenFolderBelow(root_, folder, false));
+            if (dir.get() < 0 || unlinkat(dir.get(), leaf.c_str(), 0) != 0) continue;
+            report_.Line((folder.empty() ? leaf : folder + "/" + leaf) +
+                         ": removed, its data may share the damaged block");
         }
+        written_.clear();
+    }
+
+    bool MakeLink(const unpack::Member& m, const std::string& rel) {
+        auto [folder, leaf] = kt::arc::SplitLast(rel);
+        Fd dir(kt::arc::OpenFolderBelow(root_, folder, true));
+        if (dir.get() < 0) return Skip(m, std::strerror(errno), ERROR_MAKEDIRECTORY);
+        if (!MayWrite(m, dir.get(), leaf)) return true;
+        std::string why = links_.Make(dir.get(), folder, leaf, m.link);
+        if (!why.empty()) return Skip(m, why + "; not extracted", ERROR_INVALID_PATH);
+        return true;
+    }
+
+    // A hard link only to a member path inside the target, never through a
+    // link: the target's folders are walked without following links, and
+    // linkat without AT_SYMLINK_FOLLOW links a link itself, not what it
+    // names.
+    bool MakeHardLink(const unpack::Member& m, const std::string& rel) {
+        auto [folder, leaf] = kt::arc::SplitLast(rel);
+        std::optional<std::string> target =
+            kt::arc::SafeRelativePath(job_.keepFolders ? m.link : LeafOf(m.link));
         if (!target) return Skip(m, "link leading outside the target folder; skipped", ERROR_INVALID_PATH);
         Fd dir(kt::arc::OpenFolderBelow(root_, folder, true));
         if (dir.get() < 0) return Skip(m, std::strerror(errno), ERROR_MAKEDIRECTORY);
         if (!MayWrite(m, dir.get(), leaf)) return true;
+        auto [targetFolder, targetLeaf] = kt::arc::SplitLast(*target);
+        Fd from(kt::arc::OpenFolderBelow(root_, targetFolder, false));
+        if (from.get() < 0) return Skip(m, "the link's target is not in the target folder", ERROR_INVALID_PATH);
+        struct stat st;
+        if (fstatat(from.get(), targetLeaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+            return Skip(m, "the link's target is no file of the target folder", ERROR_INVALID_PATH);
         // An older file of the name gives way, as it would to a file member.
         unlinkat(dir.get(), leaf.c_str(), 0);
-        int rc;
-        if (hard) {
-            auto [targetFolder, targetLeaf] = kt::arc::SplitLast(*target);
-            Fd from(kt::arc::OpenFolderBelow(root_, targetFolder, false));
-            rc = from.get() < 0 ? -1 : linkat(from.get(), targetLeaf.c_str(), dir.get(), leaf.c_str(), 0);
-        } else {
-            rc = symlinkat(target->c_str(), dir.get(), leaf.c_str());
-        }
-        if (rc != 0) return Skip(m, std::strerror(errno), ERROR_CANNOT_WRITE);
+        if (linkat(from.get(), targetLeaf.c_str(), dir.get(), leaf.c_str(), 0) != 0)
+            return Skip(m, std::strerror(errno), ERROR_CANNOT_WRITE);
         return true;
     }
 
@@ -198,6 +257,9 @@ private:
     kt::arc::Report& report_;
     kt::arc::ProgressSender& progress_;
     int root_;
+    kt::arc::LinkMaker links_;
+    kt::arc::SpaceCap cap_;
+    std::vector<std::pair<std::string, std::string>> written_;  // folder, leaf: for TakeBackShared
 };
 
 }  // namespace
@@ -242,6 +304,7 @@ int ExtractMembers(MemberSource& reader, const ExtractJob& job, kt::arc::Report&
             extractor.outcome.Fail(rc);
         }
     }
+    extractor.Finish();
     if (!any && extractor.outcome.Code() == 0 && job.selected) {
         report.Line("no member matches the names given");
         extractor.outcome.Fail(ERROR_NOT_FIND_FILE);
@@ -274,6 +337,7 @@ int ExtractToMemory(MemberSource& reader, const std::function<bool(const Member&
             if (total >= size) return ERROR_ENOUGH_MEMORY;
             total += static_cast<uint64_t>(n);
         }
+        if (m.sizeKnown && total != m.size) return ERROR_BROKEN_DATA;
         if (int rc = reader.CheckRest(&error)) return rc;
         if (written) *written = static_cast<DWORD>(total);
         if (time) *time = static_cast<time_t>(m.mtime);

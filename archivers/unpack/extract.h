@@ -3,7 +3,8 @@
 // names climbing out ("..") are refused, roots are dropped, folders are
 // walked without following links, a symbolic link is made only when its
 // target stays inside the folder, and every file appears under its name
-// only when complete.
+// only when complete. The rules themselves are those of
+// archivers/common/extract_policy.h.
 #pragma once
 
 #include <ctime>
@@ -24,8 +25,17 @@ struct ExtractJob {
     std::string folder;     // target folder; "" is the current one
     bool keepFolders = true;  // false: every file straight into the folder
     bool test = false;      // read and check every selected member, write nothing
-    Overwrite overwrite = Overwrite::Always;  // a file kept is reported
+    // A file kept is reported: Never keeps it quietly (the caller chose),
+    // IfNewer fails the member with ERROR_MORE_FRESH.
+    Overwrite overwrite = Overwrite::Always;
+    // The run's bytes stay within the free space the target had at the
+    // start; liftSpaceSwitch is the library's switch that turns it off.
+    bool spaceCheck = true;
+    std::string liftSpaceSwitch = "--no-space-check";
     std::function<bool(const Member&)> selected;  // null selects all
+    // Data damage takes away the files this run wrote before it: their
+    // bytes may have come from the damaged block (ReadingFormats::sharedBlocks).
+    bool sharedBlocks = false;
 };
 
 // 0, or the first error (a later error replaces a warning); each failed

@@ -84,8 +84,13 @@ bool CheckContents(const ReadingFormats& formats, const std::string& path, int m
         any = true;
         if (!(mode & CHECKARCHIVE_FULLCRC) || m.kind != Member::Kind::File) continue;
         if (m.encrypted) return false;
-        for (long long n; (n = reader->Read(block.data(), block.size(), &error)) != 0;)
+        uint64_t produced = 0;
+        for (long long n; (n = reader->Read(block.data(), block.size(), &error)) != 0;) {
             if (n < 0) return false;
+            produced += static_cast<uint64_t>(n);
+        }
+        // A member shorter or longer than its header says is no sound member.
+        if (m.sizeKnown && produced != m.size) return false;
     }
 }
 

@@ -52,6 +52,7 @@ int RunExtract(const ReadingFormats& formats, const std::string& archive, Extrac
     if (int rc = OpenFor(*reader, archive, &report)) return rc;
     if (!names.empty())
         job.selected = [&](const Member& m) { return MatchesAny(names, m.name, wholePathOnly); };
+    job.sharedBlocks = formats.sharedBlocks;
     int rc = ExtractMembers(*reader, job, report, progress);
     if (job.test && rc == 0) report.Line(archive + ": all members are sound");
     return rc;

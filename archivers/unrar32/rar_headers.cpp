@@ -15,6 +15,7 @@ namespace kt::unrar32 {
 namespace {
 
 using kt::unpack::MemberFacts;
+using kt::unpack::ScanEnd;
 
 constexpr char kRar4[] = "Rar!\x1a\x07\x00";
 constexpr char kRar5[] = "Rar!\x1a\x07\x01\x00";
@@ -83,94 +84,102 @@ private:
     std::size_t at_ = 0;
 };
 
-bool ScanRar4(const File& f, uint64_t pos, std::vector<MemberFacts>* facts) {
+ScanEnd ScanRar4(const File& f, uint64_t pos, std::vector<MemberFacts>* facts) {
     pos += 7;
+    // Producers of version 2.9 and later always end with an end block;
+    // older ones end where the last member does.
+    bool endBlockDue = false;
     while (pos + 7 <= f.Size()) {
         unsigned char base[11] = {};
-        if (!f.Read(pos, base, 7)) return false;
+        if (!f.Read(pos, base, 7)) return ScanEnd::Unreadable;
         unsigned type = base[2];
         unsigned flags = Le(base + 3, 2);
         uint64_t size = Le(base + 5, 2);
-        if (size < 7) return false;
+        if (size < 7) return ScanEnd::Unreadable;
         uint64_t data = 0;
         if (flags & 0x8000) {
-            if (!f.Read(pos + 7, base + 7, 4)) return false;
+            if (!f.Read(pos + 7, base + 7, 4)) return ScanEnd::CutShort;
             data = Le(base + 7, 4);
         }
-        if (type == 0x7B) return true;  // end of archive
+        if (type == 0x7B) return ScanEnd::Complete;  // end of archive
         if (type == 0x74) {
             unsigned char h[32];
-            if (size < 32 || !f.Read(pos, h, 32)) return false;
+            if (size < 32) return ScanEnd::Unreadable;
+            if (!f.Read(pos, h, 32)) return ScanEnd::CutShort;
             if (flags & 0x0100) {  // 64-bit sizes: the high half of the packed size
                 unsigned char high[4];
-                if (!f.Read(pos + 32, high, 4)) return false;
+                if (!f.Read(pos + 32, high, 4)) return ScanEnd::CutShort;
                 data += static_cast<uint64_t>(Le(high, 4)) << 32;
             }
+            if (h[24] >= 29) endBlockDue = true;
             MemberFacts m;
             m.folder = (flags & 0x00E0) == 0x00E0;
             m.encrypted = (flags & 0x0004) != 0;
             // A member split over volumes stores the CRC of each part.
             m.hasCrc = !m.folder && !(flags & 0x0003);
+            m.split = (flags & 0x0003) != 0;
             m.crc = Le(h + 16, 4);
             facts->push_back(m);
         }
         pos += size + data;
     }
-    return false;
+    return pos == f.Size() && !endBlockDue ? ScanEnd::Complete : ScanEnd::CutShort;
 }
 
-bool ScanRar5(const File& f, uint64_t pos, std::vector<MemberFacts>* facts) {
+ScanEnd ScanRar5(const File& f, uint64_t pos, std::vector<MemberFacts>* facts) {
     pos += 8;
     while (pos < f.Size()) {
         std::string head = f.ReadUpTo(pos + 4, 3);
+        if (pos + 4 + 3 > f.Size()) return ScanEnd::CutShort;
         Fields sizeField(head);
         uint64_t headerSize = 0;
-        if (!sizeField.Vint(&headerSize) || headerSize == 0 || headerSize > (2u << 20)) return false;
+        if (!sizeField.Vint(&headerSize) || headerSize == 0 || headerSize > (2u << 20)) return ScanEnd::Unreadable;
         uint64_t start = pos + 4 + sizeField.At();
         std::string h = f.ReadUpTo(start, static_cast<std::size_t>(headerSize));
-        if (h.size() != headerSize) return false;
+        if (h.size() != headerSize) return ScanEnd::CutShort;
         Fields in(h);
         uint64_t type, flags, extraSize = 0, dataSize = 0;
-        if (!in.Vint(&type) || !in.Vint(&flags)) return false;
-        if ((flags & 0x0001) && !in.Vint(&extraSize)) return false;
-        if ((flags & 0x0002) && !in.Vint(&dataSize)) return false;
-        if (type == 4) return false;  // the headers themselves are encrypted
-        if (type == 5) return true;   // end of archive
+        if (!in.Vint(&type) || !in.Vint(&flags)) return ScanEnd::Unreadable;
+        if ((flags & 0x0001) && !in.Vint(&extraSize)) return ScanEnd::Unreadable;
+        if ((flags & 0x0002) && !in.Vint(&dataSize)) return ScanEnd::Unreadable;
+        if (type == 4) return ScanEnd::Unreadable;  // the headers themselves are encrypted
+        if (type == 5) return ScanEnd::Complete;   // end of archive
         if (type == 2) {
             uint64_t fileFlags, unpacked, attributes, compression, host, nameLength;
             uint32_t mtime = 0, crc = 0;
-            if (!in.Vint(&fileFlags) || !in.Vint(&unpacked) || !in.Vint(&attributes)) return false;
-            if ((fileFlags & 0x0002) && !in.U32(&mtime)) return false;
-            if ((fileFlags & 0x0004) && !in.U32(&crc)) return false;
+            if (!in.Vint(&fileFlags) || !in.Vint(&unpacked) || !in.Vint(&attributes)) return ScanEnd::Unreadable;
+            if ((fileFlags & 0x0002) && !in.U32(&mtime)) return ScanEnd::Unreadable;
+            if ((fileFlags & 0x0004) && !in.U32(&crc)) return ScanEnd::Unreadable;
             if (!in.Vint(&compression) || !in.Vint(&host) || !in.Vint(&nameLength) || !in.Skip(nameLength))
-                return false;
+                return ScanEnd::Unreadable;
             MemberFacts m;
             m.folder = (fileFlags & 0x0001) != 0;
             // Split members (flags 0x0008, 0x0010) carry the CRC of the
             // whole file only in their last part.
             m.hasCrc = (fileFlags & 0x0004) && !m.folder && !(flags & 0x0018);
+            m.split = (flags & 0x0018) != 0;
             m.crc = crc;
-            if (extraSize > h.size()) return false;
+            if (extraSize > h.size()) return ScanEnd::Unreadable;
             in.Seek(h.size() - static_cast<std::size_t>(extraSize));
             while (in.At() < h.size()) {
                 uint64_t recordSize, recordType;
-                if (!in.Vint(&recordSize)) return false;
+                if (!in.Vint(&recordSize)) return ScanEnd::Unreadable;
                 std::size_t recordStart = in.At();
-                if (!in.Vint(&recordType)) return false;
+                if (!in.Vint(&recordType)) return ScanEnd::Unreadable;
                 if (recordType == 0x01) m.encrypted = true;
                 in.Seek(recordStart);
-                if (!in.Skip(recordSize)) return false;
+                if (!in.Skip(recordSize)) return ScanEnd::Unreadable;
             }
             facts->push_back(m);
         }
         pos = start + headerSize + dataSize;
     }
-    return false;
+    return ScanEnd::CutShort;
 }
 
 }  // namespace
 
-bool ScanRarHeaders(const std::string& path, std::vector<MemberFacts>* facts) {
+ScanEnd ScanRarHeaders(const std::string& path, std::vector<MemberFacts>* facts) {
     File f(path);
     std::string start = f.ReadUpTo(0, kSfxSearch);
     for (std::size_t at = start.find("Rar!\x1a\x07"); at != std::string::npos;
@@ -178,7 +187,7 @@ bool ScanRarHeaders(const std::string& path, std::vector<MemberFacts>* facts) {
         if (start.compare(at, 8, kRar5, 8) == 0) return ScanRar5(f, at, facts);
         if (start.compare(at, 7, kRar4, 7) == 0) return ScanRar4(f, at, facts);
     }
-    return false;
+    return ScanEnd::Unreadable;
 }
 
 namespace {

@@ -11,9 +11,12 @@
 
 namespace kt::unrar32 {
 
-// One entry per file or folder header, in stored order. False when the
-// headers cannot be walked to the end mark.
-bool ScanRarHeaders(const std::string& path, std::vector<kt::unpack::MemberFacts>* facts);
+// One entry per file or folder header, in stored order. CutShort when the
+// file ends before the end-of-archive header (a RAR 4 archive of producers
+// older than 2.9, which wrote no end block, that ends exactly after a whole
+// member is Complete), Unreadable when a header makes no sense.
+kt::unpack::ScanEnd ScanRarHeaders(const std::string& path,
+                                   std::vector<kt::unpack::MemberFacts>* facts);
 
 // What UNRAR32.DLL reads: RAR 4 and 5 through libarchive, with the facts of
 // ScanRarHeaders.

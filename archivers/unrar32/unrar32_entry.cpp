@@ -24,7 +24,10 @@ int RunUnrar(const UnrarCommand& cmd, kt::arc::Report& report, kt::arc::Progress
     kt::unpack::ExtractJob job;
     job.folder = cmd.items.folder;
     job.keepFolders = cmd.command == 'x';
-    job.overwrite = cmd.onlyNewer ? kt::unpack::Overwrite::IfNewer : kt::unpack::Overwrite::Always;
+    job.overwrite = cmd.keepExisting ? kt::unpack::Overwrite::Never
+                    : cmd.onlyNewer  ? kt::unpack::Overwrite::IfNewer
+                                     : kt::unpack::Overwrite::Always;
+    job.spaceCheck = cmd.spaceCheck;
     return kt::unpack::RunExtract(gFormats, cmd.items.archive, job, cmd.items.names, cmd.wholePathOnly,
                                   report, progress);
 }

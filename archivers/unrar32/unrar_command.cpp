@@ -19,7 +19,11 @@ int ParseUnrarCommand(const std::string& line, UnrarCommand* cmd, std::string* e
             cmd->onlyNewer = true;
         } else if (item == "-s") {
             cmd->wholePathOnly = true;
-        } else if (item != "-y") {
+        } else if (item == "-y") {
+            cmd->keepExisting = true;
+        } else if (item == "--no-space-check") {
+            cmd->spaceCheck = false;
+        } else {
             if (int rc = cmd->items.TakeOther(item, error)) return rc;
         }
     }

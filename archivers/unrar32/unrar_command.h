@@ -5,7 +5,10 @@
 //   -u  an existing file is replaced only by a newer member (without it,
 //       always replaced)
 //   -s  names on the command line match whole stored paths only
-//   -y  accepted: this library never asks
+//   -y  the answer to every question is given beforehand: an existing file
+//       is kept (and reported), whatever -u says; the caller has already
+//       decided which files may go
+//   --no-space-check  extract even when the members do not fit the free space
 #pragma once
 
 #include <string>
@@ -18,6 +21,8 @@ struct UnrarCommand {
     char command = 0;  // 'x', 'e'; 0 for an ExtractMem line
     kt::arc::ArchiveItems items;
     bool onlyNewer = false;
+    bool keepExisting = false;  // -y
+    bool spaceCheck = true;
     bool wholePathOnly = false;
 };
 

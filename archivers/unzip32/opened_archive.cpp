@@ -17,6 +17,27 @@ namespace kt::unzip32 {
 
 using namespace kt::zip;
 
+std::string OverlapIn(const ZipDirectory& dir) {
+    std::vector<const ZipEntry*> order;
+    order.reserve(dir.entries.size());
+    for (const ZipEntry& e : dir.entries) order.push_back(&e);
+    std::sort(order.begin(), order.end(),
+              [](const ZipEntry* a, const ZipEntry* b) { return a->localOffset < b->localOffset; });
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const ZipEntry& e = *order[i];
+        // The least the entry can take: a local header without name or
+        // extra, and its data.
+        uint64_t end = e.localOffset + kLocalHeaderSize;
+        end = e.compressedSize > UINT64_MAX - end ? UINT64_MAX : end + e.compressedSize;
+        const uint64_t next = i + 1 < order.size() ? order[i + 1]->localOffset : dir.centralOffset;
+        if (end > next)
+            return "entries overlap (" + e.name +
+                   (i + 1 < order.size() ? " and " + order[i + 1]->name : " and the central directory") +
+                   "): a possible zip bomb, not read";
+    }
+    return {};
+}
+
 int OpenedArchive::Open(const std::string& path, std::string& error) {
     path_ = path;
     fd_.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -31,7 +52,13 @@ int OpenedArchive::Open(const std::string& path, std::string& error) {
     }
     source_ = std::make_unique<FdSource>(fd_.get(), static_cast<uint64_t>(st.st_size));
     ZipStatus status = ReadZipDirectory(*source_, dir_);
-    if (status == ZipStatus::Ok) return 0;
+    if (status == ZipStatus::Ok) {
+        if (std::string overlap = OverlapIn(dir_); !overlap.empty()) {
+            error = path + ": " + overlap;
+            return ERROR_HEADER_BROKEN;
+        }
+        return 0;
+    }
     error = path + ": " + ZipStatusText(status);
     return status == ZipStatus::Broken ? ERROR_HEADER_BROKEN : ErrorCodeOf(status);
 }

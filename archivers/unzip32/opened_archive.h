@@ -31,6 +31,12 @@ private:
     kt::zip::ZipDirectory dir_;
 };
 
+// Why the entries of a directory share bytes ("" when none does): every
+// entry's local header and data must end before the next entry's local
+// header, and the last before the central directory. Entries pointing at
+// one stream many times would make a small file extract to gigabytes.
+std::string OverlapIn(const kt::zip::ZipDirectory& dir);
+
 // True when the stored name matches one of the patterns (all names match an
 // empty list). A pattern names a folder's members too ("docs" and "docs/").
 bool MatchesAny(const std::vector<std::string>& patterns, const std::string& name);

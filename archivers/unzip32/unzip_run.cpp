@@ -12,6 +12,7 @@
 
 #include "platform/atomic_file.h"
 #include "archivers/common/file_time.h"
+#include "archivers/common/extract_policy.h"
 #include "archivers/common/safe_path.h"
 #include "archivers/common/space_check.h"
 #include "archivers/common/unique_fd.h"
@@ -89,6 +90,20 @@ private:
     std::atomic<uint64_t>& written_;
 };
 
+// Collects a symbolic link's target text, the data of its entry.
+class TextSink : public ZipSink {
+public:
+    bool Write(const uint8_t* data, size_t n) override {
+        if (text.size() + n > kMaxLinkText) return false;
+        text.append(reinterpret_cast<const char*>(data), n);
+        return true;
+    }
+    static constexpr size_t kMaxLinkText = 4096;  // PATH_MAX: no longer target is usable
+    std::string text;
+};
+
+bool IsLink(const ZipEntry& e) { return (e.UnixMode() & 0170000) == 0120000; }
+
 std::string KeyOf(const UnzipCommand& cmd) {
     return cmd.hasPassword ? kt::Utf8ToCp932(cmd.password) : std::string();
 }
@@ -108,13 +123,12 @@ int64_t EntryTime(const ZipEntry& e) {
     return kt::arc::DosDateTimeToUnix((static_cast<uint32_t>(e.dosDate) << 16) | e.dosTime);
 }
 
-// Permission bits only (no set-id bits); a stored symbolic link becomes a
-// plain file holding the link's text, never a link.
+// The stored permission bits (through the umask when applied), else the
+// DOS read-only mark.
 mode_t EntryMode(const ZipEntry& e) {
-    if ((e.UnixMode() & 0170000) == 0120000) return 0644;
     uint32_t mode = e.UnixMode() & 0777;
     if (mode) return mode;
-    return (e.externalAttr & 0x01) ? 0444 : 0644;
+    return (e.externalAttr & 0x01) ? 0444 : 0666;
 }
 
 int OpenRoot(const std::string& base, std::string& error) {
@@ -175,6 +189,13 @@ public:
             if (r && !result_) result_ = r;
         }
         ahead_->Stop();
+        if (links_) {
+            // A link a later member turned outward is taken away.
+            for (const std::string& line : links_->Recheck()) {
+                report_.Line(line);
+                if (!result_) result_ = ERROR_INVALID_PATH;
+            }
+        }
         owner_.Send(ARCEXTRACT_END, &info);
         const size_t matched = members_.size();
         if (matched == 0 && !cmd_.names.empty())
@@ -212,7 +233,8 @@ private:
     // ExtractOne, which reports it in its turn.
     void DecodeAheadOne(const ZipEntry& e, AheadResult& out, const std::atomic<bool>& stop,
                         std::atomic<uint64_t>& written) {
-        if (e.IsDirectory()) return;
+        // Links are small and made by the command's own thread.
+        if (e.IsDirectory() || IsLink(e)) return;
         if (cmd_.action == UnzipAction::Test) {
             AheadSink sink(nullptr, stop, written);
             out.status = ExtractEntry(archive_.Source(), e, key_, sink);
@@ -238,7 +260,7 @@ private:
         out.status = ExtractEntry(archive_.Source(), e, key_, sink);
         if (sink.stopped) return;
         out.writeError = sink.writeError;
-        if (!sink.writeError && out.status == ZipStatus::Ok) FinishFile(e, *out.file);
+        if (!sink.writeError && out.status == ZipStatus::Ok) out.writeError = FinishFile(e, *out.file);
         out.done = true;
     }
 
@@ -267,13 +289,15 @@ private:
         return rel;
     }
 
-    void FinishFile(const ZipEntry& e, kt::AtomicFile& file) {
-        file.SetMode(EntryMode(e));
-        if (file.Flush()) {
-            int64_t t = EntryTime(e);
-            struct timespec times[2] = {{t, 0}, {t, 0}};
-            futimens(file.Fd(), times);
-        }
+    // The member's mode and time; 0, or the errno of the failed last write
+    // (the member then fails: its file would be cut short).
+    int FinishFile(const ZipEntry& e, kt::AtomicFile& file) {
+        file.SetMode(kt::arc::ModeThroughUmask(EntryMode(e)));
+        if (!file.Flush()) return errno ? errno : EIO;
+        int64_t t = EntryTime(e);
+        struct timespec times[2] = {{t, 0}, {t, 0}};
+        futimens(file.Fd(), times);
+        return 0;
     }
 
     int TestOne(const ZipEntry& e, bool byHelper, size_t index) {
@@ -285,6 +309,21 @@ private:
             return ERROR_INVALID_PATH;
         }
         if (e.IsDirectory()) return 0;
+        if (IsLink(e)) {
+            TextSink sink;
+            ZipStatus st = ExtractEntry(archive_.Source(), e, key_, sink);
+            if (st != ZipStatus::Ok) {
+                report_.Line("    testing: " + e.name + "  " + FailureText(e, st));
+                return DataErrorCode(e, st);
+            }
+            auto rel = kt::arc::SafeRelativePath(e.name);
+            if (!kt::arc::LinkTextStaysInside(kt::arc::SplitLast(*rel).first, sink.text)) {
+                report_.Line("    testing: " + e.name + "  the link leads outside the target folder");
+                return ERROR_INVALID_PATH;
+            }
+            if (!cmd_.quiet) report_.Line("    testing: " + e.name + "  OK");
+            return 0;
+        }
         ZipStatus st;
         AheadResult ahead;
         if (byHelper && !CollectAhead(index, info, ahead)) return ERROR_USER_CANCEL;
@@ -325,6 +364,7 @@ private:
             return Fail(ERROR_MAKEDIRECTORY,
                         "cannot create the folder " + folder + ": " + std::strerror(errno));
         kt::arc::UniqueFd closer(dirFd);
+        if (IsLink(e)) return MakeLink(e, dirFd, folder, leaf, *rel);
         struct stat st;
         bool existed = fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
         if (existed) {
@@ -352,8 +392,8 @@ private:
             ProgressSink sink(owner_, info, file.get());
             status = ExtractEntry(archive_.Source(), e, key_, sink);
             if (sink.cancelled) return ERROR_USER_CANCEL;
-            if (sink.writeFailed) writeError = errno;
-            if (!writeError && status == ZipStatus::Ok) FinishFile(e, *file);
+            if (sink.writeFailed) writeError = errno ? errno : EIO;
+            if (!writeError && status == ZipStatus::Ok) writeError = FinishFile(e, *file);
         }
         if (writeError)
             return Fail(ERROR_CANNOT_WRITE, "cannot write " + *rel + ": " + std::strerror(writeError));
@@ -368,6 +408,35 @@ private:
         return 0;
     }
 
+    // A stored symbolic link, made as a link when its target stays inside.
+    int MakeLink(const ZipEntry& e, int dirFd, const std::string& folder, const std::string& leaf,
+                 const std::string& rel) {
+        struct stat st;
+        if (fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (S_ISDIR(st.st_mode)) return Fail(ERROR_ALREADY_EXIST, "a folder is in the way: " + rel);
+            if (!cmd_.overwrite && cmd_.neverOverwrite) {
+                report_.Line("kept: " + rel + " exists (-n)");
+                return 0;
+            }
+            if (!cmd_.overwrite) {
+                report_.Line("skipped: " + rel + " exists (no -o)");
+                return ERROR_ALREADY_EXIST;
+            }
+        }
+        TextSink sink;
+        ZipStatus status = ExtractEntry(archive_.Source(), e, key_, sink);
+        if (status != ZipStatus::Ok) {
+            report_.Line(e.name + ": " + FailureText(e, status) + "; not extracted");
+            return DataErrorCode(e, status);
+        }
+        if (!links_) links_.emplace(rootFd_);
+        std::string why = links_->Make(dirFd, cmd_.junkPaths ? std::string() : folder, leaf, sink.text);
+        if (!why.empty())
+            return Fail(ERROR_INVALID_PATH, "link not made: " + rel + " -> " + sink.text + ": " + why);
+        if (!cmd_.quiet) report_.Line("    linking: " + rel + " -> " + sink.text);
+        return 0;
+    }
+
     const UnzipCommand& cmd_;
     kt::arc::OwnerWindow& owner_;
     kt::arc::Report& report_;
@@ -378,6 +447,7 @@ private:
     std::vector<std::string> created_;
     std::vector<const ZipEntry*> members_;  // those the command names, in archive order
     std::optional<DecodeAhead> ahead_;
+    std::optional<kt::arc::LinkMaker> links_;
 };
 
 int List(const UnzipCommand& cmd, kt::arc::Report& report) {

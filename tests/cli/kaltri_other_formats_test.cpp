@@ -95,3 +95,21 @@ TEST_F(KaltriOtherFormats, RarArchives) {
 }
 
 }  // namespace
+
+namespace {
+
+// gzip inside gzip whose inner header has a name field hundreds of MB
+// long, never ended: unwrapped once, the inner stream is data, read in
+// bounded memory, not a header to be held whole.
+TEST(KaltriNestedGzip, AGzipInsideGzipIsReadInBoundedMemory) {
+    kt::test::TempFolder scratch;
+    const std::string gz = scratch.Path() + "/nest.gz";
+    std::ofstream(scratch.Path() + "/make.sh")
+        << "{ printf '\\037\\213\\010\\010\\0\\0\\0\\0\\0\\003'; head -c 600000000 /dev/zero | tr '\\0' a; } | gzip -1 > "
+        << Q(gz) << "\n";
+    ASSERT_EQ(0, Sh("sh " + Q(scratch.Path() + "/make.sh")).code);
+    Result r = Sh("ulimit -v 300000; " + kKaltri + " test " + Q(gz));
+    EXPECT_EQ(0, r.code) << r.out;
+}
+
+}  // namespace

@@ -142,12 +142,18 @@ ZipStatus Zstd(const PullFn& pull, const EmitFn& emit) {
             if (in.end) return pending == 0 ? ZipStatus::Ok : ZipStatus::Broken;
         }
         ZSTD_outBuffer dst{out.data(), out.size(), 0};
-        pending = ZSTD_decompressStream(z.get(), &dst, &src);
-        if (ZSTD_isError(pending)) {
-            return ZSTD_getErrorCode(pending) == ZSTD_error_frameParameter_windowTooLarge
+        const size_t before = src.pos;
+        size_t r = ZSTD_decompressStream(z.get(), &dst, &src);
+        if (ZSTD_isError(r)) {
+            return ZSTD_getErrorCode(r) == ZSTD_error_frameParameter_windowTooLarge
                        ? ZipStatus::Unsupported
                        : ZipStatus::Broken;
         }
+        // A call that neither read nor wrote (the one made in case a full
+        // buffer left output behind) answers with the size of the next
+        // frame's header even when the last frame is complete: it says
+        // nothing of that frame.
+        if (dst.pos > 0 || src.pos != before) pending = r;
         full = dst.pos == dst.size;
         if (dst.pos && !emit(out.data(), dst.pos)) return ZipStatus::Stopped;
     }

@@ -7,12 +7,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "platform/atomic_file.h"
 #include "archivers/common/command_line.h"
+#include "archivers/common/extract_policy.h"
 #include "archivers/common/file_time.h"
 #include "archivers/common/owner_window.h"
 #include "archivers/common/report.h"
@@ -322,4 +324,158 @@ TEST(OwnerWindow, SendsProgressAndReportsCancel) {
     EXPECT_TRUE(owner.Kill(wnd));
     EXPECT_FALSE(owner.Active());
     DestroyMessageWindow(wnd);
+}
+
+// A write the disk refused drops the bytes it held; every later flush and
+// the commit must fail too, or the file appears cut short. The fault hook
+// fails the first write and lets later ones through, as a disk that had
+// room again would.
+TEST(AtomicFile, AWriteErrorSticksThroughFlushAndCommit) {
+    TempDir d;
+    AtomicFile f;
+    ASSERT_TRUE(f.CreateAt(AT_FDCWD, (d.path / "out.bin").string()));
+    ASSERT_TRUE(f.Write("abc", 3));
+    int fd = f.Fd();
+    // A descriptor that refuses writes: the flush of "abc" fails.
+    int ro = ::open((d.path / "ro").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(ro, 0);
+    int saved = ::dup(fd);
+    ASSERT_EQ(fd, ::dup2(ro, fd));
+    EXPECT_FALSE(f.Flush());
+    ASSERT_EQ(fd, ::dup2(saved, fd));  // the disk takes writes again
+    ::close(saved);
+    ::close(ro);
+    EXPECT_FALSE(f.Flush());
+    EXPECT_FALSE(f.Write("d", 1) && f.Flush());
+    EXPECT_FALSE(f.Commit());
+    EXPECT_FALSE(fs::exists(d.path / "out.bin"));
+}
+
+TEST(ExtractPolicy, AnExistingFileIsReplacedOnlyAsTheRuleSays) {
+    TempDir d;
+    std::ofstream((d.path / "f").string()) << "old";
+    struct timespec t[2] = {{1000000, 0}, {1000000, 0}};
+    ASSERT_EQ(0, utimensat(AT_FDCWD, (d.path / "f").c_str(), t, 0));
+    fs::create_directory(d.path / "dir");
+    int root = ::open(d.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct Row {
+        const char* leaf;
+        Replace rule;
+        int64_t memberTime;
+        InTheWay expected;
+    } rows[] = {
+        {"missing", Replace::Never, 0, InTheWay::Nothing},
+        {"f", Replace::Always, 0, InTheWay::Replace},
+        {"f", Replace::Never, 2000000, InTheWay::Keep},
+        {"f", Replace::IfNewer, 2000000, InTheWay::Replace},
+        {"f", Replace::IfNewer, 1000000, InTheWay::KeepNewer},
+        {"f", Replace::IfNewer, 10, InTheWay::KeepNewer},
+        {"dir", Replace::Always, 0, InTheWay::Folder},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(r.expected, LookBeforeWriting(root, r.leaf, r.rule, r.memberTime)) << r.leaf;
+    ::close(root);
+}
+
+TEST(ExtractPolicy, AFileAppearsOnlyWithItsDeclaredLengthAndAModeThroughTheUmask) {
+    TempDir d;
+    mode_t old = ::umask(027);
+    struct Row {
+        std::string body;
+        std::optional<uint64_t> declared;
+        bool made;
+    } rows[] = {{"12345", 5, true}, {"1234", 5, false}, {"123456", 5, false}, {"12", std::nullopt, true}};
+    int i = 0;
+    for (const Row& r : rows) {
+        std::string path = (d.path / ("m" + std::to_string(i++))).string();
+        AtomicFile f;
+        ASSERT_TRUE(f.CreateAt(AT_FDCWD, path));
+        ASSERT_TRUE(f.Write(r.body.data(), r.body.size()));
+        FileFinish finish;
+        finish.declared = r.declared;
+        finish.mode = 0777;
+        finish.mtime = 1234567;
+        std::string why = FinishMemberFile(f, finish);
+        EXPECT_EQ(r.made, why.empty()) << path << ": " << why;
+        EXPECT_EQ(r.made, fs::exists(path)) << path;
+        if (!r.made) continue;
+        struct stat st;
+        ASSERT_EQ(0, ::stat(path.c_str(), &st));
+        EXPECT_EQ(0750u, st.st_mode & 07777);
+        EXPECT_EQ(1234567, st.st_mtime);
+    }
+    ::umask(old);
+    // The two whole files, and no temporary of the others.
+    EXPECT_EQ(2, std::distance(fs::directory_iterator(d.path), fs::directory_iterator()));
+}
+
+// Links are judged against what is on disk: a chain of links each of which
+// looks harmless as text can still lead out.
+TEST(ExtractPolicy, ALinkLeavingTheTargetThroughLinksOnDiskIsRefused) {
+    TempDir d;
+    fs::create_directories(d.path / "t/x/sub");
+    fs::create_directories(d.path / "t/y");
+    fs::create_directory_symlink("..", d.path / "t/x/l1");         // t/x/l1 -> t
+    fs::create_directory_symlink("l1/..", d.path / "t/x/l2");      // -> t/..: outside
+    fs::create_directory_symlink("sub", d.path / "t/x/in");        // stays inside
+    fs::create_directory_symlink("/etc", d.path / "t/abs");
+    int root = ::open((d.path / "t").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct Row {
+        const char* dir;
+        const char* target;
+        bool inside;
+    } rows[] = {
+        {"x", "sub/file", true},
+        {"x", "..", true},
+        {"x", "../..", false},
+        {"x", "l1/y", true},
+        {"x", "l1/..", false},       // through l1 to t, then up out of it
+        {"x", "l2", false},          // a link to a link that leaves
+        {"x", "l2/t/x", false},
+        {"x", "in/../..", true},     // in is x/sub: up twice is t
+        {"x", "in/../../..", false},
+        {"", "abs/passwd", false},   // through a link to an absolute path
+        {"", "/etc/passwd", false},
+        {"", "missing/../y", true},
+        {"y", "", false},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(r.inside, LinkLeavesTarget(root, r.dir, r.target).empty()) << r.dir << " -> " << r.target;
+    ::close(root);
+}
+
+TEST(ExtractPolicy, ALinkALaterLinkTurnedOutwardIsRemovedAtTheEnd) {
+    TempDir d;
+    fs::create_directories(d.path / "t/d");
+    int root = ::open((d.path / "t").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dir = OpenFolderBelow(root, "d", false);
+    LinkMaker links(root);
+    // d/a -> x/../.. is inside while x is nothing (t/d/x/../.. is t) ...
+    EXPECT_EQ("", links.Make(dir, "d", "a", "x/../.."));
+    // ... and x -> "." is harmless on its own, but now d/a is t/d/../.. .
+    EXPECT_EQ("", links.Make(dir, "d", "x", "."));
+    EXPECT_NE("", links.Make(dir, "d", "b", "../.."));
+    std::vector<std::string> removed = links.Recheck();
+    ASSERT_EQ(1u, removed.size());
+    EXPECT_NE(std::string::npos, removed[0].find("d/a")) << removed[0];
+    EXPECT_FALSE(fs::is_symlink(d.path / "t/d/a"));
+    EXPECT_TRUE(fs::is_symlink(d.path / "t/d/x"));
+    ::close(dir);
+    ::close(root);
+}
+
+TEST(ExtractPolicy, TheRunningCapStopsAtTheFreeSpaceOfTheStart) {
+    TempDir d;
+    int root = ::open(d.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    SpaceCap cap(root, true, "t", "--lift");
+    EXPECT_TRUE(cap.Fits(1000));
+    EXPECT_FALSE(cap.Fits(UINT64_MAX));
+    EXPECT_TRUE(cap.Take(1000));
+    EXPECT_FALSE(cap.Take(UINT64_MAX / 2));
+    EXPECT_FALSE(cap.Take(UINT64_MAX / 2));  // saturates instead of wrapping round
+    EXPECT_NE(std::string::npos, cap.Text(5).find("--lift"));
+    SpaceCap off(root, false, "t", "--lift");
+    EXPECT_TRUE(off.Fits(UINT64_MAX));
+    EXPECT_TRUE(off.Take(UINT64_MAX));
+    ::close(root);
 }

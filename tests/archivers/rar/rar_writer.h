@@ -21,6 +21,7 @@ struct RarMember {
     bool encrypted = false;  // marked encrypted (the data is then meaningless)
     int method = 0;          // 0 store; others claim a compression the data does not follow
     uint32_t mtime = 1700000000;
+    uint32_t mode = 0;  // the stored mode; 0: 0100644 (040755 for a folder)
 };
 
 namespace rar_detail {
@@ -92,7 +93,7 @@ inline std::string MakeRar4(const std::vector<RarMember>& members) {
         rest += static_cast<char>(29);
         rest += static_cast<char>(0x30 + m.method);
         Le(rest, m.name.size(), 2);
-        Le(rest, m.folder ? 040755 : 0100644, 4);
+        Le(rest, m.mode ? m.mode : m.folder ? 040755 : 0100644, 4);
         rest += m.name;
         if (m.encrypted) rest += std::string(8, '\x11');  // salt
         out += Block4(0x74, flags, rest) + m.data;
@@ -130,7 +131,7 @@ inline std::string MakeRar5(const std::vector<RarMember>& members) {
         Vint(body, m.data.size());
         Vint(body, (m.folder ? 0x0001 : 0) | 0x0002 | (m.folder ? 0 : 0x0004));
         Vint(body, m.data.size());
-        Vint(body, m.folder ? 040755 : 0100644);
+        Vint(body, m.mode ? m.mode : m.folder ? 040755 : 0100644);
         Le(body, m.mtime, 4);
         if (!m.folder) Le(body, Crc(m.data), 4);
         Vint(body, static_cast<uint64_t>(m.method) << 7);

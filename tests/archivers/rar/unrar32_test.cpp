@@ -111,10 +111,62 @@ TEST_P(UnrarLibrary, OnlyNewerMembersReplaceExistingFilesWithU) {
     std::string out = dir.MakeFolder("n");
     dir.Write("n/a.txt", "newer on disk");
     std::string report;
-    EXPECT_EQ(rar.Command("-x -u \"" + arc + "\" \"" + out + "/\"", &report), ERROR_ALREADY_EXIST);
+    EXPECT_EQ(rar.Command("-x -u \"" + arc + "\" \"" + out + "/\"", &report), ERROR_MORE_FRESH);
     EXPECT_EQ(ReadAll(out + "/a.txt"), "newer on disk");
+    // -y: the caller has decided beforehand; nothing existing is replaced,
+    // and the kept file is named.
+    ASSERT_EQ(rar.Command("-x -y \"" + arc + "\" \"" + out + "/\"", &report), 0) << report;
+    EXPECT_EQ(ReadAll(out + "/a.txt"), "newer on disk");
+    EXPECT_NE(report.find("a.txt: exists already; kept"), std::string::npos) << report;
     ASSERT_EQ(rar.Command("-x \"" + arc + "\" \"" + out + "/\"", &report), 0) << report;
     EXPECT_EQ(ReadAll(out + "/a.txt"), "from archive");
+}
+
+// Some producers store a mode of permission bits alone: such a member is a
+// plain file (as bsdtar reads it), extracted and checked like any other.
+TEST_P(UnrarLibrary, AMemberWithoutFileTypeBitsIsAFile) {
+    ASSERT_TRUE(rar.Loaded());
+    RarMember m{"plain.txt", "no type bits\n"};
+    m.mode = 0644;
+    std::string arc = Make("m.rar", {m});
+    std::string report;
+    ASSERT_EQ(rar.Command("-x \"" + arc + "\" \"" + dir / "m" + "/\"", &report), 0) << report;
+    EXPECT_EQ(ReadAll(dir / "m/plain.txt"), "no type bits\n");
+    std::string bad = ReadAll(arc);
+    bad[bad.find("no type bits")] ^= 0x20;
+    std::string badArc = dir.Write("bad.rar", bad);
+    EXPECT_FALSE(rar.Check(badArc, CHECKARCHIVE_FULLCRC));
+    EXPECT_EQ(rar.Command("-x \"" + badArc + "\" \"" + dir / "b" + "/\"", &report), ERROR_FILE_CRC) << report;
+    EXPECT_FALSE(std::filesystem::exists(dir / "b/plain.txt"));
+}
+
+// An archive cut anywhere is damage: never sound, and whatever is
+// extracted from it is whole (only members before the cut, byte-exact).
+TEST_P(UnrarLibrary, EveryCutPointIsDamageAndLeavesOnlyWholeFiles) {
+    ASSERT_TRUE(rar.Loaded());
+    const std::string first = Random(300, 5), second = "second member\n";
+    std::string whole = ReadAll(Make("whole.rar", {{"a.bin", first}, {"d", "", true}, {"d/b.txt", second}}));
+    int sound = 0, wrong = 0;
+    for (std::size_t cut = 1; cut < whole.size(); ++cut) {
+        std::string arc = dir / "cut.rar";
+        std::ofstream(arc, std::ios::binary | std::ios::trunc) << whole.substr(0, cut);
+        std::string out = dir / ("cut-" + std::to_string(cut));
+        std::string report;
+        int rc = rar.Command("-x \"" + arc + "\" \"" + out + "/\"", &report);
+        if (rc == 0 || rar.Check(arc, CHECKARCHIVE_FULLCRC)) {
+            ++sound;
+            ADD_FAILURE() << "cut at " << cut << " of " << whole.size() << " passed\n" << report;
+        }
+        for (const auto& [name, data] : {std::pair<std::string, std::string>{"a.bin", first}, {"d/b.txt", second}}) {
+            if (std::filesystem::exists(out + "/" + name) && ReadAll(out + "/" + name) != data) {
+                ++wrong;
+                ADD_FAILURE() << "cut at " << cut << " left a wrong " << name << "\n" << report;
+            }
+        }
+        std::filesystem::remove_all(out);
+    }
+    EXPECT_EQ(0, sound);
+    EXPECT_EQ(0, wrong);
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, UnrarLibrary, ::testing::Values(4, 5),

@@ -2,12 +2,14 @@
 // that GNU tar (with gzip, bzip2, xz, zstd) and bsdtar make are listed and
 // extracted byte for byte; what we write GNU tar, bsdtar and 7z read back
 // exactly; names are UTF-8 (pax where ustar cannot hold them).
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <random>
 
@@ -93,6 +95,87 @@ TEST_F(TarLibrary, ReadsWhatGnuTarWritesUnderEveryCompression) {
         ASSERT_EQ(tar.ExtractMem(" -f \"" + arc + "\" \"bin/random.dat\"", &data, 400000), 0);
         EXPECT_EQ(data, files["bin/random.dat"]);
     }
+}
+
+// GNU tar -S stores only the data of a file full of holes; read back it is
+// the whole file, holes as zeros, in both the GNU and the pax forms, and
+// its length is the length the header declares.
+TEST_F(TarLibrary, SparseFilesOfGnuAndPaxFormsComeOutWhole) {
+    ASSERT_TRUE(tar.Loaded());
+    std::string src = dir.MakeFolder("sparse");
+    std::string whole(1 << 20, '\0');
+    whole.replace(300000, 5, "hello");
+    whole += "end";
+    {
+        int fd = ::open((src + "/s.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(0, ftruncate(fd, 1 << 20));
+        ASSERT_EQ(5, pwrite(fd, "hello", 5, 300000));
+        ASSERT_EQ(3, pwrite(fd, "end", 3, 1 << 20));
+        ::close(fd);
+    }
+    for (const char* format : {"gnu", "posix"}) {
+        SCOPED_TRACE(format);
+        std::string arc = dir / (std::string("s-") + format + ".tar");
+        ASSERT_EQ(system(("tar -C " + Quote(src) + " --format=" + format + " -Scf " + Quote(arc) + " s.bin").c_str()), 0);
+        EXPECT_LT(std::filesystem::file_size(arc), 100000u) << "the holes were stored";
+        EXPECT_TRUE(tar.Check(arc, CHECKARCHIVE_FULLCRC));
+        std::string out = dir / (std::string("sparse-out-") + format);
+        std::string report;
+        ASSERT_EQ(tar.Command("x -f \"" + arc + "\" -o \"" + out + "/\"", &report), 0) << report;
+        EXPECT_TRUE(ReadAll(out + "/s.bin") == whole);
+    }
+}
+
+// A pipe cannot be extracted as what it is: it is named in the report and
+// the run fails, while the files beside it come out.
+TEST_F(TarLibrary, APipeIsReportedAndCountsAsNotExtracted) {
+    ASSERT_TRUE(tar.Loaded());
+    std::string src = dir.MakeFolder("fifo");
+    dir.Write("fifo/a.txt", "beside the pipe\n");
+    ASSERT_EQ(0, mkfifo((src + "/pipe").c_str(), 0644));
+    std::string arc = dir / "fifo.tar";
+    ASSERT_EQ(system(("tar -C " + Quote(src) + " -cf " + Quote(arc) + " pipe a.txt").c_str()), 0);
+    std::string out = dir / "fifo-out";
+    std::string report;
+    EXPECT_EQ(tar.Command("x -f \"" + arc + "\" -o \"" + out + "/\"", &report), ERROR_NOT_SUPPORT) << report;
+    EXPECT_NE(report.find("pipe: "), std::string::npos) << report;
+    EXPECT_FALSE(std::filesystem::exists(out + "/pipe"));
+    EXPECT_EQ(ReadAll(out + "/a.txt"), "beside the pipe\n");
+}
+
+// A member declaring more bytes than the target's file system has free is
+// refused before its first byte is written (the lift switch lets it try).
+TEST_F(TarLibrary, AMemberLargerThanTheFreeSpaceIsRefusedBeforeWriting) {
+    ASSERT_TRUE(tar.Loaded());
+    std::string h(512, '\0');
+    h.replace(0, 8, "huge.bin");
+    h.replace(100, 7, "0000644");
+    h.replace(108, 7, "0000000");
+    h.replace(116, 7, "0000000");
+    // The size in base-256 (GNU): 2^50 bytes.
+    h[124] = static_cast<char>(0x80);
+    h[124 + 11 - 6] = 0x04;
+    h.replace(136, 11, "14000000000");
+    h[156] = '0';
+    h.replace(257, 6, std::string("ustar ", 6));
+    h.replace(263, 2, std::string(" \0", 2));
+    h.replace(148, 8, std::string(8, ' '));
+    unsigned sum = 0;
+    for (unsigned char c : h) sum += c;
+    char field[8];
+    std::snprintf(field, sizeof field, "%06o", sum);
+    h.replace(148, 7, std::string(field, 6) + '\0');
+    std::string arc = dir.Write("huge.tar", h + std::string(512 * 20, 'x'));
+    std::string out = dir / "huge-out";
+    std::string report;
+    EXPECT_EQ(tar.Command("x -f \"" + arc + "\" -o \"" + out + "/\"", &report), ERROR_DISK_SPACE) << report;
+    EXPECT_NE(report.find("not enough free space"), std::string::npos) << report;
+    EXPECT_TRUE(!std::filesystem::exists(out) || std::filesystem::is_empty(out));
+    // Lifted, the member is tried and fails as the cut member it is.
+    EXPECT_EQ(tar.Command("x --no-space-check -f \"" + arc + "\" -o \"" + out + "/\"", &report), ERROR_BROKEN_DATA)
+        << report;
+    EXPECT_TRUE(std::filesystem::is_empty(out));
 }
 
 TEST_F(TarLibrary, CompressTarAndSingleCompressedFilesAreRead) {

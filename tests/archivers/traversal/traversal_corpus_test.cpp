@@ -19,6 +19,7 @@
 #include "hostile_names.h"
 #include "tests/archivers/common/crafted_archives.h"
 #include "tests/archivers/reading/library_host.h"
+#include "tests/support/files.h"
 #include "tests/support/temp_folder.h"
 
 namespace kt::test {
@@ -279,6 +280,108 @@ TEST(TraversalCorpus, NoHostileNameWritesOutsideTheTarget) {
     EXPECT_GT(tried, 500);
     EXPECT_GT(wroteInside[0], 20);
     EXPECT_GT(wroteInside[1], 20);
+}
+
+// A level-2 LZH symbolic link member: "-lhd-" with the name "link|target",
+// as Unix producers store links.
+std::string LzhLink(const std::string& name, const std::string& target) {
+    auto [dir, leaf] = Split(name);
+    std::string h = Lzh2({{0x01, leaf + "|" + target}, {0x02, FolderField(dir, '\xFF')}}, "");
+    h.replace(2, 5, "-lhd-");
+    h[27] = h[28] = '\0';
+    uint16_t crc = Crc16(h);
+    h[27] = static_cast<char>(crc & 0xFF);
+    h[28] = static_cast<char>(crc >> 8);
+    return h;
+}
+
+// A tree of links each of which passes a text-only inside check, x/l1 ->
+// "..", x/lK -> "l(K-1)/../..", chained until they reach the root of the
+// file system, and a link through the last one to a system file; beside it
+// a harmless link to a member. Packed by the peers that store links (lha
+// follows links to folders instead of storing them: the LZH archive is
+// made here, with links stored as Unix producers store them), and
+// extracted through kaltri and each library: the harmless link comes out a
+// link, every link left resolves inside the target, and nothing outside
+// changes.
+TEST(TraversalCorpus, ChainedLinksNeverLeadOutAndHarmlessOnesStayLinks) {
+    const kt::test::TempFolder scratch;
+    const std::string root = scratch.Path();
+    const std::string src = root + "/src";
+    fs::create_directories(src + "/x");
+    std::ofstream(src + "/x/file.txt") << "inside\n";
+    fs::create_symlink("x/file.txt", src + "/good");
+    fs::create_symlink("..", src + "/x/l1");
+    const int depth = 40;
+    for (int k = 2; k <= depth; ++k)
+        fs::create_symlink("l" + std::to_string(k - 1) + "/../..", src + "/x/l" + std::to_string(k));
+    fs::create_symlink("x/l" + std::to_string(depth) + "/etc/passwd", src + "/readme.txt");
+    const std::string members = "x/file.txt x/l* good readme.txt";
+    struct Peer {
+        std::string what, ext, command;
+    } peers[] = {
+        {"GNU tar", "tar", "tar --format=gnu -cf '@A@' " + members},
+        {"bsdtar pax", "tar", "bsdtar --format=pax -cf '@A@' " + members},
+        {"bsdtar ustar", "tar", "bsdtar --format=ustar -cf '@A@' " + members},
+        {"zip -y", "zip", "zip -q -y '@A@' " + members},
+        {"crafted LZH", "lzh", ""},
+    };
+    Library libs[] = {
+        {"lzh", LibraryHost("UNLHA32.DLL", "Unlha"),
+         [](const std::string& a, const std::string& t) { return "x \"" + a + "\" \"" + t + "/\""; }},
+        {"zip", LibraryHost("UNZIP32.DLL", "UnZip"),
+         [](const std::string& a, const std::string& t) { return "-x -o \"" + a + "\" \"" + t + "/\""; }},
+        {"tar", LibraryHost("tar32.dll", "Tar"),
+         [](const std::string& a, const std::string& t) {
+             return "x -f \"" + a + "\" -o \"" + t + "/\" --overwrite=1";
+         }},
+    };
+    int runs = 0;
+    for (const Peer& peer : peers) {
+        const std::string archive = root + "/a/archive." + peer.ext;
+        fs::create_directories(root + "/a");
+        fs::remove(archive);
+        if (peer.command.empty()) {
+            std::vector<std::string> lzh = {LzhLink("good", "x/file.txt"), Lzh2({{0x01, "file.txt"}, {0x02, FolderField("x", '\xFF')}}, "inside\n"),
+                                            LzhLink("x/l1", "..")};
+            for (int k = 2; k <= depth; ++k)
+                lzh.push_back(LzhLink("x/l" + std::to_string(k), "l" + std::to_string(k - 1) + "/../.."));
+            lzh.push_back(LzhLink("readme.txt", "x/l" + std::to_string(depth) + "/etc/passwd"));
+            Put(archive, LzhArchive(lzh));
+        }
+        std::string cmd = "cd '" + src + "' && " + Replace(peer.command, "@A@", archive) + " >/dev/null 2>&1";
+        if ((!peer.command.empty() && std::system(cmd.c_str()) != 0) || !fs::exists(archive)) {
+            ADD_FAILURE() << peer.what << ": the peer could not pack the tree";
+            continue;
+        }
+        for (Library& lib : libs) {
+            if (lib.ext != peer.ext) continue;
+            for (bool throughKaltri : {true, false}) {
+                SCOPED_TRACE(peer.what + (throughKaltri ? " via kaltri" : " via the library"));
+                const std::string target = root + "/t/x/y/z/target";
+                fs::remove_all(root + "/t");
+                fs::create_directories(target);
+                const auto before = Snapshot(root, target);
+                int rc = throughKaltri ? RunKaltri(archive, target) : lib.host.Command(lib.line(archive, target));
+                ++runs;
+                EXPECT_NE(0, rc) << "a refused link counts as not extracted";
+                EXPECT_EQ(before, Snapshot(root, target)) << "something outside the target changed";
+                EXPECT_TRUE(fs::is_symlink(target + "/good")) << "the harmless link is no link";
+                EXPECT_EQ("inside\n", kt::test::ReadAll(target + "/good"));
+                const std::string inside = fs::canonical(target).string() + "/";
+                for (auto it = fs::recursive_directory_iterator(target); it != fs::recursive_directory_iterator();
+                     ++it) {
+                    if (!it->is_symlink()) continue;
+                    std::error_code ec;
+                    fs::path resolved = fs::weakly_canonical(it->path(), ec);
+                    if (ec) continue;  // a loop or a dangling chain leads nowhere
+                    EXPECT_EQ(0u, (resolved.string() + "/").rfind(inside, 0))
+                        << it->path() << " resolves to " << resolved;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(2 * 5, runs);
 }
 
 }  // namespace

@@ -87,7 +87,10 @@ struct Files {
     std::map<std::string, std::string> files = {{"text.txt", SampleText(900000, 7)},
                                                 {"bin.dat", RandomBytes(70000, 8)},
                                                 {"empty.txt", ""},
-                                                {"runs.dat", std::string(300000, 'z') + SampleText(5000, 9)}};
+                                                {"runs.dat", std::string(300000, 'z') + SampleText(5000, 9)},
+                                                // An exact multiple of the decoders' 256 KiB output piece:
+                                                // the stream ends just as a piece fills.
+                                                {"pieces.dat", SampleText(512 << 10, 13)}};
     Files() {
         for (auto& [name, data] : files) WriteFile(d / ("src/" + name), data);
     }

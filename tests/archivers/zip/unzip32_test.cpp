@@ -133,6 +133,40 @@ TEST(Unzip32Failures, WrongPasswordWritesNothing) {
     EXPECT_TRUE(std::filesystem::is_empty(out));
 }
 
+// Central entries that all point at one local header (or whose data runs
+// into the next header) make a small file extract to any size: refused
+// before anything is written, as unzip refuses them.
+TEST(Unzip32Failures, OverlappingEntriesAreRefusedAndWriteNothing) {
+    TempDir d;
+    WriteFile(d / "a.txt", SampleText(50000));
+    ASSERT_EQ(RunTool({"zip", "-q", "-0", d / "a.zip", "a.txt"}, d.path()), 0);
+    const std::string zip = ReadFile(d / "a.zip");
+    const std::size_t central = zip.find("PK\x01\x02"), end = zip.find("PK\x05\x06");
+    ASSERT_NE(std::string::npos, central);
+    ASSERT_NE(std::string::npos, end);
+    const std::string entry = zip.substr(central, end - central);
+    auto withEntries = [&](int copies) {
+        std::string out = zip.substr(0, central);
+        for (int i = 0; i < copies; ++i) out += entry;
+        std::string eocd = zip.substr(end);
+        auto set = [&](std::size_t at, uint64_t v, int bytes) {
+            for (int i = 0; i < bytes; ++i) eocd[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        };
+        set(8, copies, 2);
+        set(10, copies, 2);
+        set(12, entry.size() * copies, 4);
+        return out + eocd;
+    };
+    WriteFile(d / "one.zip", withEntries(1));
+    EXPECT_EQ(Libs().RunUnZip("-t " + Q(d / "one.zip")), 0) << "the rebuilt single entry is sound";
+    WriteFile(d / "bomb.zip", withEntries(100));
+    std::string report;
+    EXPECT_EQ(Libs().RunUnZip("-x -o " + Q(d / "bomb.zip") + " " + Q(d / "out/"), &report), ERROR_HEADER_BROKEN);
+    EXPECT_NE(std::string::npos, report.find("overlap")) << report;
+    EXPECT_FALSE(std::filesystem::exists(d / "out/a.txt"));
+    EXPECT_NE(Libs().RunUnZip("-t " + Q(d / "bomb.zip")), 0);
+}
+
 TEST(Unzip32Failures, CorruptedByteIsACrcErrorAndNoFile) {
     TempDir d;
     std::string text = SampleText(200000);
