@@ -10,7 +10,6 @@ namespace {
 constexpr int kTBit = 5;
 constexpr int kCBit = 9;
 constexpr std::size_t kMaxBlockTokens = 65535;
-constexpr std::size_t kMinSplitTokens = 2048;
 
 int UsedSymbols(const uint32_t* f, int n, int* last) {
     // Without branches (see BuildLengths).
@@ -150,18 +149,18 @@ uint64_t BlockWriter::Cost(const Freqs& f) {
     return bits;
 }
 
-int BlockWriter::Build(const Tokens& t, std::size_t a, std::size_t b, int depth) {
+int BlockWriter::Build(const Tokens& t, std::size_t a, std::size_t b, int depth, std::size_t minSplit) {
     const int index = static_cast<int>(nodes_.size());
     nodes_.push_back(Node{a, b, {}, -1, -1});
     std::size_t n = b - a;
     bool mustSplit = n > kMaxBlockTokens;
-    if (!mustSplit && (depth <= 0 || n < 2 * kMinSplitTokens)) {
+    if (!mustSplit && (depth <= 0 || n < 2 * minSplit)) {
         Count(t, a, b, &nodes_[index].freqs);
         return index;
     }
     std::size_t mid = a + n / 2;
-    int left = Build(t, a, mid, depth - 1);
-    int right = Build(t, mid, b, depth - 1);
+    int left = Build(t, a, mid, depth - 1, minSplit);
+    int right = Build(t, mid, b, depth - 1, minSplit);
     Node& node = nodes_[index];
     node.left = left;
     node.right = right;
@@ -211,11 +210,11 @@ void BlockWriter::WriteBlock(const Tokens& t, std::size_t a, std::size_t b, cons
     }
 }
 
-void BlockWriter::Write(const Tokens& t, BitWriter& out, int splitDepth) {
+void BlockWriter::Write(const Tokens& t, BitWriter& out, int splitDepth, std::size_t minSplit) {
     if (t.Size() == 0) return;
     nodes_.clear();
     cuts_.clear();
-    Build(t, 0, t.Size(), splitDepth);
+    Build(t, 0, t.Size(), splitDepth, minSplit);
     Split(0, 0);
     for (int index : cuts_) {
         const Node& node = nodes_[index];

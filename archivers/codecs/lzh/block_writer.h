@@ -34,8 +34,9 @@ class BlockWriter {
 public:
     BlockWriter(int np, int pbit) : np_(np), pbit_(pbit) {}
     // Writes tokens [0, n) as one or more blocks; each block holds at most
-    // 65535 tokens. splitDepth bounds the halving used to find blocks.
-    void Write(const Tokens& t, BitWriter& out, int splitDepth);
+    // 65535 tokens. splitDepth bounds the halving used to find blocks, and
+    // no range shorter than 2 * minSplit tokens is halved.
+    void Write(const Tokens& t, BitWriter& out, int splitDepth, std::size_t minSplit = 2048);
 
     // Bit lengths of the codes of the last block written (0 = unused), for
     // pricing the next tokens.
@@ -57,7 +58,7 @@ private:
     void Count(const Tokens& t, std::size_t a, std::size_t b, Freqs* f) const;
     uint64_t Cost(const Freqs& f);
     // Adds the range [a, b) and its halves to nodes_; returns its index.
-    int Build(const Tokens& t, std::size_t a, std::size_t b, int depth);
+    int Build(const Tokens& t, std::size_t a, std::size_t b, int depth, std::size_t minSplit);
     // Appends to cuts_ the blocks that node is best written as; `cost` is
     // its price as one block (0 when not yet priced).
     void Split(int node, uint64_t cost);

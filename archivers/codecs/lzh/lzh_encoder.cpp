@@ -17,8 +17,17 @@ namespace {
 constexpr int32_t kChunk = 1 << 20;          // bytes read ahead beyond the window
 constexpr std::size_t kBlockTokens = 32768;  // tokens gathered before blocks are written
 constexpr int kSplitDepth = 4;
+// The best effort gathers more tokens and halves them further: blocks then
+// follow the changes of the data (code, tables, strings of a program)
+// more closely, for a few hundred more tree pricings per block run.
+constexpr std::size_t kBestBlockTokens = 131072;
+constexpr int kBestSplitDepth = 8;
+constexpr std::size_t kBestMinSplit = 512;
 constexpr int32_t kSegment = 1 << 15;  // positions per optimal-parse segment
-constexpr int kMaxMatchesPerPos = 12;
+constexpr int kMaxMatchesPerPos = 16;
+// Parses of each segment: the first under the prices of the segment before,
+// every further one under the statistics of the one before it.
+constexpr int kOptimalPasses = 3;
 constexpr int kDenseLengths = 48;
 constexpr int kLazyShortWalk = 8;  // matches this long shorten the lazy walk
 constexpr std::size_t kRefreshTokens = 4096;  // tokens between price updates of the lazy parse
@@ -44,7 +53,7 @@ Tuning TuningFor(Effort e, uint64_t sizeHint) {
             if (sizeHint >= kLongInput) return {32, 256, 32, 2, UINT32_MAX};
             return {64, 256, 32, 2, UINT32_MAX};
         default:
-            return {256, 192, 256, 256, UINT32_MAX};
+            return {512, 256, 256, 256, UINT32_MAX};
     }
 }
 
@@ -157,8 +166,13 @@ private:
 
     // Writes gathered tokens as blocks once enough are there (or at the end).
     bool EmitTokens(bool final) {
-        if (!final && tok_.Size() < kBlockTokens) return true;
-        bw_.Write(tok_, bits_, kSplitDepth);
+        const bool best = opt_.effort == Effort::Best;
+        if (!final && tok_.Size() < (best ? kBestBlockTokens : kBlockTokens)) return true;
+        if (best) {
+            bw_.Write(tok_, bits_, kBestSplitDepth, kBestMinSplit);
+        } else {
+            bw_.Write(tok_, bits_, kSplitDepth);
+        }
         tok_.Clear();
         if (final) padBits_ = bits_.FlushBits();
         outSize_ += bits_.Size();
@@ -231,7 +245,7 @@ private:
         // The latest tokens only: constant work per token, and the prices
         // follow the data where it changes.
         std::size_t from = tok_.Size() - kRefreshTokens;
-        PricesFrom(tok_, from, &lazyPrices_);
+        PricesFrom(tok_, from, kUnusedLazy, &lazyPrices_);
         uint64_t sum = 0, cnt = 0;
         for (std::size_t i = from; i < tok_.Size(); ++i) {
             bool literal = tok_.sym[i] < 256;
@@ -298,7 +312,13 @@ private:
         *pr = kDefault;
     }
 
-    void PricesFrom(const Tokens& t, std::size_t from, Prices* pr) const {
+    // A symbol the tokens did not use gets `unused` bits: dearer than most,
+    // as adding it to the block's code lengthens the others.
+    static constexpr uint32_t kUnusedLazy = 13;
+    // The optimal parse prices it lower: on its next pass a symbol that one
+    // pass happened to avoid may still come in where it saves enough.
+    static constexpr uint32_t kUnusedOptimal = 10;
+    void PricesFrom(const Tokens& t, std::size_t from, uint32_t unused, Prices* pr) const {
         uint32_t fc[kNC] = {}, fp[kMaxNP] = {};
         for (std::size_t i = from; i < t.Size(); ++i) {
             ++fc[t.sym[i]];
@@ -307,7 +327,7 @@ private:
         uint8_t lc[kNC], lp[kMaxNP];
         BuildLengths(fc, kNC, kMaxCodeLength, lc);
         BuildLengths(fp, opt_.np, kMaxCodeLength, lp);
-        for (int i = 0; i < kNC; ++i) pr->c[i] = lc[i] ? lc[i] : 13;
+        for (int i = 0; i < kNC; ++i) pr->c[i] = lc[i] ? lc[i] : unused;
         for (int i = 0; i < opt_.np; ++i) pr->p[i] = (lp[i] ? lp[i] : 8) + (i > 1 ? i - 1 : 0);
     }
 
@@ -415,14 +435,16 @@ private:
                 }
             }
             matchStart_[n] = static_cast<uint32_t>(matchLen_.size());
-            // Two passes: the first finds the statistics of this segment, the
-            // second parses under them.
+            // Each pass parses under the statistics of the one before; the
+            // last one's tokens are kept.
             std::size_t mark = tok_.Size();
             Parse(p, n, pr);
-            PricesFrom(tok_, mark, &pr);
-            tok_.sym.resize(mark);
-            tok_.dist.resize(mark);
-            Parse(p, n, pr);
+            for (int pass = 1; pass < kOptimalPasses; ++pass) {
+                PricesFrom(tok_, mark, kUnusedOptimal, &pr);
+                tok_.sym.resize(mark);
+                tok_.dist.resize(mark);
+                Parse(p, n, pr);
+            }
             p += n;
             if (!EmitTokens(false)) return status_;
         }

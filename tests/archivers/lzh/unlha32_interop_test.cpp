@@ -109,6 +109,51 @@ TEST(InteropNames, NamesWithQuotesAndLineBreaksPassInANulItemsFileAndKeepThemInE
     }
 }
 
+// The best effort (-jm1) splits its tokens into many small blocks, each with
+// trees of its own: every reader must take them byte-exact. The inputs
+// cover long runs, noise longer than one gathering of tokens (blocks cut at
+// the 65535-token limit) and data whose statistics change every few
+// kilobytes (the finest splits).
+TEST(InteropBest, BestEffortArchivesOpenByteExactInOtherReaders) {
+    Unlha32& lib = Unlha32::Get();
+    ASSERT_NE(lib.command, nullptr);
+    ScratchDir dir;
+    std::string mixed;
+    for (unsigned i = 0; mixed.size() < 600000; ++i) {
+        mixed += i % 2 ? SampleText(1500 + i % 7 * 300, 40 + i) : SampleBinary(900 + i % 5 * 200, 60 + i);
+    }
+    const std::vector<Sample> samples = {{"text.txt", SampleText(700000, 41)},
+                                         {"noise.bin", SampleBinary(500000, 42)},
+                                         {"run.bin", std::string(400000, 'a') + "b" + std::string(1000, 'a')},
+                                         {"mixed.bin", mixed},
+                                         {"one.bin", "x"}};
+    for (const Sample& s : samples) WriteFile(dir / ("src/" + s.name), s.data);
+    const Tool tools[] = {{"lhasa", "lhasa xq"}, {"7z", "7z x -y"}, {"bsdtar", "bsdtar -xf"}, {"unar", "unar -q"}};
+    for (const char* method : {"-o5", "-o7"}) {
+        const std::string arc = dir / (std::string("best") + method + ".lzh");
+        std::string report;
+        ASSERT_EQ(lib.Run(std::string("a -jm1 -r1 -x0 ") + method + " " + ArgQuote(arc) + " " + ArgQuote(dir / "") + " src",
+                          &report),
+                  0)
+            << report;
+        ASSERT_EQ(lib.Run("t " + ArgQuote(arc), &report), 0) << report;
+        int ran = 0;
+        for (const Tool& t : tools) {
+            if (!HaveTool(t.exe)) continue;
+            ++ran;
+            const std::string out = dir / (std::string("x_") + t.exe + method);
+            fs::create_directories(out);
+            ASSERT_TRUE(Shell(out, std::string(t.cmd) + " " + ArgQuote(arc))) << t.exe << " " << method;
+            auto got = ByContent(out);
+            for (const Sample& s : samples) {
+                EXPECT_EQ(got.count(s.data), 1u) << t.exe << " " << method << " lost " << s.name;
+            }
+            EXPECT_EQ(got.size(), samples.size()) << t.exe << " " << method;
+        }
+        if (ran == 0) GTEST_SKIP() << "no other LZH reader installed";
+    }
+}
+
 TEST(InteropJlha, JlhaArchivesExtractByteExact) {
     if (!HaveTool("jlha")) GTEST_SKIP() << "jlha not installed";
     Unlha32& lib = Unlha32::Get();
