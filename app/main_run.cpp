@@ -129,9 +129,6 @@ TBatchAnswer AnswerOf(TModalResult r) {
 // failures have the failure prompt alone.
 std::string FaultText(const TEntryOutcome& o) {
     switch (o.Fault) {
-        case TEntryFault::UnsafeName:
-            return "ファイル(" + o.Source +
-                   ")は名前にダブルクォーテーション（\"）または改行を含むため圧縮できません。";
         case TEntryFault::SameArchive:
             return "圧縮ファイル(" + o.Archive + ")は今回の処理でファイル(" + o.Other +
                    ")から作成したため、\rファイル(" + o.Source + ")の圧縮で上書きしません。";

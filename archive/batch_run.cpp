@@ -14,12 +14,6 @@
 namespace kt {
 namespace {
 
-// A name the library's command line or response file cannot carry: names
-// travel in double quotes, one per line, with no escape.
-bool UnsafeName(const std::string& path) {
-    return path.find_first_of("\"\r\n") != std::string::npos;
-}
-
 TEntryOutcome Failure(const std::string& source, const std::string& archive, TEntryFault fault) {
     TEntryOutcome o;
     o.Source = source;
@@ -137,7 +131,6 @@ TBatchRun::TPlan TBatchRun::Prepare(const std::string& source) {
         plan.Archive = done->second;
         return plan;
     }
-    if (UnsafeName(source)) return fail(TEntryFault::UnsafeName, JoinFolder(plan.Folder, name));
     // A folder found (or made) once is not looked at again in this run.
     if (FReady.count(plan.Folder) == 0 && !FolderReady(plan.Folder, plan.Step)) {
         if (plan.Step == TStep::Stop) FStopped = true;

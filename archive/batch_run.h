@@ -30,7 +30,6 @@ enum class TEntryFault {
     None,
     Library,          // the library returned a non-zero code (Code, Report)
     Layer,            // the archive layer raised an error (Report holds its text)
-    UnsafeName,       // the source path holds a double quote or a line break
     SameArchive,      // an earlier source of this run made this archive (Other)
     ArchiveIsFolder,  // a folder already has the archive's name
     SourceMissing,    // the source is no longer there, or is no regular file

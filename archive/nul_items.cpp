@@ -14,10 +14,19 @@ namespace kt {
 
 namespace {
 
-// The files of the command lines built on this thread and not yet run.
+// The files of the command lines built on this thread and not yet run; a
+// command built but never run (an error in between) leaves none behind
+// once its thread ends.
+struct TPendingFiles {
+    std::vector<std::string> Paths;
+    ~TPendingFiles() {
+        for (const std::string& path : Paths) ::unlink(path.c_str());
+    }
+};
+
 std::vector<std::string>& Pending() {
-    thread_local std::vector<std::string> files;
-    return files;
+    thread_local TPendingFiles files;
+    return files.Paths;
 }
 
 std::string Text(const std::vector<std::string>& items) {

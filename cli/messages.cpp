@@ -55,8 +55,6 @@ constexpr Entry kTexts[] = {
      "%1: encrypted members were not tested: give the password (-p or --password-file)"},
     {"%1 の展開に失敗しました: %2", "Extracting %1 failed: %2"},
     {"既存のファイル %1 を残しました。", "Kept the existing file %1."},
-    {"失敗: %1 (名前にダブルクォーテーション (\") または改行を含むファイルは圧縮できません)",
-     "failed: %1 (a file whose name holds a double quote (\") or a line break cannot be packed)"},
     {"失敗: %1 (%2 はこの処理で %3 から作成したため上書きしません。--on-clash rename で別名にできます)",
      "failed: %1 (%2 was made from %3 in this run and is not replaced; --on-clash rename picks another name)"},
     {"失敗: %1 (%2 という名前のフォルダがあります)", "failed: %1 (a folder named %2 is in the way)"},

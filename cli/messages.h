@@ -47,7 +47,6 @@ enum class Msg {
     TestUntested,          // %1 archive
     ExtractFailed,         // %1 archive, %2 what is wrong
     ExtractKept,           // %1 member
-    NameUnsafe,            // %1 source
     SameArchive,           // %1 source, %2 archive, %3 the source that made it
     ArchiveIsFolder,       // %1 source, %2 archive
     SourceVanished,        // %1 source

@@ -90,7 +90,6 @@ std::string ReportLines(std::string detail) {
 
 std::string FailureText(Lang lang, const kt::TEntryOutcome& o) {
     switch (o.Fault) {
-        case kt::TEntryFault::UnsafeName: return Text(lang, Msg::NameUnsafe, o.Source);
         case kt::TEntryFault::SameArchive: return Text(lang, Msg::SameArchive, o.Source, o.Archive, o.Other);
         case kt::TEntryFault::ArchiveIsFolder: return Text(lang, Msg::ArchiveIsFolder, o.Source, o.Archive);
         case kt::TEntryFault::SourceMissing: return Text(lang, Msg::SourceVanished, o.Source);

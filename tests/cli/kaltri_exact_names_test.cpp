@@ -36,6 +36,42 @@ TEST(KaltriExactNames, NonUtf8AndBackslashNamesSurvivePackAndExtract) {
     }
 }
 
+TEST(KaltriExactNames, QuotesAndLineBreaksPackAndPeersGiveThemBackUnderTheSameName) {
+    // Such names travel to the libraries as NUL items, not quoted text; one
+    // worker and two take the same way.
+    const std::vector<std::string> names = {"a\"b.txt", "line\nbreak.txt", "\"quoted\".txt"};
+    struct Row {
+        const char* format;
+        std::vector<std::string> readers;  // each extracts ARCHIVE into the current folder
+    };
+    for (const Row& row : {Row{"lzh", {"lhasa -xq ARCHIVE", "7z x -y ARCHIVE"}},
+                           Row{"zip", {"unzip -^ -qq ARCHIVE", "7z x -y ARCHIVE"}}}) {
+        for (const char* jobs : {"1", "2"}) {
+            SCOPED_TRACE(std::string(row.format) + " -j" + jobs);
+            Tree t;
+            for (const std::string& name : names) t.Make("src/" + name, "the body of " + name);
+            Result r = Sh(kKaltri + " pack -j" + jobs + " --format " + row.format + " --out " +
+                          Q(t.root + "/arc") + " " + Q(t.root + "/src"));
+            ASSERT_EQ(0, r.code) << r.out;
+            for (const std::string& name : names) {
+                const std::string archive =
+                    t.root + "/arc/" + name.substr(0, name.size() - 4) + "." + row.format;
+                std::vector<std::string> readers = row.readers;
+                readers.push_back(kKaltri + " extract ARCHIVE -o .");
+                for (std::string reader : readers) {
+                    const std::string out = t.root + "/out";
+                    fs::remove_all(out);
+                    fs::create_directories(out);
+                    reader.replace(reader.find("ARCHIVE"), 7, Q(archive));
+                    Result x = Sh("cd " + Q(out) + " && " + reader);
+                    EXPECT_EQ(0, x.code) << reader << "\n" << x.out;
+                    EXPECT_EQ("the body of " + name, Read(out + "/" + name)) << reader;
+                }
+            }
+        }
+    }
+}
+
 TEST(KaltriExactNames, ABackslashSeparatesFoldersOnlyInDosMadeArchives) {
     Tree t;
     ZipMember dosZip{"dir\\a.txt", "dos"};
