@@ -6,6 +6,8 @@
 // those files, and the tests, reach them by the names of the window design.
 #pragma once
 
+#include "app/program_names.h"
+
 #include <QWidget>
 #include <cstdint>
 #include <string>
@@ -41,8 +43,6 @@ struct TListColumn;
 class TLbShowHide;
 class TListItemData;
 class TRegManager;
-
-inline constexpr const char* kProgramTitle = "KalvoraTrindle";
 
 class TFormMain : public QWidget {
     Q_OBJECT

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/sendto_entry_text.h"
 #include "platform/qt/shell_places.h"
 
 namespace kt {
@@ -18,16 +19,10 @@ struct TSendToEntry {
 // Every file manager's entry, Thunar's (the Send To shortcut) first.
 std::vector<TSendToEntry> SendToEntries();
 
-// What the entries say of themselves in the menus' descriptions.
-inline constexpr const char* kSendToComment = "選んだファイルを1つずつ LZH/ZIP 書庫に圧縮します";
-
 // Writes the entry, making its folder when missing, so that the file manager
 // starts `appPath` in `workDir` (the user's home: the open dialog starts
 // there) with every selected file. Written atomically; true when saved.
 bool WriteSendToEntry(const TSendToEntry& entry, const std::string& appPath,
                       const std::string& workDir);
-
-// The working folder of a started entry: the user's home, else "/".
-std::string SendToWorkFolder();
 
 }  // namespace kt

@@ -2,13 +2,12 @@
 // UTF-8 path texts (the file system's bytes); no state of their own.
 #pragma once
 
+#include "app/program_names.h"
+
 #include <string>
 #include <vector>
 
 namespace kt {
-
-// The program's icon in the desktop's icon theme (installed by the package).
-inline constexpr const char* kProgramIconName = "org.kalvoratrindle.KalvoraTrindle";
 
 // Writes a freedesktop Desktop Entry at `linkPath` that starts `target` with
 // `arguments` in `workDir` (the target's folder when empty), described by
