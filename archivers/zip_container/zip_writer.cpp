@@ -1,5 +1,7 @@
 #include "archivers/zip_container/zip_writer.h"
 
+#include "archivers/codecs/zip/deflate_levels.h"
+
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -24,7 +26,7 @@ struct CompressorDeleter {
     void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 };
 
-// One compressor per level, kept for the life of the thread: allocating one
+// One compressor per libdeflate level, kept for the life of the thread: allocating one
 // costs more than compressing a small file.
 libdeflate_compressor* Compressor(int level) {
     thread_local std::array<std::unique_ptr<libdeflate_compressor, CompressorDeleter>, 10> cache;
@@ -132,7 +134,7 @@ ZipStatus ZipWriter::AddBuffer(ZipEntry e, const uint8_t* data, size_t size,
     e.method = kMethodStored;
     if (opt.level > 0 && size > 0 && !e.IsDirectory()) {
         int level = std::clamp(opt.level, 1, 9);
-        libdeflate_compressor* c = Compressor(level);
+        libdeflate_compressor* c = Compressor(DeflateLevelFor(level));
         if (!c) return ZipStatus::WriteError;
         const size_t bound = libdeflate_deflate_compress_bound(c, size);
         packed = std::make_unique_for_overwrite<uint8_t[]>(bound);
@@ -235,7 +237,7 @@ ZipStatus ZipWriter::Streamed(ZipEntry e, const ByteSource& source, const WriteO
     // window restarts at each piece, a few bytes per piece), so several are
     // deflated at once. Encryption, output and progress stay on this thread,
     // in order.
-    PiecePool pieces(source, level, kMaxWorkers);
+    PiecePool pieces(source, DeflateLevelFor(level), kMaxWorkers);
     PiecePool::Piece piece;
     uint64_t done = 0;
     while (pieces.Next(piece)) {

@@ -15,7 +15,7 @@
 namespace kt::zip {
 
 struct WriteOptions {
-    int level = 6;              // 0 stores, 1-9 deflate (libdeflate levels)
+    int level = 6;              // 0 stores, 1-9 deflate (the ZIP scale: deflate_levels.h)
     std::string_view password;  // key bytes (CP932); empty: no encryption
     int aesStrength = 0;        // with a password: 0 ZipCrypto, 1-3 WinZip AE-2 AES-128/192/256
 };
