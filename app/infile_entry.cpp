@@ -92,6 +92,5 @@ const char* StateText(std::uint8_t state) {
     }
 }
 
-
 }  // namespace kt
 static_assert(sizeof(kt::TInfileEntry) <= 56, "a row record outgrew its 64-byte heap block");

@@ -40,13 +40,11 @@ public:
 private:
     // 56 bytes in all, so that a row's record takes one 64-byte heap block.
     std::string FPath;
-    std::uint32_t FNameStart = 0;  // after the last "/"; 0 for a bare name
+    std::uint32_t FNameStart = 0;   // after the last "/"; 0 for a bare name
     std::uint32_t FBareFolder = 0;  // for a bare name: its folder's number
-
 };
 
 // The text of a state code; empty for a code outside the table.
 const char* StateText(std::uint8_t state);
-
 
 }  // namespace kt

@@ -17,16 +17,22 @@ int main(int argc, char** argv) {
     // looks like a toolkit option is still listed.
     std::vector<std::string> params(argv + (argc > 0 ? 1 : 0), argv + argc);
     switch (kt::StartRequestOf(params)) {
-        case kt::StartRequest::Usage: std::fputs(kt::UsageText().c_str(), stdout); return 0;
-        case kt::StartRequest::Version: std::fputs(kt::VersionText().c_str(), stdout); return 0;
-        case kt::StartRequest::Window: break;
+        case kt::StartRequest::Usage:
+            std::fputs(kt::UsageText().c_str(), stdout);
+            return 0;
+        case kt::StartRequest::Version:
+            std::fputs(kt::VersionText().c_str(), stdout);
+            return 0;
+        case kt::StartRequest::Window:
+            break;
     }
     // Without a display the toolkit would abort; one line says why instead.
     if (!kt::DisplayAvailable(std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"),
                               std::getenv("WAYLAND_DISPLAY"))) {
-        std::fputs("KalvoraTrindle: the window needs a graphical session (no DISPLAY or "
-                   "WAYLAND_DISPLAY is set); for terminals and scripts use kaltri.\n",
-                   stderr);
+        std::fputs(
+            "KalvoraTrindle: the window needs a graphical session (no DISPLAY or "
+            "WAYLAND_DISPLAY is set); for terminals and scripts use kaltri.\n",
+            stderr);
         return 1;
     }
     kt::TApplication app(argc, argv);

@@ -72,7 +72,8 @@ bool TFormMain::CheckArchiverDlls() {
                      "ZIP32J.DLL をインストールしないと圧縮できません。");
         } else {
             SetLabel(LabelZipMsg, "必要なDLLが見つかりません",
-                     "ZIP32J.DLL および、ZIP32.DLL または IZIP32J.DLL をインストールしないと圧縮できません。");
+                     "ZIP32J.DLL および、ZIP32.DLL または IZIP32J.DLL "
+                     "をインストールしないと圧縮できません。");
         }
         RadioButtonZip->setEnabled(false);
         RadioButtonLzh->setChecked(true);
@@ -85,8 +86,10 @@ bool TFormMain::CheckArchiverDlls() {
         LabelPassLen->setToolTip(
             U("入力されているパスワードの文字数です（０ならパスワードは設定されません）"));
     } else {
-        const QString hint = U("ZIP32.DLL または ZCRYPT32.DLL をインストールしないとパスワードは設定できません。");
-        for (QWidget* w : std::initializer_list<QWidget*>{LabelZipPass, EditZipPass, LabelPassLen}) {
+        const QString hint =
+            U("ZIP32.DLL または ZCRYPT32.DLL をインストールしないとパスワードは設定できません。");
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{LabelZipPass, EditZipPass, LabelPassLen}) {
             w->setToolTip(hint);
         }
     }

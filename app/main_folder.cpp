@@ -30,14 +30,12 @@ void TFormMain::SpeedButtonSelectClick() {
         SHBrowseForFolderExIn->SetSelectFolder(sfDrives);
         SHBrowseForFolderExIn->SetSelectFolderName("");
     }
-    if (SHBrowseForFolderExIn->Execute())
-        SetChosenFolder(SHBrowseForFolderExIn->FolderName());
+    if (SHBrowseForFolderExIn->Execute()) SetChosenFolder(SHBrowseForFolderExIn->FolderName());
 }
 
 void TFormMain::DropDstDirFileDrop(TDropDst*, const std::vector<std::string>& files, int, int) {
     THourglass hourglass;
-    if (files.size() == 1 && PathKind(files.front()) == 0)
-        SetChosenFolder(files.front());
+    if (files.size() == 1 && PathKind(files.front()) == 0) SetChosenFolder(files.front());
 }
 
 void TFormMain::SetChosenFolder(const std::string& path) {

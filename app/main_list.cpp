@@ -48,8 +48,8 @@ public:
     void Set(int value) {
         const int max = FBar->maximum();
         FPosition = std::min(value, max);
-        const long long grown = static_cast<long long>(FPosition - FBar->value()) *
-                                std::max(1, FBar->width());
+        const long long grown =
+            static_cast<long long>(FPosition - FBar->value()) * std::max(1, FBar->width());
         if (FPosition == max || (grown >= max && FShown.elapsed() >= kFrameMs)) {
             FBar->setValue(FPosition);
             FShown.restart();
@@ -64,7 +64,8 @@ private:
 };
 
 void TFormMain::CreateListComponents() {
-    for (int i = 0; i < 3; ++i) KWallListViewInfile->AddColumn(U(kColumnCaptions[i]), kColumnWidths[i], i);
+    for (int i = 0; i < 3; ++i)
+        KWallListViewInfile->AddColumn(U(kColumnCaptions[i]), kColumnWidths[i], i);
     KWallListViewInfile->OnCompare = [this](const TListItemData* a, const TListItemData* b) {
         return KWallListViewInfileCompare(a, b);
     };
@@ -104,7 +105,8 @@ void TFormMain::CreateListComponents() {
         connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
         return a;
     };
-    NAllSelect = item("すべて選択(&A)", QKeySequence(Qt::CTRL | Qt::Key_A), &TFormMain::NAllSelectClick);
+    NAllSelect =
+        item("すべて選択(&A)", QKeySequence(Qt::CTRL | Qt::Key_A), &TFormMain::NAllSelectClick);
     N2 = PopupMenuListView->addSeparator();
     NDel = item("リストから外す(&D)", QKeySequence(Qt::Key_Delete), &TFormMain::NDelClick);
     N4 = PopupMenuListView->addSeparator();
@@ -146,7 +148,9 @@ void TFormMain::AddFiles(const std::vector<std::string>& files) {
     // Paths given directly that could not be listed are named once, after
     // everything else has been added.
     if (!refused.empty()) {
-        std::string text = "次のファイルは追加できません（通常のファイルまたは読み取れるフォルダではありません）。";
+        std::string text =
+            "次のファイルは追加できません（通常のファイルまたは読み取れるフォルダではありません）"
+            "。";
         for (const std::string& p : refused) text += "\r" + p;
         ShowMessage(text);
     }
@@ -217,9 +221,15 @@ int TFormMain::KWallListViewInfileCompare(const TListItemData* a, const TListIte
     const auto* eb = static_cast<const TInfileEntry*>(b);
     int result;
     switch (FSortPattern) {
-        case 1: result = CompareKeys(ea->Name(), eb->Name()); break;
-        case 2: result = int(ea->State) - int(eb->State); break;
-        default: result = CompareKeys(ea->Dir(), eb->Dir()); break;
+        case 1:
+            result = CompareKeys(ea->Name(), eb->Name());
+            break;
+        case 2:
+            result = int(ea->State) - int(eb->State);
+            break;
+        default:
+            result = CompareKeys(ea->Dir(), eb->Dir());
+            break;
     }
     return FSortAscent ? result : -result;
 }

@@ -50,11 +50,11 @@ public:
         for (int row = 0; row < count; ++row) FEntries.push_back(list->ItemData(row));
         FAlive.insert(FEntries.begin(), FEntries.end());
         TListItemsModel* model = list->Items();
-        FConnections[0] = QObject::connect(
-            model, &QAbstractItemModel::rowsAboutToBeRemoved,
-            [this](const QModelIndex&, int first, int last) {
-                for (int row = first; row <= last; ++row) FAlive.erase(FList->ItemData(row));
-            });
+        FConnections[0] = QObject::connect(model, &QAbstractItemModel::rowsAboutToBeRemoved,
+                                           [this](const QModelIndex&, int first, int last) {
+                                               for (int row = first; row <= last; ++row)
+                                                   FAlive.erase(FList->ItemData(row));
+                                           });
         // A reset (clearing, or removing many scattered rows) is seen after
         // the fact: only what is still listed stays alive.
         FConnections[1] = QObject::connect(model, &QAbstractItemModel::modelReset, [this] {
@@ -117,11 +117,16 @@ int VisibleRows(TKWallListView* list) {
 
 TBatchAnswer AnswerOf(TModalResult r) {
     switch (r) {
-        case mrYes: return TBatchAnswer::Yes;
-        case mrNo: return TBatchAnswer::No;
-        case mrNoToAll: return TBatchAnswer::NoToAll;
-        case mrYesToAll: return TBatchAnswer::YesToAll;
-        default: return TBatchAnswer::Abort;
+        case mrYes:
+            return TBatchAnswer::Yes;
+        case mrNo:
+            return TBatchAnswer::No;
+        case mrNoToAll:
+            return TBatchAnswer::NoToAll;
+        case mrYesToAll:
+            return TBatchAnswer::YesToAll;
+        default:
+            return TBatchAnswer::Abort;
     }
 }
 
@@ -149,7 +154,8 @@ public:
     std::function<void()> BeforeAsk;
 
     TBatchAnswer FolderMissing(const std::string& folder) override {
-        return AnswerOf(Ask("ディレクトリ(" + folder + ")がありません。\r作成しますか？", {mbYes, mbNo, mbAbort}));
+        return AnswerOf(Ask("ディレクトリ(" + folder + ")がありません。\r作成しますか？",
+                            {mbYes, mbNo, mbAbort}));
     }
     TBatchAnswer FolderNotCreated(const std::string& folder) override {
         return AnswerOf(Ask("ディレクトリ(" + folder + ")が作成できませんでした。\r続けますか？",
@@ -207,7 +213,11 @@ private:
 class TWindowEntries : public TBatchEntries {
 public:
     TWindowEntries(TFormMain& form, TBatchRun& run, TRunEntries& rows, const bool& closeRequested)
-        : FForm(form), FList(form.KWallListViewInfile), FRun(run), FRows(rows), FCloseRequested(closeRequested) {
+        : FForm(form),
+          FList(form.KWallListViewInfile),
+          FRun(run),
+          FRows(rows),
+          FCloseRequested(closeRequested) {
         FPump.BeforePump = [this] {
             const int row = FLast >= 0 ? FRows.RowOf(FLast) : -1;
             if (row >= 0) FForm.ScrollToEntry(row);
@@ -217,9 +227,11 @@ public:
         form.ArchiveFile->OnProgress = [this](TArchiveFile*, int, EXTRACTINGINFOEX* eis, bool&) {
             QProgressBar* bar = FForm.ProgressBar;
             if (eis != nullptr && eis->exinfo.dwFileSize > 0) {
-                const double part = std::min(1.0, double(eis->exinfo.dwWriteSize) / eis->exinfo.dwFileSize);
-                bar->setValue(std::min(bar->maximum(), FDone * TFormMain::kProgressSteps +
-                                                           static_cast<int>(part * TFormMain::kProgressSteps)));
+                const double part =
+                    std::min(1.0, double(eis->exinfo.dwWriteSize) / eis->exinfo.dwFileSize);
+                bar->setValue(std::min(bar->maximum(),
+                                       FDone * TFormMain::kProgressSteps +
+                                           static_cast<int>(part * TFormMain::kProgressSteps)));
             }
             FPump();
         };
@@ -256,11 +268,14 @@ public:
         switch (plan.Step) {
             case TBatchRun::TStep::Skip:
                 FPump(true);
-                ShowMessage("ファイル(" + JoinFolder(plan.Folder, NameOf(plan.Source)) + ")の圧縮処理はスキップします。");
+                ShowMessage("ファイル(" + JoinFolder(plan.Folder, NameOf(plan.Source)) +
+                            ")の圧縮処理はスキップします。");
                 break;
             case TBatchRun::TStep::PassOver:
                 FPump(true);
-                ShowMessage("ファイル(" + plan.Source + ")は作成する圧縮ファイルそのものであるため、圧縮処理はスキップします。");
+                ShowMessage(
+                    "ファイル(" + plan.Source +
+                    ")は作成する圧縮ファイルそのものであるため、圧縮処理はスキップします。");
                 break;
             case TBatchRun::TStep::Done:
                 // Listed twice: its archive was made from it a moment ago.
@@ -410,8 +425,9 @@ void TFormMain::ButtonExecClick() {
             EditSelect->setFocus();
             return;
         case TBatchSetupFault::PasswordHasQuote:
-            ShowMessage("パスワードにダブルクォーテーション（\"）は使用できません。\r"
-                        "パスワードを変更してから処理してください。");
+            ShowMessage(
+                "パスワードにダブルクォーテーション（\"）は使用できません。\r"
+                "パスワードを変更してから処理してください。");
             EditZipPass->setFocus();
             return;
         case TBatchSetupFault::None:

@@ -76,7 +76,8 @@ void TFormMain::LoadSettings() {
     const int left = RegManager->Filer("Left")->ReadInteger();
     const int top = RegManager->Filer("Top")->ReadInteger();
     QList<QRect> screens;
-    for (const QScreen* screen : QGuiApplication::screens()) screens.append(screen->availableGeometry());
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens.append(screen->availableGeometry());
     move(VisibleTopLeft(QRect(QPoint(left, top), size()), screens));
     // Checking one radio button unchecks the other; unchecking leaves both.
     RadioButtonSelect->setChecked(RegManager->Filer("FolderSelect")->ReadBool());

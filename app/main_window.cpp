@@ -101,7 +101,8 @@ void TFormMain::CreateControls() {
     PanelBase->setObjectName("PanelBase");
     PanelBase->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     PanelBase->setLineWidth(1);
-    LabelInfile = Place(MakeLabel(PanelBase, "圧縮対象ファイル", Qt::AlignVCenter), 248, 10, 89, 20);
+    LabelInfile =
+        Place(MakeLabel(PanelBase, "圧縮対象ファイル", Qt::AlignVCenter), 248, 10, 89, 20);
     LabelFileNum = Place(MakeLabel(PanelBase, "", Qt::AlignVCenter), 344, 10, 129, 20);
     ProgressBar = Place(new QProgressBar(PanelBase), 1, 281, 573, 7);
     ProgressBar->setRange(0, 100);
@@ -116,11 +117,13 @@ void TFormMain::CreateControls() {
 
     // Where the archives go.
     GroupBoxFolderInfo = Place(new QGroupBox(U("圧縮ファイル格納先(&F)"), this), 8, 36, 233, 81);
-    RadioButtonInfile = Place(new QRadioButton(U("各圧縮元ファイルの場所に格納(&I)"), GroupBoxFolderInfo),
-                              8, 16, 193, 17);
+    RadioButtonInfile =
+        Place(new QRadioButton(U("各圧縮元ファイルの場所に格納(&I)"), GroupBoxFolderInfo), 8, 16,
+              193, 17);
     RadioButtonInfile->setToolTip(U("各圧縮ファイルを圧縮元ファイルと同じフォルダに格納します"));
     RadioButtonInfile->setChecked(true);
-    RadioButtonSelect = Place(new QRadioButton(U("格納先を指定(&S)"), GroupBoxFolderInfo), 8, 32, 193, 17);
+    RadioButtonSelect =
+        Place(new QRadioButton(U("格納先を指定(&S)"), GroupBoxFolderInfo), 8, 32, 193, 17);
     RadioButtonSelect->setToolTip(U("各圧縮ファイルを同一フォルダに格納します"));
     LabelFolder = Place(MakeLabel(GroupBoxFolderInfo, "フォルダ名", Qt::AlignTop), 16, 48, 57, 20);
     LabelFolder->setToolTip(U("圧縮ファイルを格納するフォルダ名を指定してください"));

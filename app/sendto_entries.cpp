@@ -29,10 +29,12 @@ bool WriteSendToEntry(const TSendToEntry& entry, const std::string& appPath,
             return CreateShortcut(entry.Path, appPath, "%F", workDir, kSendToComment);
         case fmNautilus:
             return WriteFileAtomically(
-                entry.Path, SendToScript("NAUTILUS_SCRIPT_SELECTED_FILE_PATHS", appPath, workDir), 0755);
+                entry.Path, SendToScript("NAUTILUS_SCRIPT_SELECTED_FILE_PATHS", appPath, workDir),
+                0755);
         case fmCaja:
             return WriteFileAtomically(
-                entry.Path, SendToScript("CAJA_SCRIPT_SELECTED_FILE_PATHS", appPath, workDir), 0755);
+                entry.Path, SendToScript("CAJA_SCRIPT_SELECTED_FILE_PATHS", appPath, workDir),
+                0755);
         case fmNemo:
             return WriteFileAtomically(entry.Path, NemoAction(appPath), 0644);
         case fmDolphin:

@@ -19,7 +19,8 @@ std::string SingleQuoted(const std::string& text) {
 // GNOME Files and Caja start a script with the selection in an environment
 // variable, one absolute path a line (their argv holds paths relative to the
 // folder shown, which the change of folder below would break).
-std::string SendToScript(const char* variable, const std::string& appPath, const std::string& workDir) {
+std::string SendToScript(const char* variable, const std::string& appPath,
+                         const std::string& workDir) {
     return std::string("#!/bin/sh\n") + "# Hands the selected files to " + kProgramTitle + ".\n" +
            "cd " + SingleQuoted(workDir) + " || exit 1\n" +
            "IFS='\n'\n" +  // one path a line, spaces and all
@@ -59,7 +60,6 @@ std::string ServiceMenu(const std::string& appPath) {
     menu += "Exec=" + EntryValue(QuoteExecArgument(appPath) + " %F") + "\n";
     return menu;
 }
-
 
 std::string SendToWorkFolder() {
     const std::string home = GetEnvString("HOME");

@@ -16,7 +16,8 @@ std::string SendToWorkFolder();
 // GNOME Files' and Caja's script: it starts `appPath` in `workDir` with the
 // absolute paths of the selection, one a line, from the file manager's
 // environment variable `variable`.
-std::string SendToScript(const char* variable, const std::string& appPath, const std::string& workDir);
+std::string SendToScript(const char* variable, const std::string& appPath,
+                         const std::string& workDir);
 
 // Nemo's action: %F in the quotes its Quote key asks for; hidden once
 // `appPath` is gone (Dependencies).

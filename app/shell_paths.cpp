@@ -50,9 +50,12 @@ std::string GetEnvString(const std::string& name) {
 
 long long CountFiles(const std::string& path) {
     switch (TypeOfPath(path)) {
-        case PathType::Folder: return static_cast<long long>(CountFolderFiles(path));
-        case PathType::File: return 1;
-        default: return 0;  // missing, or a FIFO, socket or device
+        case PathType::Folder:
+            return static_cast<long long>(CountFolderFiles(path));
+        case PathType::File:
+            return 1;
+        default:
+            return 0;  // missing, or a FIFO, socket or device
     }
 }
 
@@ -64,9 +67,12 @@ long long CountListFiles(const std::vector<std::string>& paths) {
 
 int PathKind(const std::string& path) {
     switch (TypeOfPath(path)) {
-        case PathType::Missing: return 1;
-        case PathType::Folder: return 0;
-        default: return 2;
+        case PathType::Missing:
+            return 1;
+        case PathType::Folder:
+            return 0;
+        default:
+            return 2;
     }
 }
 

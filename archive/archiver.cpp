@@ -82,8 +82,8 @@ int TArchiver::TestMembers(HWND, const std::string&, const TArchiverOptions&, st
 
 bool TArchiver::FoundSizes(HARC, uint64_t&, uint64_t&) { return false; }
 
-bool TArchiver::CallFoundSizes(void* OriginalEntry, void* CompressedEntry, HARC Arc, uint64_t& Original,
-                               uint64_t& Compressed) {
+bool TArchiver::CallFoundSizes(void* OriginalEntry, void* CompressedEntry, HARC Arc,
+                               uint64_t& Original, uint64_t& Compressed) {
     auto original = reinterpret_cast<ARC_GET_SIZE_EX_PROC>(OriginalEntry);
     auto compressed = reinterpret_cast<ARC_GET_SIZE_EX_PROC>(CompressedEntry);
     int64_t o = 0, c = 0;

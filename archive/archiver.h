@@ -141,8 +141,8 @@ public:
 
 protected:
     // FoundSizes over a library's two entries (either may be null).
-    static bool CallFoundSizes(void* OriginalEntry, void* CompressedEntry, HARC Arc, uint64_t& Original,
-                               uint64_t& Compressed);
+    static bool CallFoundSizes(void* OriginalEntry, void* CompressedEntry, HARC Arc,
+                               uint64_t& Original, uint64_t& Compressed);
 
     // Runs the actual class's LoadDLL; a failure leaves the construction.
     explicit TArchiver(const TArchiverClass& Class);

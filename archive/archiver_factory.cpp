@@ -33,7 +33,8 @@ TContentProbes MakeProbes() {
     probes.Others.clear();
     for (const TFormatRow* row : ProbedRows()) {
         if (row->Probe.TypeOf != nullptr) probes.Tar = row->Probe.TypeOf;
-        if (row->Probe.IsArchive != nullptr) probes.Others.push_back({row->Type, row->Probe.IsArchive});
+        if (row->Probe.IsArchive != nullptr)
+            probes.Others.push_back({row->Type, row->Probe.IsArchive});
     }
     return probes;
 }

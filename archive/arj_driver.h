@@ -10,7 +10,8 @@ namespace kt {
 
 class TArj32 : public TLha32 {
     // UNARJ32J.DLL, with a state separate from UNLHA32.DLL's.
-    using ArjLib = TDriverLibrary<"UNARJ32J.DLL", "Unarj", "ARJ 形式書庫を扱うには UNARJ32J.DLL が 必要です。">;
+    using ArjLib = TDriverLibrary<"UNARJ32J.DLL", "Unarj",
+                                  "ARJ 形式書庫を扱うには UNARJ32J.DLL が 必要です。">;
 
 public:
     static constexpr TArchiverClass ClassInfo = ArjLib::ClassFor("TArj32");
@@ -25,8 +26,8 @@ public:
     // Extraction and testing run through UNARJ32J.DLL with the LHA builder;
     // extraction follows the caller's UseResFile.
     static constexpr TCommandRule UnpackRule = {.Word = "x", .ResFile = TResFileFrom::Caller};
-    static constexpr TCommandRule TestRule = {.Word = "t", .NamesFolder = false,
-                                              .ResFile = TResFileFrom::Never};
+    static constexpr TCommandRule TestRule = {
+        .Word = "t", .NamesFolder = false, .ResFile = TResFileFrom::Never};
     int Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                const std::string& BaseDir, const TFileList& Files, bool UseResFile,
                std::string& Output) override;

@@ -33,9 +33,10 @@ std::string NumberedName(const std::string& name, const std::string& extension, 
 // file reached by another one (a chosen folder given through a link).
 bool SameFile(const std::string& source, const std::string& archive) {
     if (source == archive) return true;
-    struct stat a {}, b {};
-    return stat(source.c_str(), &a) == 0 && stat(archive.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
+    struct stat a {
+    }, b{};
+    return stat(source.c_str(), &a) == 0 && stat(archive.c_str(), &b) == 0 &&
+           a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 }  // namespace
@@ -55,11 +56,15 @@ TBatchRun::TBatchRun(TBatchSettings settings, TBatchQuestions& questions)
     }
 }
 
-bool PasswordFitsSwitch(const std::string& password) { return password.find('"') == std::string::npos; }
+bool PasswordFitsSwitch(const std::string& password) {
+    return password.find('"') == std::string::npos;
+}
 
 TBatchSetupFault CheckBatchSettings(const TBatchSettings& settings) {
-    if (!settings.NextToSource && settings.ChosenFolder.empty()) return TBatchSetupFault::NoChosenFolder;
-    if (!PasswordSwitch(settings.Type, settings.Password).empty() && !PasswordFitsSwitch(settings.Password))
+    if (!settings.NextToSource && settings.ChosenFolder.empty())
+        return TBatchSetupFault::NoChosenFolder;
+    if (!PasswordSwitch(settings.Type, settings.Password).empty() &&
+        !PasswordFitsSwitch(settings.Password))
         return TBatchSetupFault::PasswordHasQuote;
     return TBatchSetupFault::None;
 }
@@ -163,7 +168,8 @@ TBatchRun::TPlan TBatchRun::Prepare(const std::string& source) {
         case PathType::Folder:
             return fail(TEntryFault::ArchiveIsFolder, plan.Archive);
         default: {
-            if (FOverwriteAnswer != TBatchAnswer::YesToAll && FOverwriteAnswer != TBatchAnswer::NoToAll)
+            if (FOverwriteAnswer != TBatchAnswer::YesToAll &&
+                FOverwriteAnswer != TBatchAnswer::NoToAll)
                 FOverwriteAnswer = FQuestions.ArchiveExists(plan.Archive);
             switch (FOverwriteAnswer) {
                 case TBatchAnswer::Yes:
@@ -198,7 +204,8 @@ void TBatchRun::Abandon(const TPlan& plan) {
     if (it != FClaimed.end() && it->second == plan.Source) FClaimed.erase(it);
 }
 
-TEntryOutcome TBatchRun::Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd, TPackCheck* Check) {
+TEntryOutcome TBatchRun::Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd,
+                              TPackCheck* Check) {
     TEntryOutcome o = Failure(plan.Source, plan.Archive, TEntryFault::None);
     // A source gone since it was listed is found when the pack fails, below.
     std::string temporary;
@@ -214,13 +221,14 @@ TEntryOutcome TBatchRun::Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd
         const bool testFailed = Check != nullptr && Check->Failed;
         // A source that went away while it was packed is said as such, not
         // as the library's bare code.
-        o.Fault = testFailed ? TEntryFault::TestFailed
+        o.Fault = testFailed                                  ? TEntryFault::TestFailed
                   : TypeOfPath(plan.Source) == PathType::File ? TEntryFault::Library
                                                               : TEntryFault::SourceMissing;
         // The library wrote about the temporary name it was given; the user
         // knows the archive by its own.
         o.Report = testFailed ? Check->Report : archive.OutputText();
-        for (std::size_t at; !temporary.empty() && (at = o.Report.find(temporary)) != std::string::npos;)
+        for (std::size_t at;
+             !temporary.empty() && (at = o.Report.find(temporary)) != std::string::npos;)
             o.Report.replace(at, temporary.size(), plan.Archive);
     }
     return o;
@@ -237,7 +245,8 @@ bool TBatchRun::Finish(const TEntryOutcome& outcome) {
     if (it != FClaimed.end() && it->second == outcome.Source) FClaimed.erase(it);
     if (FStopped) return false;
     if (FFailureAnswer != TBatchAnswer::YesToAll) FFailureAnswer = FQuestions.PackFailed(outcome);
-    if (FFailureAnswer != TBatchAnswer::Yes && FFailureAnswer != TBatchAnswer::YesToAll) FStopped = true;
+    if (FFailureAnswer != TBatchAnswer::Yes && FFailureAnswer != TBatchAnswer::YesToAll)
+        FStopped = true;
     return !FStopped;
 }
 

@@ -41,9 +41,9 @@ struct TEntryOutcome {
     std::string Source;
     std::string Archive;
     TEntryFault Fault = TEntryFault::None;
-    int Code = 0;          // the library's code, for TEntryFault::Library
-    std::string Report;    // the library's report text, or the layer's message
-    std::string Other;     // for SameArchive: the source that made the archive
+    int Code = 0;        // the library's code, for TEntryFault::Library
+    std::string Report;  // the library's report text, or the layer's message
+    std::string Other;   // for SameArchive: the source that made the archive
     bool Ok() const { return Fault == TEntryFault::None; }
 };
 
@@ -66,10 +66,10 @@ public:
 
 // Settings of one run.
 struct TBatchSettings {
-    TArchiverType Type = atZip;      // atLha or atZip
-    bool NextToSource = true;        // false: every archive into ChosenFolder
-    std::string ChosenFolder;        // as typed or given
-    std::string Password;            // ZIP only; empty for none
+    TArchiverType Type = atZip;  // atLha or atZip
+    bool NextToSource = true;    // false: every archive into ChosenFolder
+    std::string ChosenFolder;    // as typed or given
+    std::string Password;        // ZIP only; empty for none
     // When a source would get the archive that an earlier source of the run
     // made: false fails the entry, true picks "name (2).ext" and so on.
     bool RenameOnClash = false;

@@ -9,7 +9,8 @@
 
 namespace kt {
 
-class TBGA32 : public TLibraryDriver<"BGA32.DLL", "Bga", "Bga 形式書庫を扱うには BGA32.DLL が 必要です。", "TBGA32"> {
+class TBGA32 : public TLibraryDriver<"BGA32.DLL", "Bga",
+                                     "Bga 形式書庫を扱うには BGA32.DLL が 必要です。", "TBGA32"> {
 public:
     // Opens nothing and calls no entry when the file does not exist.
     static bool IsArchive(const std::string& FileName);

@@ -7,9 +7,9 @@
 
 namespace kt {
 
-class TCab32 : public TLibraryDriver<"CAB32.DLL", "Cab", "CAB 形式書庫を扱うには CAB32.DLL が 必要です。", "TCab32"> {
+class TCab32 : public TLibraryDriver<"CAB32.DLL", "Cab",
+                                     "CAB 形式書庫を扱うには CAB32.DLL が 必要です。", "TCab32"> {
 public:
-
     // Extraction hands the library the archive's absolute path; creation
     // hands over the name as given (the designed command lines differ here,
     // and only here, among the one-library drivers).

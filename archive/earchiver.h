@@ -34,5 +34,4 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-
 }  // namespace kt

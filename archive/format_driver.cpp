@@ -20,8 +20,9 @@ int TFormatDriver::CheckArchive(const std::string& ArcName, int Mode, int ExtraM
 
 bool TFormatDriver::FoundSizes(HARC Arc, uint64_t& Original, uint64_t& Compressed) {
     try {
-        return CallFoundSizes(FLibrary.Entry("GetOriginalSizeEx", false), FLibrary.Entry("GetCompressedSizeEx", false),
-                              Arc, Original, Compressed);
+        return CallFoundSizes(FLibrary.Entry("GetOriginalSizeEx", false),
+                              FLibrary.Entry("GetCompressedSizeEx", false), Arc, Original,
+                              Compressed);
     } catch (const std::exception&) {
         return false;  // an older library without the entries
     }
@@ -53,15 +54,16 @@ std::string TFormatDriver::LineFor(const TCommandRule& Rule, TResFileUse Use,
         case TResFileFrom::Never:
             break;
     }
-    return MakeCmdLine(Rule.Word, Rule.AbsoluteArchive ? ExpandFileName(ArcName) : ArcName,
-                       Options, Rule.NamesFolder ? Folder : std::string(), Files, resFile);
+    return MakeCmdLine(Rule.Word, Rule.AbsoluteArchive ? ExpandFileName(ArcName) : ArcName, Options,
+                       Rule.NamesFolder ? Folder : std::string(), Files, resFile);
 }
 
 int TFormatDriver::Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
                           const std::string& BaseDir, const TFileList& Files, bool UseResFile,
                           std::string& Output) {
     // Every driver unpacks: no base error to fall back on.
-    return Exec(Wnd, LineFor(FCommands.Unpack, ruOnUnpack, ArcName, Options, BaseDir, Files, UseResFile),
+    return Exec(Wnd,
+                LineFor(FCommands.Unpack, ruOnUnpack, ArcName, Options, BaseDir, Files, UseResFile),
                 Output);
 }
 
@@ -70,7 +72,8 @@ int TFormatDriver::Pack(HWND Wnd, const std::string& ArcName, const TArchiverOpt
                         std::string& Output) {
     if (FCommands.Pack.Word == nullptr)
         return TArchiver::Pack(Wnd, ArcName, Options, BaseDir, Files, UseResFile, Output);
-    return Exec(Wnd, LineFor(FCommands.Pack, ruOnPack, ArcName, Options, BaseDir, Files, UseResFile),
+    return Exec(Wnd,
+                LineFor(FCommands.Pack, ruOnPack, ArcName, Options, BaseDir, Files, UseResFile),
                 Output);
 }
 
@@ -79,10 +82,10 @@ int TFormatDriver::RemoveItem(HWND Wnd, const std::string& ArcName, const TArchi
                               std::string& Output) {
     if (FCommands.RemoveItem.Word == nullptr)
         return TArchiver::RemoveItem(Wnd, ArcName, Options, BaseDir, Files, UseResFile, Output);
-    return Exec(Wnd,
-                LineFor(FCommands.RemoveItem, ruOnRemoveItem, ArcName, Options, BaseDir, Files,
-                        UseResFile),
-                Output);
+    return Exec(
+        Wnd,
+        LineFor(FCommands.RemoveItem, ruOnRemoveItem, ArcName, Options, BaseDir, Files, UseResFile),
+        Output);
 }
 
 int TFormatDriver::Update(HWND Wnd, const std::string& ArcName, const TArchiverOptions& Options,
@@ -90,7 +93,8 @@ int TFormatDriver::Update(HWND Wnd, const std::string& ArcName, const TArchiverO
                           std::string& Output) {
     if (FCommands.Update.Word == nullptr)
         return TArchiver::Update(Wnd, ArcName, Options, BaseDir, Files, UseResFile, Output);
-    return Exec(Wnd, LineFor(FCommands.Update, ruOnUpdate, ArcName, Options, BaseDir, Files, UseResFile),
+    return Exec(Wnd,
+                LineFor(FCommands.Update, ruOnUpdate, ArcName, Options, BaseDir, Files, UseResFile),
                 Output);
 }
 

@@ -10,7 +10,8 @@
 
 namespace kt {
 
-class TLha32 : public TLibraryDriver<"UNLHA32.DLL", "Unlha", "Lha 形式書庫を扱うには UNLHA32.DLL が 必要です。", "TLha32"> {
+class TLha32 : public TLibraryDriver<"UNLHA32.DLL", "Unlha",
+                                     "Lha 形式書庫を扱うには UNLHA32.DLL が 必要です。", "TLha32"> {
 public:
     // Probe for the format detection; never raises (any failure is false).
     static bool IsArchive(const std::string& FileName);

@@ -35,8 +35,9 @@ std::string TemporaryBeside(const std::string& archivePath) {
     std::size_t dot = name.rfind('.');
     std::string ext = (dot == std::string::npos || dot == 0) ? "" : name.substr(dot);
     std::string folder = FolderOf(archivePath);
-    return JoinFolder(folder.empty() ? "." : folder, kTempPrefix + std::to_string(CurrentProcessId()) + "_" +
-                                                         std::to_string(counter++) + ext);
+    return JoinFolder(
+        folder.empty() ? "." : folder,
+        kTempPrefix + std::to_string(CurrentProcessId()) + "_" + std::to_string(counter++) + ext);
 }
 
 // The process id in a temporary name, or 0 when the name is not one.
@@ -58,7 +59,8 @@ bool ProcessAlive(pid_t pid) { return kill(pid, 0) == 0 || errno == EPERM; }
 // When this process started, in seconds since the epoch.
 std::time_t ProcessStart() {
     struct stat st {};
-    static const std::time_t start = stat("/proc/self", &st) == 0 ? st.st_mtime : std::time(nullptr);
+    static const std::time_t start =
+        stat("/proc/self", &st) == 0 ? st.st_mtime : std::time(nullptr);
     return start;
 }
 
@@ -93,11 +95,12 @@ void ConfigureForBatchRun(TArchiveFile& Archive) {
 }
 
 int PackOneFile(TArchiveFile& Archive, TArchiverType Type, HWND Wnd, const std::string& ArchivePath,
-                const std::string& Source, std::string* Temporary, TPackCheck* Check, bool NewArchive) {
+                const std::string& Source, std::string* Temporary, TPackCheck* Check,
+                bool NewArchive) {
     Archive.SetFileNameOfType(Type, ArchivePath);
     // A check needs the archive under a name nobody takes for the real one.
-    const bool direct = NewArchive && (Check == nullptr || !Check->Run) && Archive.Archiver() != nullptr &&
-                        Archive.Archiver()->PacksWholeArchives();
+    const bool direct = NewArchive && (Check == nullptr || !Check->Run) &&
+                        Archive.Archiver() != nullptr && Archive.Archiver()->PacksWholeArchives();
     const std::string target = direct ? ArchivePath : TemporaryBeside(ArchivePath);
     if (Temporary != nullptr) *Temporary = direct ? std::string() : target;
     int result = 0;
@@ -140,7 +143,8 @@ int RemoveStaleTemporaries(const std::string& folder) {
         if (owner <= 0 || owner == CurrentProcessId() || ProcessAlive(owner)) continue;
         const std::string path = JoinFolder(folder.empty() ? "." : folder, name);
         struct stat st {};
-        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_mtime >= ProcessStart()) continue;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_mtime >= ProcessStart())
+            continue;
         if (unlink(path.c_str()) == 0) ++removed;
     }
     closedir(d);

@@ -46,8 +46,8 @@ void ConfigureForBatchRun(TArchiveFile& Archive);
 // archive it would replace stays when the check fails. NewArchive: the
 // caller has just found no archive at ArchivePath.
 int PackOneFile(TArchiveFile& Archive, TArchiverType Type, HWND Wnd, const std::string& ArchivePath,
-                const std::string& Source, std::string* Temporary = nullptr, TPackCheck* Check = nullptr,
-                bool NewArchive = false);
+                const std::string& Source, std::string* Temporary = nullptr,
+                TPackCheck* Check = nullptr, bool NewArchive = false);
 
 // Removes, in folder, the temporary archives that an earlier run left when
 // it was killed: names of PackOneFile's form whose process is gone and which

@@ -20,7 +20,8 @@ int TRar32::Unpack(HWND Wnd, const std::string& ArcName, const TArchiverOptions&
                    std::string& Output) {
     TCommandRule rule = Commands.Unpack;
     if (Options.x == 0) rule.Word = "-e";
-    return Exec(Wnd, LineFor(rule, ruOnUnpack, ArcName, Options, BaseDir, Files, UseResFile), Output);
+    return Exec(Wnd, LineFor(rule, ruOnUnpack, ArcName, Options, BaseDir, Files, UseResFile),
+                Output);
 }
 
 }  // namespace kt

@@ -8,9 +8,9 @@
 
 namespace kt {
 
-class TRar32 : public TLibraryDriver<"UNRAR32.DLL", "Unrar", "この機能の使用には UNRAR32.DLL が 必要です。", "TRar32"> {
+class TRar32 : public TLibraryDriver<"UNRAR32.DLL", "Unrar",
+                                     "この機能の使用には UNRAR32.DLL が 必要です。", "TRar32"> {
 public:
-
     // Unpack's word is "-x", or "-e" (without the stored folders) when x = 0.
     static constexpr TDriverCommands Commands = {.Unpack = {.Word = "-x"}, .UnpacksToMemory = true};
 

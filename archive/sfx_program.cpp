@@ -69,7 +69,8 @@ bool CopyAll(int from, int to, std::vector<char>& buffer) {
         }
         if (got == 0) return true;
         for (ssize_t done = 0; done < got;) {
-            ssize_t put = fault::Write(to, buffer.data() + done, static_cast<std::size_t>(got - done));
+            ssize_t put =
+                fault::Write(to, buffer.data() + done, static_cast<std::size_t>(got - done));
             if (put < 0) {
                 if (errno == EINTR) continue;
                 return false;

@@ -11,7 +11,9 @@
 
 namespace kt {
 
-class TTar32 : public TLibraryDriver<"tar32.dll", "Tar", "tar/tgz/taz/bz2 形式書庫を扱うには tar32.dll が 必要です。", "TTar32"> {
+class TTar32 : public TLibraryDriver<"tar32.dll", "Tar",
+                                     "tar/tgz/taz/bz2 形式書庫を扱うには tar32.dll が 必要です。",
+                                     "TTar32"> {
 public:
     // The archive type TarGetArchiveType reports: 1 atTar, 2 to 5 atTgz,
     // 6 and 7 atBZ2, anything else (and any failure) atNone. Never raises.

@@ -247,8 +247,8 @@ int TZip32::FindNext(HARC Arc, INDIVIDUALINFO* Info) {
 bool TZip32::FoundSizes(HARC Arc, uint64_t& Original, uint64_t& Compressed) {
     try {
         return CallFoundSizes(FindZipProc("UnZipGetOriginalSizeEx", {zlLmzip, zlZip32j, zlUnzip}),
-                              FindZipProc("UnZipGetCompressedSizeEx", {zlLmzip, zlZip32j, zlUnzip}), Arc, Original,
-                              Compressed);
+                              FindZipProc("UnZipGetCompressedSizeEx", {zlLmzip, zlZip32j, zlUnzip}),
+                              Arc, Original, Compressed);
     } catch (const std::exception&) {
         return false;  // an older library without the entries
     }

@@ -52,7 +52,8 @@ private:
 // The driver for the archive, or null after printing why there is none.
 std::unique_ptr<kt::TArchiver> OpenDriver(const std::string& archive, Lang lang) {
     if (kt::TypeOfPath(archive) != kt::PathType::File) {
-        std::cerr << "kaltri: " << archive << ": " << (lang == Lang::Ja ? "ファイルがありません。" : "no such file") << "\n";
+        std::cerr << "kaltri: " << archive << ": "
+                  << (lang == Lang::Ja ? "ファイルがありません。" : "no such file") << "\n";
         return nullptr;
     }
     try {
@@ -82,8 +83,8 @@ std::string PasswordSwitch(const kt::TArchiver& driver, const std::string& passw
 
 std::string DosDate(WORD date, WORD time) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d", 1980 + (date >> 9), (date >> 5) & 15, date & 31,
-                  time >> 11, (time >> 5) & 63);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d", 1980 + (date >> 9), (date >> 5) & 15,
+                  date & 31, time >> 11, (time >> 5) & 63);
     return buf;
 }
 
@@ -139,19 +140,23 @@ int ListArchive(const std::string& archive, Lang lang, bool json) {
             return 1;
         }
         if (!json)
-            std::printf("%12s %12s %6s %-16s %-7s %s\n", "size", "packed", "ratio", "date", "method", "name");
+            std::printf("%12s %12s %6s %-16s %-7s %s\n", "size", "packed", "ratio", "date",
+                        "method", "name");
         int count = 0;
-        int r = EachMember(*driver, arc, [&](const INDIVIDUALINFO& info, uint64_t original, uint64_t compressed) {
-            ++count;
-            if (json) {
-                std::cout << MemberRecord(archive, info, original, compressed) << "\n";
-                return;
-            }
-            std::printf("%12llu %12llu %5.1f%% %-16s %-7.7s %s\n", static_cast<unsigned long long>(original),
-                        static_cast<unsigned long long>(compressed), info.wRatio / 10.0,
-                        DosDate(info.wDate, info.wTime).c_str(), kt::PrintableText(info.szMode).c_str(),
-                        kt::PrintableText(info.szFileName).c_str());
-        });
+        int r = EachMember(
+            *driver, arc, [&](const INDIVIDUALINFO& info, uint64_t original, uint64_t compressed) {
+                ++count;
+                if (json) {
+                    std::cout << MemberRecord(archive, info, original, compressed) << "\n";
+                    return;
+                }
+                std::printf("%12llu %12llu %5.1f%% %-16s %-7.7s %s\n",
+                            static_cast<unsigned long long>(original),
+                            static_cast<unsigned long long>(compressed), info.wRatio / 10.0,
+                            DosDate(info.wDate, info.wTime).c_str(),
+                            kt::PrintableText(info.szMode).c_str(),
+                            kt::PrintableText(info.szFileName).c_str());
+            });
         driver->CloseArchive(arc);
         if (json) {
             Json a;
@@ -202,15 +207,19 @@ int TestArchive(const std::string& archive, const std::string& password, Lang la
             // What each member holds; the libraries test an archive as a
             // whole, so the result belongs to the archive's record.
             if (HARC arc = driver->OpenArchive(nullptr, path, 0)) {
-                EachMember(*driver, arc, [&](const INDIVIDUALINFO& info, uint64_t original, uint64_t compressed) {
-                    std::cout << MemberRecord(archive, info, original, compressed) << "\n";
-                });
+                EachMember(*driver, arc,
+                           [&](const INDIVIDUALINFO& info, uint64_t original, uint64_t compressed) {
+                               std::cout << MemberRecord(archive, info, original, compressed)
+                                         << "\n";
+                           });
                 driver->CloseArchive(arc);
             }
             Json a;
             a["type"] = "archive";
             a["archive"] = archive;
-            a["result"] = r == 0 ? "ok" : r == ERROR_PASSWORD_FILE && password.empty() ? "untested" : "damaged";
+            a["result"] = r == 0                                         ? "ok"
+                          : r == ERROR_PASSWORD_FILE && password.empty() ? "untested"
+                                                                         : "damaged";
             if (r != 0) {
                 a["code"] = r;
                 a["error"] = ErrorCodeText(Lang::En, r);
@@ -294,18 +303,23 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
             // Then the files the user let go, each named outright.
             options.m = kt::TArchiverOptions().m;
             options.p = 1;  // names match the whole stored path
-            options.UserOptions = zip ? "-o " + password : tar ? "--overwrite=1" + password : password;
+            options.UserOptions = zip   ? "-o " + password
+                                  : tar ? "--overwrite=1" + password
+                                        : password;
             if (!zip) options.c = 1;
             output.assign(kReportSize, '\0');
-            r = driver->Unpack(nullptr, path, options, dir, kt::TFileList(replace.begin(), replace.end()), false,
-                               output);
+            r = driver->Unpack(nullptr, path, options, dir,
+                               kt::TFileList(replace.begin(), replace.end()), false, output);
             report += output.c_str();
         }
         if (interrupted) return 130;
-        for (const std::string& k : kept) std::cout << Text(lang, Msg::ExtractKept, kt::PrintableText(k)) << "\n";
-        if (r == ERROR_DISK_SPACE && !settings.noSpaceCheck) std::cerr << Text(lang, Msg::ExtractNoSpace) << "\n";
+        for (const std::string& k : kept)
+            std::cout << Text(lang, Msg::ExtractKept, kt::PrintableText(k)) << "\n";
+        if (r == ERROR_DISK_SPACE && !settings.noSpaceCheck)
+            std::cerr << Text(lang, Msg::ExtractNoSpace) << "\n";
         if (r != 0) {
-            std::cerr << "kaltri: " << Text(lang, Msg::ExtractFailed, archive, ErrorCodeText(lang, r))
+            std::cerr << "kaltri: "
+                      << Text(lang, Msg::ExtractFailed, archive, ErrorCodeText(lang, r))
                       << (report.empty() ? "" : "\n" + report) << "\n";
             return 1;
         }

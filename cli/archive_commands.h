@@ -21,10 +21,11 @@ int TestMembers(kt::TArchiver& driver, const std::string& path, const std::strin
                 std::string& report);
 // Tests every member; password ("" for none) opens encrypted ZIP members.
 // json: one object for the archive instead of the report.
-int TestArchive(const std::string& archive, const std::string& password, Lang lang, bool json = false);
+int TestArchive(const std::string& archive, const std::string& password, Lang lang,
+                bool json = false);
 struct ExtractSettings {
-    std::string outDir;    // empty: the current folder
-    std::string password;  // empty: none
+    std::string outDir;                                 // empty: the current folder
+    std::string password;                               // empty: none
     OverwritePolicy overwrite = OverwritePolicy::None;  // Ask only on a terminal
     bool noSpaceCheck = false;
 };

@@ -31,7 +31,8 @@ std::string MissingLibraryText(kt::TArchiverType format) {
     }
 }
 
-ArchivePacker::ArchivePacker(const Options& options, std::string password, const std::atomic<bool>& interrupted)
+ArchivePacker::ArchivePacker(const Options& options, std::string password,
+                             const std::atomic<bool>& interrupted)
     : impl_(new Impl(interrupted)) {
     kt::TBatchSettings settings;
     settings.Type = options.format;
@@ -52,14 +53,16 @@ ArchivePacker::ArchivePacker(const Options& options, std::string password, const
         o.UserOptions = "-Y" + std::to_string(options.aesBits) + " " + o.UserOptions;
     // A progress handler makes the libraries report to us, and their next
     // report after Ctrl-C is answered with "stop".
-    impl_->archive.OnProgress = [&interrupted](kt::TArchiveFile*, int, EXTRACTINGINFOEX*, bool& abort) {
+    impl_->archive.OnProgress = [&interrupted](kt::TArchiveFile*, int, EXTRACTINGINFOEX*,
+                                               bool& abort) {
         if (interrupted) abort = true;
     };
 }
 
 ArchivePacker::~ArchivePacker() { delete impl_; }
 
-JobResult ArchivePacker::Pack(const std::string& archive, const std::string& source, bool newArchive) {
+JobResult ArchivePacker::Pack(const std::string& archive, const std::string& source,
+                              bool newArchive) {
     kt::TBatchRun::TPlan plan;
     plan.Type = impl_->type;
     plan.Source = source;
@@ -73,20 +76,23 @@ JobResult ArchivePacker::Pack(const std::string& archive, const std::string& sou
     if (impl_->test) {
         check.Run = [&](const std::string& temporary) {
             kt::fault::BeforeArchiveTest(temporary.c_str(), source.c_str());
-            int code = TestMembers(*impl_->archive.Archiver(), temporary, impl_->password, check.Report);
+            int code =
+                TestMembers(*impl_->archive.Archiver(), temporary, impl_->password, check.Report);
             interruptedBeforeTested = impl_->interrupted;
             return code;
         };
     }
-    const SourceStamp before = impl_->removal != SourceRemoval::Keep ? StampOf(source) : SourceStamp{};
-    const kt::TEntryOutcome o = kt::TBatchRun::Pack(impl_->archive, plan, nullptr, impl_->test ? &check : nullptr);
+    const SourceStamp before =
+        impl_->removal != SourceRemoval::Keep ? StampOf(source) : SourceStamp{};
+    const kt::TEntryOutcome o =
+        kt::TBatchRun::Pack(impl_->archive, plan, nullptr, impl_->test ? &check : nullptr);
     JobResult r;
     r.code = o.Code;
     r.output = o.Report;
     r.fault = static_cast<int>(o.Fault);
     if (o.Ok())
-        r.fate = static_cast<int>(
-            RemoveSource(source, before, archive, impl_->removal, interruptedBeforeTested, r.fateDetail));
+        r.fate = static_cast<int>(RemoveSource(source, before, archive, impl_->removal,
+                                               interruptedBeforeTested, r.fateDetail));
     return r;
 }
 

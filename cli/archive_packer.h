@@ -16,7 +16,8 @@ public:
     // password: empty for none (ZIP only). `interrupted` is polled through
     // the archive component's progress event so that a library stops a
     // command cleanly (leaving no partial archive) when it is set.
-    ArchivePacker(const Options& options, std::string password, const std::atomic<bool>& interrupted);
+    ArchivePacker(const Options& options, std::string password,
+                  const std::atomic<bool>& interrupted);
     ~ArchivePacker();
     ArchivePacker(const ArchivePacker&) = delete;
     ArchivePacker& operator=(const ArchivePacker&) = delete;

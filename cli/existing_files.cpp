@@ -63,11 +63,20 @@ bool DecideExisting(const std::vector<std::string>& existing, OverwritePolicy po
         if (answer == 0) {
             switch (AnswerOfKey(ask(Text(lang, Msg::ArchiveExists, kt::PrintableText(dir + name)),
                                     Text(lang, Msg::AnswerFive)))) {
-                case kt::TBatchAnswer::YesToAll: always = answer = 'y'; break;
-                case kt::TBatchAnswer::NoToAll: always = answer = 'n'; break;
-                case kt::TBatchAnswer::Yes: answer = 'y'; break;
-                case kt::TBatchAnswer::No: answer = 'n'; break;
-                default: return false;
+                case kt::TBatchAnswer::YesToAll:
+                    always = answer = 'y';
+                    break;
+                case kt::TBatchAnswer::NoToAll:
+                    always = answer = 'n';
+                    break;
+                case kt::TBatchAnswer::Yes:
+                    answer = 'y';
+                    break;
+                case kt::TBatchAnswer::No:
+                    answer = 'n';
+                    break;
+                default:
+                    return false;
             }
         }
         (answer == 'y' ? yes : *kept).push_back(name);

@@ -10,8 +10,8 @@ std::string JsonLine(const Json& object) {
 
 std::string JsonDosTime(unsigned date, unsigned time) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04u-%02u-%02uT%02u:%02u:%02u", 1980 + (date >> 9), (date >> 5) & 15, date & 31,
-                  time >> 11, (time >> 5) & 63, (time & 31) * 2);
+    std::snprintf(buf, sizeof buf, "%04u-%02u-%02uT%02u:%02u:%02u", 1980 + (date >> 9),
+                  (date >> 5) & 15, date & 31, time >> 11, (time >> 5) & 63, (time & 31) * 2);
     return buf;
 }
 

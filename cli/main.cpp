@@ -53,9 +53,11 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     RunSettings settings;
     settings.lang = lang;
     settings.type = o.format;
-    settings.overwrite = o.overwrite.value_or(terminal ? OverwritePolicy::Ask : OverwritePolicy::None);
+    settings.overwrite =
+        o.overwrite.value_or(terminal ? OverwritePolicy::Ask : OverwritePolicy::None);
     settings.onError = o.onError.value_or(terminal ? ErrorPolicy::Ask : ErrorPolicy::Continue);
-    if (!terminal && settings.overwrite == OverwritePolicy::Ask) settings.overwrite = OverwritePolicy::None;
+    if (!terminal && settings.overwrite == OverwritePolicy::Ask)
+        settings.overwrite = OverwritePolicy::None;
     if (!terminal && settings.onError == ErrorPolicy::Ask) settings.onError = ErrorPolicy::Continue;
     settings.renameOnClash = o.renameOnClash;
     // --jobs N is also the number of cores the run may use: one large file
@@ -68,7 +70,8 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
 
     const kt::TSources sources = kt::CollectSources(o.paths, kPackRules);
     int unusable = static_cast<int>(sources.Refused.size());
-    for (const std::string& p : sources.Refused) std::cerr << Text(lang, Msg::SourceUnusable, p) << "\n";
+    for (const std::string& p : sources.Refused)
+        std::cerr << Text(lang, Msg::SourceUnusable, p) << "\n";
     if (sources.Files.empty()) {
         std::cerr << Text(lang, Msg::NoSources) << "\n";
         return unusable > 0 ? 1 : 0;
@@ -94,15 +97,19 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
         [&](const std::string& archive, const std::string& source, bool newArchive) {
             return packer.Pack(archive, source, newArchive);
         },
-        [&](const std::string& q, const std::string& hint) { return AskChar(q, hint); }, gInterrupted,
+        [&](const std::string& q, const std::string& hint) { return AskChar(q, hint); },
+        gInterrupted,
         // A terminal sees each line at once (stdout is line-buffered there);
         // a file or a pipe gets them in blocks instead of a write per archive.
         [](const std::string& line) { std::cout << line << '\n'; });
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     char secs[32];
     std::snprintf(secs, sizeof secs, "%.2f", seconds);
-    if (s.interrupted) std::cerr << Text(lang, Msg::Interrupted) << "\n";
-    else if (s.stopped) std::cerr << Text(lang, Msg::Stopped) << "\n";
+    if (s.interrupted)
+        std::cerr << Text(lang, Msg::Interrupted) << "\n";
+    else if (s.stopped)
+        std::cerr << Text(lang, Msg::Stopped) << "\n";
     std::cerr << Text(lang, Msg::Summary, std::to_string(s.packed), std::to_string(s.skipped),
                       std::to_string(s.failed + static_cast<std::size_t>(unusable)), secs)
               << "\n";
@@ -122,7 +129,8 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     // A source that is its own archive is passed over by rule, not by a
     // policy the user may want to hear about.
     const bool skippedByPolicy = s.skipped > s.passedOver;
-    return (s.failed > 0 || skippedByPolicy || s.stopped || unusable > 0 || s.sourcesKept > 0) ? 1 : 0;
+    return (s.failed > 0 || skippedByPolicy || s.stopped || unusable > 0 || s.sourcesKept > 0) ? 1
+                                                                                               : 0;
 }
 
 }  // namespace
@@ -147,8 +155,10 @@ int main(int argc, char** argv) {
     }
     if (!parsed.error.empty()) return Usage(o.command, parsed.error);
     switch (o.command) {
-        case Command::Pack: return RunPackCommand(o, lang);
-        case Command::List: return ListArchive(o.archive, lang, o.json);
+        case Command::Pack:
+            return RunPackCommand(o, lang);
+        case Command::List:
+            return ListArchive(o.archive, lang, o.json);
         case Command::Test: {
             std::string password;
             int status = 0;
@@ -158,16 +168,19 @@ int main(int argc, char** argv) {
         case Command::Extract: {
             ExtractSettings settings;
             int status = 0;
-            if (!ObtainPassword(o, lang, false, gInterrupted, &settings.password, &status)) return status;
+            if (!ObtainPassword(o, lang, false, gInterrupted, &settings.password, &status))
+                return status;
             settings.outDir = o.extractDir;
             // Large members share the cores the budget allows (UNZIP32).
             if (o.jobs > 0) kt::LimitCores(o.jobs);
             settings.noSpaceCheck = o.noSpaceCheck;
             // As for pack: ask only where someone can answer.
             settings.overwrite = o.overwrite.value_or(OverwritePolicy::Ask);
-            if (settings.overwrite == OverwritePolicy::Ask && !CanAsk()) settings.overwrite = OverwritePolicy::None;
+            if (settings.overwrite == OverwritePolicy::Ask && !CanAsk())
+                settings.overwrite = OverwritePolicy::None;
             return ExtractArchive(o.archive, settings, lang, gInterrupted, AskChar);
         }
-        default: return Usage(o.command, "unknown command");
+        default:
+            return Usage(o.command, "unknown command");
     }
 }

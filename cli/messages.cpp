@@ -17,7 +17,8 @@ struct Entry {
 // with the window's carriage return as a line break.
 constexpr Entry kTexts[] = {
     {"ディレクトリ(%1)がありません。\n作成しますか？", "Folder %1 does not exist.\nCreate it?"},
-    {"ディレクトリ(%1)が作成できませんでした。\n続けますか？", "Folder %1 could not be created.\nGo on?"},
+    {"ディレクトリ(%1)が作成できませんでした。\n続けますか？",
+     "Folder %1 could not be created.\nGo on?"},
     {"ディレクトリ(%1)がファイルとして存在するため圧縮処理ができません。\n続けますか？",
      "%1 is a file, not a folder, so nothing can be packed there.\nGo on?"},
     {"ファイル(%1)が既に存在します。\n上書きしますか？", "File %1 already exists.\nReplace it?"},
@@ -31,7 +32,8 @@ constexpr Entry kTexts[] = {
     {"パスワード: ", "Password: "},
     {"パスワード (確認): ", "Password (again): "},
     {"パスワードが一致しません。", "The passwords do not match."},
-    {"パスワードに二重引用符 (\") は使えません。", "A password may not contain a double quote (\")."},
+    {"パスワードに二重引用符 (\") は使えません。",
+     "A password may not contain a double quote (\")."},
     {"パスワードは ZIP 形式でのみ使えます。", "Passwords are available for ZIP only."},
     {"パスワードファイル(%1)を読めません。", "Cannot read the password file %1."},
     {"圧縮するファイルがありません。", "No files to pack."},
@@ -55,14 +57,20 @@ constexpr Entry kTexts[] = {
      "%1: encrypted members were not tested: give the password (-p or --password-file)"},
     {"%1 の展開に失敗しました: %2", "Extracting %1 failed: %2"},
     {"既存のファイル %1 を残しました。", "Kept the existing file %1."},
-    {"失敗: %1 (%2 はこの処理で %3 から作成したため上書きしません。--on-clash rename で別名にできます)",
-     "failed: %1 (%2 was made from %3 in this run and is not replaced; --on-clash rename picks another name)"},
-    {"失敗: %1 (%2 という名前のフォルダがあります)", "failed: %1 (a folder named %2 is in the way)"},
+    {"失敗: %1 (%2 はこの処理で %3 から作成したため上書きしません。--on-clash rename "
+     "で別名にできます)",
+     "failed: %1 (%2 was made from %3 in this run and is not replaced; --on-clash rename picks "
+     "another name)"},
+    {"失敗: %1 (%2 という名前のフォルダがあります)",
+     "failed: %1 (a folder named %2 is in the way)"},
     {"失敗: %1 (ファイルが見つかりません。処理中に削除または移動されました)",
      "failed: %1 (the file is gone: it was removed or moved during the run)"},
-    {"書庫が宣言するサイズが空き容量を超えるため、何も展開していません (--no-space-check で展開します)。",
-     "Nothing was extracted: the archive declares more than the free space (--no-space-check extracts anyway)."},
-    {"失敗: %1 (作成した %2 が検査で異常と判定されたため削除しました。既存の書庫はそのままです: %3)",
+    {"書庫が宣言するサイズが空き容量を超えるため、何も展開していません (--no-space-check "
+     "で展開します)。",
+     "Nothing was extracted: the archive declares more than the free space (--no-space-check "
+     "extracts anyway)."},
+    {"失敗: %1 (作成した %2 が検査で異常と判定されたため削除しました。既存の書庫はそのままです: "
+     "%3)",
      "failed: %1 (the new %2 failed its test and was removed; an old archive stays as it was: %3)"},
     {"  %1 をごみ箱に移動しました。", "  moved %1 to the trash"},
     {"  %1 を削除しました。", "  deleted %1"},
@@ -129,7 +137,8 @@ std::string ErrorCodeText(Lang lang, int code) {
     std::snprintf(hex, sizeof hex, "0x%04X", static_cast<unsigned>(code));
     for (const Meaning& m : kMeanings) {
         if (m.code == code)
-            return std::string(lang == Lang::Ja ? m.ja : m.en) + (lang == Lang::Ja ? " (エラー " : " (error ") + hex + ")";
+            return std::string(lang == Lang::Ja ? m.ja : m.en) +
+                   (lang == Lang::Ja ? " (エラー " : " (error ") + hex + ")";
     }
     return std::string(lang == Lang::Ja ? "エラー " : "error ") + hex;
 }

@@ -12,53 +12,53 @@ enum class Lang { Ja, En };
 Lang LangFromEnvironment();
 
 enum class Msg {
-    FolderMissingCreate,   // %1 folder
-    FolderCreateFailed,    // %1 folder
-    FolderIsFile,          // %1 folder
-    ArchiveExists,         // %1 archive
-    PackFailedContinue,    //
-    Skipped,               // %1 source
-    Stopped,               //
-    Finished,              //
-    Packed,                // %1 source, %2 archive
-    Failed,                // %1 source, %2 reason
-    Summary,               // %1 packed, %2 skipped, %3 failed, %4 seconds
-    PasswordPrompt,        //
-    PasswordAgain,         //
-    PasswordMismatch,      //
-    PasswordHasQuote,      //
-    PasswordNeedsZip,      //
-    PasswordFileUnreadable,// %1 file
-    NoSources,             //
-    SourceUnusable,        // %1 path
-    NotATerminal,          //
-    Interrupted,           //
-    LibraryMissing,        // %1 library
-    UnknownFormat,         // %1 archive
-    TestOk,                // %1 archive
-    TestFailed,            // %1 archive, %2 code
-    ExtractDone,           // %1 archive, %2 folder
-    CommandFailed,         // %1 code
-    AnswerYesNoAbort,      // the key hint for three answers
-    AnswerFive,            // the key hint for five answers
-    AnswerFailure,         // the key hint for the failure prompt
-    PasswordEmpty,         //
-    TestDamaged,           // %1 archive, %2 what is wrong
-    TestUntested,          // %1 archive
-    ExtractFailed,         // %1 archive, %2 what is wrong
-    ExtractKept,           // %1 member
-    SameArchive,           // %1 source, %2 archive, %3 the source that made it
-    ArchiveIsFolder,       // %1 source, %2 archive
-    SourceVanished,        // %1 source
-    ExtractNoSpace,        //
-    TestAfterPackFailed,   // %1 source, %2 archive, %3 what is wrong
-    SourceTrashed,         // %1 source
-    SourceDeleted,         // %1 source
-    SourceKeptInterrupted, // %1 source
-    SourceKeptChanged,     // %1 source
-    SourceKeptNotFlushed,  // %1 source, %2 why
-    SourceKeptNotRemoved,  // %1 source, %2 why
-    PassedOver,            // %1 source, which is its own archive
+    FolderMissingCreate,     // %1 folder
+    FolderCreateFailed,      // %1 folder
+    FolderIsFile,            // %1 folder
+    ArchiveExists,           // %1 archive
+    PackFailedContinue,      //
+    Skipped,                 // %1 source
+    Stopped,                 //
+    Finished,                //
+    Packed,                  // %1 source, %2 archive
+    Failed,                  // %1 source, %2 reason
+    Summary,                 // %1 packed, %2 skipped, %3 failed, %4 seconds
+    PasswordPrompt,          //
+    PasswordAgain,           //
+    PasswordMismatch,        //
+    PasswordHasQuote,        //
+    PasswordNeedsZip,        //
+    PasswordFileUnreadable,  // %1 file
+    NoSources,               //
+    SourceUnusable,          // %1 path
+    NotATerminal,            //
+    Interrupted,             //
+    LibraryMissing,          // %1 library
+    UnknownFormat,           // %1 archive
+    TestOk,                  // %1 archive
+    TestFailed,              // %1 archive, %2 code
+    ExtractDone,             // %1 archive, %2 folder
+    CommandFailed,           // %1 code
+    AnswerYesNoAbort,        // the key hint for three answers
+    AnswerFive,              // the key hint for five answers
+    AnswerFailure,           // the key hint for the failure prompt
+    PasswordEmpty,           //
+    TestDamaged,             // %1 archive, %2 what is wrong
+    TestUntested,            // %1 archive
+    ExtractFailed,           // %1 archive, %2 what is wrong
+    ExtractKept,             // %1 member
+    SameArchive,             // %1 source, %2 archive, %3 the source that made it
+    ArchiveIsFolder,         // %1 source, %2 archive
+    SourceVanished,          // %1 source
+    ExtractNoSpace,          //
+    TestAfterPackFailed,     // %1 source, %2 archive, %3 what is wrong
+    SourceTrashed,           // %1 source
+    SourceDeleted,           // %1 source
+    SourceKeptInterrupted,   // %1 source
+    SourceKeptChanged,       // %1 source
+    SourceKeptNotFlushed,    // %1 source, %2 why
+    SourceKeptNotRemoved,    // %1 source, %2 why
+    PassedOver,              // %1 source, which is its own archive
 };
 
 // A library's error code with what it means, for a report line: "disk full

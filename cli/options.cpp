@@ -50,7 +50,8 @@ bool Choose(const std::string& word, const Choice<T> (&table)[N], Out& out) {
 template <class T, std::size_t N>
 std::string Words(const Choice<T> (&table)[N]) {
     std::string text;
-    for (std::size_t i = 0; i < N; ++i) text += (i == 0 ? "" : i + 1 == N ? " or " : ", ") + std::string(table[i].word);
+    for (std::size_t i = 0; i < N; ++i)
+        text += (i == 0 ? "" : i + 1 == N ? " or " : ", ") + std::string(table[i].word);
     return text;
 }
 
@@ -62,7 +63,10 @@ std::string PackFormatWords(const char* Between, const char* Last = nullptr) {
         if (row.KaltriPacks) words.push_back(row.Name);
     std::string text;
     for (std::size_t i = 0; i < words.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == words.size() && Last ? Last : Between) + std::string(words[i]);
+        text += (i == 0                          ? ""
+                 : i + 1 == words.size() && Last ? Last
+                                                 : Between) +
+                std::string(words[i]);
     return text;
 }
 
@@ -165,18 +169,24 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             if (!takeValue(o.passwordFile)) return r;
         } else if (name == "-p" || name == "--password") {
             if (inlineValue) {
-                r.error = "a password is never taken on the command line; use -p alone or --password-file";
+                r.error =
+                    "a password is never taken on the command line; use -p alone or "
+                    "--password-file";
                 return r;
             }
             o.askPassword = true;
         } else if (name == "--json" && o.command != Command::Extract) {
             o.json = true;
-        } else if (name == "--overwrite" && (o.command == Command::Pack || o.command == Command::Extract)) {
+        } else if (name == "--overwrite" &&
+                   (o.command == Command::Pack || o.command == Command::Extract)) {
             if (!takeChoice(kOverwrite, o.overwrite)) return r;
         } else if ((name == "--jobs" || name == "-j") &&
                    (o.command == Command::Pack || o.command == Command::Extract)) {
             if (!takeValue(v)) return r;
-            if (!ParseInt(v, o.jobs)) { r.error = "--jobs must be a number from 1 to 1024"; return r; }
+            if (!ParseInt(v, o.jobs)) {
+                r.error = "--jobs must be a number from 1 to 1024";
+                return r;
+            }
         } else if (o.command == Command::Pack) {
             if (name == "--format" || name == "-f") {
                 if (!takeValue(v)) return r;
@@ -188,7 +198,10 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                 o.format = row->Type;
             } else if (name == "--out" || name == "-o") {
                 if (!takeValue(o.outDir)) return r;
-                if (o.outDir.empty()) { r.error = "--out needs a folder"; return r; }
+                if (o.outDir.empty()) {
+                    r.error = "--out needs a folder";
+                    return r;
+                }
             } else if (name == "--on-error") {
                 if (!takeChoice(kOnError, o.onError)) return r;
             } else if (name == "--on-clash") {
@@ -207,7 +220,8 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             } else if (name == "--encrypt") {
                 if (!takeChoice(kAesBits, o.aesBits)) return r;
             } else if (name == "--move-to-trash" || name == "--delete-source") {
-                SourceRemoval how = name == "--move-to-trash" ? SourceRemoval::Trash : SourceRemoval::Delete;
+                SourceRemoval how =
+                    name == "--move-to-trash" ? SourceRemoval::Trash : SourceRemoval::Delete;
                 if (o.removal != SourceRemoval::Keep && o.removal != how) {
                     r.error = "--move-to-trash and --delete-source exclude each other";
                     return r;
@@ -235,7 +249,8 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
     if (o.askPassword && !o.passwordFile.empty()) {
         r.error = "-p and --password-file exclude each other";
     } else if (o.command == Command::Pack) {
-        if (o.paths.empty()) r.error = "no files or folders to pack";
+        if (o.paths.empty())
+            r.error = "no files or folders to pack";
         else if ((o.askPassword || !o.passwordFile.empty()) && o.format != kt::atZip)
             r.error = "passwords are for --format zip only";
         else if (o.aesBits && o.format != kt::atZip)
@@ -255,18 +270,24 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
 std::string UsageLine(Command command) {
     switch (command) {
         case Command::Pack:
-            return "usage: kaltri pack [--format " + PackFormatWords("|") + "] [--out DIR] [--overwrite ask|all|none] "
+            return "usage: kaltri pack [--format " + PackFormatWords("|") +
+                   "] [--out DIR] [--overwrite ask|all|none] "
                    "[--on-error ask|continue|stop] [--on-clash fail|rename] [--level 0-9] "
-                   "[--method lh5|lh6|lh7] [--effort fast|normal|best] [--test] [--move-to-trash | --delete-source] "
+                   "[--method lh5|lh6|lh7] [--effort fast|normal|best] [--test] [--move-to-trash | "
+                   "--delete-source] "
                    "[-p | --password-file FILE] "
                    "[--encrypt aes128|aes192|aes256] [--json] "
                    "[--jobs N] PATH...";
-        case Command::List: return "usage: kaltri list [--json] ARCHIVE";
-        case Command::Test: return "usage: kaltri test [-p | --password-file FILE] [--json] ARCHIVE";
+        case Command::List:
+            return "usage: kaltri list [--json] ARCHIVE";
+        case Command::Test:
+            return "usage: kaltri test [-p | --password-file FILE] [--json] ARCHIVE";
         case Command::Extract:
-            return "usage: kaltri extract [-o DIR] [--overwrite ask|all|none] [-p | --password-file FILE] "
+            return "usage: kaltri extract [-o DIR] [--overwrite ask|all|none] [-p | "
+                   "--password-file FILE] "
                    "[--no-space-check] [--jobs N] ARCHIVE";
-        default: return "usage: kaltri pack|list|test|extract ... (kaltri --help for more)";
+        default:
+            return "usage: kaltri pack|list|test|extract ... (kaltri --help for more)";
     }
 }
 
@@ -274,20 +295,30 @@ std::string HelpText(Command command) {
     switch (command) {
         case Command::Pack:
             return UsageLine(command) +
-                   "\n\nPacks every file into an archive of its own, named after the file with its\n"
+                   "\n\nPacks every file into an archive of its own, named after the file with "
+                   "its\n"
                    "extension replaced by .lzh or .zip. Folders are scanned to any depth.\n\n"
-                   "  -f, --format " + PackFormatWords("|") + "     archive format (default lzh)\n"
-                   "  -o, --out DIR            put every archive into DIR (default: next to each file)\n"
+                   "  -f, --format " +
+                   PackFormatWords("|") +
+                   "     archive format (default lzh)\n"
+                   "  -o, --out DIR            put every archive into DIR (default: next to each "
+                   "file)\n"
                    "  -y, --yes                create a missing --out folder without asking\n"
-                   "      --overwrite POLICY   existing archives: ask, all (replace), none (skip);\n"
+                   "      --overwrite POLICY   existing archives: ask, all (replace), none "
+                   "(skip);\n"
                    "                           default ask on a terminal, none otherwise\n"
                    "      --on-error POLICY    after a failure: ask, continue, stop;\n"
                    "                           default ask on a terminal, continue otherwise\n"
-                   "      --on-clash POLICY    two files that would get one archive name (a.txt, a.dat):\n"
-                   "                           fail (default) fails the later one, rename names its\n"
-                   "                           archive \"a (2).zip\"; no archive of the run is replaced\n"
-                   "      --level N            ZIP: 0 stores, 1 fastest ... 9 smallest (default 6)\n"
-                   "      --method M           LZH: lh5, lh6 or lh7 (8/32/64 KiB window; default lh7)\n"
+                   "      --on-clash POLICY    two files that would get one archive name (a.txt, "
+                   "a.dat):\n"
+                   "                           fail (default) fails the later one, rename names "
+                   "its\n"
+                   "                           archive \"a (2).zip\"; no archive of the run is "
+                   "replaced\n"
+                   "      --level N            ZIP: 0 stores, 1 fastest ... 9 smallest (default "
+                   "6)\n"
+                   "      --method M           LZH: lh5, lh6 or lh7 (8/32/64 KiB window; default "
+                   "lh7)\n"
                    "      --effort E           LZH: fast, normal (default) or best (smallest)\n"
                    "  -t, --test               test each new archive (every member's CRC, the MAC\n"
                    "                           of AES members) before it takes its place; one\n"
@@ -295,39 +326,51 @@ std::string HelpText(Command command) {
                    "                           old archive stays\n"
                    "      --move-to-trash      move each source into the desktop's trash once its\n"
                    "                           archive is made, tested clean (implies --test) and\n"
-                   "                           flushed to disk; a source that changed while it was\n"
-                   "                           packed, or whose test an interrupt cut short, stays\n"
+                   "                           flushed to disk; a source that changed while it "
+                   "was\n"
+                   "                           packed, or whose test an interrupt cut short, "
+                   "stays\n"
                    "      --delete-source      the same, but delete the source for good\n"
                    "  -p, --password           ask for a ZIP password (not echoed)\n"
                    "      --password-file FILE read the ZIP password from the first line of FILE\n"
                    "      --encrypt AES        with a password: aes128, aes192 or aes256 (WinZip\n"
                    "                           AES, read by 7-Zip and most archivers) instead\n"
                    "                           of ZipCrypto\n"
-                   "  -j, --jobs N             pack N files at once, on at most N cores (default: number of cores)\n"
+                   "  -j, --jobs N             pack N files at once, on at most N cores (default: "
+                   "number of cores)\n"
                    "      --json               one JSON object per line on stdout for each file:\n"
-                   "                           {\"type\":\"file\",\"source\",\"archive\",\"result\":\"packed\"|\n"
-                   "                           \"skipped\"|\"failed\",\"size\",\"packed\",\"tested\",\"error\",\n"
+                   "                           "
+                   "{\"type\":\"file\",\"source\",\"archive\",\"result\":\"packed\"|\n"
+                   "                           "
+                   "\"skipped\"|\"failed\",\"size\",\"packed\",\"tested\",\"error\",\n"
                    "                           \"source_kept\"|\"source_removed\"}, then\n"
                    "                           {\"type\":\"summary\",...}\n\n"
-                   "Exit status: 0 all packed, 1 some failed or skipped (or a source to remove was\n"
+                   "Exit status: 0 all packed, 1 some failed or skipped (or a source to remove "
+                   "was\n"
                    "kept), 2 bad usage, 130 interrupted.\n";
         case Command::List:
             return UsageLine(command) +
                    "\n\nLists the members of an archive of any format whose library is present.\n\n"
                    "      --json               one JSON object per line on stdout: per member\n"
-                   "                           {\"type\":\"member\",\"archive\",\"name\",\"size\",\"packed\",\n"
-                   "                           \"method\",\"crc\",\"time\",\"attributes\",\"encrypted\"}, then\n"
-                   "                           {\"type\":\"archive\",\"archive\",\"members\",\"result\"}\n";
+                   "                           "
+                   "{\"type\":\"member\",\"archive\",\"name\",\"size\",\"packed\",\n"
+                   "                           "
+                   "\"method\",\"crc\",\"time\",\"attributes\",\"encrypted\"}, then\n"
+                   "                           "
+                   "{\"type\":\"archive\",\"archive\",\"members\",\"result\"}\n";
         case Command::Test:
             return UsageLine(command) +
-                   "\n\nTests every member of an archive. Exit status 0 when all are sound, 1 otherwise.\n"
+                   "\n\nTests every member of an archive. Exit status 0 when all are sound, 1 "
+                   "otherwise.\n"
                    "Encrypted ZIP members are tested only with their password; without it they\n"
                    "count as untested, never as sound.\n\n"
                    "  -p, --password           ask for the ZIP password (not echoed)\n"
                    "      --password-file FILE read the ZIP password from the first line of FILE\n"
                    "      --json               one JSON object per line on stdout: each member as\n"
-                   "                           for list --json, then {\"type\":\"archive\",\"archive\",\n"
-                   "                           \"result\":\"ok\"|\"damaged\"|\"untested\",\"code\",\n"
+                   "                           for list --json, then "
+                   "{\"type\":\"archive\",\"archive\",\n"
+                   "                           "
+                   "\"result\":\"ok\"|\"damaged\"|\"untested\",\"code\",\n"
                    "                           \"error\",\"report\"}\n";
         case Command::Extract:
             return UsageLine(command) +
@@ -338,11 +381,15 @@ std::string HelpText(Command command) {
                    "                           default ask on a terminal, none otherwise\n"
                    "  -p, --password           ask for the ZIP password (not echoed)\n"
                    "      --password-file FILE read the ZIP password from the first line of FILE\n"
-                   "      --no-space-check     extract even when the sizes the archive declares exceed\n"
-                   "                           the free space (by default such an archive is refused\n"
+                   "      --no-space-check     extract even when the sizes the archive declares "
+                   "exceed\n"
+                   "                           the free space (by default such an archive is "
+                   "refused\n"
                    "                           before anything is written)\n"
-                   "  -j, --jobs N             decode on at most N cores (default: number of cores)\n\n"
-                   "Exit status: 0 all extracted, 1 some failed or were kept, 2 bad usage, 130 interrupted.\n";
+                   "  -j, --jobs N             decode on at most N cores (default: number of "
+                   "cores)\n\n"
+                   "Exit status: 0 all extracted, 1 some failed or were kept, 2 bad usage, 130 "
+                   "interrupted.\n";
         default:
             return "kaltri: the KalvoraTrindle batch compressor for terminals and scripts.\n\n"
                    "  kaltri pack [options] PATH...     one archive per file (kaltri pack --help)\n"

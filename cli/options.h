@@ -19,26 +19,26 @@ struct Options {
     Command command = Command::None;
     bool help = false;  // --help given after a command
     // pack
-    kt::TArchiverType format = kt::atLha;  // a format the format table lets kaltri pack
-    std::string outDir;                       // empty: next to each source
-    std::optional<OverwritePolicy> overwrite; // unset: ask on a terminal, else none
-    std::optional<ErrorPolicy> onError;       // unset: ask on a terminal, else continue
-    std::string passwordFile;  // pack, test, extract
-    bool askPassword = false;  // pack (asked twice), test, extract
-    int jobs = 0;  // 0: number of cores
-    bool yes = false;  // create a missing --out folder without asking
-    bool renameOnClash = false;  // --on-clash rename
-    std::optional<int> level;        // ZIP: 0 (store) to 9; unset: the library's default
-    std::optional<int> method;       // LZH: 5, 6 or 7 (-lh5- ...); unset: the library's default
-    std::optional<LzhEffort> effort; // LZH
-    bool test = false;  // test each new archive before it takes its place
-    int aesBits = 0;    // ZIP with a password: 128, 192 or 256 for AES; 0 ZipCrypto
+    kt::TArchiverType format = kt::atLha;      // a format the format table lets kaltri pack
+    std::string outDir;                        // empty: next to each source
+    std::optional<OverwritePolicy> overwrite;  // unset: ask on a terminal, else none
+    std::optional<ErrorPolicy> onError;        // unset: ask on a terminal, else continue
+    std::string passwordFile;                  // pack, test, extract
+    bool askPassword = false;                  // pack (asked twice), test, extract
+    int jobs = 0;                              // 0: number of cores
+    bool yes = false;                          // create a missing --out folder without asking
+    bool renameOnClash = false;                // --on-clash rename
+    std::optional<int> level;                  // ZIP: 0 (store) to 9; unset: the library's default
+    std::optional<int> method;        // LZH: 5, 6 or 7 (-lh5- ...); unset: the library's default
+    std::optional<LzhEffort> effort;  // LZH
+    bool test = false;                // test each new archive before it takes its place
+    int aesBits = 0;                  // ZIP with a password: 128, 192 or 256 for AES; 0 ZipCrypto
     SourceRemoval removal = SourceRemoval::Keep;  // --move-to-trash, --delete-source (imply test)
     std::vector<std::string> paths;
     bool json = false;  // pack, list, test: one JSON object per line on stdout
     // list, test, extract
     std::string archive;
-    std::string extractDir;  // empty: current folder
+    std::string extractDir;     // empty: current folder
     bool noSpaceCheck = false;  // extract even when the declared sizes exceed the free space
 };
 

@@ -21,8 +21,8 @@ bool CreateOutFolder(const std::string& folder, bool yes, bool terminal, Lang la
             return false;
     }
     if (!yes && terminal) {
-        const std::optional<char> a =
-            AskChar(Text(lang, Msg::FolderMissingCreate, folder), Text(lang, Msg::AnswerYesNoAbort));
+        const std::optional<char> a = AskChar(Text(lang, Msg::FolderMissingCreate, folder),
+                                              Text(lang, Msg::AnswerYesNoAbort));
         if (AnswerOfKey(a) != kt::TBatchAnswer::Yes) {
             std::cerr << Text(lang, Msg::Stopped) << "\n";
             return false;

@@ -18,7 +18,9 @@ namespace {
 // What an item travels with to the one who packs it: one letter for whether
 // the run found no archive there ('n') or one to replace ('r'), then the
 // archive path.
-std::string TargetText(const kt::TBatchRun::TPlan& plan) { return (plan.NewArchive ? "n" : "r") + plan.Archive; }
+std::string TargetText(const kt::TBatchRun::TPlan& plan) {
+    return (plan.NewArchive ? "n" : "r") + plan.Archive;
+}
 
 // NotReached: handed to a worker, but the run stopped before it began.
 enum class Outcome { Pending, Packed, Failed, Skipped, NotReached };
@@ -47,22 +49,29 @@ public:
 
     kt::TBatchAnswer ArchiveExists(const std::string& archive) override {
         switch (s_.overwrite) {
-            case OverwritePolicy::All: return kt::TBatchAnswer::Yes;
-            case OverwritePolicy::None: return kt::TBatchAnswer::No;
-            default: break;
+            case OverwritePolicy::All:
+                return kt::TBatchAnswer::Yes;
+            case OverwritePolicy::None:
+                return kt::TBatchAnswer::No;
+            default:
+                break;
         }
-        return AnswerOfKey(ask_(Text(s_.lang, Msg::ArchiveExists, archive), Text(s_.lang, Msg::AnswerFive)));
+        return AnswerOfKey(
+            ask_(Text(s_.lang, Msg::ArchiveExists, archive), Text(s_.lang, Msg::AnswerFive)));
     }
 
     kt::TBatchAnswer PackFailed(const kt::TEntryOutcome&) override {
         switch (s_.onError) {
-            case ErrorPolicy::Stop: return kt::TBatchAnswer::Abort;
-            case ErrorPolicy::Continue: return kt::TBatchAnswer::YesToAll;
-            default: break;
+            case ErrorPolicy::Stop:
+                return kt::TBatchAnswer::Abort;
+            case ErrorPolicy::Continue:
+                return kt::TBatchAnswer::YesToAll;
+            default:
+                break;
         }
         // This question offers no "no".
-        const kt::TBatchAnswer a =
-            AnswerOfKey(ask_(Text(s_.lang, Msg::PackFailedContinue), Text(s_.lang, Msg::AnswerFailure)));
+        const kt::TBatchAnswer a = AnswerOfKey(
+            ask_(Text(s_.lang, Msg::PackFailedContinue), Text(s_.lang, Msg::AnswerFailure)));
         return a == kt::TBatchAnswer::No ? kt::TBatchAnswer::Abort : a;
     }
 
@@ -77,8 +86,10 @@ kt::TEntryOutcome OutcomeOf(const JobResult& r, const kt::TBatchRun::TPlan& plan
     o.Archive = plan.Archive;
     o.Code = r.code;
     o.Report = r.output;
-    if (r.fault != 0) o.Fault = static_cast<kt::TEntryFault>(r.fault);
-    else if (r.code != 0) o.Fault = kt::TEntryFault::Library;
+    if (r.fault != 0)
+        o.Fault = static_cast<kt::TEntryFault>(r.fault);
+    else if (r.code != 0)
+        o.Fault = kt::TEntryFault::Library;
     return o;
 }
 
@@ -90,31 +101,44 @@ std::string ReportLines(std::string detail) {
 
 std::string FailureText(Lang lang, const kt::TEntryOutcome& o) {
     switch (o.Fault) {
-        case kt::TEntryFault::SameArchive: return Text(lang, Msg::SameArchive, o.Source, o.Archive, o.Other);
-        case kt::TEntryFault::ArchiveIsFolder: return Text(lang, Msg::ArchiveIsFolder, o.Source, o.Archive);
-        case kt::TEntryFault::SourceMissing: return Text(lang, Msg::SourceVanished, o.Source);
-        case kt::TEntryFault::Layer: return Text(lang, Msg::Failed, o.Source, o.Report);
+        case kt::TEntryFault::SameArchive:
+            return Text(lang, Msg::SameArchive, o.Source, o.Archive, o.Other);
+        case kt::TEntryFault::ArchiveIsFolder:
+            return Text(lang, Msg::ArchiveIsFolder, o.Source, o.Archive);
+        case kt::TEntryFault::SourceMissing:
+            return Text(lang, Msg::SourceVanished, o.Source);
+        case kt::TEntryFault::Layer:
+            return Text(lang, Msg::Failed, o.Source, o.Report);
         case kt::TEntryFault::TestFailed:
-            return Text(lang, Msg::TestAfterPackFailed, o.Source, o.Archive, ErrorCodeText(lang, o.Code)) +
+            return Text(lang, Msg::TestAfterPackFailed, o.Source, o.Archive,
+                        ErrorCodeText(lang, o.Code)) +
                    ReportLines(o.Report);
-        default: break;
+        default:
+            break;
     }
     return Text(lang, Msg::Failed, o.Source, ErrorCodeText(lang, o.Code)) + ReportLines(o.Report);
 }
 
 // The line about a source the user asked to remove; empty when not asked.
-std::string FateText(Lang lang, SourceFate fate, const std::string& source, const std::string& detail) {
+std::string FateText(Lang lang, SourceFate fate, const std::string& source,
+                     const std::string& detail) {
     switch (fate) {
-        case SourceFate::Trashed: return Text(lang, Msg::SourceTrashed, source);
-        case SourceFate::Deleted: return Text(lang, Msg::SourceDeleted, source);
-        case SourceFate::KeptInterrupted: return Text(lang, Msg::SourceKeptInterrupted, source);
-        case SourceFate::KeptChanged: return Text(lang, Msg::SourceKeptChanged, source);
-        case SourceFate::KeptNotFlushed: return Text(lang, Msg::SourceKeptNotFlushed, source, detail);
-        case SourceFate::KeptNotRemoved: return Text(lang, Msg::SourceKeptNotRemoved, source, detail);
-        default: return {};
+        case SourceFate::Trashed:
+            return Text(lang, Msg::SourceTrashed, source);
+        case SourceFate::Deleted:
+            return Text(lang, Msg::SourceDeleted, source);
+        case SourceFate::KeptInterrupted:
+            return Text(lang, Msg::SourceKeptInterrupted, source);
+        case SourceFate::KeptChanged:
+            return Text(lang, Msg::SourceKeptChanged, source);
+        case SourceFate::KeptNotFlushed:
+            return Text(lang, Msg::SourceKeptNotFlushed, source, detail);
+        case SourceFate::KeptNotRemoved:
+            return Text(lang, Msg::SourceKeptNotRemoved, source, detail);
+        default:
+            return {};
     }
 }
-
 
 // The --json record of one file.
 std::string FileRecord(const RunSettings& settings, const kt::TSourceFile& item, const Slot& s) {
@@ -122,13 +146,17 @@ std::string FileRecord(const RunSettings& settings, const kt::TSourceFile& item,
     j["type"] = "file";
     j["source"] = item.Path;
     j["archive"] = s.plan.Archive;
-    j["result"] = s.outcome == Outcome::Packed ? "packed" : s.outcome == Outcome::Skipped ? "skipped" : "failed";
+    j["result"] = s.outcome == Outcome::Packed    ? "packed"
+                  : s.outcome == Outcome::Skipped ? "skipped"
+                                                  : "failed";
     j["size"] = item.Size;
     if (s.outcome == Outcome::Packed) {
         struct stat st {};
-        if (stat(s.plan.Archive.c_str(), &st) == 0) j["packed"] = static_cast<std::uint64_t>(st.st_size);
+        if (stat(s.plan.Archive.c_str(), &st) == 0)
+            j["packed"] = static_cast<std::uint64_t>(st.st_size);
         j["tested"] = settings.test;
-        if (s.fate != SourceFate::NotAsked) j[SourceKept(s.fate) ? "source_kept" : "source_removed"] = FateWord(s.fate);
+        if (s.fate != SourceFate::NotAsked)
+            j[SourceKept(s.fate) ? "source_kept" : "source_removed"] = FateWord(s.fate);
         if (!s.fateDetail.empty()) j["source_detail"] = s.fateDetail;
     } else if (s.outcome == Outcome::Failed) {
         j["code"] = s.result.Code;
@@ -145,14 +173,21 @@ public:
     PackEntries(const kt::TSources& sources, const RunSettings& settings, const PackFunction& pack,
                 const std::atomic<bool>& interrupted, kt::TBatchRun& run, ProgressBar& bar,
                 std::function<void(const std::string&)> show)
-        : sources_(sources), s_(settings), pack_(pack), interrupted_(interrupted), run_(run), bar_(bar),
-          show_(std::move(show)), slots_(sources.Files.size()) {
+        : sources_(sources),
+          s_(settings),
+          pack_(pack),
+          interrupted_(interrupted),
+          run_(run),
+          bar_(bar),
+          show_(std::move(show)),
+          slots_(sources.Files.size()) {
         // Workers are forked before the plans are made: the archive path
         // travels with the item (TargetText).
         const std::size_t n = slots_.size();
         if (s_.jobs > 1 && n > 1) {
             const int workers = s_.jobs < static_cast<int>(n) ? s_.jobs : static_cast<int>(n);
-            pool_ = std::make_unique<WorkerPool>(workers, [this](std::size_t i, const std::string& t) { return Work(i, t); });
+            pool_ = std::make_unique<WorkerPool>(
+                workers, [this](std::size_t i, const std::string& t) { return Work(i, t); });
             pool_->ForwardInterrupts(&interrupted_);
         }
     }
@@ -164,7 +199,8 @@ public:
         // Hand out only while a worker (or, without workers, this process)
         // is free; and an item whose source an earlier one still packs
         // waits for that one's outcome.
-        while (!Halted() && pool_ && pool_->AnyAlive() && pool_->Busy() > 0 && !pool_->HasRoom(item.Size))
+        while (!Halted() && pool_ && pool_->AnyAlive() && pool_->Busy() > 0 &&
+               !pool_->HasRoom(item.Size))
             WaitOne();
         while (!Halted() && pool_ && pool_->Busy() > 0 && run_.Unsettled(item.Path)) WaitOne();
         if (interrupted_) run_.Stop();
@@ -180,7 +216,8 @@ public:
         Flush();
     }
 
-    std::optional<kt::TEntryOutcome> Pack(std::size_t i, const kt::TBatchRun::TPlan& plan) override {
+    std::optional<kt::TEntryOutcome> Pack(std::size_t i,
+                                          const kt::TBatchRun::TPlan& plan) override {
         slots_[i].plan = plan;
         if (pool_ && pool_->AnyAlive()) {
             pool_->Submit(i, TargetText(plan), sources_.Files[i].Size);
@@ -268,7 +305,8 @@ private:
                     ++summary_.packed;
                     if (!s_.json) {
                         show_(Text(s_.lang, Msg::Packed, item.Path, s.plan.Archive));
-                        if (s.fate != SourceFate::NotAsked) show_(FateText(s_.lang, s.fate, item.Path, s.fateDetail));
+                        if (s.fate != SourceFate::NotAsked)
+                            show_(FateText(s_.lang, s.fate, item.Path, s.fateDetail));
                     }
                     if (SourceKept(s.fate)) ++summary_.sourcesKept;
                     bar_.Advance(1, item.Size);
@@ -278,7 +316,8 @@ private:
                     const bool itself = s.plan.Step == kt::TBatchRun::TStep::PassOver;
                     ++summary_.skipped;
                     summary_.passedOver += itself ? 1 : 0;
-                    if (!s_.json) show_(Text(s_.lang, itself ? Msg::PassedOver : Msg::Skipped, item.Path));
+                    if (!s_.json)
+                        show_(Text(s_.lang, itself ? Msg::PassedOver : Msg::Skipped, item.Path));
                     break;
                 }
                 case Outcome::NotReached:
@@ -316,8 +355,9 @@ private:
 
 }  // namespace
 
-RunSummary RunPack(const kt::TSources& sources, const RunSettings& settings, const PackFunction& pack,
-                   const AskFunction& ask, const std::atomic<bool>& interrupted,
+RunSummary RunPack(const kt::TSources& sources, const RunSettings& settings,
+                   const PackFunction& pack, const AskFunction& ask,
+                   const std::atomic<bool>& interrupted,
                    const std::function<void(const std::string&)>& say) {
     ProgressBar bar(settings.progress, sources.Files.size(), sources.TotalBytes);
     auto show = [&](const std::string& text) {

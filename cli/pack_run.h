@@ -20,16 +20,17 @@ namespace kaltri {
 // new one is complete); newArchive: the run found no archive there. Returns
 // the library's code (0: made), its report text and, when the run itself
 // found the fault, which one.
-using PackFunction =
-    std::function<JobResult(const std::string& archive, const std::string& source, bool newArchive)>;
+using PackFunction = std::function<JobResult(const std::string& archive, const std::string& source,
+                                             bool newArchive)>;
 
 // Shows a question with its answer hint and returns the first key typed;
 // nullopt at end of input or when interrupted.
-using AskFunction = std::function<std::optional<char>(const std::string& question, const std::string& hint)>;
+using AskFunction =
+    std::function<std::optional<char>(const std::string& question, const std::string& hint)>;
 
 struct RunSettings {
     kt::TArchiverType type = kt::atZip;  // atLha or atZip
-    std::string outDir;  // empty: next to each source
+    std::string outDir;                  // empty: next to each source
     OverwritePolicy overwrite = OverwritePolicy::None;
     ErrorPolicy onError = ErrorPolicy::Continue;
     // A second source that would get an archive made earlier in the run:
@@ -58,8 +59,9 @@ struct RunSummary {
 inline constexpr kt::TSourceRules kPackRules{kt::TMissingPaths::Refuse, true, true};
 
 // `interrupted` is polled between items (set from a signal handler).
-RunSummary RunPack(const kt::TSources& sources, const RunSettings& settings, const PackFunction& pack,
-                   const AskFunction& ask, const std::atomic<bool>& interrupted,
+RunSummary RunPack(const kt::TSources& sources, const RunSettings& settings,
+                   const PackFunction& pack, const AskFunction& ask,
+                   const std::atomic<bool>& interrupted,
                    const std::function<void(const std::string&)>& say);
 
 }  // namespace kaltri

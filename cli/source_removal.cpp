@@ -30,18 +30,26 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 }  // namespace
 
 bool SourceKept(SourceFate fate) {
-    return fate != SourceFate::NotAsked && fate != SourceFate::Trashed && fate != SourceFate::Deleted;
+    return fate != SourceFate::NotAsked && fate != SourceFate::Trashed &&
+           fate != SourceFate::Deleted;
 }
 
 const char* FateWord(SourceFate fate) {
     switch (fate) {
-        case SourceFate::Trashed: return "trash";
-        case SourceFate::Deleted: return "deleted";
-        case SourceFate::KeptInterrupted: return "interrupted";
-        case SourceFate::KeptChanged: return "changed";
-        case SourceFate::KeptNotFlushed: return "not-flushed";
-        case SourceFate::KeptNotRemoved: return "not-removed";
-        default: return "";
+        case SourceFate::Trashed:
+            return "trash";
+        case SourceFate::Deleted:
+            return "deleted";
+        case SourceFate::KeptInterrupted:
+            return "interrupted";
+        case SourceFate::KeptChanged:
+            return "changed";
+        case SourceFate::KeptNotFlushed:
+            return "not-flushed";
+        case SourceFate::KeptNotRemoved:
+            return "not-removed";
+        default:
+            return "";
     }
 }
 
@@ -51,13 +59,15 @@ SourceStamp StampOf(const std::string& source) {
     return s;
 }
 
-SourceFate RemoveSource(const std::string& source, const SourceStamp& before, const std::string& archive,
-                        SourceRemoval how, bool interrupted, std::string& detail) {
+SourceFate RemoveSource(const std::string& source, const SourceStamp& before,
+                        const std::string& archive, SourceRemoval how, bool interrupted,
+                        std::string& detail) {
     if (how == SourceRemoval::Keep) return SourceFate::NotAsked;
     if (interrupted) return SourceFate::KeptInterrupted;
     // The archive must survive a power cut before its source may go.
     std::string folder = kt::FolderOf(archive);
-    if (!Flush(archive, O_RDONLY, detail) || !Flush(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY, detail))
+    if (!Flush(archive, O_RDONLY, detail) ||
+        !Flush(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY, detail))
         return SourceFate::KeptNotFlushed;
     SourceStamp now = StampOf(source);
     if (!before.valid || !now.valid || !SameFile(before.st, now.st)) return SourceFate::KeptChanged;

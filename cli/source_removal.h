@@ -40,7 +40,8 @@ SourceStamp StampOf(const std::string& source);
 // is whether the run was interrupted before that test finished. Flushes
 // the archive and its folder, compares the source with `before` and then
 // removes it as `how` says. `detail` receives the reason a source is kept.
-SourceFate RemoveSource(const std::string& source, const SourceStamp& before, const std::string& archive,
-                        SourceRemoval how, bool interrupted, std::string& detail);
+SourceFate RemoveSource(const std::string& source, const SourceStamp& before,
+                        const std::string& archive, SourceRemoval how, bool interrupted,
+                        std::string& detail);
 
 }  // namespace kaltri

@@ -162,8 +162,10 @@ WorkerPool::WorkerPool(int workers, Work work) {
     // A worker that died leaves a pipe without a reader: writing to it must
     // fail (the item is then reported), not end this process.
     struct sigaction pipe {};
-    if (sigaction(SIGPIPE, nullptr, &pipe) == 0 && pipe.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
-    void* page = mmap(nullptr, sizeof(std::atomic<bool>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (sigaction(SIGPIPE, nullptr, &pipe) == 0 && pipe.sa_handler == SIG_DFL)
+        signal(SIGPIPE, SIG_IGN);
+    void* page = mmap(nullptr, sizeof(std::atomic<bool>), PROT_READ | PROT_WRITE,
+                      MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (page == MAP_FAILED) throw std::runtime_error("mmap failed");
     cancelled_ = new (page) std::atomic<bool>(false);
     bell_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -211,7 +213,8 @@ WorkerPool::~WorkerPool() {
     munmap(cancelled_, sizeof(std::atomic<bool>));
 }
 
-void WorkerPool::WorkerLoop(int in, int out, int bell, const Work& work, const std::atomic<bool>& cancelled) {
+void WorkerPool::WorkerLoop(int in, int out, int bell, const Work& work,
+                            const std::atomic<bool>& cancelled) {
     // Items are taken as they come, so the worker knows how many it has left.
     fcntl(in, F_SETFL, fcntl(in, F_GETFL) | O_NONBLOCK);
     std::string pending;
@@ -227,8 +230,10 @@ void WorkerPool::WorkerLoop(int in, int out, int bell, const Work& work, const s
         const auto [index, text] = std::move(items.front());
         items.pop_front();
         JobResult r;
-        if (cancelled) r.started = false;
-        else r = work(static_cast<std::size_t>(index), text);
+        if (cancelled)
+            r.started = false;
+        else
+            r = work(static_cast<std::size_t>(index), text);
         const std::string message = ResultMessage(index, r);
         // One too large for the pipe wakes the parent to read it as it comes.
         if (message.size() > kQuietBytes) Ring(bell);
@@ -260,8 +265,8 @@ bool WorkerPool::Fits(const Worker& w, std::uint64_t bytes) const {
     if (!w.alive) return false;
     if (w.items.empty()) return true;
     // Only small items wait, and only behind a small one.
-    return bytes <= kQueueableBytes && w.items.front().second <= kQueueableBytes && w.items.size() < kMostItems &&
-           w.waitingBytes + bytes <= kWaitingBytes;
+    return bytes <= kQueueableBytes && w.items.front().second <= kQueueableBytes &&
+           w.items.size() < kMostItems && w.waitingBytes + bytes <= kWaitingBytes;
 }
 
 bool WorkerPool::HasRoom(std::uint64_t bytes) const {
@@ -375,9 +380,11 @@ JobResult WorkerPool::WaitOne(bool prompt) {
         if (fds.size() == 1) throw std::logic_error("nothing submitted");
         // A bounded wait: results that came without a ring still move the
         // progress line, and a signal landing just before poll is seen.
-        if (poll(fds.data(), fds.size(), kWakeMs) < 0 && errno != EINTR) throw std::runtime_error("poll failed");
+        if (poll(fds.data(), fds.size(), kWakeMs) < 0 && errno != EINTR)
+            throw std::runtime_error("poll failed");
         std::uint64_t rings = 0;
-        if (fds[0].revents != 0) while (read(bell_, &rings, sizeof rings) < 0 && errno == EINTR) {
+        if (fds[0].revents != 0)
+            while (read(bell_, &rings, sizeof rings) < 0 && errno == EINTR) {
             }
     }
 }

@@ -99,13 +99,15 @@ private:
         int fromWorker = -1;
         bool alive = false;  // takes items
         bool ended = false;  // its results pipe ended: what it did not send, it never will
-        std::deque<std::pair<std::size_t, std::uint64_t>> items;  // number and bytes, in the order the worker takes them
-        std::uint64_t waitingBytes = 0;                          // of the items behind the first
+        std::deque<std::pair<std::size_t, std::uint64_t>>
+            items;                       // number and bytes, in the order the worker takes them
+        std::uint64_t waitingBytes = 0;  // of the items behind the first
         bool holdsCore = false;
         std::string pending;  // read from fromWorker, not taken yet
         std::string outbox;   // items for a busy worker, sent before the parent sleeps
     };
-    static void WorkerLoop(int in, int out, int bell, const Work& work, const std::atomic<bool>& cancelled);
+    static void WorkerLoop(int in, int out, int bell, const Work& work,
+                           const std::atomic<bool>& cancelled);
     bool Fits(const Worker& w, std::uint64_t bytes) const;
     // Sends the items kept for busy workers.
     void SendQueued();

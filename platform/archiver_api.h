@@ -65,8 +65,7 @@ typedef struct {
 static_assert(sizeof(INDIVIDUALINFO) == 558, "INDIVIDUALINFO layout");
 static_assert(sizeof(EXTRACTINGINFO) == 1040, "EXTRACTINGINFO layout");
 static_assert(sizeof(EXTRACTINGINFOEX) == 1074, "EXTRACTINGINFOEX layout");
-static_assert(offsetof(EXTRACTINGINFOEX, exinfo.szSourceFileName) == 8,
-              "szSourceFileName offset");
+static_assert(offsetof(EXTRACTINGINFOEX, exinfo.szSourceFileName) == 8, "szSourceFileName offset");
 #endif
 
 /* Name of the registered window message that carries progress. The first

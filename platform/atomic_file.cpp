@@ -79,7 +79,8 @@ Outcome WriteUnnamed(const std::string& folder, const std::string& prefix, const
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         std::string candidate = prefix + TempNameBeside(name, std::to_string(attempt));
-        if (fault::LinkAt(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (fault::LinkAt(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) ==
+            0) {
             close(fd);
             temp = candidate;
             return Outcome::Done;
@@ -92,8 +93,8 @@ Outcome WriteUnnamed(const std::string& folder, const std::string& prefix, const
 
 // A named temporary file, for file systems without unnamed ones; created
 // 0600, so nobody else reads it half-written.
-Outcome WriteNamed(const std::string& prefix, const std::string& target, std::string_view data, mode_t mode,
-                   std::string& temp) {
+Outcome WriteNamed(const std::string& prefix, const std::string& target, std::string_view data,
+                   mode_t mode, std::string& temp) {
     std::string pattern = prefix + TempNameBeside(target, "XXXXXX");
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
@@ -187,13 +188,13 @@ bool MakeFolders(const std::string& path, mode_t mode) {
     return errno == EEXIST && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-
 AtomicFile::~AtomicFile() { Discard(); }
 
 bool AtomicFile::Create(const std::string& target) {
     struct stat st;
     const bool exists = ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    return Start(AT_FDCWD, target, exists ? std::optional<mode_t>(st.st_mode & 07777) : std::nullopt);
+    return Start(AT_FDCWD, target,
+                 exists ? std::optional<mode_t>(st.st_mode & 07777) : std::nullopt);
 }
 
 bool AtomicFile::CreateNew(const std::string& target) {
@@ -316,7 +317,8 @@ bool AtomicFile::Truncate(unsigned long long size) {
 
 bool AtomicFile::Commit() {
     if (fd_ < 0) return false;
-    bool ok = Flush() && (!modeSet_ || fchmod(fd_, mode_) == 0) && (!sync_ || fault::Fsync(fd_) == 0);
+    bool ok =
+        Flush() && (!modeSet_ || fchmod(fd_, mode_) == 0) && (!sync_ || fault::Fsync(fd_) == 0);
     int e = errno;
     ok = (::close(fd_) == 0) && ok;
     fd_ = -1;

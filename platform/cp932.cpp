@@ -34,7 +34,8 @@ public:
         std::size_t srcLeft = in.size();
         char* dst = buffer;
         std::size_t dstLeft = sizeof buffer;
-        if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1)) return false;
+        if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1))
+            return false;
         if (srcLeft != 0) return false;
         out.append(buffer, dst);
         return true;

@@ -29,7 +29,7 @@ void NoteFired(const char* what) {
 
 struct Trigger {
     const char* name = "";
-    long at = 0;  // 0: never
+    long at = 0;        // 0: never
     bool once = false;  // only the at-th call, not every later one
     std::atomic<long> count{0};
 
@@ -124,7 +124,8 @@ void BeforeArchiveTest(const char* archive, const char* source) {
     int saved = errno;
     if (Faults().testDelayMs > 0) {
         // An interrupting signal ends the wait early, as it would end a slow read.
-        struct timespec wait = {Faults().testDelayMs / 1000, (Faults().testDelayMs % 1000) * 1000000L};
+        struct timespec wait = {Faults().testDelayMs / 1000,
+                                (Faults().testDelayMs % 1000) * 1000000L};
         nanosleep(&wait, nullptr);
     }
     if (Faults().damage.Fires(0)) {

@@ -58,7 +58,8 @@ bool Walk(int dirFd, std::string& path, bool wantSize,
     // Subfolders after the files of this folder: keeps one folder's files
     // together and holds only one directory stream open per level.
     for (std::size_t i = 0; keepGoing && i < folders.size(); ++i) {
-        int fd = openat(dirfd(dir), folders[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        int fd =
+            openat(dirfd(dir), folders[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0) continue;
         path.resize(base);
         path.append(folders[i]);
@@ -95,8 +96,7 @@ bool ScanFolderPaths(const std::string& folder,
     if (fd < 0) return true;
     std::string path = folder;
     if (path.empty() || path.back() != '/') path.push_back('/');
-    return Walk(fd, path, false,
-                [&](const std::string& p, std::uint64_t) { return onFile(p); });
+    return Walk(fd, path, false, [&](const std::string& p, std::uint64_t) { return onFile(p); });
 }
 
 std::uint64_t CountFolderFiles(const std::string& folder) {

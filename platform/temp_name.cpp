@@ -78,7 +78,8 @@ int RemoveStaleTempFiles(const std::string& folder, std::string_view target) {
         if (kill(*writer, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
         std::string path = (folder.empty() ? std::string(".") : folder) + "/" + std::string(name);
         struct stat st {};
-        if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && unlink(path.c_str()) == 0) ++removed;
+        if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && unlink(path.c_str()) == 0)
+            ++removed;
     }
     closedir(d);
     return removed;

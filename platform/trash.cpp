@@ -59,7 +59,8 @@ bool OwnFolder(const std::string& path, std::string& error) {
 bool OwnFolders(const std::string& path, std::string& error) {
     struct stat st {};
     std::string parent = FolderOf(path);
-    if (!parent.empty() && parent != "/" && stat(parent.c_str(), &st) != 0 && !OwnFolders(parent, error))
+    if (!parent.empty() && parent != "/" && stat(parent.c_str(), &st) != 0 &&
+        !OwnFolders(parent, error))
         return false;
     return OwnFolder(path, error);
 }
@@ -76,7 +77,8 @@ void SyncFolder(const std::string& folder) {
 bool ReserveEntry(const TrashPlace& place, const std::string& original, std::string& name,
                   std::string& error) {
     std::string value = original;
-    if (!place.topdir.empty()) value = original.substr(place.topdir == "/" ? 1 : place.topdir.size() + 1);
+    if (!place.topdir.empty())
+        value = original.substr(place.topdir == "/" ? 1 : place.topdir.size() + 1);
     const std::string info = "[Trash Info]\nPath=" + TrashPathValue(value) +
                              "\nDeletionDate=" + TrashDate(std::time(nullptr)) + "\n";
     const std::string base = NameOf(original);
@@ -91,7 +93,8 @@ bool ReserveEntry(const TrashPlace& place, const std::string& original, std::str
         }
         struct stat st {};
         bool taken = lstat((place.folder + "/files/" + name).c_str(), &st) == 0;
-        bool ok = !taken && fault::Write(fd, info.data(), info.size()) == static_cast<ssize_t>(info.size()) &&
+        bool ok = !taken &&
+                  fault::Write(fd, info.data(), info.size()) == static_cast<ssize_t>(info.size()) &&
                   fault::Fsync(fd) == 0;
         if (!ok && !taken) error = Reason("cannot write " + infoPath);
         close(fd);
@@ -155,7 +158,8 @@ bool FindTrash(const std::string& path, TrashPlace& place, std::string& error) {
     const std::string uid = std::to_string(getuid());
     struct stat shared {};
     const std::string sharedTrash = JoinFolder(top, ".Trash");
-    if (lstat(sharedTrash.c_str(), &shared) == 0 && S_ISDIR(shared.st_mode) && (shared.st_mode & S_ISVTX))
+    if (lstat(sharedTrash.c_str(), &shared) == 0 && S_ISDIR(shared.st_mode) &&
+        (shared.st_mode & S_ISVTX))
         place = {JoinFolder(sharedTrash, uid), top};
     else
         place = {JoinFolder(top, ".Trash-" + uid), top};
@@ -165,13 +169,15 @@ bool FindTrash(const std::string& path, TrashPlace& place, std::string& error) {
 bool MoveToTrash(const std::string& path, std::string& error) {
     TrashPlace place;
     if (!FindTrash(path, place, error)) return false;
-    bool made = place.topdir.empty() ? OwnFolders(place.folder, error) : OwnFolder(place.folder, error);
+    bool made =
+        place.topdir.empty() ? OwnFolders(place.folder, error) : OwnFolder(place.folder, error);
     if (!made && !place.topdir.empty() && FolderOf(place.folder) != place.topdir) {
         // The shared .Trash would not take our folder: the user's own one.
         place.folder = JoinFolder(place.topdir, ".Trash-" + std::to_string(getuid()));
         made = OwnFolder(place.folder, error);
     }
-    if (!made || !OwnFolder(place.folder + "/files", error) || !OwnFolder(place.folder + "/info", error))
+    if (!made || !OwnFolder(place.folder + "/files", error) ||
+        !OwnFolder(place.folder + "/info", error))
         return false;
     std::string name;
     if (!ReserveEntry(place, path, name, error)) return false;

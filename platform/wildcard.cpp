@@ -14,7 +14,9 @@ std::size_t CharLength(std::string_view s, std::size_t i) {
 
 }  // namespace
 
-bool HasWildcard(std::string_view text) { return text.find_first_of("*?") != std::string_view::npos; }
+bool HasWildcard(std::string_view text) {
+    return text.find_first_of("*?") != std::string_view::npos;
+}
 
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
     // "*.*" is the traditional spelling of "every name".

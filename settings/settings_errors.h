@@ -9,7 +9,6 @@
 
 namespace kt {
 
-
 // An INI file the system refused to write: "%s に書き込めません".
 class EIniFileException : public std::runtime_error {
 public:

@@ -22,7 +22,8 @@ void TDropDst::SetAcceptDrop(bool accept) {
 
 void TDropDst::HookInstalled() {
     FSavedAccept.clear();
-    for (QWidget* w : HookedWidgets()) FSavedAccept.append({QPointer<QWidget>(w), w->acceptDrops()});
+    for (QWidget* w : HookedWidgets())
+        FSavedAccept.append({QPointer<QWidget>(w), w->acceptDrops()});
     DragAcceptFiles(FAcceptDrop);
 }
 

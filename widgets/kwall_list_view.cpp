@@ -121,8 +121,8 @@ void TKWallListView::SetSelected(int row, bool selected) {
     FItems->Publish();
     if (row < 0 || row >= FItems->rowCount() || ColumnCount() == 0) return;
     const QItemSelection range(FItems->index(row, 0), FItems->index(row, ColumnCount() - 1));
-    selectionModel()->select(range, selected ? QItemSelectionModel::Select
-                                             : QItemSelectionModel::Deselect);
+    selectionModel()->select(
+        range, selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
 }
 
 void TKWallListView::SelectAllItems() {

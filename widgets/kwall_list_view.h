@@ -40,7 +40,9 @@ public:
     int AddColumn(const QString& caption, int width, int tag);
     int ColumnCount() const { return FItems->ColumnCount(); }
     const TListColumn& Column(int index) const { return FItems->Column(index); }
-    void SetColumnCaption(int index, const QString& caption) { FItems->SetColumnCaption(index, caption); }
+    void SetColumnCaption(int index, const QString& caption) {
+        FItems->SetColumnCaption(index, caption);
+    }
     int ColumnWidth(int index) const { return columnWidth(index); }
 
     // Rows.

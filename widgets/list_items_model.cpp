@@ -61,9 +61,9 @@ void TListItemsModel::DeleteItems(std::vector<int> rows) {
     Publish();
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    rows.erase(std::remove_if(rows.begin(), rows.end(),
-                              [&](int r) { return r < 0 || r >= ItemCount(); }),
-               rows.end());
+    rows.erase(
+        std::remove_if(rows.begin(), rows.end(), [&](int r) { return r < 0 || r >= ItemCount(); }),
+        rows.end());
     if (rows.empty()) return;
 
     // Contiguous runs, removed from the back so earlier numbers stay valid.

@@ -11,7 +11,8 @@ constexpr const char* kQuietProperty = "kt_quiet_when_empty";
 
 class TQuietLabelAccessible : public QAccessibleWidget {
 public:
-    explicit TQuietLabelAccessible(QLabel* label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+    explicit TQuietLabelAccessible(QLabel* label)
+        : QAccessibleWidget(label, QAccessible::StaticText) {}
 
     QString text(QAccessible::Text t) const override {
         // The label's own text and nothing else: no caption borrowed from

@@ -25,7 +25,8 @@ void TSpeedButton::paintEvent(QPaintEvent*) {
     const QPixmap glyph = icon().pixmap(iconSize(), devicePixelRatio(), mode);
     const QString caption = text();
     const QFontMetrics fm = fontMetrics();
-    const int textWidth = caption.isEmpty() ? 0 : fm.horizontalAdvance(QString(caption).remove('&'));
+    const int textWidth =
+        caption.isEmpty() ? 0 : fm.horizontalAdvance(QString(caption).remove('&'));
     const int glyphWidth = glyph.isNull() ? 0 : iconSize().width();
     const int gap = glyphWidth && textWidth ? kSpacing : 0;
     int x = (width() - (glyphWidth + gap + textWidth)) / 2;

@@ -26,8 +26,8 @@ int RunBga(const BgaCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSend
     job.keepFolders = !cmd.junkPaths;
     job.overwrite = cmd.overwrite ? kt::unpack::Overwrite::Always : kt::unpack::Overwrite::Never;
     job.spaceCheck = cmd.spaceCheck;
-    return kt::unpack::RunExtract(gFormats, cmd.items.archive, job, cmd.items.names, cmd.wholePathOnly,
-                                  report, progress);
+    return kt::unpack::RunExtract(gFormats, cmd.items.archive, job, cmd.items.names,
+                                  cmd.wholePathOnly, report, progress);
 }
 
 const kt::unpack::CommandSet<BgaCommand> gCommands{"bga", ParseBgaCommand, RunBga};

@@ -12,7 +12,8 @@ int ParseBgaCommand(const std::string& line, BgaCommand* cmd, std::string* error
         return ERROR_RESPONSE_READ;
     }
     std::size_t i = 0;
-    if (i < items.size() && items[i].size() == 1 && std::string("xads").find(items[i][0]) != std::string::npos)
+    if (i < items.size() && items[i].size() == 1 &&
+        std::string("xads").find(items[i][0]) != std::string::npos)
         cmd->command = items[i++][0];
     for (; i < items.size(); ++i) {
         const std::string& item = items[i];

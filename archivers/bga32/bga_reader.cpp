@@ -32,7 +32,8 @@ int KindOf(const unsigned char* header) {
 // The MS-DOS date and time, when they look like one (month 1..12, day
 // 1..31, hour < 24, minute < 60); 0 otherwise.
 int64_t DosTimeOrZero(uint16_t date, uint16_t time) {
-    unsigned month = (date >> 5) & 15, day = date & 31, hour = time >> 11, minute = (time >> 5) & 63;
+    unsigned month = (date >> 5) & 15, day = date & 31, hour = time >> 11,
+             minute = (time >> 5) & 63;
     if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59) return 0;
     return kt::arc::DosDateTimeToUnix((static_cast<uint32_t>(date) << 16) | time);
 }
@@ -56,7 +57,8 @@ int BgaReader::Open(const std::string& path, std::string* error) {
     }
     size_ = static_cast<uint64_t>(st.st_size);
     unsigned char header[kHeader];
-    if (size_ < kHeader || ::pread(fd_.get(), header, kHeader, 0) != static_cast<ssize_t>(kHeader) ||
+    if (size_ < kHeader ||
+        ::pread(fd_.get(), header, kHeader, 0) != static_cast<ssize_t>(kHeader) ||
         !(format_ = KindOf(header))) {
         *error = "not a GZA or BZA archive";
         return ERROR_NOT_ARC_FILE;
@@ -69,7 +71,9 @@ int BgaReader::Next(kt::unpack::Member* m, std::string* error) {
     EndCoding();
     if (next_ >= size_) return -1;
     unsigned char h[kHeader];
-    if (size_ - next_ < kHeader || ::pread(fd_.get(), h, kHeader, static_cast<off_t>(next_)) != static_cast<ssize_t>(kHeader) ||
+    if (size_ - next_ < kHeader ||
+        ::pread(fd_.get(), h, kHeader, static_cast<off_t>(next_)) !=
+            static_cast<ssize_t>(kHeader) ||
         KindOf(h) != format_) {
         *error = "damaged member header";
         return ERROR_HEADER_BROKEN;
@@ -100,16 +104,19 @@ int BgaReader::Next(kt::unpack::Member* m, std::string* error) {
     std::string folder = names.substr(0, dirLength), leaf = names.substr(dirLength);
     folder.erase(std::find(folder.begin(), folder.end(), '\0'), folder.end());
     leaf.erase(std::find(leaf.begin(), leaf.end(), '\0'), leaf.end());
-    std::string name = folder.empty() || folder.back() == '\\' || folder.back() == '/' ? folder + leaf
-                                                                                       : folder + "\\" + leaf;
+    std::string name = folder.empty() || folder.back() == '\\' || folder.back() == '/'
+                           ? folder + leaf
+                           : folder + "\\" + leaf;
     *m = kt::unpack::Member();
     m->name = kt::Cp932ToUtf8(name);
     std::replace(m->name.begin(), m->name.end(), '\\', '/');
     while (m->name.size() > 1 && m->name.back() == '/') m->name.pop_back();
-    m->kind = (h[20] & kFolderAttribute) ? kt::unpack::Member::Kind::Folder : kt::unpack::Member::Kind::File;
+    m->kind = (h[20] & kFolderAttribute) ? kt::unpack::Member::Kind::Folder
+                                         : kt::unpack::Member::Kind::File;
     m->size = original;
     m->sizeKnown = true;
-    m->mtime = DosTimeOrZero(static_cast<uint16_t>(Le(h + 16, 2)), static_cast<uint16_t>(Le(h + 18, 2)));
+    m->mtime =
+        DosTimeOrZero(static_cast<uint16_t>(Le(h + 16, 2)), static_cast<uint16_t>(Le(h + 18, 2)));
     m->mode = (h[20] & 0x01) ? 0444 : 0644;
     next_ = data + packed;
 
@@ -146,7 +153,8 @@ int BgaReader::Next(kt::unpack::Member* m, std::string* error) {
 bool BgaReader::Fill() {
     if (inPos_ < inLen_ || left_ == 0) return true;
     std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(in_.size(), left_));
-    if (::pread(fd_.get(), in_.data(), n, static_cast<off_t>(at_)) != static_cast<ssize_t>(n)) return false;
+    if (::pread(fd_.get(), in_.data(), n, static_cast<off_t>(at_)) != static_cast<ssize_t>(n))
+        return false;
     at_ += n;
     left_ -= n;
     inPos_ = 0;
@@ -198,7 +206,9 @@ long long BgaReader::Read(void* buffer, std::size_t size, std::string* error) {
                 inPos_ = inLen_ = 0;
                 done = 0;
             } else if (rc != Z_OK && !(rc == Z_BUF_ERROR && inputLeft)) {
-                return Fail(std::string("damaged deflate data") + (z_.msg ? ": " + std::string(z_.msg) : ""), error);
+                return Fail(std::string("damaged deflate data") +
+                                (z_.msg ? ": " + std::string(z_.msg) : ""),
+                            error);
             }
         } else {
             bz_.next_in = in_.data() + inPos_;
@@ -208,15 +218,19 @@ long long BgaReader::Read(void* buffer, std::size_t size, std::string* error) {
             int rc = BZ2_bzDecompress(&bz_);
             inPos_ = inLen_ - bz_.avail_in;
             done = size - bz_.avail_out;
-            if (rc == BZ_STREAM_END) ended_ = true;
-            else if (rc != BZ_OK) return Fail("damaged bzip2 data", error);
+            if (rc == BZ_STREAM_END)
+                ended_ = true;
+            else if (rc != BZ_OK)
+                return Fail("damaged bzip2 data", error);
         }
         if (done == before && !ended_ && inPos_ >= inLen_ && left_ == 0)
             return Fail("the member's data ends early", error);
     }
     produced_ += done;
-    if (produced_ > original_) return Fail("the member decodes to more than its stored size", error);
-    if (done == 0 && produced_ != original_) return Fail("the member decodes to less than its stored size", error);
+    if (produced_ > original_)
+        return Fail("the member decodes to more than its stored size", error);
+    if (done == 0 && produced_ != original_)
+        return Fail("the member decodes to less than its stored size", error);
     return static_cast<long long>(done);
 }
 

@@ -50,7 +50,7 @@ private:
     // The current member's data.
     Coding coding_ = Coding::Stored;
     uint64_t start_ = 0, packed_ = 0;  // where the packed bytes start, how many
-    uint64_t at_ = 0, left_ = 0;  // unread packed bytes
+    uint64_t at_ = 0, left_ = 0;       // unread packed bytes
     uint64_t original_ = 0, produced_ = 0;
     bool ended_ = false;
     z_stream z_{};

@@ -23,7 +23,8 @@ int RunCab(const CabCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSend
         case 'x':
             job.folder = cmd.items.folder;
             job.keepFolders = !cmd.junkPaths;
-            job.overwrite = cmd.overwrite ? kt::unpack::Overwrite::Always : kt::unpack::Overwrite::Never;
+            job.overwrite =
+                cmd.overwrite ? kt::unpack::Overwrite::Always : kt::unpack::Overwrite::Never;
             job.spaceCheck = cmd.spaceCheck;
             return kt::unpack::RunExtract(gFormats, cmd.items.archive, job, cmd.items.names,
                                           cmd.wholePathOnly, report, progress);

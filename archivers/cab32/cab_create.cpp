@@ -49,7 +49,8 @@ struct WriteProgress {
 gboolean OnFile(GCabFile* file, gpointer user) {
     auto* p = static_cast<WriteProgress*>(user);
     const char* name = gcab_file_get_name(file);
-    if (!p->progress->Send(ARCEXTRACT_BEGIN, name ? name : "", p->archive, gcab_file_get_size(file), 0)) {
+    if (!p->progress->Send(ARCEXTRACT_BEGIN, name ? name : "", p->archive, gcab_file_get_size(file),
+                           0)) {
         g_cancellable_cancel(p->cancel);
         return FALSE;
     }
@@ -58,7 +59,8 @@ gboolean OnFile(GCabFile* file, gpointer user) {
 
 }  // namespace
 
-int CreateCabinet(const CabCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSender& progress) {
+int CreateCabinet(const CabCommand& cmd, kt::arc::Report& report,
+                  kt::arc::ProgressSender& progress) {
     if (cmd.items.names.empty()) {
         report.Line("no files named");
         return ERROR_NOT_FILENAME;
@@ -70,7 +72,8 @@ int CreateCabinet(const CabCommand& cmd, kt::arc::Report& report, kt::arc::Progr
     rules.folderEntries = false;  // a cabinet holds files only
     std::vector<kt::arc::SourceFile> sources;
     std::string missing;
-    if (!kt::arc::CollectSourceFiles(cmd.items.names, rules, cmd.items.archive, &sources, &missing)) {
+    if (!kt::arc::CollectSourceFiles(cmd.items.names, rules, cmd.items.archive, &sources,
+                                     &missing)) {
         report.Line("file not found: " + missing);
         return ERROR_NOT_FIND_FILE;
     }
@@ -118,7 +121,8 @@ int CreateCabinet(const CabCommand& cmd, kt::arc::Report& report, kt::arc::Progr
         report.Line("no files to store");
         return ERROR_NOT_FIND_FILE;
     }
-    if (!gcab_cabinet_add_folder(cabinet.get(), folder.get(), &raw)) return failed("cannot build the cabinet", ERROR_MAKE_ARCHIVE);
+    if (!gcab_cabinet_add_folder(cabinet.get(), folder.get(), &raw))
+        return failed("cannot build the cabinet", ERROR_MAKE_ARCHIVE);
 
     kt::AtomicFile out;
     out.SetSync(false);
@@ -139,7 +143,8 @@ int CreateCabinet(const CabCommand& cmd, kt::arc::Report& report, kt::arc::Progr
         return ERROR_USER_CANCEL;
     }
     GOutputStream* os = g_io_stream_get_output_stream(G_IO_STREAM(stream.get()));
-    gboolean written = gcab_cabinet_write(cabinet.get(), os, OnFile, nullptr, &user, cancel.get(), &raw);
+    gboolean written =
+        gcab_cabinet_write(cabinet.get(), os, OnFile, nullptr, &user, cancel.get(), &raw);
     if (progress.Cancelled()) {
         failed("cancelled", 0);
         return ERROR_USER_CANCEL;

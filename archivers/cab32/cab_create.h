@@ -8,6 +8,7 @@
 
 namespace kt::cab32 {
 
-int CreateCabinet(const CabCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSender& progress);
+int CreateCabinet(const CabCommand& cmd, kt::arc::Report& report,
+                  kt::arc::ProgressSender& progress);
 
 }  // namespace kt::cab32

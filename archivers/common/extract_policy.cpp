@@ -25,7 +25,7 @@ InTheWay LookBeforeWriting(int dirFd, const std::string& leaf, Replace rule, int
             return InTheWay::Keep;
         case Replace::IfNewer:
             return memberTime > static_cast<int64_t>(st.st_mtime) ? InTheWay::Replace
-                                                                   : InTheWay::KeepNewer;
+                                                                  : InTheWay::KeepNewer;
     }
     return InTheWay::Keep;
 }
@@ -45,8 +45,8 @@ mode_t ModeThroughUmask(uint32_t stored) {
 
 std::string SizeMismatch(uint64_t produced, uint64_t declared) {
     if (produced == declared) return {};
-    return std::to_string(produced) + " bytes where the header declares " + std::to_string(declared) +
-           (produced < declared ? " (cut short)" : "");
+    return std::to_string(produced) + " bytes where the header declares " +
+           std::to_string(declared) + (produced < declared ? " (cut short)" : "");
 }
 
 std::string FinishMemberFile(kt::AtomicFile& out, const FileFinish& finish) {

@@ -34,11 +34,11 @@ enum class Replace { Always, Never, IfNewer };
 
 // What is at a member's name before it is written.
 enum class InTheWay {
-    Nothing,   // the name is free
-    Replace,   // a file (or link) the rule lets go
-    Keep,      // a file the rule keeps: the member is not written
-    KeepNewer, // IfNewer: the file on disk is as new or newer
-    Folder,    // a folder: never replaced by a file
+    Nothing,    // the name is free
+    Replace,    // a file (or link) the rule lets go
+    Keep,       // a file the rule keeps: the member is not written
+    KeepNewer,  // IfNewer: the file on disk is as new or newer
+    Folder,     // a folder: never replaced by a file
 };
 
 // Looks at the entry leaf of the open folder dirFd without following a link.

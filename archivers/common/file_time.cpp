@@ -11,8 +11,10 @@ uint32_t UnixToDosDateTime(int64_t unixSeconds) {
     time_t t = static_cast<time_t>(unixSeconds);
     struct tm tm {};
     if (!localtime_r(&t, &tm) || tm.tm_year < 80) return (0u << 25) | (1u << 21) | (1u << 16);
-    if (tm.tm_year > 207) return (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
-    uint32_t date = static_cast<uint32_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+    if (tm.tm_year > 207)
+        return (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
+    uint32_t date =
+        static_cast<uint32_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
     uint32_t time = static_cast<uint32_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
     return date << 16 | time;
 }
@@ -34,7 +36,8 @@ int64_t DosDateTimeToUnix(uint32_t dos) {
 
 uint64_t UnixToFiletime(int64_t unixSeconds, uint32_t nanoseconds) {
     if (unixSeconds < -kFiletimeEpochDiff) return 0;
-    return static_cast<uint64_t>(unixSeconds + kFiletimeEpochDiff) * 10000000ULL + nanoseconds / 100;
+    return static_cast<uint64_t>(unixSeconds + kFiletimeEpochDiff) * 10000000ULL +
+           nanoseconds / 100;
 }
 
 bool FiletimeToUnix(uint64_t filetime, int64_t* unixSeconds, uint32_t* nanoseconds) {

@@ -138,27 +138,27 @@ private:
 
 // GetVersion, GetRunning and the owner-window pair of a library whose entry
 // names begin with `Prefix`, answered by the LibraryShell `shell`.
-#define KT_SHELL_OWNER_EXPORTS(Prefix, shell)                                              \
-    KT_EXPORT WORD Prefix##GetVersion(void) { return (shell).Version(); }                  \
-    KT_EXPORT BOOL Prefix##GetRunning(void) { return (shell).Running(); }                  \
-    KT_EXPORT BOOL Prefix##SetOwnerWindowEx(HWND wnd, LPARCHIVERPROC) {                    \
-        return (shell).SetOwner(wnd);                                                      \
-    }                                                                                      \
+#define KT_SHELL_OWNER_EXPORTS(Prefix, shell)                             \
+    KT_EXPORT WORD Prefix##GetVersion(void) { return (shell).Version(); } \
+    KT_EXPORT BOOL Prefix##GetRunning(void) { return (shell).Running(); } \
+    KT_EXPORT BOOL Prefix##SetOwnerWindowEx(HWND wnd, LPARCHIVERPROC) {   \
+        return (shell).SetOwner(wnd);                                     \
+    }                                                                     \
     KT_EXPORT BOOL Prefix##KillOwnerWindowEx(HWND wnd) { return (shell).KillOwner(wnd); }
 
 // The search entries over the shell's handle table (OpenArchive itself is
 // the library's, through LibraryShell::Open).
-#define KT_SHELL_SEARCH_EXPORTS(Prefix, shell)                                              \
-    KT_EXPORT int Prefix##CloseArchive(HARC arc) { return (shell).Close(arc); }             \
-    KT_EXPORT int Prefix##FindFirst(HARC arc, LPCSTR wildName, INDIVIDUALINFO* info) {      \
-        return (shell).FindFirst(arc, wildName, info);                                      \
-    }                                                                                       \
-    KT_EXPORT int Prefix##FindNext(HARC arc, INDIVIDUALINFO* info) {                        \
-        return (shell).FindNext(arc, info);                                                 \
-    }                                                                                       \
-    KT_EXPORT BOOL Prefix##GetOriginalSizeEx(HARC arc, int64_t* size) {                     \
-        return (shell).SizeOfFound(arc, true, size);                                        \
-    }                                                                                       \
-    KT_EXPORT BOOL Prefix##GetCompressedSizeEx(HARC arc, int64_t* size) {                   \
-        return (shell).SizeOfFound(arc, false, size);                                       \
+#define KT_SHELL_SEARCH_EXPORTS(Prefix, shell)                                         \
+    KT_EXPORT int Prefix##CloseArchive(HARC arc) { return (shell).Close(arc); }        \
+    KT_EXPORT int Prefix##FindFirst(HARC arc, LPCSTR wildName, INDIVIDUALINFO* info) { \
+        return (shell).FindFirst(arc, wildName, info);                                 \
+    }                                                                                  \
+    KT_EXPORT int Prefix##FindNext(HARC arc, INDIVIDUALINFO* info) {                   \
+        return (shell).FindNext(arc, info);                                            \
+    }                                                                                  \
+    KT_EXPORT BOOL Prefix##GetOriginalSizeEx(HARC arc, int64_t* size) {                \
+        return (shell).SizeOfFound(arc, true, size);                                   \
+    }                                                                                  \
+    KT_EXPORT BOOL Prefix##GetCompressedSizeEx(HARC arc, int64_t* size) {              \
+        return (shell).SizeOfFound(arc, false, size);                                  \
     }

@@ -7,7 +7,9 @@
 namespace kt::arc {
 namespace {
 
-DWORD Clip(uint64_t size) { return static_cast<DWORD>(size > 0xFFFFFFFFull ? 0xFFFFFFFFull : size); }
+DWORD Clip(uint64_t size) {
+    return static_cast<DWORD>(size > 0xFFFFFFFFull ? 0xFFFFFFFFull : size);
+}
 
 }  // namespace
 

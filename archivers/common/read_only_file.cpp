@@ -24,7 +24,8 @@ bool ReadOnlyFile::Open(const std::string& path) {
 long long ReadOnlyFile::ReadAt(uint64_t offset, void* buf, std::size_t n) const {
     std::size_t done = 0;
     while (done < n) {
-        ssize_t r = ::pread(fd_.get(), static_cast<char*>(buf) + done, n - done, static_cast<off_t>(offset + done));
+        ssize_t r = ::pread(fd_.get(), static_cast<char*>(buf) + done, n - done,
+                            static_cast<off_t>(offset + done));
         if (r < 0) {
             if (errno == EINTR) continue;
             return -1;

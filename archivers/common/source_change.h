@@ -14,8 +14,9 @@ namespace kt::arc {
 inline bool ChangedSinceOpened(int fd, const struct stat& opened) {
     struct stat now;
     if (fstat(fd, &now) != 0) return true;
-    return now.st_dev != opened.st_dev || now.st_ino != opened.st_ino || now.st_size != opened.st_size ||
-           now.st_mtim.tv_sec != opened.st_mtim.tv_sec || now.st_mtim.tv_nsec != opened.st_mtim.tv_nsec;
+    return now.st_dev != opened.st_dev || now.st_ino != opened.st_ino ||
+           now.st_size != opened.st_size || now.st_mtim.tv_sec != opened.st_mtim.tv_sec ||
+           now.st_mtim.tv_nsec != opened.st_mtim.tv_nsec;
 }
 
 }  // namespace kt::arc

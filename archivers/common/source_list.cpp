@@ -85,7 +85,8 @@ private:
 
     std::string StoredName(const std::string& path) const {
         if (!rules_.keepFolders) return LeafOf(path);
-        if (!base_.empty() && path.size() > base_.size() && path.compare(0, base_.size(), base_) == 0 &&
+        if (!base_.empty() && path.size() > base_.size() &&
+            path.compare(0, base_.size(), base_) == 0 &&
             (path[base_.size()] == '/' || base_ == "/"))
             return CleanName(path.substr(base_.size()));
         return CleanName(path);

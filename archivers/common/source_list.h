@@ -18,11 +18,11 @@ struct SourceFile {
 };
 
 struct SourceRules {
-    std::string base;          // relative names are taken from here; stored names are relative to it
-    bool keepFolders = true;   // false: stored under the last part only, no folder entries
-    bool subfolders = true;    // false: a named folder gives only the files directly inside
-    bool hidden = true;        // false: names starting with "." met while walking are left out
-    bool folderEntries = true; // folders get entries of their own (when keepFolders)
+    std::string base;         // relative names are taken from here; stored names are relative to it
+    bool keepFolders = true;  // false: stored under the last part only, no folder entries
+    bool subfolders = true;   // false: a named folder gives only the files directly inside
+    bool hidden = true;       // false: names starting with "." met while walking are left out
+    bool folderEntries = true;  // folders get entries of their own (when keepFolders)
 };
 
 // Fills *files in command order (folder contents by name). False, with the

@@ -1,4 +1,6 @@
 // libFuzzer target: see FuzzArjDecoder in arj_fuzz_bodies.h.
 #include "arj_fuzz_bodies.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return kt::fuzz::FuzzArjDecoder(data, size); }
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return kt::fuzz::FuzzArjDecoder(data, size);
+}

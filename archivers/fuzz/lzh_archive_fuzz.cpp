@@ -1,4 +1,6 @@
 // libFuzzer target: see FuzzArchive in lzh_fuzz_bodies.h.
 #include "lzh_fuzz_bodies.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return kt::fuzz::FuzzArchive(data, size); }
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return kt::fuzz::FuzzArchive(data, size);
+}

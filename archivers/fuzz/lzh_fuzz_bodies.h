@@ -69,7 +69,8 @@ inline int FuzzDecoder(const uint8_t* data, std::size_t size) {
     kt::lzh::MemorySource src(data + 4, size - 4);
     NullSink sink;
     kt::lzh::DecodeResult r = kt::lzh::DecodeMember(*m, src, sink, want);
-    if (sink.total > want || (r.status == kt::lzh::Status::Ok && sink.total != want)) __builtin_trap();
+    if (sink.total > want || (r.status == kt::lzh::Status::Ok && sink.total != want))
+        __builtin_trap();
     return 0;
 }
 

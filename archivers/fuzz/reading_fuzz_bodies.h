@@ -17,7 +17,8 @@
 
 namespace kt::fuzz {
 
-inline int FuzzReading(const kt::unpack::ReadingFormats& formats, const uint8_t* data, size_t size) {
+inline int FuzzReading(const kt::unpack::ReadingFormats& formats, const uint8_t* data,
+                       size_t size) {
     int fd = memfd_create("kt-fuzz-archive", MFD_CLOEXEC);
     if (fd < 0) return 0;
     for (size_t done = 0; done < size;) {

@@ -70,8 +70,9 @@ inline int FuzzInflate(const uint8_t* data, size_t size) {
         out += n;
         return out < (64u << 20);
     };
-    kt::zip::Inflate(data[0] & 1 ? kt::zip::DeflateVariant::Deflate64 : kt::zip::DeflateVariant::Deflate, pull,
-                     emit);
+    kt::zip::Inflate(
+        data[0] & 1 ? kt::zip::DeflateVariant::Deflate64 : kt::zip::DeflateVariant::Deflate, pull,
+        emit);
     return 0;
 }
 
@@ -96,7 +97,8 @@ inline int FuzzBzip2Blocks(const uint8_t* data, size_t size) {
         plain.append(reinterpret_cast<const char*>(d), n);
         return plain.size() < kMost;
     };
-    if (kt::zip::Bzip2Stream(pull, toPlain) != kt::zip::ZipStatus::Ok || plain != split) std::abort();
+    if (kt::zip::Bzip2Stream(pull, toPlain) != kt::zip::ZipStatus::Ok || plain != split)
+        std::abort();
     return 0;
 }
 

@@ -31,10 +31,11 @@ int RunTar(const TarCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSend
         case 'e':
         case 'x':
         case 't':
-            return kt::unpack::RunExtract(gFormats, items.archive, job, items.names, cmd.wholePathOnly,
-                                          report, progress);
+            return kt::unpack::RunExtract(gFormats, items.archive, job, items.names,
+                                          cmd.wholePathOnly, report, progress);
         case 'l':
-            return kt::unpack::RunList(gFormats, items.archive, items.names, cmd.wholePathOnly, report);
+            return kt::unpack::RunList(gFormats, items.archive, items.names, cmd.wholePathOnly,
+                                       report);
         default:
             report.Line("no command given (c, x, e, t or l)");
             return ERROR_COMMAND_NAME;

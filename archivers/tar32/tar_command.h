@@ -26,7 +26,7 @@ namespace kt::tar32 {
 enum class Compression { Auto, None, Gzip, Bzip2 };
 
 struct TarCommand {
-    char command = 0;  // 'c', 'x', 'e', 't', 'l'; 0 for an ExtractMem line
+    char command = 0;             // 'c', 'x', 'e', 't', 'l'; 0 for an ExtractMem line
     kt::arc::ArchiveItems items;  // archive (-f), folder (-o), names
     Compression compression = Compression::Auto;
     int level = -1;  // -1: the compressor's default

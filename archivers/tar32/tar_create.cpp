@@ -42,10 +42,11 @@ struct ArchiveDeleter {
 
 // What to write: the compression, and whether it is a single compressed
 // file rather than a tar archive. 0, or an error code with *error.
-int ChooseOutput(const TarCommand& cmd, Compression* compression, bool* single, std::string* error) {
+int ChooseOutput(const TarCommand& cmd, Compression* compression, bool* single,
+                 std::string* error) {
     const std::string& name = cmd.items.archive;
-    bool tarName = EndsWith(name, ".tar.gz") || EndsWith(name, ".tgz") || EndsWith(name, ".tar.bz2") ||
-                   EndsWith(name, ".tbz") || EndsWith(name, ".tbz2");
+    bool tarName = EndsWith(name, ".tar.gz") || EndsWith(name, ".tgz") ||
+                   EndsWith(name, ".tar.bz2") || EndsWith(name, ".tbz") || EndsWith(name, ".tbz2");
     bool gz = EndsWith(name, ".gz") || EndsWith(name, ".tgz");
     bool bz2 = EndsWith(name, ".bz2") || EndsWith(name, ".tbz") || EndsWith(name, ".tbz2");
     *compression = cmd.compression;
@@ -54,7 +55,9 @@ int ChooseOutput(const TarCommand& cmd, Compression* compression, bool* single, 
     *single = !tarName && (gz || bz2) && *compression != Compression::None;
     if (*compression == Compression::None && (EndsWith(name, ".z") || EndsWith(name, ".taz") ||
                                               EndsWith(name, ".xz") || EndsWith(name, ".zst"))) {
-        *error = "archives of this kind are only read here; name the new archive .tar, .tar.gz or .tar.bz2";
+        *error =
+            "archives of this kind are only read here; name the new archive .tar, .tar.gz or "
+            ".tar.bz2";
         return ERROR_NOT_SUPPORT;
     }
     return 0;
@@ -72,10 +75,12 @@ public:
         std::string level = cmd_.level < 0 ? "" : std::to_string(cmd_.level);
         if (compression == Compression::Gzip) {
             archive_write_add_filter_gzip(a);
-            if (!level.empty()) archive_write_set_filter_option(a, "gzip", "compression-level", level.c_str());
+            if (!level.empty())
+                archive_write_set_filter_option(a, "gzip", "compression-level", level.c_str());
         } else if (compression == Compression::Bzip2) {
             archive_write_add_filter_bzip2(a);
-            if (!level.empty()) archive_write_set_filter_option(a, "bzip2", "compression-level", level.c_str());
+            if (!level.empty())
+                archive_write_set_filter_option(a, "bzip2", "compression-level", level.c_str());
         }
         // A compressed stream ends where it ends: padding it to whole tar
         // records would leave trailing garbage for gzip and bzip2 to warn of.
@@ -98,10 +103,12 @@ public:
         }
         if (archive_write_open2(a, &out, nullptr, WriteToFile, nullptr, nullptr) != ARCHIVE_OK)
             return Failed("cannot start the archive", ERROR_MAKE_ARCHIVE);
-        if (!progress_.Send(ARCEXTRACT_OPEN, cmd_.items.archive, cmd_.items.archive, 0, 0)) return Cancelled();
+        if (!progress_.Send(ARCEXTRACT_OPEN, cmd_.items.archive, cmd_.items.archive, 0, 0))
+            return Cancelled();
         for (const SourceFile& s : sources)
             if (int rc = Add(s)) return rc;
-        if (archive_write_close(a) != ARCHIVE_OK) return Failed("cannot finish the archive", ERROR_CANNOT_WRITE);
+        if (archive_write_close(a) != ARCHIVE_OK)
+            return Failed("cannot finish the archive", ERROR_CANNOT_WRITE);
         if (!out.Commit()) {
             report_.Line(cmd_.items.archive + ": " + std::strerror(errno));
             return ERROR_CANNOT_WRITE;
@@ -128,8 +135,8 @@ private:
     }
 
     int Add(const SourceFile& s) {
-        std::unique_ptr<struct archive_entry, void (*)(struct archive_entry*)> e(archive_entry_new(),
-                                                                                  archive_entry_free);
+        std::unique_ptr<struct archive_entry, void (*)(struct archive_entry*)> e(
+            archive_entry_new(), archive_entry_free);
         archive_entry_copy_stat(e.get(), &s.st);
         archive_entry_set_pathname_utf8(e.get(), s.stored.c_str());
         int fd = -1;
@@ -152,8 +159,10 @@ private:
                 if (fd >= 0) ::close(fd);
             }
         } closer{fd};
-        if (!progress_.Send(ARCEXTRACT_BEGIN, s.path, s.stored, s.st.st_size, 0)) return Cancelled();
-        if (archive_write_header(a_.get(), e.get()) < ARCHIVE_WARN) return Failed(s.stored, ERROR_CANNOT_WRITE);
+        if (!progress_.Send(ARCEXTRACT_BEGIN, s.path, s.stored, s.st.st_size, 0))
+            return Cancelled();
+        if (archive_write_header(a_.get(), e.get()) < ARCHIVE_WARN)
+            return Failed(s.stored, ERROR_CANNOT_WRITE);
         if (fd < 0) return 0;
         std::vector<char> block(64 * 1024);
         uint64_t done = 0, next = kt::arc::kProgressStep;
@@ -172,7 +181,8 @@ private:
             done += static_cast<uint64_t>(n);
             if (done >= next) {
                 next = done + kt::arc::kProgressStep;
-                if (!progress_.Send(ARCEXTRACT_INPROCESS, s.path, s.stored, size, done)) return Cancelled();
+                if (!progress_.Send(ARCEXTRACT_INPROCESS, s.path, s.stored, size, done))
+                    return Cancelled();
             }
         }
         return 0;
@@ -187,7 +197,8 @@ private:
 
 }  // namespace
 
-int CreateArchive(const TarCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSender& progress) {
+int CreateArchive(const TarCommand& cmd, kt::arc::Report& report,
+                  kt::arc::ProgressSender& progress) {
     Compression compression;
     bool single;
     std::string error;
@@ -205,12 +216,14 @@ int CreateArchive(const TarCommand& cmd, kt::arc::Report& report, kt::arc::Progr
     rules.hidden = cmd.hidden;
     std::vector<SourceFile> sources;
     std::string missing;
-    if (!kt::arc::CollectSourceFiles(cmd.items.names, rules, cmd.items.archive, &sources, &missing)) {
+    if (!kt::arc::CollectSourceFiles(cmd.items.names, rules, cmd.items.archive, &sources,
+                                     &missing)) {
         report.Line("file not found: " + missing);
         return ERROR_NOT_FIND_FILE;
     }
     if (single && (sources.size() != 1 || !S_ISREG(sources[0].st.st_mode))) {
-        report.Line(cmd.items.archive + " holds exactly one file; name a .tar.gz or .tar.bz2 archive for more");
+        report.Line(cmd.items.archive +
+                    " holds exactly one file; name a .tar.gz or .tar.bz2 archive for more");
         return ERROR_NOT_SUPPORT;
     }
     return Writer(cmd, report, progress).Run(compression, single, sources);

@@ -9,6 +9,7 @@
 
 namespace kt::tar32 {
 
-int CreateArchive(const TarCommand& cmd, kt::arc::Report& report, kt::arc::ProgressSender& progress);
+int CreateArchive(const TarCommand& cmd, kt::arc::Report& report,
+                  kt::arc::ProgressSender& progress);
 
 }  // namespace kt::tar32

@@ -20,8 +20,8 @@ constexpr uint8_t kPathSym = 0x10;  // "\" was already turned into "/"
 
 uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 uint32_t Get32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
 // The stored name as UTF-8: Unix hosts wrote their own bytes; DOS and
@@ -54,8 +54,10 @@ int ArjFile::ReadHeader(uint64_t offset, std::vector<uint8_t>* basic, uint64_t* 
     }
     if (size < kFixedPart || size > kMaxBasicSize) return ERROR_HDR_INVALID_SIZE;
     basic->resize(size + 4);
-    if (ReadAt(offset + 4, basic->data(), size + 4) != static_cast<long long>(size + 4)) return ERROR_UNEXPECTED_EOF;
-    if (crc32(0, basic->data(), static_cast<uInt>(size)) != Get32(basic->data() + size)) return ERROR_HEADER_CRC;
+    if (ReadAt(offset + 4, basic->data(), size + 4) != static_cast<long long>(size + 4))
+        return ERROR_UNEXPECTED_EOF;
+    if (crc32(0, basic->data(), static_cast<uInt>(size)) != Get32(basic->data() + size))
+        return ERROR_HEADER_CRC;
     basic->resize(size);
     // Extended headers (each with its own CRC) follow until a size of 0.
     uint64_t pos = offset + 4 + size + 4;
@@ -82,7 +84,8 @@ bool ArjFile::FindMainHeader(uint64_t* offset) const {
     for (long long i = 0; i + 4 <= got; ++i) {
         if (buf[i] != kId0 || buf[i + 1] != kId1) continue;
         uint64_t next;
-        if (ReadHeader(static_cast<uint64_t>(i), &basic, &next) == 0 && basic[6] == static_cast<uint8_t>(ArjFileType::Main)) {
+        if (ReadHeader(static_cast<uint64_t>(i), &basic, &next) == 0 &&
+            basic[6] == static_cast<uint8_t>(ArjFileType::Main)) {
             *offset = static_cast<uint64_t>(i);
             return true;
         }
@@ -109,7 +112,8 @@ int ArjFile::ReadListing() {
         m.method = b[5];
         m.type = static_cast<ArjFileType>(b[6]);
         uint32_t stamp = Get32(b.data() + 8);
-        m.mtime = m.hostOs == kHostUnix ? static_cast<int64_t>(stamp) : kt::arc::DosDateTimeToUnix(stamp);
+        m.mtime =
+            m.hostOs == kHostUnix ? static_cast<int64_t>(stamp) : kt::arc::DosDateTimeToUnix(stamp);
         m.packedSize = Get32(b.data() + 12);
         m.originalSize = Get32(b.data() + 16);
         m.crc = Get32(b.data() + 20);

@@ -23,7 +23,7 @@ struct ArjMember {
     int64_t mtime = 0;  // Unix seconds
     uint32_t mode = 0;  // Unix mode bits when the host was Unix, else 0
     uint8_t dosAttr = 0x20;
-    uint32_t crc = 0;   // CRC-32 of the original data
+    uint32_t crc = 0;  // CRC-32 of the original data
     uint64_t packedSize = 0, originalSize = 0;
     uint64_t dataOffset = 0;
 
@@ -41,7 +41,9 @@ public:
     // whose CRC fails, an unexpected end).
     int ReadListing();
     const std::vector<ArjMember>& Members() const { return members_; }
-    long long ReadAt(uint64_t offset, void* buf, std::size_t n) const { return file_.ReadAt(offset, buf, n); }
+    long long ReadAt(uint64_t offset, void* buf, std::size_t n) const {
+        return file_.ReadAt(offset, buf, n);
+    }
     uint64_t Size() const { return file_.Size(); }
 
 private:
@@ -56,7 +58,8 @@ private:
 // The packed bytes of one member.
 class ArjMemberSource : public kt::lzh::Source {
 public:
-    ArjMemberSource(const ArjFile& file, const ArjMember& m) : file_(file), pos_(m.dataOffset), left_(m.packedSize) {}
+    ArjMemberSource(const ArjFile& file, const ArjMember& m)
+        : file_(file), pos_(m.dataOffset), left_(m.packedSize) {}
     std::ptrdiff_t Read(uint8_t* buf, std::size_t n) override;
 
 private:

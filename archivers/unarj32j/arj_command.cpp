@@ -26,7 +26,9 @@ int ParseArjCommand(const std::string& line, ArjCommand* cmd, std::string* messa
     std::size_t i = 0;
     if (i < items.size() && !IsSwitch(items[i])) {
         const std::string& word = items[i++];
-        char c = word.size() == 1 ? static_cast<char>(std::tolower(static_cast<unsigned char>(word[0]))) : 0;
+        char c = word.size() == 1
+                     ? static_cast<char>(std::tolower(static_cast<unsigned char>(word[0])))
+                     : 0;
         if (c != 'x' && c != 'e' && c != 't' && c != 'l' && c != 'v') {
             *message = "unknown command: " + word;
             return ERROR_COMMAND_NAME;
@@ -54,7 +56,8 @@ int ParseArjCommand(const std::string& line, ArjCommand* cmd, std::string* messa
     }
     cmd->archive = rest[0];
     std::size_t next = 1;
-    if (next < rest.size() && !rest[next].empty() && rest[next].back() == '/') cmd->baseDir = rest[next++];
+    if (next < rest.size() && !rest[next].empty() && rest[next].back() == '/')
+        cmd->baseDir = rest[next++];
     for (; next < rest.size(); ++next) {
         const std::string& name = rest[next];
         if (name.size() > 1 && name[0] == '@') {

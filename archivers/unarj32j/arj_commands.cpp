@@ -40,7 +40,8 @@ private:
 // when there is one).
 class ProgressSink : public kt::lzh::Sink {
 public:
-    ProgressSink(kt::lzh::Sink* next, kt::arc::ProgressSender& progress, const ArjMember& m, const std::string& dest)
+    ProgressSink(kt::lzh::Sink* next, kt::arc::ProgressSender& progress, const ArjMember& m,
+                 const std::string& dest)
         : next_(next), progress_(progress), m_(m), dest_(dest) {}
     bool Write(const uint8_t* data, std::size_t n) override {
         done_ += n;
@@ -114,7 +115,8 @@ public:
             if (e == ERROR_USER_CANCEL || progress_.Cancelled()) return Cancel();
             if (e) {
                 ++bad;
-                if (!result_ || (result_ < ERROR_MAKEDIRECTORY && e >= ERROR_MAKEDIRECTORY)) result_ = e;
+                if (!result_ || (result_ < ERROR_MAKEDIRECTORY && e >= ERROR_MAKEDIRECTORY))
+                    result_ = e;
             }
         }
         progress_.Send(ARCEXTRACT_END, cmd_.archive, cmd_.archive, 0, 0);
@@ -144,7 +146,8 @@ private:
     }
 
     int TestOne(const ArjMember& m) {
-        if (!progress_.Send(ARCEXTRACT_BEGIN, m.name, m.name, m.originalSize, 0)) return ERROR_USER_CANCEL;
+        if (!progress_.Send(ARCEXTRACT_BEGIN, m.name, m.name, m.originalSize, 0))
+            return ERROR_USER_CANCEL;
         if (m.IsFolder()) return 0;
         // Sound data under a name extraction would refuse is no sound member.
         if (!kt::arc::SafeRelativePath(m.name)) {
@@ -201,7 +204,8 @@ private:
                 report_.Line("newer file kept: " + shown);
                 return ERROR_MORE_FRESH;
         }
-        if (!progress_.Send(ARCEXTRACT_BEGIN, m.name, shown, m.originalSize, 0)) return ERROR_USER_CANCEL;
+        if (!progress_.Send(ARCEXTRACT_BEGIN, m.name, shown, m.originalSize, 0))
+            return ERROR_USER_CANCEL;
         kt::AtomicFile out;
         out.SetSync(false);  // atomic, without waiting for the disk, as the other libraries
         if (!out.CreateAt(dfd, leaf)) {
@@ -240,8 +244,10 @@ private:
             if (!Selected(cmd_, m.name)) continue;
             char line[96];
             uint32_t dos = kt::arc::UnixToDosDateTime(m.mtime);
-            unsigned ratio = m.originalSize ? static_cast<unsigned>(m.packedSize * 1000 / m.originalSize) : 0;
-            std::snprintf(line, sizeof line, "%8llu %8llu %2u.%u%% %04u-%02u-%02u %02u:%02u:%02u %d%s ",
+            unsigned ratio =
+                m.originalSize ? static_cast<unsigned>(m.packedSize * 1000 / m.originalSize) : 0;
+            std::snprintf(line, sizeof line,
+                          "%8llu %8llu %2u.%u%% %04u-%02u-%02u %02u:%02u:%02u %d%s ",
                           static_cast<unsigned long long>(m.originalSize),
                           static_cast<unsigned long long>(m.packedSize), ratio / 10, ratio % 10,
                           1980 + (dos >> 25), (dos >> 21) & 15, (dos >> 16) & 31, (dos >> 11) & 31,
@@ -261,7 +267,8 @@ private:
 
 }  // namespace
 
-int DecodeArjMember(const ArjFile& file, const ArjMember& m, kt::lzh::Sink& sink, std::string* why) {
+int DecodeArjMember(const ArjFile& file, const ArjMember& m, kt::lzh::Sink& sink,
+                    std::string* why) {
     if (m.Garbled()) {
         *why = "encrypted (garbled) member, no password support";
         return ERROR_PASSWORD_FILE;
@@ -278,11 +285,11 @@ int DecodeArjMember(const ArjFile& file, const ArjMember& m, kt::lzh::Sink& sink
     ArjMemberSource src(file, m);
     kt::lzh::DecodeResult r = kt::lzh::DecodeArj(m.method, src, check, m.originalSize);
     if (int e = kt::arc::ErrorCodeOf(r.status); e != 0) {
-        *why = e == ERROR_CANNOT_WRITE ? "stopped"
-               : e == ERROR_CANNOT_READ ? "read error"
+        *why = e == ERROR_CANNOT_WRITE     ? "stopped"
+               : e == ERROR_CANNOT_READ    ? "read error"
                : e == ERROR_UNEXPECTED_EOF ? "data cut short"
-               : e == ERROR_METHOD ? "method not supported"
-                                   : "broken data";
+               : e == ERROR_METHOD         ? "method not supported"
+                                           : "broken data";
         return e;
     }
     if (r.written != m.originalSize || check.crc != m.crc) {

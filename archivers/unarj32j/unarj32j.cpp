@@ -93,7 +93,8 @@ KT_EXPORT int Unarj(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {
 
 KT_EXPORT HARC UnarjOpenArchive(HWND, LPCSTR arcFile, DWORD) {
     if (!arcFile) return nullptr;
-    return gShell.Open([&] { return std::unique_ptr<kt::arc::MemberListing>(OpenListing(arcFile)); });
+    return gShell.Open(
+        [&] { return std::unique_ptr<kt::arc::MemberListing>(OpenListing(arcFile)); });
 }
 
 KT_EXPORT BOOL UnarjCheckArchive(LPCSTR arcFile, int mode) {

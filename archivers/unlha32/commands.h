@@ -17,7 +17,7 @@ bool Selected(const LhaCommand& cmd, const MemberHeader& h);
 int RunPack(RunContext& ctx);     // a, u, f, d
 int RunExtract(RunContext& ctx);  // x, e, t
 int RunList(RunContext& ctx);     // l, v
-int RunExtractToMemory(RunContext& ctx, uint8_t* buffer, uint32_t size, time_t* time, uint16_t* attr,
-                       uint32_t* written);
+int RunExtractToMemory(RunContext& ctx, uint8_t* buffer, uint32_t size, time_t* time,
+                       uint16_t* attr, uint32_t* written);
 
 }  // namespace kt::unlha

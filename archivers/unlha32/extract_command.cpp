@@ -93,8 +93,10 @@ int DecodeInto(RunContext& ctx, FileReader& file, const MemberHeader& h, Progres
         return ERROR_METHOD;
     }
     MacBinaryStripSink unwrapped(h, sink);
-    kt::lzh::DecodeResult r = kt::lzh::DecodeMember(*method, OpenMember(file, h), unwrapped, h.originalSize, h.crc);
-    if (r.status == kt::lzh::Status::Ok && !unwrapped.Finish()) r.status = kt::lzh::Status::WriteError;
+    kt::lzh::DecodeResult r =
+        kt::lzh::DecodeMember(*method, OpenMember(file, h), unwrapped, h.originalSize, h.crc);
+    if (r.status == kt::lzh::Status::Ok && !unwrapped.Finish())
+        r.status = kt::lzh::Status::WriteError;
     if (ctx.Cancelled()) return ERROR_USER_CANCEL;
     if (r.status == kt::lzh::Status::WriteError && sink.writeFailed) {
         ctx.report.Line("cannot write " + h.name + ": " + std::strerror(errno));
@@ -224,7 +226,8 @@ int ExtractOne(RunContext& ctx, FileReader& file, const MemberHeader& h, int roo
     kt::arc::UniqueFd closer(dfd);
     std::string shown = paths ? *rel : leaf;
     if (int e = MayWrite(ctx, h, dfd, leaf, shown)) return e < 0 ? 0 : e;
-    if (!ctx.Progress(ARCEXTRACT_BEGIN, h.name, shown, h.originalSize, 0, &h)) return ERROR_USER_CANCEL;
+    if (!ctx.Progress(ARCEXTRACT_BEGIN, h.name, shown, h.originalSize, 0, &h))
+        return ERROR_USER_CANCEL;
     kt::AtomicFile out;
     out.SetSync(false);  // as the usual archivers: atomic, without waiting for the disk
     if (!out.CreateAt(dfd, leaf)) {
@@ -276,9 +279,11 @@ int RunExtract(RunContext& ctx) {
     if (c != 't' && ctx.cmd.Int("jyk", 0) <= 0) {
         uint64_t declared = 0;
         for (const MemberHeader& h : listing.members) {
-            if (Selected(ctx.cmd, h) && !h.IsDirectory()) declared = kt::arc::AddDeclared(declared, h.originalSize);
+            if (Selected(ctx.cmd, h) && !h.IsDirectory())
+                declared = kt::arc::AddDeclared(declared, h.originalSize);
         }
-        std::string shortfall = kt::arc::SpaceShortfall(rootFd, declared, ctx.cmd.baseDir.empty() ? "." : ctx.cmd.baseDir, "-jyk");
+        std::string shortfall = kt::arc::SpaceShortfall(
+            rootFd, declared, ctx.cmd.baseDir.empty() ? "." : ctx.cmd.baseDir, "-jyk");
         if (!shortfall.empty()) {
             ctx.report.Line(shortfall);
             return ERROR_DISK_SPACE;
@@ -292,7 +297,8 @@ int RunExtract(RunContext& ctx) {
         ++count;
         int e;
         if (c == 't') {
-            if (!ctx.Progress(ARCEXTRACT_BEGIN, h.name, h.name, h.originalSize, 0, &h)) return ERROR_USER_CANCEL;
+            if (!ctx.Progress(ARCEXTRACT_BEGIN, h.name, h.name, h.originalSize, 0, &h))
+                return ERROR_USER_CANCEL;
             std::string none;
             ProgressSink sink(ctx, h, none);
             e = DecodeInto(ctx, file, h, sink);
@@ -337,8 +343,8 @@ int RunExtract(RunContext& ctx) {
     return ctx.Result();
 }
 
-int RunExtractToMemory(RunContext& ctx, uint8_t* buffer, uint32_t size, time_t* time, uint16_t* attr,
-                       uint32_t* written) {
+int RunExtractToMemory(RunContext& ctx, uint8_t* buffer, uint32_t size, time_t* time,
+                       uint16_t* attr, uint32_t* written) {
     if (written) *written = 0;
     FileReader file;
     Listing listing;
@@ -346,7 +352,8 @@ int RunExtractToMemory(RunContext& ctx, uint8_t* buffer, uint32_t size, time_t* 
     if (int e = OpenListing(ctx, file, listing, &path)) return e;
     for (const MemberHeader& h : listing.members) {
         if (h.IsDirectory() || !h.linkTarget.empty() || !Selected(ctx.cmd, h)) continue;
-        if (!ctx.Progress(ARCEXTRACT_BEGIN, h.name, h.name, h.originalSize, 0, &h)) return ERROR_USER_CANCEL;
+        if (!ctx.Progress(ARCEXTRACT_BEGIN, h.name, h.name, h.originalSize, 0, &h))
+            return ERROR_USER_CANCEL;
         MemorySink sink(ctx, h, buffer, buffer ? size : 0);
         int e = DecodeInto(ctx, file, h, sink);
         if (written) *written = sink.written;
@@ -355,7 +362,8 @@ int RunExtractToMemory(RunContext& ctx, uint8_t* buffer, uint32_t size, time_t* 
         if (e) return e;
         ctx.Progress(ARCEXTRACT_END, path, path, 0, 0, nullptr);
         if (h.originalSize > size) {
-            ctx.report.Line("buffer too small for " + h.name + ": " + std::to_string(h.originalSize) + " bytes");
+            ctx.report.Line("buffer too small for " + h.name + ": " +
+                            std::to_string(h.originalSize) + " bytes");
             return ERROR_TOO_BIG;
         }
         return 0;

@@ -13,9 +13,9 @@ namespace {
 // Every switch a host may send. Integer switches first, then string ones;
 // longer names are tried before their prefixes.
 const char* const kIntSwitches[] = {
-    "jss", "jyc", "jyd", "jyk", "jyn", "jyo",                                            //
+    "jss", "jyc", "jyd", "jyk", "jyn", "jyo",                                           //
     "jc",  "jd",  "je",  "jf",  "jh",  "ji",  "jm", "jn", "jp", "jr", "jw",             //
-    "ga",  "gd",  "ge",  "gf",  "gj",  "gm",  "gn", "go", "gp", "gs", "gu", "gw",        //
+    "ga",  "gd",  "ge",  "gf",  "gj",  "gm",  "gn", "go", "gp", "gs", "gu", "gw",       //
     "a",   "c",   "e",   "f",   "h",   "i",   "l",  "m",  "n",  "o",  "p",  "r",  "s",  //
     "t",   "u",   "x",   "y",   "z",   "d",   "+",  "!"};
 const char* const kStrSwitches[] = {"job", "jo", "jx", "jz", "gr", "w"};
@@ -86,7 +86,8 @@ bool ParseSwitches(const std::string& item, LhaCommand* cmd, std::string* messag
 
 }  // namespace
 
-int ParseLhaCommand(const std::string& line, bool commandless, LhaCommand* cmd, std::string* message) {
+int ParseLhaCommand(const std::string& line, bool commandless, LhaCommand* cmd,
+                    std::string* message) {
     *cmd = LhaCommand();
     std::vector<std::string> items;
     std::string unreadable;

@@ -17,8 +17,9 @@ int RunList(RunContext& ctx) {
     Listing listing;
     int e = ReadListing(file, &listing);
     const bool verbose = ctx.cmd.command == 'v';
-    ctx.report.Line(verbose ? "  Original    Packed Ratio Date       Time     Method CRC  Attr  OS Lv Name"
-                            : "  Original    Packed Ratio Date       Time     Method Name");
+    ctx.report.Line(
+        verbose ? "  Original    Packed Ratio Date       Time     Method CRC  Attr  OS Lv Name"
+                : "  Original    Packed Ratio Date       Time     Method Name");
     uint64_t to = 0, tp = 0;
     std::size_t n = 0;
     for (const MemberHeader& h : listing.members) {
@@ -33,8 +34,9 @@ int RunList(RunContext& ctx) {
         uint16_t r = RatioPerMille(h.packedSize, h.originalSize);
         std::snprintf(line, sizeof line, "%10llu %9llu %3u.%u%% %04d-%02d-%02d %02d:%02d:%02d %s",
                       static_cast<unsigned long long>(h.originalSize),
-                      static_cast<unsigned long long>(h.packedSize), r / 10, r % 10, tm.tm_year + 1900,
-                      tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, h.method);
+                      static_cast<unsigned long long>(h.packedSize), r / 10, r % 10,
+                      tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
+                      tm.tm_sec, h.method);
         std::string s = line;
         if (verbose) {
             std::snprintf(line, sizeof line, "  %04X %s %c  %d ", h.crc, AttributeText(h).c_str(),
@@ -48,8 +50,9 @@ int RunList(RunContext& ctx) {
     }
     char total[120];
     uint16_t r = RatioPerMille(tp, to);
-    std::snprintf(total, sizeof total, "%10llu %9llu %3u.%u%% %zu file(s)", static_cast<unsigned long long>(to),
-                  static_cast<unsigned long long>(tp), r / 10, r % 10, n);
+    std::snprintf(total, sizeof total, "%10llu %9llu %3u.%u%% %zu file(s)",
+                  static_cast<unsigned long long>(to), static_cast<unsigned long long>(tp), r / 10,
+                  r % 10, n);
     ctx.report.Line(total);
     if (e) ctx.report.Line("the archive is broken after the members listed");
     return e;

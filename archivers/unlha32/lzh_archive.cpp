@@ -22,8 +22,7 @@ bool FindFirstHeader(FileReader& file, uint64_t* start) {
     if (got < 22) return false;
     for (long long i = 0; i + 7 < got; ++i) {
         const uint8_t* p = buf.data() + i + 2;
-        if (p[0] == '-' && (p[1] == 'l') && p[4] == '-' &&
-            (p[2] == 'h' || p[2] == 'z')) {
+        if (p[0] == '-' && (p[1] == 'l') && p[4] == '-' && (p[2] == 'h' || p[2] == 'z')) {
             MemberHeader h;
             if (ReadHeader(file, static_cast<uint64_t>(i), &h) == 0 && h.End() <= file.Size()) {
                 *start = static_cast<uint64_t>(i);

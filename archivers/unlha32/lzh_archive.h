@@ -15,7 +15,9 @@ namespace kt::unlha {
 class FileReader : public ByteReader {
 public:
     bool Open(const std::string& path) { return file_.Open(path); }
-    long long ReadAt(uint64_t offset, void* buf, std::size_t n) override { return file_.ReadAt(offset, buf, n); }
+    long long ReadAt(uint64_t offset, void* buf, std::size_t n) override {
+        return file_.ReadAt(offset, buf, n);
+    }
     uint64_t Size() const { return file_.Size(); }
     int Fd() const { return file_.Fd(); }
 

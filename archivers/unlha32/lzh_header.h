@@ -26,7 +26,7 @@ struct MemberHeader {
     int level = 2;
     uint16_t crc = 0;  // CRC-16 of the original data
     char osId = 'U';
-    std::string name;  // UTF-8, "/" separators; a folder has no trailing "/"
+    std::string name;        // UTF-8, "/" separators; a folder has no trailing "/"
     std::string linkTarget;  // for a stored symbolic link ("name|target")
     bool hasMode = false;
     uint32_t mode = 0;

@@ -28,7 +28,11 @@ void AppendUtf8(std::string* out, uint32_t cp) {
 bool IsValidUtf8Name(std::string_view s) {
     for (std::size_t i = 0; i < s.size();) {
         unsigned char c = static_cast<unsigned char>(s[i]);
-        std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        std::size_t n = c < 0x80         ? 1
+                        : (c >> 5) == 6  ? 2
+                        : (c >> 4) == 14 ? 3
+                        : (c >> 3) == 30 ? 4
+                                         : 0;
         if (n == 0 || i + n > s.size()) return false;
         for (std::size_t k = 1; k < n; ++k) {
             if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
@@ -56,7 +60,8 @@ std::string Utf16leToUtf8(std::string_view s) {
     for (std::size_t i = 0; i + 1 < s.size(); i += 2) {
         uint32_t u = static_cast<unsigned char>(s[i]) | static_cast<unsigned char>(s[i + 1]) << 8;
         if (u >= 0xD800 && u < 0xDC00 && i + 3 < s.size()) {
-            uint32_t lo = static_cast<unsigned char>(s[i + 2]) | static_cast<unsigned char>(s[i + 3]) << 8;
+            uint32_t lo =
+                static_cast<unsigned char>(s[i + 2]) | static_cast<unsigned char>(s[i + 3]) << 8;
             if (lo >= 0xDC00 && lo < 0xE000) {
                 u = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
                 i += 2;
@@ -93,7 +98,8 @@ std::string Utf8ToUtf16le(std::string_view s) {
             if (i + n > s.size()) {
                 cp = 0xFFFD, n = 1;
             } else {
-                for (std::size_t k = 1; k < n; ++k) cp = cp << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+                for (std::size_t k = 1; k < n; ++k)
+                    cp = cp << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
             }
         }
         if (cp >= 0x10000) {

@@ -32,12 +32,15 @@ std::optional<ForkRange> MacBinaryFork(const uint8_t* m, const MemberHeader& h) 
         return std::nullopt;
     }
     const int nameLength = m[kNameLength];
-    if (nameLength < 1 || nameLength > kNameMax || !Zero(m + kName + nameLength, kNameMax - nameLength)) {
+    if (nameLength < 1 || nameLength > kNameMax ||
+        !Zero(m + kName + nameLength, kNameMax - nameLength)) {
         return std::nullopt;
     }
-    std::string name = StoredToUtf8(std::string(reinterpret_cast<const char*>(m + kName), nameLength), 0, h.osId);
+    std::string name =
+        StoredToUtf8(std::string(reinterpret_cast<const char*>(m + kName), nameLength), 0, h.osId);
     std::size_t slash = h.name.rfind('/');
-    if (name != (slash == std::string::npos ? h.name : h.name.substr(slash + 1))) return std::nullopt;
+    if (name != (slash == std::string::npos ? h.name : h.name.substr(slash + 1)))
+        return std::nullopt;
     const uint64_t data = Be32(m + kDataLength), resource = Be32(m + kResourceLength);
     // MacLHA pads the whole stream to 128 bytes; MacBinary proper pads each fork.
     if (h.originalSize != Pad128(kMacBinaryHeaderSize + data + resource) &&
@@ -74,7 +77,8 @@ bool MacBinaryStripSink::Finish() {
 bool MacBinaryStripSink::Forward(const uint8_t* data, std::size_t n) {
     const uint64_t start = pos_, end = pos_ + n;
     pos_ = end;
-    const uint64_t from = std::max(start, keep_.offset), to = std::min(end, keep_.offset + keep_.size);
+    const uint64_t from = std::max(start, keep_.offset),
+                   to = std::min(end, keep_.offset + keep_.size);
     if (from >= to) return true;
     return next_.Write(data + (from - start), static_cast<std::size_t>(to - from));
 }

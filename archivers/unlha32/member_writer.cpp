@@ -30,8 +30,8 @@ public:
         done_ += static_cast<uint64_t>(r);
         if (done_ >= next_) {
             next_ = done_ + kProgressStep;
-            if (!ctx_.Progress(ARCEXTRACT_INPROCESS, f_.stored, f_.path, static_cast<uint64_t>(f_.st.st_size),
-                               done_, &h_)) {
+            if (!ctx_.Progress(ARCEXTRACT_INPROCESS, f_.stored, f_.path,
+                               static_cast<uint64_t>(f_.st.st_size), done_, &h_)) {
                 return -1;
             }
         }
@@ -95,7 +95,9 @@ int PackSettingsFor(const LhaCommand& cmd, PackSettings* s, std::string* message
         return ERROR_COMMAND_NAME;
     }
     int jm = cmd.Int("jm", 0);
-    s->effort = jm == 1 ? kt::lzh::Effort::Best : jm == 2 ? kt::lzh::Effort::Fast : kt::lzh::Effort::Normal;
+    s->effort = jm == 1   ? kt::lzh::Effort::Best
+                : jm == 2 ? kt::lzh::Effort::Fast
+                          : kt::lzh::Effort::Normal;
     return 0;
 }
 
@@ -134,7 +136,8 @@ int WriteMember(RunContext& ctx, const PackSettings& s, const SourceFile& f, kt:
     std::vector<uint8_t> bytes;
     int e = BuildHeader(h, &bytes);
     if (e) {
-        ctx.report.Line((e == ERROR_TOO_BIG ? "too large for header level " : "name too long for header level ") +
+        ctx.report.Line((e == ERROR_TOO_BIG ? "too large for header level "
+                                            : "name too long for header level ") +
                         std::to_string(h.level) + ": " + f.stored);
         return e;
     }
@@ -167,7 +170,8 @@ int WriteMember(RunContext& ctx, const PackSettings& s, const SourceFile& f, kt:
         } else if (ctx.Cancelled()) {
             return ERROR_USER_CANCEL;
         } else if (r.status == kt::lzh::Status::ReadError) {
-            ctx.report.Line(src.Failed() ? "cannot read " + f.path : "file changed while being packed (it grew): " + f.path);
+            ctx.report.Line(src.Failed() ? "cannot read " + f.path
+                                         : "file changed while being packed (it grew): " + f.path);
             return ERROR_CANNOT_READ;
         } else {
             return ERROR_CANNOT_WRITE;
@@ -197,7 +201,8 @@ int WriteMember(RunContext& ctx, const PackSettings& s, const SourceFile& f, kt:
     h.headerOffset = headerAt;
     h.dataOffset = dataAt;
     *written = h;
-    if (!ctx.Progress(ARCEXTRACT_INPROCESS, f.stored, f.path, size, h.originalSize, &h)) return ERROR_USER_CANCEL;
+    if (!ctx.Progress(ARCEXTRACT_INPROCESS, f.stored, f.path, size, h.originalSize, &h))
+        return ERROR_USER_CANCEL;
     return 0;
 }
 

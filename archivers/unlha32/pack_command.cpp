@@ -34,8 +34,8 @@ bool Selected(const LhaCommand& cmd, const MemberHeader& h) {
         if (full || n.find('/') != std::string::npos) {
             if (kt::WildcardMatch(n, h.name)) return true;
             // A folder name selects what lies inside it.
-            if (!kt::HasWildcard(n) && h.name.size() > n.size() && h.name.compare(0, n.size(), n) == 0 &&
-                h.name[n.size()] == '/') {
+            if (!kt::HasWildcard(n) && h.name.size() > n.size() &&
+                h.name.compare(0, n.size(), n) == 0 && h.name[n.size()] == '/') {
                 return true;
             }
         } else if (kt::WildcardMatch(n, leaf) || kt::WildcardMatch(n, h.name)) {
@@ -112,7 +112,8 @@ int RunPack(RunContext& ctx) {
             if (m.IsDirectory() || !m.linkTarget.empty()) continue;
             std::string p = cmd.baseDir.empty() ? m.name : cmd.baseDir + m.name;
             struct stat st;
-            if (stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode)) sources.push_back({p, m.name, st});
+            if (stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                sources.push_back({p, m.name, st});
         }
     } else {
         if (cmd.names.empty()) {
@@ -177,7 +178,8 @@ int RunPack(RunContext& ctx) {
     kt::AtomicFile out;
     std::string buildPath = path;
     if (!workDir.empty()) {
-        std::string leaf = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+        std::string leaf =
+            path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
         buildPath = (workDir.back() == '/' ? workDir : workDir + "/") + leaf;
     }
     // Atomic through the rename; like the usual archivers it does not wait
@@ -196,10 +198,12 @@ int RunPack(RunContext& ctx) {
     // A write that failed (a full disk, most often) is named with the
     // archive the user asked for, never the work file behind it.
     auto cannotWrite = [&](int code) {
-        ctx.report.Line("cannot write " + path + ": " + std::strerror(errno) + "; the old archive is unchanged");
+        ctx.report.Line("cannot write " + path + ": " + std::strerror(errno) +
+                        "; the old archive is unchanged");
         return code;
     };
-    if (haveOld && listing.start > 0 && !CopyRange(old, 0, listing.start, out)) return cannotWrite(ERROR_CANNOT_WRITE);
+    if (haveOld && listing.start > 0 && !CopyRange(old, 0, listing.start, out))
+        return cannotWrite(ERROR_CANNOT_WRITE);
     std::size_t packed = 0;
     for (const Step& st : plan) {
         if (st.old) {
@@ -222,7 +226,8 @@ int RunPack(RunContext& ctx) {
         }
         ++packed;
         ctx.report.Line(std::string(written.method) + " " + written.name + "  " +
-                        std::to_string(written.originalSize) + " -> " + std::to_string(written.packedSize));
+                        std::to_string(written.originalSize) + " -> " +
+                        std::to_string(written.packedSize));
     }
     const uint8_t end = 0;
     if (!out.Write(&end, 1)) return cannotWrite(ERROR_CANNOT_WRITE);
@@ -230,7 +235,8 @@ int RunPack(RunContext& ctx) {
     if (!workDir.empty()) {
         // The finished work file is copied beside the target, then renamed.
         if (!out.Flush()) return cannotWrite(ERROR_CANNOT_WRITE);
-        if (!ctx.Progress(ARCEXTRACT_COPY, path, path, out.Size(), 0, nullptr)) return ERROR_USER_CANCEL;
+        if (!ctx.Progress(ARCEXTRACT_COPY, path, path, out.Size(), 0, nullptr))
+            return ERROR_USER_CANCEL;
         kt::AtomicFile final;
         final.SetSync(false);
         if (!final.Create(path)) return ERROR_TMP_OPEN;
@@ -253,7 +259,8 @@ int RunPack(RunContext& ctx) {
         return ERROR_CANNOT_WRITE;
     }
     ctx.Progress(ARCEXTRACT_END, path, path, 0, 0, nullptr);
-    ctx.report.Line(std::to_string(packed) + " file(s) packed, " + std::to_string(deleted) + " deleted: " + path);
+    ctx.report.Line(std::to_string(packed) + " file(s) packed, " + std::to_string(deleted) +
+                    " deleted: " + path);
     return ctx.Result();
 }
 

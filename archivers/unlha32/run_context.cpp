@@ -14,7 +14,8 @@ bool RunContext::Progress(UINT state, const std::string& source, const std::stri
     kt::arc::CopyFixed(info.exinfo.szSourceFileName, source);
     kt::arc::CopyFixed(info.exinfo.szDestFileName, dest);
     if (h) {
-        info.dwCompressedSize = static_cast<DWORD>(h->packedSize > 0xFFFFFFFFull ? 0xFFFFFFFFull : h->packedSize);
+        info.dwCompressedSize =
+            static_cast<DWORD>(h->packedSize > 0xFFFFFFFFull ? 0xFFFFFFFFull : h->packedSize);
         info.dwCRC = h->crc;
         info.uOSType = static_cast<unsigned char>(h->osId);
         info.wRatio = RatioPerMille(h->packedSize, h->originalSize);

@@ -64,7 +64,8 @@ public:
         // A file whose own name holds "*" or "?" is itself, not a pattern.
         if (kt::HasWildcard(leaf) && !(exists && S_ISREG(named.st_mode))) {
             std::string dir = full.substr(0, full.size() - leaf.size());
-            std::string storedDir = StoredDir(given.substr(0, given.size() - BaseName(given).size()));
+            std::string storedDir =
+                StoredDir(given.substr(0, given.size() - BaseName(given).size()));
             Walk(dir.empty() ? "." : dir, storedDir, leaf, recurse_);
         } else if (exists) {
             if (S_ISREG(named.st_mode)) {
@@ -89,7 +90,8 @@ private:
         return rel ? *rel : std::string();
     }
 
-    void Walk(const std::string& dir, const std::string& storedDir, const std::string& pattern, bool deep) {
+    void Walk(const std::string& dir, const std::string& storedDir, const std::string& pattern,
+              bool deep) {
         DIR* d = opendir(dir.c_str());
         if (!d) return;
         std::vector<std::string> names;

@@ -114,7 +114,8 @@ int RunMem(RunContext& ctx, void* p) {
 bool CheckLzh(const std::string& path, int mode) {
     FileReader file;
     Listing listing;
-    if (!file.Open(path) || ReadListing(file, &listing) != 0 || listing.members.empty()) return false;
+    if (!file.Open(path) || ReadListing(file, &listing) != 0 || listing.members.empty())
+        return false;
     if (!(mode & CHECKARCHIVE_FULLCRC)) return true;
     for (const MemberHeader& m : listing.members) {
         auto method = kt::lzh::FindMethod(m.method);
@@ -148,7 +149,8 @@ KT_EXPORT int UnlhaExtractMem(HWND, LPCSTR cmdLine, LPBYTE buffer, DWORD bufferS
 KT_EXPORT HARC UnlhaOpenArchive(HWND, LPCSTR arcFile, DWORD) {
     return gShell.Open([&]() -> std::unique_ptr<LzhListing> {
         auto h = std::make_unique<LzhListing>();
-        if (!arcFile || !h->file.Open(arcFile) || ReadListing(h->file, &h->listing) != 0) return nullptr;
+        if (!arcFile || !h->file.Open(arcFile) || ReadListing(h->file, &h->listing) != 0)
+            return nullptr;
         return h;
     });
 }

@@ -103,7 +103,7 @@ int ArchiveReader::Open(const std::string& path, std::string* error) {
     if (opened != ARCHIVE_OK) {
         *error = ErrorText(a_, "cannot open the archive");
         return archive_errno(a_) == ENOENT || archive_errno(a_) == EACCES ? ERROR_ARC_FILE_OPEN
-                                                                           : ERROR_NOT_ARC_FILE;
+                                                                          : ERROR_NOT_ARC_FILE;
     }
     int rc = Header(&first_, error);
     filter_ = gzipped_ ? ARCHIVE_FILTER_GZIP : archive_filter_code(a_, 0);
@@ -115,7 +115,8 @@ int ArchiveReader::Open(const std::string& path, std::string* error) {
         *error = "not an archive";
         return ERROR_NOT_ARC_FILE;
     }
-    if (rc > 0) return rc == ERROR_NOT_ARC_FILE || rc == ERROR_ENOUGH_MEMORY ? rc : ERROR_NOT_ARC_FILE;
+    if (rc > 0)
+        return rc == ERROR_NOT_ARC_FILE || rc == ERROR_ENOUGH_MEMORY ? rc : ERROR_NOT_ARC_FILE;
     pending_ = rc == 0;
     return 0;
 }
@@ -229,7 +230,8 @@ long long ArchiveReader::Read(void* buffer, std::size_t size, std::string* error
     }
     if (checkCrc_) {
         if (n > 0) {
-            crc_ = static_cast<uint32_t>(crc32(crc_, static_cast<const Bytef*>(buffer), static_cast<uInt>(n)));
+            crc_ = static_cast<uint32_t>(
+                crc32(crc_, static_cast<const Bytef*>(buffer), static_cast<uInt>(n)));
         } else if (crc_ != storedCrc_) {
             *error = "CRC error: the data is not what was stored";
             dataError_ = ERROR_FILE_CRC;

@@ -45,9 +45,12 @@ std::string LeafOf(const std::string& name) {
 
 kt::arc::Replace RuleOf(Overwrite o) {
     switch (o) {
-        case Overwrite::Always: return kt::arc::Replace::Always;
-        case Overwrite::Never: return kt::arc::Replace::Never;
-        case Overwrite::IfNewer: return kt::arc::Replace::IfNewer;
+        case Overwrite::Always:
+            return kt::arc::Replace::Always;
+        case Overwrite::Never:
+            return kt::arc::Replace::Never;
+        case Overwrite::IfNewer:
+            return kt::arc::Replace::IfNewer;
     }
     return kt::arc::Replace::Never;
 }
@@ -56,19 +59,25 @@ class Extractor {
 public:
     Extractor(MemberSource& reader, const ExtractJob& job, kt::arc::Report& report,
               kt::arc::ProgressSender& progress, int rootFd)
-        : reader_(reader), job_(job), report_(report), progress_(progress), root_(rootFd),
+        : reader_(reader),
+          job_(job),
+          report_(report),
+          progress_(progress),
+          root_(rootFd),
           links_(rootFd),
           cap_(rootFd, !job.test && job.spaceCheck, job.folder.empty() ? "." : job.folder,
                job.liftSpaceSwitch) {}
 
     // One selected member; false stops the whole run (cancel, or no space).
     bool Take(const unpack::Member& m) {
-        if (m.encrypted) return Skip(m, "encrypted; this library cannot decrypt it", ERROR_PASSWORD_FILE);
+        if (m.encrypted)
+            return Skip(m, "encrypted; this library cannot decrypt it", ERROR_PASSWORD_FILE);
         std::optional<std::string> rel =
             kt::arc::SafeRelativePath(job_.keepFolders ? m.name : LeafOf(m.name));
         // "./", the folder an archive was made from, is the target itself.
         if (!rel && m.IsFolder() && m.name.find("..") == std::string::npos) return true;
-        if (!rel) return Skip(m, "unsafe name (outside the target folder); skipped", ERROR_INVALID_PATH);
+        if (!rel)
+            return Skip(m, "unsafe name (outside the target folder); skipped", ERROR_INVALID_PATH);
         if (m.IsFolder() && !job_.keepFolders) return true;
         if (!progress_.Send(ARCEXTRACT_BEGIN, m.name, *rel, m.size, 0)) return Cancel();
         std::string error;
@@ -118,7 +127,8 @@ private:
     // Reads the member through, as extraction would, and refuses what
     // extraction would refuse.
     bool Test(const unpack::Member& m, const std::string& rel) {
-        if (m.kind == Member::Kind::Symlink && !kt::arc::LinkTextStaysInside(kt::arc::SplitLast(rel).first, m.link))
+        if (m.kind == Member::Kind::Symlink &&
+            !kt::arc::LinkTextStaysInside(kt::arc::SplitLast(rel).first, m.link))
             return Skip(m, "link leading outside the target folder", ERROR_INVALID_PATH);
         if (m.kind == Member::Kind::Hardlink &&
             !kt::arc::SafeRelativePath(job_.keepFolders ? m.link : LeafOf(m.link)))
@@ -173,7 +183,8 @@ private:
         if (m.sizeKnown && !cap_.Fits(m.size)) return NoSpace(m, m.size);
         kt::AtomicFile out;
         out.SetSync(false);  // atomic for every reader, without waiting for the disk
-        if (!out.CreateAt(dir.get(), leaf)) return Skip(m, std::strerror(errno), ERROR_CANNOT_WRITE);
+        if (!out.CreateAt(dir.get(), leaf))
+            return Skip(m, std::strerror(errno), ERROR_CANNOT_WRITE);
         std::vector<char> block(kBlock);
         uint64_t done = 0, next = kt::arc::kProgressStep;
         std::string error;
@@ -190,7 +201,8 @@ private:
             done += static_cast<uint64_t>(n);
             if (done >= next) {
                 next = done + kt::arc::kProgressStep;
-                if (!progress_.Send(ARCEXTRACT_INPROCESS, m.name, rel, m.size, done)) return Cancel();
+                if (!progress_.Send(ARCEXTRACT_INPROCESS, m.name, rel, m.size, done))
+                    return Cancel();
             }
         }
         kt::arc::FileFinish finish;
@@ -199,7 +211,8 @@ private:
         finish.mtime = m.mtime;
         std::string why = kt::arc::FinishMemberFile(out, finish);
         if (!why.empty())
-            return Skip(m, why, done == m.size || !m.sizeKnown ? ERROR_CANNOT_WRITE : ERROR_BROKEN_DATA);
+            return Skip(m, why,
+                        done == m.size || !m.sizeKnown ? ERROR_CANNOT_WRITE : ERROR_BROKEN_DATA);
         if (job_.sharedBlocks) written_.push_back({folder, leaf});
         return true;
     }
@@ -235,15 +248,18 @@ private:
         auto [folder, leaf] = kt::arc::SplitLast(rel);
         std::optional<std::string> target =
             kt::arc::SafeRelativePath(job_.keepFolders ? m.link : LeafOf(m.link));
-        if (!target) return Skip(m, "link leading outside the target folder; skipped", ERROR_INVALID_PATH);
+        if (!target)
+            return Skip(m, "link leading outside the target folder; skipped", ERROR_INVALID_PATH);
         Fd dir(kt::arc::OpenFolderBelow(root_, folder, true));
         if (dir.get() < 0) return Skip(m, std::strerror(errno), ERROR_MAKEDIRECTORY);
         if (!MayWrite(m, dir.get(), leaf)) return true;
         auto [targetFolder, targetLeaf] = kt::arc::SplitLast(*target);
         Fd from(kt::arc::OpenFolderBelow(root_, targetFolder, false));
-        if (from.get() < 0) return Skip(m, "the link's target is not in the target folder", ERROR_INVALID_PATH);
+        if (from.get() < 0)
+            return Skip(m, "the link's target is not in the target folder", ERROR_INVALID_PATH);
         struct stat st;
-        if (fstatat(from.get(), targetLeaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+        if (fstatat(from.get(), targetLeaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode))
             return Skip(m, "the link's target is no file of the target folder", ERROR_INVALID_PATH);
         // An older file of the name gives way, as it would to a file member.
         unlinkat(dir.get(), leaf.c_str(), 0);

@@ -22,9 +22,9 @@ namespace kt::unpack {
 enum class Overwrite { Always, Never, IfNewer };
 
 struct ExtractJob {
-    std::string folder;     // target folder; "" is the current one
+    std::string folder;       // target folder; "" is the current one
     bool keepFolders = true;  // false: every file straight into the folder
-    bool test = false;      // read and check every selected member, write nothing
+    bool test = false;        // read and check every selected member, write nothing
     // A file kept is reported: Never keeps it quietly (the caller chose),
     // IfNewer fails the member with ERROR_MORE_FRESH.
     Overwrite overwrite = Overwrite::Always;

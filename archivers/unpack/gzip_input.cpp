@@ -63,7 +63,8 @@ long long GzipInput::Read(const void** data) {
         }
         int rc = inflate(&z_, Z_NO_FLUSH);
         std::string message = z_.msg ? z_.msg : "";
-        if (rc == Z_DATA_ERROR && (message == "incorrect data check" || message == "incorrect length check")) {
+        if (rc == Z_DATA_ERROR &&
+            (message == "incorrect data check" || message == "incorrect length check")) {
             // The trailer, after the member's last byte: the data is all out.
             trailerError_ = "gzip " + message + " (the data is not what was stored)";
             rc = Z_STREAM_END;

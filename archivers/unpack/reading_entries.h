@@ -78,27 +78,27 @@ int RunExtractMemLine(kt::arc::LibraryShell& shell, const ReadingFormats& format
 
 // The command function and ExtractMem of a library over `commands` (a
 // CommandSet) and `formats` (its ReadingFormats).
-#define KT_COMMAND_EXPORTS(Prefix, shell, formats, commands)                                     \
-    KT_EXPORT int Prefix(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {                 \
-        return kt::unpack::RunCommandLine(shell, commands, cmdLine, output, outputSize);         \
-    }                                                                                            \
-    KT_EXPORT int Prefix##ExtractMem(HWND, LPCSTR cmdLine, LPBYTE buffer, DWORD bufferSize,      \
-                                     time_t* time, LPWORD attr, LPDWORD written) {               \
-        return kt::unpack::RunExtractMemLine(shell, formats, commands, cmdLine, buffer,          \
-                                             bufferSize, time, attr, written);                   \
+#define KT_COMMAND_EXPORTS(Prefix, shell, formats, commands)                                \
+    KT_EXPORT int Prefix(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {            \
+        return kt::unpack::RunCommandLine(shell, commands, cmdLine, output, outputSize);    \
+    }                                                                                       \
+    KT_EXPORT int Prefix##ExtractMem(HWND, LPCSTR cmdLine, LPBYTE buffer, DWORD bufferSize, \
+                                     time_t* time, LPWORD attr, LPDWORD written) {          \
+        return kt::unpack::RunExtractMemLine(shell, formats, commands, cmdLine, buffer,     \
+                                             bufferSize, time, attr, written);              \
     }
 
 // OpenArchive, CheckArchive and GetFileCount over `formats` (a
 // ReadingFormats), and the search and owner entries of the shell.
-#define KT_READING_EXPORTS(Prefix, shell, formats)                                         \
-    KT_EXPORT HARC Prefix##OpenArchive(HWND, LPCSTR arcFile, DWORD) {                      \
-        return kt::unpack::OpenForSearch(shell, formats, arcFile);                         \
-    }                                                                                      \
-    KT_EXPORT BOOL Prefix##CheckArchive(LPCSTR arcFile, int mode) {                        \
-        return kt::unpack::CheckArchiveFile(formats, arcFile, mode);                       \
-    }                                                                                      \
-    KT_EXPORT int Prefix##GetFileCount(LPCSTR arcFile) {                                   \
-        return kt::unpack::CountMembers(formats, arcFile);                                 \
-    }                                                                                      \
-    KT_SHELL_SEARCH_EXPORTS(Prefix, shell)                                                 \
+#define KT_READING_EXPORTS(Prefix, shell, formats)                    \
+    KT_EXPORT HARC Prefix##OpenArchive(HWND, LPCSTR arcFile, DWORD) { \
+        return kt::unpack::OpenForSearch(shell, formats, arcFile);    \
+    }                                                                 \
+    KT_EXPORT BOOL Prefix##CheckArchive(LPCSTR arcFile, int mode) {   \
+        return kt::unpack::CheckArchiveFile(formats, arcFile, mode);  \
+    }                                                                 \
+    KT_EXPORT int Prefix##GetFileCount(LPCSTR arcFile) {              \
+        return kt::unpack::CountMembers(formats, arcFile);            \
+    }                                                                 \
+    KT_SHELL_SEARCH_EXPORTS(Prefix, shell)                            \
     KT_SHELL_OWNER_EXPORTS(Prefix, shell)

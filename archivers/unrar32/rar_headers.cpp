@@ -133,7 +133,8 @@ ScanEnd ScanRar5(const File& f, uint64_t pos, std::vector<MemberFacts>* facts) {
         if (pos + 4 + 3 > f.Size()) return ScanEnd::CutShort;
         Fields sizeField(head);
         uint64_t headerSize = 0;
-        if (!sizeField.Vint(&headerSize) || headerSize == 0 || headerSize > (2u << 20)) return ScanEnd::Unreadable;
+        if (!sizeField.Vint(&headerSize) || headerSize == 0 || headerSize > (2u << 20))
+            return ScanEnd::Unreadable;
         uint64_t start = pos + 4 + sizeField.At();
         std::string h = f.ReadUpTo(start, static_cast<std::size_t>(headerSize));
         if (h.size() != headerSize) return ScanEnd::CutShort;
@@ -143,14 +144,16 @@ ScanEnd ScanRar5(const File& f, uint64_t pos, std::vector<MemberFacts>* facts) {
         if ((flags & 0x0001) && !in.Vint(&extraSize)) return ScanEnd::Unreadable;
         if ((flags & 0x0002) && !in.Vint(&dataSize)) return ScanEnd::Unreadable;
         if (type == 4) return ScanEnd::Unreadable;  // the headers themselves are encrypted
-        if (type == 5) return ScanEnd::Complete;   // end of archive
+        if (type == 5) return ScanEnd::Complete;    // end of archive
         if (type == 2) {
             uint64_t fileFlags, unpacked, attributes, compression, host, nameLength;
             uint32_t mtime = 0, crc = 0;
-            if (!in.Vint(&fileFlags) || !in.Vint(&unpacked) || !in.Vint(&attributes)) return ScanEnd::Unreadable;
+            if (!in.Vint(&fileFlags) || !in.Vint(&unpacked) || !in.Vint(&attributes))
+                return ScanEnd::Unreadable;
             if ((fileFlags & 0x0002) && !in.U32(&mtime)) return ScanEnd::Unreadable;
             if ((fileFlags & 0x0004) && !in.U32(&crc)) return ScanEnd::Unreadable;
-            if (!in.Vint(&compression) || !in.Vint(&host) || !in.Vint(&nameLength) || !in.Skip(nameLength))
+            if (!in.Vint(&compression) || !in.Vint(&host) || !in.Vint(&nameLength) ||
+                !in.Skip(nameLength))
                 return ScanEnd::Unreadable;
             MemberFacts m;
             m.folder = (fileFlags & 0x0001) != 0;

@@ -28,8 +28,8 @@ int RunUnrar(const UnrarCommand& cmd, kt::arc::Report& report, kt::arc::Progress
                     : cmd.onlyNewer  ? kt::unpack::Overwrite::IfNewer
                                      : kt::unpack::Overwrite::Always;
     job.spaceCheck = cmd.spaceCheck;
-    return kt::unpack::RunExtract(gFormats, cmd.items.archive, job, cmd.items.names, cmd.wholePathOnly,
-                                  report, progress);
+    return kt::unpack::RunExtract(gFormats, cmd.items.archive, job, cmd.items.names,
+                                  cmd.wholePathOnly, report, progress);
 }
 
 const kt::unpack::CommandSet<UnrarCommand> gCommands{"unrar", ParseUnrarCommand, RunUnrar};

@@ -97,7 +97,8 @@ AheadResult DecodeAhead::Take(size_t index, const std::function<bool(uint64_t)>&
         }
     } back{lend};
     while (!finished_[index]) {
-        if (changed_.wait_for(lock, std::chrono::milliseconds(100)) != std::cv_status::timeout) continue;
+        if (changed_.wait_for(lock, std::chrono::milliseconds(100)) != std::cv_status::timeout)
+            continue;
         // The member still being decoded is always the one waited for: the
         // helper works down from the back, one member at a time.
         const uint64_t written = written_.load(std::memory_order_relaxed);
@@ -129,7 +130,8 @@ void DecodeAhead::Loop() {
     for (size_t j = packed_.size(); j-- > 0;) {
         if (stop_ || owner_[j] == Owner::Caller) break;
         if (packed_[j] < kMemberWorth) continue;  // left to the command's thread
-        changed_.wait(lock, [&] { return stop_ || held_ < kMostHeld || owner_[j] == Owner::Caller; });
+        changed_.wait(lock,
+                      [&] { return stop_ || held_ < kMostHeld || owner_[j] == Owner::Caller; });
         if (stop_ || owner_[j] != Owner::Nobody) break;
         owner_[j] = Owner::Helper;
         written_ = 0;

@@ -39,9 +39,9 @@ struct AheadResult {
 
     bool done = false;  // false: passed over; the command's thread decodes it itself
     kt::zip::ZipStatus status = kt::zip::ZipStatus::Ok;
-    int writeError = 0;                // errno of a failed write, 0 when none
+    int writeError = 0;                    // errno of a failed write, 0 when none
     std::unique_ptr<kt::AtomicFile> file;  // extraction: the decoded, uncommitted file
-    int dirFd = -1;                    // the folder file lives in, open until the file goes
+    int dirFd = -1;                        // the folder file lives in, open until the file goes
 };
 
 class DecodeAhead {
@@ -49,8 +49,9 @@ public:
     // Decodes member `index` into `out` (leaving out.done false to pass it
     // over); it stops early when `stop` becomes true and counts the bytes it
     // has written in `written`.
-    using DecodeFn = std::function<void(size_t index, AheadResult& out, const std::atomic<bool>& stop,
-                                        std::atomic<uint64_t>& written)>;
+    using DecodeFn =
+        std::function<void(size_t index, AheadResult& out, const std::atomic<bool>& stop,
+                           std::atomic<uint64_t>& written)>;
 
     // `packedSizes`: the compressed size of each member the command handles,
     // in its order, 0 for those the helper must leave alone (folders).

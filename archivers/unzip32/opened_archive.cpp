@@ -32,7 +32,8 @@ std::string OverlapIn(const ZipDirectory& dir) {
         const uint64_t next = i + 1 < order.size() ? order[i + 1]->localOffset : dir.centralOffset;
         if (end > next)
             return "entries overlap (" + e.name +
-                   (i + 1 < order.size() ? " and " + order[i + 1]->name : " and the central directory") +
+                   (i + 1 < order.size() ? " and " + order[i + 1]->name
+                                         : " and the central directory") +
                    "): a possible zip bomb, not read";
     }
     return {};

@@ -126,11 +126,14 @@ KT_EXPORT BOOL UnZipCheckArchive(LPCSTR arcFile, int mode) {
             if (level == CHECKARCHIVE_FULLCRC) {
                 // With no password an encrypted entry cannot be checked, and
                 // an unchecked entry is never called sound.
-                if (!kt::arc::SafeRelativePath(e.name) || (!e.IsDirectory() && e.IsEncrypted())) return FALSE;
+                if (!kt::arc::SafeRelativePath(e.name) || (!e.IsDirectory() && e.IsEncrypted()))
+                    return FALSE;
                 struct NullSink : ZipSink {
                     bool Write(const uint8_t*, size_t) override { return true; }
                 } sink;
-                if (!e.IsDirectory() && ExtractEntry(archive.Source(), e, {}, sink) != ZipStatus::Ok) return FALSE;
+                if (!e.IsDirectory() &&
+                    ExtractEntry(archive.Source(), e, {}, sink) != ZipStatus::Ok)
+                    return FALSE;
             }
         }
         if ((mode & CHECKARCHIVE_SFX) && archive.Directory().prefixSize == 0) return FALSE;

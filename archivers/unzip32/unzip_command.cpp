@@ -81,7 +81,8 @@ bool ParseUnzipCommand(std::string_view line, UnzipCommand& out, std::string& er
             }
         }
     }
-    return kt::arc::TakeZipItems(plain, true, &out.archive, &out.baseFolder, &out.names, error, code);
+    return kt::arc::TakeZipItems(plain, true, &out.archive, &out.baseFolder, &out.names, error,
+                                 code);
 }
 
 }  // namespace kt::unzip32

@@ -167,7 +167,8 @@ public:
                         declared = kt::arc::AddDeclared(declared, e.uncompressedSize);
                 }
                 std::string shortfall = kt::arc::SpaceShortfall(
-                    rootFd_, declared, cmd_.baseFolder.empty() ? "." : cmd_.baseFolder, "--no-space-check");
+                    rootFd_, declared, cmd_.baseFolder.empty() ? "." : cmd_.baseFolder,
+                    "--no-space-check");
                 if (!shortfall.empty()) return Fail(ERROR_DISK_SPACE, shortfall);
             }
         }
@@ -177,14 +178,17 @@ public:
         for (const ZipEntry& e : archive_.Directory().entries)
             if (MatchesAny(cmd_.names, e.name)) members_.push_back(&e);
         std::vector<uint64_t> packed;
-        for (const ZipEntry* e : members_) packed.push_back(e->IsDirectory() ? 0 : e->compressedSize);
-        ahead_.emplace(std::move(packed), [this](size_t i, AheadResult& out, const std::atomic<bool>& stop,
-                                                 std::atomic<uint64_t>& written) {
-            DecodeAheadOne(*members_[i], out, stop, written);
-        });
+        for (const ZipEntry* e : members_)
+            packed.push_back(e->IsDirectory() ? 0 : e->compressedSize);
+        ahead_.emplace(std::move(packed),
+                       [this](size_t i, AheadResult& out, const std::atomic<bool>& stop,
+                              std::atomic<uint64_t>& written) {
+                           DecodeAheadOne(*members_[i], out, stop, written);
+                       });
         for (size_t i = 0; i < members_.size(); ++i) {
             const bool byHelper = ahead_->Claimed(i);
-            int r = test ? TestOne(*members_[i], byHelper, i) : ExtractOne(*members_[i], byHelper, i);
+            int r =
+                test ? TestOne(*members_[i], byHelper, i) : ExtractOne(*members_[i], byHelper, i);
             if (r == ERROR_USER_CANCEL) return Cancel();
             if (r && !result_) result_ = r;
         }
@@ -260,7 +264,8 @@ private:
         out.status = ExtractEntry(archive_.Source(), e, key_, sink);
         if (sink.stopped) return;
         out.writeError = sink.writeError;
-        if (!sink.writeError && out.status == ZipStatus::Ok) out.writeError = FinishFile(e, *out.file);
+        if (!sink.writeError && out.status == ZipStatus::Ok)
+            out.writeError = FinishFile(e, *out.file);
         out.done = true;
     }
 
@@ -318,7 +323,8 @@ private:
             }
             auto rel = kt::arc::SafeRelativePath(e.name);
             if (!kt::arc::LinkTextStaysInside(kt::arc::SplitLast(*rel).first, sink.text)) {
-                report_.Line("    testing: " + e.name + "  the link leads outside the target folder");
+                report_.Line("    testing: " + e.name +
+                             "  the link leads outside the target folder");
                 return ERROR_INVALID_PATH;
             }
             if (!cmd_.quiet) report_.Line("    testing: " + e.name + "  OK");
@@ -396,7 +402,8 @@ private:
             if (!writeError && status == ZipStatus::Ok) writeError = FinishFile(e, *file);
         }
         if (writeError)
-            return Fail(ERROR_CANNOT_WRITE, "cannot write " + *rel + ": " + std::strerror(writeError));
+            return Fail(ERROR_CANNOT_WRITE,
+                        "cannot write " + *rel + ": " + std::strerror(writeError));
         if (status != ZipStatus::Ok) {
             report_.Line(e.name + ": " + FailureText(e, status) + "; not extracted");
             return DataErrorCode(e, status);
@@ -413,7 +420,8 @@ private:
                  const std::string& rel) {
         struct stat st;
         if (fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            if (S_ISDIR(st.st_mode)) return Fail(ERROR_ALREADY_EXIST, "a folder is in the way: " + rel);
+            if (S_ISDIR(st.st_mode))
+                return Fail(ERROR_ALREADY_EXIST, "a folder is in the way: " + rel);
             if (!cmd_.overwrite && cmd_.neverOverwrite) {
                 report_.Line("kept: " + rel + " exists (-n)");
                 return 0;
@@ -430,9 +438,11 @@ private:
             return DataErrorCode(e, status);
         }
         if (!links_) links_.emplace(rootFd_);
-        std::string why = links_->Make(dirFd, cmd_.junkPaths ? std::string() : folder, leaf, sink.text);
+        std::string why =
+            links_->Make(dirFd, cmd_.junkPaths ? std::string() : folder, leaf, sink.text);
         if (!why.empty())
-            return Fail(ERROR_INVALID_PATH, "link not made: " + rel + " -> " + sink.text + ": " + why);
+            return Fail(ERROR_INVALID_PATH,
+                        "link not made: " + rel + " -> " + sink.text + ": " + why);
         if (!cmd_.quiet) report_.Line("    linking: " + rel + " -> " + sink.text);
         return 0;
     }

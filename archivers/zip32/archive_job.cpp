@@ -203,7 +203,8 @@ int Job::AddMember(ZipWriter& writer, int index) {
         }
         st = writer.AddSource(std::move(e), source, opt, progress);
         if (st == ZipStatus::Ok && kt::arc::ChangedSinceOpened(fd.get(), now))
-            return Fail(ERROR_CANNOT_READ, std::string(member.path) + ": file changed while being packed");
+            return Fail(ERROR_CANNOT_READ,
+                        std::string(member.path) + ": file changed while being packed");
     }
     if (st == ZipStatus::Stopped) return ERROR_USER_CANCEL;
     if (st == ZipStatus::WriteError)
@@ -219,7 +220,8 @@ int Job::AddMember(ZipWriter& writer, int index) {
             e.method == kMethodAes ? FindAesInfo(e.extraCentral) : std::nullopt;
         const uint16_t method = aes ? aes->method : e.method;
         const uint64_t wrapping = aes ? aes->SaltSize() + kAesVerifierSize + kAesMacSize
-                                  : e.IsEncrypted() ? kCryptHeaderSize : 0;
+                                  : e.IsEncrypted() ? kCryptHeaderSize
+                                                    : 0;
         if (S_ISDIR(planned.st_mode)) {
             line += " (stored 0%)";
         } else if (method == kMethodDeflate) {
@@ -254,7 +256,8 @@ int Job::Write() {
             if (!oldSource_->ReadAt(done, buf.data(), n))
                 return Fail(ERROR_CANNOT_READ, "read error");
             if (!output.Write(buf.data(), n))
-                return Fail(ERROR_CANNOT_WRITE, "cannot write " + archive_ + ": " + std::strerror(errno));
+                return Fail(ERROR_CANNOT_WRITE,
+                            "cannot write " + archive_ + ": " + std::strerror(errno));
             done += n;
         }
     }

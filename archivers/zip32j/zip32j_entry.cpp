@@ -144,7 +144,8 @@ int RunZip(const char* cmdLine, kt::arc::Report& report) {
     }
     std::vector<ZIP32_MEMBER> memberRecords;
     memberRecords.reserve(members.size());
-    for (const Member& m : members) memberRecords.push_back({m.path.c_str(), m.name.c_str(), &m.found});
+    for (const Member& m : members)
+        memberRecords.push_back({m.path.c_str(), m.name.c_str(), &m.found});
     std::vector<const char*> patternPtrs;
     for (const std::string& p : patterns) patternPtrs.push_back(p.c_str());
     // The key is made from the password's CP932 bytes.
@@ -160,12 +161,11 @@ int RunZip(const char* cmdLine, kt::arc::Report& report) {
     job.patternCount = static_cast<DWORD>(patternPtrs.size());
     job.level = cmd.level;
     job.password = key.c_str();
-    job.flags = (cmd.noDirEntries ? ZIP32_NO_DIR_ENTRIES : 0) |
-                (cmd.archiveTime ? ZIP32_ARCHIVE_TIME : 0) |
-                (cmd.dosOnly ? ZIP32_DOS_ATTRIBUTES : 0) |
-                (cmd.stripPrefix ? ZIP32_STRIP_PREFIX : 0) | (cmd.recover ? ZIP32_RECOVER : 0) |
-                (cmd.verbose ? ZIP32_VERBOSE : 0) | (cmd.quiet ? ZIP32_QUIET : 0) |
-                (static_cast<DWORD>(cmd.aesStrength) << ZIP32_AES_SHIFT);
+    job.flags =
+        (cmd.noDirEntries ? ZIP32_NO_DIR_ENTRIES : 0) | (cmd.archiveTime ? ZIP32_ARCHIVE_TIME : 0) |
+        (cmd.dosOnly ? ZIP32_DOS_ATTRIBUTES : 0) | (cmd.stripPrefix ? ZIP32_STRIP_PREFIX : 0) |
+        (cmd.recover ? ZIP32_RECOVER : 0) | (cmd.verbose ? ZIP32_VERBOSE : 0) |
+        (cmd.quiet ? ZIP32_QUIET : 0) | (static_cast<DWORD>(cmd.aesStrength) << ZIP32_AES_SHIFT);
     kt::arc::OwnerWindow target;
     HWND wnd = ProgressWindow();
     if (wnd) target.Set(wnd);
@@ -180,7 +180,7 @@ int RunZip(const char* cmdLine, kt::arc::Report& report) {
 
 KT_EXPORT int Zip(HWND, LPCSTR cmdLine, LPSTR output, DWORD outputSize) {
     return gShell.Command(output, outputSize,
-                           [&](kt::arc::Report& report) { return RunZip(cmdLine, report); });
+                          [&](kt::arc::Report& report) { return RunZip(cmdLine, report); });
 }
 
 KT_SHELL_OWNER_EXPORTS(Zip, gShell)

@@ -84,7 +84,8 @@ ZipStatus Begin(const ByteSource& source, const ZipEntry& e, std::string_view pa
 
 ZipStatus WholeBuffer(const ByteSource& source, const ZipEntry& e, Opened& o, ZipSink& sink) {
     std::vector<uint8_t> packed(o.dataSize);
-    if (o.dataSize && !source.ReadAt(o.dataAt, packed.data(), o.dataSize)) return ZipStatus::ReadError;
+    if (o.dataSize && !source.ReadAt(o.dataAt, packed.data(), o.dataSize))
+        return ZipStatus::ReadError;
     if (o.crypto) o.crypto->Decrypt(packed.data(), packed.size());
     const uint8_t* out = packed.data();
     std::vector<uint8_t> plain;
@@ -137,9 +138,12 @@ ZipStatus Streamed(const ByteSource& source, const ZipEntry& e, Opened& o, ZipSi
         return sink.Write(data, n);
     };
     ZipStatus st;
-    if (o.method == kMethodBzip2 && !o.crypto && !o.aes && o.dataSize >= kBzip2SplitMin && CoreCount() > 1) {
+    if (o.method == kMethodBzip2 && !o.crypto && !o.aes && o.dataSize >= kBzip2SplitMin &&
+        CoreCount() > 1) {
         // Plain bzip2 can be read anywhere, so its blocks can be shared out.
-        ReadAtFn read = [&](uint64_t at, uint8_t* buf, size_t n) { return source.ReadAt(o.dataAt + at, buf, n); };
+        ReadAtFn read = [&](uint64_t at, uint8_t* buf, size_t n) {
+            return source.ReadAt(o.dataAt + at, buf, n);
+        };
         st = DecodeBzip2Blocks(read, o.dataSize, emit);
     } else {
         st = DecodeMethod(o.method, e.flags, e.uncompressedSize, pull, emit);
@@ -181,7 +185,8 @@ std::string FailureText(const ZipEntry& entry, ZipStatus status) {
         auto info = FindAesInfo(entry.extraCentral);
         if (info) method = info->method;
     }
-    return "unsupported compression method " + std::to_string(method) + " (" + MethodName(method) + ")";
+    return "unsupported compression method " + std::to_string(method) + " (" + MethodName(method) +
+           ")";
 }
 
 ZipStatus CheckPassword(const ByteSource& source, const ZipEntry& entry,

@@ -80,5 +80,4 @@ struct ZipEntry {
     }
 };
 
-
 }  // namespace kt::zip

@@ -90,7 +90,8 @@ bool IsDosHost(uint16_t versionMadeBy) {
     }
 }
 
-std::string DecodeEntryName(std::string_view raw, bool utf8Flag, bool dosHost, std::string_view unicodePath) {
+std::string DecodeEntryName(std::string_view raw, bool utf8Flag, bool dosHost,
+                            std::string_view unicodePath) {
     raw = kt::arc::CutAtNul(raw);
     unicodePath = kt::arc::CutAtNul(unicodePath);
     if (!unicodePath.empty() && IsValidUtf8(unicodePath))

@@ -15,7 +15,8 @@ namespace kt::zip {
 // any other producer the bytes are the file name it had and are kept as
 // they are, "\" included. `unicodePath` is the name of a verified 0x7075
 // field, preferred when present.
-std::string DecodeEntryName(std::string_view raw, bool utf8Flag, bool dosHost, std::string_view unicodePath = {});
+std::string DecodeEntryName(std::string_view raw, bool utf8Flag, bool dosHost,
+                            std::string_view unicodePath = {});
 
 // Whether the "version made by" of an entry names a DOS or Windows file
 // system (FAT, HPFS, NTFS, VFAT), whose names use "\" and a code page.

@@ -15,9 +15,10 @@ PiecePool::PiecePool(const ByteSource& source, int level, size_t most)
       pieces_(std::max<uint64_t>(1, (size_ + kPieceSize - 1) / kPieceSize)),
       deflaters_(std::max<size_t>(1, most)),
       extra_(static_cast<int>(most) - 1),
-      pool_(level > 0 ? std::max<size_t>(1, most) : 1, [this] { return extra_.TryAdd(); },
-            [this](Work& w, bool& last) { return Fill(w, last); },
-            [this](Work& w, size_t thread) { Deflate(w, thread); }) {}
+      pool_(
+          level > 0 ? std::max<size_t>(1, most) : 1, [this] { return extra_.TryAdd(); },
+          [this](Work& w, bool& last) { return Fill(w, last); },
+          [this](Work& w, size_t thread) { Deflate(w, thread); }) {}
 
 bool PiecePool::Fill(Work& w, bool& last) {
     const uint64_t at = readPieces_ * kPieceSize;

@@ -24,7 +24,8 @@ inline constexpr size_t kPieceSize = 4u << 20;
 class PiecePool {
 public:
     struct Piece {
-        uint8_t* data = nullptr;  // the deflated piece (level 0: the raw bytes); may be changed in place
+        uint8_t* data =
+            nullptr;  // the deflated piece (level 0: the raw bytes); may be changed in place
         size_t size = 0;
         size_t rawSize = 0;  // source bytes the piece stands for
         uint32_t crc = 0;    // CRC-32 of those source bytes

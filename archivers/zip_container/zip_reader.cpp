@@ -94,7 +94,8 @@ std::optional<DirectorySpan> Zip64EndAt(const ByteSource& source, uint64_t pos) 
 std::optional<DirectorySpan> Zip64End(const ByteSource& source, uint64_t endPos) {
     if (endPos < kZip64LocatorSize) return std::nullopt;
     uint8_t loc[kZip64LocatorSize];
-    if (!source.ReadAt(endPos - kZip64LocatorSize, loc, sizeof loc) || Get32(loc) != kZip64LocatorSig)
+    if (!source.ReadAt(endPos - kZip64LocatorSize, loc, sizeof loc) ||
+        Get32(loc) != kZip64LocatorSig)
         return std::nullopt;
     if (auto span = Zip64EndAt(source, Get64(loc + 8))) return span;
     if (endPos < kZip64LocatorSize + kZip64EndSize) return std::nullopt;
@@ -106,7 +107,8 @@ std::optional<DirectorySpan> Zip64End(const ByteSource& source, uint64_t endPos)
 std::optional<DirectorySpan> Zip64EndBySearch(const ByteSource& source, uint64_t endPos) {
     uint64_t from = endPos > (1u << 20) ? endPos - (1u << 20) : 0;
     std::vector<uint8_t> buf(endPos - from);
-    if (buf.size() < kZip64EndSize || !source.ReadAt(from, buf.data(), buf.size())) return std::nullopt;
+    if (buf.size() < kZip64EndSize || !source.ReadAt(from, buf.data(), buf.size()))
+        return std::nullopt;
     for (size_t i = buf.size() - 3; i-- > 0;) {
         if (Get32(&buf[i]) != kZip64EndSig) continue;
         if (auto span = Zip64EndAt(source, from + i)) return span;
@@ -156,7 +158,8 @@ ZipStatus ReadCentral(const ByteSource& source, const DirectorySpan& span, ZipDi
         ParseExtra(v + nameLen, extraLen, e, true, e.extraCentral, unicodePath, zip64Ok);
         if (!zip64Ok) return ZipStatus::Broken;
         e.comment.assign(reinterpret_cast<const char*>(v + nameLen + extraLen), commentLen2);
-        e.name = DecodeEntryName(e.rawName, e.flags & kFlagUtf8, IsDosHost(e.versionMadeBy), unicodePath);
+        e.name = DecodeEntryName(e.rawName, e.flags & kFlagUtf8, IsDosHost(e.versionMadeBy),
+                                 unicodePath);
         if (e.localOffset > cdOffset) return ZipStatus::Broken;
         e.localOffset += shift;
         out.entries.push_back(std::move(e));
@@ -169,7 +172,6 @@ ZipStatus ReadCentral(const ByteSource& source, const DirectorySpan& span, ZipDi
 }
 
 }  // namespace
-
 
 ZipStatus ReadZipDirectory(const ByteSource& source, ZipDirectory& out) {
     out = ZipDirectory{};

@@ -80,7 +80,8 @@ TCost TimeFind(const std::string& tree) {
     const double cpu = CpuMs(RUSAGE_CHILDREN);
     const auto start = Clock::now();
     pid_t pid;
-    if (posix_spawnp(&pid, "sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return {};
+    if (posix_spawnp(&pid, "sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+        return {};
     int status = 0;
     waitpid(pid, &status, 0);
     return {Ms(Clock::now() - start), CpuMs(RUSAGE_CHILDREN) - cpu};
@@ -180,8 +181,8 @@ int main(int argc, char** argv) {
     std::printf("rows listed            %d\n", listed);
     std::printf("find -type f | wc -l   %8.1f ms wall  %8.1f ms cpu (median of %d)\n", f, fc,
                 rounds);
-    std::printf("drop on the list       %8.1f ms wall  %8.1f ms cpu (walk, rows, sort, paint)\n",
-                a, ac);
+    std::printf("drop on the list       %8.1f ms wall  %8.1f ms cpu (walk, rows, sort, paint)\n", a,
+                ac);
     std::printf("  of which the walk    %8.1f ms wall\n", Median(walkMs));
     std::printf("ratio add / find       %8.2f wall  %8.2f cpu   goal <= 1.2 %s\n", a / f, ac / fc,
                 std::min(a / f, ac / fc) <= 1.2 ? "met" : "MISSED");
@@ -202,10 +203,11 @@ int main(int argc, char** argv) {
     }
     std::printf("slowest sort           %8.1f ms wall   goal < 1000   %s\n", worstSort,
                 worstSort < 1000 ? "met" : "MISSED");
-    std::printf("resident memory        %8.1f MB with the window empty, %.1f MB with %d rows "
-                "(peak %.1f MB)   goal <= 60   %s\n",
-                rssEmpty / 1024.0, rssListed / 1024.0, listed, ResidentKb("VmHWM:") / 1024.0,
-                rssListed / 1024.0 <= 60 ? "met" : "MISSED");
+    std::printf(
+        "resident memory        %8.1f MB with the window empty, %.1f MB with %d rows "
+        "(peak %.1f MB)   goal <= 60   %s\n",
+        rssEmpty / 1024.0, rssListed / 1024.0, listed, ResidentKb("VmHWM:") / 1024.0,
+        rssListed / 1024.0 <= 60 ? "met" : "MISSED");
 
     form.ClearList();
     if (!keepTree) fs::remove_all(tree);

@@ -23,7 +23,8 @@ const std::vector<uint8_t>& Input() {
             std::ifstream in(f, std::ios::binary);
             v.assign(std::istreambuf_iterator<char>(in), {});
         } else {
-            static const char* kWords[] = {"archive ", "window ", "the ", "compress ", "batch ", "\n", "file ", "list "};
+            static const char* kWords[] = {"archive ", "window ", "the ",  "compress ",
+                                           "batch ",   "\n",      "file ", "list "};
             std::mt19937 rng(1);
             while (v.size() < (4u << 20)) {
                 const char* w = kWords[rng() % 8];

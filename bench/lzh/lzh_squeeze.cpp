@@ -40,7 +40,9 @@ int main(int argc, char** argv) {
     EncodeOptions opt;
     if (!OptionsForMethod(argv[1], &opt)) return 2;
     opt.threads = threads;
-    opt.effort = !std::strcmp(argv[2], "fast") ? Effort::Fast : !std::strcmp(argv[2], "best") ? Effort::Best : Effort::Normal;
+    opt.effort = !std::strcmp(argv[2], "fast")   ? Effort::Fast
+                 : !std::strcmp(argv[2], "best") ? Effort::Best
+                                                 : Effort::Normal;
     uint64_t in = 0, out = 0;
     double tEnc = 0, tDec = 0;
     for (int i = 3; i < argc; ++i) {
@@ -71,8 +73,9 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::printf("%s %s files=%d in=%llu out=%llu ratio=%.4f enc=%.3fs (%.1f MB/s) dec=%.3fs (%.1f MB/s)\n", argv[1],
-                argv[2], argc - 3, (unsigned long long)in, (unsigned long long)out, in ? (double)out / in : 0, tEnc,
-                in / 1e6 / tEnc, tDec, in / 1e6 / (tDec > 0 ? tDec : 1));
+    std::printf(
+        "%s %s files=%d in=%llu out=%llu ratio=%.4f enc=%.3fs (%.1f MB/s) dec=%.3fs (%.1f MB/s)\n",
+        argv[1], argv[2], argc - 3, (unsigned long long)in, (unsigned long long)out,
+        in ? (double)out / in : 0, tEnc, in / 1e6 / tEnc, tDec, in / 1e6 / (tDec > 0 ? tDec : 1));
     return 0;
 }

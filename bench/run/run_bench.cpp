@@ -81,7 +81,8 @@ void BM_RunOwnCostPerEntry(benchmark::State& state) {
             const auto t0 = Clock::now();
             for (const std::string& f : corpus.Files) {
                 std::string zip = f.substr(0, f.size() - 4) + ".zip";
-                if (kt::PackOneFile(archive, kt::atZip, nullptr, zip, f) != 0) state.SkipWithError("pack failed");
+                if (kt::PackOneFile(archive, kt::atZip, nullptr, zip, f) != 0)
+                    state.SkipWithError("pack failed");
             }
             packSeconds += Seconds(Clock::now() - t0);
         }
@@ -115,7 +116,8 @@ void BM_RunOverFakeLibraries(benchmark::State& state) {
         return;
     }
     std::ofstream(programs + "/ZIP32.DLL") << "";  // found by the check only
-    for (const std::string& f : corpus.Files) std::ofstream(f.substr(0, f.size() - 4) + ".zip") << "";
+    for (const std::string& f : corpus.Files)
+        std::ofstream(f.substr(0, f.size() - 4) + ".zip") << "";
     kt::TZip32::ClassInfo.FreeDLL();
     kt::SetProgramFolderForTesting(programs);
     double seconds = 0;

@@ -23,7 +23,7 @@
 namespace {
 
 double CpuSeconds() {
-    rusage u {};
+    rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const std::string format = argv[1], folder = argv[2];
     // Settings of a fresh user, kept out of the program folder.
-    const std::string ini = (std::filesystem::temp_directory_path() / "kt-window-bench.ini").string();
+    const std::string ini =
+        (std::filesystem::temp_directory_path() / "kt-window-bench.ini").string();
     std::filesystem::remove(ini);
     kt::SetSettingsFileOverride(ini);
 
@@ -61,6 +62,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "unexpected boxes: %zu\n", boxes.Texts.size());
         return 1;
     }
-    std::printf("%d entries %.3f s %.3f s cpu\n", form.KWallListViewInfile->ItemCount(), seconds, cpu);
+    std::printf("%d entries %.3f s %.3f s cpu\n", form.KWallListViewInfile->ItemCount(), seconds,
+                cpu);
     return 0;
 }

@@ -39,8 +39,11 @@ int main(int argc, char** argv) {
             libdeflate_compressor* c = libdeflate_alloc_compressor(level);
             out.resize(libdeflate_deflate_compress_bound(c, in.size()));
             const auto t0 = std::chrono::steady_clock::now();
-            std::size_t n = in.empty() ? 0 : libdeflate_deflate_compress(c, in.data(), in.size(), out.data(), out.size());
-            seconds[level] += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+            std::size_t n = in.empty() ? 0
+                                       : libdeflate_deflate_compress(c, in.data(), in.size(),
+                                                                     out.data(), out.size());
+            seconds[level] +=
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
             libdeflate_free_compressor(c);
             totals[level] += (n == 0 || n >= in.size()) ? in.size() : n;
         }

@@ -10,9 +10,8 @@ void InstallJapaneseFontFallback() {
     if (installed) return;
     installed = true;
     // Proportional Gothic faces first: the design font is proportional.
-    const QStringList wanted = {"IPAPGothic",     "IPA Pゴシック", "Noto Sans CJK JP",
-                                "Noto Sans JP",   "IPAGothic",     "IPAゴシック",
-                                "VL PGothic",     "TakaoPGothic"};
+    const QStringList wanted = {"IPAPGothic", "IPA Pゴシック", "Noto Sans CJK JP", "Noto Sans JP",
+                                "IPAGothic",  "IPAゴシック",   "VL PGothic",       "TakaoPGothic"};
     const QStringList families = QFontDatabase::families();
     QStringList present;
     for (const QString& f : wanted) {

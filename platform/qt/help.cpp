@@ -34,8 +34,10 @@ bool ShowHelpContents(const std::string& helpFile) {
     // way this fails is that no such program is there to start, so the
     // message says so and where the page is, for opening it by hand.
     if (!Opener()(helpFile)) {
-        ShowMessage("ヘルプを表示するプログラム（xdg-open とブラウザ）が見つかりません。\r"
-                    "ヘルプファイルは " + helpFile + " にあります。ブラウザで開いてください。");
+        ShowMessage(
+            "ヘルプを表示するプログラム（xdg-open とブラウザ）が見つかりません。\r"
+            "ヘルプファイルは " +
+            helpFile + " にあります。ブラウザで開いてください。");
         return false;
     }
     return true;

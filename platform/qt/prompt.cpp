@@ -33,24 +33,36 @@ TMsgDlgBtn DefaultButton(const TMsgDlgButtons& ordered) {
 
 const char* ButtonCaption(TMsgDlgBtn button) {
     switch (button) {
-        case mbYes: return "はい(&Y)";
-        case mbNo: return "いいえ(&N)";
-        case mbAbort: return "中止(&A)";
-        case mbNoToAll: return "すべていいえ(&O)";
-        case mbYesToAll: return "すべてはい(&A)";
-        case mbOK: return "OK";
+        case mbYes:
+            return "はい(&Y)";
+        case mbNo:
+            return "いいえ(&N)";
+        case mbAbort:
+            return "中止(&A)";
+        case mbNoToAll:
+            return "すべていいえ(&O)";
+        case mbYesToAll:
+            return "すべてはい(&A)";
+        case mbOK:
+            return "OK";
     }
     return "";
 }
 
 TModalResult ButtonResult(TMsgDlgBtn button) {
     switch (button) {
-        case mbYes: return mrYes;
-        case mbNo: return mrNo;
-        case mbAbort: return mrAbort;
-        case mbNoToAll: return mrNoToAll;
-        case mbYesToAll: return mrYesToAll;
-        case mbOK: return mrOk;
+        case mbYes:
+            return mrYes;
+        case mbNo:
+            return mrNo;
+        case mbAbort:
+            return mrAbort;
+        case mbNoToAll:
+            return mrNoToAll;
+        case mbYesToAll:
+            return mrYesToAll;
+        case mbOK:
+            return mrOk;
     }
     return mrNone;
 }
@@ -99,14 +111,16 @@ TModalResult TMessageBoxPrompt::Ask(const std::string& text, const TMsgDlgButton
     for (TMsgDlgBtn b : ordered) {
         // ActionRole keeps the buttons in the order they are added, whatever
         // the style's own button layout would do with Yes/No roles.
-        QPushButton* pb = box.addButton(QString::fromUtf8(ButtonCaption(b)), QMessageBox::ActionRole);
+        QPushButton* pb =
+            box.addButton(QString::fromUtf8(ButtonCaption(b)), QMessageBox::ActionRole);
         made.emplace_back(pb, b);
         if (b == defaultButton) box.setDefaultButton(pb);
     }
     // Closing the box with Escape or the title bar answers like the last
     // "way out": No when offered, else Abort, else OK.
     for (TMsgDlgBtn escape : {mbNo, mbAbort, mbOK}) {
-        auto it = std::find_if(made.begin(), made.end(), [&](auto& p) { return p.second == escape; });
+        auto it =
+            std::find_if(made.begin(), made.end(), [&](auto& p) { return p.second == escape; });
         if (it != made.end()) {
             box.setEscapeButton(it->first);
             break;

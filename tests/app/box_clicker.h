@@ -42,14 +42,16 @@ private:
         modal->setProperty("kt_answered", true);
         if (auto* dialog = qobject_cast<QDialog*>(modal)) {
             QObject::connect(
-                dialog, &QDialog::finished, dialog, [dialog] { dialog->setProperty("kt_answered", false); },
-                Qt::SingleShotConnection);
+                dialog, &QDialog::finished, dialog,
+                [dialog] { dialog->setProperty("kt_answered", false); }, Qt::SingleShotConnection);
         }
         auto* box = qobject_cast<QMessageBox*>(modal);
         if (box == nullptr) {
             Dialogs.push_back(modal->metaObject()->className());
-            if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
-            else modal->close();
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+            else
+                modal->close();
             return;
         }
         Texts.push_back(box->text().toStdString());
@@ -64,7 +66,8 @@ private:
                 if (b->text() == caption) target = b;
             if (target == nullptr) {
                 Problems.push_back("no button " + caption.toStdString() + " in: " + Texts.back());
-                target = box->escapeButton() != nullptr ? box->escapeButton() : box->buttons().value(0);
+                target =
+                    box->escapeButton() != nullptr ? box->escapeButton() : box->buttons().value(0);
             }
         }
         // Clicked after the box has finished showing itself, as a hand would.

@@ -31,7 +31,8 @@ TEST_F(DllCheckTest, EveryLibraryInTheProgramFolderOnlyLeavesEverythingUsable) {
     EXPECT_TRUE(f.RadioButtonZip->isEnabled());
     EXPECT_TRUE(f.FPassEnabled);
     EXPECT_TRUE(f.EditZipPass->isEnabled());
-    EXPECT_EQ(f.EditZipPass->toolTip(), U("ZIP形式で圧縮する場合のみ指定できます（全ファイルで共通）"));
+    EXPECT_EQ(f.EditZipPass->toolTip(),
+              U("ZIP形式で圧縮する場合のみ指定できます（全ファイルで共通）"));
     EXPECT_TRUE(Prompts.Asked.empty());
 }
 
@@ -58,11 +59,18 @@ struct TZipRow {
 TEST_F(DllCheckTest, ZipTableRowsAndPasswordFlag) {
     const TZipRow rows[] = {
         {{"ZIP32J.DLL", "IZIP32J.DLL"}, "", "", false},
-        {{"ZIP32J.DLL", "ZCRYPT32.DLL"}, "必要なDLLが見つかりません",
-         "ZIP32.DLL または IZIP32J.DLL をインストールしないと圧縮できません。", true},
-        {{"ZIP32.DLL"}, "ZIP32J.DLLが見つかりません", "ZIP32J.DLL をインストールしないと圧縮できません。", true},
-        {{}, "必要なDLLが見つかりません",
-         "ZIP32J.DLL および、ZIP32.DLL または IZIP32J.DLL をインストールしないと圧縮できません。", false},
+        {{"ZIP32J.DLL", "ZCRYPT32.DLL"},
+         "必要なDLLが見つかりません",
+         "ZIP32.DLL または IZIP32J.DLL をインストールしないと圧縮できません。",
+         true},
+        {{"ZIP32.DLL"},
+         "ZIP32J.DLLが見つかりません",
+         "ZIP32J.DLL をインストールしないと圧縮できません。",
+         true},
+        {{},
+         "必要なDLLが見つかりません",
+         "ZIP32J.DLL および、ZIP32.DLL または IZIP32J.DLL をインストールしないと圧縮できません。",
+         false},
     };
     for (const TZipRow& row : rows) {
         std::filesystem::remove_all(Programs());
@@ -83,7 +91,8 @@ TEST_F(DllCheckTest, ZipTableRowsAndPasswordFlag) {
         EXPECT_EQ(f.LabelZipPass->isEnabled(), row.Pass);
         EXPECT_EQ(f.LabelPassLen->isEnabled(), row.Pass);
         if (!row.Pass) {
-            const QString hint = U("ZIP32.DLL または ZCRYPT32.DLL をインストールしないとパスワードは設定できません。");
+            const QString hint = U(
+                "ZIP32.DLL または ZCRYPT32.DLL をインストールしないとパスワードは設定できません。");
             EXPECT_EQ(f.LabelZipPass->toolTip(), hint);
             EXPECT_EQ(f.EditZipPass->toolTip(), hint);
             EXPECT_EQ(f.LabelPassLen->toolTip(), hint);

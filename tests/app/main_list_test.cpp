@@ -55,7 +55,8 @@ protected:
     std::vector<TRow> Rows() {
         std::vector<TRow> rows;
         for (int r = 0; r < List()->ItemCount(); ++r) {
-            rows.push_back({List()->ItemText(r, 0).toStdString(), List()->ItemText(r, 1).toStdString(),
+            rows.push_back({List()->ItemText(r, 0).toStdString(),
+                            List()->ItemText(r, 1).toStdString(),
                             List()->ItemText(r, 2).toStdString()});
         }
         return rows;
@@ -70,7 +71,8 @@ protected:
     }
     std::vector<std::string> Captions() {
         std::vector<std::string> c;
-        for (int i = 0; i < List()->ColumnCount(); ++i) c.push_back(List()->Column(i).Caption.toStdString());
+        for (int i = 0; i < List()->ColumnCount(); ++i)
+            c.push_back(List()->Column(i).Caption.toStdString());
         return c;
     }
     void ClickHeader(int column) { emit List()->horizontalHeader()->sectionClicked(column); }
@@ -82,7 +84,8 @@ protected:
         for (const std::string& p : paths) urls << QUrl::fromLocalFile(QString::fromStdString(p));
         mime.setUrls(urls);
         QWidget* viewport = List()->viewport();
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
         QCoreApplication::sendEvent(viewport, &enter);
         ASSERT_TRUE(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
@@ -148,15 +151,16 @@ TEST_F(MainListTest, DroppedFolderAddsEveryFileBelowItHiddenOnesIncluded) {
 // order), whatever order the folder keeps them in.
 TEST_F(MainListTest, AFoldersFilesShowInNameOrderWhenSortedByFolder) {
     fs::create_directories(root + "/d/sub");
-    const std::vector<std::string> made = {"m.txt", "B.txt", "z", "a.txt", "_u", "c2", "C1", "b.doc", "0"};
+    const std::vector<std::string> made = {"m.txt", "B.txt", "z",     "a.txt", "_u",
+                                           "c2",    "C1",    "b.doc", "0"};
     for (const std::string& n : made) Touch(root + "/d/" + n);
     Touch(root + "/d/sub/y");
     Touch(root + "/d/sub/x");
     MakeForm();
     form->FSortAscent = true;
     Drop({root + "/d"});
-    EXPECT_EQ(Names(), (std::vector<std::string>{"0", "a.txt", "b.doc", "B.txt", "C1", "c2", "m.txt", "z", "_u",
-                                                 "x", "y"}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"0", "a.txt", "b.doc", "B.txt", "C1", "c2",
+                                                 "m.txt", "z", "_u", "x", "y"}));
 }
 
 // The folder is dropped as an unprivileged user would (root reads any
@@ -182,9 +186,10 @@ TEST_F(MainListTest, AnUnreadableFolderIsNamedAndAddsNothing) {
     chmod((root + "/locked").c_str(), 0755);
     EXPECT_EQ(Names(), std::vector<std::string>{"ok.txt"});
     ASSERT_EQ(prompts.Asked.size(), 1u);
-    EXPECT_EQ(prompts.Asked[0].Text,
-              "次のファイルは追加できません（通常のファイルまたは読み取れるフォルダではありません）。\r" + root +
-                  "/locked");
+    EXPECT_EQ(
+        prompts.Asked[0].Text,
+        "次のファイルは追加できません（通常のファイルまたは読み取れるフォルダではありません）。\r" +
+            root + "/locked");
 }
 
 TEST_F(MainListTest, TheSameFileTwiceGivesTwoRows) {
@@ -250,7 +255,7 @@ TEST_F(MainListTest, CommandLinePathsAreListedAbsoluteAndSortedBeforeTheFirstPai
     EXPECT_EQ(rows[3], (TRow{root + "/folder/inner", "y.txt", "未処理"}));
     for (int r = 0; r < 4; ++r) {
         EXPECT_EQ(Entry(r).Path(), List()->ItemText(r, 0).toStdString() + "/" +
-                                     List()->ItemText(r, 1).toStdString());
+                                       List()->ItemText(r, 1).toStdString());
     }
     EXPECT_EQ(form->LabelFileNum->text(), QString::fromUtf8("（ファイル数：4）"));
 }
@@ -343,7 +348,8 @@ TEST_F(MainListTest, ContextMenuCarriesItsItemsInOrder) {
     MakeForm();
     QStringList items;
     for (QAction* a : form->PopupMenuListView->actions()) {
-        items << (a->isSeparator() ? QStringLiteral("-") : a->text() + " " + a->shortcut().toString());
+        items << (a->isSeparator() ? QStringLiteral("-")
+                                   : a->text() + " " + a->shortcut().toString());
     }
     EXPECT_EQ(items, (QStringList{"すべて選択(&A) Ctrl+A", "-", "リストから外す(&D) Del", "-",
                                   "状態を「未処理」にする(&S) Ctrl+S",

@@ -32,7 +32,7 @@ protected:
     RunTest() {
         InstallRealLibraries();
         Form = std::make_unique<TFormMain>();
-        Form->FormPaint();  // the library check, as at the first paint
+        Form->FormPaint();                       // the library check, as at the first paint
         Form->RadioButtonZip->setChecked(true);  // the default settings choose LZH
         Form->RadioButtonZipClick();
         Src = Temp / "src";
@@ -95,7 +95,10 @@ TEST_F(RunTest, ZipWithPasswordThenLzhWithoutIt) {
     EXPECT_EQ(Form->ArchiveFile->CommandLine().find(" -P \""), std::string::npos);
     const std::string out = Temp / "lha";
     std::filesystem::create_directories(out);
-    ASSERT_EQ(std::system((kToolPath + "cd '" + out + "' && lhasa -xq '" + Src + "/a.lzh' >/dev/null 2>&1").c_str()), 0);
+    ASSERT_EQ(std::system(
+                  (kToolPath + "cd '" + out + "' && lhasa -xq '" + Src + "/a.lzh' >/dev/null 2>&1")
+                      .c_str()),
+              0);
     EXPECT_EQ(ReadAll(out + "/a.txt"), "alpha alpha alpha");
 }
 
@@ -118,9 +121,10 @@ TEST_F(RunTest, MissingFolderCreateSkipAbort) {
     const std::string ask = "ディレクトリ(" + target + ")がありません。\r作成しますか？";
     // a: No (skip), b: Abort (stop).
     Run({mrNo, mrOk, mrAbort});
-    EXPECT_EQ(Texts(Prompts), (std::vector<std::string>{kStart, ask,
-                                                         "ファイル(" + target + "/a.txt)の圧縮処理はスキップします。",
-                                                         ask, kStopped}));
+    EXPECT_EQ(Texts(Prompts),
+              (std::vector<std::string>{
+                  kStart, ask, "ファイル(" + target + "/a.txt)の圧縮処理はスキップします。", ask,
+                  kStopped}));
     EXPECT_EQ(Prompts.Asked[1].Buttons, (TMsgDlgButtons{mbYes, mbNo, mbAbort}));
     EXPECT_EQ(State(0), "未処理");
     EXPECT_EQ(State(1), "未処理");
@@ -141,8 +145,8 @@ TEST_F(RunTest, FolderThatIsAFileLeadsToFailureAndYesToAllOnFailures) {
     const std::string ask = "ディレクトリ(" + (Temp / "file") +
                             ")がファイルとして存在するため圧縮処理ができません。\r続けますか？";
     Run({mrYes, mrYesToAll, mrYes});
-    EXPECT_EQ(Texts(Prompts),
-              (std::vector<std::string>{kStart, ask, "圧縮に失敗しました。\r続けますか？", ask, kEnd}));
+    EXPECT_EQ(Texts(Prompts), (std::vector<std::string>{
+                                  kStart, ask, "圧縮に失敗しました。\r続けますか？", ask, kEnd}));
     EXPECT_EQ(Prompts.Asked[2].Buttons, (TMsgDlgButtons{mbYes, mbAbort, mbYesToAll}));
     EXPECT_EQ(State(0), "失敗");
     EXPECT_EQ(State(1), "失敗");
@@ -160,15 +164,17 @@ TEST_F(RunTest, OverwriteAnswersYesNoAbort) {
     Run({mrYes, mrNo, mrOk, mrAbort});
     EXPECT_EQ(Texts(Prompts),
               (std::vector<std::string>{kStart, ask("a"), ask("b"),
-                                        "ファイル(" + Src + "/b.txt)の圧縮処理はスキップします。", ask("c"),
-                                        kStopped}));
-    EXPECT_EQ(Prompts.Asked[1].Buttons, (TMsgDlgButtons{mbYes, mbNo, mbAbort, mbNoToAll, mbYesToAll}));
+                                        "ファイル(" + Src + "/b.txt)の圧縮処理はスキップします。",
+                                        ask("c"), kStopped}));
+    EXPECT_EQ(Prompts.Asked[1].Buttons,
+              (TMsgDlgButtons{mbYes, mbNo, mbAbort, mbNoToAll, mbYesToAll}));
     EXPECT_EQ(Unzip(Src + "/a.zip"), "new a");
     EXPECT_EQ(ReadAll(Src + "/b.zip"), "old");
     EXPECT_EQ(ReadAll(Src + "/c.zip"), "old");
     EXPECT_EQ((std::vector<std::string>{State(0), State(1), State(2)}),
               (std::vector<std::string>{"完了", "未処理", "未処理"}));
-    EXPECT_EQ(Form->ProgressBar->value(), 1 * TFormMain::kProgressSteps);  // stop keeps the position
+    EXPECT_EQ(Form->ProgressBar->value(),
+              1 * TFormMain::kProgressSteps);  // stop keeps the position
 }
 
 TEST_F(RunTest, YesToAllAndNoToAllHoldForLaterEntries) {
@@ -242,7 +248,8 @@ TEST_F(RunTest, NamesWithQuotesAndLineBreaksPackAndAFolderInTheWayFailsAlone) {
         ASSERT_EQ(texts.size(), 4u);
         EXPECT_EQ(texts[0], kStart);
         EXPECT_NE(texts[1].find("同じ名前のフォルダ(" + Src + "/blocked." + format.Ext + ")"),
-                  std::string::npos) << texts[1];
+                  std::string::npos)
+            << texts[1];
         EXPECT_EQ(texts[3], kEnd);
         for (int row = 0; row < 4; ++row) {
             const std::string name = Form->KWallListViewInfile->ItemText(row, 1).toStdString();
@@ -257,7 +264,10 @@ TEST_F(RunTest, NamesWithQuotesAndLineBreaksPackAndAFolderInTheWayFailsAlone) {
                 std::filesystem::create_directories(out);
                 std::string cmd = reader;
                 cmd.replace(cmd.find("ARCHIVE"), 7, test::Quote(archive));
-                EXPECT_EQ(std::system((kToolPath + "cd '" + out + "' && " + cmd + " >/dev/null 2>&1").c_str()), 0)
+                EXPECT_EQ(
+                    std::system(
+                        (kToolPath + "cd '" + out + "' && " + cmd + " >/dev/null 2>&1").c_str()),
+                    0)
                     << reader << " " << name;
                 EXPECT_EQ(ReadAll(out + "/" + name), "bytes of " + name) << reader << " " << name;
             }
@@ -273,7 +283,9 @@ TEST_F(RunTest, WildcardAndNonUtf8NamesKeepExactlyTheirOwnFileAndBytes) {
     Form->RadioButtonLzh->setChecked(true);
     Run({});
     EXPECT_EQ(Texts(Prompts), (std::vector<std::string>{kStart, kEnd}));
-    EXPECT_EQ(std::system((kToolPath + "test \"$(bsdtar -tf '" + Src + "/a?.lzh')\" = 'a?.txt'").c_str()), 0);
+    EXPECT_EQ(
+        std::system((kToolPath + "test \"$(bsdtar -tf '" + Src + "/a?.lzh')\" = 'a?.txt'").c_str()),
+        0);
     EXPECT_TRUE(std::filesystem::is_regular_file(Src + "/" + std::string("caf\xe9.lzh", 8)));
 }
 
@@ -284,7 +296,8 @@ TEST_F(RunTest, TheProgressBarMovesInsideALongEntry) {
     List({Source("big.bin", big), Source("small.txt", "s")});
     std::vector<int> seen;
     QObject listener;  // ends the connection before `seen` goes
-    QObject::connect(Form->ProgressBar, &QProgressBar::valueChanged, &listener, [&](int v) { seen.push_back(v); });
+    QObject::connect(Form->ProgressBar, &QProgressBar::valueChanged, &listener,
+                     [&](int v) { seen.push_back(v); });
     Run({});
     EXPECT_EQ(State(0), "完了");
     // Between "nothing done" and "first entry done" the bar stood still
@@ -312,7 +325,8 @@ TEST_F(RunTest, AFullDiskUnderTheRunKeepsSourcesAndOldArchivesAndLeavesNoTempora
     Run({mrYes, mrYesToAll, mrYes});  // a fails; b.lzh replaced; b fails
     unsetenv("KT_FAULT_WRITE");
     int failures = 0;
-    for (const std::string& t : Texts(Prompts)) failures += t == "圧縮に失敗しました。\r続けますか？";
+    for (const std::string& t : Texts(Prompts))
+        failures += t == "圧縮に失敗しました。\r続けますか？";
     EXPECT_EQ(failures, 2) << "both LZH entries failed and the user was told";
     EXPECT_EQ(State(0), "失敗");
     EXPECT_EQ(State(1), "失敗");
@@ -417,7 +431,8 @@ TEST_F(RunTest, EmptyListAndEmptyFolderBoxStartNothing) {
     Form->RadioButtonSelect->setChecked(true);
     Form->EditSelect->setText("");
     Form->ButtonExecClick();
-    EXPECT_EQ(Texts(Prompts), (std::vector<std::string>{"圧縮ファイル格納先ディレクトリを入力してください。"}));
+    EXPECT_EQ(Texts(Prompts),
+              (std::vector<std::string>{"圧縮ファイル格納先ディレクトリを入力してください。"}));
     Prompts.Asked.clear();
     Form->RadioButtonSelect->setChecked(false);
     Form->RadioButtonInfile->setChecked(true);
@@ -468,9 +483,9 @@ TEST_F(EndToEndTest, MixedFolderGivesOneArchivePerFileThatOtherToolsRead) {
         SCOPED_TRACE(name);
         const std::string stem = Src + "/" + name.substr(0, name.rfind('.'));
         // ZipCrypto keys are made from the password's code page 932 form.
-        EXPECT_TRUE(ExtractOne("unzip -qq -P \"$(printf '秘密 pass' | iconv -t CP932)\" '" + stem +
-                                   ".zip'",
-                               out) == bytes);
+        EXPECT_TRUE(
+            ExtractOne("unzip -qq -P \"$(printf '秘密 pass' | iconv -t CP932)\" '" + stem + ".zip'",
+                       out) == bytes);
         EXPECT_TRUE(ExtractOne("lhasa -xq '" + stem + ".lzh'", out) == bytes);
         EXPECT_TRUE(ExtractOne("7z x -y '" + stem + ".lzh'", out) == bytes);
     }

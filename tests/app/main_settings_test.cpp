@@ -158,10 +158,10 @@ TEST_F(MainSettingsTest, AStoredPositionOffEveryScreenIsBroughtBackAndAVisibleOn
         bool Kept;
     };
     const std::vector<Row> rows = {
-        {5000, 3000, false},                            // a monitor removed since the last run
-        {-4000, -4000, false},                          // far up and to the left
-        {screen.right() - 20, 40, false},               // only a sliver left to grab
-        {-5, 16, true},                                 // a little over the edge: as stored
+        {5000, 3000, false},                                 // a monitor removed since the last run
+        {-4000, -4000, false},                               // far up and to the left
+        {screen.right() - 20, 40, false},                    // only a sliver left to grab
+        {-5, 16, true},                                      // a little over the edge: as stored
         {screen.right() - 150, screen.bottom() - 80, true},  // partly off, still grabbable
         {120, 80, true},
     };

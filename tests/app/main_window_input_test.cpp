@@ -55,8 +55,10 @@ protected:
     ~WindowInputTest() override {
         Form.reset();
         SetPromptService(&Prompts);
-        if (FOldData.empty()) unsetenv("XDG_DATA_HOME");
-        else setenv("XDG_DATA_HOME", FOldData.c_str(), 1);
+        if (FOldData.empty())
+            unsetenv("XDG_DATA_HOME");
+        else
+            setenv("XDG_DATA_HOME", FOldData.c_str(), 1);
     }
 
     std::string Source(const std::string& name, const std::string& bytes) {
@@ -93,13 +95,14 @@ protected:
     // brings it back for a person.
     void Activate() {
         QWidget* focus = QApplication::focusWidget();
-        if (QApplication::activeWindow() == Form.get() && focus != nullptr && focus->window() == Form.get() &&
-            QGuiApplication::focusWindow() == Form->windowHandle())
+        if (QApplication::activeWindow() == Form.get() && focus != nullptr &&
+            focus->window() == Form.get() && QGuiApplication::focusWindow() == Form->windowHandle())
             return;
         Form->activateWindow();
         Form->setFocus();
         EXPECT_TRUE(QTest::qWaitForWindowActive(Form.get()));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == Form->windowHandle(); }, 2000));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return QGuiApplication::focusWindow() == Form->windowHandle(); }, 2000));
     }
 
     std::unique_ptr<TFormMain> Form;
@@ -127,21 +130,25 @@ TEST_F(WindowInputTest, ZipBatchWithPasswordIntoAFolderToBeCreatedByMouse) {
     boxes.Script = {"はい(&Y)", "はい(&Y)", "OK"};
     Click(Form->ButtonExec);
     EXPECT_EQ(boxes.Problems, std::vector<std::string>{});
-    EXPECT_EQ(boxes.Texts, (std::vector<std::string>{
-                               kStart, "ディレクトリ(" + target + ")がありません。\n作成しますか？", kEnd}));
+    EXPECT_EQ(boxes.Texts,
+              (std::vector<std::string>{
+                  kStart, "ディレクトリ(" + target + ")がありません。\n作成しますか？", kEnd}));
     EXPECT_EQ(State(0), "完了");
     EXPECT_EQ(State(1), "完了");
     EXPECT_TRUE(Form->ButtonExec->isEnabled());
     EXPECT_EQ(Form->ProgressBar->value(), 0);
 
     const std::string out = Temp / "x";
-    EXPECT_TRUE(ExtractOne("unzip -qq -P 's3cret pw' '" + target + "/report.zip'", out) == ReadAll(a));
+    EXPECT_TRUE(ExtractOne("unzip -qq -P 's3cret pw' '" + target + "/report.zip'", out) ==
+                ReadAll(a));
     EXPECT_TRUE(ExtractOne("7z x -y -p's3cret pw' '" + target + "/日本語.zip'", out) == ReadAll(b));
-    EXPECT_EQ(ExtractOne("unzip -qq -P wrong '" + target + "/report.zip'", out), "<extract failed>");
+    EXPECT_EQ(ExtractOne("unzip -qq -P wrong '" + target + "/report.zip'", out),
+              "<extract failed>");
 }
 
 TEST_F(WindowInputTest, LzhBatchByMnemonicsReplacesExistingArchivesOnYesToAll) {
-    const std::string a = Source("a.txt", "alpha\n"), b = Source("b.txt", "bravo\n"), c = Source("c.txt", "c\n");
+    const std::string a = Source("a.txt", "alpha\n"), b = Source("b.txt", "bravo\n"),
+                      c = Source("c.txt", "c\n");
     WriteFile(Src + "/a.lzh", "old a");
     WriteFile(Src + "/b.lzh", "old b");
     Form->AddFiles({a, b, c});
@@ -149,7 +156,8 @@ TEST_F(WindowInputTest, LzhBatchByMnemonicsReplacesExistingArchivesOnYesToAll) {
     Click(Form->RadioButtonSelect);
     Alt(Qt::Key_L, [&] { return Form->RadioButtonLzh->isChecked(); });  // LZH(&L)
     ASSERT_TRUE(Form->RadioButtonLzh->isChecked());
-    Alt(Qt::Key_I, [&] { return Form->RadioButtonInfile->isChecked(); });  // 各圧縮元ファイルの場所に格納(&I)
+    Alt(Qt::Key_I,
+        [&] { return Form->RadioButtonInfile->isChecked(); });  // 各圧縮元ファイルの場所に格納(&I)
     ASSERT_TRUE(Form->RadioButtonInfile->isChecked());
 
     test::TBoxClicker boxes;
@@ -180,11 +188,12 @@ TEST_F(WindowInputTest, SameStemSourcesShowTheReasonAndTheFailurePromptOnly) {
     EXPECT_EQ(boxes.Problems, std::vector<std::string>{});
     const std::string first = Src + "/" + Form->KWallListViewInfile->ItemText(0, 1).toStdString();
     const std::string second = Src + "/" + Form->KWallListViewInfile->ItemText(1, 1).toStdString();
-    EXPECT_EQ(boxes.Texts, (std::vector<std::string>{
-                               kStart,
-                               "圧縮ファイル(" + Src + "/a.zip)は今回の処理でファイル(" + first +
-                                   ")から作成したため、\nファイル(" + second + ")の圧縮で上書きしません。",
-                               "圧縮に失敗しました。\n続けますか？", kEnd}));
+    EXPECT_EQ(boxes.Texts,
+              (std::vector<std::string>{kStart,
+                                        "圧縮ファイル(" + Src + "/a.zip)は今回の処理でファイル(" +
+                                            first + ")から作成したため、\nファイル(" + second +
+                                            ")の圧縮で上書きしません。",
+                                        "圧縮に失敗しました。\n続けますか？", kEnd}));
     EXPECT_EQ(State(0), "完了");
     EXPECT_EQ(State(1), "失敗");
     EXPECT_EQ(ExtractOne("unzip -qq '" + Src + "/a.zip'", Temp / "x"), ReadAll(first));
@@ -213,11 +222,13 @@ TEST_F(WindowInputTest, AFolderPackedTwicePassesOverItsOwnArchive) {
     EXPECT_EQ(boxes.Texts,
               (std::vector<std::string>{
                   kStart, "ファイル(" + Src + "/a.zip)が既に存在します。\n上書きしますか？",
-                  "ファイル(" + Src + "/a.zip)は作成する圧縮ファイルそのものであるため、圧縮処理はスキップします。",
+                  "ファイル(" + Src +
+                      "/a.zip)は作成する圧縮ファイルそのものであるため、圧縮処理はスキップします。",
                   kEnd}));
     EXPECT_EQ(State(0), "完了");    // a.txt
     EXPECT_EQ(State(1), "未処理");  // a.zip, as a skipped entry
-    EXPECT_EQ(test::RunTool(test::kToolPath + "unzip -Z1 " + test::Quote(Src + "/a.zip")).Out, "a.txt\n");
+    EXPECT_EQ(test::RunTool(test::kToolPath + "unzip -Z1 " + test::Quote(Src + "/a.zip")).Out,
+              "a.txt\n");
 }
 
 TEST_F(WindowInputTest, ReturnOnTheFocusedRunButtonAndAbortStop) {
@@ -265,9 +276,11 @@ TEST_F(WindowInputTest, EveryControlMnemonicAndShortcutReachesItsHandler) {
     QTest::keyClicks(Form->EditZipPass, "abc");
     EXPECT_EQ(Form->LabelPassLen->text(), " [3]");
     // The group boxes' mnemonics move the focus into their group.
-    Alt(Qt::Key_F, [&] { return Form->GroupBoxFolderInfo->isAncestorOf(QApplication::focusWidget()); });
+    Alt(Qt::Key_F,
+        [&] { return Form->GroupBoxFolderInfo->isAncestorOf(QApplication::focusWidget()); });
     EXPECT_TRUE(Form->GroupBoxFolderInfo->isAncestorOf(QApplication::focusWidget()));
-    Alt(Qt::Key_A, [&] { return Form->GroupBoxArcFormat->isAncestorOf(QApplication::focusWidget()); });
+    Alt(Qt::Key_A,
+        [&] { return Form->GroupBoxArcFormat->isAncestorOf(QApplication::focusWidget()); });
     EXPECT_TRUE(Form->GroupBoxArcFormat->isAncestorOf(QApplication::focusWidget()));
 
     // Buttons that open dialogs: the dialog appears (and is closed).
@@ -286,8 +299,10 @@ TEST_F(WindowInputTest, EveryControlMnemonicAndShortcutReachesItsHandler) {
     for (int way = 0; way < 2; ++way) {
         test::TBoxClicker boxes;
         boxes.Script = {"いいえ(&N)", "OK"};
-        if (way == 0) Click(Form->ButtonExec);
-        else Alt(Qt::Key_R, [&] { return boxes.Texts.size() == 2; });
+        if (way == 0)
+            Click(Form->ButtonExec);
+        else
+            Alt(Qt::Key_R, [&] { return boxes.Texts.size() == 2; });
         EXPECT_EQ(boxes.Texts, (std::vector<std::string>{kStart, "処理を中断します。"})) << way;
     }
 
@@ -338,9 +353,12 @@ TEST_F(WindowInputTest, EveryControlMnemonicAndShortcutReachesItsHandler) {
     for (int way = 0; way < 2; ++way) {
         test::TBoxClicker boxes;
         boxes.Script = {"OK"};
-        if (way == 0) Click(Form->SpeedButtonHelp);
-        else Alt(Qt::Key_H, [&] { return boxes.Texts.size() == 1; });
-        EXPECT_EQ(boxes.Texts, std::vector<std::string>{"ヘルプファイル " + Form->FHelpFile + " が見つかりません。"});
+        if (way == 0)
+            Click(Form->SpeedButtonHelp);
+        else
+            Alt(Qt::Key_H, [&] { return boxes.Texts.size() == 1; });
+        EXPECT_EQ(boxes.Texts, std::vector<std::string>{"ヘルプファイル " + Form->FHelpFile +
+                                                        " が見つかりません。"});
     }
 
     // Nothing pressable was left out of this walk.

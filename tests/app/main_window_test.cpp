@@ -71,8 +71,16 @@ TEST_F(MainWindowTest, StartUpShowsEveryControlAtItsPlaceWithItsCaptionAndState)
         {"LabelInfile", f.LabelInfile, {248, 10, 89, 20}, "圧縮対象ファイル", true},
         {"LabelFileNum", f.LabelFileNum, {344, 10, 129, 20}, "（ファイル数：0）", true},
         {"ProgressBar", f.ProgressBar, {1, 281, 573, 7}, nullptr, true},
-        {"GroupBoxFolderInfo", f.GroupBoxFolderInfo, {8, 36, 233, 81}, "圧縮ファイル格納先(&F)", true},
-        {"RadioButtonInfile", f.RadioButtonInfile, {8, 16, 193, 17}, "各圧縮元ファイルの場所に格納(&I)", true},
+        {"GroupBoxFolderInfo",
+         f.GroupBoxFolderInfo,
+         {8, 36, 233, 81},
+         "圧縮ファイル格納先(&F)",
+         true},
+        {"RadioButtonInfile",
+         f.RadioButtonInfile,
+         {8, 16, 193, 17},
+         "各圧縮元ファイルの場所に格納(&I)",
+         true},
         {"RadioButtonSelect", f.RadioButtonSelect, {8, 32, 193, 17}, "格納先を指定(&S)", true},
         {"LabelFolder", f.LabelFolder, {16, 48, 57, 20}, "フォルダ名", true},
         {"EditSelect", f.EditSelect, {72, 48, 129, 20}, "", false},
@@ -228,7 +236,8 @@ TEST_F(MainWindowTest, EnableControlsOffAndBackOn) {
              f.RadioButtonInfile, f.RadioButtonSelect, f.RadioButtonLzh, f.RadioButtonZip,
              f.ButtonOpen, f.ButtonListClear, f.ButtonExec, f.ButtonSendEntry, f.ButtonEnd,
              f.EditSelect, f.SpeedButtonSelect, f.EditZipPass, f.LabelPassLen}) {
-        EXPECT_FALSE(w->isEnabled()) << w->metaObject()->className() << " " << Caption(w).toStdString();
+        EXPECT_FALSE(w->isEnabled())
+            << w->metaObject()->className() << " " << Caption(w).toStdString();
     }
     EXPECT_EQ(BaseColor(f.EditSelect), FaceColor());
     EXPECT_EQ(BaseColor(f.EditZipPass), FaceColor());
@@ -274,7 +283,8 @@ TEST_F(MainWindowTest, HelpOpensThePageBesideTheProgramOrSaysWhyNot) {
     SetDocumentOpener([](const std::string&) { return false; });
     f.SpeedButtonHelp->click();
     ASSERT_EQ(prompts.Asked.size(), 2u);
-    EXPECT_NE(prompts.Asked[1].Text.find("表示するプログラム"), std::string::npos) << prompts.Asked[1].Text;
+    EXPECT_NE(prompts.Asked[1].Text.find("表示するプログラム"), std::string::npos)
+        << prompts.Asked[1].Text;
     EXPECT_NE(prompts.Asked[1].Text.find(f.FHelpFile + " にあります"), std::string::npos);
     SetDocumentOpener(nullptr);
 }

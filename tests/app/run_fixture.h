@@ -51,7 +51,8 @@ inline const std::string kToolPath = "export PATH=/usr/local/bin:/usr/bin:/bin; 
 inline std::string ExtractOne(const std::string& command, const std::string& out) {
     std::filesystem::remove_all(out);
     std::filesystem::create_directories(out);
-    if (std::system((kToolPath + "cd '" + out + "' && " + command + " >/dev/null 2>&1").c_str()) != 0)
+    if (std::system((kToolPath + "cd '" + out + "' && " + command + " >/dev/null 2>&1").c_str()) !=
+        0)
         return "<extract failed>";
     for (auto& e : std::filesystem::recursive_directory_iterator(out))
         if (e.is_regular_file()) return ReadAll(e.path());
@@ -99,7 +100,8 @@ protected:
     // Copies this build's libraries into the program folder.
     void InstallRealLibraries() {
         for (const char* name : {"UNLHA32.DLL", "ZIP32J.DLL", "ZIP32.DLL", "UNZIP32.DLL"}) {
-            std::filesystem::copy_file(std::string(KT_BIN_DIR) + "/" + name, Programs() + "/" + name,
+            std::filesystem::copy_file(std::string(KT_BIN_DIR) + "/" + name,
+                                       Programs() + "/" + name,
                                        std::filesystem::copy_options::overwrite_existing);
         }
     }

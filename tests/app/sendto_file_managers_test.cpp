@@ -107,7 +107,8 @@ QStringList FolderListing(const std::string& entry) {
 }
 
 // A key of a key file as GLib reads it for Thunar and Nemo (escapes undone).
-std::string KeyFileValue(const std::string& path, const std::string& group, const std::string& key) {
+std::string KeyFileValue(const std::string& path, const std::string& group,
+                         const std::string& key) {
     GKeyFile* file = g_key_file_new();
     std::string value = "\x01missing";
     if (g_key_file_load_from_file(file, path.c_str(), G_KEY_FILE_NONE, nullptr)) {
@@ -148,7 +149,8 @@ TEST_F(FileManagers, OnePressRegistersWithEveryInstalledOneAndTheNextRemovesAll)
              {nemo, "Nemo Action", "Comment", kSendToComment},
              {dolphin, "Desktop Entry", "TryExec", app},
              {dolphin, "Desktop Action KalvoraTrindle", "Icon", kProgramIconName}}) {
-        EXPECT_EQ(KeyFileValue(row.file, row.group, row.key), row.value) << row.file << " " << row.key;
+        EXPECT_EQ(KeyFileValue(row.file, row.group, row.key), row.value)
+            << row.file << " " << row.key;
     }
     for (const std::string& entry : AllEntries())
         EXPECT_EQ(FolderListing(entry),

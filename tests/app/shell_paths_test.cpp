@@ -27,7 +27,9 @@ using test::ReadAll;
 // Runs the test body in another current folder and goes back afterwards.
 class TCurrentFolder {
 public:
-    explicit TCurrentFolder(const std::string& dir) : FOld(fs::current_path()) { fs::current_path(dir); }
+    explicit TCurrentFolder(const std::string& dir) : FOld(fs::current_path()) {
+        fs::current_path(dir);
+    }
     ~TCurrentFolder() { fs::current_path(FOld); }
 
 private:

@@ -96,7 +96,8 @@ TEST_F(StartUp, TheOpenDialogAndAnEditBoxMenuSpeakJapanese) {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (dialog == nullptr) return;
         dialogTexts = Texts(dialog);
-        QPushButton* cancel = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel);
+        QPushButton* cancel =
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel);
         QTest::mouseClick(cancel, Qt::LeftButton);
     });
     QTest::mouseClick(f.ButtonOpen, Qt::LeftButton);

@@ -28,7 +28,9 @@ public:
     std::vector<std::string> Asked;
 
     TBatchAnswer FolderMissing(const std::string& f) override { return Next("missing " + f); }
-    TBatchAnswer FolderNotCreated(const std::string& f) override { return Next("not created " + f); }
+    TBatchAnswer FolderNotCreated(const std::string& f) override {
+        return Next("not created " + f);
+    }
     TBatchAnswer FolderIsFile(const std::string& f) override { return Next("is file " + f); }
     TBatchAnswer ArchiveExists(const std::string& a) override { return Next("exists " + a); }
     TBatchAnswer PackFailed(const TEntryOutcome& o) override { return Next("failed " + o.Source); }
@@ -115,7 +117,9 @@ TEST_F(BatchRun, AFailedOrCancelledPackLeavesNoArchiveAndNoTemporary) {
         TBatchRun run(s, answers);
         run.Configure(archive);
         // The library's first progress report is answered with "stop".
-        archive.OnProgress = [](TArchiveFile*, int, EXTRACTINGINFOEX*, bool& abort) { abort = true; };
+        archive.OnProgress = [](TArchiveFile*, int, EXTRACTINGINFOEX*, bool& abort) {
+            abort = true;
+        };
         answers.Script = {TBatchAnswer::YesToAll};
         TEntryOutcome o = PackOne(run, src, TBatchRun::TStep::Pack);
         archive.OnProgress = nullptr;
@@ -262,7 +266,8 @@ TEST_F(BatchRun, ASourceThatIsItsOwnArchiveIsPassedOverInEitherFormatAndFolderMo
 }
 
 TEST_F(BatchRun, QuotesAndLineBreaksPackAndAFolderInTheWayAndAVanishedSourceFailOnlyTheirEntry) {
-    const std::string quote = dir.Write("say \"hi\".txt", "q"), nl = dir.Write("two\nlines.txt", "n");
+    const std::string quote = dir.Write("say \"hi\".txt", "q"),
+                      nl = dir.Write("two\nlines.txt", "n");
     const std::string blocked = dir.Write("blocked.txt", "b"), gone = dir.Write("gone.txt", "g");
     fs::create_directories(dir / "blocked.zip");
     TBatchSettings s;
@@ -293,7 +298,8 @@ TEST_F(BatchRun, StaleTemporariesOfADeadRunGoWhenTheRunWritesIntoTheirFolder) {
     const std::string live = dir.Write(".~kt" + std::to_string(getppid()) + "_0.zip", "partial");
     const std::string other = dir.Write(".~ktnotes.txt", "mine");
     // A library's own temporary file of a killed run.
-    const std::string library = dir.Write(".a.zip.kt" + std::to_string(dead) + "-Xy12.tmp", "partial");
+    const std::string library =
+        dir.Write(".a.zip.kt" + std::to_string(dead) + "-Xy12.tmp", "partial");
     const std::string src = dir.Write("a.txt", "a");
     for (const std::string& p : {stale, live, other}) {
         struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};

@@ -23,7 +23,7 @@ struct Row {
     Op op;
     const char* library;  // the fake that receives the line
     const char* entry;
-    TResFileUse use;      // the operation's member of ResFileUsage
+    TResFileUse use;  // the operation's member of ResFileUsage
     ResFrom resFile;
     bool absoluteArchive;
 };
@@ -31,7 +31,8 @@ struct Row {
 const Row kRows[] = {
     {"LHA Unpack", atLha, Op::Unpack, "UNLHA32.DLL", "Unlha", ruOnUnpack, ResFrom::Options, false},
     {"LHA Pack", atLha, Op::Pack, "UNLHA32.DLL", "Unlha", ruOnPack, ResFrom::Options, false},
-    {"LHA RemoveItem", atLha, Op::RemoveItem, "UNLHA32.DLL", "Unlha", ruOnRemoveItem, ResFrom::Options, false},
+    {"LHA RemoveItem", atLha, Op::RemoveItem, "UNLHA32.DLL", "Unlha", ruOnRemoveItem,
+     ResFrom::Options, false},
     {"LHA Update", atLha, Op::Update, "UNLHA32.DLL", "Unlha", ruOnUpdate, ResFrom::Options, false},
     {"CAB Unpack", atCab, Op::Unpack, "CAB32.DLL", "Cab", ruOnUnpack, ResFrom::Options, true},
     {"CAB Pack", atCab, Op::Pack, "CAB32.DLL", "Cab", ruOnPack, ResFrom::Options, false},
@@ -40,9 +41,11 @@ const Row kRows[] = {
     {"RAR Unpack", atRar, Op::Unpack, "UNRAR32.DLL", "Unrar", ruOnUnpack, ResFrom::Options, false},
     {"BGA Unpack", atBga, Op::Unpack, "BGA32.DLL", "Bga", ruOnUnpack, ResFrom::Caller, false},
     {"BGA Pack", atBga, Op::Pack, "BGA32.DLL", "Bga", ruOnPack, ResFrom::Caller, false},
-    {"BGA RemoveItem", atBga, Op::RemoveItem, "BGA32.DLL", "Bga", ruOnRemoveItem, ResFrom::Options, false},
+    {"BGA RemoveItem", atBga, Op::RemoveItem, "BGA32.DLL", "Bga", ruOnRemoveItem, ResFrom::Options,
+     false},
     {"ARJ Unpack", atArj, Op::Unpack, "UNARJ32J.DLL", "Unarj", ruOnUnpack, ResFrom::Caller, false},
-    {"ARJ Pack (through LHA)", atArj, Op::Pack, "UNLHA32.DLL", "Unlha", ruOnPack, ResFrom::Options, false},
+    {"ARJ Pack (through LHA)", atArj, Op::Pack, "UNLHA32.DLL", "Unlha", ruOnPack, ResFrom::Options,
+     false},
     {"ZIP Unpack", atZip, Op::Unpack, "UNZIP32.DLL", "UnZip", ruOnUnpack, ResFrom::Caller, false},
     {"ZIP Pack", atZip, Op::Pack, "ZIP32J.DLL", "Zip", ruOnPack, ResFrom::Caller, false},
 };
@@ -75,10 +78,18 @@ protected:
     std::string Run(const Row& row, const TArchiverOptions& o, bool useResFile) {
         std::unique_ptr<TArchiver> d = FindFormat(row.type)->Create();
         switch (row.op) {
-            case Op::Unpack: d->Unpack(nullptr, "rel/a.arc", o, "", {"f"}, useResFile, out); break;
-            case Op::Pack: d->Pack(nullptr, "rel/a.arc", o, "", {"f"}, useResFile, out); break;
-            case Op::RemoveItem: d->RemoveItem(nullptr, "rel/a.arc", o, "", {"f"}, useResFile, out); break;
-            case Op::Update: d->Update(nullptr, "rel/a.arc", o, "", {"f"}, useResFile, out); break;
+            case Op::Unpack:
+                d->Unpack(nullptr, "rel/a.arc", o, "", {"f"}, useResFile, out);
+                break;
+            case Op::Pack:
+                d->Pack(nullptr, "rel/a.arc", o, "", {"f"}, useResFile, out);
+                break;
+            case Op::RemoveItem:
+                d->RemoveItem(nullptr, "rel/a.arc", o, "", {"f"}, useResFile, out);
+                break;
+            case Op::Update:
+                d->Update(nullptr, "rel/a.arc", o, "", {"f"}, useResFile, out);
+                break;
         }
         return LastLine(row.library, row.entry);
     }

@@ -17,7 +17,8 @@ namespace kt::test {
 // gone, so that a test loads them afresh from its own program folder.
 class UnloadedLibraries {
 public:
-    explicit UnloadedLibraries(std::vector<const TArchiverClass*> classes) : classes_(std::move(classes)) {
+    explicit UnloadedLibraries(std::vector<const TArchiverClass*> classes)
+        : classes_(std::move(classes)) {
         FreeAll();
     }
     ~UnloadedLibraries() { FreeAll(); }
@@ -35,7 +36,8 @@ private:
 // unloaded, so that it is loaded from this test's program folder.
 class DriverTest : public ::testing::Test {
 protected:
-    explicit DriverTest(std::vector<const TArchiverClass*> classes) : unloaded_(std::move(classes)) {}
+    explicit DriverTest(std::vector<const TArchiverClass*> classes)
+        : unloaded_(std::move(classes)) {}
 
     // The last command line the fake installed as libraryName received
     // through `entry`; empty when none did.

@@ -67,11 +67,13 @@ TEST(FormatTable, ProbesHaveDistinctPlacesAndGiveTheDesignedAskingOrder) {
     std::vector<TArchiverType> asked, askedByDefault;
     for (const TContentProbes::YesNo& p : probes.Others) {
         EXPECT_EQ(p.IsArchive, FindFormat(p.Type)->Probe.IsArchive) << p.Type;
-        if (std::find(designed.begin(), designed.end(), p.Type) != designed.end()) asked.push_back(p.Type);
+        if (std::find(designed.begin(), designed.end(), p.Type) != designed.end())
+            asked.push_back(p.Type);
     }
     for (const TContentProbes::YesNo& p : TContentProbes().Others) {
         EXPECT_EQ(p.IsArchive, nullptr) << p.Type;
-        if (std::find(designed.begin(), designed.end(), p.Type) != designed.end()) askedByDefault.push_back(p.Type);
+        if (std::find(designed.begin(), designed.end(), p.Type) != designed.end())
+            askedByDefault.push_back(p.Type);
     }
     EXPECT_EQ(asked, designed);
     EXPECT_EQ(askedByDefault, designed);

@@ -22,14 +22,16 @@ using test::Shell;
 
 class OtherDriversOverRealLibraries : public test::RealLibraryTest {
 protected:
-    OtherDriversOverRealLibraries() : RealLibraryTest({&TCab32::ClassInfo, &TRar32::ClassInfo, &TBGA32::ClassInfo}) {}
+    OtherDriversOverRealLibraries()
+        : RealLibraryTest({&TCab32::ClassInfo, &TRar32::ClassInfo, &TBGA32::ClassInfo}) {}
     template <class Driver>
     std::vector<std::string> Names(Driver& driver, const std::string& arc) {
         std::vector<std::string> names;
         HARC h = driver.OpenArchive(nullptr, arc, 0);
         if (!h) return names;
         INDIVIDUALINFO info{};
-        for (int r = driver.FindFirst(h, &info, "*"); r == 0; r = driver.FindNext(h, &info)) names.push_back(info.szFileName);
+        for (int r = driver.FindFirst(h, &info, "*"); r == 0; r = driver.FindNext(h, &info))
+            names.push_back(info.szFileName);
         driver.CloseArchive(h);
         return names;
     }
@@ -55,7 +57,8 @@ TEST_F(OtherDriversOverRealLibraries, CabPackUnpackAndMemory) {
 
 TEST_F(OtherDriversOverRealLibraries, RarUnpackAndMemory) {
     std::string arc = dir / "r.rar";
-    std::ofstream(arc, std::ios::binary) << test::MakeRar5({{"sub", "", true}, {"sub/r.txt", text}});
+    std::ofstream(arc, std::ios::binary)
+        << test::MakeRar5({{"sub", "", true}, {"sub/r.txt", text}});
     EXPECT_TRUE(TRar32::IsArchive(arc));
     TRar32 rar;
     EXPECT_EQ(Names(rar, arc), (std::vector<std::string>{"sub/", "sub/r.txt"}));
@@ -70,7 +73,8 @@ TEST_F(OtherDriversOverRealLibraries, RarUnpackAndMemory) {
 
 TEST_F(OtherDriversOverRealLibraries, BgaUnpackAndRefusedPack) {
     std::string arc = dir / "g.gza";
-    std::ofstream(arc, std::ios::binary) << test::MakeBga(false, {{"sub\\", "g.txt", text, test::Framing::RawDeflate}});
+    std::ofstream(arc, std::ios::binary)
+        << test::MakeBga(false, {{"sub\\", "g.txt", text, test::Framing::RawDeflate}});
     EXPECT_TRUE(TBGA32::IsArchive(arc));
     EXPECT_FALSE(TBGA32::IsArchive(dir / "missing.gza"));
     TBGA32 bga;
@@ -80,7 +84,8 @@ TEST_F(OtherDriversOverRealLibraries, BgaUnpackAndRefusedPack) {
     ASSERT_EQ(bga.Unpack(nullptr, arc, o, dest, {}, false, out), 0) << out.c_str();
     EXPECT_EQ(ReadAll(dest + "/g.txt"), text);  // -j: no folders
     std::string src = dir.Write("p.txt", "p");
-    EXPECT_EQ(bga.Pack(nullptr, dir / "new.gza", o, dir.Path(), {src}, false, out), ERROR_NOT_SUPPORT);
+    EXPECT_EQ(bga.Pack(nullptr, dir / "new.gza", o, dir.Path(), {src}, false, out),
+              ERROR_NOT_SUPPORT);
     EXPECT_FALSE(std::filesystem::exists(dir / "new.gza"));
 }
 

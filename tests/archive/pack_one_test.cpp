@@ -89,7 +89,8 @@ TEST_F(PackOne, ANewArchiveTakesItsOwnNameButNeverAFileThatAppearsMeanwhile) {
         test::TempFolder here;
         std::string src = here.Write("a.txt", "hello hello hello");
         std::string temporary = "unset";
-        EXPECT_EQ(0, PackOneFile(archive, type, nullptr, here / ("a" + ext), src, &temporary, nullptr, true));
+        EXPECT_EQ(0, PackOneFile(archive, type, nullptr, here / ("a" + ext), src, &temporary,
+                                 nullptr, true));
         EXPECT_EQ("", temporary);
         if (ext == ".zip") {
             EXPECT_TRUE(UnzipLists(here / "a.zip", "a.txt"));
@@ -106,8 +107,8 @@ TEST_F(PackOne, ANewArchiveTakesItsOwnNameButNeverAFileThatAppearsMeanwhile) {
         EXPECT_EQ("theirs", test::ReadAll(theirs));
         EXPECT_EQ(3u, FilesIn(here.Path()));
 
-        EXPECT_EQ(ERROR_NOT_FIND_FILE,
-                  PackOneFile(archive, type, nullptr, here / ("c" + ext), here / "c.txt", nullptr, nullptr, true));
+        EXPECT_EQ(ERROR_NOT_FIND_FILE, PackOneFile(archive, type, nullptr, here / ("c" + ext),
+                                                   here / "c.txt", nullptr, nullptr, true));
         EXPECT_FALSE(fs::exists(here / ("c" + ext)));
         EXPECT_EQ(3u, FilesIn(here.Path()));
     }

@@ -34,8 +34,10 @@ const TSourceRules kNaming{TMissingPaths::Refuse, true, true};
 // (ASCII letters without case), whatever order the folder keeps them in.
 TEST(SourcePaths, AFoldersFilesComeInNameOrderWhateverOrderTheyWereMadeIn) {
     test::TempFolder dir;
-    std::vector<std::string> names = {"b.txt", "A.txt", "a2.txt", "_x", "Zeta", "c.txt", "a.TXT", "10", "9",
-                                      "\xe6\x97\xa5.txt", "B1", "a", "aa", "ab", ".hidden", "[z]", "m.doc"};
+    std::vector<std::string> names = {"b.txt", "A.txt", "a2.txt", "_x", "Zeta",
+                                      "c.txt", "a.TXT", "10",     "9",  "\xe6\x97\xa5.txt",
+                                      "B1",    "a",     "aa",     "ab", ".hidden",
+                                      "[z]",   "m.doc"};
     std::vector<std::string> shuffled = names;
     std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(29));
     for (const std::string& n : shuffled) dir.Write("d/" + n, n);
@@ -68,11 +70,13 @@ TEST(SourcePaths, BothFrontEndsListFilesLinksAndHiddenFilesAlike) {
     ASSERT_EQ(0, mkfifo((dir / "fifo-given").c_str(), 0600));
 
     for (const TSourceRules& rules : {kListing, kNaming}) {
-        TSources s = CollectSources({dir / "f", file, dir / "given-link", dir / "fifo-given"}, rules);
+        TSources s =
+            CollectSources({dir / "f", file, dir / "given-link", dir / "fifo-given"}, rules);
         // A link to a file is that file; a linked folder inside a folder is
         // not entered, one given directly is; a FIFO is never a source.
-        EXPECT_EQ(PathsOf(s), (std::vector<std::string>{dir / "f/.hidden", dir / "f/plain.txt", dir / "f/to-file", file,
-                                                         dir / "given-link/inside.txt"}));
+        EXPECT_EQ(PathsOf(s), (std::vector<std::string>{dir / "f/.hidden", dir / "f/plain.txt",
+                                                        dir / "f/to-file", file,
+                                                        dir / "given-link/inside.txt"}));
         EXPECT_EQ(s.Refused, std::vector<std::string>{dir / "fifo-given"});
         if (rules.WithSizes) {
             EXPECT_EQ(s.Files[1].Size, 5u);

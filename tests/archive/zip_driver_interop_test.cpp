@@ -53,7 +53,8 @@ TEST_F(ZipDriverOverRealLibraries, PasswordInUserOptionsEncrypts) {
     // A wrong password passes ZipCrypto's one check byte once in 256 tries;
     // unzip then prints what it decrypted and fails on the CRC. Either way
     // it must fail, and never give the text.
-    const test::TToolRun wrong = test::RunTool("unzip -P wrong -p " + Quote(arc) + " s.txt 2>/dev/null");
+    const test::TToolRun wrong =
+        test::RunTool("unzip -P wrong -p " + Quote(arc) + " s.txt 2>/dev/null");
     EXPECT_NE(wrong.Code, 0);
     EXPECT_NE(wrong.Out, "secret text");
 }

@@ -104,20 +104,28 @@ kt::test::RarMember RarFile(const std::string& name, const std::string& data) {
 }
 
 const Maker kMakers[] = {
-    {"tar", ".tar", [](Tree& t, const std::string& a) { Tool(t, "tar -cf " + Q(a) + " f.txt b.txt"); }},
-    {"tgz", ".tar.gz", [](Tree& t, const std::string& a) { Tool(t, "tar -czf " + Q(a) + " f.txt b.txt"); }},
+    {"tar", ".tar",
+     [](Tree& t, const std::string& a) { Tool(t, "tar -cf " + Q(a) + " f.txt b.txt"); }},
+    {"tgz", ".tar.gz",
+     [](Tree& t, const std::string& a) { Tool(t, "tar -czf " + Q(a) + " f.txt b.txt"); }},
     {"rar4", ".rar",
      [](Tree& t, const std::string& a) {
-         t.Make("x.rar", kt::test::MakeRar4({RarFile("f.txt", "NEW\n"), RarFile("b.txt", "B member\n")}));
+         t.Make("x.rar",
+                kt::test::MakeRar4({RarFile("f.txt", "NEW\n"), RarFile("b.txt", "B member\n")}));
          fs::rename(t.root + "/x.rar", a);
      }},
     {"rar5", ".rar",
      [](Tree& t, const std::string& a) {
-         t.Make("x.rar", kt::test::MakeRar5({RarFile("f.txt", "NEW\n"), RarFile("b.txt", "B member\n")}));
+         t.Make("x.rar",
+                kt::test::MakeRar5({RarFile("f.txt", "NEW\n"), RarFile("b.txt", "B member\n")}));
          fs::rename(t.root + "/x.rar", a);
      }},
-    {"arj", ".arj", [](Tree& t, const std::string& a) { Tool(t, "arj a -i -y " + Q(a) + " f.txt b.txt >/dev/null"); }},
-    {"cab", ".cab", [](Tree& t, const std::string& a) { Tool(t, "gcab -c " + Q(a) + " f.txt b.txt"); }},
+    {"arj", ".arj",
+     [](Tree& t, const std::string& a) {
+         Tool(t, "arj a -i -y " + Q(a) + " f.txt b.txt >/dev/null");
+     }},
+    {"cab", ".cab",
+     [](Tree& t, const std::string& a) { Tool(t, "gcab -c " + Q(a) + " f.txt b.txt"); }},
     {"bga", ".gza",
      [](Tree& t, const std::string& a) {
          using kt::test::Framing;
@@ -137,7 +145,8 @@ TEST(KaltriExtractEveryReader, AnExistingFileIsKeptAndSaidToBeKeptUnlessOverwrit
         m.make(t, archive);
         t.Make("d/f.txt", "MINE\n");
         ASSERT_EQ(0, Sh("touch -d 2020-01-01 " + Q(t.root + "/d/f.txt")).code);
-        Result r = Sh(kKaltri + " extract --overwrite none " + Q(archive) + " -o " + Q(t.root + "/d"));
+        Result r =
+            Sh(kKaltri + " extract --overwrite none " + Q(archive) + " -o " + Q(t.root + "/d"));
         EXPECT_EQ(1, r.code) << r.out;
         EXPECT_EQ("MINE\n", Read(t.root + "/d/f.txt")) << r.out;
         EXPECT_EQ("B member\n", Read(t.root + "/d/b.txt")) << r.out;

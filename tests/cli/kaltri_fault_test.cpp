@@ -16,7 +16,9 @@ namespace {
 using namespace kaltri_test;
 
 // Every file below root, by relative path, with its bytes.
-std::map<std::string, std::string> Snapshot(const std::string& root) { return kt::test::ReadTree(root); }
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+    return kt::test::ReadTree(root);
+}
 
 bool IsTemporary(const std::string& rel) {
     std::string leaf = fs::path(rel).filename().string();
@@ -173,7 +175,8 @@ TEST(KaltriFaults, ExtractingKeepsExistingFilesAndAddsOnlyWholeOnes) {
                        },
                        // b.dat may come out before the fault, but only whole.
                        [](Tree& t, const std::string& rel) {
-                           return rel == "out/b.dat" && Read(t.root + "/" + rel) == kBig.substr(0, 70000);
+                           return rel == "out/b.dat" &&
+                                  Read(t.root + "/" + rel) == kBig.substr(0, 70000);
                        }});
     }
 }

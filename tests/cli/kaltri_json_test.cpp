@@ -39,7 +39,8 @@ TEST(KaltriJson, PackReportsEveryFileAndASummary) {
     std::string c = t.Make("c.txt", "kept");
     t.Make("c.zip", "old");
     int code = 0;
-    auto records = JsonRun("pack -f zip --test -j2 --overwrite none --json " + Q(a) + " " + Q(b) + " " + Q(c), code);
+    auto records = JsonRun(
+        "pack -f zip --test -j2 --overwrite none --json " + Q(a) + " " + Q(b) + " " + Q(c), code);
     EXPECT_EQ(1, code);
     ASSERT_EQ(4u, records.size());
     EXPECT_EQ("file", records[0]["type"]);
@@ -50,7 +51,8 @@ TEST(KaltriJson, PackReportsEveryFileAndASummary) {
     EXPECT_EQ(fs::file_size(t.root + "/a.zip"), records[0]["packed"].get<std::uint64_t>());
     EXPECT_EQ(true, records[0]["tested"]);
     EXPECT_EQ("failed", records[1]["result"]);
-    EXPECT_NE(std::string::npos, records[1]["error"].get<std::string>().find("folder named")) << records[1];
+    EXPECT_NE(std::string::npos, records[1]["error"].get<std::string>().find("folder named"))
+        << records[1];
     EXPECT_EQ("skipped", records[2]["result"]);
     EXPECT_EQ("summary", records[3]["type"]);
     EXPECT_EQ(1, records[3]["packed"]);
@@ -64,7 +66,9 @@ TEST(KaltriJson, ListGivesEveryMemberWithItsCrcAndEncryption) {
     t.Make("src/x.txt", "123456789");
     t.Make("src/日本.txt", "");
     // One member encrypted, one not, from zip itself.
-    ASSERT_EQ(0, Sh("cd " + Q(t.root + "/src") + " && zip -q -P pw ../m.zip x.txt && zip -q ../m.zip 日本.txt").code);
+    ASSERT_EQ(0, Sh("cd " + Q(t.root + "/src") +
+                    " && zip -q -P pw ../m.zip x.txt && zip -q ../m.zip 日本.txt")
+                     .code);
     int code = 0;
     auto records = JsonRun("list --json " + Q(t.root + "/m.zip"), code);
     EXPECT_EQ(0, code);
@@ -93,9 +97,12 @@ TEST(KaltriJson, TestTellsSoundDamagedAndUntested) {
     Tree t;
     std::string pw = t.Make("pw.txt", "pw\n");
     std::string a = t.Random("a.txt", 40000);
-    ASSERT_EQ(0, Sh(kKaltri + " pack -f zip --password-file " + Q(pw) + " --encrypt aes128 " + Q(a)).code);
+    ASSERT_EQ(
+        0,
+        Sh(kKaltri + " pack -f zip --password-file " + Q(pw) + " --encrypt aes128 " + Q(a)).code);
     int code = 0;
-    auto records = JsonRun("test --json --password-file " + Q(pw) + " " + Q(t.root + "/a.zip"), code);
+    auto records =
+        JsonRun("test --json --password-file " + Q(pw) + " " + Q(t.root + "/a.zip"), code);
     EXPECT_EQ(0, code);
     ASSERT_EQ(2u, records.size());
     EXPECT_EQ("member", records[0]["type"]);

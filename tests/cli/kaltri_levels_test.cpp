@@ -21,8 +21,8 @@ TEST(KaltriLevels, EveryZipLevelIsReadBackByUnzipAnd7zAndShowsInTheArchive) {
     std::map<int, std::uintmax_t> sizes;
     for (int level = 0; level <= 9; ++level) {
         std::string out = t.root + "/l" + std::to_string(level);
-        Result r = Sh(kKaltri + " pack -f zip -j1 --level " + std::to_string(level) + " -o " + Q(out) + " -y " +
-                      Q(src));
+        Result r = Sh(kKaltri + " pack -f zip -j1 --level " + std::to_string(level) + " -o " +
+                      Q(out) + " -y " + Q(src));
         ASSERT_EQ(0, r.code) << level << r.out;
         std::string zip = out + "/data.zip";
         sizes[level] = fs::file_size(zip);
@@ -34,12 +34,17 @@ TEST(KaltriLevels, EveryZipLevelIsReadBackByUnzipAnd7zAndShowsInTheArchive) {
         EXPECT_EQ(Read(src), Read(out + "/7z/data.txt")) << level;
         Result info = Sh("zipinfo -v " + Q(zip));
         if (level == 0) {
-            EXPECT_NE(std::string::npos, info.out.find("compression method:                             none"))
+            EXPECT_NE(std::string::npos,
+                      info.out.find("compression method:                             none"))
                 << info.out;
         } else {
             EXPECT_NE(std::string::npos, info.out.find("deflated")) << info.out;
-            const char* subtype = level >= 8 ? "maximum" : level == 2 ? "fast" : level == 1 ? "superfast" : "normal";
-            EXPECT_TRUE(std::regex_search(info.out, std::regex(std::string("\\(deflation\\): +") + subtype + "\n")))
+            const char* subtype = level >= 8   ? "maximum"
+                                  : level == 2 ? "fast"
+                                  : level == 1 ? "superfast"
+                                               : "normal";
+            EXPECT_TRUE(std::regex_search(
+                info.out, std::regex(std::string("\\(deflation\\): +") + subtype + "\n")))
                 << level << info.out;
         }
     }
@@ -56,13 +61,14 @@ TEST(KaltriLevels, EveryLzhMethodAndEffortIsReadBackByLhasa) {
         std::map<std::string, std::uintmax_t> sizes;
         for (const char* effort : {"fast", "normal", "best"}) {
             std::string out = t.root + "/" + method + effort;
-            Result r = Sh(kKaltri + " pack -j1 --method " + method + " --effort " + effort + " -o " + Q(out) +
-                          " -y " + Q(src));
+            Result r = Sh(kKaltri + " pack -j1 --method " + method + " --effort " + effort +
+                          " -o " + Q(out) + " -y " + Q(src));
             ASSERT_EQ(0, r.code) << method << effort << r.out;
             std::string lzh = out + "/data.lzh";
             sizes[effort] = fs::file_size(lzh);
             Result list = Sh("lhasa v " + Q(lzh));
-            EXPECT_NE(std::string::npos, list.out.find(std::string("-") + method + "-")) << list.out;
+            EXPECT_NE(std::string::npos, list.out.find(std::string("-") + method + "-"))
+                << list.out;
             Result x = Sh("cd " + Q(out) + " && lhasa xq " + Q(lzh));
             ASSERT_EQ(0, x.code) << x.out;
             EXPECT_EQ(Read(src), Read(out + "/data.txt")) << method << effort;
@@ -78,9 +84,10 @@ TEST(KaltriLevels, EveryLzhMethodAndEffortIsReadBackByLhasa) {
 TEST(KaltriLevels, ChoicesOfTheOtherFormatAreRefused) {
     Tree t;
     std::string src = t.Make("a.txt", "x");
-    for (const std::string& bad : {std::string("--level 5"), std::string("-f zip --method lh5"),
-                                   std::string("-f zip --effort best"), std::string("-f zip --level 10"),
-                                   std::string("--method lh8"), std::string("--effort max")}) {
+    for (const std::string& bad :
+         {std::string("--level 5"), std::string("-f zip --method lh5"),
+          std::string("-f zip --effort best"), std::string("-f zip --level 10"),
+          std::string("--method lh8"), std::string("--effort max")}) {
         Result r = Sh(kKaltri + " pack " + bad + " " + Q(src));
         EXPECT_EQ(2, r.code) << bad << r.out;
         EXPECT_FALSE(fs::exists(t.root + "/a.zip") || fs::exists(t.root + "/a.lzh")) << bad;

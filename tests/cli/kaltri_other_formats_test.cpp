@@ -56,7 +56,8 @@ protected:
 
 TEST_F(KaltriOtherFormats, TarGzFromGnuTar) {
     std::string arc = root + "/a.tar.gz";
-    ASSERT_EQ(system(("tar -C " + Q(root + "/src") + " -czf " + Q(arc) + " docs big.txt").c_str()), 0);
+    ASSERT_EQ(system(("tar -C " + Q(root + "/src") + " -czf " + Q(arc) + " docs big.txt").c_str()),
+              0);
     ListTestExtract(arc);
     // A damaged copy fails the test and says so.
     std::string bad = root + "/bad.tgz";
@@ -72,16 +73,20 @@ TEST_F(KaltriOtherFormats, TarGzFromGnuTar) {
 
 TEST_F(KaltriOtherFormats, CabinetFromGcab) {
     std::string arc = root + "/a.cab";
-    ASSERT_EQ(system(("cd " + Q(root + "/src") + " && gcab -c -z " + Q(arc) + " docs/readme.txt big.txt >/dev/null").c_str()), 0);
+    ASSERT_EQ(system(("cd " + Q(root + "/src") + " && gcab -c -z " + Q(arc) +
+                      " docs/readme.txt big.txt >/dev/null")
+                         .c_str()),
+              0);
     ListTestExtract(arc);
 }
 
 TEST_F(KaltriOtherFormats, RarArchives) {
     for (int version : {4, 5}) {
-        std::vector<kt::test::RarMember> members = {{"docs", "", true}, {"docs/readme.txt", "read me\n"},
-                                                    {"big.txt", bigText}};
+        std::vector<kt::test::RarMember> members = {
+            {"docs", "", true}, {"docs/readme.txt", "read me\n"}, {"big.txt", bigText}};
         std::string arc = root + "/a" + std::to_string(version) + ".rar";
-        std::ofstream(arc, std::ios::binary) << (version == 5 ? kt::test::MakeRar5(members) : kt::test::MakeRar4(members));
+        std::ofstream(arc, std::ios::binary)
+            << (version == 5 ? kt::test::MakeRar5(members) : kt::test::MakeRar4(members));
         ListTestExtract(arc);
     }
     // An encrypted member: test and extract fail and say so.
@@ -105,7 +110,8 @@ TEST(KaltriNestedGzip, AGzipInsideGzipIsReadInBoundedMemory) {
     kt::test::TempFolder scratch;
     const std::string gz = scratch.Path() + "/nest.gz";
     std::ofstream(scratch.Path() + "/make.sh")
-        << "{ printf '\\037\\213\\010\\010\\0\\0\\0\\0\\0\\003'; head -c 600000000 /dev/zero | tr '\\0' a; } | gzip -1 > "
+        << "{ printf '\\037\\213\\010\\010\\0\\0\\0\\0\\0\\003'; head -c 600000000 /dev/zero | tr "
+           "'\\0' a; } | gzip -1 > "
         << Q(gz) << "\n";
     ASSERT_EQ(0, Sh("sh " + Q(scratch.Path() + "/make.sh")).code);
     Result r = Sh("ulimit -v 300000; " + kKaltri + " test " + Q(gz));

@@ -42,7 +42,9 @@ inline std::string Q(const std::string& s) { return "'" + s + "'"; }
 struct Tree {
     kt::test::TempFolder folder;
     std::string root = folder.Path();
-    std::string Make(const std::string& rel, const std::string& body) { return folder.Write(rel, body); }
+    std::string Make(const std::string& rel, const std::string& body) {
+        return folder.Write(rel, body);
+    }
     std::string Random(const std::string& rel, std::size_t size) {
         std::mt19937 gen(7);
         std::string body(size, '\0');

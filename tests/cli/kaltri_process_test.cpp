@@ -26,9 +26,10 @@ TEST(Kaltri, PacksATreeOneZipPerFileThatUnzipExtractsByteExact) {
     t.Make("src/empty.dat", "");
     Result r = Sh(kKaltri + " pack --format zip --jobs 1 " + Q(t.root + "/src"));
     ASSERT_EQ(0, r.code) << r.out;
-    for (const auto& [arc, name, src] : {std::tuple{"src/a.zip", "a.txt", a},
-                                         std::tuple{"src/sub/日本語の名前.zip", "日本語の名前.txt", jp},
-                                         std::tuple{"src/sub/deep/data.zip", "data.bin", bin}}) {
+    for (const auto& [arc, name, src] :
+         {std::tuple{"src/a.zip", "a.txt", a},
+          std::tuple{"src/sub/日本語の名前.zip", "日本語の名前.txt", jp},
+          std::tuple{"src/sub/deep/data.zip", "data.bin", bin}}) {
         std::string x = t.root + "/x";
         fs::remove_all(x);
         Result u = Sh("unzip -q -d " + Q(x) + " " + Q(t.root + "/" + arc));
@@ -66,7 +67,8 @@ TEST(Kaltri, FailuresFollowTheErrorPolicyAndBadUsageExitsTwo) {
     std::string b = t.Make("b.txt", "two");
     // A folder where b's archive should go: packing b fails.
     fs::create_directories(t.root + "/b.zip/inside");
-    Result r = Sh(kKaltri + " pack -f zip --overwrite all --on-error stop -j1 " + Q(b) + " " + Q(a));
+    Result r =
+        Sh(kKaltri + " pack -f zip --overwrite all --on-error stop -j1 " + Q(b) + " " + Q(a));
     EXPECT_EQ(1, r.code) << r.out;
     EXPECT_FALSE(fs::exists(t.root + "/a.zip"));
     r = Sh(kKaltri + " pack -f zip --overwrite all --on-error continue -j1 " + Q(b) + " " + Q(a));
@@ -134,7 +136,8 @@ TEST(Kaltri, TwoSourcesWithOneStemNeverLoseAnArchive) {
     EXPECT_NE(std::string::npos, r.out.find("was made from " + a)) << r.out;
     EXPECT_EQ("a.txt\n", Sh("unzip -Z1 " + Q(t.root + "/a.zip")).out);
 
-    r = Sh(kKaltri + " pack --format zip --overwrite all --on-clash rename -j 2 " + Q(a) + " " + Q(d));
+    r = Sh(kKaltri + " pack --format zip --overwrite all --on-clash rename -j 2 " + Q(a) + " " +
+           Q(d));
     EXPECT_EQ(0, r.code) << r.out;
     EXPECT_EQ("T\n", Sh("unzip -p " + Q(t.root + "/a.zip")).out);
     EXPECT_EQ("D\n", Sh("unzip -p " + Q(t.root + "/a (2).zip")).out);
@@ -146,7 +149,8 @@ TEST(Kaltri, TemporariesOfAKilledRunAreRemovedByTheNextRun) {
     // What a run killed with -9 leaves: a temporary named for its process.
     pid_t dead = 999999;
     while (kill(dead, 0) == 0) --dead;
-    std::string stale = t.Make("." + std::string("~kt") + std::to_string(dead) + "_0.zip", "partial");
+    std::string stale =
+        t.Make("." + std::string("~kt") + std::to_string(dead) + "_0.zip", "partial");
     Sh("touch -d '2000-01-01' " + Q(stale));
     Result r = Sh(kKaltri + " pack -f zip " + Q(a));
     ASSERT_EQ(0, r.code) << r.out;
@@ -192,7 +196,8 @@ TEST(Kaltri, AnInterruptedRunLeavesNoPartialArchiveAndNoChangedSource) {
     std::string before = Read(big);
     pid_t pid = fork();
     if (pid == 0) {
-        execl(kKaltri.c_str(), "kaltri", "pack", "-f", "zip", "-j1", big.c_str(), static_cast<char*>(nullptr));
+        execl(kKaltri.c_str(), "kaltri", "pack", "-f", "zip", "-j1", big.c_str(),
+              static_cast<char*>(nullptr));
         _exit(99);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
@@ -268,7 +273,8 @@ TEST(Kaltri, PacksLzhThatLhasaAnd7zExtractAndListsTestsAndExtractsIt) {
     EXPECT_EQ(0, r.code) << r.out;
     EXPECT_NE(std::string::npos, r.out.find("data.bin")) << r.out;
     EXPECT_EQ(0, Sh(kKaltri + " test " + Q(t.root + "/src/data.lzh")).code);
-    r = Sh(kKaltri + " extract " + Q(t.root + "/src/資料/表と一覧.lzh") + " -o " + Q(t.root + "/out"));
+    r = Sh(kKaltri + " extract " + Q(t.root + "/src/資料/表と一覧.lzh") + " -o " +
+           Q(t.root + "/out"));
     EXPECT_EQ(0, r.code) << r.out;
     EXPECT_EQ(Read(jp), Read(t.root + "/out/表と一覧.csv"));
 
@@ -292,7 +298,8 @@ TEST(Kaltri, ReadsTheFormatsOtherToolsWrite) {
     };
     t.Make("pw", "s3cret\n");
     const Case cases[] = {
-        {"aes.zip", "7z a -tzip -ps3cret -mem=AES256 ../aes.zip a.txt", "--password-file " + Q(t.root + "/pw")},
+        {"aes.zip", "7z a -tzip -ps3cret -mem=AES256 ../aes.zip a.txt",
+         "--password-file " + Q(t.root + "/pw")},
         {"d64.zip", "7z a -tzip -m0=Deflate64 ../d64.zip a.txt", ""},
         {"bz.zip", "zip -q -Z bzip2 ../bz.zip a.txt", ""},
         {"m4.arj", "arj a -m4 ../m4.arj a.txt", ""},
@@ -310,7 +317,8 @@ TEST(Kaltri, ReadsTheFormatsOtherToolsWrite) {
     // With a wrong password the AES member is named with its reason.
     if (fs::exists(t.root + "/aes.zip")) {
         t.Make("wrong", "guess\n");
-        Result r = Sh(kKaltri + " test --password-file " + Q(t.root + "/wrong") + " " + Q(t.root + "/aes.zip"));
+        Result r = Sh(kKaltri + " test --password-file " + Q(t.root + "/wrong") + " " +
+                      Q(t.root + "/aes.zip"));
         EXPECT_EQ(1, r.code);
         EXPECT_NE(std::string::npos, r.out.find("a.txt")) << r.out;
         EXPECT_NE(std::string::npos, r.out.find("wrong password")) << r.out;

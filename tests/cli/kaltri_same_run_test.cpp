@@ -21,10 +21,12 @@ TEST(KaltriSameRun, AFolderPackedAgainNeverPacksAnArchiveIntoItself) {
     for (const char* jobs : {"1", "2"}) {
         SCOPED_TRACE(jobs);
         // a.zip is a source now, and its archive would be itself.
-        Result again = Sh(kKaltri + " pack --format zip --overwrite all -j " + jobs + " " + Q(folder));
+        Result again =
+            Sh(kKaltri + " pack --format zip --overwrite all -j " + jobs + " " + Q(folder));
         EXPECT_EQ(0, again.code) << again.out;
         EXPECT_NE(std::string::npos, again.out.find("packed 1, skipped 1, failed 0")) << again.out;
-        EXPECT_NE(std::string::npos, again.out.find(folder + "/a.zip is the archive itself")) << again.out;
+        EXPECT_NE(std::string::npos, again.out.find(folder + "/a.zip is the archive itself"))
+            << again.out;
         EXPECT_EQ("a.txt\n", Sh("unzip -Z1 " + Q(folder + "/a.zip")).out);
     }
     // In LZH mode an LZH file is the one passed over.
@@ -59,8 +61,8 @@ TEST(KaltriSameRun, AMissingPathAndAnUnreadableFolderAreNamedAndNotPacked) {
     ASSERT_EQ(0, chmod((t.root + "/ok").c_str(), 0777));
     ASSERT_EQ(0, chmod((t.root + "/locked").c_str(), 0));
     const std::string as = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
-    Result r = Sh(as + kKaltri + " pack --format zip " + Q(t.root + "/ok") + " " + Q(t.root + "/gone") + " " +
-                  Q(t.root + "/locked"));
+    Result r = Sh(as + kKaltri + " pack --format zip " + Q(t.root + "/ok") + " " +
+                  Q(t.root + "/gone") + " " + Q(t.root + "/locked"));
     chmod((t.root + "/locked").c_str(), 0755);
     EXPECT_EQ(1, r.code) << r.out;
     EXPECT_NE(std::string::npos, r.out.find(t.root + "/gone cannot be added")) << r.out;

@@ -43,14 +43,18 @@ TEST(KaltriSourceRemoval, MoveToTrashWritesARestorableTrashInfo) {
     std::string a = t.Make("src/" + name, "to the trash");
     std::string xdg = t.root + "/xdg";
     std::time_t start = std::time(nullptr);
-    Result r = Sh("XDG_DATA_HOME=" + Q(xdg) + " " + kKaltri + " pack -f zip --move-to-trash " + Q(a));
+    Result r =
+        Sh("XDG_DATA_HOME=" + Q(xdg) + " " + kKaltri + " pack -f zip --move-to-trash " + Q(a));
     ASSERT_EQ(0, r.code) << r.out;
     EXPECT_FALSE(fs::exists(a));
     EXPECT_EQ("to the trash", Read(xdg + "/Trash/files/" + name));
     std::string info = Read(xdg + "/Trash/info/" + name + ".trashinfo");
     std::smatch m;
-    ASSERT_TRUE(std::regex_match(info, m,
-                                 std::regex("\\[Trash Info\\]\nPath=(.*)\nDeletionDate=(\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d)\n")))
+    ASSERT_TRUE(std::regex_match(
+        info, m,
+        std::regex(
+            "\\[Trash "
+            "Info\\]\nPath=(.*)\nDeletionDate=(\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d)\n")))
         << info;
     EXPECT_EQ(t.root + "/src/a%20b%25%C3%BC%23.txt", m[1].str());
     struct tm when {};
@@ -62,7 +66,8 @@ TEST(KaltriSourceRemoval, MoveToTrashWritesARestorableTrashInfo) {
 
     // A second file of the same name gets its own entry; the first stays.
     t.Make("src/" + name, "second");
-    r = Sh("XDG_DATA_HOME=" + Q(xdg) + " " + kKaltri + " pack -f zip --overwrite all --move-to-trash " + Q(a));
+    r = Sh("XDG_DATA_HOME=" + Q(xdg) + " " + kKaltri +
+           " pack -f zip --overwrite all --move-to-trash " + Q(a));
     ASSERT_EQ(0, r.code) << r.out;
     EXPECT_EQ("to the trash", Read(xdg + "/Trash/files/" + name));
     int entries = 0;
@@ -75,8 +80,10 @@ TEST(KaltriSourceRemoval, MoveToTrashWritesARestorableTrashInfo) {
 }
 
 TEST(KaltriSourceRemoval, AFileOnAnotherFileSystemGoesToThatVolumesTrash) {
-    struct stat tmp {}, shm {};
-    if (stat("/dev/shm", &shm) != 0 || stat("/tmp", &tmp) != 0 || tmp.st_dev == shm.st_dev || access("/dev/shm", W_OK) != 0)
+    struct stat tmp {
+    }, shm{};
+    if (stat("/dev/shm", &shm) != 0 || stat("/tmp", &tmp) != 0 || tmp.st_dev == shm.st_dev ||
+        access("/dev/shm", W_OK) != 0)
         GTEST_SKIP() << "no writable second file system at /dev/shm";
     Tree home;  // the home trash lies on /tmp's file system
     char tmpl[] = "/dev/shm/kt_trash_XXXXXX";
@@ -85,8 +92,8 @@ TEST(KaltriSourceRemoval, AFileOnAnotherFileSystemGoesToThatVolumesTrash) {
     std::ofstream(src) << "volume";
     std::string trash = "/dev/shm/.Trash-" + std::to_string(getuid());
     bool trashExisted = fs::exists(trash);
-    Result r = Sh("XDG_DATA_HOME=" + Q(home.root + "/xdg") + " " + kKaltri + " pack -f zip -o " + Q(home.root) +
-                  " --move-to-trash " + Q(src));
+    Result r = Sh("XDG_DATA_HOME=" + Q(home.root + "/xdg") + " " + kKaltri + " pack -f zip -o " +
+                  Q(home.root) + " --move-to-trash " + Q(src));
     EXPECT_EQ(0, r.code) << r.out;
     EXPECT_FALSE(fs::exists(src));
     std::string leaf = fs::path(folder).filename().string();
@@ -104,7 +111,8 @@ TEST(KaltriSourceRemoval, AFileOnAnotherFileSystemGoesToThatVolumesTrash) {
     }
 }
 
-TEST(KaltriSourceRemoval, NothingIsRemovedWhenTheTestFailsOrTheSourceChangedOrTheArchiveCannotBeFlushed) {
+TEST(KaltriSourceRemoval,
+     NothingIsRemovedWhenTheTestFailsOrTheSourceChangedOrTheArchiveCannotBeFlushed) {
     for (const char* how : {"--delete-source", "--move-to-trash"}) {
         Tree t;
         std::string xdg = "XDG_DATA_HOME=" + Q(t.root + "/xdg") + " ";
@@ -112,19 +120,22 @@ TEST(KaltriSourceRemoval, NothingIsRemovedWhenTheTestFailsOrTheSourceChangedOrTh
         std::string bytes = Read(a);
         t.Make("a.zip", "old archive");
 
-        Result r = Sh(xdg + "KT_FAULT_DAMAGE=1 " + kKaltri + " pack -f zip --overwrite all -j1 " + how + " " + Q(a));
+        Result r = Sh(xdg + "KT_FAULT_DAMAGE=1 " + kKaltri + " pack -f zip --overwrite all -j1 " +
+                      how + " " + Q(a));
         EXPECT_EQ(1, r.code) << r.out;
         EXPECT_EQ(bytes, Read(a)) << how;
         EXPECT_EQ("old archive", Read(t.root + "/a.zip"));
 
-        r = Sh(xdg + "KT_FAULT_CHANGE_SOURCE=1 " + kKaltri + " pack -f zip --overwrite all -j1 " + how + " " + Q(a));
+        r = Sh(xdg + "KT_FAULT_CHANGE_SOURCE=1 " + kKaltri + " pack -f zip --overwrite all -j1 " +
+               how + " " + Q(a));
         EXPECT_EQ(1, r.code) << r.out;
         EXPECT_TRUE(fs::exists(a)) << how;
         EXPECT_EQ(bytes + "+", Read(a));
         EXPECT_NE(std::string::npos, r.out.find("changed while it was packed")) << r.out;
         std::ofstream(a, std::ios::binary) << bytes;
 
-        r = Sh(xdg + "KT_FAULT_FSYNC=1 " + kKaltri + " pack -f zip --overwrite all -j1 " + how + " " + Q(a));
+        r = Sh(xdg + "KT_FAULT_FSYNC=1 " + kKaltri + " pack -f zip --overwrite all -j1 " + how +
+               " " + Q(a));
         EXPECT_EQ(1, r.code) << r.out;
         EXPECT_EQ(bytes, Read(a)) << how;
         EXPECT_NE(std::string::npos, r.out.find("could not be flushed")) << r.out;

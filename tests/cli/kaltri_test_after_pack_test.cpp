@@ -39,7 +39,8 @@ TEST(KaltriTestAfterPack, TheErrorPolicyStopsAfterAFailedTest) {
     Tree t;
     std::string a = t.Random("a.txt", 100000);
     std::string b = t.Random("b.txt", 100000);
-    Result r = Sh("KT_FAULT_DAMAGE=1 " + kKaltri + " pack -f zip --test -j1 --on-error stop " + Q(a) + " " + Q(b));
+    Result r = Sh("KT_FAULT_DAMAGE=1 " + kKaltri + " pack -f zip --test -j1 --on-error stop " +
+                  Q(a) + " " + Q(b));
     EXPECT_EQ(1, r.code) << r.out;
     EXPECT_FALSE(fs::exists(t.root + "/a.zip"));
     EXPECT_FALSE(fs::exists(t.root + "/b.zip")) << r.out;

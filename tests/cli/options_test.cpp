@@ -12,8 +12,9 @@ ParseResult Parse(std::vector<const char*> args) {
 }
 
 TEST(Options, PackTakesItsSwitchesAndPaths) {
-    ParseResult r = Parse({"pack", "--format", "zip", "--out=/tmp/o", "--overwrite", "all", "--on-error",
-                           "stop", "--password-file", "pw", "-j", "3", "a", "--", "-odd"});
+    ParseResult r =
+        Parse({"pack", "--format", "zip", "--out=/tmp/o", "--overwrite", "all", "--on-error",
+               "stop", "--password-file", "pw", "-j", "3", "a", "--", "-odd"});
     ASSERT_EQ("", r.error);
     EXPECT_EQ(Command::Pack, r.options.command);
     EXPECT_EQ(kt::atZip, r.options.format);
@@ -26,8 +27,8 @@ TEST(Options, PackTakesItsSwitchesAndPaths) {
 }
 
 TEST(Options, LevelsMethodsEncryptionRemovalAndJson) {
-    ParseResult r = Parse({"pack", "-f", "zip", "--level", "0", "--encrypt", "aes192", "-p", "--json",
-                           "--move-to-trash", "a"});
+    ParseResult r = Parse({"pack", "-f", "zip", "--level", "0", "--encrypt", "aes192", "-p",
+                           "--json", "--move-to-trash", "a"});
     ASSERT_EQ("", r.error);
     EXPECT_EQ(0, r.options.level);
     EXPECT_EQ(192, r.options.aesBits);
@@ -41,7 +42,8 @@ TEST(Options, LevelsMethodsEncryptionRemovalAndJson) {
     EXPECT_EQ(SourceRemoval::Delete, r.options.removal);
     EXPECT_TRUE(r.options.test);
     EXPECT_FALSE(Parse({"pack", "a"}).options.test);
-    EXPECT_EQ("--effort must be fast, normal or best", Parse({"pack", "--effort", "max", "a"}).error);
+    EXPECT_EQ("--effort must be fast, normal or best",
+              Parse({"pack", "--effort", "max", "a"}).error);
     EXPECT_NE("", Parse({"pack", "--move-to-trash", "--delete-source", "a"}).error);
     EXPECT_NE("", Parse({"pack", "-f", "zip", "--encrypt", "aes256", "a"}).error);  // no password
     EXPECT_NE("", Parse({"extract", "--json", "a.zip"}).error);
@@ -77,7 +79,10 @@ TEST(Options, PackFormatsAreTheTablesKaltriFormats) {
     EXPECT_EQ(kt::atLha, Parse({"pack", "-f", "lzh", "a"}).options.format);
     EXPECT_EQ(kt::atZip, Parse({"pack", "--format=zip", "a"}).options.format);
     for (const char* word : {"cab", "tar", "ZIP"})
-        EXPECT_EQ("--format must be lzh or zip", Parse({"pack", "--format", word, "a"}).error) << word;
+        EXPECT_EQ("--format must be lzh or zip", Parse({"pack", "--format", word, "a"}).error)
+            << word;
     EXPECT_NE(std::string::npos, UsageLine(Command::Pack).find("[--format lzh|zip] [--out DIR]"));
-    EXPECT_NE(std::string::npos, HelpText(Command::Pack).find("  -f, --format lzh|zip     archive format (default lzh)\n"));
+    EXPECT_NE(
+        std::string::npos,
+        HelpText(Command::Pack).find("  -f, --format lzh|zip     archive format (default lzh)\n"));
 }

@@ -65,10 +65,12 @@ RunSettings Settings(kt::TArchiverType type, int jobs = 1) {
     return s;
 }
 
-kt::TSources Collect(const std::vector<std::string>& paths) { return kt::CollectSources(paths, kPackRules); }
+kt::TSources Collect(const std::vector<std::string>& paths) {
+    return kt::CollectSources(paths, kPackRules);
+}
 
-RunSummary RunWith(const kt::TSources& plan, RunSettings s, Script& script, std::vector<std::string>* lines = nullptr,
-               const PackFunction& pack = FakePack) {
+RunSummary RunWith(const kt::TSources& plan, RunSettings s, Script& script,
+                   std::vector<std::string>* lines = nullptr, const PackFunction& pack = FakePack) {
     std::atomic<bool> interrupted{false};
     std::vector<std::string> sink;
     return RunPack(plan, s, pack, script.Fn(), interrupted,
@@ -102,7 +104,8 @@ TEST(PackRun, ExistingArchivesFollowThePolicyAndTheFiveAnswers) {
     Tree t;
     for (const char* n : {"a.txt", "b.txt", "c.txt", "d.txt"}) t.Make(n);
     for (const char* n : {"a.lzh", "b.lzh", "c.lzh", "d.lzh"}) t.Make(n, "old");
-    kt::TSources plan = Collect({t.root + "/a.txt", t.root + "/b.txt", t.root + "/c.txt", t.root + "/d.txt"});
+    kt::TSources plan =
+        Collect({t.root + "/a.txt", t.root + "/b.txt", t.root + "/c.txt", t.root + "/d.txt"});
     RunSettings s = Settings(kt::atLha);
     s.overwrite = OverwritePolicy::None;
     Script none;
@@ -142,7 +145,8 @@ TEST(PackRun, ExistingArchivesFollowThePolicyAndTheFiveAnswers) {
 
 TEST(PackRun, FailuresFollowTheErrorPolicy) {
     Tree t;
-    kt::TSources plan = Collect({t.Make("1bad.txt"), t.Make("2ok.txt"), t.Make("3bad.txt"), t.Make("4ok.txt")});
+    kt::TSources plan =
+        Collect({t.Make("1bad.txt"), t.Make("2ok.txt"), t.Make("3bad.txt"), t.Make("4ok.txt")});
     RunSettings s = Settings(kt::atZip);
     Script none;
     s.onError = ErrorPolicy::Continue;
@@ -186,19 +190,25 @@ TEST(PackRun, AFailureAmidQueuedFilesStopsTheRunWithoutBeginningTheRest) {
         Tree t;
         const std::string failedMark = t.root + "/failed.mark";
         std::vector<std::string> paths;
-        for (int i = 0; i < 20; ++i) paths.push_back(t.Make("src/f" + std::string(i < 10 ? "0" : "") + std::to_string(i) + (i == 1 ? "bad" : "") + ".txt"));
+        for (int i = 0; i < 20; ++i)
+            paths.push_back(t.Make("src/f" + std::string(i < 10 ? "0" : "") + std::to_string(i) +
+                                   (i == 1 ? "bad" : "") + ".txt"));
         RunSettings s = Settings(kt::atZip, 2);
         s.onError = policy;
         Script abort;
         abort.answers = {'a'};
         std::vector<std::string> lines;
-        RunSummary r = RunWith(Collect(paths), s, abort, &lines, [&](const std::string& a, const std::string& src, bool) {
-            if (src.find("bad") != std::string::npos) std::ofstream(failedMark).put('x');
-            else if (src.find("f00") != std::string::npos)
-                for (int ms = 0; ms < 2000 && !fs::exists(failedMark); ++ms) usleep(1000);
-            else usleep(80000);
-            return FakePack(a, src);
-        });
+        RunSummary r = RunWith(Collect(paths), s, abort, &lines,
+                               [&](const std::string& a, const std::string& src, bool) {
+                                   if (src.find("bad") != std::string::npos)
+                                       std::ofstream(failedMark).put('x');
+                                   else if (src.find("f00") != std::string::npos)
+                                       for (int ms = 0; ms < 2000 && !fs::exists(failedMark); ++ms)
+                                           usleep(1000);
+                                   else
+                                       usleep(80000);
+                                   return FakePack(a, src);
+                               });
         EXPECT_TRUE(r.stopped);
         EXPECT_EQ(1u, r.failed);
         EXPECT_EQ(policy == ErrorPolicy::Ask ? 1u : 0u, abort.questions.size());
@@ -222,7 +232,8 @@ TEST(PackRun, CtrlCWithQueuedFilesLeavesOnlyTheArchivesItReports) {
     Tree t;
     std::vector<std::string> paths;
     for (int i = 0; i < 30; ++i) paths.push_back(t.Make("f" + std::to_string(100 + i) + ".txt"));
-    struct sigaction sa {}, old {};
+    struct sigaction sa {
+    }, old{};
     sa.sa_handler = [](int) { gCtrlC = true; };
     sigemptyset(&sa.sa_mask);
     ASSERT_EQ(0, sigaction(SIGINT, &sa, &old));
@@ -243,8 +254,8 @@ TEST(PackRun, CtrlCWithQueuedFilesLeavesOnlyTheArchivesItReports) {
     sigaction(SIGINT, &old, nullptr);
     EXPECT_TRUE(r.interrupted);
     EXPECT_EQ(0u, r.failed);
-    EXPECT_GE(r.packed, 5u);   // f100 to f104 at least
-    EXPECT_LE(r.packed, 8u);   // then what each worker was running
+    EXPECT_GE(r.packed, 5u);  // f100 to f104 at least
+    EXPECT_LE(r.packed, 8u);  // then what each worker was running
     EXPECT_EQ(30u, r.packed + r.skipped);
     EXPECT_EQ(r.packed, ArchivesIn(t.root, ".lzh"));
     EXPECT_EQ(r.packed, lines.size());
@@ -368,7 +379,8 @@ TEST(PackRun, QuotesAndLineBreaksPackAndAFolderInTheArchivesPlaceFailsOnlyItsEnt
     EXPECT_EQ(3u, r.packed);
     EXPECT_EQ(1u, r.failed);
     ASSERT_EQ(4u, lines.size());
-    EXPECT_NE(std::string::npos, lines[2].find("folder named " + t.root + "/blocked.zip")) << lines[2];
+    EXPECT_NE(std::string::npos, lines[2].find("folder named " + t.root + "/blocked.zip"))
+        << lines[2];
     EXPECT_TRUE(fs::is_directory(t.root + "/blocked.zip"));
     EXPECT_EQ("packed:" + quote, Read(t.root + "/say \"hi\".zip"));
     EXPECT_EQ("packed:" + newline, Read(t.root + "/two\nlines.zip"));
@@ -378,7 +390,8 @@ TEST(PackRun, QuotesAndLineBreaksPackAndAFolderInTheArchivesPlaceFailsOnlyItsEnt
 TEST(PackRun, ParallelWorkersGiveTheSameArchivesAndReportInInputOrder) {
     Tree t;
     std::vector<std::string> paths;
-    for (int i = 0; i < 40; ++i) paths.push_back(t.Make("f" + std::to_string(100 + i) + (i % 7 == 3 ? "bad" : "") + ".txt"));
+    for (int i = 0; i < 40; ++i)
+        paths.push_back(t.Make("f" + std::to_string(100 + i) + (i % 7 == 3 ? "bad" : "") + ".txt"));
     kt::TSources plan = Collect(paths);
     RunSettings s = Settings(kt::atZip, 4);
     Script none;
@@ -396,10 +409,11 @@ TEST(PackRun, AWorkerThatDiesFailsOnlyItsItem) {
     kt::TSources plan = Collect({t.Make("a.txt"), t.Make("crash.txt"), t.Make("c.txt")});
     RunSettings s = Settings(kt::atLha, 2);
     Script none;
-    RunSummary r = RunWith(plan, s, none, nullptr, [](const std::string& a, const std::string& src, bool) {
-        if (src.find("crash") != std::string::npos) _exit(3);
-        return FakePack(a, src);
-    });
+    RunSummary r =
+        RunWith(plan, s, none, nullptr, [](const std::string& a, const std::string& src, bool) {
+            if (src.find("crash") != std::string::npos) _exit(3);
+            return FakePack(a, src);
+        });
     EXPECT_EQ(2u, r.packed);
     EXPECT_EQ(1u, r.failed);
 }
@@ -410,8 +424,9 @@ TEST(PackRun, OnceEveryWorkerHasDiedTheRemainingItemsFail) {
     for (int i = 0; i < 8; ++i) paths.push_back(t.Make("crash" + std::to_string(i) + ".txt"));
     RunSettings s = Settings(kt::atLha, 2);
     Script none;
-    RunSummary r = RunWith(Collect(paths), s, none, nullptr,
-                           [](const std::string&, const std::string&, bool) -> JobResult { _exit(3); });
+    RunSummary r =
+        RunWith(Collect(paths), s, none, nullptr,
+                [](const std::string&, const std::string&, bool) -> JobResult { _exit(3); });
     EXPECT_EQ(8u, r.failed);
     EXPECT_EQ(kt::CoreCount(), kt::FreeCores());
 }
@@ -432,14 +447,16 @@ TEST(PackRun, EveryFileBeingPackedHoldsOneCoreAndTheRunGivesThemAllBack) {
     Script none;
     RunSettings s = Settings(kt::atZip);
     RunWith(Collect(paths), s, none, nullptr, record);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(cores - 1, std::stoi(Read(t.root + "/f" + std::to_string(i) + ".zip")));
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(cores - 1, std::stoi(Read(t.root + "/f" + std::to_string(i) + ".zip")));
     EXPECT_EQ(cores, kt::FreeCores());
 
     paths.push_back(t.Make("crash.txt"));
     s.jobs = 2;
     RunSummary r = RunWith(Collect(paths), s, none, nullptr, record);
     EXPECT_EQ(1u, r.failed);
-    for (int i = 0; i < 6; ++i) EXPECT_GE(cores - 1, std::stoi(Read(t.root + "/f" + std::to_string(i) + ".zip")));
+    for (int i = 0; i < 6; ++i)
+        EXPECT_GE(cores - 1, std::stoi(Read(t.root + "/f" + std::to_string(i) + ".zip")));
     EXPECT_EQ(cores, kt::FreeCores());
 }
 
@@ -454,10 +471,11 @@ TEST(PackRun, ThePackerLearnsWhichArchivesAreNewAndWhichAreReplaced) {
         RunSettings s = Settings(kt::atZip, jobs);
         s.overwrite = OverwritePolicy::All;
         Script none;
-        RunSummary r = RunWith(plan, s, none, nullptr, [](const std::string& a, const std::string&, bool fresh) {
-            std::ofstream(a) << (fresh ? "new" : "replaced");
-            return JobResult{};
-        });
+        RunSummary r = RunWith(plan, s, none, nullptr,
+                               [](const std::string& a, const std::string&, bool fresh) {
+                                   std::ofstream(a) << (fresh ? "new" : "replaced");
+                                   return JobResult{};
+                               });
         EXPECT_EQ(2u, r.packed) << jobs;
         EXPECT_EQ("replaced", Read(t.root + "/old.zip")) << jobs;
         EXPECT_EQ("new", Read(t.root + "/new.zip")) << jobs;

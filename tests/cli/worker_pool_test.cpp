@@ -17,7 +17,8 @@ using namespace kaltri;
 
 namespace {
 
-constexpr std::uint64_t kSmall = WorkerPool::kQueueableBytes, kLarge = WorkerPool::kQueueableBytes + 1;
+constexpr std::uint64_t kSmall = WorkerPool::kQueueableBytes,
+                        kLarge = WorkerPool::kQueueableBytes + 1;
 
 // Item 0 says it began (`gate`.began), then waits until `gate` exists, so
 // that the parent can act while the worker is known to run it; every item

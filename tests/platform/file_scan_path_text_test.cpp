@@ -54,7 +54,8 @@ TEST(FileScan, StopsWhenTheCallbackSaysSo) {
     TempDir t;
     for (int i = 0; i < 5; ++i) t.File("f" + std::to_string(i));
     int seen = 0;
-    EXPECT_FALSE(kt::ScanFolder(t.path(), [&](const std::string&, std::uint64_t) { return ++seen < 2; }));
+    EXPECT_FALSE(
+        kt::ScanFolder(t.path(), [&](const std::string&, std::uint64_t) { return ++seen < 2; }));
     EXPECT_EQ(2, seen);
 }
 

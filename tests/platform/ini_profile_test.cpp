@@ -232,14 +232,16 @@ TEST(IniProfile, AKilledWriterNeverLeavesAHalfWrittenFile) {
         EXPECT_EQ("[App]\nData=" + std::string(kLength, letter) + "\n", text);
         // A writer killed between naming its finished temporary file and the
         // rename leaves that file; the next write removes it.
-        ASSERT_TRUE(WritePrivateProfileString("App", "Data", std::string(kLength, 'Z').c_str(), file.c_str()));
+        ASSERT_TRUE(WritePrivateProfileString("App", "Data", std::string(kLength, 'Z').c_str(),
+                                              file.c_str()));
         std::size_t entries = 0;
         for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
             (void)entry;
             ++entries;
         }
         std::string names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) names += entry.path().filename().string() + " ";
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+            names += entry.path().filename().string() + " ";
         EXPECT_EQ(1u, entries) << "a temporary file was left behind: " << names;
     }
 }

@@ -39,7 +39,8 @@ TEST(OrderedPool, ItemsComeBackInOrderAndAHelperGrantedMidInputJoins) {
     auto addThread = [&asked] { return ++asked > 3; };
     std::set<std::size_t> threads;
     {
-        kt::OrderedPool<Item> pool(2, addThread, [&](Item& i, bool& last) { return input.Fill(i, last); }, Square);
+        kt::OrderedPool<Item> pool(
+            2, addThread, [&](Item& i, bool& last) { return input.Fill(i, last); }, Square);
         for (int expect = 0; expect < 40; ++expect) {
             Item* item = pool.Next();
             ASSERT_NE(item, nullptr) << expect;
@@ -60,7 +61,8 @@ TEST(OrderedPool, AFailedReadOrAnEarlyStopEndsTheHelpers) {
     input.count = 100;
     input.failAt = 7;
     {
-        kt::OrderedPool<Item> pool(4, nullptr, [&](Item& i, bool& last) { return input.Fill(i, last); }, Square);
+        kt::OrderedPool<Item> pool(
+            4, nullptr, [&](Item& i, bool& last) { return input.Fill(i, last); }, Square);
         int got = 0;
         while (Item* item = pool.Next()) EXPECT_EQ(item->seq, got++);
         EXPECT_TRUE(pool.Failed());
@@ -69,10 +71,11 @@ TEST(OrderedPool, AFailedReadOrAnEarlyStopEndsTheHelpers) {
     Counter more;
     more.count = 100;
     {
-        kt::OrderedPool<Item> pool(4, nullptr, [&](Item& i, bool& last) { return more.Fill(i, last); }, Square);
+        kt::OrderedPool<Item> pool(
+            4, nullptr, [&](Item& i, bool& last) { return more.Fill(i, last); }, Square);
         ASSERT_NE(pool.Next(), nullptr);
         ASSERT_NE(pool.Next(), nullptr);
-    }  // helpers busy or waiting: the destructor stops them
+    }                           // helpers busy or waiting: the destructor stops them
     EXPECT_LT(more.next, 100);  // read ahead a little, not to the end
 }
 

@@ -24,8 +24,8 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() {
     std::error_code ignored;
     // A test may have left folders read-only; they must still go.
-    for (auto it = fs::recursive_directory_iterator(path_, ignored); it != fs::recursive_directory_iterator();
-         it.increment(ignored)) {
+    for (auto it = fs::recursive_directory_iterator(path_, ignored);
+         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
         if (it->is_directory(ignored) && !it->is_symlink(ignored))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
     }
@@ -53,7 +53,8 @@ std::string ReadAll(const std::string& path) {
 std::map<std::string, std::string> ReadTree(const std::string& root) {
     std::map<std::string, std::string> files;
     for (const auto& e : fs::recursive_directory_iterator(root)) {
-        if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = ReadAll(e.path().string());
+        if (e.is_regular_file())
+            files[fs::relative(e.path(), root).string()] = ReadAll(e.path().string());
     }
     return files;
 }

@@ -191,7 +191,9 @@ TEST_F(ListRowsTest, SortCarriesEveryRowWithItsTextsAndSelectionThroughAnyPermut
 
 // A row's data that gives its texts instead of the row storing them.
 struct TCounter : TListItemData {
-    QString Text(int column) const override { return column == 1 ? QString::number(Count) : QString(); }
+    QString Text(int column) const override {
+        return column == 1 ? QString::number(Count) : QString();
+    }
     int Count = 0;
 };
 
@@ -202,8 +204,9 @@ TEST_F(ListRowsTest, DataGivesTheTextsARowDoesNotStoreAndAChangeReachesTheView) 
     EXPECT_EQ(list.Items()->data(list.Items()->index(0, 1), Qt::DisplayRole).toString(), "0");
 
     std::vector<std::pair<QModelIndex, QModelIndex>> changed;
-    QObject::connect(list.Items(), &QAbstractItemModel::dataChanged,
-                     [&](const QModelIndex& a, const QModelIndex& b) { changed.emplace_back(a, b); });
+    QObject::connect(
+        list.Items(), &QAbstractItemModel::dataChanged,
+        [&](const QModelIndex& a, const QModelIndex& b) { changed.emplace_back(a, b); });
     static_cast<TCounter*>(list.ItemData(0))->Count = 5;
     list.ItemChanged(0);
     ASSERT_EQ(changed.size(), 1u);

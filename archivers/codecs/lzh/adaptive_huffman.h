@@ -19,8 +19,8 @@ public:
     static AdaptiveHuffman Full(int symbols);
     // How the one leaf of a growing tree is counted before the tree grows.
     enum class FirstLeaf {
-        StaysOne,     // LHA's own decoders: the count stays 1
-        KeepsCount,   // jLHA: every symbol before the growth is counted
+        StaysOne,    // LHA's own decoders: the count stays 1
+        KeepsCount,  // jLHA: every symbol before the growth is counted
     };
     // A tree of the one leaf 0 that grows a leaf at a time (the position
     // tree of -lh2-); room for `maxSymbols` leaves.
@@ -50,16 +50,17 @@ private:
     void Count(int symbol);
     int CountUp(int pos);  // one node; returns its parent
     void Rebuild();
-    void Link(int pos);    // parent / leaf links of the node at pos
+    void Link(int pos);  // parent / leaf links of the node at pos
 
     bool growing_ = false;
     FirstLeaf first_ = FirstLeaf::StaysOne;
     int size_ = 0;
     uint32_t total_ = 0;  // symbols counted by the growing tree
     std::vector<uint32_t> freq_;
-    std::vector<int> child_;  // >= 0: position of the 0-child (the 1-child is one before); < 0: ~symbol
+    std::vector<int>
+        child_;  // >= 0: position of the 0-child (the 1-child is one before); < 0: ~symbol
     std::vector<int> parent_;
-    std::vector<int> leaf_;   // position of each symbol's leaf
+    std::vector<int> leaf_;  // position of each symbol's leaf
 };
 
 }  // namespace kt::lzh

@@ -149,7 +149,8 @@ uint64_t BlockWriter::Cost(const Freqs& f) {
     return bits;
 }
 
-int BlockWriter::Build(const Tokens& t, std::size_t a, std::size_t b, int depth, std::size_t minSplit) {
+int BlockWriter::Build(const Tokens& t, std::size_t a, std::size_t b, int depth,
+                       std::size_t minSplit) {
     const int index = static_cast<int>(nodes_.size());
     nodes_.push_back(Node{a, b, {}, -1, -1});
     std::size_t n = b - a;
@@ -191,7 +192,8 @@ void BlockWriter::Split(int index, uint64_t cost) {
     Split(node.right, rightCost);
 }
 
-void BlockWriter::WriteBlock(const Tokens& t, std::size_t a, std::size_t b, const Freqs& f, BitWriter& out) {
+void BlockWriter::WriteBlock(const Tokens& t, std::size_t a, std::size_t b, const Freqs& f,
+                             BitWriter& out) {
     out.Put(static_cast<uint32_t>(b - a), 16);
     WriteTrees(f, out);
     uint16_t ccode[kNC], pcode[kMaxNP];

@@ -12,7 +12,8 @@ struct Tables {
     constexpr Tables() : t() {
         for (unsigned i = 0; i < 256; ++i) {
             uint16_t c = static_cast<uint16_t>(i);
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? static_cast<uint16_t>((c >> 1) ^ 0xA001) : c >> 1;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? static_cast<uint16_t>((c >> 1) ^ 0xA001) : c >> 1;
             t[0][i] = c;
         }
         for (unsigned i = 0; i < 256; ++i) {

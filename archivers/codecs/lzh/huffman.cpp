@@ -128,7 +128,8 @@ void BuildLengths(const uint32_t* freq, int n, int limit, uint8_t* lengths) {
     // Longest lengths go to the rarest symbols.
     int i = 0;
     for (int l = limit; l >= 1; --l) {
-        for (uint32_t k = 0; k < count[l]; ++k) lengths[keys[i++] & 0xFFFF] = static_cast<uint8_t>(l);
+        for (uint32_t k = 0; k < count[l]; ++k)
+            lengths[keys[i++] & 0xFFFF] = static_cast<uint8_t>(l);
     }
 }
 

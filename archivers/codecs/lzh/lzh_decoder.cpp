@@ -80,8 +80,9 @@ private:
             int t = Decode(t_);
             if (t < 0) return false;
             if (t <= 2) {
-                int run = t == 0 ? 1 : t == 1 ? static_cast<int>(in_.Get(4)) + 3
-                                              : static_cast<int>(in_.Get(kCBit)) + 20;
+                int run = t == 0   ? 1
+                          : t == 1 ? static_cast<int>(in_.Get(4)) + 3
+                                   : static_cast<int>(in_.Get(kCBit)) + 20;
                 if (i + run > k) return false;
                 i += run;  // lengths are already 0
             } else {
@@ -110,7 +111,8 @@ DecodeResult DecodeStatic(int dictBits, int np, int pbit, Source& packed, Sink& 
     while (left > 0) {
         uint32_t blockSize = in.Get(16);
         if (blockSize == 0) blockSize = 65536;  // the traditional decoders' wrap-around
-        if (!dec.ReadTrees()) return Fail(in.Overrun() ? Status::UnexpectedEnd : Status::BadData, win);
+        if (!dec.ReadTrees())
+            return Fail(in.Overrun() ? Status::UnexpectedEnd : Status::BadData, win);
         if (in.Failed()) return Fail(Status::ReadError, win);
         if (in.Overrun()) return Fail(Status::UnexpectedEnd, win);
         for (; blockSize > 0 && left > 0; --blockSize) {
@@ -169,8 +171,8 @@ DecodeResult DecodeMember(const Method& method, Source& packed, Sink& out, uint6
     }
 }
 
-DecodeResult DecodeMember(const Method& method, const SourceOpener& open, Sink& out, uint64_t originalSize,
-                          uint16_t crc) {
+DecodeResult DecodeMember(const Method& method, const SourceOpener& open, Sink& out,
+                          uint64_t originalSize, uint16_t crc) {
     if (method.kind != MethodKind::Lh2) return DecodeMember(method, *open(), out, originalSize);
     struct Discard : Sink {
         bool Write(const uint8_t*, std::size_t) override { return true; }

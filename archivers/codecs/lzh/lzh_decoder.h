@@ -28,8 +28,8 @@ using SourceOpener = std::function<std::unique_ptr<Source>()>;
 // how the position tree counts before it first grows (LHA's decoders keep
 // the first leaf at 1, jLHA counts it on); a first pass without output
 // finds the rule that the CRC agrees with.
-DecodeResult DecodeMember(const Method& method, const SourceOpener& open, Sink& out, uint64_t originalSize,
-                          uint16_t crc);
+DecodeResult DecodeMember(const Method& method, const SourceOpener& open, Sink& out,
+                          uint64_t originalSize, uint16_t crc);
 
 // The -lh4- .. -lhx- stream format.
 DecodeResult DecodeStatic(int dictBits, int np, int pbit, Source& packed, Sink& out,

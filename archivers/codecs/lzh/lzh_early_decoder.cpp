@@ -16,11 +16,11 @@
 namespace kt::lzh {
 namespace {
 
-constexpr int kLowBits = 6;         // raw low bits of every distance
-constexpr int kEarlyChars = 286;    // -lh2-/-lh3- character alphabet; its last symbol escapes
-constexpr int kEscapeBits = 8;      // ... to that symbol plus 8 raw bits
-constexpr int kLh1Chars = 314;      // 256 literals + lengths 3..60
-constexpr int kPositions8K = 128;   // position symbols of an 8 KiB window
+constexpr int kLowBits = 6;        // raw low bits of every distance
+constexpr int kEarlyChars = 286;   // -lh2-/-lh3- character alphabet; its last symbol escapes
+constexpr int kEscapeBits = 8;     // ... to that symbol plus 8 raw bits
+constexpr int kLh1Chars = 314;     // 256 literals + lengths 3..60
+constexpr int kPositions8K = 128;  // position symbols of an 8 KiB window
 
 // A ready-made position code: the length of symbol 0, then the symbols at
 // which the length grows by one (a symbol listed twice grows it by two).
@@ -47,7 +47,9 @@ public:
         ReadyMadeLengths(3, {1, 4, 12, 24, 48}, 64, len);
         positions_.Build(len, 64, 8);
     }
-    int Char(uint64_t) { return chars_.Decode([this] { return Bit(in_); }); }
+    int Char(uint64_t) {
+        return chars_.Decode([this] { return Bit(in_); });
+    }
     int Position(uint64_t) { return DecodeSymbol(positions_, in_); }
 
 private:
@@ -61,14 +63,17 @@ private:
 class Lh2Codes {
 public:
     Lh2Codes(BitReader& in, AdaptiveHuffman::FirstLeaf first)
-        : in_(in), chars_(AdaptiveHuffman::Full(kEarlyChars)), positions_(AdaptiveHuffman::Growing(kPositions8K, first)) {}
+        : in_(in),
+          chars_(AdaptiveHuffman::Full(kEarlyChars)),
+          positions_(AdaptiveHuffman::Growing(kPositions8K, first)) {}
     int Char(uint64_t) {
         int c = chars_.Decode([this] { return Bit(in_); });
         if (c == kEarlyChars - 1) c += static_cast<int>(in_.Get(kEscapeBits));
         return c;
     }
     int Position(uint64_t written) {
-        while (positions_.Leaves() < kPositions8K && written > 64u * static_cast<unsigned>(positions_.Leaves())) {
+        while (positions_.Leaves() < kPositions8K &&
+               written > 64u * static_cast<unsigned>(positions_.Leaves())) {
             positions_.AddLeaf(positions_.Leaves());
         }
         return positions_.Decode([this] { return Bit(in_); });
@@ -162,7 +167,8 @@ DecodeResult Run(Codes& codes, BitReader& in, OutputWindow& win, uint64_t size) 
 
 }  // namespace
 
-DecodeResult DecodeEarly(MethodKind kind, Source& packed, Sink& out, uint64_t originalSize, bool lh2JlhaCount) {
+DecodeResult DecodeEarly(MethodKind kind, Source& packed, Sink& out, uint64_t originalSize,
+                         bool lh2JlhaCount) {
     BitReader in(packed);
     OutputWindow win(kind == MethodKind::Lh1 ? 4096 : 8192, out);
     switch (kind) {

@@ -29,7 +29,7 @@ constexpr int kMaxMatchesPerPos = 16;
 // every further one under the statistics of the one before it.
 constexpr int kOptimalPasses = 3;
 constexpr int kDenseLengths = 48;
-constexpr int kLazyShortWalk = 8;  // matches this long shorten the lazy walk
+constexpr int kLazyShortWalk = 8;             // matches this long shorten the lazy walk
 constexpr std::size_t kRefreshTokens = 4096;  // tokens between price updates of the lazy parse
 
 struct Tuning {
@@ -70,9 +70,14 @@ public:
     // this encoder writes one segment of it.
     Encoder(const EncodeOptions& o, Source& in, Sink& out, const uint8_t* history = nullptr,
             std::size_t historySize = 0, uint64_t whole = 0)
-        : opt_(o), in_(in), out_(out), window_(1 << o.dictBits),
-          start_(static_cast<int32_t>(historySize)), buf_(BufferSize(o, historySize), 0),
-          mf_(o.dictBits, buf_.data(), TableBits(o, historySize)), bw_(o.np, o.pbit),
+        : opt_(o),
+          in_(in),
+          out_(out),
+          window_(1 << o.dictBits),
+          start_(static_cast<int32_t>(historySize)),
+          buf_(BufferSize(o, historySize), 0),
+          mf_(o.dictBits, buf_.data(), TableBits(o, historySize)),
+          bw_(o.np, o.pbit),
           tune_(TuningFor(o.effort, whole ? whole : o.sizeHint)) {
         if (historySize > 0) std::memcpy(buf_.data(), history, historySize);
         end_ = start_;
@@ -305,7 +310,8 @@ private:
         static const Prices kDefault = [] {
             Prices d;
             for (int i = 0; i < 256; ++i) d.c[i] = 7;
-            for (int i = 256; i < kNC; ++i) d.c[i] = 7 + std::min(6, PositionSlot(static_cast<uint32_t>(i - 256)));
+            for (int i = 256; i < kNC; ++i)
+                d.c[i] = 7 + std::min(6, PositionSlot(static_cast<uint32_t>(i - 256)));
             for (int i = 0; i < kMaxNP; ++i) d.p[i] = 4 + (i > 1 ? i - 1 : 0);
             return d;
         }();
@@ -353,7 +359,8 @@ private:
                 // Every length up to kDenseLengths, beyond it only the
                 // longest: long matches are rarely worth cutting.
                 int dense = std::min(len, std::max(prev, kDenseLengths));
-                for (int l = prev + 1; l <= len; l = (l < dense ? l + 1 : (l == len ? l + 1 : len))) {
+                for (int l = prev + 1; l <= len;
+                     l = (l < dense ? l + 1 : (l == len ? l + 1 : len))) {
                     uint32_t v = base + pr.c[l + 253];
                     if (v < cost_[i + l]) {
                         cost_[i + l] = v;
@@ -506,9 +513,9 @@ EncodeResult Encode(const EncodeOptions& options, Source& in, Sink& out) {
     return enc->Run();
 }
 
-Status EncodeSegment(const EncodeOptions& options, const uint8_t* history,
-                     std::size_t historySize, const uint8_t* data, std::size_t size,
-                     std::vector<uint8_t>* out, uint64_t* bitCount) {
+Status EncodeSegment(const EncodeOptions& options, const uint8_t* history, std::size_t historySize,
+                     const uint8_t* data, std::size_t size, std::vector<uint8_t>* out,
+                     uint64_t* bitCount) {
     EncodeOptions o = options;
     o.sizeHint = size;
     o.giveUpAfter = UINT64_MAX;

@@ -53,8 +53,8 @@ EncodeResult Encode(const EncodeOptions& options, Source& in, Sink& out);
 // window), so matches may reach back across the border. The bit stream is
 // complete blocks, not padded: *bitCount of the bits in *out are the
 // segment's (the rest of the last byte is zero).
-Status EncodeSegment(const EncodeOptions& options, const uint8_t* history,
-                     std::size_t historySize, const uint8_t* data, std::size_t size,
-                     std::vector<uint8_t>* out, uint64_t* bitCount);
+Status EncodeSegment(const EncodeOptions& options, const uint8_t* history, std::size_t historySize,
+                     const uint8_t* data, std::size_t size, std::vector<uint8_t>* out,
+                     uint64_t* bitCount);
 
 }  // namespace kt::lzh

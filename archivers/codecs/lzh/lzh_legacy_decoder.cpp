@@ -36,8 +36,8 @@ private:
 // Copies a match of `len` bytes from `from` in the ring (a power of two in
 // size) to the output, never past the `left` bytes the member still has.
 // False when the sink fails.
-bool CopyMatch(std::vector<uint8_t>& ring, unsigned& pos, unsigned from, unsigned len, uint64_t& left,
-               ChunkOut& out) {
+bool CopyMatch(std::vector<uint8_t>& ring, unsigned& pos, unsigned from, unsigned len,
+               uint64_t& left, ChunkOut& out) {
     const unsigned mask = static_cast<unsigned>(ring.size()) - 1;
     for (unsigned i = 0; i < len && left > 0; ++i, --left) {
         const uint8_t b = ring[(from + i) & mask];
@@ -99,7 +99,8 @@ DecodeResult DecodeLz5(Source& packed, Sink& sink, uint64_t size) {
                 unsigned b0 = in.Get(8), b1 = in.Get(8);
                 unsigned from = b0 | (b1 & 0xF0) << 4;
                 unsigned len = (b1 & 0x0F) + 3;
-                if (!CopyMatch(ring, pos, from, len, left, out)) return out.Result(Status::WriteError);
+                if (!CopyMatch(ring, pos, from, len, left, out))
+                    return out.Result(Status::WriteError);
             }
         }
         if (in.Overrun()) return out.Result(Status::UnexpectedEnd);

@@ -11,7 +11,7 @@ std::optional<Method> FindMethod(std::string_view id) {
         int dictBits, np, pbit;
     };
     static const Row kRows[] = {
-        {"-lh0-", MethodKind::Stored, 0, 0, 0},   {"-lz4-", MethodKind::Stored, 0, 0, 0},
+        {"-lh0-", MethodKind::Stored, 0, 0, 0},    {"-lz4-", MethodKind::Stored, 0, 0, 0},
         {"-lhd-", MethodKind::Directory, 0, 0, 0}, {"-lh4-", MethodKind::Static, 12, 14, 4},
         {"-lh5-", MethodKind::Static, 13, 14, 4},  {"-lh6-", MethodKind::Static, 15, 16, 5},
         {"-lh7-", MethodKind::Static, 16, 17, 5},  {"-lhx-", MethodKind::Static, 19, 20, 5},

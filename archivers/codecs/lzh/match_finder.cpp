@@ -11,17 +11,24 @@ uint32_t Load32At(const uint8_t* p) {
 
 // Out of line: few candidates get this far, and inlined it would take the
 // registers the walk itself needs.
-[[gnu::noinline]] int LongerMatch(const uint8_t* a, const uint8_t* b, int max) { return MatchLength(a, b, max); }
+[[gnu::noinline]] int LongerMatch(const uint8_t* a, const uint8_t* b, int max) {
+    return MatchLength(a, b, max);
+}
 
 }  // namespace
 
 MatchFinder::MatchFinder(int dictBits, const uint8_t* buf, int tableBits)
-    : hash4Shift_(32 - tableBits), hash3Shift_(32 - (tableBits < 14 ? tableBits : 14)),
-      window_(1 << dictBits), mask_((1 << (tableBits < dictBits ? tableBits : dictBits)) - 1), buf_(buf),
-      head4_(std::size_t{1} << tableBits, -1), head3_(std::size_t{1} << (32 - hash3Shift_), -1),
+    : hash4Shift_(32 - tableBits),
+      hash3Shift_(32 - (tableBits < 14 ? tableBits : 14)),
+      window_(1 << dictBits),
+      mask_((1 << (tableBits < dictBits ? tableBits : dictBits)) - 1),
+      buf_(buf),
+      head4_(std::size_t{1} << tableBits, -1),
+      head3_(std::size_t{1} << (32 - hash3Shift_), -1),
       prev_(static_cast<std::size_t>(mask_) + 1, kNoLink) {}
 
-int MatchFinder::Longest(int32_t p, int maxLen, int minLen, int chain, int nice, uint32_t* dist) const {
+int MatchFinder::Longest(int32_t p, int maxLen, int minLen, int chain, int nice,
+                         uint32_t* dist) const {
     if (maxLen <= minLen) return 0;
     const int32_t limit = p - window_;
     int best = minLen;
@@ -72,7 +79,8 @@ int MatchFinder::Longest(int32_t p, int maxLen, int minLen, int chain, int nice,
     return Found(p, best, bestPos, dist);
 }
 
-int MatchFinder::All(int32_t p, int maxLen, int chain, int nice, uint16_t* lens, uint32_t* dists, int max) const {
+int MatchFinder::All(int32_t p, int maxLen, int chain, int nice, uint16_t* lens, uint32_t* dists,
+                     int max) const {
     const int32_t limit = p - window_;
     int best = kMinMatch - 1;
     int count = 0;

@@ -43,7 +43,8 @@ public:
 
     // Every improvement in length at p, in increasing length: lens[i] with
     // dists[i]. Returns the count (at most max).
-    int All(int32_t p, int maxLen, int chain, int nice, uint16_t* lens, uint32_t* dists, int max) const;
+    int All(int32_t p, int maxLen, int chain, int nice, uint16_t* lens, uint32_t* dists,
+            int max) const;
 
     // The buffer moved down by shift bytes (a multiple of the window).
     void Slide(int32_t shift);

@@ -123,12 +123,14 @@ EncodeResult EncodeInSegments(const EncodeOptions& options, Source& in, Sink& ou
             EncodeOne(options, s);
         }
     };
-    OrderedPool<Segment> segments(static_cast<std::size_t>(std::max(1, options.threads)), options.addThread,
-                                  fill, encode);
+    OrderedPool<Segment> segments(static_cast<std::size_t>(std::max(1, options.threads)),
+                                  options.addThread, fill, encode);
     while (Segment* s = segments.Next()) {
         if (s->status != Status::Ok) return {s->status, r.inSize, joiner.Size(), r.crc};
-        if (!joiner.Append(s->out, s->bits)) return {Status::WriteError, r.inSize, joiner.Size(), r.crc};
-        if (joiner.Size() >= options.giveUpAfter) return {Status::NotSmaller, r.inSize, joiner.Size(), r.crc};
+        if (!joiner.Append(s->out, s->bits))
+            return {Status::WriteError, r.inSize, joiner.Size(), r.crc};
+        if (joiner.Size() >= options.giveUpAfter)
+            return {Status::NotSmaller, r.inSize, joiner.Size(), r.crc};
     }
     if (segments.Failed()) return {Status::ReadError, r.inSize, joiner.Size(), r.crc};
     if (!joiner.Finish()) return {Status::WriteError, r.inSize, joiner.Size(), r.crc};

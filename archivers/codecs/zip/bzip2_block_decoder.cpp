@@ -335,13 +335,15 @@ bool Bzip2BlockDecoder::WalkInSegments(uint32_t first) {
     // row numbers, which lie all over the text.
     std::array<uint32_t, kSegments + 1> marked;
     int marks = 0;
-    for (int k = 0; k < kSegments; ++k) marked[marks++] = static_cast<uint32_t>(uint64_t{n} * k / kSegments);
+    for (int k = 0; k < kSegments; ++k)
+        marked[marks++] = static_cast<uint32_t>(uint64_t{n} * k / kSegments);
     marked[marks++] = first;
     std::sort(marked.begin(), marked.begin() + marks);
     marks = static_cast<int>(std::unique(marked.begin(), marked.begin() + marks) - marked.begin());
     for (int k = 0; k < marks; ++k) rows[marked[k]] |= kMark;
     auto segmentOf = [&](uint32_t row) {
-        return static_cast<int>(std::lower_bound(marked.begin(), marked.begin() + marks, row) - marked.begin());
+        return static_cast<int>(std::lower_bound(marked.begin(), marked.begin() + marks, row) -
+                                marked.begin());
     };
     auto unmark = [&] {
         for (int k = 0; k < marks; ++k) rows[marked[k]] &= ~kMark;
@@ -363,7 +365,8 @@ bool Bzip2BlockDecoder::WalkInSegments(uint32_t first) {
         *o = static_cast<uint8_t>(e);
         c = {e >> 8 & kRowMask, o + 1, started++};
     };
-    for (int k = 0; k < kChains && started < marks; ++k) begin(chain[active++], t_->pieces + Stretch(n) * k);
+    for (int k = 0; k < kChains && started < marks; ++k)
+        begin(chain[active++], t_->pieces + Stretch(n) * k);
     // More rounds mean a cycle without marks.
     for (uint32_t round = 0; active > 0; ++round) {
         if (round >= MostRounds(n)) {

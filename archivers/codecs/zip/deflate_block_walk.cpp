@@ -27,7 +27,8 @@ constexpr Step kEnd = 1u << 14;
 constexpr Step kBad = 1u << 15;
 constexpr Step kFurther = kStops;
 constexpr Step kBroken = kStops | kBad;
-static_assert(kTableBits > 8 && kTableBits < 13, "kLength must sit between the bit count and the stop flags");
+static_assert(kTableBits > 8 && kTableBits < 13,
+              "kLength must sit between the bit count and the stop flags");
 
 int BitsOf(uint32_t e) { return static_cast<int>(e & 0xFF); }
 
@@ -59,7 +60,9 @@ public:
         }
         return pos_ <= n_ + 16;
     }
-    uint32_t Peek(int bits) const { return static_cast<uint32_t>(buf_ & ((uint64_t{1} << bits) - 1)); }
+    uint32_t Peek(int bits) const {
+        return static_cast<uint32_t>(buf_ & ((uint64_t{1} << bits) - 1));
+    }
     uint64_t Buffer() const { return buf_; }
     void Drop(int bits) {
         buf_ >>= bits;
@@ -70,7 +73,9 @@ public:
         Drop(bits);
         return v;
     }
-    uint64_t Position() const { return static_cast<uint64_t>(pos_) * 8 - static_cast<uint64_t>(count_); }
+    uint64_t Position() const {
+        return static_cast<uint64_t>(pos_) * 8 - static_cast<uint64_t>(count_);
+    }
     bool Overrun() const { return Position() > static_cast<uint64_t>(n_) * 8; }
     // Skips to the next byte boundary, then `bytes` whole bytes.
     bool SkipBytes(uint64_t bytes) {
@@ -87,7 +92,7 @@ private:
     size_t n_;
     size_t pos_ = 0;  // next byte to load
     uint64_t buf_ = 0;
-    int count_ = 0;   // bits of buf_ not yet used
+    int count_ = 0;  // bits of buf_ not yet used
 };
 
 // A code's bits in the order the stream holds them (deflate sends Huffman
@@ -99,7 +104,8 @@ constexpr auto kReversedBytes = [] {
     return r;
 }();
 unsigned Reversed(unsigned code, int bits) {
-    return (unsigned{kReversedBytes[code & 0xFF]} << 8 | kReversedBytes[code >> 8 & 0xFF]) >> (16 - bits);
+    return (unsigned{kReversedBytes[code & 0xFF]} << 8 | kReversedBytes[code >> 8 & 0xFF]) >>
+           (16 - bits);
 }
 
 // A code as its canonical counts and its symbols in code order: enough to
@@ -147,7 +153,8 @@ struct Canonical {
     void ForEachShortCode(int maxBits, F f) const {
         unsigned code = 0, index = 0;
         for (int len = 1; len <= maxBits; ++len) {
-            for (unsigned k = 0; k < count[len]; ++k, ++code, ++index) f(symbols[index], len, Reversed(code, len));
+            for (unsigned k = 0; k < count[len]; ++k, ++code, ++index)
+                f(symbols[index], len, Reversed(code, len));
             code <<= 1;
         }
     }
@@ -160,7 +167,9 @@ Step LiteralStep(unsigned s, int len) {
     return kBroken;
 }
 
-Step DistanceStep(unsigned s, int len) { return s < 30 ? static_cast<Step>(len + kDistExtra[s]) : kBroken; }
+Step DistanceStep(unsigned s, int len) {
+    return s < 30 ? static_cast<Step>(len + kDistExtra[s]) : kBroken;
+}
 
 // One block's literal/length and distance codes as the walk reads them:
 // one table whose first half holds the literal/length codes and whose
@@ -186,7 +195,8 @@ struct WalkCodes {
             const int used = length ? BitsOf(first) : codeBits[i];
             const unsigned next = (i >> used) + length;  // in the distance half after a length
             const Step second = table[next];
-            const bool pairs = (((first | second) & kStops) == 0) & (codeBits[next] + used <= kTableBits);
+            const bool pairs =
+                (((first | second) & kStops) == 0) & (codeBits[next] + used <= kTableBits);
             const Step both = static_cast<Step>((second & kLength) | (used + BitsOf(second)));
             table[i] = pairs ? both : first;
         }
@@ -211,7 +221,8 @@ private:
     // up to len - 1 bits, twice over, plus one entry per code of len bits.
     // Entries no code reaches (the prefixes of longer codes, or the unused
     // codes of an incomplete code) stay "look further" and fail there.
-    static void Fill(Step* half, uint8_t* codeBits, const Canonical& code, Step (*step)(unsigned, int)) {
+    static void Fill(Step* half, uint8_t* codeBits, const Canonical& code,
+                     Step (*step)(unsigned, int)) {
         half[0] = kFurther;
         codeBits[0] = kTableBits + 1;  // pairs with nothing
         unsigned size = 1, code_ = 0, index = 0;
@@ -244,7 +255,8 @@ bool ReadDynamicCodes(BitReader& in, WalkCodes& codes) {
     if (!lengthCode.Build(clen, 19)) return false;
     uint16_t lengthTable[1u << 7] = {};
     lengthCode.ForEachShortCode(7, [&](unsigned s, int len, unsigned at) {
-        for (; at < (1u << 7); at += 1u << len) lengthTable[at] = static_cast<uint16_t>(s | len << 8);
+        for (; at < (1u << 7); at += 1u << len)
+            lengthTable[at] = static_cast<uint16_t>(s | len << 8);
     });
     uint8_t lengths[286 + 30] = {};
     for (unsigned i = 0; i < nlit + ndist;) {

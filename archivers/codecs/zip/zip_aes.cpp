@@ -26,7 +26,8 @@ struct AesDecryptor::State {
 
     // Derives the keys into `keys` (AES key | MAC key | verifier) and sets
     // up the cipher and the MAC; false when OpenSSL fails.
-    bool Init(int strength, std::string_view password, const uint8_t* salt, std::vector<uint8_t>& keys);
+    bool Init(int strength, std::string_view password, const uint8_t* salt,
+              std::vector<uint8_t>& keys);
     // XORs the key stream into data.
     void Apply(uint8_t* data, size_t n);
     // The first kAesMacSize bytes of the MAC over everything so far.
@@ -70,8 +71,8 @@ bool AesDecryptor::State::Init(int strength, std::string_view password, const ui
     const size_t keyLen = 8 + 8 * static_cast<size_t>(strength);
     keys.assign(2 * keyLen + kAesVerifierSize, 0);
     if (PKCS5_PBKDF2_HMAC_SHA1(password.data(), static_cast<int>(password.size()), salt,
-                               static_cast<int>(4 + 4 * strength), 1000, static_cast<int>(keys.size()),
-                               keys.data()) != 1) {
+                               static_cast<int>(4 + 4 * strength), 1000,
+                               static_cast<int>(keys.size()), keys.data()) != 1) {
         return false;
     }
     const EVP_CIPHER* ecb = strength == 1   ? EVP_aes_128_ecb()
@@ -113,8 +114,9 @@ std::unique_ptr<AesDecryptor> AesDecryptor::Open(const AesInfo& info, std::strin
     std::unique_ptr<AesDecryptor> d(new AesDecryptor);
     d->s_ = std::make_unique<State>();
     std::vector<uint8_t> keys;
-    bool ok = d->s_->Init(info.strength, password, salt, keys) &&
-              std::memcmp(keys.data() + keys.size() - kAesVerifierSize, verifier, kAesVerifierSize) == 0;
+    bool ok =
+        d->s_->Init(info.strength, password, salt, keys) &&
+        std::memcmp(keys.data() + keys.size() - kAesVerifierSize, verifier, kAesVerifierSize) == 0;
     OPENSSL_cleanse(keys.data(), keys.size());
     return ok ? std::move(d) : nullptr;
 }
@@ -142,7 +144,8 @@ std::string AesExtraBlock(int strength, uint16_t method) {
 
 AesEncryptor::~AesEncryptor() = default;
 
-std::unique_ptr<AesEncryptor> AesEncryptor::Create(int strength, std::string_view password, uint8_t* head) {
+std::unique_ptr<AesEncryptor> AesEncryptor::Create(int strength, std::string_view password,
+                                                   uint8_t* head) {
     if (strength < 1 || strength > 3) return nullptr;
     const size_t saltSize = 4 + 4 * static_cast<size_t>(strength);
     if (getrandom(head, saltSize, 0) != static_cast<ssize_t>(saltSize)) return nullptr;
@@ -150,7 +153,9 @@ std::unique_ptr<AesEncryptor> AesEncryptor::Create(int strength, std::string_vie
     e->s_ = std::make_unique<AesDecryptor::State>();
     std::vector<uint8_t> keys;
     bool ok = e->s_->Init(strength, password, head, keys);
-    if (ok) std::memcpy(head + saltSize, keys.data() + keys.size() - kAesVerifierSize, kAesVerifierSize);
+    if (ok)
+        std::memcpy(head + saltSize, keys.data() + keys.size() - kAesVerifierSize,
+                    kAesVerifierSize);
     OPENSSL_cleanse(keys.data(), keys.size());
     return ok ? std::move(e) : nullptr;
 }

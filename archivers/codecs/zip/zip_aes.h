@@ -58,8 +58,11 @@ public:
     ~AesEncryptor();
     // Null when the system gives no random bytes or OpenSSL fails. `head`
     // receives salt and verifier (HeadSize bytes), which precede the data.
-    static std::unique_ptr<AesEncryptor> Create(int strength, std::string_view password, uint8_t* head);
-    static size_t HeadSize(int strength) { return 4 + 4 * static_cast<size_t>(strength) + kAesVerifierSize; }
+    static std::unique_ptr<AesEncryptor> Create(int strength, std::string_view password,
+                                                uint8_t* head);
+    static size_t HeadSize(int strength) {
+        return 4 + 4 * static_cast<size_t>(strength) + kAesVerifierSize;
+    }
     void Encrypt(uint8_t* data, size_t n);
     // The authentication code over everything encrypted, to follow the data.
     bool Finish(uint8_t mac[kAesMacSize]);

@@ -47,9 +47,10 @@ public:
           emit_(emit),
           decoders_(static_cast<size_t>(CoreCount())),
           extra_(CoreCount() - 1),
-          pool_(static_cast<size_t>(CoreCount()), [this] { return extra_.TryAdd(); },
-                [this](Block& b, bool& last) { return NextBlock(b, last); },
-                [this](Block& b, size_t thread) { b.ok = DecodeBlock(b, thread); }) {}
+          pool_(
+              static_cast<size_t>(CoreCount()), [this] { return extra_.TryAdd(); },
+              [this](Block& b, bool& last) { return NextBlock(b, last); },
+              [this](Block& b, size_t thread) { b.ok = DecodeBlock(b, thread); }) {}
 
     End Run();
     // Bytes handed to emit so far, all of them from blocks that decoded.
@@ -90,7 +91,7 @@ private:
     bool failed_ = false;
     uint64_t scanned_ = 0;  // bit positions below this hold no magic past the last one found
     int level_ = 9;         // the stream's block size, from its header
-    uint64_t block_ = 0;  // bit position of the next block's magic
+    uint64_t block_ = 0;    // bit position of the next block's magic
     uint32_t combined_ = 0;
 
     // One per pool thread number, made by the thread that first needs it.

@@ -34,9 +34,9 @@ inline constexpr uint64_t kBzip2SplitMin = 1u << 20;
 
 // How a stream was decoded.
 struct Bzip2SplitReport {
-    uint64_t blocks = 0;     // blocks decoded one by one before the end or a fallback
-    size_t threads = 1;      // threads that decoded them, the caller's included
-    bool fellBack = false;   // the sequential decoder had to take over
+    uint64_t blocks = 0;    // blocks decoded one by one before the end or a fallback
+    size_t threads = 1;     // threads that decoded them, the caller's included
+    bool fellBack = false;  // the sequential decoder had to take over
 };
 
 // Decodes the bzip2 stream of `size` packed bytes.

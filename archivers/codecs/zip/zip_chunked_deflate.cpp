@@ -6,8 +6,7 @@
 
 namespace kt::zip {
 
-ChunkedDeflater::ChunkedDeflater(int level)
-    : compressor_(libdeflate_alloc_compressor(level)) {}
+ChunkedDeflater::ChunkedDeflater(int level) : compressor_(libdeflate_alloc_compressor(level)) {}
 
 ChunkedDeflater::~ChunkedDeflater() { libdeflate_free_compressor(compressor_); }
 

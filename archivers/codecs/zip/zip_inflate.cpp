@@ -187,7 +187,8 @@ private:
 class Inflater {
 public:
     Inflater(DeflateVariant v, const PullFn& pull, const EmitFn& emit)
-        : wide_(v == DeflateVariant::Deflate64), in_(pull),
+        : wide_(v == DeflateVariant::Deflate64),
+          in_(pull),
           out_(wide_ ? 65536 : 32768, wide_ ? 65538 : 258, emit) {}
 
     ZipStatus Run() {
@@ -234,7 +235,8 @@ private:
         int nclen = static_cast<int>(in_.Take(4)) + 4;
         if (nlit > 286 || (!wide_ && ndist > 30)) return ZipStatus::Broken;
         uint8_t clen[19] = {};
-        for (int i = 0; i < nclen; ++i) clen[kCodeLengthOrder[i]] = static_cast<uint8_t>(in_.Take(3));
+        for (int i = 0; i < nclen; ++i)
+            clen[kCodeLengthOrder[i]] = static_cast<uint8_t>(in_.Take(3));
         Code lengths;
         if (!lengths.Build(clen, 19, 7)) return ZipStatus::Broken;
         uint8_t len[286 + 32] = {};
@@ -260,7 +262,8 @@ private:
             while (repeat-- > 0) len[i++] = value;
         }
         if (len[256] == 0) return ZipStatus::Broken;  // no end-of-block code
-        if (!lit_.Build(len, nlit, 10) || !dist_.Build(len + nlit, ndist, 8)) return ZipStatus::Broken;
+        if (!lit_.Build(len, nlit, 10) || !dist_.Build(len + nlit, ndist, 8))
+            return ZipStatus::Broken;
         if (in_.Overrun()) return in_.Failed() ? ZipStatus::ReadError : ZipStatus::Broken;
         return Codes();
     }
@@ -281,7 +284,8 @@ private:
             if (sym == 256) break;
             sym -= 257;
             if (sym >= 29) return ZipStatus::Broken;
-            size_t len = wide_ && sym == 28 ? 3 + in_.Take(16) : kLengthBase[sym] + in_.Take(kLengthExtra[sym]);
+            size_t len = wide_ && sym == 28 ? 3 + in_.Take(16)
+                                            : kLengthBase[sym] + in_.Take(kLengthExtra[sym]);
             int d = dist_.Decode(in_);
             if (d < 0 || (!wide_ && d >= 30)) return ZipStatus::Broken;
             size_t dist = kDistBase[d] + in_.Take(kDistExtra[d]);

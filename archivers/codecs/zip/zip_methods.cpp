@@ -101,7 +101,8 @@ ZipStatus Lzma(uint16_t flags, uint64_t size, const PullFn& pull, const EmitFn& 
     }
     if (Get16(head + 2) != 5) return ZipStatus::Broken;
     lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
-    if (lzma_properties_decode(&filters[0], nullptr, head + 4, 5) != LZMA_OK) return ZipStatus::Broken;
+    if (lzma_properties_decode(&filters[0], nullptr, head + 4, 5) != LZMA_OK)
+        return ZipStatus::Broken;
     auto* opt = static_cast<lzma_options_lzma*>(filters[0].options);
     std::unique_ptr<void, void (*)(void*)> optGuard(opt, free);
     // No match reaches further back than the data is long: a huge announced

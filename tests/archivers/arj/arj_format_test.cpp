@@ -46,7 +46,8 @@ TEST(ArjFormat, EveryMethodOfArjDecodesByteExact) {
             ASSERT_EQ(r.status, kt::lzh::Status::Ok) << m.name;
             EXPECT_EQ(sink.crc, m.crc) << m.name;
             EXPECT_TRUE(sink.data == it->second) << m.name;
-            EXPECT_NEAR(static_cast<double>(m.mtime), static_cast<double>(tree.mtime), 2.0) << m.name;
+            EXPECT_NEAR(static_cast<double>(m.mtime), static_cast<double>(tree.mtime), 2.0)
+                << m.name;
         }
         EXPECT_EQ(seen, tree.files.size());
     }
@@ -57,7 +58,7 @@ TEST(ArjFormat, DamagedHeaderIsAHeaderCrcError) {
     SampleTree tree;
     std::string bytes = ReadFile(tree.Pack(1));
     std::size_t second = bytes.find("\x60\xEA", 4);  // the first member's header
-    bytes[second + 20] ^= 0x01;  // its modification time
+    bytes[second + 20] ^= 0x01;                      // its modification time
     WriteFile(tree.dir / "bad.arj", bytes);
     kt::unarj::ArjFile file;
     ASSERT_TRUE(file.Open(tree.dir / "bad.arj"));

@@ -36,7 +36,8 @@ struct SampleTree {
     // The tree packed with `arj a -m<method> -r`; the archive's path.
     std::string Pack(int method, const std::string& extra = "") const {
         std::string arc = dir / ("m" + std::to_string(method) + ".arj");
-        return Shell(dir / "src", "arj a -y -r -m" + std::to_string(method) + " " + extra + " " + ArgQuote(arc) + " '*'")
+        return Shell(dir / "src", "arj a -y -r -m" + std::to_string(method) + " " + extra + " " +
+                                      ArgQuote(arc) + " '*'")
                    ? arc
                    : std::string();
     }

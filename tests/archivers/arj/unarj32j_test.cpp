@@ -51,8 +51,8 @@ void Put32(std::string& s, uint32_t v) {
 }
 
 // One ARJ header: id, size, the basic header, its CRC-32, no extended header.
-std::string Header(uint8_t type, const std::string& name, uint32_t packed, uint32_t original, uint32_t crc,
-                   uint8_t flags = 0, uint8_t method = 0) {
+std::string Header(uint8_t type, const std::string& name, uint32_t packed, uint32_t original,
+                   uint32_t crc, uint8_t flags = 0, uint8_t method = 0) {
     std::string b;
     b += static_cast<char>(30);  // first_hdr_size
     b += static_cast<char>(11);
@@ -75,7 +75,8 @@ std::string Header(uint8_t type, const std::string& name, uint32_t packed, uint3
     std::string h = "\x60\xEA";
     Put16(h, static_cast<uint32_t>(b.size()));
     h += b;
-    Put32(h, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(b.data()), static_cast<uInt>(b.size()))));
+    Put32(h, static_cast<uint32_t>(
+                 crc32(0, reinterpret_cast<const Bytef*>(b.data()), static_cast<uInt>(b.size()))));
     Put16(h, 0);
     return h;
 }
@@ -85,9 +86,11 @@ std::string Header(uint8_t type, const std::string& name, uint32_t packed, uint3
 std::string CraftArj(const std::vector<std::pair<std::string, std::string>>& members) {
     std::string a = Header(2, "crafted.arj", 0, 0, 0);
     for (const auto& [name, data] : members) {
-        uint32_t crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()),
-                                                   static_cast<uInt>(data.size())));
-        a += Header(0, name, static_cast<uint32_t>(data.size()), static_cast<uint32_t>(data.size()), crc) + data;
+        uint32_t crc = static_cast<uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+        a += Header(0, name, static_cast<uint32_t>(data.size()), static_cast<uint32_t>(data.size()),
+                    crc) +
+             data;
     }
     return a + std::string("\x60\xEA\x00\x00", 4);
 }
@@ -110,7 +113,8 @@ TEST(Unarj32j, EveryMethodExtractsTheTreeByteExactWithTimes) {
             EXPECT_TRUE(ReadFile(out + name) == data) << name;
             struct stat st;
             ASSERT_EQ(stat((out + name).c_str(), &st), 0) << name;
-            EXPECT_NEAR(static_cast<double>(st.st_mtime), static_cast<double>(tree.mtime), 2.0) << name;
+            EXPECT_NEAR(static_cast<double>(st.st_mtime), static_cast<double>(tree.mtime), 2.0)
+                << name;
         }
         EXPECT_EQ(lib.Run("t " + Q(arc), &report), 0) << report;
         EXPECT_TRUE(lib.check(arc.c_str(), CHECKARCHIVE_FULLCRC));
@@ -131,7 +135,8 @@ TEST(Unarj32j, SearchListsEveryMemberWithSizesAndMethod) {
     ASSERT_NE(h, nullptr);
     std::map<std::string, INDIVIDUALINFO> seen;
     INDIVIDUALINFO info{};
-    for (int r = lib.findFirst(h, "*", &info); r == 0; r = lib.findNext(h, &info)) seen[info.szFileName] = info;
+    for (int r = lib.findFirst(h, "*", &info); r == 0; r = lib.findNext(h, &info))
+        seen[info.szFileName] = info;
     lib.close(h);
     ASSERT_EQ(seen.size(), tree.files.size());
     EXPECT_EQ(seen["sub/big.dat"].dwOriginalSize, tree.files.at("sub/big.dat").size());
@@ -148,12 +153,15 @@ TEST(Unarj32j, ACutStreamIsAnUnexpectedEndNamedInTheReportAndNoFile) {
     SampleTree tree;
     std::string bytes = ReadFile(tree.Pack(1));
     auto u16 = [&](std::size_t at) {
-        return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
+        return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at]) |
+                                     static_cast<uint8_t>(bytes[at + 1]) << 8);
     };
     auto u32 = [&](std::size_t at) { return u16(at) | u16(at + 2) << 16; };
     // Header at `at`: id, size, basic header, CRC-32, no extended header.
     auto after = [&](std::size_t at) { return at + 4 + u16(at + 2) + 4 + 2; };
-    auto nameAt = [&](std::size_t at) { return std::string(bytes.c_str() + at + 4 + static_cast<uint8_t>(bytes[at + 4])); };
+    auto nameAt = [&](std::size_t at) {
+        return std::string(bytes.c_str() + at + 4 + static_cast<uint8_t>(bytes[at + 4]));
+    };
     std::size_t at = after(0);  // past the main header
     while (nameAt(at) != "sub/big.dat") {
         ASSERT_NE(u16(at + 2), 0u) << "no sub/big.dat";
@@ -162,7 +170,8 @@ TEST(Unarj32j, ACutStreamIsAnUnexpectedEndNamedInTheReportAndNoFile) {
     uint32_t packed = u32(at + 4 + 12), original = u32(at + 4 + 16), crc = u32(at + 4 + 20);
     uint8_t method = static_cast<uint8_t>(bytes[at + 4 + 5]);
     ASSERT_EQ(method, 1);
-    std::string cut = Header(2, "cut.arj", 0, 0, 0) + Header(0, "big.dat", packed / 2, original, crc, 0, method) +
+    std::string cut = Header(2, "cut.arj", 0, 0, 0) +
+                      Header(0, "big.dat", packed / 2, original, crc, 0, method) +
                       bytes.substr(after(at), packed / 2) + std::string("\x60\xEA\x00\x00", 4);
     std::string arc = tree.dir / "cut.arj";
     WriteFile(arc, cut);
@@ -189,7 +198,8 @@ TEST(Unarj32j, DamagedDataIsACrcErrorNamedInTheReportAndNoFile) {
         EXPECT_TRUE(rc == ERROR_FILE_CRC || rc == ERROR_BROKEN_DATA) << rc << report;
         EXPECT_NE(report.find("sub/big.dat"), std::string::npos) << report;
         EXPECT_FALSE(fs::exists(out + "sub/big.dat"));
-        EXPECT_TRUE(ReadFile(out + "top.txt") == tree.files.at("top.txt"));  // the others still extract
+        EXPECT_TRUE(ReadFile(out + "top.txt") ==
+                    tree.files.at("top.txt"));  // the others still extract
         EXPECT_NE(lib.Run("t " + Q(bad)), 0);
         EXPECT_FALSE(lib.check(bad.c_str(), CHECKARCHIVE_FULLCRC));
     }
@@ -211,10 +221,10 @@ TEST(Unarj32j, HostileNamesNeverWriteOutsideTheFolder) {
     Unarj& lib = Unarj::Get();
     ScratchDir dir;
     WriteFile(dir / "hostile.arj", CraftArj({{"../escape.txt", "x"},
-                                              {"/abs.txt", "abs"},
-                                              {"ok/inner.txt", "inner"},
-                                              {"a/../../up.txt", "up"},
-                                              {"link/planted.txt", "planted"}}));
+                                             {"/abs.txt", "abs"},
+                                             {"ok/inner.txt", "inner"},
+                                             {"a/../../up.txt", "up"},
+                                             {"link/planted.txt", "planted"}}));
     fs::create_directories(dir / "out");
     fs::create_directory_symlink(dir / "elsewhere", dir / "out/link");
     fs::create_directories(dir / "elsewhere");
@@ -232,9 +242,11 @@ TEST(Unarj32j, BadCommandsAndMissingArchivesAreReported) {
     ScratchDir dir;
     std::string report;
     EXPECT_EQ(lib.Run("q " + Q(dir / "a.arj"), &report), ERROR_COMMAND_NAME);
-    EXPECT_EQ(lib.Run("x " + Q(dir / "missing.arj") + " " + Q(dir / "o/"), &report), ERROR_NOT_FIND_ARC_FILE);
+    EXPECT_EQ(lib.Run("x " + Q(dir / "missing.arj") + " " + Q(dir / "o/"), &report),
+              ERROR_NOT_FIND_ARC_FILE);
     WriteFile(dir / "not.arj", "plain text, no archive here");
-    EXPECT_EQ(lib.Run("x " + Q(dir / "not.arj") + " " + Q(dir / "o/"), &report), ERROR_NOT_ARC_FILE);
+    EXPECT_EQ(lib.Run("x " + Q(dir / "not.arj") + " " + Q(dir / "o/"), &report),
+              ERROR_NOT_ARC_FILE);
     EXPECT_FALSE(lib.check((dir / "not.arj").c_str(), 0));
 }
 
@@ -245,10 +257,16 @@ TEST(Unarj32j, KaltriTestNamesTheDamagedMemberAndTheReason) {
     bytes[bytes.find("top.txt") + 3000] ^= 0x02;
     WriteFile(tree.dir / "bad.arj", bytes);
     std::string out = tree.dir / "report";
-    int status = std::system(("'" KT_BIN_DIR "/kaltri' test '" + tree.dir / "bad.arj" + "' >'" + out + "' 2>&1").c_str());
+    int status = std::system(
+        ("'" KT_BIN_DIR "/kaltri' test '" + tree.dir / "bad.arj" + "' >'" + out + "' 2>&1")
+            .c_str());
     EXPECT_NE(status, 0);
     std::string report = ReadFile(out);
     EXPECT_NE(report.find("top.txt"), std::string::npos) << report;
-    EXPECT_TRUE(report.find("CRC") != std::string::npos || report.find("broken") != std::string::npos) << report;
-    EXPECT_EQ(std::system(("'" KT_BIN_DIR "/kaltri' test '" + tree.Pack(1) + "' >/dev/null 2>&1").c_str()), 0);
+    EXPECT_TRUE(report.find("CRC") != std::string::npos ||
+                report.find("broken") != std::string::npos)
+        << report;
+    EXPECT_EQ(std::system(
+                  ("'" KT_BIN_DIR "/kaltri' test '" + tree.Pack(1) + "' >/dev/null 2>&1").c_str()),
+              0);
 }

@@ -39,17 +39,21 @@ TEST_F(BgaLibrary, ListsAndExtractsGzaAndBzaWhateverTheFraming) {
     std::string bin = Random(50000, 5);
     // "日本" in CP932.
     const std::string japanese = "\x93\xfa\x96\x7b";
-    std::string gza = Write("a.gza", MakeBga(false, {{"docs\\", "a.txt", text, Framing::RawDeflate},
-                                                     {"", "bin.dat", bin, Framing::GzipWrapped},
-                                                     {"docs\\" + japanese, "k.txt", "kanji", Framing::Stored}}));
-    std::string bza = Write("b.bza", MakeBga(true, {{"", "a.txt", text, Framing::Bzip2}, {"x", "s.bin", bin, Framing::Stored}}));
-    EXPECT_EQ(bga.Names(gza), (std::vector<std::string>{"docs/a.txt", "bin.dat", "docs/日本/k.txt"}));
+    std::string gza =
+        Write("a.gza", MakeBga(false, {{"docs\\", "a.txt", text, Framing::RawDeflate},
+                                       {"", "bin.dat", bin, Framing::GzipWrapped},
+                                       {"docs\\" + japanese, "k.txt", "kanji", Framing::Stored}}));
+    std::string bza = Write("b.bza", MakeBga(true, {{"", "a.txt", text, Framing::Bzip2},
+                                                    {"x", "s.bin", bin, Framing::Stored}}));
+    EXPECT_EQ(bga.Names(gza),
+              (std::vector<std::string>{"docs/a.txt", "bin.dat", "docs/日本/k.txt"}));
     EXPECT_EQ(bga.Names(bza), (std::vector<std::string>{"a.txt", "x/s.bin"}));
     EXPECT_TRUE(bga.Check(gza, CHECKARCHIVE_FULLCRC));
     EXPECT_TRUE(bga.Check(bza, CHECKARCHIVE_FULLCRC));
     std::string report;
     // As the driver writes it with the stored option set: -n and -j.
-    ASSERT_EQ(bga.Command("x -n -j \"" + gza + "\" \"" + dir / "flat" + "/\"", &report), 0) << report;
+    ASSERT_EQ(bga.Command("x -n -j \"" + gza + "\" \"" + dir / "flat" + "/\"", &report), 0)
+        << report;
     EXPECT_EQ(TreeOf(dir / "flat"), (std::vector<std::string>{"a.txt", "bin.dat", "k.txt"}));
     ASSERT_EQ(bga.Command("x -o \"" + gza + "\" \"" + dir / "g" + "/\"", &report), 0) << report;
     EXPECT_EQ(ReadAll(dir / "g/docs/a.txt"), text);
@@ -69,7 +73,9 @@ TEST_F(BgaLibrary, NothingIsWrittenAndNothingWrongIsKept) {
     ASSERT_TRUE(bga.Loaded());
     std::string report;
     for (const char* command : {"a", "d", "s"})
-        EXPECT_EQ(bga.Command(std::string(command) + " \"" + dir / "new.gza" + "\" \"" + dir.Path() + "/\" x", &report),
+        EXPECT_EQ(bga.Command(std::string(command) + " \"" + dir / "new.gza" + "\" \"" +
+                                  dir.Path() + "/\" x",
+                              &report),
                   ERROR_NOT_SUPPORT);
     EXPECT_FALSE(std::filesystem::exists(dir / "new.gza"));
 
@@ -84,7 +90,9 @@ TEST_F(BgaLibrary, NothingIsWrittenAndNothingWrongIsKept) {
     std::string flipped = bytes;
     flipped[40] ^= 0x7F;
     flipped[41] ^= 0x7F;
-    for (const auto& [name, content] : {std::pair<std::string, std::string>{"size.gza", wrongSize}, {"cut.gza", cut}, {"flip.gza", flipped}}) {
+    for (const auto& [name, content] : {std::pair<std::string, std::string>{"size.gza", wrongSize},
+                                        {"cut.gza", cut},
+                                        {"flip.gza", flipped}}) {
         SCOPED_TRACE(name);
         std::string path = Write(name, content);
         EXPECT_FALSE(bga.Check(path, CHECKARCHIVE_FULLCRC));
@@ -92,17 +100,19 @@ TEST_F(BgaLibrary, NothingIsWrittenAndNothingWrongIsKept) {
         EXPECT_FALSE(std::filesystem::exists(dir / ("o-" + name) + "/a.txt"));
     }
     std::string plain = Write("plain.gza", "just some text, no archive at all");
-    EXPECT_EQ(bga.Entry<ARC_OPEN_ARCHIVE_PROC>("OpenArchive")(nullptr, plain.c_str(), 0x800002), nullptr);
+    EXPECT_EQ(bga.Entry<ARC_OPEN_ARCHIVE_PROC>("OpenArchive")(nullptr, plain.c_str(), 0x800002),
+              nullptr);
 }
 
 TEST_F(BgaLibrary, NamesLeavingTheFolderWriteNothingOutside) {
     ASSERT_TRUE(bga.Loaded());
     std::string arc = Write("t.bza", MakeBga(true, {{"..\\", "escaped.txt", "bad", Framing::Bzip2},
-                                                   {"\\", "rooted.txt", "r", Framing::Stored},
-                                                   {"ok\\", "fine.txt", "fine", Framing::Bzip2}}));
+                                                    {"\\", "rooted.txt", "r", Framing::Stored},
+                                                    {"ok\\", "fine.txt", "fine", Framing::Bzip2}}));
     std::string target = dir.MakeFolder("target");
     std::string report;
-    EXPECT_EQ(bga.Command("x -o \"" + arc + "\" \"" + target + "/\"", &report), ERROR_INVALID_PATH) << report;
+    EXPECT_EQ(bga.Command("x -o \"" + arc + "\" \"" + target + "/\"", &report), ERROR_INVALID_PATH)
+        << report;
     EXPECT_FALSE(std::filesystem::exists(dir / "escaped.txt"));
     EXPECT_EQ(TreeOf(target), (std::vector<std::string>{"ok/", "ok/fine.txt", "rooted.txt"}));
 }

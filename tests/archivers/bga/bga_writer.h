@@ -29,12 +29,14 @@ inline std::string PackBgaData(const std::string& data, Framing framing) {
     std::string out(data.size() + 1024, '\0');
     if (framing == Framing::Bzip2) {
         unsigned n = static_cast<unsigned>(out.size());
-        BZ2_bzBuffToBuffCompress(out.data(), &n, const_cast<char*>(data.data()), static_cast<unsigned>(data.size()), 9, 0, 0);
+        BZ2_bzBuffToBuffCompress(out.data(), &n, const_cast<char*>(data.data()),
+                                 static_cast<unsigned>(data.size()), 9, 0, 0);
         out.resize(n);
         return out;
     }
     z_stream z{};
-    deflateInit2(&z, 9, Z_DEFLATED, framing == Framing::GzipWrapped ? 16 + 15 : -15, 8, Z_DEFAULT_STRATEGY);
+    deflateInit2(&z, 9, Z_DEFLATED, framing == Framing::GzipWrapped ? 16 + 15 : -15, 8,
+                 Z_DEFAULT_STRATEGY);
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     z.avail_in = static_cast<uInt>(data.size());
     z.next_out = reinterpret_cast<Bytef*>(out.data());

@@ -21,7 +21,8 @@ protected:
         std::string bin(200000, '\0');
         for (char& c : bin) c = static_cast<char>(rng());
         std::string text;
-        for (int i = 0; text.size() < 150000; ++i) text += "cabinet line " + std::to_string(i) + "\n";
+        for (int i = 0; text.size() < 150000; ++i)
+            text += "cabinet line " + std::to_string(i) + "\n";
         files["text.txt"] = text;
         files["sub/bin.dat"] = bin;
         files["sub/deeper/empty"] = "";
@@ -30,7 +31,8 @@ protected:
     }
 
     void ExpectFiles(const std::string& out) {
-        for (auto& [name, data] : files) EXPECT_EQ(ReadAll(out + "/" + name), data) << out << " " << name;
+        for (auto& [name, data] : files)
+            EXPECT_EQ(ReadAll(out + "/" + name), data) << out << " " << name;
     }
 
     LibraryHost cab;
@@ -42,7 +44,8 @@ TEST_F(CabLibrary, ReadsWhatGcabWrites) {
     ASSERT_TRUE(cab.Loaded());
     std::string arc = dir / "g.cab";
     ASSERT_EQ(system(("cd " + Quote(dir / "src") + " && gcab -c -z " + Quote(arc) +
-                      " text.txt sub/bin.dat sub/deeper/empty >/dev/null").c_str()),
+                      " text.txt sub/bin.dat sub/deeper/empty >/dev/null")
+                         .c_str()),
               0);
     EXPECT_TRUE(cab.Check(arc, CHECKARCHIVE_FULLCRC));
     std::vector<std::string> names = cab.Names(arc);
@@ -52,7 +55,8 @@ TEST_F(CabLibrary, ReadsWhatGcabWrites) {
     for (const char* name : {"text.txt", "sub/bin.dat", "sub/deeper/empty"})
         EXPECT_EQ(ReadAll(dir / "out/" + name), files[name]) << name;
     // -j puts every file straight into the folder.
-    ASSERT_EQ(cab.Command("-x -j \"" + arc + "\" \"" + dir / "flat" + "/\" bin.dat", &report), 0) << report;
+    ASSERT_EQ(cab.Command("-x -j \"" + arc + "\" \"" + dir / "flat" + "/\" bin.dat", &report), 0)
+        << report;
     EXPECT_EQ(TreeOf(dir / "flat"), std::vector<std::string>{"bin.dat"});
     std::string data;
     ASSERT_EQ(cab.ExtractMem("-i \"" + arc + "\" sub/bin.dat", &data, 300000), 0);
@@ -66,8 +70,8 @@ TEST_F(CabLibrary, WhatWeWriteOtherToolsReadByteForByte) {
     std::string arc = dir / "ours.cab";
     std::string report;
     // As the driver packs: -r walks subfolders, names relative to the base.
-    ASSERT_EQ(cab.Command("-a -i -r \"" + arc + "\" \"" + src + "/\" \"" + src + "/text.txt\" \"" + src +
-                              "/sub\" \"" + src + "/名前.txt\"",
+    ASSERT_EQ(cab.Command("-a -i -r \"" + arc + "\" \"" + src + "/\" \"" + src + "/text.txt\" \"" +
+                              src + "/sub\" \"" + src + "/名前.txt\"",
                           &report),
               0)
         << report;
@@ -80,12 +84,15 @@ TEST_F(CabLibrary, WhatWeWriteOtherToolsReadByteForByte) {
     std::string viaBsdtar = dir / "bsdtar";
     std::filesystem::create_directories(viaBsdtar);
     ASSERT_EQ(system(("bsdtar -xf " + Quote(arc) + " -C " + Quote(viaBsdtar)).c_str()), 0);
-    for (const char* name : {"text.txt", "sub/bin.dat"}) EXPECT_EQ(ReadAll(viaBsdtar + "/" + name), files[name]);
+    for (const char* name : {"text.txt", "sub/bin.dat"})
+        EXPECT_EQ(ReadAll(viaBsdtar + "/" + name), files[name]);
     // And ourselves, listing in stored order.
     EXPECT_EQ(cab.Names(arc).size(), files.size());
 
     // Without -r only the files directly inside a named folder go in.
-    ASSERT_EQ(cab.Command("-a \"" + dir / "shallow.cab" + "\" \"" + src + "/\" \"" + src + "/sub\"", &report), 0)
+    ASSERT_EQ(cab.Command("-a \"" + dir / "shallow.cab" + "\" \"" + src + "/\" \"" + src + "/sub\"",
+                          &report),
+              0)
         << report;
     EXPECT_EQ(cab.Names(dir / "shallow.cab"), std::vector<std::string>{"sub/bin.dat"});
 }
@@ -95,7 +102,9 @@ TEST_F(CabLibrary, ExistingFilesAreKeptUnlessAskedAndNothingLeavesTheFolder) {
     std::string src = dir / "src";
     std::string arc = dir / "o.cab";
     std::string report;
-    ASSERT_EQ(cab.Command("-a \"" + arc + "\" \"" + src + "/\" \"" + src + "/text.txt\"", &report), 0) << report;
+    ASSERT_EQ(cab.Command("-a \"" + arc + "\" \"" + src + "/\" \"" + src + "/text.txt\"", &report),
+              0)
+        << report;
     std::string out = dir.MakeFolder("o");
     dir.Write("o/text.txt", "mine");
     EXPECT_EQ(cab.Command("-x \"" + arc + "\" \"" + out + "/\"", &report), 0) << report;
@@ -103,7 +112,6 @@ TEST_F(CabLibrary, ExistingFilesAreKeptUnlessAskedAndNothingLeavesTheFolder) {
     EXPECT_EQ(ReadAll(out + "/text.txt"), "mine");
     ASSERT_EQ(cab.Command("-x -o \"" + arc + "\" \"" + out + "/\"", &report), 0) << report;
     EXPECT_EQ(ReadAll(out + "/text.txt"), files["text.txt"]);
-
 }
 
 // A stored (uncompressed) cabinet built here byte by byte, so that it can
@@ -167,7 +175,8 @@ TEST_F(CabLibrary, DamageFoundInASharedBlockLeavesNoMemberOfIt) {
     dir.Write("shared/a.txt", first);
     dir.Write("shared/b.txt", "second member\n");
     std::string arc = dir / "shared.cab";
-    ASSERT_EQ(system(("cd " + Quote(src) + " && gcab -c " + Quote(arc) + " a.txt b.txt").c_str()), 0);
+    ASSERT_EQ(system(("cd " + Quote(src) + " && gcab -c " + Quote(arc) + " a.txt b.txt").c_str()),
+              0);
     std::string bytes = ReadAll(arc);
     std::size_t at = bytes.find("line 20 of");
     ASSERT_NE(std::string::npos, at);
@@ -176,7 +185,8 @@ TEST_F(CabLibrary, DamageFoundInASharedBlockLeavesNoMemberOfIt) {
     std::string out = dir / "shared-out";
     std::string report;
     EXPECT_NE(cab.Command("-x \"" + bad + "\" \"" + out + "/\"", &report), 0) << report;
-    EXPECT_FALSE(std::filesystem::exists(out + "/a.txt") && ReadAll(out + "/a.txt") != first) << report;
+    EXPECT_FALSE(std::filesystem::exists(out + "/a.txt") && ReadAll(out + "/a.txt") != first)
+        << report;
     EXPECT_FALSE(std::filesystem::exists(out + "/b.txt")) << report;
 }
 
@@ -190,7 +200,8 @@ TEST_F(CabLibrary, NamesLeavingTheFolderWriteNothingOutside) {
     EXPECT_EQ(cab.Names(evil).size(), 4u);
     std::string target = dir.MakeFolder("t");
     std::string report;
-    EXPECT_EQ(cab.Command("-x \"" + evil + "\" \"" + target + "/\"", &report), ERROR_INVALID_PATH) << report;
+    EXPECT_EQ(cab.Command("-x \"" + evil + "\" \"" + target + "/\"", &report), ERROR_INVALID_PATH)
+        << report;
     EXPECT_FALSE(std::filesystem::exists(dir / "escaped.txt"));
     EXPECT_FALSE(std::filesystem::exists(dir / "escaped2.txt"));
     EXPECT_EQ(TreeOf(target), (std::vector<std::string>{"good/", "good/ok.txt", "rooted.txt"}));
@@ -205,7 +216,8 @@ TEST_F(CabLibrary, ACabinetClaimingMoreDataThanItHoldsFailsCleanly) {
     std::ofstream(path, std::ios::binary) << bytes;
     std::string report;
     for (const char* names : {"", " b.txt"}) {
-        EXPECT_NE(cab.Command("-x \"" + path + "\" \"" + dir / "c" + "/\"" + names, &report), 0) << report;
+        EXPECT_NE(cab.Command("-x \"" + path + "\" \"" + dir / "c" + "/\"" + names, &report), 0)
+            << report;
         EXPECT_FALSE(report.empty());
     }
     EXPECT_FALSE(cab.Check(path, CHECKARCHIVE_FULLCRC));
@@ -219,12 +231,14 @@ TEST_F(CabLibrary, CancelLeavesNoCabinetAndNoTemporaryFile) {
     {
         OwnerProbe owner(cab, 1);
         ASSERT_TRUE(owner.registered);
-        EXPECT_EQ(cab.Command("-a -r \"" + arc + "\" \"" + src + "/\" \"" + src + "/sub\"", &report),
-                  ERROR_USER_CANCEL)
+        EXPECT_EQ(
+            cab.Command("-a -r \"" + arc + "\" \"" + src + "/\" \"" + src + "/sub\"", &report),
+            ERROR_USER_CANCEL)
             << report;
     }
     EXPECT_FALSE(std::filesystem::exists(arc));
-    for (const std::string& p : TreeOf(dir.Path())) EXPECT_EQ(p.find("c.cab"), std::string::npos) << p;
+    for (const std::string& p : TreeOf(dir.Path()))
+        EXPECT_EQ(p.find("c.cab"), std::string::npos) << p;
     EXPECT_EQ(cab.Command("-f \"" + arc + "\"", &report), ERROR_NOT_SUPPORT);
 }
 

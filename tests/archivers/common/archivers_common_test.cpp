@@ -88,7 +88,8 @@ TEST(CommandLine, NulItemsFileStandsInItsPlaceWithEveryByteOfItsItems) {
     std::ofstream(spaced, std::ios::binary) << std::string("x\0", 2);
     ASSERT_TRUE(SplitCommandLine("\"--items0=" + spaced.string() + "\"", &items, &unreadable));
     EXPECT_EQ(items, std::vector<std::string>{"x"});
-    EXPECT_FALSE(SplitCommandLine("a --items0=" + (dir.path / "missing").string(), &items, &unreadable));
+    EXPECT_FALSE(
+        SplitCommandLine("a --items0=" + (dir.path / "missing").string(), &items, &unreadable));
     EXPECT_EQ(unreadable, (dir.path / "missing").string());
     EXPECT_FALSE(SplitCommandLine("a --items0=", &items, &unreadable));
 }
@@ -384,7 +385,8 @@ TEST(ExtractPolicy, AFileAppearsOnlyWithItsDeclaredLengthAndAModeThroughTheUmask
         std::string body;
         std::optional<uint64_t> declared;
         bool made;
-    } rows[] = {{"12345", 5, true}, {"1234", 5, false}, {"123456", 5, false}, {"12", std::nullopt, true}};
+    } rows[] = {
+        {"12345", 5, true}, {"1234", 5, false}, {"123456", 5, false}, {"12", std::nullopt, true}};
     int i = 0;
     for (const Row& r : rows) {
         std::string path = (d.path / ("m" + std::to_string(i++))).string();
@@ -415,9 +417,9 @@ TEST(ExtractPolicy, ALinkLeavingTheTargetThroughLinksOnDiskIsRefused) {
     TempDir d;
     fs::create_directories(d.path / "t/x/sub");
     fs::create_directories(d.path / "t/y");
-    fs::create_directory_symlink("..", d.path / "t/x/l1");         // t/x/l1 -> t
-    fs::create_directory_symlink("l1/..", d.path / "t/x/l2");      // -> t/..: outside
-    fs::create_directory_symlink("sub", d.path / "t/x/in");        // stays inside
+    fs::create_directory_symlink("..", d.path / "t/x/l1");     // t/x/l1 -> t
+    fs::create_directory_symlink("l1/..", d.path / "t/x/l2");  // -> t/..: outside
+    fs::create_directory_symlink("sub", d.path / "t/x/in");    // stays inside
     fs::create_directory_symlink("/etc", d.path / "t/abs");
     int root = ::open((d.path / "t").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct Row {
@@ -425,22 +427,16 @@ TEST(ExtractPolicy, ALinkLeavingTheTargetThroughLinksOnDiskIsRefused) {
         const char* target;
         bool inside;
     } rows[] = {
-        {"x", "sub/file", true},
-        {"x", "..", true},
-        {"x", "../..", false},
-        {"x", "l1/y", true},
-        {"x", "l1/..", false},       // through l1 to t, then up out of it
-        {"x", "l2", false},          // a link to a link that leaves
-        {"x", "l2/t/x", false},
-        {"x", "in/../..", true},     // in is x/sub: up twice is t
-        {"x", "in/../../..", false},
-        {"", "abs/passwd", false},   // through a link to an absolute path
-        {"", "/etc/passwd", false},
-        {"", "missing/../y", true},
-        {"y", "", false},
+        {"x", "sub/file", true},     {"x", "..", true},          {"x", "../..", false},
+        {"x", "l1/y", true},         {"x", "l1/..", false},    // through l1 to t, then up out of it
+        {"x", "l2", false},                                    // a link to a link that leaves
+        {"x", "l2/t/x", false},      {"x", "in/../..", true},  // in is x/sub: up twice is t
+        {"x", "in/../../..", false}, {"", "abs/passwd", false},  // through a link to an absolute path
+        {"", "/etc/passwd", false},  {"", "missing/../y", true}, {"y", "", false},
     };
     for (const Row& r : rows)
-        EXPECT_EQ(r.inside, LinkLeavesTarget(root, r.dir, r.target).empty()) << r.dir << " -> " << r.target;
+        EXPECT_EQ(r.inside, LinkLeavesTarget(root, r.dir, r.target).empty())
+            << r.dir << " -> " << r.target;
     ::close(root);
 }
 

@@ -51,9 +51,10 @@ TEST(CommandLineCorpus, FuzzFindingsStayAnswered) {
     // reason at all, so the caller's report said nothing.
     const std::string tooLarge = "-jm54659669 a.lzh";
     bool explained = false;
-    EXPECT_NE(kt::fuzz::ParseCommandLine(Parser::Lha, reinterpret_cast<const uint8_t*>(tooLarge.data()),
-                                         tooLarge.size(), &explained),
-              0);
+    EXPECT_NE(
+        kt::fuzz::ParseCommandLine(Parser::Lha, reinterpret_cast<const uint8_t*>(tooLarge.data()),
+                                   tooLarge.size(), &explained),
+        0);
     EXPECT_TRUE(explained);
 }
 

@@ -161,8 +161,8 @@ struct ZipMember {
     std::string rawName;
     std::string data;
     bool utf8Flag = false;
-    std::string unicodePath{};  // a 0x7075 field when not empty
-    uint8_t hostOs = 3;       // 3 Unix, 0 MS-DOS
+    std::string unicodePath{};    // a 0x7075 field when not empty
+    uint8_t hostOs = 3;           // 3 Unix, 0 MS-DOS
     uint32_t unixMode = 0100644;  // 0120777 for a symbolic link (data: its target)
     uint32_t declaredSize = 0;    // the uncompressed size the headers claim; 0: the true one
 };

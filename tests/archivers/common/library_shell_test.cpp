@@ -84,18 +84,20 @@ TEST(LibraryShell, OpenGivesNullWhenTheListingFailsOrThrows) {
 TEST(LibraryShell, ExceptionsBecomeErrorCodesAndReleaseTheRunningFlag) {
     LibraryShell shell(100);
     char out[64];
-    EXPECT_EQ(shell.Command(out, sizeof out, [](Report& r) -> int {
-        r.Line("partial");
-        throw std::bad_alloc();
-    }), ERROR_ENOUGH_MEMORY);
+    EXPECT_EQ(shell.Command(out, sizeof out,
+                            [](Report& r) -> int {
+                                r.Line("partial");
+                                throw std::bad_alloc();
+                            }),
+              ERROR_ENOUGH_MEMORY);
     // What was reported before the failure still reaches the caller.
     EXPECT_STREQ(out, "partial\n");
     EXPECT_EQ(shell.Run([]() -> int { throw std::runtime_error("x"); }), ERROR_UNKNOWN);
     EXPECT_FALSE(shell.Running());
     EXPECT_EQ(shell.Run([] { return 7; }), 7);
-    EXPECT_EQ(LibraryShell::Query<BOOL>("f", FALSE, [](const std::string&) -> BOOL {
-        throw std::bad_alloc();
-    }), FALSE);
+    EXPECT_EQ(LibraryShell::Query<BOOL>("f", FALSE,
+                                        [](const std::string&) -> BOOL { throw std::bad_alloc(); }),
+              FALSE);
     EXPECT_EQ(LibraryShell::Query<int>(nullptr, -1, [](const std::string&) { return 3; }), -1);
     EXPECT_EQ(LibraryShell::Query<int>("f", -1, [](const std::string& p) { return int(p.size()); }),
               1);

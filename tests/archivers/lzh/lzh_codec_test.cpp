@@ -18,8 +18,8 @@ using namespace kt::lzh;
 namespace {
 
 std::vector<uint8_t> Text(std::size_t n, unsigned seed) {
-    static const char* kWords[] = {"lorem ", "ipsum ", "archive ", "window ", "\n", "batch ",
-                                   "compress ", "0123 ", "日本語 ", "kt "};
+    static const char* kWords[] = {"lorem ", "ipsum ",    "archive ", "window ", "\n",
+                                   "batch ", "compress ", "0123 ",    "日本語 ", "kt "};
     std::mt19937 rng(seed);
     std::vector<uint8_t> v;
     while (v.size() < n) {
@@ -128,14 +128,12 @@ TEST_P(RoundTrip, TextRandomRunsAndFarRepeats) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllMethods, RoundTrip,
-                         ::testing::Values(RoundTripCase{"-lh5-", Effort::Fast},
-                                           RoundTripCase{"-lh5-", Effort::Normal},
-                                           RoundTripCase{"-lh6-", Effort::Normal},
-                                           RoundTripCase{"-lh7-", Effort::Fast},
-                                           RoundTripCase{"-lh7-", Effort::Normal},
-                                           RoundTripCase{"-lh7-", Effort::Best},
-                                           RoundTripCase{"-lh5-", Effort::Best}));
+INSTANTIATE_TEST_SUITE_P(
+    AllMethods, RoundTrip,
+    ::testing::Values(RoundTripCase{"-lh5-", Effort::Fast}, RoundTripCase{"-lh5-", Effort::Normal},
+                      RoundTripCase{"-lh6-", Effort::Normal}, RoundTripCase{"-lh7-", Effort::Fast},
+                      RoundTripCase{"-lh7-", Effort::Normal}, RoundTripCase{"-lh7-", Effort::Best},
+                      RoundTripCase{"-lh5-", Effort::Best}));
 
 TEST(Encoder, BestIsNotLargerThanNormal) {
     auto data = Text(500000, 9);
@@ -187,13 +185,16 @@ TEST(MatchFinder, ReachesTheWholeWindowBackThroughTheChainAfterSlides) {
         const int32_t again = 2 * window;
         mf.InsertRange(0, again);
         uint32_t dist = 0;
-        EXPECT_EQ(mf.Longest(again, kMaxMatch, kMinMatch - 1, 32, kMaxMatch, &dist), kMaxMatch) << dictBits;
+        EXPECT_EQ(mf.Longest(again, kMaxMatch, kMinMatch - 1, 32, kMaxMatch, &dist), kMaxMatch)
+            << dictBits;
         EXPECT_EQ(dist, static_cast<uint32_t>(window - 1)) << dictBits;
         // The encoder moves its buffer down by whole windows.
-        std::memmove(buf.data(), buf.data() + window, buf.size() - static_cast<std::size_t>(window));
+        std::memmove(buf.data(), buf.data() + window,
+                     buf.size() - static_cast<std::size_t>(window));
         mf.Slide(window);
         dist = 0;
-        EXPECT_EQ(mf.Longest(again - window, kMaxMatch, kMinMatch - 1, 32, kMaxMatch, &dist), kMaxMatch);
+        EXPECT_EQ(mf.Longest(again - window, kMaxMatch, kMinMatch - 1, 32, kMaxMatch, &dist),
+                  kMaxMatch);
         EXPECT_EQ(dist, static_cast<uint32_t>(window - 1)) << dictBits;
         // The decoy alone is what a walk of one candidate finds.
         EXPECT_EQ(mf.Longest(again - window, kMaxMatch, kMinMatch - 1, 1, kMaxMatch, &dist), 40);

@@ -61,7 +61,8 @@ TEST(BitWriter, WritesWhatAPlainBitWriterWritesPastItsReservedRoom) {
     w.Clear();
     w.Put(0xABC, 12);
     EXPECT_EQ(w.FlushBits(), 4);
-    EXPECT_EQ(std::vector<uint8_t>(w.Data(), w.Data() + w.Size()), (std::vector<uint8_t>{0xAB, 0xC0}));
+    EXPECT_EQ(std::vector<uint8_t>(w.Data(), w.Data() + w.Size()),
+              (std::vector<uint8_t>{0xAB, 0xC0}));
 }
 
 TEST(BlockWriter, PositionSlotIsTheBitLengthOfTheDistance) {
@@ -88,8 +89,9 @@ TEST(Huffman, CanonicalCodesLeaveUnusedSymbolsAtZero) {
 // what Longest must find, whatever the chain limit. Small tables collide
 // often, so chains also hold candidates that agree on 3 bytes only.
 TEST(MatchFinder, LongestFindsWhatTheFullWalkFinds) {
-    static const char* kWords[] = {"pack ", "packed ", "packer ", "packing ", "pa", "ck", "a", "\n",
-                                   "archive ", "archived ", "arc ", "q", "x", "arx", "pax"};
+    static const char* kWords[] = {"pack ", "packed ", "packer ", "packing ", "pa",
+                                   "ck",    "a",       "\n",      "archive ", "archived ",
+                                   "arc ",  "q",       "x",       "arx",      "pax"};
     struct Case {
         int tableBits;
         std::size_t size;
@@ -117,7 +119,8 @@ TEST(MatchFinder, LongestFindsWhatTheFullWalkFinds) {
                         int n = mf.All(p, maxLen, chain, nice, lens, dists, 64);
                         uint32_t dist = 0;
                         int len = mf.Longest(p, maxLen, kMinMatch - 1, chain, nice, &dist);
-                        ASSERT_EQ(len, n ? lens[n - 1] : 0) << c.tableBits << " " << seed << " " << p;
+                        ASSERT_EQ(len, n ? lens[n - 1] : 0)
+                            << c.tableBits << " " << seed << " " << p;
                         if (n > 0) {
                             ASSERT_EQ(dist, dists[n - 1]) << c.tableBits << " " << seed << " " << p;
                         }

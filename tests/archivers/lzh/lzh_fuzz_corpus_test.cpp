@@ -5,7 +5,6 @@
 #include "tests/archivers/fuzz_replay.h"
 
 using kt::fuzztest::Corpus;
-using kt::fuzztest::Corpus;
 using kt::fuzztest::ReplayCorpus;
 
 TEST(FuzzCorpus, ArchivesAndTheirMutationsAreHandled) {

@@ -72,7 +72,8 @@ void PutExt(std::vector<uint8_t>* v, uint8_t type, const std::string& data, int 
 TEST(LzhHeader, EachLevelReadsBackNameTimeModeAndSizes) {
     for (int level : {0, 1, 2}) {
         for (std::string name : {"a.txt", "dir/sub/日本語.txt", "dir/Ελληνικά😀.txt"}) {
-            if (level == 0 && name.find("😀") != std::string::npos) continue;  // level 0 has no UTF-16 name
+            if (level == 0 && name.find("😀") != std::string::npos)
+                continue;  // level 0 has no UTF-16 name
             MemberHeader h = Sample(name, level), back;
             std::vector<uint8_t> bytes;
             ASSERT_EQ(kt::unlha::BuildHeader(h, &bytes), 0);
@@ -96,7 +97,7 @@ TEST(LzhHeader, NamesCp932CannotHoldCarryUtf16AndUnderscores) {
     std::vector<uint8_t> bytes;
     ASSERT_EQ(kt::unlha::BuildHeader(h, &bytes), 0);
     std::string raw(bytes.begin(), bytes.end());
-    EXPECT_NE(raw.find("_.txt"), std::string::npos);              // the CP932 field
+    EXPECT_NE(raw.find("_.txt"), std::string::npos);                         // the CP932 field
     EXPECT_NE(raw.find(std::string(".\0t\0x\0t\0", 8)), std::string::npos);  // UTF-16LE ".txt" tail
     EXPECT_NE(raw.find(std::string("\x46\xA4\x03\0\0", 5)), std::string::npos);  // code page 932
 }
@@ -170,13 +171,14 @@ TEST(LzhHeader, WindowsStyleLevelThreeHeader) {
 
 TEST(LzhHeader, UnixLevelZeroExtensionAndBackslashPaths) {
     std::string path = "dir\\\x95\x5c.txt";  // 表 has 0x5C as its second byte
-    std::vector<uint8_t> v = {0, 0, '-', 'l', 'h', '0', '-', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x20, 0};
+    std::vector<uint8_t> v = {0, 0, '-', 'l', 'h', '0', '-', 0, 0,    0, 0,
+                              0, 0, 0,   0,   0,   0,   0,   0, 0x20, 0};
     v.push_back(static_cast<uint8_t>(path.size()));
     v.insert(v.end(), path.begin(), path.end());
     v.push_back(0x34);
     v.push_back(0x12);
-    std::string unixExt = std::string("U\0", 2) + std::string("\x00\xf1\x53\x65", 4) + std::string("\xed\x81", 2) +
-                          std::string("\0\0\0\0", 4);
+    std::string unixExt = std::string("U\0", 2) + std::string("\x00\xf1\x53\x65", 4) +
+                          std::string("\xed\x81", 2) + std::string("\0\0\0\0", 4);
     v.insert(v.end(), unixExt.begin(), unixExt.end());
     v[0] = static_cast<uint8_t>(v.size() - 2);
     uint8_t sum = 0;

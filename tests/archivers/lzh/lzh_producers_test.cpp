@@ -26,8 +26,8 @@ std::string Packed(const std::string& data, const char* method) {
 
 // A level-2 member as `os` would write it: our header with the OS id put
 // in and the header CRC made again.
-std::string Member(const std::string& name, const std::string& data, char os, const char* method = "-lh5-",
-                   int mode = -1) {
+std::string Member(const std::string& name, const std::string& data, char os,
+                   const char* method = "-lh5-", int mode = -1) {
     MemberHeader h;
     std::memcpy(h.method, method, 6);
     h.level = 2;
@@ -81,7 +81,8 @@ std::string MacBinary(const std::string& name, const std::string& data, const st
 
 class LzhProducers : public ::testing::Test {
 protected:
-    std::string Extract(const std::string& archiveBytes, int* rc = nullptr, std::string* report = nullptr) {
+    std::string Extract(const std::string& archiveBytes, int* rc = nullptr,
+                        std::string* report = nullptr) {
         std::string arc = dir_ / ("a" + std::to_string(++n_) + ".lzh");
         std::string out = dir_ / ("o" + std::to_string(n_) + "/");
         WriteFile(arc, archiveBytes);
@@ -100,15 +101,17 @@ protected:
 TEST_F(LzhProducers, MacLhaMembersGiveTheirDataForkExactly) {
     const std::string data = SampleText(5000, 51), resource = SampleBinary(700, 52);
     const std::string wrapped = MacBinary("notes.txt", data, resource);
-    std::string out = Extract(Member("notes.txt", wrapped, 'm') + Member("dir/notes.txt", wrapped, 'm', "-lh0-") +
-                              std::string(1, '\0'));
+    std::string out =
+        Extract(Member("notes.txt", wrapped, 'm') + Member("dir/notes.txt", wrapped, 'm', "-lh0-") +
+                std::string(1, '\0'));
     EXPECT_EQ(ReadFile(out + "notes.txt"), data);
     EXPECT_EQ(ReadFile(out + "dir/notes.txt"), data);
 }
 
 TEST_F(LzhProducers, MacLhaMemberWithOnlyAResourceForkGivesTheResourceFork) {
     const std::string resource = SampleBinary(1000, 53);
-    std::string out = Extract(Member("Icon", MacBinary("Icon", "", resource), 'm') + std::string(1, '\0'));
+    std::string out =
+        Extract(Member("Icon", MacBinary("Icon", "", resource), 'm') + std::string(1, '\0'));
     EXPECT_EQ(ReadFile(out + "Icon"), resource);
 }
 
@@ -121,16 +124,18 @@ TEST_F(LzhProducers, MacBinaryIsKeptWhenItIsNotMacLhasWrapping) {
     };
     const std::string wrapped = MacBinary("a.txt", data, resource);
     std::string flagged = wrapped;
-    flagged[0x4A] = 1;  // a field MacLHA leaves zero
+    flagged[0x4A] = 1;                                  // a field MacLHA leaves zero
     std::string plain = std::string(200, '\0') + data;  // starts with zeros, but no header
     const Case cases[] = {
         {"an archived .bin file from another system", Member("a.txt", wrapped, 'U'), wrapped},
-        {"a name other than the member's", Member("a.txt", MacBinary("a.txt.bin", data, resource), 'm'),
+        {"a name other than the member's",
+         Member("a.txt", MacBinary("a.txt.bin", data, resource), 'm'),
          MacBinary("a.txt.bin", data, resource)},
         {"a non-zero reserved field", Member("a.txt", flagged, 'm'), flagged},
         {"fork lengths that do not add up", Member("a.txt", wrapped + std::string(256, 'x'), 'm'),
          wrapped + std::string(256, 'x')},
-        {"a modification time days away", Member("a.txt", MacBinary("a.txt", data, resource, kMtime - 5 * 86400), 'm'),
+        {"a modification time days away",
+         Member("a.txt", MacBinary("a.txt", data, resource, kMtime - 5 * 86400), 'm'),
          MacBinary("a.txt", data, resource, kMtime - 5 * 86400)},
         {"a plain file from MacLHA", Member("a.txt", plain, 'm'), plain},
         {"a member shorter than a MacBinary header", Member("a.txt", "tiny", 'm', "-lh0-"), "tiny"},
@@ -157,8 +162,8 @@ TEST_F(LzhProducers, DamageInTheStrippedResourceForkIsStillACrcError) {
 TEST_F(LzhProducers, Os9LevelTwoHeadersTwoBytesShortReadWithTheirPermissions) {
     const std::string a = SampleText(20000, 61), b = SampleBinary(3000, 62);
     // OS-9 permissions: owner read+write, public read (0x0B); all six bits (0x3F).
-    std::string out = Extract(Member("os9/a.txt", a, 'K', "-lh5-", 0x0B) + Member("os9/run", b, 'K', "-lh0-", 0x3F) +
-                              std::string(1, '\0'));
+    std::string out = Extract(Member("os9/a.txt", a, 'K', "-lh5-", 0x0B) +
+                              Member("os9/run", b, 'K', "-lh0-", 0x3F) + std::string(1, '\0'));
     EXPECT_TRUE(ReadFile(out + "os9/a.txt") == a);
     EXPECT_TRUE(ReadFile(out + "os9/run") == b);
     mode_t mask = umask(0);
@@ -179,7 +184,8 @@ std::string Level0(const std::string& path, const std::string& data, uint8_t att
     h += static_cast<char>(22 + path.size());
     h += '\0';
     h += "-lh0-";
-    for (uint32_t v : {static_cast<uint32_t>(data.size()), static_cast<uint32_t>(data.size()), 0x5A215A21u})
+    for (uint32_t v :
+         {static_cast<uint32_t>(data.size()), static_cast<uint32_t>(data.size()), 0x5A215A21u})
         for (int i = 0; i < 4; ++i) h += static_cast<char>(v >> (8 * i));
     h += static_cast<char>(attr);
     h += '\0';  // level 0
@@ -199,9 +205,10 @@ std::string Level0(const std::string& path, const std::string& data, uint8_t att
 TEST_F(LzhProducers, FolderEntriesThatAreNotLhdMakeFoldersNotFiles) {
     // A separator at the end, the folder attribute, and (level 2, as Amiga
     // writers do) an empty file name below a folder: each only marks a folder.
-    std::string out = Extract(Level0("DOCS\\", "", 0x10) + Level0("DOCS\\README.TXT", "read me\n", 0x20) +
-                              Level0("EMPTY", "", 0x10) + Level0("TRAIL\\", "", 0x20) +
-                              Member("amiga/", "", 'A', "-lh0-") + std::string(1, '\0'));
+    std::string out =
+        Extract(Level0("DOCS\\", "", 0x10) + Level0("DOCS\\README.TXT", "read me\n", 0x20) +
+                Level0("EMPTY", "", 0x10) + Level0("TRAIL\\", "", 0x20) +
+                Member("amiga/", "", 'A', "-lh0-") + std::string(1, '\0'));
     EXPECT_EQ(ReadFile(out + "DOCS/README.TXT"), "read me\n");
     EXPECT_TRUE(fs::is_directory(out + "EMPTY"));
     EXPECT_TRUE(fs::is_directory(out + "TRAIL"));

@@ -37,9 +37,9 @@ TEST(Unlha32ChangingSource, ASourceThatShrinksOrGrowsWhileReadFailsAndKeepsTheOl
             HWND wnd = CreateMessageWindow(ChangeOnBegin, &change);
             ASSERT_TRUE(lib.setOwner(wnd, nullptr));
             std::string report;
-            int r =
-                lib.Run(std::string("a ") + mode + ArgQuote(d / "a.lzh") + " " + ArgQuote(d / "big.bin"),
-                        &report);
+            int r = lib.Run(
+                std::string("a ") + mode + ArgQuote(d / "a.lzh") + " " + ArgQuote(d / "big.bin"),
+                &report);
             lib.killOwner(wnd);
             DestroyMessageWindow(wnd);
             ASSERT_TRUE(change.path.empty()) << "the source was not changed";

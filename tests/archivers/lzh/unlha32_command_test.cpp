@@ -50,7 +50,8 @@ TEST_F(UnlhaCommand, DriverLinePacksOneFileThatExtractsByteExact) {
     EXPECT_EQ(lib->fileCount((dir / "a.lzh").c_str()), 1);
     // No work file is left beside the archive.
     int entries = 0;
-    for (auto& e : fs::directory_iterator(dir.path)) entries += e.path().filename().string()[0] == '.';
+    for (auto& e : fs::directory_iterator(dir.path))
+        entries += e.path().filename().string()[0] == '.';
     EXPECT_EQ(entries, 0);
 }
 
@@ -80,7 +81,9 @@ TEST_F(UnlhaCommand, FreshenReplacesOnlyMembersThatExist) {
     ASSERT_EQ(lib->Run("a " + ArgQuote(dir / "f.lzh") + " " + ArgQuote(dir / "a.txt")), 0);
     WriteFile(dir / "a.txt", "new a");
     WriteFile(dir / "c.txt", "c");
-    ASSERT_EQ(lib->Run("f " + ArgQuote(dir / "f.lzh") + " " + ArgQuote(dir / "a.txt") + " " + ArgQuote(dir / "c.txt")), 0);
+    ASSERT_EQ(lib->Run("f " + ArgQuote(dir / "f.lzh") + " " + ArgQuote(dir / "a.txt") + " " +
+                       ArgQuote(dir / "c.txt")),
+              0);
     EXPECT_EQ(Names(dir / "f.lzh"), std::vector<std::string>{"a.txt"});
     std::vector<char> buf(64);
     DWORD written = 0;
@@ -95,8 +98,8 @@ TEST_F(UnlhaCommand, DeleteRemovesMatchingMembersAndKeepsTheRest) {
     WriteFile(dir / "keep.bin", bin);
     WriteFile(dir / "drop1.tmp", "x");
     WriteFile(dir / "drop2.tmp", "y");
-    ASSERT_EQ(lib->Run("a " + ArgQuote(dir / "d.lzh") + " " + ArgQuote(dir / "keep.bin") + " " + ArgQuote(dir / "drop1.tmp") +
-                       " " + ArgQuote(dir / "drop2.tmp")),
+    ASSERT_EQ(lib->Run("a " + ArgQuote(dir / "d.lzh") + " " + ArgQuote(dir / "keep.bin") + " " +
+                       ArgQuote(dir / "drop1.tmp") + " " + ArgQuote(dir / "drop2.tmp")),
               0);
     std::string report;
     ASSERT_EQ(lib->Run("d " + ArgQuote(dir / "d.lzh") + " *.tmp", &report), 0) << report;
@@ -111,7 +114,9 @@ TEST_F(UnlhaCommand, DeleteRemovesMatchingMembersAndKeepsTheRest) {
 TEST_F(UnlhaCommand, ListShowsEveryMemberWithMethodAndSize) {
     WriteFile(dir / "a.txt", SampleText(50000, 3));
     WriteFile(dir / "e.txt", "");
-    ASSERT_EQ(lib->Run("a " + ArgQuote(dir / "l.lzh") + " " + ArgQuote(dir / "a.txt") + " " + ArgQuote(dir / "e.txt")), 0);
+    ASSERT_EQ(lib->Run("a " + ArgQuote(dir / "l.lzh") + " " + ArgQuote(dir / "a.txt") + " " +
+                       ArgQuote(dir / "e.txt")),
+              0);
     std::string report;
     ASSERT_EQ(lib->Run("l " + ArgQuote(dir / "l.lzh"), &report), 0);
     EXPECT_NE(report.find("-lh7- a.txt"), std::string::npos) << report;
@@ -181,15 +186,18 @@ TEST_F(UnlhaCommand, ProgressReachesTheOwnerAndANonZeroReplyCancels) {
     w = CancelWindow();
     w.cancelAt = 3;
     std::string report;
-    EXPECT_EQ(lib->Run("a " + ArgQuote(dir / "p.lzh") + " " + ArgQuote(dir / "big.txt"), &report), ERROR_USER_CANCEL);
+    EXPECT_EQ(lib->Run("a " + ArgQuote(dir / "p.lzh") + " " + ArgQuote(dir / "big.txt"), &report),
+              ERROR_USER_CANCEL);
     EXPECT_EQ(ReadFile(dir / "p.lzh"), before);
     // Cancel while extracting: the partial file is not left behind.
     w = CancelWindow();
     w.cancelAt = 3;
-    EXPECT_EQ(lib->Run("x " + ArgQuote(dir / "q.lzh") + " " + ArgQuote(dir / "o/")), ERROR_USER_CANCEL);
+    EXPECT_EQ(lib->Run("x " + ArgQuote(dir / "q.lzh") + " " + ArgQuote(dir / "o/")),
+              ERROR_USER_CANCEL);
     EXPECT_FALSE(fs::exists(dir / "o/big.txt"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "o"), fs::directory_iterator()), 0);
-    for (auto& e : fs::directory_iterator(dir.path)) EXPECT_NE(e.path().filename().string()[0], '.');
+    for (auto& e : fs::directory_iterator(dir.path))
+        EXPECT_NE(e.path().filename().string()[0], '.');
     EXPECT_TRUE(lib->killOwner(wnd));
     EXPECT_FALSE(lib->killOwner(wnd));
     DestroyMessageWindow(wnd);
@@ -198,32 +206,43 @@ TEST_F(UnlhaCommand, ProgressReachesTheOwnerAndANonZeroReplyCancels) {
 TEST_F(UnlhaCommand, BadCommandsAndSwitchesAreRefusedWithAReport) {
     WriteFile(dir / "a.txt", "a");
     std::string report;
-    EXPECT_EQ(lib->Run("q " + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "a.txt"), &report), ERROR_COMMAND_NAME);
+    EXPECT_EQ(lib->Run("q " + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "a.txt"), &report),
+              ERROR_COMMAND_NAME);
     EXPECT_NE(report.find("unknown command"), std::string::npos);
-    EXPECT_EQ(lib->Run("a -kq " + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "a.txt"), &report), ERROR_COMMAND_NAME);
+    EXPECT_EQ(lib->Run("a -kq " + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "a.txt"), &report),
+              ERROR_COMMAND_NAME);
     EXPECT_NE(report.find("-kq"), std::string::npos);
-    EXPECT_EQ(lib->Run("a -h7 " + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "a.txt"), &report), ERROR_COMMAND_NAME);
+    EXPECT_EQ(lib->Run("a -h7 " + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "a.txt"), &report),
+              ERROR_COMMAND_NAME);
     EXPECT_EQ(lib->Run("s " + ArgQuote(dir / "a.lzh"), &report), ERROR_NOT_SUPPORT);
     EXPECT_FALSE(fs::exists(dir / "a.lzh"));
-    EXPECT_EQ(lib->Run("a " + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "missing.txt"), &report), ERROR_NOT_FIND_FILE);
+    EXPECT_EQ(
+        lib->Run("a " + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "missing.txt"), &report),
+        ERROR_NOT_FIND_FILE);
     EXPECT_FALSE(fs::exists(dir / "a.lzh"));
     // Every switch the LHA driver can emit is accepted.
-    std::string all =
-        "a -+ -a0 -c0 -e0 -f0 -h2 -i0 -l0 -m1 -n1 -o7 -p1 -r0 -s0 -t0 -u0 \"-w" + dir / "" +
-        "\" -x0 -y0 -z0 -jc0 -jd0 -je0 -jf0 -jh0 -ji0 -jm0 -jn0 \"-jo19800101\" \"-job29991231\" -jp0 -jr0 -jss0 "
-        "-jw0 \"-jx*.bak\" \"-jx*.tmp\" -jyc0 -jyd0 -jyk0 -jyn0 -jyo0 \"-jz\" -ga0 -gd0 -ge0 -gf0 -gj0 -gm0 -gn0 "
-        "-go0 -gp0 \"-gr\" -gs0 -gu0 -gw0 ";
-    EXPECT_EQ(lib->Run(all + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "a.txt"), &report), 0) << report;
+    std::string all = "a -+ -a0 -c0 -e0 -f0 -h2 -i0 -l0 -m1 -n1 -o7 -p1 -r0 -s0 -t0 -u0 \"-w" +
+                      dir / "" +
+                      "\" -x0 -y0 -z0 -jc0 -jd0 -je0 -jf0 -jh0 -ji0 -jm0 -jn0 \"-jo19800101\" "
+                      "\"-job29991231\" -jp0 -jr0 -jss0 "
+                      "-jw0 \"-jx*.bak\" \"-jx*.tmp\" -jyc0 -jyd0 -jyk0 -jyn0 -jyo0 \"-jz\" -ga0 "
+                      "-gd0 -ge0 -gf0 -gj0 -gm0 -gn0 "
+                      "-go0 -gp0 \"-gr\" -gs0 -gu0 -gw0 ";
+    EXPECT_EQ(lib->Run(all + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "a.txt"), &report), 0)
+        << report;
 }
 
 TEST_F(UnlhaCommand, ReportIsCutToTheBufferAndTerminated) {
     WriteFile(dir / "a.txt", "a");
     std::vector<char> out(8, 'X');
-    ASSERT_EQ(lib->command(nullptr, ("a " + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "a.txt")).c_str(), out.data(), 5),
+    ASSERT_EQ(lib->command(nullptr,
+                           ("a " + ArgQuote(dir / "a.lzh") + " " + ArgQuote(dir / "a.txt")).c_str(),
+                           out.data(), 5),
               0);
     EXPECT_EQ(std::strlen(out.data()), 4u);
     EXPECT_EQ(out[5], 'X');
-    EXPECT_EQ(lib->command(nullptr, "l /nonexistent/none.lzh", nullptr, 0), ERROR_NOT_FIND_ARC_FILE);
+    EXPECT_EQ(lib->command(nullptr, "l /nonexistent/none.lzh", nullptr, 0),
+              ERROR_NOT_FIND_ARC_FILE);
 }
 
 TEST_F(UnlhaCommand, RecursionFoldersExclusionsAndResponseFile) {
@@ -233,19 +252,21 @@ TEST_F(UnlhaCommand, RecursionFoldersExclusionsAndResponseFile) {
     WriteFile(dir / "src/.hidden", "h");
     WriteFile(dir / "list.txt", "\"src\"\n");
     std::string report;
-    ASSERT_EQ(lib->Run("a -r1 -x1 \"-jx*.bak\" " + ArgQuote(dir / "r.lzh") + " " + ArgQuote(dir / "") + " @" +
-                           ArgQuote(dir / "list.txt"),
+    ASSERT_EQ(lib->Run("a -r1 -x1 \"-jx*.bak\" " + ArgQuote(dir / "r.lzh") + " " +
+                           ArgQuote(dir / "") + " @" + ArgQuote(dir / "list.txt"),
                        &report),
               0)
         << report;
     auto names = Names(dir / "r.lzh");
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"src/", "src/sub/", "src/sub/deep/", "src/sub/deep/d.txt",
-                                               "src/top.txt"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"src/", "src/sub/", "src/sub/deep/",
+                                               "src/sub/deep/d.txt", "src/top.txt"}));
     ASSERT_EQ(lib->Run("x " + ArgQuote(dir / "r.lzh") + " " + ArgQuote(dir / "o/")), 0);
     EXPECT_EQ(ReadFile(dir / "o/src/sub/deep/d.txt"), "deep");
     // e drops the folders; a pattern with -p1 matches the whole stored path.
-    ASSERT_EQ(lib->Run("e -p1 " + ArgQuote(dir / "r.lzh") + " " + ArgQuote(dir / "e/") + " src/sub/*"), 0);
+    ASSERT_EQ(
+        lib->Run("e -p1 " + ArgQuote(dir / "r.lzh") + " " + ArgQuote(dir / "e/") + " src/sub/*"),
+        0);
     EXPECT_EQ(ReadFile(dir / "e/d.txt"), "deep");
     EXPECT_FALSE(fs::exists(dir / "e/top.txt"));
 }
@@ -253,15 +274,20 @@ TEST_F(UnlhaCommand, RecursionFoldersExclusionsAndResponseFile) {
 TEST_F(UnlhaCommand, HeaderLevelsAndMethodsAreSelectable) {
     std::string text = SampleText(300000, 6);
     WriteFile(dir / "a.txt", text);
-    static const char* const kSwitches[] = {"-h0 -o5", "-h1 -o6", "-h2 -o7", "-h2 -jm1", "-h1 -jm2", "-z"};
+    static const char* const kSwitches[] = {"-h0 -o5",  "-h1 -o6",  "-h2 -o7",
+                                            "-h2 -jm1", "-h1 -jm2", "-z"};
     for (const char* const& sw : kSwitches) {
         std::string arc = dir / ("m" + std::to_string(&sw - &*std::begin(kSwitches)) + ".lzh");
-        ASSERT_EQ(lib->Run(std::string("a ") + sw + " " + ArgQuote(arc) + " " + ArgQuote(dir / "a.txt")), 0) << sw;
+        ASSERT_EQ(
+            lib->Run(std::string("a ") + sw + " " + ArgQuote(arc) + " " + ArgQuote(dir / "a.txt")),
+            0)
+            << sw;
         std::vector<char> buf(text.size());
         DWORD written = 0;
         time_t t = 0;
         WORD attr = 0;
-        ASSERT_EQ(lib->extractMem(nullptr, (" " + ArgQuote(arc) + " a.txt").c_str(), reinterpret_cast<LPBYTE>(buf.data()),
+        ASSERT_EQ(lib->extractMem(nullptr, (" " + ArgQuote(arc) + " a.txt").c_str(),
+                                  reinterpret_cast<LPBYTE>(buf.data()),
                                   static_cast<DWORD>(buf.size()), &t, &attr, &written),
                   0)
             << sw;

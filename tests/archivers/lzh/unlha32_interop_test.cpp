@@ -13,7 +13,8 @@ namespace {
 std::multimap<std::string, std::string> ByContent(const fs::path& root) {
     std::multimap<std::string, std::string> m;
     for (auto& e : fs::recursive_directory_iterator(root)) {
-        if (e.is_regular_file()) m.emplace(ReadFile(e.path().string()), fs::relative(e.path(), root).string());
+        if (e.is_regular_file())
+            m.emplace(ReadFile(e.path().string()), fs::relative(e.path(), root).string());
     }
     return m;
 }
@@ -50,7 +51,8 @@ TEST_P(Interop, OurArchivesOpenByteExactInOtherReaders) {
     for (auto& s : samples) WriteFile(dir / s.name, s.data);
     std::string arc = dir / "ours.lzh";
     std::string report;
-    ASSERT_EQ(lib.Run("a -r1 -x1 -h" + std::to_string(level) + " " + ArgQuote(arc) + " " + ArgQuote(dir / "") + " src",
+    ASSERT_EQ(lib.Run("a -r1 -x1 -h" + std::to_string(level) + " " + ArgQuote(arc) + " " +
+                          ArgQuote(dir / "") + " src",
                       &report),
               0)
         << report;
@@ -70,7 +72,8 @@ TEST_P(Interop, OurArchivesOpenByteExactInOtherReaders) {
         ++ran;
         std::string out = dir / (std::string("x_") + t.exe);
         fs::create_directories(out);
-        ASSERT_TRUE(Shell(out, std::string(t.cmd) + " " + ArgQuote(arc))) << t.exe << " level " << level;
+        ASSERT_TRUE(Shell(out, std::string(t.cmd) + " " + ArgQuote(arc)))
+            << t.exe << " level " << level;
         auto got = ByContent(out);
         for (const Sample& s : samples) {
             auto it = got.find(s.data);
@@ -99,7 +102,8 @@ TEST(InteropNames, NamesWithQuotesAndLineBreaksPassInANulItemsFileAndKeepThemInE
         const std::string arc = dir / "out.lzh";
         WriteFile(dir / "items0", arc + std::string(1, '\0') + (dir / name) + std::string(1, '\0'));
         std::string report;
-        ASSERT_EQ(lib.Run("a -x0 " + ArgQuote("--items0=" + (dir / "items0")), &report), 0) << report;
+        ASSERT_EQ(lib.Run("a -x0 " + ArgQuote("--items0=" + (dir / "items0")), &report), 0)
+            << report;
         for (const char* tool : {"lhasa xq", "7z x -y"}) {
             const std::string out = dir / (std::string("x_") + tool[0]);
             fs::create_directories(out);
@@ -120,19 +124,23 @@ TEST(InteropBest, BestEffortArchivesOpenByteExactInOtherReaders) {
     ScratchDir dir;
     std::string mixed;
     for (unsigned i = 0; mixed.size() < 600000; ++i) {
-        mixed += i % 2 ? SampleText(1500 + i % 7 * 300, 40 + i) : SampleBinary(900 + i % 5 * 200, 60 + i);
+        mixed += i % 2 ? SampleText(1500 + i % 7 * 300, 40 + i)
+                       : SampleBinary(900 + i % 5 * 200, 60 + i);
     }
-    const std::vector<Sample> samples = {{"text.txt", SampleText(700000, 41)},
-                                         {"noise.bin", SampleBinary(500000, 42)},
-                                         {"run.bin", std::string(400000, 'a') + "b" + std::string(1000, 'a')},
-                                         {"mixed.bin", mixed},
-                                         {"one.bin", "x"}};
+    const std::vector<Sample> samples = {
+        {"text.txt", SampleText(700000, 41)},
+        {"noise.bin", SampleBinary(500000, 42)},
+        {"run.bin", std::string(400000, 'a') + "b" + std::string(1000, 'a')},
+        {"mixed.bin", mixed},
+        {"one.bin", "x"}};
     for (const Sample& s : samples) WriteFile(dir / ("src/" + s.name), s.data);
-    const Tool tools[] = {{"lhasa", "lhasa xq"}, {"7z", "7z x -y"}, {"bsdtar", "bsdtar -xf"}, {"unar", "unar -q"}};
+    const Tool tools[] = {
+        {"lhasa", "lhasa xq"}, {"7z", "7z x -y"}, {"bsdtar", "bsdtar -xf"}, {"unar", "unar -q"}};
     for (const char* method : {"-o5", "-o7"}) {
         const std::string arc = dir / (std::string("best") + method + ".lzh");
         std::string report;
-        ASSERT_EQ(lib.Run(std::string("a -jm1 -r1 -x0 ") + method + " " + ArgQuote(arc) + " " + ArgQuote(dir / "") + " src",
+        ASSERT_EQ(lib.Run(std::string("a -jm1 -r1 -x0 ") + method + " " + ArgQuote(arc) + " " +
+                              ArgQuote(dir / "") + " src",
                           &report),
                   0)
             << report;
@@ -143,7 +151,8 @@ TEST(InteropBest, BestEffortArchivesOpenByteExactInOtherReaders) {
             ++ran;
             const std::string out = dir / (std::string("x_") + t.exe + method);
             fs::create_directories(out);
-            ASSERT_TRUE(Shell(out, std::string(t.cmd) + " " + ArgQuote(arc))) << t.exe << " " << method;
+            ASSERT_TRUE(Shell(out, std::string(t.cmd) + " " + ArgQuote(arc)))
+                << t.exe << " " << method;
             auto got = ByContent(out);
             for (const Sample& s : samples) {
                 EXPECT_EQ(got.count(s.data), 1u) << t.exe << " " << method << " lost " << s.name;
@@ -164,8 +173,9 @@ TEST(InteropJlha, JlhaArchivesExtractByteExact) {
     for (int level : {0, 1, 2}) {
         for (int m : {5, 6, 7}) {
             std::string arc = dir / ("j" + std::to_string(level) + std::to_string(m) + ".lzh");
-            ASSERT_TRUE(Shell(dir / "in", "jlha c" + std::to_string(level) + "o" + std::to_string(m) + "q " +
-                                              ArgQuote(arc) + " text.txt bin.dat"));
+            ASSERT_TRUE(Shell(dir / "in", "jlha c" + std::to_string(level) + "o" +
+                                              std::to_string(m) + "q " + ArgQuote(arc) +
+                                              " text.txt bin.dat"));
             std::string out = dir / ("o" + std::to_string(level) + std::to_string(m) + "/");
             std::string report;
             ASSERT_EQ(lib.Run("x " + ArgQuote(arc) + " " + ArgQuote(out), &report), 0) << report;
@@ -187,15 +197,17 @@ public:
     bool Ready() const { return ready_; }
     bool Write(const std::string& method, int level, const std::string& arc, const std::string& dir,
                const std::string& files) const {
-        return Shell(dir, "java -cp /usr/share/java/jlha.jar:" + ArgQuote(classes_.path.string()) + " JlhaWrite " +
-                              method + " " + std::to_string(level) + " " + ArgQuote(arc) + " " + files);
+        return Shell(dir, "java -cp /usr/share/java/jlha.jar:" + ArgQuote(classes_.path.string()) +
+                              " JlhaWrite " + method + " " + std::to_string(level) + " " +
+                              ArgQuote(arc) + " " + files);
     }
 
 private:
     JlhaLibrary() {
         ready_ = HaveTool("javac") && fs::exists("/usr/share/java/jlha.jar") &&
-                 Shell(classes_.path.string(), "javac -cp /usr/share/java/jlha.jar -d . " +
-                                                   ArgQuote(KT_SOURCE_DIR "/tests/archivers/lzh/producers/JlhaWrite.java"));
+                 Shell(classes_.path.string(),
+                       "javac -cp /usr/share/java/jlha.jar -d . " +
+                           ArgQuote(KT_SOURCE_DIR "/tests/archivers/lzh/producers/JlhaWrite.java"));
     }
     ScratchDir classes_;
     bool ready_ = false;
@@ -209,7 +221,8 @@ TEST(InteropJlha, EarlyMethodsExtractByteExact) {
     // Long enough for both adaptive trees to halve their counts (32768
     // symbols) and for -lh2-'s position tree to reach all 128 leaves.
     const std::string text = SampleText(600000, 31), bin = SampleBinary(90000, 32);
-    const std::string runs = std::string(5000, 'a') + SampleText(3000, 33) + std::string(70000, '\0');
+    const std::string runs =
+        std::string(5000, 'a') + SampleText(3000, 33) + std::string(70000, '\0');
     WriteFile(dir / "in/text.txt", text);
     WriteFile(dir / "in/bin.dat", bin);
     WriteFile(dir / "in/runs.dat", runs);
@@ -217,8 +230,10 @@ TEST(InteropJlha, EarlyMethodsExtractByteExact) {
     for (const char* method : {"-lh1-", "-lh2-", "-lh3-"}) {
         for (int level : {0, 1, 2}) {
             SCOPED_TRACE(std::string(method) + " level " + std::to_string(level));
-            std::string arc = dir / (std::string(method).substr(1, 3) + std::to_string(level) + ".lzh");
-            ASSERT_TRUE(jlha.Write(method, level, arc, dir / "in", "text.txt bin.dat runs.dat tiny.txt"));
+            std::string arc =
+                dir / (std::string(method).substr(1, 3) + std::to_string(level) + ".lzh");
+            ASSERT_TRUE(
+                jlha.Write(method, level, arc, dir / "in", "text.txt bin.dat runs.dat tiny.txt"));
             std::string listing;
             ASSERT_EQ(lib.Run("v " + ArgQuote(arc), &listing), 0) << listing;
             EXPECT_NE(listing.find(method), std::string::npos) << listing;
@@ -246,7 +261,8 @@ TEST(InteropJlha, DamagedEarlyMethodDataIsAnErrorAndNothingIsWritten) {
         ASSERT_TRUE(jlha.Write(method, 2, arc, dir / "in", "text.txt"));
         std::string bytes = ReadFile(arc);
         // Level 2: the data starts after the header's announced size.
-        std::size_t data = static_cast<unsigned char>(bytes[0]) | static_cast<unsigned char>(bytes[1]) << 8;
+        std::size_t data =
+            static_cast<unsigned char>(bytes[0]) | static_cast<unsigned char>(bytes[1]) << 8;
         bytes[data + (bytes.size() - data) / 2] ^= 0x10;
         WriteFile(arc, bytes);
         std::string out = dir / (std::string(method).substr(1, 3) + "/");
@@ -276,7 +292,8 @@ TEST(InteropHuge, FileOverFourGibibytes) {
     if (HaveTool("bsdtar")) {
         EXPECT_TRUE(Shell(dir.path.string(),
                           "test \"$(bsdtar -xOf h.lzh | tail -c 4)\" = tail && "
-                          "test $(bsdtar -xOf h.lzh | wc -c) = " + std::to_string((4ll << 30) + 12345 + 4)));
+                          "test $(bsdtar -xOf h.lzh | wc -c) = " +
+                              std::to_string((4ll << 30) + 12345 + 4)));
     }
 }
 
@@ -291,11 +308,15 @@ TEST(InteropSegments, LargeFileOpensByteExactInOtherReaders) {
     while (data.size() < 4300000) data += unit;
     data += SampleText(700000, 33);
     WriteFile(dir / "big.bin", data);
-    const Tool tools[] = {{"lhasa", "lhasa xq"}, {"7z", "7z x -y"}, {"bsdtar", "bsdtar -xf"}, {"unar", "unar -q"}};
+    const Tool tools[] = {
+        {"lhasa", "lhasa xq"}, {"7z", "7z x -y"}, {"bsdtar", "bsdtar -xf"}, {"unar", "unar -q"}};
     for (const char* method : {"-o5", "-o7"}) {
         std::string arc = dir / (std::string("big") + method + ".lzh");
         std::string report;
-        ASSERT_EQ(lib.Run(std::string("a ") + method + " " + ArgQuote(arc) + " " + ArgQuote(dir / "big.bin"), &report), 0)
+        ASSERT_EQ(lib.Run(std::string("a ") + method + " " + ArgQuote(arc) + " " +
+                              ArgQuote(dir / "big.bin"),
+                          &report),
+                  0)
             << report;
         EXPECT_LT(fs::file_size(arc), data.size() / 3);
         ASSERT_EQ(lib.Run("t " + ArgQuote(arc), &report), 0) << report;
@@ -303,7 +324,8 @@ TEST(InteropSegments, LargeFileOpensByteExactInOtherReaders) {
             if (!HaveTool(t.exe)) continue;
             std::string out = dir / (std::string("x_") + t.exe + method);
             fs::create_directories(out);
-            ASSERT_TRUE(Shell(out, std::string(t.cmd) + " " + ArgQuote(arc))) << t.exe << " " << method;
+            ASSERT_TRUE(Shell(out, std::string(t.cmd) + " " + ArgQuote(arc)))
+                << t.exe << " " << method;
             EXPECT_TRUE(ReadFile(out + "/big.bin") == data) << t.exe << " " << method;
         }
     }

@@ -54,8 +54,10 @@ struct Unlha32 {
             x.findNext = reinterpret_cast<ARC_FIND_NEXT_PROC>(sym("UnlhaFindNext"));
             x.extractMem = reinterpret_cast<ARC_EXTRACT_MEM_PROC>(sym("UnlhaExtractMem"));
             x.check = reinterpret_cast<ARC_CHECK_ARCHIVE_PROC>(sym("UnlhaCheckArchive"));
-            x.setOwner = reinterpret_cast<ARC_SET_OWNER_WINDOW_EX_PROC>(sym("UnlhaSetOwnerWindowEx"));
-            x.killOwner = reinterpret_cast<ARC_KILL_OWNER_WINDOW_EX_PROC>(sym("UnlhaKillOwnerWindowEx"));
+            x.setOwner =
+                reinterpret_cast<ARC_SET_OWNER_WINDOW_EX_PROC>(sym("UnlhaSetOwnerWindowEx"));
+            x.killOwner =
+                reinterpret_cast<ARC_KILL_OWNER_WINDOW_EX_PROC>(sym("UnlhaKillOwnerWindowEx"));
             x.version = reinterpret_cast<ARC_GET_VERSION_PROC>(sym("UnlhaGetVersion"));
             x.running = reinterpret_cast<ARC_GET_RUNNING_PROC>(sym("UnlhaGetRunning"));
             x.fileCount = reinterpret_cast<ARC_GET_FILE_COUNT_PROC>(sym("UnlhaGetFileCount"));
@@ -87,7 +89,8 @@ inline void WriteFile(const std::string& p, const std::string& data) {
 inline std::string ReadFile(const std::string& p) { return kt::test::ReadAll(p); }
 
 inline std::string SampleText(std::size_t n, unsigned seed) {
-    static const char* kWords[] = {"archive ", "batch ", "window ", "the ", "of ", "圧縮 ", "list\n", "file "};
+    static const char* kWords[] = {"archive ", "batch ", "window ", "the ",
+                                   "of ",      "圧縮 ",  "list\n",  "file "};
     std::mt19937 rng(seed);
     std::string s;
     while (s.size() < n) s += kWords[rng() % 8];

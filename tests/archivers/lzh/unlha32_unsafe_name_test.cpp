@@ -45,8 +45,9 @@ TEST(Unlha32UnsafeNames, NulAfterDotDotNeverClimbsOutOfTheTarget) {
         fs::create_directories(d / "a/b/out");
         WriteFile(d / "evil.lzh", h.archive);
         std::string report;
-        EXPECT_EQ(lib.Run("x " + ArgQuote(d / "evil.lzh") + " " + ArgQuote(d / "a/b/out/"), &report),
-                  ERROR_INVALID_PATH)
+        EXPECT_EQ(
+            lib.Run("x " + ArgQuote(d / "evil.lzh") + " " + ArgQuote(d / "a/b/out/"), &report),
+            ERROR_INVALID_PATH)
             << h.what << "\n"
             << report;
         EXPECT_FALSE(fs::exists(d / "pwned.txt")) << h.what;
@@ -85,7 +86,8 @@ TEST(Unlha32UnsafeNames, ANameCutAtItsNulIsExtractedUnderTheCutName) {
                                                {0x02, LzhDir({std::string("sub\0ignored", 11)})}},
                                               kData)}));
     std::string report;
-    ASSERT_EQ(lib.Run("x " + ArgQuote(d / "nul.lzh") + " " + ArgQuote(d / "out/"), &report), 0) << report;
+    ASSERT_EQ(lib.Run("x " + ArgQuote(d / "nul.lzh") + " " + ArgQuote(d / "out/"), &report), 0)
+        << report;
     EXPECT_EQ(ReadFile(d / "out/sub/kept.txt"), kData);
     EXPECT_EQ(std::distance(fs::recursive_directory_iterator(d / "out"),
                             fs::recursive_directory_iterator{}),

@@ -27,7 +27,8 @@ struct RarMember {
 namespace rar_detail {
 
 inline uint32_t Crc(const std::string& s) {
-    return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(s.data()), static_cast<uInt>(s.size())));
+    return static_cast<uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(s.data()), static_cast<uInt>(s.size())));
 }
 inline void Le(std::string& s, uint64_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
@@ -43,8 +44,9 @@ inline uint32_t DosTime(uint32_t unix) {
     time_t t = unix;
     struct tm tm;
     localtime_r(&t, &tm);
-    return static_cast<uint32_t>(((tm.tm_year - 80) << 25) | ((tm.tm_mon + 1) << 21) | (tm.tm_mday << 16) |
-                                 (tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
+    return static_cast<uint32_t>(((tm.tm_year - 80) << 25) | ((tm.tm_mon + 1) << 21) |
+                                 (tm.tm_mday << 16) | (tm.tm_hour << 11) | (tm.tm_min << 5) |
+                                 (tm.tm_sec / 2));
 }
 
 // A v4 block: CRC16 (low half of the CRC-32 of what follows it), then
@@ -85,8 +87,8 @@ inline std::string MakeRar4(const std::vector<RarMember>& members) {
         if (m.folder) flags |= 0x00E0;
         if (m.encrypted) flags |= 0x0004;
         std::string rest;
-        Le(rest, m.data.size(), 4);  // packed size
-        Le(rest, m.data.size(), 4);  // unpacked size
+        Le(rest, m.data.size(), 4);    // packed size
+        Le(rest, m.data.size(), 4);    // unpacked size
         rest += static_cast<char>(3);  // host: Unix
         Le(rest, Crc(m.data), 4);
         Le(rest, DosTime(m.mtime), 4);
@@ -115,10 +117,10 @@ inline std::string MakeRar5(const std::vector<RarMember>& members) {
         std::string extra;
         if (m.encrypted) {
             std::string record;
-            Vint(record, 0x01);  // file encryption
-            Vint(record, 0);     // AES-256
-            Vint(record, 0);     // no password check value
-            record += static_cast<char>(15);  // KDF count
+            Vint(record, 0x01);                 // file encryption
+            Vint(record, 0);                    // AES-256
+            Vint(record, 0);                    // no password check value
+            record += static_cast<char>(15);    // KDF count
             record += std::string(16, '\x22');  // salt
             record += std::string(16, '\x33');  // IV
             Vint(extra, record.size());

@@ -28,7 +28,8 @@ protected:
 
     std::string Make(const std::string& name, const std::vector<RarMember>& members) {
         std::string path = dir / name;
-        std::ofstream(path, std::ios::binary) << (GetParam() == 5 ? MakeRar5(members) : MakeRar4(members));
+        std::ofstream(path, std::ios::binary)
+            << (GetParam() == 5 ? MakeRar5(members) : MakeRar4(members));
         return path;
     }
 
@@ -39,9 +40,11 @@ protected:
 TEST_P(UnrarLibrary, ListsAndExtractsExactly) {
     ASSERT_TRUE(rar.Loaded());
     std::string big = Random(100000, 4), text = "hello rar\n";
-    std::string arc = Make("p.rar", {{"docs", "", true}, {"docs/a.txt", text}, {"big.bin", big}, {"empty", ""}});
+    std::string arc =
+        Make("p.rar", {{"docs", "", true}, {"docs/a.txt", text}, {"big.bin", big}, {"empty", ""}});
     EXPECT_TRUE(rar.Check(arc, CHECKARCHIVE_FULLCRC));
-    EXPECT_EQ(rar.Names(arc), (std::vector<std::string>{"docs/", "docs/a.txt", "big.bin", "empty"}));
+    EXPECT_EQ(rar.Names(arc),
+              (std::vector<std::string>{"docs/", "docs/a.txt", "big.bin", "empty"}));
     std::string out = dir / "out";
     std::string report;
     // As the driver writes it: -x keeps folders, then archive, folder, names.
@@ -53,7 +56,8 @@ TEST_P(UnrarLibrary, ListsAndExtractsExactly) {
     ASSERT_EQ(rar.Command("-e \"" + arc + "\" \"" + out + "-flat/\" a.txt", &report), 0) << report;
     EXPECT_EQ(TreeOf(out + "-flat"), std::vector<std::string>{"a.txt"});
     // -s asks for the whole stored path.
-    EXPECT_EQ(rar.Command("-e -s \"" + arc + "\" \"" + out + "-whole/\" a.txt", &report), ERROR_NOT_FIND_FILE);
+    EXPECT_EQ(rar.Command("-e -s \"" + arc + "\" \"" + out + "-whole/\" a.txt", &report),
+              ERROR_NOT_FIND_FILE);
     std::string data;
     ASSERT_EQ(rar.ExtractMem("\"" + arc + "\" big.bin", &data, 200000), 0);
     EXPECT_EQ(data, big);
@@ -61,7 +65,8 @@ TEST_P(UnrarLibrary, ListsAndExtractsExactly) {
 
 TEST_P(UnrarLibrary, EncryptedAndUndecodableMembersAreRefusedClearly) {
     ASSERT_TRUE(rar.Loaded());
-    std::string arc = Make("e.rar", {{"plain.txt", "open"}, {"secret.txt", Random(64, 9), false, true}});
+    std::string arc =
+        Make("e.rar", {{"plain.txt", "open"}, {"secret.txt", Random(64, 9), false, true}});
     std::string out = dir / "out-e";
     std::string report;
     int rc = rar.Command("-x \"" + arc + "\" \"" + out + "/\"", &report);
@@ -87,7 +92,8 @@ TEST_P(UnrarLibrary, EncryptedAndUndecodableMembersAreRefusedClearly) {
     if (GetParam() == 4) good = MakeRar4({{"x.bin", Random(3000, 12)}});
     good[good.size() / 2] ^= 0x5A;
     std::ofstream(dir / "crc.rar", std::ios::binary) << good;
-    EXPECT_EQ(rar.Command("-x \"" + dir / "crc.rar" + "\" \"" + dir / "out-c" + "/\"", &report), ERROR_FILE_CRC)
+    EXPECT_EQ(rar.Command("-x \"" + dir / "crc.rar" + "\" \"" + dir / "out-c" + "/\"", &report),
+              ERROR_FILE_CRC)
         << report;
     EXPECT_FALSE(std::filesystem::exists(dir / "out-c/x.bin"));
     EXPECT_EQ(rar.ExtractMem("\"" + dir / "crc.rar" + "\" x.bin", &data, 5000), ERROR_FILE_CRC);
@@ -97,10 +103,12 @@ TEST_P(UnrarLibrary, EncryptedAndUndecodableMembersAreRefusedClearly) {
 
 TEST_P(UnrarLibrary, NamesLeavingTheFolderWriteNothingOutside) {
     ASSERT_TRUE(rar.Loaded());
-    std::string arc = Make("t.rar", {{"../escaped.txt", "bad"}, {"/rooted.txt", "r"}, {"ok/fine.txt", "fine"}});
+    std::string arc =
+        Make("t.rar", {{"../escaped.txt", "bad"}, {"/rooted.txt", "r"}, {"ok/fine.txt", "fine"}});
     std::string target = dir.MakeFolder("target");
     std::string report;
-    EXPECT_EQ(rar.Command("-x \"" + arc + "\" \"" + target + "/\"", &report), ERROR_INVALID_PATH) << report;
+    EXPECT_EQ(rar.Command("-x \"" + arc + "\" \"" + target + "/\"", &report), ERROR_INVALID_PATH)
+        << report;
     EXPECT_FALSE(std::filesystem::exists(dir / "escaped.txt"));
     EXPECT_EQ(TreeOf(target), (std::vector<std::string>{"ok/", "ok/fine.txt", "rooted.txt"}));
 }
@@ -136,7 +144,8 @@ TEST_P(UnrarLibrary, AMemberWithoutFileTypeBitsIsAFile) {
     bad[bad.find("no type bits")] ^= 0x20;
     std::string badArc = dir.Write("bad.rar", bad);
     EXPECT_FALSE(rar.Check(badArc, CHECKARCHIVE_FULLCRC));
-    EXPECT_EQ(rar.Command("-x \"" + badArc + "\" \"" + dir / "b" + "/\"", &report), ERROR_FILE_CRC) << report;
+    EXPECT_EQ(rar.Command("-x \"" + badArc + "\" \"" + dir / "b" + "/\"", &report), ERROR_FILE_CRC)
+        << report;
     EXPECT_FALSE(std::filesystem::exists(dir / "b/plain.txt"));
 }
 
@@ -145,7 +154,8 @@ TEST_P(UnrarLibrary, AMemberWithoutFileTypeBitsIsAFile) {
 TEST_P(UnrarLibrary, EveryCutPointIsDamageAndLeavesOnlyWholeFiles) {
     ASSERT_TRUE(rar.Loaded());
     const std::string first = Random(300, 5), second = "second member\n";
-    std::string whole = ReadAll(Make("whole.rar", {{"a.bin", first}, {"d", "", true}, {"d/b.txt", second}}));
+    std::string whole =
+        ReadAll(Make("whole.rar", {{"a.bin", first}, {"d", "", true}, {"d/b.txt", second}}));
     int sound = 0, wrong = 0;
     for (std::size_t cut = 1; cut < whole.size(); ++cut) {
         std::string arc = dir / "cut.rar";
@@ -157,7 +167,8 @@ TEST_P(UnrarLibrary, EveryCutPointIsDamageAndLeavesOnlyWholeFiles) {
             ++sound;
             ADD_FAILURE() << "cut at " << cut << " of " << whole.size() << " passed\n" << report;
         }
-        for (const auto& [name, data] : {std::pair<std::string, std::string>{"a.bin", first}, {"d/b.txt", second}}) {
+        for (const auto& [name, data] :
+             {std::pair<std::string, std::string>{"a.bin", first}, {"d/b.txt", second}}) {
             if (std::filesystem::exists(out + "/" + name) && ReadAll(out + "/" + name) != data) {
                 ++wrong;
                 ADD_FAILURE() << "cut at " << cut << " left a wrong " << name << "\n" << report;
@@ -176,10 +187,13 @@ TEST(UnrarLibraryFiles, OtherFilesAreNoRarArchives) {
     LibraryHost rar("UNRAR32.DLL", "Unrar");
     TempFolder dir;
     std::string plain = dir.Write("plain.txt", "Rar! but not really");
-    EXPECT_EQ(rar.Entry<ARC_OPEN_ARCHIVE_PROC>("OpenArchive")(nullptr, plain.c_str(), 0x800002), nullptr);
+    EXPECT_EQ(rar.Entry<ARC_OPEN_ARCHIVE_PROC>("OpenArchive")(nullptr, plain.c_str(), 0x800002),
+              nullptr);
     EXPECT_FALSE(rar.Check(plain, CHECKARCHIVE_BASIC));
     std::string report;
-    EXPECT_EQ(rar.Command("-x \"" + plain + "\" \"" + dir / "o" + "/\"", &report), ERROR_NOT_ARC_FILE) << report;
+    EXPECT_EQ(rar.Command("-x \"" + plain + "\" \"" + dir / "o" + "/\"", &report),
+              ERROR_NOT_ARC_FILE)
+        << report;
 }
 
 }  // namespace

@@ -58,7 +58,8 @@ public:
         }
         INDIVIDUALINFO info{};
         int r = Entry<ARC_FIND_FIRST_PROC>("FindFirst")(arc, wild, &info);
-        for (; r == 0; r = Entry<ARC_FIND_NEXT_PROC>("FindNext")(arc, &info)) names.push_back(info.szFileName);
+        for (; r == 0; r = Entry<ARC_FIND_NEXT_PROC>("FindNext")(arc, &info))
+            names.push_back(info.szFileName);
         Entry<ARC_CLOSE_ARCHIVE_PROC>("CloseArchive")(arc);
         if (rc) *rc = r;
         return names;
@@ -71,9 +72,9 @@ public:
     int ExtractMem(const std::string& line, std::string* data, DWORD room) const {
         std::string buffer(room, '\0');
         DWORD written = 0;
-        int rc = Entry<ARC_EXTRACT_MEM_PROC>("ExtractMem")(
-            nullptr, line.c_str(), reinterpret_cast<LPBYTE>(buffer.data()), room, nullptr, nullptr,
-            &written);
+        int rc = Entry<ARC_EXTRACT_MEM_PROC>("ExtractMem")(nullptr, line.c_str(),
+                                                           reinterpret_cast<LPBYTE>(buffer.data()),
+                                                           room, nullptr, nullptr, &written);
         *data = buffer.substr(0, written);
         return rc;
     }
@@ -87,8 +88,7 @@ private:
 // the progress states it receives and asks to stop at the Nth BEGIN.
 class OwnerProbe {
 public:
-    OwnerProbe(const LibraryHost& host, int stopAtBegin = 0)
-        : host_(host), stopAt_(stopAtBegin) {
+    OwnerProbe(const LibraryHost& host, int stopAtBegin = 0) : host_(host), stopAt_(stopAtBegin) {
         wnd = CreateMessageWindow(&OwnerProbe::Proc, this);
         registered = host_.Entry<ARC_SET_OWNER_WINDOW_EX_PROC>("SetOwnerWindowEx")(wnd, nullptr);
     }

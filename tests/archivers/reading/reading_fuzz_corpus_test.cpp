@@ -27,7 +27,8 @@ void Replay(const kt::unpack::ReadingFormats& formats, const char* format, std::
         for (std::size_t n = 0; n < seed.size(); n += 1 + seed.size() / 64) run(seed.substr(0, n));
         for (int i = 0; i < 200; ++i) {
             std::string m = seed;
-            for (int k = 0; k < 1 + i % 4; ++k) m[rng() % m.size()] ^= static_cast<char>(1 << (rng() % 8));
+            for (int k = 0; k < 1 + i % 4; ++k)
+                m[rng() % m.size()] ^= static_cast<char>(1 << (rng() % 8));
             run(m);
         }
         for (std::size_t at = 0; at + 4 <= std::min<std::size_t>(seed.size(), 64); at += 4) {

@@ -73,13 +73,19 @@ TEST_F(TarLibrary, ReadsWhatGnuTarWritesUnderEveryCompression) {
         const char* flag;
         const char* name;
         int type;
-    } kinds[] = {{"", "t.tar", 1},          {"--gzip", "t.tar.gz", 2}, {"--bzip2", "t.tar.bz2", 6},
-                 {"--xz", "t.tar.xz", 1},   {"--zstd", "t.tar.zst", 1}};
+    } kinds[] = {{"", "t.tar", 1},
+                 {"--gzip", "t.tar.gz", 2},
+                 {"--bzip2", "t.tar.bz2", 6},
+                 {"--xz", "t.tar.xz", 1},
+                 {"--zstd", "t.tar.zst", 1}};
     auto getType = tar.Entry<TAR_GET_ARCHIVE_TYPE_PROC>("GetArchiveType");
     for (const Kind& k : kinds) {
         SCOPED_TRACE(k.name);
         std::string arc = dir / k.name;
-        ASSERT_EQ(system(("tar -C " + Quote(dir / "src") + " " + k.flag + " -cf " + Quote(arc) + " .").c_str()), 0);
+        ASSERT_EQ(
+            system(("tar -C " + Quote(dir / "src") + " " + k.flag + " -cf " + Quote(arc) + " .")
+                       .c_str()),
+            0);
         EXPECT_EQ(getType(arc.c_str()), k.type);
         EXPECT_TRUE(tar.Check(arc, CHECKARCHIVE_FULLCRC));
         int rc = 0;
@@ -89,7 +95,9 @@ TEST_F(TarLibrary, ReadsWhatGnuTarWritesUnderEveryCompression) {
         EXPECT_NE(std::find(names.begin(), names.end(), "./" + kLongName), names.end());
         std::string out = dir / (std::string("out-") + k.name);
         std::string report;
-        ASSERT_EQ(tar.Command("x --use-directory=1 -f \"" + arc + "\" -o \"" + out + "/\"", &report), 0) << report;
+        ASSERT_EQ(
+            tar.Command("x --use-directory=1 -f \"" + arc + "\" -o \"" + out + "/\"", &report), 0)
+            << report;
         ExpectTree(out);
         std::string data;
         ASSERT_EQ(tar.ExtractMem(" -f \"" + arc + "\" \"bin/random.dat\"", &data, 400000), 0);
@@ -117,7 +125,10 @@ TEST_F(TarLibrary, SparseFilesOfGnuAndPaxFormsComeOutWhole) {
     for (const char* format : {"gnu", "posix"}) {
         SCOPED_TRACE(format);
         std::string arc = dir / (std::string("s-") + format + ".tar");
-        ASSERT_EQ(system(("tar -C " + Quote(src) + " --format=" + format + " -Scf " + Quote(arc) + " s.bin").c_str()), 0);
+        ASSERT_EQ(system(("tar -C " + Quote(src) + " --format=" + format + " -Scf " + Quote(arc) +
+                          " s.bin")
+                             .c_str()),
+                  0);
         EXPECT_LT(std::filesystem::file_size(arc), 100000u) << "the holes were stored";
         EXPECT_TRUE(tar.Check(arc, CHECKARCHIVE_FULLCRC));
         std::string out = dir / (std::string("sparse-out-") + format);
@@ -138,7 +149,8 @@ TEST_F(TarLibrary, APipeIsReportedAndCountsAsNotExtracted) {
     ASSERT_EQ(system(("tar -C " + Quote(src) + " -cf " + Quote(arc) + " pipe a.txt").c_str()), 0);
     std::string out = dir / "fifo-out";
     std::string report;
-    EXPECT_EQ(tar.Command("x -f \"" + arc + "\" -o \"" + out + "/\"", &report), ERROR_NOT_SUPPORT) << report;
+    EXPECT_EQ(tar.Command("x -f \"" + arc + "\" -o \"" + out + "/\"", &report), ERROR_NOT_SUPPORT)
+        << report;
     EXPECT_NE(report.find("pipe: "), std::string::npos) << report;
     EXPECT_FALSE(std::filesystem::exists(out + "/pipe"));
     EXPECT_EQ(ReadAll(out + "/a.txt"), "beside the pipe\n");
@@ -169,11 +181,13 @@ TEST_F(TarLibrary, AMemberLargerThanTheFreeSpaceIsRefusedBeforeWriting) {
     std::string arc = dir.Write("huge.tar", h + std::string(512 * 20, 'x'));
     std::string out = dir / "huge-out";
     std::string report;
-    EXPECT_EQ(tar.Command("x -f \"" + arc + "\" -o \"" + out + "/\"", &report), ERROR_DISK_SPACE) << report;
+    EXPECT_EQ(tar.Command("x -f \"" + arc + "\" -o \"" + out + "/\"", &report), ERROR_DISK_SPACE)
+        << report;
     EXPECT_NE(report.find("not enough free space"), std::string::npos) << report;
     EXPECT_TRUE(!std::filesystem::exists(out) || std::filesystem::is_empty(out));
     // Lifted, the member is tried and fails as the cut member it is.
-    EXPECT_EQ(tar.Command("x --no-space-check -f \"" + arc + "\" -o \"" + out + "/\"", &report), ERROR_BROKEN_DATA)
+    EXPECT_EQ(tar.Command("x --no-space-check -f \"" + arc + "\" -o \"" + out + "/\"", &report),
+              ERROR_BROKEN_DATA)
         << report;
     EXPECT_TRUE(std::filesystem::is_empty(out));
 }
@@ -183,7 +197,8 @@ TEST_F(TarLibrary, CompressTarAndSingleCompressedFilesAreRead) {
     MakeTree();
     auto getType = tar.Entry<TAR_GET_ARCHIVE_TYPE_PROC>("GetArchiveType");
     std::string taz = dir / "t.taz";
-    ASSERT_EQ(system(("bsdtar -C " + Quote(dir / "src") + " -Zcf " + Quote(taz) + " a.txt").c_str()), 0);
+    ASSERT_EQ(
+        system(("bsdtar -C " + Quote(dir / "src") + " -Zcf " + Quote(taz) + " a.txt").c_str()), 0);
     EXPECT_EQ(getType(taz.c_str()), 3);
     std::string data;
     ASSERT_EQ(tar.ExtractMem(" -f \"" + taz + "\" a.txt", &data, 300000), 0);
@@ -196,7 +211,8 @@ TEST_F(TarLibrary, CompressTarAndSingleCompressedFilesAreRead) {
     EXPECT_EQ(getType(bz.c_str()), 7);
     EXPECT_EQ(tar.Names(gz), std::vector<std::string>{"a.txt"});
     std::string report;
-    ASSERT_EQ(tar.Command("x -f \"" + bz + "\" -o \"" + dir / "single" + "/\"", &report), 0) << report;
+    ASSERT_EQ(tar.Command("x -f \"" + bz + "\" -o \"" + dir / "single" + "/\"", &report), 0)
+        << report;
     EXPECT_EQ(ReadAll(dir / "single/a.txt"), files["a.txt"]);
 
     // Neither a plain file nor a ZIP is taken for a tar archive.
@@ -212,21 +228,29 @@ TEST_F(TarLibrary, WhatWeWriteOtherToolsReadByteForByte) {
         const char* switches;
         const char* name;
         const char* gnuFlag;
-    } kinds[] = {{"", "w.tar", ""}, {"-z", "w.tgz", "-z"}, {"-z9", "w9.tar.gz", "-z"}, {"-B", "w.tar.bz2", "-j"}, {"-g", "gnu.tar", ""}};
+    } kinds[] = {{"", "w.tar", ""},
+                 {"-z", "w.tgz", "-z"},
+                 {"-z9", "w9.tar.gz", "-z"},
+                 {"-B", "w.tar.bz2", "-j"},
+                 {"-g", "gnu.tar", ""}};
     for (const Kind& k : kinds) {
         SCOPED_TRACE(k.name);
         std::string arc = dir / k.name;
         std::string report;
         // As the driver writes it: switches, archive, base folder, files.
-        ASSERT_EQ(tar.Command(std::string("c ") + k.switches + " --use-directory=1 -f \"" + arc + "\" -o \"" +
-                                  root + "/\" \"" + root + "/a.txt\" \"" + root + "/bin\" \"" + root + "/empty\" \"" +
-                                  root + "/日本語.txt\" \"" + root + "/深い\" \"" + root + "/link\"",
+        ASSERT_EQ(tar.Command(std::string("c ") + k.switches + " --use-directory=1 -f \"" + arc +
+                                  "\" -o \"" + root + "/\" \"" + root + "/a.txt\" \"" + root +
+                                  "/bin\" \"" + root + "/empty\" \"" + root + "/日本語.txt\" \"" +
+                                  root + "/深い\" \"" + root + "/link\"",
                               &report),
                   0)
             << report;
         std::string gnu = dir / (std::string("gnu-") + k.name);
         std::filesystem::create_directories(gnu);
-        ASSERT_EQ(system(("tar " + std::string(k.gnuFlag) + " -xf " + Quote(arc) + " -C " + Quote(gnu)).c_str()), 0);
+        ASSERT_EQ(
+            system(("tar " + std::string(k.gnuFlag) + " -xf " + Quote(arc) + " -C " + Quote(gnu))
+                       .c_str()),
+            0);
         ExpectTree(gnu);
         std::string bsd = dir / (std::string("bsd-") + k.name);
         std::filesystem::create_directories(bsd);
@@ -235,11 +259,14 @@ TEST_F(TarLibrary, WhatWeWriteOtherToolsReadByteForByte) {
     }
     // 7z reads the plain tar (and the tar inside the gzip).
     std::string seven = dir / "7z";
-    ASSERT_EQ(system(("7z x -y -o" + Quote(seven) + " " + Quote(dir / "w.tar") + " >/dev/null").c_str()), 0);
+    ASSERT_EQ(
+        system(("7z x -y -o" + Quote(seven) + " " + Quote(dir / "w.tar") + " >/dev/null").c_str()),
+        0);
     for (auto& [name, data] : files) EXPECT_EQ(ReadAll(seven + "/" + name), data) << name;
     std::string sevenGz = dir / "7zgz";
-    ASSERT_EQ(system(("7z x -y -so " + Quote(dir / "w.tgz") + " 2>/dev/null | 7z x -y -si -ttar -o" +
-                      Quote(sevenGz) + " >/dev/null").c_str()),
+    ASSERT_EQ(system(("7z x -y -so " + Quote(dir / "w.tgz") +
+                      " 2>/dev/null | 7z x -y -si -ttar -o" + Quote(sevenGz) + " >/dev/null")
+                         .c_str()),
               0);
     EXPECT_EQ(ReadAll(sevenGz + "/bin/random.dat"), files["bin/random.dat"]);
 }
@@ -248,17 +275,24 @@ TEST_F(TarLibrary, SingleCompressedFilesAreWrittenForGzAndBz2Names) {
     ASSERT_TRUE(tar.Loaded());
     std::string root = MakeTree();
     std::string report;
-    ASSERT_EQ(tar.Command("c -f \"" + dir / "a.txt.gz" + "\" -o \"" + root + "/\" \"" + root + "/a.txt\"", &report), 0)
+    ASSERT_EQ(
+        tar.Command("c -f \"" + dir / "a.txt.gz" + "\" -o \"" + root + "/\" \"" + root + "/a.txt\"",
+                    &report),
+        0)
         << report;
     EXPECT_EQ(Shell("gzip -dc " + Quote(dir / "a.txt.gz")), files["a.txt"]);
-    ASSERT_EQ(tar.Command("c -B5 -f \"" + dir / "a.txt.bz2" + "\" \"" + root + "/a.txt\"", &report), 0) << report;
+    ASSERT_EQ(tar.Command("c -B5 -f \"" + dir / "a.txt.bz2" + "\" \"" + root + "/a.txt\"", &report),
+              0)
+        << report;
     EXPECT_EQ(Shell("bzip2 -dc " + Quote(dir / "a.txt.bz2")), files["a.txt"]);
     // Clean streams: nothing after their end for the tools to warn about.
     EXPECT_EQ(Shell("bzip2 -t " + Quote(dir / "a.txt.bz2") + " 2>&1"), "");
     EXPECT_EQ(Shell("gzip -t " + Quote(dir / "a.txt.gz") + " 2>&1"), "");
     // One file only, and no second member is silently dropped.
-    EXPECT_EQ(tar.Command("c -f \"" + dir / "two.gz" + "\" \"" + root + "/a.txt\" \"" + root + "/empty\"", &report),
-              ERROR_NOT_SUPPORT);
+    EXPECT_EQ(
+        tar.Command("c -f \"" + dir / "two.gz" + "\" \"" + root + "/a.txt\" \"" + root + "/empty\"",
+                    &report),
+        ERROR_NOT_SUPPORT);
     EXPECT_FALSE(std::filesystem::exists(dir / "two.gz"));
 }
 
@@ -270,26 +304,37 @@ TEST_F(TarLibrary, SwitchesChangeWhatIsStoredAndExtracted) {
     std::string report;
     // -I leaves out dot files met while walking; --use-directory=0 stores
     // leaf names only.
-    ASSERT_EQ(tar.Command("c -I --use-directory=0 -f \"" + arc + "\" -o \"" + root + "/\" \"" + root + "/bin\"", &report),
+    ASSERT_EQ(tar.Command("c -I --use-directory=0 -f \"" + arc + "\" -o \"" + root + "/\" \"" +
+                              root + "/bin\"",
+                          &report),
               0)
         << report;
     EXPECT_EQ(tar.Names(arc), std::vector<std::string>{"random.dat"});
-    ASSERT_EQ(tar.Command("c -AH -f \"" + arc + "\" -o \"" + root + "/\" \"" + root + "/bin\"", &report), 0) << report;
+    ASSERT_EQ(
+        tar.Command("c -AH -f \"" + arc + "\" -o \"" + root + "/\" \"" + root + "/bin\"", &report),
+        0)
+        << report;
     std::vector<std::string> names = tar.Names(arc);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"bin/", "bin/.hidden", "bin/random.dat"}));
     // Selection by last part unless --check-all-path=1 asks for the whole path.
-    ASSERT_EQ(tar.Command("x -f \"" + arc + "\" -o \"" + dir / "sel1" + "/\" random.dat", &report), 0) << report;
+    ASSERT_EQ(tar.Command("x -f \"" + arc + "\" -o \"" + dir / "sel1" + "/\" random.dat", &report),
+              0)
+        << report;
     EXPECT_TRUE(std::filesystem::exists(dir / "sel1/bin/random.dat"));
     EXPECT_FALSE(std::filesystem::exists(dir / "sel1/bin/.hidden"));
-    EXPECT_EQ(tar.Command("x --check-all-path=1 -f \"" + arc + "\" -o \"" + dir / "sel2" + "/\" random.dat", &report),
+    EXPECT_EQ(tar.Command(
+                  "x --check-all-path=1 -f \"" + arc + "\" -o \"" + dir / "sel2" + "/\" random.dat",
+                  &report),
               ERROR_NOT_FIND_FILE);
     // e drops the stored folders.
-    ASSERT_EQ(tar.Command("e -f \"" + arc + "\" -o \"" + dir / "flat" + "/\"", &report), 0) << report;
+    ASSERT_EQ(tar.Command("e -f \"" + arc + "\" -o \"" + dir / "flat" + "/\"", &report), 0)
+        << report;
     EXPECT_EQ(TreeOf(dir / "flat"), (std::vector<std::string>{".hidden", "random.dat"}));
     EXPECT_EQ(tar.Command("x -q -f \"" + arc + "\"", &report), ERROR_COMMAND_NAME);
     EXPECT_NE(report.find("-q"), std::string::npos);
-    EXPECT_EQ(tar.Command("x -f \"" + dir / "no.tar" + "\" -o \"" + dir / "none" + "/\"", &report), ERROR_ARC_FILE_OPEN);
+    EXPECT_EQ(tar.Command("x -f \"" + dir / "no.tar" + "\" -o \"" + dir / "none" + "/\"", &report),
+              ERROR_ARC_FILE_OPEN);
 }
 
 TEST_F(TarLibrary, AFailedOrCancelledRunLeavesTheOldArchiveAndNoTemporaryFile) {
@@ -299,28 +344,33 @@ TEST_F(TarLibrary, AFailedOrCancelledRunLeavesTheOldArchiveAndNoTemporaryFile) {
     std::string report;
     ASSERT_EQ(tar.Command("c -z -f \"" + arc + "\" \"" + root + "/a.txt\"", &report), 0) << report;
     std::string before = ReadAll(arc);
-    EXPECT_EQ(tar.Command("c -z -f \"" + arc + "\" \"" + root + "/a.txt\" \"" + root + "/nothing\"", &report),
+    EXPECT_EQ(tar.Command("c -z -f \"" + arc + "\" \"" + root + "/a.txt\" \"" + root + "/nothing\"",
+                          &report),
               ERROR_NOT_FIND_FILE);
     {
         OwnerProbe owner(tar, 2);  // stops at the second member
         ASSERT_TRUE(owner.registered);
-        EXPECT_EQ(tar.Command("c -z -f \"" + arc + "\" -o \"" + root + "/\" \"" + root + "/bin\" \"" + root + "/a.txt\"",
+        EXPECT_EQ(tar.Command("c -z -f \"" + arc + "\" -o \"" + root + "/\" \"" + root +
+                                  "/bin\" \"" + root + "/a.txt\"",
                               &report),
                   ERROR_USER_CANCEL);
         EXPECT_EQ(owner.begins, 2);
     }
     EXPECT_EQ(ReadAll(arc), before);
-    for (const std::string& p : TreeOf(dir.Path())) EXPECT_EQ(p.find(".keep.tgz"), std::string::npos) << p;
+    for (const std::string& p : TreeOf(dir.Path()))
+        EXPECT_EQ(p.find(".keep.tgz"), std::string::npos) << p;
 
     // A cancelled extraction stops before the next member.
     {
         OwnerProbe owner(tar, 1);
-        EXPECT_EQ(tar.Command("x -f \"" + arc + "\" -o \"" + dir / "cancelled" + "/\"", &report), ERROR_USER_CANCEL);
+        EXPECT_EQ(tar.Command("x -f \"" + arc + "\" -o \"" + dir / "cancelled" + "/\"", &report),
+                  ERROR_USER_CANCEL);
     }
     EXPECT_TRUE(TreeOf(dir / "cancelled").empty());
     // With the owner letting it run, every member is announced.
     OwnerProbe owner(tar);
-    ASSERT_EQ(tar.Command("x -f \"" + arc + "\" -o \"" + dir / "watched" + "/\"", &report), 0) << report;
+    ASSERT_EQ(tar.Command("x -f \"" + arc + "\" -o \"" + dir / "watched" + "/\"", &report), 0)
+        << report;
     ASSERT_EQ(owner.sources.size(), 1u);
     EXPECT_EQ(owner.sources[0], (dir / "src/a.txt").substr(1));
     EXPECT_EQ(owner.ends, 1);
@@ -330,19 +380,23 @@ TEST_F(TarLibrary, DamagedGzipIsReportedNotPassedOff) {
     ASSERT_TRUE(tar.Loaded());
     MakeTree();
     std::string arc = dir / "d.tar.gz";
-    ASSERT_EQ(system(("tar -C " + Quote(dir / "src") + " -czf " + Quote(arc) + " a.txt").c_str()), 0);
+    ASSERT_EQ(system(("tar -C " + Quote(dir / "src") + " -czf " + Quote(arc) + " a.txt").c_str()),
+              0);
     std::string bytes = ReadAll(arc);
     // The data stays valid deflate; only the stored CRC-32 disagrees.
     std::string badCrc = bytes;
     badCrc[badCrc.size() - 8] ^= 0x01;
     std::string truncated = bytes.substr(0, bytes.size() / 2);
-    for (const auto& [name, content] : {std::pair<std::string, std::string>{"crc.tgz", badCrc}, {"short.tgz", truncated}}) {
+    for (const auto& [name, content] :
+         {std::pair<std::string, std::string>{"crc.tgz", badCrc}, {"short.tgz", truncated}}) {
         SCOPED_TRACE(name);
         std::string path = dir.Write(name, content);
         EXPECT_FALSE(tar.Check(path, CHECKARCHIVE_FULLCRC));
         std::string report;
         EXPECT_NE(tar.Command("t -f \"" + path + "\"", &report), 0) << report;
-        EXPECT_NE(tar.Command("x -f \"" + path + "\" -o \"" + dir / ("x-" + name) + "/\"", &report), 0) << report;
+        EXPECT_NE(tar.Command("x -f \"" + path + "\" -o \"" + dir / ("x-" + name) + "/\"", &report),
+                  0)
+            << report;
         EXPECT_NE(report.find("gzip"), std::string::npos) << report;
         std::string data;
         EXPECT_NE(tar.ExtractMem(" -f \"" + path + "\" a.txt", &data, 300000), 0);

@@ -90,7 +90,8 @@ TEST(TarTraversal, ALinkPlantedInTheTargetIsNotFollowed) {
     std::string target = dir.MakeFolder("target");
     ASSERT_EQ(symlink(outside.c_str(), (target + "/planted").c_str()), 0);
     std::string arc = dir / "p.tar.gz";
-    WriteTar(arc, {{"planted/x.txt", AE_IFREG, nullptr, "bad"}, {"planted", AE_IFREG, nullptr, "now a file"}});
+    WriteTar(arc, {{"planted/x.txt", AE_IFREG, nullptr, "bad"},
+                   {"planted", AE_IFREG, nullptr, "now a file"}});
     std::string report;
     EXPECT_NE(tar.Command("x --overwrite=1 -f \"" + arc + "\" -o \"" + target + "/\"", &report), 0);
     EXPECT_TRUE(TreeOf(outside).empty());

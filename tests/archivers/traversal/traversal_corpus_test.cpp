@@ -314,7 +314,8 @@ TEST(TraversalCorpus, ChainedLinksNeverLeadOutAndHarmlessOnesStayLinks) {
     fs::create_symlink("..", src + "/x/l1");
     const int depth = 40;
     for (int k = 2; k <= depth; ++k)
-        fs::create_symlink("l" + std::to_string(k - 1) + "/../..", src + "/x/l" + std::to_string(k));
+        fs::create_symlink("l" + std::to_string(k - 1) + "/../..",
+                           src + "/x/l" + std::to_string(k));
     fs::create_symlink("x/l" + std::to_string(depth) + "/etc/passwd", src + "/readme.txt");
     const std::string members = "x/file.txt x/l* good readme.txt";
     struct Peer {
@@ -328,9 +329,13 @@ TEST(TraversalCorpus, ChainedLinksNeverLeadOutAndHarmlessOnesStayLinks) {
     };
     Library libs[] = {
         {"lzh", LibraryHost("UNLHA32.DLL", "Unlha"),
-         [](const std::string& a, const std::string& t) { return "x \"" + a + "\" \"" + t + "/\""; }},
+         [](const std::string& a, const std::string& t) {
+             return "x \"" + a + "\" \"" + t + "/\"";
+         }},
         {"zip", LibraryHost("UNZIP32.DLL", "UnZip"),
-         [](const std::string& a, const std::string& t) { return "-x -o \"" + a + "\" \"" + t + "/\""; }},
+         [](const std::string& a, const std::string& t) {
+             return "-x -o \"" + a + "\" \"" + t + "/\"";
+         }},
         {"tar", LibraryHost("tar32.dll", "Tar"),
          [](const std::string& a, const std::string& t) {
              return "x -f \"" + a + "\" -o \"" + t + "/\" --overwrite=1";
@@ -342,14 +347,18 @@ TEST(TraversalCorpus, ChainedLinksNeverLeadOutAndHarmlessOnesStayLinks) {
         fs::create_directories(root + "/a");
         fs::remove(archive);
         if (peer.command.empty()) {
-            std::vector<std::string> lzh = {LzhLink("good", "x/file.txt"), Lzh2({{0x01, "file.txt"}, {0x02, FolderField("x", '\xFF')}}, "inside\n"),
-                                            LzhLink("x/l1", "..")};
+            std::vector<std::string> lzh = {
+                LzhLink("good", "x/file.txt"),
+                Lzh2({{0x01, "file.txt"}, {0x02, FolderField("x", '\xFF')}}, "inside\n"),
+                LzhLink("x/l1", "..")};
             for (int k = 2; k <= depth; ++k)
-                lzh.push_back(LzhLink("x/l" + std::to_string(k), "l" + std::to_string(k - 1) + "/../.."));
+                lzh.push_back(
+                    LzhLink("x/l" + std::to_string(k), "l" + std::to_string(k - 1) + "/../.."));
             lzh.push_back(LzhLink("readme.txt", "x/l" + std::to_string(depth) + "/etc/passwd"));
             Put(archive, LzhArchive(lzh));
         }
-        std::string cmd = "cd '" + src + "' && " + Replace(peer.command, "@A@", archive) + " >/dev/null 2>&1";
+        std::string cmd =
+            "cd '" + src + "' && " + Replace(peer.command, "@A@", archive) + " >/dev/null 2>&1";
         if ((!peer.command.empty() && std::system(cmd.c_str()) != 0) || !fs::exists(archive)) {
             ADD_FAILURE() << peer.what << ": the peer could not pack the tree";
             continue;
@@ -362,15 +371,16 @@ TEST(TraversalCorpus, ChainedLinksNeverLeadOutAndHarmlessOnesStayLinks) {
                 fs::remove_all(root + "/t");
                 fs::create_directories(target);
                 const auto before = Snapshot(root, target);
-                int rc = throughKaltri ? RunKaltri(archive, target) : lib.host.Command(lib.line(archive, target));
+                int rc = throughKaltri ? RunKaltri(archive, target)
+                                       : lib.host.Command(lib.line(archive, target));
                 ++runs;
                 EXPECT_NE(0, rc) << "a refused link counts as not extracted";
                 EXPECT_EQ(before, Snapshot(root, target)) << "something outside the target changed";
                 EXPECT_TRUE(fs::is_symlink(target + "/good")) << "the harmless link is no link";
                 EXPECT_EQ("inside\n", kt::test::ReadAll(target + "/good"));
                 const std::string inside = fs::canonical(target).string() + "/";
-                for (auto it = fs::recursive_directory_iterator(target); it != fs::recursive_directory_iterator();
-                     ++it) {
+                for (auto it = fs::recursive_directory_iterator(target);
+                     it != fs::recursive_directory_iterator(); ++it) {
                     if (!it->is_symlink()) continue;
                     std::error_code ec;
                     fs::path resolved = fs::weakly_canonical(it->path(), ec);

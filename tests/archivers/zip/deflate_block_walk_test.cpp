@@ -25,7 +25,8 @@ struct Blocks {
 };
 
 std::ostream& operator<<(std::ostream& os, const Blocks& b) {
-    return os << (b.ok ? "ok" : "refused") << " last block at bit " << b.lastBlockBit << ", end at bit " << b.endBit;
+    return os << (b.ok ? "ok" : "refused") << " last block at bit " << b.lastBlockBit
+              << ", end at bit " << b.endBit;
 }
 
 // What zlib says: it stops after every end-of-block code and tells how many
@@ -63,7 +64,8 @@ Blocks ByInflate(const std::string& stream) {
 
 Blocks ByWalk(const std::string& stream) {
     Blocks b;
-    b.ok = FindLastBlock(reinterpret_cast<const uint8_t*>(stream.data()), stream.size(), b.lastBlockBit, b.endBit);
+    b.ok = FindLastBlock(reinterpret_cast<const uint8_t*>(stream.data()), stream.size(),
+                         b.lastBlockBit, b.endBit);
     if (!b.ok) b = {};
     return b;
 }
@@ -167,11 +169,13 @@ std::string LadderStream(unsigned seed, int blocks) {
         w.Put(19 - 4, 4);
         std::vector<int> clen(19, 4);
         for (int s = 13; s < 19; ++s) clen[s] = 5;
-        for (int i = 0; i < 19; ++i) w.Put(static_cast<uint32_t>(clen[kt::zip::kCodeLengthOrder[i]]), 3);
+        for (int i = 0; i < 19; ++i)
+            w.Put(static_cast<uint32_t>(clen[kt::zip::kCodeLengthOrder[i]]), 3);
         const std::vector<uint32_t> clCodes = CanonicalCodes(clen);
         for (int l : lit) w.Code(clCodes[l], clen[l]);
         for (int l : dist) w.Code(clCodes[l], clen[l]);
-        const std::vector<uint32_t> litCodes = CanonicalCodes(lit), distCodes = CanonicalCodes(dist);
+        const std::vector<uint32_t> litCodes = CanonicalCodes(lit),
+                                    distCodes = CanonicalCodes(dist);
         auto literal = [&](int s) { w.Code(litCodes[s], lit[s]); };
         auto match = [&](int lengthSymbol, int distSymbol) {
             literal(lengthSymbol);
@@ -213,14 +217,14 @@ TEST(DeflateBlockWalk, FindsTheBlocksOfStreamsWithCodesOfEveryLength) {
 
 TEST(DeflateBlockWalk, FindsTheBlocksZlibFindsInEveryKindOfStream) {
     const std::vector<std::string> inputs = {
-        "",                                                   // one fixed block with the end code only
-        "x",                                                  // fixed codes
-        SampleText(3000, 3),                                  // short: fixed or one dynamic block
-        SampleText(2u << 20, 4),                              // many dynamic blocks
-        RandomBytes(300000, 5),                               // stored blocks
+        "",                       // one fixed block with the end code only
+        "x",                      // fixed codes
+        SampleText(3000, 3),      // short: fixed or one dynamic block
+        SampleText(2u << 20, 4),  // many dynamic blocks
+        RandomBytes(300000, 5),   // stored blocks
         SampleText(200000, 6) + RandomBytes(200000, 6) + SampleText(200000, 9),  // kinds mixed
-        TextWithRareBytes(1u << 20),                          // long codes
-        std::string(1u << 20, '\0'),                          // matches of 258 at distance 1
+        TextWithRareBytes(1u << 20),                                             // long codes
+        std::string(1u << 20, '\0'),  // matches of 258 at distance 1
     };
     for (size_t i = 0; i < inputs.size(); ++i) {
         for (int level : {1, 6, 9, 12}) {

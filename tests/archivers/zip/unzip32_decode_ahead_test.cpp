@@ -47,7 +47,8 @@ struct CommandLoop {
                 AheadResult r = ahead.Take(i, [](uint64_t) { return false; });
                 EXPECT_TRUE(r.done);
                 // The result belongs to the member it was made for.
-                EXPECT_EQ(r.status, i % 2 ? kt::zip::ZipStatus::Ok : kt::zip::ZipStatus::CrcMismatch);
+                EXPECT_EQ(r.status,
+                          i % 2 ? kt::zip::ZipStatus::Ok : kt::zip::ZipStatus::CrcMismatch);
                 taken.push_back(i);
             } else {
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -77,8 +78,9 @@ TEST(DecodeAhead, EveryMemberIsDecodedOnceAndTheHelperWorksFromTheBack) {
 }
 
 TEST(DecodeAhead, SmallMembersAndSingleMembersStayWithTheCaller) {
-    for (const auto& sizes : {std::vector<uint64_t>{kLarge}, std::vector<uint64_t>{kLarge, 1000, 2000, 3000},
-                              std::vector<uint64_t>(40, 100u << 10), std::vector<uint64_t>{0, kLarge, 0}}) {
+    for (const auto& sizes :
+         {std::vector<uint64_t>{kLarge}, std::vector<uint64_t>{kLarge, 1000, 2000, 3000},
+          std::vector<uint64_t>(40, 100u << 10), std::vector<uint64_t>{0, kLarge, 0}}) {
         CommandLoop run;
         run.Go(sizes);
         EXPECT_TRUE(run.byHelper.empty());
@@ -92,20 +94,21 @@ TEST(DecodeAhead, StopDropsTheFilesTheCallerNeverTook) {
     const int freeBefore = kt::FreeCores();
     std::atomic<int> made{0};
     {
-        DecodeAhead ahead(std::vector<uint64_t>(6, kLarge), [&](size_t i, AheadResult& out,
-                                                                const std::atomic<bool>& stop,
-                                                                std::atomic<uint64_t>&) {
-            out.dirFd = ::open(d.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            out.file = std::make_unique<kt::AtomicFile>();
-            ASSERT_TRUE(out.file->CreateAt(out.dirFd, "m" + std::to_string(i)));
-            out.file->Write("data", 4);
-            out.file->Flush();
-            ++made;
-            out.done = !stop;
-        });
+        DecodeAhead ahead(
+            std::vector<uint64_t>(6, kLarge),
+            [&](size_t i, AheadResult& out, const std::atomic<bool>& stop, std::atomic<uint64_t>&) {
+                out.dirFd = ::open(d.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                out.file = std::make_unique<kt::AtomicFile>();
+                ASSERT_TRUE(out.file->CreateAt(out.dirFd, "m" + std::to_string(i)));
+                out.file->Write("data", 4);
+                out.file->Flush();
+                ++made;
+                out.done = !stop;
+            });
         EXPECT_FALSE(ahead.Claimed(0));
         // The helper works meanwhile; the command then gives up.
-        for (int i = 0; i < 200 && made < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        for (int i = 0; i < 200 && made < 2; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         ahead.Stop();
         EXPECT_GE(made.load(), 1);
     }
@@ -113,7 +116,8 @@ TEST(DecodeAhead, StopDropsTheFilesTheCallerNeverTook) {
     ASSERT_NE(dir, nullptr);
     std::vector<std::string> left;
     while (dirent* e = readdir(dir))
-        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") left.push_back(e->d_name);
+        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+            left.push_back(e->d_name);
     closedir(dir);
     EXPECT_TRUE(left.empty()) << left.front();
     EXPECT_EQ(kt::FreeCores(), freeBefore);

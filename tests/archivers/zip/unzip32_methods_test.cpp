@@ -20,8 +20,8 @@ namespace fs = std::filesystem;
 // A one-piece writer for entries whose data is already compressed.
 class RawZip {
 public:
-    void Add(const std::string& name, uint16_t method, const std::string& plain, const std::string& packed,
-             uint16_t flags = 0) {
+    void Add(const std::string& name, uint16_t method, const std::string& plain,
+             const std::string& packed, uint16_t flags = 0) {
         uint32_t crc = kt::zip::Crc32(0, plain.data(), plain.size());
         std::string h;
         kt::zip::Put32(h, kt::zip::kLocalSig);
@@ -75,8 +75,9 @@ std::string ZstdOf(const std::string& s) {
 std::string XzOf(const std::string& s) {
     std::string out(lzma_stream_buffer_bound(s.size()), '\0');
     size_t pos = 0;
-    EXPECT_EQ(lzma_easy_buffer_encode(3, LZMA_CHECK_CRC64, nullptr, reinterpret_cast<const uint8_t*>(s.data()),
-                                      s.size(), reinterpret_cast<uint8_t*>(out.data()), &pos, out.size()),
+    EXPECT_EQ(lzma_easy_buffer_encode(3, LZMA_CHECK_CRC64, nullptr,
+                                      reinterpret_cast<const uint8_t*>(s.data()), s.size(),
+                                      reinterpret_cast<uint8_t*>(out.data()), &pos, out.size()),
               LZMA_OK);
     out.resize(pos);
     return out;
@@ -84,13 +85,14 @@ std::string XzOf(const std::string& s) {
 
 struct Files {
     TempDir d;
-    std::map<std::string, std::string> files = {{"text.txt", SampleText(900000, 7)},
-                                                {"bin.dat", RandomBytes(70000, 8)},
-                                                {"empty.txt", ""},
-                                                {"runs.dat", std::string(300000, 'z') + SampleText(5000, 9)},
-                                                // An exact multiple of the decoders' 256 KiB output piece:
-                                                // the stream ends just as a piece fills.
-                                                {"pieces.dat", SampleText(512 << 10, 13)}};
+    std::map<std::string, std::string> files = {
+        {"text.txt", SampleText(900000, 7)},
+        {"bin.dat", RandomBytes(70000, 8)},
+        {"empty.txt", ""},
+        {"runs.dat", std::string(300000, 'z') + SampleText(5000, 9)},
+        // An exact multiple of the decoders' 256 KiB output piece:
+        // the stream ends just as a piece fills.
+        {"pieces.dat", SampleText(512 << 10, 13)}};
     Files() {
         for (auto& [name, data] : files) WriteFile(d / ("src/" + name), data);
     }
@@ -99,14 +101,18 @@ struct Files {
         return cmd;
     }
     // Extracts with the library and compares every member.
-    void ExpectExact(const std::string& archive, const std::string& options, const std::string& tag) {
+    void ExpectExact(const std::string& archive, const std::string& options,
+                     const std::string& tag) {
         std::string out = d / ("out-" + tag);
         std::string report;
-        ASSERT_EQ(Libs().RunUnZip("-x -o " + options + " " + Q(archive) + " " + Q(out + "/"), &report), 0)
+        ASSERT_EQ(
+            Libs().RunUnZip("-x -o " + options + " " + Q(archive) + " " + Q(out + "/"), &report), 0)
             << tag << "\n"
             << report;
-        for (auto& [name, data] : files) EXPECT_TRUE(ReadFile(out + "/" + name) == data) << tag << " " << name;
-        EXPECT_EQ(Libs().RunUnZip("-t " + options + " " + Q(archive), &report), 0) << tag << "\n" << report;
+        for (auto& [name, data] : files)
+            EXPECT_TRUE(ReadFile(out + "/" + name) == data) << tag << " " << name;
+        EXPECT_EQ(Libs().RunUnZip("-t " + options + " " + Q(archive), &report), 0) << tag << "\n"
+                                                                                   << report;
     }
 };
 
@@ -120,7 +126,8 @@ std::string Damaged(std::string bytes) {
 }  // namespace
 
 TEST(Unzip32Methods, PeerArchivesOfEveryMethodExtractByteExact) {
-    if (RunTool({"7z"}) < 0 || RunTool({"zip", "-v"}) < 0) GTEST_SKIP() << "7z or zip not installed";
+    if (RunTool({"7z"}) < 0 || RunTool({"zip", "-v"}) < 0)
+        GTEST_SKIP() << "7z or zip not installed";
     Files f;
     const std::string src = f.d / "src";
     struct Case {
@@ -133,10 +140,14 @@ TEST(Unzip32Methods, PeerArchivesOfEveryMethodExtractByteExact) {
         {"bzip2-7z", f.Tool({"7z", "a", "-tzip", "-m0=BZip2", f.d / "bz.zip"}), ""},
         {"bzip2-zip", f.Tool({"zip", "-q", "-Z", "bzip2", f.d / "zbz.zip"}), ""},
         {"lzma", f.Tool({"7z", "a", "-tzip", "-m0=LZMA", f.d / "lzma.zip"}), ""},
-        {"aes256", f.Tool({"7z", "a", "-tzip", "-pSecret 1", "-mem=AES256", f.d / "aes256.zip"}), "-P \"Secret 1\""},
-        {"aes192", f.Tool({"7z", "a", "-tzip", "-pSecret", "-mem=AES192", "-m0=BZip2", f.d / "aes192.zip"}),
+        {"aes256", f.Tool({"7z", "a", "-tzip", "-pSecret 1", "-mem=AES256", f.d / "aes256.zip"}),
+         "-P \"Secret 1\""},
+        {"aes192",
+         f.Tool({"7z", "a", "-tzip", "-pSecret", "-mem=AES192", "-m0=BZip2", f.d / "aes192.zip"}),
          "-P Secret"},
-        {"aes128", f.Tool({"7z", "a", "-tzip", "-pSecret", "-mem=AES128", "-m0=Deflate64", f.d / "aes128.zip"}),
+        {"aes128",
+         f.Tool(
+             {"7z", "a", "-tzip", "-pSecret", "-mem=AES128", "-m0=Deflate64", f.d / "aes128.zip"}),
          "-P Secret"},
     };
     for (const Case& c : cases) {
@@ -149,8 +160,9 @@ TEST(Unzip32Methods, PeerArchivesOfEveryMethodExtractByteExact) {
 TEST(Unzip32Methods, ZstandardAndXzFromOurOwnWriter) {
     Files f;
     RawZip zip;
-    for (auto& [name, data] : f.files) zip.Add(name, name == "bin.dat" ? 95 : 93, data,
-                                               name == "bin.dat" ? XzOf(data) : ZstdOf(data));
+    for (auto& [name, data] : f.files)
+        zip.Add(name, name == "bin.dat" ? 95 : 93, data,
+                name == "bin.dat" ? XzOf(data) : ZstdOf(data));
     WriteFile(f.d / "zx.zip", zip.Bytes());
     f.ExpectExact(f.d / "zx.zip", "", "zstd-xz");
 }
@@ -169,19 +181,24 @@ TEST(Unzip32Methods, DamagedByteInAnyMethodIsAnErrorAndNoFile) {
         std::string tag, archive, options;
         int code;
     };
-    ASSERT_EQ(RunTool({"7z", "a", "-tzip", "-m0=Deflate64", d / "d64.zip", "text.txt"}, d / "src"), 0);
+    ASSERT_EQ(RunTool({"7z", "a", "-tzip", "-m0=Deflate64", d / "d64.zip", "text.txt"}, d / "src"),
+              0);
     ASSERT_EQ(RunTool({"7z", "a", "-tzip", "-m0=BZip2", d / "bz.zip", "text.txt"}, d / "src"), 0);
     ASSERT_EQ(RunTool({"7z", "a", "-tzip", "-m0=LZMA", d / "lzma.zip", "text.txt"}, d / "src"), 0);
-    ASSERT_EQ(RunTool({"7z", "a", "-tzip", "-pSecret", "-mem=AES256", d / "aes.zip", "text.txt"}, d / "src"), 0);
-    const Case cases[] = {{"deflate64", d / "d64.zip", "", 0},  {"bzip2", d / "bz.zip", "", 0},
-                          {"lzma", d / "lzma.zip", "", 0},      {"zstd", d / "zstd.zip", "", 0},
-                          {"xz", d / "xz.zip", "", 0},          {"aes", d / "aes.zip", "-P Secret", ERROR_FILE_CRC}};
+    ASSERT_EQ(RunTool({"7z", "a", "-tzip", "-pSecret", "-mem=AES256", d / "aes.zip", "text.txt"},
+                      d / "src"),
+              0);
+    const Case cases[] = {
+        {"deflate64", d / "d64.zip", "", 0}, {"bzip2", d / "bz.zip", "", 0},
+        {"lzma", d / "lzma.zip", "", 0},     {"zstd", d / "zstd.zip", "", 0},
+        {"xz", d / "xz.zip", "", 0},         {"aes", d / "aes.zip", "-P Secret", ERROR_FILE_CRC}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tag);
         WriteFile(d / "bad.zip", Damaged(ReadFile(c.archive)));
         std::string out = d / ("out-" + c.tag);
         std::string report;
-        int rc = Libs().RunUnZip("-x -o " + c.options + " " + Q(d / "bad.zip") + " " + Q(out + "/"), &report);
+        int rc = Libs().RunUnZip("-x -o " + c.options + " " + Q(d / "bad.zip") + " " + Q(out + "/"),
+                                 &report);
         EXPECT_NE(rc, 0) << report;
         if (c.code) {
             EXPECT_EQ(rc, c.code) << report;
@@ -197,12 +214,15 @@ TEST(Unzip32Methods, AesChecksPasswordMacAndTheAe1Crc) {
     TempDir d;
     const std::string text = SampleText(50000, 12);
     WriteFile(d / "src/a.txt", text);
-    ASSERT_EQ(RunTool({"7z", "a", "-tzip", "-pright", "-mem=AES256", d / "aes.zip", "a.txt"}, d / "src"), 0);
+    ASSERT_EQ(
+        RunTool({"7z", "a", "-tzip", "-pright", "-mem=AES256", d / "aes.zip", "a.txt"}, d / "src"),
+        0);
     const std::string bytes = ReadFile(d / "aes.zip");
     std::string report;
     EXPECT_EQ(Libs().RunUnZip("-x -o -P wrong " + Q(d / "aes.zip") + " " + Q(d / "w/"), &report),
               ERROR_PASSWORD_FILE);
-    EXPECT_EQ(Libs().RunUnZip("-x -o " + Q(d / "aes.zip") + " " + Q(d / "w/")), ERROR_PASSWORD_FILE);
+    EXPECT_EQ(Libs().RunUnZip("-x -o " + Q(d / "aes.zip") + " " + Q(d / "w/")),
+              ERROR_PASSWORD_FILE);
     EXPECT_FALSE(Exists(d / "w/a.txt"));
     // The same entry as AE-1: the CRC in the directory counts then, and a
     // wrong one is an error even though the MAC is sound.
@@ -214,31 +234,38 @@ TEST(Unzip32Methods, AesChecksPasswordMacAndTheAe1Crc) {
     uint32_t crc = kt::zip::Crc32(0, text.data(), text.size());
     for (int i = 0; i < 4; ++i) ae1[central + 16 + i] = static_cast<char>(crc >> (8 * i));
     WriteFile(d / "ae1.zip", ae1);
-    EXPECT_EQ(Libs().RunUnZip("-x -o -P right " + Q(d / "ae1.zip") + " " + Q(d / "ae1/"), &report), 0) << report;
+    EXPECT_EQ(Libs().RunUnZip("-x -o -P right " + Q(d / "ae1.zip") + " " + Q(d / "ae1/"), &report),
+              0)
+        << report;
     EXPECT_EQ(ReadFile(d / "ae1/a.txt"), text);
     ae1[central + 16] ^= 1;
     WriteFile(d / "ae1-bad.zip", ae1);
-    EXPECT_EQ(Libs().RunUnZip("-x -o -P right " + Q(d / "ae1-bad.zip") + " " + Q(d / "ae1b/")), ERROR_FILE_CRC);
+    EXPECT_EQ(Libs().RunUnZip("-x -o -P right " + Q(d / "ae1-bad.zip") + " " + Q(d / "ae1b/")),
+              ERROR_FILE_CRC);
     EXPECT_FALSE(Exists(d / "ae1b/a.txt"));
     // The MAC covers the data to its last byte.
     std::string tail = bytes;
     tail[central - 11] ^= 1;  // the last encrypted byte, before the 10-byte MAC
     WriteFile(d / "tail.zip", tail);
-    EXPECT_EQ(Libs().RunUnZip("-x -o -P right " + Q(d / "tail.zip") + " " + Q(d / "t/"), &report), ERROR_FILE_CRC);
+    EXPECT_EQ(Libs().RunUnZip("-x -o -P right " + Q(d / "tail.zip") + " " + Q(d / "t/"), &report),
+              ERROR_FILE_CRC);
     EXPECT_NE(report.find("HMAC"), std::string::npos) << report;
     EXPECT_FALSE(Exists(d / "t/a.txt"));
 }
 
 TEST(Unzip32Methods, UnknownMethodIsNamedAndTheOtherMembersStillExtract) {
-    if (RunTool({"7z"}) < 0 || RunTool({"zip", "-v"}) < 0) GTEST_SKIP() << "7z or zip not installed";
+    if (RunTool({"7z"}) < 0 || RunTool({"zip", "-v"}) < 0)
+        GTEST_SKIP() << "7z or zip not installed";
     TempDir d;
     WriteFile(d / "src/ppmd.txt", SampleText(30000, 13));
     WriteFile(d / "src/plain.txt", SampleText(20000, 14));
     ASSERT_EQ(RunTool({"7z", "a", "-tzip", "-m0=PPMd", d / "mixed.zip", "ppmd.txt"}, d / "src"), 0);
     ASSERT_EQ(RunTool({"zip", "-q", d / "mixed.zip", "plain.txt"}, d / "src"), 0);
     std::string report;
-    EXPECT_EQ(Libs().RunUnZip("-x -o " + Q(d / "mixed.zip") + " " + Q(d / "out/"), &report), ERROR_METHOD);
-    EXPECT_NE(report.find("ppmd.txt: unsupported compression method 98 (PPMd)"), std::string::npos) << report;
+    EXPECT_EQ(Libs().RunUnZip("-x -o " + Q(d / "mixed.zip") + " " + Q(d / "out/"), &report),
+              ERROR_METHOD);
+    EXPECT_NE(report.find("ppmd.txt: unsupported compression method 98 (PPMd)"), std::string::npos)
+        << report;
     EXPECT_EQ(ReadFile(d / "out/plain.txt"), ReadFile(d / "src/plain.txt"));
     EXPECT_FALSE(Exists(d / "out/ppmd.txt"));
     EXPECT_EQ(Libs().RunUnZip("-t " + Q(d / "mixed.zip"), &report), ERROR_METHOD);
@@ -290,7 +317,9 @@ TEST(Unzip32Methods, DirectoryIsFoundThroughASoundZip64EndRecord) {
     for (const char* name : {"marked", "damaged"}) {
         SCOPED_TRACE(name);
         std::string out = d / (std::string(name) + "/"), report;
-        ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(d / (std::string(name) + ".zip")) + " " + Q(out), &report), 0)
+        ASSERT_EQ(
+            Libs().RunUnZip("-x -o " + Q(d / (std::string(name) + ".zip")) + " " + Q(out), &report),
+            0)
             << report;
         EXPECT_EQ(ReadFile(out + "a.txt"), a);
         EXPECT_EQ(ReadFile(out + "b.dat"), b);

@@ -110,7 +110,8 @@ TEST(Unzip32Names, UnixNamesKeepTheirBytesDosNamesAndUtf8BecomeUtf8) {
     EXPECT_EQ(ReadFile(d / ("out3/" + cp932)), "sjis");
     // A Windows writer's CP932 name becomes UTF-8.
     std::string dos = ReadFile(d / "sjis.zip");
-    for (std::size_t at = dos.find("PK\x01\x02"); at != std::string::npos; at = dos.find("PK\x01\x02", at + 4))
+    for (std::size_t at = dos.find("PK\x01\x02"); at != std::string::npos;
+         at = dos.find("PK\x01\x02", at + 4))
         dos[at + 5] = 0;  // "version made by": MS-DOS
     WriteFile(d / "dos.zip", dos);
     ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(d / "dos.zip") + " " + Q(d / "out4/")), 0);
@@ -161,7 +162,8 @@ TEST(Unzip32Failures, OverlappingEntriesAreRefusedAndWriteNothing) {
     EXPECT_EQ(Libs().RunUnZip("-t " + Q(d / "one.zip")), 0) << "the rebuilt single entry is sound";
     WriteFile(d / "bomb.zip", withEntries(100));
     std::string report;
-    EXPECT_EQ(Libs().RunUnZip("-x -o " + Q(d / "bomb.zip") + " " + Q(d / "out/"), &report), ERROR_HEADER_BROKEN);
+    EXPECT_EQ(Libs().RunUnZip("-x -o " + Q(d / "bomb.zip") + " " + Q(d / "out/"), &report),
+              ERROR_HEADER_BROKEN);
     EXPECT_NE(std::string::npos, report.find("overlap")) << report;
     EXPECT_FALSE(std::filesystem::exists(d / "out/a.txt"));
     EXPECT_NE(Libs().RunUnZip("-t " + Q(d / "bomb.zip")), 0);

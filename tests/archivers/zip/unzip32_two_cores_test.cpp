@@ -64,7 +64,8 @@ TEST(Unzip32TwoCores, LargeMembersOfEveryPeerExtractAndTestByteExact) {
         const std::string archive = m.Make(tag, cmd);
         const std::string out = m.d / ("out-" + tag);
         std::string report;
-        ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(archive) + " " + Q(out + "/"), &report), 0) << report;
+        ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(archive) + " " + Q(out + "/"), &report), 0)
+            << report;
         m.ExpectAll(out);
         // Report lines keep the members' order whichever thread decoded them.
         size_t first = report.find("big text é.txt"), last = report.find("third part.txt");
@@ -72,7 +73,8 @@ TEST(Unzip32TwoCores, LargeMembersOfEveryPeerExtractAndTestByteExact) {
         EXPECT_LT(first, last) << report;
         EXPECT_EQ(Libs().RunUnZip("-t " + Q(archive), &report), 0) << report;
         // Again over the files now there: every one is replaced.
-        ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(archive) + " " + Q(out + "/"), &report), 0) << report;
+        ASSERT_EQ(Libs().RunUnZip("-x -o " + Q(archive) + " " + Q(out + "/"), &report), 0)
+            << report;
         m.ExpectAll(out);
     }
 }
@@ -105,8 +107,10 @@ TEST(Unzip32TwoCores, AFileInTheWayOfALaterMemberIsKeptOrSkippedAsOnOneCore) {
     const std::string out = m.d / "out";
     WriteFile(out + "/sub dir/third part.txt", "mine");
     std::string report;
-    EXPECT_EQ(Libs().RunUnZip("-x " + Q(archive) + " " + Q(out + "/"), &report), ERROR_ALREADY_EXIST);
-    EXPECT_NE(report.find("skipped: sub dir/third part.txt exists (no -o)"), std::string::npos) << report;
+    EXPECT_EQ(Libs().RunUnZip("-x " + Q(archive) + " " + Q(out + "/"), &report),
+              ERROR_ALREADY_EXIST);
+    EXPECT_NE(report.find("skipped: sub dir/third part.txt exists (no -o)"), std::string::npos)
+        << report;
     EXPECT_EQ(ReadFile(out + "/sub dir/third part.txt"), "mine");
     m.ExpectAll(out, "sub dir/third part.txt");
     EXPECT_EQ(Libs().RunUnZip("-x -n " + Q(archive) + " " + Q(out + "/"), &report), 0) << report;
@@ -129,7 +133,8 @@ struct Watcher {
     static LRESULT Proc(HWND, UINT msg, WPARAM state, LPARAM lp, void* user) {
         if (msg != RegisterWindowMessage(WM_ARCEXTRACT_NAME)) return 0;
         auto& w = *static_cast<Watcher*>(user);
-        std::string name = lp ? reinterpret_cast<EXTRACTINGINFOEX*>(lp)->exinfo.szSourceFileName : "";
+        std::string name =
+            lp ? reinterpret_cast<EXTRACTINGINFOEX*>(lp)->exinfo.szSourceFileName : "";
         w.seen.emplace_back(state, name);
         return state == ARCEXTRACT_BEGIN && !w.stopAt.empty() && name == w.stopAt;
     }

@@ -71,7 +71,8 @@ TEST(Zip32jDriverLine, NamesWithQuotesAndLineBreaksPassInANulItemsFileAndKeepThe
         const std::string arc = d / "out.zip";
         WriteFile(d / "items0", arc + std::string(1, '\0') + (d / name) + std::string(1, '\0'));
         std::string report;
-        ASSERT_EQ(Libs().RunZip("-D -q -o -j \"--items0=" + (d / "items0") + "\"", &report), 0) << report;
+        ASSERT_EQ(Libs().RunZip("-D -q -o -j \"--items0=" + (d / "items0") + "\"", &report), 0)
+            << report;
         ZipDirectory dir = ReadDir(arc);
         ASSERT_EQ(dir.entries.size(), 1u);
         EXPECT_EQ(dir.entries[0].name, name);
@@ -80,7 +81,8 @@ TEST(Zip32jDriverLine, NamesWithQuotesAndLineBreaksPassInANulItemsFileAndKeepThe
              {std::vector<std::string>{"unzip", "-^", "-q", arc, "-d", d / "unzip"},
               std::vector<std::string>{"7z", "x", "-y", "-o" + (d / "7z"), arc}}) {
             ASSERT_EQ(RunTool(tool), 0) << tool[0];
-            EXPECT_EQ(ReadFile(d / (tool[0] == "unzip" ? "unzip/" : "7z/") + name), text) << tool[0];
+            EXPECT_EQ(ReadFile(d / (tool[0] == "unzip" ? "unzip/" : "7z/") + name), text)
+                << tool[0];
         }
     }
 }
@@ -156,11 +158,13 @@ TEST(Zip32jLargeFiles, StreamedEntriesPlainAndEncryptedRoundTrip) {
 // and without ZipCrypto.
 TEST(Zip32jLargeFiles, PiecesDeflatedOnSeveralThreadsAreReadBackByEveryPeer) {
     TempDir d;
-    std::string big = SampleText(4u << 20, 11) + RandomBytes(4u << 20, 12) + SampleText((5u << 20) + 777, 13);
+    std::string big =
+        SampleText(4u << 20, 11) + RandomBytes(4u << 20, 12) + SampleText((5u << 20) + 777, 13);
     WriteFile(d / "big.bin", big);
     const std::string pw = "piece pw";
     ASSERT_EQ(Libs().RunZip("-D -q -j " + Q(d / "a.zip") + " " + Q(d / "big.bin")), 0);
-    ASSERT_EQ(Libs().RunZip("-D -q -j -P " + Q(pw) + " " + Q(d / "e.zip") + " " + Q(d / "big.bin")), 0);
+    ASSERT_EQ(Libs().RunZip("-D -q -j -P " + Q(pw) + " " + Q(d / "e.zip") + " " + Q(d / "big.bin")),
+              0);
     EXPECT_LT(ReadFile(d / "a.zip").size(), big.size() * 3 / 4);
     for (std::string tool : {"unzip", "7z", "bsdtar", "unar"}) {
         for (bool encrypted : {false, true}) {
@@ -402,11 +406,14 @@ TEST(Zip32jNames, EscapesRecursionHiddenFilesAndResponseFiles) {
     EXPECT_EQ(Libs().RunZip("-q -Z " + Q(d / "w.zip") + " " + Q(d / "src/sub/deep.txt")),
               ERROR_COMMAND_NAME);
     // -Y256 turns -P into AES-256; only the three AES key lengths exist.
-    ASSERT_EQ(Libs().RunZip("-q -j -Y256 -P \"pw\" " + Q(d / "aes.zip") + " " + Q(d / "src/sub/deep.txt")), 0);
+    ASSERT_EQ(Libs().RunZip("-q -j -Y256 -P \"pw\" " + Q(d / "aes.zip") + " " +
+                            Q(d / "src/sub/deep.txt")),
+              0);
     EXPECT_EQ(ReadDir(d / "aes.zip").entries.at(0).method, kt::zip::kMethodAes);
     EXPECT_EQ(RunTool({"7z", "t", "-ppw", d / "aes.zip"}), 0);
-    EXPECT_EQ(Libs().RunZip("-q -j -Y512 -P \"pw\" " + Q(d / "w.zip") + " " + Q(d / "src/sub/deep.txt")),
-              ERROR_COMMAND_NAME);
+    EXPECT_EQ(
+        Libs().RunZip("-q -j -Y512 -P \"pw\" " + Q(d / "w.zip") + " " + Q(d / "src/sub/deep.txt")),
+        ERROR_COMMAND_NAME);
     EXPECT_FALSE(std::filesystem::exists(d / "w.zip"));
 }
 

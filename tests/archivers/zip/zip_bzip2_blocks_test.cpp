@@ -20,8 +20,10 @@ TEST(Bzip2Blocks, ManyBlocksAtEveryBitOffsetComeBackByteExactAndInOrder) {
     // Level 1 (100 000-byte blocks) and level 9, and a text whose blocks
     // repeat, so a block handed back in the wrong place would show.
     const std::string letters = Letters(3'000'000, 1);
-    const std::string repeated = Letters(150'000, 2) + std::string(400'000, 'x') + Letters(150'000, 2);
-    for (const auto& [plain, level] : {std::pair{letters, 1}, {letters, 9}, {repeated + repeated + repeated, 1}}) {
+    const std::string repeated =
+        Letters(150'000, 2) + std::string(400'000, 'x') + Letters(150'000, 2);
+    for (const auto& [plain, level] :
+         {std::pair{letters, 1}, {letters, 9}, {repeated + repeated + repeated, 1}}) {
         SCOPED_TRACE(level);
         Bzip2Decoded d = Bzip2DecodeSplit(Bzip2Compress(plain, level));
         ASSERT_EQ(d.status, ZipStatus::Ok);

@@ -114,9 +114,11 @@ TEST(ZipCodec, AesEntriesCarryAe2FieldsAndTheirMacCatchesDamage) {
         WriteOptions opt{6, "pw", strength};
         ZipEntry e;
         e.name = "a.txt";
-        ASSERT_EQ(w.AddBuffer(e, reinterpret_cast<const uint8_t*>(small.data()), small.size(), opt), ZipStatus::Ok);
+        ASSERT_EQ(w.AddBuffer(e, reinterpret_cast<const uint8_t*>(small.data()), small.size(), opt),
+                  ZipStatus::Ok);
         e.name = "b.txt";
-        ASSERT_EQ(w.AddBuffer(e, reinterpret_cast<const uint8_t*>(small.data()), small.size(), opt), ZipStatus::Ok);
+        ASSERT_EQ(w.AddBuffer(e, reinterpret_cast<const uint8_t*>(small.data()), small.size(), opt),
+                  ZipStatus::Ok);
         e.name = "big.txt";
         MemorySource in(big.data(), big.size());
         ASSERT_EQ(w.AddSource(e, in, opt), ZipStatus::Ok);
@@ -138,9 +140,11 @@ TEST(ZipCodec, AesEntriesCarryAe2FieldsAndTheirMacCatchesDamage) {
             EXPECT_EQ(info->strength, strength);
             EXPECT_EQ(info->method, kMethodDeflate);
             // The local header carries the same block (readers that stream need it).
-            const auto* local = reinterpret_cast<const uint8_t*>(out.bytes.data()) + entry.localOffset;
-            const std::string localExtra(reinterpret_cast<const char*>(local) + kLocalHeaderSize + Get16(local + 26),
-                                         Get16(local + 28));
+            const auto* local =
+                reinterpret_cast<const uint8_t*>(out.bytes.data()) + entry.localOffset;
+            const std::string localExtra(
+                reinterpret_cast<const char*>(local) + kLocalHeaderSize + Get16(local + 26),
+                Get16(local + 28));
             EXPECT_EQ(Get16(local + 8), kMethodAes);
             EXPECT_TRUE(FindAesInfo(localExtra));
             StringSink sink;
@@ -180,7 +184,8 @@ struct FailingSource final : ByteSource {
 // alone (every core held by other jobs) or helpers join in; the cores the
 // helpers took go back however the entry ends.
 TEST(ZipPiecePool, SameStreamOnOneThreadOrManyAndTheCoresGoBack) {
-    const std::string data = SampleText(6u << 20, 21) + RandomBytes(3u << 20, 22) + SampleText(1u << 20, 23);
+    const std::string data =
+        SampleText(6u << 20, 21) + RandomBytes(3u << 20, 22) + SampleText(1u << 20, 23);
     MemorySource in(data.data(), data.size());
     auto deflate = [&](size_t& threads) {
         PiecePool pool(in, 6, kMaxWorkers);
@@ -195,7 +200,8 @@ TEST(ZipPiecePool, SameStreamOnOneThreadOrManyAndTheCoresGoBack) {
         }
         EXPECT_EQ(pool.Status(), ZipStatus::Ok);
         EXPECT_EQ(raw, data.size());
-        EXPECT_EQ(crc, crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+        EXPECT_EQ(crc, crc32(0, reinterpret_cast<const Bytef*>(data.data()),
+                             static_cast<uInt>(data.size())));
         threads = pool.Threads();
         return stream;
     };

@@ -31,7 +31,7 @@ std::string RawDeflate(const std::string& s, int level) {
 }
 
 ZipStatus InflateAll(const std::string& packed, std::string* out, size_t piece = 1 << 20,
-              DeflateVariant v = DeflateVariant::Deflate) {
+                     DeflateVariant v = DeflateVariant::Deflate) {
     size_t pos = 0;
     kt::zip::PullFn pull = [&](uint8_t* buf, size_t n) -> std::ptrdiff_t {
         n = std::min({n, piece, packed.size() - pos});
@@ -49,7 +49,8 @@ ZipStatus InflateAll(const std::string& packed, std::string* out, size_t piece =
 }  // namespace
 
 TEST(ZipInflate, ReadsZlibStreamsAtEveryLevelInAnyPieces) {
-    const std::string inputs[] = {SampleText(300000, 3), RandomBytes(100000, 4), std::string(200000, 'q'), "", "x"};
+    const std::string inputs[] = {SampleText(300000, 3), RandomBytes(100000, 4),
+                                  std::string(200000, 'q'), "", "x"};
     for (const std::string& in : inputs) {
         for (int level : {0, 1, 6, 9}) {
             std::string packed = RawDeflate(in, level);
@@ -83,7 +84,8 @@ TEST(ZipInflate, RefusesTruncatedAndImpossibleStreams) {
     EXPECT_EQ(InflateAll(std::string("\x01\x05\x00\x00\x00", 5), &out), ZipStatus::Broken);
     // Deflate has no distance codes 30 and 31; Deflate64 does.
     std::string d64;
-    EXPECT_EQ(InflateAll(RawDeflate("abc", 6), &d64, 1 << 20, DeflateVariant::Deflate64), ZipStatus::Ok);
+    EXPECT_EQ(InflateAll(RawDeflate("abc", 6), &d64, 1 << 20, DeflateVariant::Deflate64),
+              ZipStatus::Ok);
     EXPECT_EQ(d64, "abc");
 }
 
