@@ -6,11 +6,7 @@ namespace kt::bga32 {
 
 int ParseBgaCommand(const std::string& line, BgaCommand* cmd, std::string* error) {
     std::vector<std::string> items;
-    std::string unreadable;
-    if (!kt::arc::SplitCommandLine(line, &items, &unreadable)) {
-        *error = "cannot read the list file " + unreadable;
-        return ERROR_RESPONSE_READ;
-    }
+    if (int rc = kt::arc::SplitCommandLine(line, &items, error)) return rc;
     std::size_t i = 0;
     if (i < items.size() && items[i].size() == 1 &&
         std::string("xads").find(items[i][0]) != std::string::npos)

@@ -7,11 +7,7 @@ namespace kt::cab32 {
 
 int ParseCabCommand(const std::string& line, CabCommand* cmd, std::string* error) {
     std::vector<std::string> items;
-    std::string unreadable;
-    if (!kt::arc::SplitCommandLine(line, &items, &unreadable)) {
-        *error = "cannot read the list file " + unreadable;
-        return ERROR_RESPONSE_READ;
-    }
+    if (int rc = kt::arc::SplitCommandLine(line, &items, error)) return rc;
     std::size_t i = 0;
     if (i < items.size() && (items[i] == "-x" || items[i] == "-a" || items[i] == "-f"))
         cmd->command = items[i++][1];

@@ -45,8 +45,7 @@ bool ReadNulItems(const std::string& path, std::vector<std::string>* items) {
 
 }  // namespace
 
-bool SplitCommandLine(std::string_view line, std::vector<std::string>* items,
-                      std::string* unreadable) {
+int SplitCommandLine(std::string_view line, std::vector<std::string>* items, std::string* error) {
     items->clear();
     for (std::string& item : TokenizeCommandLine(line)) {
         if (item.compare(0, kNulItemsSwitch.size(), kNulItemsSwitch) != 0) {
@@ -55,11 +54,11 @@ bool SplitCommandLine(std::string_view line, std::vector<std::string>* items,
         }
         const std::string path = item.substr(kNulItemsSwitch.size());
         if (path.empty() || !ReadNulItems(path, items)) {
-            *unreadable = path;
-            return false;
+            *error = "cannot read the list file " + path;
+            return ERROR_RESPONSE_READ;
         }
     }
-    return true;
+    return 0;
 }
 
 bool ReadResponseFile(const std::string& path, std::vector<std::string>* names) {

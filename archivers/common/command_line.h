@@ -21,9 +21,9 @@ std::vector<std::string> TokenizeCommandLine(std::string_view line);
 inline constexpr std::string_view kNulItemsSwitch = "--items0=";
 
 // TokenizeCommandLine, with every "--items0=FILE" item replaced by FILE's
-// items. False, with *unreadable set to FILE, when a file cannot be read.
-bool SplitCommandLine(std::string_view line, std::vector<std::string>* items,
-                      std::string* unreadable);
+// items. 0, or ERROR_RESPONSE_READ with *error naming the file that cannot
+// be read.
+int SplitCommandLine(std::string_view line, std::vector<std::string>* items, std::string* error);
 
 // Reads a response file: one name per line, optionally in double quotes;
 // blank lines are skipped, CR before LF is dropped. False when the file

@@ -41,11 +41,7 @@ bool FlagSwitch(const std::string& item, const std::string& name, bool* value) {
 
 int ParseTarCommand(const std::string& line, TarCommand* cmd, std::string* error) {
     std::vector<std::string> items;
-    std::string unreadable;
-    if (!kt::arc::SplitCommandLine(line, &items, &unreadable)) {
-        *error = "cannot read the list file " + unreadable;
-        return ERROR_RESPONSE_READ;
-    }
+    if (int rc = kt::arc::SplitCommandLine(line, &items, error)) return rc;
     std::size_t i = 0;
     if (i < items.size() && !items[i].empty() && items[i][0] != '-' && items[i][0] != '@') {
         const std::string& word = items[i++];

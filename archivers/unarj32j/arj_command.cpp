@@ -18,11 +18,7 @@ bool IsSwitch(const std::string& item) { return item.size() > 1 && item[0] == '-
 int ParseArjCommand(const std::string& line, ArjCommand* cmd, std::string* message) {
     *cmd = ArjCommand();
     std::vector<std::string> items;
-    std::string unreadable;
-    if (!kt::arc::SplitCommandLine(line, &items, &unreadable)) {
-        *message = "cannot read the list file " + unreadable;
-        return ERROR_RESPONSE_READ;
-    }
+    if (int rc = kt::arc::SplitCommandLine(line, &items, message)) return rc;
     std::size_t i = 0;
     if (i < items.size() && !IsSwitch(items[i])) {
         const std::string& word = items[i++];

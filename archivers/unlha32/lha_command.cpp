@@ -90,11 +90,7 @@ int ParseLhaCommand(const std::string& line, bool commandless, LhaCommand* cmd,
                     std::string* message) {
     *cmd = LhaCommand();
     std::vector<std::string> items;
-    std::string unreadable;
-    if (!kt::arc::SplitCommandLine(line, &items, &unreadable)) {
-        *message = "cannot read the list file " + unreadable;
-        return ERROR_RESPONSE_READ;
-    }
+    if (int rc = kt::arc::SplitCommandLine(line, &items, message)) return rc;
     std::size_t first = 0;
     if (!commandless) {
         if (!items.empty() && !kt::arc::IsSwitch(items[0]) && items[0].size() == 1) {

@@ -6,11 +6,7 @@ namespace kt::unrar32 {
 
 int ParseUnrarCommand(const std::string& line, UnrarCommand* cmd, std::string* error) {
     std::vector<std::string> items;
-    std::string unreadable;
-    if (!kt::arc::SplitCommandLine(line, &items, &unreadable)) {
-        *error = "cannot read the list file " + unreadable;
-        return ERROR_RESPONSE_READ;
-    }
+    if (int rc = kt::arc::SplitCommandLine(line, &items, error)) return rc;
     std::size_t i = 0;
     if (i < items.size() && (items[i] == "-x" || items[i] == "-e")) cmd->command = items[i++][1];
     for (; i < items.size(); ++i) {

@@ -7,12 +7,7 @@ namespace kt::unzip32 {
 bool ParseUnzipCommand(std::string_view line, UnzipCommand& out, std::string& error, int& code) {
     out = UnzipCommand{};
     std::vector<std::string> items;
-    std::string unreadable;
-    if (!kt::arc::SplitCommandLine(line, &items, &unreadable)) {
-        error = "cannot read the list file " + unreadable;
-        code = ERROR_RESPONSE_READ;
-        return false;
-    }
+    if ((code = kt::arc::SplitCommandLine(line, &items, &error)) != 0) return false;
     size_t i = 0;
     if (!items.empty()) {
         const std::string& first = items[0];

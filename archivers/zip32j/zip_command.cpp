@@ -89,12 +89,7 @@ bool ParseZipCommand(std::string_view line, ZipCommand& out, std::string& error,
         return true;
     }
     std::vector<std::string> items;
-    std::string unreadable;
-    if (!kt::arc::SplitCommandLine(line, &items, &unreadable)) {
-        error = "cannot read the list file " + unreadable;
-        code = ERROR_RESPONSE_READ;
-        return false;
-    }
+    if ((code = kt::arc::SplitCommandLine(line, &items, &error)) != 0) return false;
     size_t i = 0;
     if (!items.empty()) {
         const std::string& first = items[0];

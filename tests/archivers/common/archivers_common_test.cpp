@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/archiver_api.h"
 #include "platform/atomic_file.h"
 #include "archivers/common/command_line.h"
 #include "archivers/common/extract_policy.h"
@@ -78,20 +79,20 @@ TEST(CommandLine, NulItemsFileStandsInItsPlaceWithEveryByteOfItsItems) {
     const std::string held("/t/a\"b.zip\0/in/line\nbreak.txt\0\0/in/\"quoted\" .txt", 48);
     std::ofstream(list, std::ios::binary) << held;
     std::vector<std::string> items;
-    std::string unreadable;
-    ASSERT_TRUE(SplitCommandLine("-a -r --items0=" + list.string() + " \"/in/after.txt\"", &items,
-                                 &unreadable));
+    std::string error;
+    ASSERT_EQ(0, SplitCommandLine("-a -r --items0=" + list.string() + " \"/in/after.txt\"", &items,
+                                  &error));
     EXPECT_EQ(items, (std::vector<std::string>{"-a", "-r", "/t/a\"b.zip", "/in/line\nbreak.txt", "",
                                                "/in/\"quoted\" .txt", "/in/after.txt"}));
     // A quoted switch names a path with blanks; a missing file is reported.
     const fs::path spaced = dir.path / "with space";
     std::ofstream(spaced, std::ios::binary) << std::string("x\0", 2);
-    ASSERT_TRUE(SplitCommandLine("\"--items0=" + spaced.string() + "\"", &items, &unreadable));
+    ASSERT_EQ(0, SplitCommandLine("\"--items0=" + spaced.string() + "\"", &items, &error));
     EXPECT_EQ(items, std::vector<std::string>{"x"});
-    EXPECT_FALSE(
-        SplitCommandLine("a --items0=" + (dir.path / "missing").string(), &items, &unreadable));
-    EXPECT_EQ(unreadable, (dir.path / "missing").string());
-    EXPECT_FALSE(SplitCommandLine("a --items0=", &items, &unreadable));
+    EXPECT_EQ(ERROR_RESPONSE_READ,
+              SplitCommandLine("a --items0=" + (dir.path / "missing").string(), &items, &error));
+    EXPECT_EQ(error, "cannot read the list file " + (dir.path / "missing").string());
+    EXPECT_EQ(ERROR_RESPONSE_READ, SplitCommandLine("a --items0=", &items, &error));
 }
 
 TEST(Report, CutToBufferAndTerminated) {
