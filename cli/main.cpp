@@ -126,11 +126,9 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
         std::cout << JsonLine(summary) << std::endl;
     }
     if (s.interrupted) return 130;
-    // A source that is its own archive is passed over by rule, not by a
-    // policy the user may want to hear about.
-    const bool skippedByPolicy = s.skipped > s.passedOver;
-    return (s.failed > 0 || skippedByPolicy || s.stopped || unusable > 0 || s.sourcesKept > 0) ? 1
-                                                                                               : 0;
+    // Skipped is not failed: a run that finds its archives already made (a
+    // script run twice) keeps them and has nothing wrong to report.
+    return (s.failed > 0 || s.stopped || unusable > 0 || s.sourcesKept > 0) ? 1 : 0;
 }
 
 }  // namespace

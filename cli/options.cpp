@@ -345,9 +345,9 @@ std::string HelpText(Command command) {
                    "\"skipped\"|\"failed\",\"size\",\"packed\",\"tested\",\"error\",\n"
                    "                           \"source_kept\"|\"source_removed\"}, then\n"
                    "                           {\"type\":\"summary\",...}\n\n"
-                   "Exit status: 0 all packed, 1 some failed or skipped (or a source to remove "
-                   "was\n"
-                   "kept), 2 bad usage, 130 interrupted.\n";
+                   "Exit status: 0 nothing failed (skipped files included, so a second run of\n"
+                   "the same command exits 0), 1 some failed (or a source to remove was kept),\n"
+                   "2 bad usage, 130 interrupted.\n";
         case Command::List:
             return UsageLine(command) +
                    "\n\nLists the members of an archive of any format whose library is present.\n\n"

@@ -315,7 +315,6 @@ private:
                 case Outcome::Skipped: {
                     const bool itself = s.plan.Step == kt::TBatchRun::TStep::PassOver;
                     ++summary_.skipped;
-                    summary_.passedOver += itself ? 1 : 0;
                     if (!s_.json)
                         show_(Text(s_.lang, itself ? Msg::PassedOver : Msg::Skipped, item.Path));
                     break;

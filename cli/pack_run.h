@@ -47,9 +47,6 @@ struct RunSettings {
 
 struct RunSummary {
     std::size_t packed = 0, skipped = 0, failed = 0;
-    // Of the skipped: sources that are their own archive, which no policy
-    // could pack and so make no failed run.
-    std::size_t passedOver = 0;
     std::size_t sourcesKept = 0;  // sources to be removed that had to stay
     bool stopped = false;
     bool interrupted = false;
