@@ -110,7 +110,8 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
     }
     o.command = CommandOf(first);
     if (o.command == Command::None) {
-        r.error = "unknown command '" + first + "'";
+        r.error = (first.size() > 1 && first[0] == '-' ? "unknown option '" : "unknown command '") +
+                  first + "' (commands: pack, list, test, extract)";
         return r;
     }
     bool onlyPaths = false;
@@ -130,6 +131,11 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         if (arg == "--") {
             onlyPaths = true;
             continue;
+        }
+        // The version is the version, whatever command it follows.
+        if (arg == "--version" || arg == "-V") {
+            o.command = Command::Version;
+            return r;
         }
         if (arg == "--help" || arg == "-h") {
             o.help = true;

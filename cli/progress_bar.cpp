@@ -4,9 +4,18 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace kaltri {
 namespace {
+
+// A terminal that cannot clear to the end of a line (TERM=dumb, or none
+// named) gets the line padded with blanks instead of the escape sequence.
+bool DumbTerminal() {
+    const char* term = std::getenv("TERM");
+    return term == nullptr || *term == '\0' || std::strcmp(term, "dumb") == 0;
+}
 
 int TerminalWidth() {
     winsize ws{};
@@ -87,14 +96,20 @@ void ProgressBar::Redraw() {
     double seconds = std::chrono::duration<double>(lastDraw_ - start_).count();
     std::string line =
         Format(files_, totalFiles_, bytes_, totalBytes_, seconds, TerminalWidth() - 1);
-    std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
+    if (DumbTerminal())
+        std::fprintf(stderr, "\r%-*s", TerminalWidth() - 1, line.c_str());
+    else
+        std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
     std::fflush(stderr);
     shown_ = true;
 }
 
 void ProgressBar::Clear() {
     if (!enabled_ || !shown_) return;
-    std::fprintf(stderr, "\r\x1b[K");
+    if (DumbTerminal())
+        std::fprintf(stderr, "\r%*s\r", TerminalWidth() - 1, "");
+    else
+        std::fprintf(stderr, "\r\x1b[K");
     std::fflush(stderr);
     shown_ = false;
 }

@@ -325,3 +325,23 @@ TEST(Kaltri, ReadsTheFormatsOtherToolsWrite) {
         EXPECT_NE(std::string::npos, r.out.find("wrong password")) << r.out;
     }
 }
+
+TEST(Kaltri, TheProgressLineUsesNoEscapeSequenceOnADumbTerminal) {
+    if (Sh("command -v script").code != 0) GTEST_SKIP() << "script (util-linux) is not installed";
+    Tree t;
+    t.Make("d/a.txt", "a");
+    t.Make("d/b.txt", "b");
+    // On a terminal (script gives kaltri one) the progress line is drawn;
+    // TERM decides how it is cleared.
+    for (const char* term : {"xterm", "dumb"}) {
+        Result r = Sh("script -qec " +
+                      Q("env TERM=" + std::string(term) + " " + kKaltri +
+                        " pack -f zip --overwrite all " + t.root + "/d") +
+                      " /dev/null");
+        EXPECT_EQ(0, r.code) << term << "\n" << r.out;
+        EXPECT_NE(std::string::npos, r.out.find("packed 2")) << term << "\n" << r.out;
+        EXPECT_EQ(std::string(term) == "xterm", r.out.find("\x1b[K") != std::string::npos)
+            << term << "\n"
+            << r.out;
+    }
+}

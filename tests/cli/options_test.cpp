@@ -71,6 +71,17 @@ TEST(Options, BadUsageIsReported) {
     EXPECT_TRUE(Parse({"pack", "--help"}).options.help);
 }
 
+TEST(Options, AnUnknownOptionIsCalledAnOptionAndTheVersionAnswersAfterACommand) {
+    EXPECT_EQ(0u, Parse({"--bogus"}).error.rfind("unknown option '--bogus'", 0))
+        << Parse({"--bogus"}).error;
+    EXPECT_EQ(0u, Parse({"frobnicate"}).error.rfind("unknown command 'frobnicate'", 0));
+    for (const char* version : {"--version", "-V"}) {
+        const ParseResult r = Parse({"pack", version});
+        EXPECT_EQ("", r.error) << version;
+        EXPECT_EQ(Command::Version, r.options.command) << version;
+    }
+}
+
 }  // namespace
 
 // kaltri packs the formats the format table marks for it, by their exact
