@@ -144,6 +144,10 @@ TEST(KaltriCompletion, OffersTheCommandsAndEachCommandsOptions) {
     }
     EXPECT_EQ(Completions("kaltri pack --format ''"), (Words{"lzh", "zip"}));
     EXPECT_EQ(Completions("kaltri pack -f z"), (Words{"zip"}));
+    // "--format=" reaches the function as "--format" "=" and then the value.
+    EXPECT_EQ(Completions("kaltri pack --format ="), (Words{"lzh", "zip"}));
+    EXPECT_EQ(Completions("kaltri pack --format = l"), (Words{"lzh"}));
+    EXPECT_EQ(Completions("kaltri pack --overwrite = a"), (Words{"ask", "all"}));
     EXPECT_EQ(Completions("kaltri extract --overwrite ''"), (Words{"ask", "all", "none"}));
     EXPECT_EQ(Completions("kaltri pack --on-error ''"), (Words{"ask", "continue", "stop"}));
     EXPECT_EQ(Completions("kaltri pack --on-clash ''"), (Words{"fail", "rename"}));
