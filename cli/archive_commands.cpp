@@ -171,7 +171,7 @@ int ListArchive(const std::string& archive, Lang lang, bool json) {
             std::cerr << "kaltri: " << archive << ": " << ErrorCodeText(lang, r) << "\n";
             return 1;
         }
-        if (!json) std::printf("%d\n", count);
+        if (!json) std::printf("%s\n", Text(lang, Msg::ListCount, std::to_string(count)).c_str());
         return 0;
     } catch (const std::exception& e) {
         std::cerr << "kaltri: " << e.what() << "\n";

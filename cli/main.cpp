@@ -155,8 +155,18 @@ int main(int argc, char** argv) {
     switch (o.command) {
         case Command::Pack:
             return RunPackCommand(o, lang);
-        case Command::List:
-            return ListArchive(o.archive, lang, o.json);
+        case Command::List: {
+            // Each archive in turn, under its name when there are several;
+            // one that cannot be listed does not stop the others.
+            int status = 0;
+            for (const std::string& archive : o.archives) {
+                if (o.archives.size() > 1 && !o.json)
+                    std::printf("%s%s:\n", &archive == &o.archives.front() ? "" : "\n",
+                                archive.c_str());
+                status = std::max(status, ListArchive(archive, lang, o.json));
+            }
+            return status;
+        }
         case Command::Test: {
             std::string password;
             int status = 0;

@@ -83,9 +83,10 @@ constexpr Entry kTexts[] = {
     {"  %1 を残しました (%2)。", "  kept %1: %2"},
     {"ファイル(%1)は作成する圧縮ファイルそのものであるため、圧縮処理はスキップします。",
      "%1 is the archive itself: skipped, never packed into itself."},
+    {"メンバー数: %1", "%1 members"},
 };
 
-static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::PassedOver) + 1,
+static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::ListCount) + 1,
               "one text per message");
 
 }  // namespace

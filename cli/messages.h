@@ -59,6 +59,7 @@ enum class Msg {
     SourceKeptNotFlushed,    // %1 source, %2 why
     SourceKeptNotRemoved,    // %1 source, %2 why
     PassedOver,              // %1 source, which is its own archive
+    ListCount,               // %1 number of members
 };
 
 // A library's error code with what it means, for a report line: "disk full

@@ -120,8 +120,9 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         if (onlyPaths || arg.empty() || arg[0] != '-' || arg == "-") {
             if (o.command == Command::Pack) {
                 o.paths.push_back(arg);
-            } else if (o.archive.empty()) {
-                o.archive = arg;
+            } else if (o.command == Command::List || o.archive.empty()) {
+                if (o.archive.empty()) o.archive = arg;
+                o.archives.push_back(arg);
             } else {
                 r.error = "too many arguments";
                 return r;
@@ -285,7 +286,7 @@ std::string UsageLine(Command command) {
                    "[--encrypt aes128|aes192|aes256] [--json] "
                    "[--jobs N] PATH...";
         case Command::List:
-            return "usage: kaltri list [--json] ARCHIVE";
+            return "usage: kaltri list [--json] ARCHIVE...";
         case Command::Test:
             return "usage: kaltri test [-p | --password-file FILE] [--json] ARCHIVE";
         case Command::Extract:
@@ -399,7 +400,7 @@ std::string HelpText(Command command) {
         default:
             return "kaltri: the KalvoraTrindle batch compressor for terminals and scripts.\n\n"
                    "  kaltri pack [options] PATH...     one archive per file (kaltri pack --help)\n"
-                   "  kaltri list ARCHIVE               list an archive's members\n"
+                   "  kaltri list ARCHIVE...            list archives' members\n"
                    "  kaltri test ARCHIVE               test an archive\n"
                    "  kaltri extract ARCHIVE [-o DIR]   extract an archive\n"
                    "  kaltri --version                  show the version\n\n"

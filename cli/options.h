@@ -37,8 +37,9 @@ struct Options {
     std::vector<std::string> paths;
     bool json = false;  // pack, list, test: one JSON object per line on stdout
     // list, test, extract
-    std::string archive;
-    std::string extractDir;     // empty: current folder
+    std::string archive;                // the first (test, extract: the only one)
+    std::vector<std::string> archives;  // list: every archive named
+    std::string extractDir;             // empty: current folder
     bool noSpaceCheck = false;  // extract even when the declared sizes exceed the free space
 };
 

@@ -227,6 +227,20 @@ TEST(Kaltri, ListTestAndExtractAZip) {
     Result r = Sh(kKaltri + " list " + Q(t.root + "/made.zip"));
     EXPECT_EQ(0, r.code) << r.out;
     EXPECT_NE(std::string::npos, r.out.find("dir/inner.txt")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("\n2 members\n")) << r.out;  // dir/ and its file
+    // Several archives: each under its name; one that is missing is named,
+    // the others are still listed, and the status says something failed.
+    ASSERT_EQ(0, Sh("cd " + Q(t.root + "/w") + " && zip -q ../second.zip dir/inner.txt").code);
+    r = Sh("LANG=C " + kKaltri + " list " + Q(t.root + "/made.zip") + " " +
+           Q(t.root + "/gone.zip") + " " + Q(t.root + "/second.zip") + " 2>&1");
+    EXPECT_EQ(1, r.code) << r.out;
+    const std::size_t made = r.out.find(t.root + "/made.zip:\n");
+    const std::size_t second = r.out.find(t.root + "/second.zip:\n");
+    ASSERT_NE(std::string::npos, made) << r.out;
+    ASSERT_NE(std::string::npos, second) << r.out;
+    EXPECT_LT(made, second);
+    EXPECT_NE(std::string::npos, r.out.find("gone.zip")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("1 members", second)) << r.out;
     EXPECT_EQ(0, Sh(kKaltri + " test " + Q(t.root + "/made.zip")).code);
     r = Sh(kKaltri + " extract " + Q(t.root + "/made.zip") + " -o " + Q(t.root + "/out"));
     EXPECT_EQ(0, r.code) << r.out;

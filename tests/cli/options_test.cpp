@@ -61,7 +61,9 @@ TEST(Options, BadUsageIsReported) {
     EXPECT_NE("", Parse({"pack", "-p", "a"}).error);  // a password needs ZIP
     EXPECT_NE("", Parse({"pack", "--password=secret", "--format", "zip", "a"}).error);
     EXPECT_NE("", Parse({"list"}).error);
-    EXPECT_NE("", Parse({"list", "a.lzh", "b.lzh"}).error);
+    EXPECT_EQ((std::vector<std::string>{"a.lzh", "b.zip"}),
+              Parse({"list", "a.lzh", "b.zip"}).options.archives);
+    EXPECT_NE("", Parse({"test", "a.lzh", "b.lzh"}).error);
     EXPECT_EQ("", Parse({"extract", "a.zip", "-o", "dir"}).error);
     // Extraction takes --jobs too (the cores large members may share); list does not.
     EXPECT_EQ(1, Parse({"extract", "-j", "1", "a.zip"}).options.jobs);
