@@ -99,9 +99,18 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
         },
         [&](const std::string& q, const std::string& hint) { return AskChar(q, hint); },
         gInterrupted,
-        // A terminal sees each line at once (stdout is line-buffered there);
-        // a file or a pipe gets them in blocks instead of a write per archive.
-        [](const std::string& line) { std::cout << line << '\n'; });
+        // Data and progress on stdout: a terminal sees each line at once
+        // (line-buffered there), a file or a pipe gets them in blocks instead
+        // of a write per archive. Warnings and errors on stderr, where
+        // scripts look for them, each marked as kaltri's.
+        [](const std::string& line, LineKind kind) {
+            if (kind == LineKind::Progress) {
+                std::cout << line << '\n';
+            } else {
+                std::cout.flush();
+                std::cerr << "kaltri: " << line << '\n';
+            }
+        });
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     char secs[32];

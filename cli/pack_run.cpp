@@ -172,7 +172,7 @@ class PackEntries : public kt::TBatchEntries {
 public:
     PackEntries(const kt::TSources& sources, const RunSettings& settings, const PackFunction& pack,
                 const std::atomic<bool>& interrupted, kt::TBatchRun& run, ProgressBar& bar,
-                std::function<void(const std::string&)> show)
+                SayFunction show)
         : sources_(sources),
           s_(settings),
           pack_(pack),
@@ -299,14 +299,16 @@ private:
         while (printed_ < slots_.size() && slots_[printed_].outcome != Outcome::Pending) {
             Slot& s = slots_[printed_];
             const kt::TSourceFile& item = sources_.Files[printed_];
-            if (s_.json) show_(FileRecord(s_, item, s));
+            if (s_.json) show_(FileRecord(s_, item, s), LineKind::Progress);
             switch (s.outcome) {
                 case Outcome::Packed:
                     ++summary_.packed;
                     if (!s_.json) {
-                        show_(Text(s_.lang, Msg::Packed, item.Path, s.plan.Archive));
+                        show_(Text(s_.lang, Msg::Packed, item.Path, s.plan.Archive),
+                              LineKind::Progress);
                         if (s.fate != SourceFate::NotAsked)
-                            show_(FateText(s_.lang, s.fate, item.Path, s.fateDetail));
+                            show_(FateText(s_.lang, s.fate, item.Path, s.fateDetail),
+                                  SourceKept(s.fate) ? LineKind::Warning : LineKind::Progress);
                     }
                     if (SourceKept(s.fate)) ++summary_.sourcesKept;
                     bar_.Advance(1, item.Size);
@@ -316,7 +318,8 @@ private:
                     const bool itself = s.plan.Step == kt::TBatchRun::TStep::PassOver;
                     ++summary_.skipped;
                     if (!s_.json)
-                        show_(Text(s_.lang, itself ? Msg::PassedOver : Msg::Skipped, item.Path));
+                        show_(Text(s_.lang, itself ? Msg::PassedOver : Msg::Skipped, item.Path),
+                              LineKind::Warning);
                     break;
                 }
                 case Outcome::NotReached:
@@ -325,7 +328,7 @@ private:
                 default:
                     ++summary_.failed;
                     --failuresAhead_;
-                    if (!s_.json) show_(FailureText(s_.lang, s.result));
+                    if (!s_.json) show_(FailureText(s_.lang, s.result), LineKind::Error);
                     bar_.Advance(1, item.Size);
                     if (!Halted()) run_.Finish(s.result);
                     break;
@@ -342,7 +345,7 @@ private:
     const std::atomic<bool>& interrupted_;
     kt::TBatchRun& run_;
     ProgressBar& bar_;
-    std::function<void(const std::string&)> show_;
+    SayFunction show_;
     std::vector<Slot> slots_;
     std::unique_ptr<WorkerPool> pool_;
     std::size_t printed_ = 0;
@@ -356,12 +359,11 @@ private:
 
 RunSummary RunPack(const kt::TSources& sources, const RunSettings& settings,
                    const PackFunction& pack, const AskFunction& ask,
-                   const std::atomic<bool>& interrupted,
-                   const std::function<void(const std::string&)>& say) {
+                   const std::atomic<bool>& interrupted, const SayFunction& say) {
     ProgressBar bar(settings.progress, sources.Files.size(), sources.TotalBytes);
-    auto show = [&](const std::string& text) {
+    auto show = [&](const std::string& text, LineKind kind) {
         bar.Clear();
-        say(text);
+        say(text, kind);
         bar.Redraw();
     };
     auto askNow = [&](const std::string& q, const std::string& hint) {

@@ -55,10 +55,15 @@ struct RunSummary {
 // How kaltri turns its paths into sources: a missing path is named.
 inline constexpr kt::TSourceRules kPackRules{kt::TMissingPaths::Refuse, true, true};
 
+// What a line of the run says: progress and data (a file packed, a JSON
+// record), or a warning (a file skipped, a source kept) or an error (a file
+// failed), which a terminal front end keeps apart from the data.
+enum class LineKind { Progress, Warning, Error };
+using SayFunction = std::function<void(const std::string&, LineKind)>;
+
 // `interrupted` is polled between items (set from a signal handler).
 RunSummary RunPack(const kt::TSources& sources, const RunSettings& settings,
                    const PackFunction& pack, const AskFunction& ask,
-                   const std::atomic<bool>& interrupted,
-                   const std::function<void(const std::string&)>& say);
+                   const std::atomic<bool>& interrupted, const SayFunction& say);
 
 }  // namespace kaltri

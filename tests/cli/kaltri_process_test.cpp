@@ -359,3 +359,27 @@ TEST(Kaltri, TheProgressLineUsesNoEscapeSequenceOnADumbTerminal) {
             << r.out;
     }
 }
+
+TEST(Kaltri, PackedFilesGoToStdoutAndEveryFailureOrSkipToStderrMarkedAsKaltris) {
+    Tree t;
+    t.Make("a.txt", "a");
+    t.Make("b.txt", "b");
+    fs::create_directories(t.root + "/b.zip");  // a folder where b's archive goes: b fails
+    t.Make("c.txt", "c");
+    t.Make("c.zip", "an archive kept");  // kept: c is skipped
+    Result r = Sh("cd " + Q(t.root) + " && (LANG=C " + kKaltri +
+                  " pack -f zip a.txt b.txt c.txt >o.txt 2>e.txt)");
+    EXPECT_EQ(1, r.code);
+    const std::string out = Read(t.root + "/o.txt"), err = Read(t.root + "/e.txt");
+    EXPECT_NE(std::string::npos, out.find("a.txt -> ")) << out;
+    EXPECT_EQ(std::string::npos, out.find("b.txt")) << out;
+    EXPECT_EQ(std::string::npos, out.find("c.txt")) << out;
+    for (const char* name : {"b.txt", "c.txt"}) {
+        const std::size_t at = err.find(name);
+        ASSERT_NE(std::string::npos, at) << err;
+        const std::size_t line = err.rfind('\n', at);
+        EXPECT_EQ(0u, err.compare(line == std::string::npos ? 0 : line + 1, 8, "kaltri: "))
+            << name << "\n"
+            << err;
+    }
+}

@@ -74,7 +74,7 @@ RunSummary RunWith(const kt::TSources& plan, RunSettings s, Script& script,
     std::atomic<bool> interrupted{false};
     std::vector<std::string> sink;
     return RunPack(plan, s, pack, script.Fn(), interrupted,
-                   [&](const std::string& l) { (lines ? *lines : sink).push_back(l); });
+                   [&](const std::string& l, LineKind) { (lines ? *lines : sink).push_back(l); });
 }
 
 TEST(PackRun, OneArchivePerFileNextToItsSourceOrInTheOutFolder) {
@@ -250,7 +250,7 @@ TEST(PackRun, CtrlCWithQueuedFilesLeavesOnlyTheArchivesItReports) {
             usleep(20000);
             return FakePack(a, src);
         },
-        none.Fn(), gCtrlC, [&](const std::string& l) { lines.push_back(l); });
+        none.Fn(), gCtrlC, [&](const std::string& l, LineKind) { lines.push_back(l); });
     sigaction(SIGINT, &old, nullptr);
     EXPECT_TRUE(r.interrupted);
     EXPECT_EQ(0u, r.failed);
