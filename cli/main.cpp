@@ -4,7 +4,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <iostream>
 
 #include "archive/format_table.h"
@@ -43,6 +46,21 @@ int Usage(kaltri::Command command, const std::string& error) {
     return 2;
 }
 
+// The paths of a file list (or of standard input for "-"), each ended by a
+// line end or, with --null, a NUL byte, appended to *paths; empty entries
+// are passed over. Every other byte is kept: a name is a path as it is.
+bool ReadPathList(const std::string& file, bool nullSeparated, std::vector<std::string>* paths) {
+    std::ifstream named;
+    if (file != "-") {
+        named.open(file, std::ios::binary);
+        if (!named) return false;
+    }
+    std::istream& in = file == "-" ? std::cin : named;
+    for (std::string path; std::getline(in, path, nullSeparated ? '\0' : '\n');)
+        if (!path.empty()) paths->push_back(path);
+    return !in.bad();
+}
+
 int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     using namespace kaltri;
     bool terminal = CanAsk();
@@ -68,7 +86,13 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     settings.test = o.test;
     settings.json = o.json;
 
-    const kt::TSources sources = kt::CollectSources(o.paths, kPackRules);
+    std::vector<std::string> paths = o.paths;
+    if (!o.filesFrom.empty() && !ReadPathList(o.filesFrom, o.nullSeparated, &paths)) {
+        std::cerr << "kaltri: cannot read the file list " << o.filesFrom << ": "
+                  << std::strerror(errno) << "\n";
+        return 1;
+    }
+    const kt::TSources sources = kt::CollectSources(paths, kPackRules);
     int unusable = static_cast<int>(sources.Refused.size());
     for (const std::string& p : sources.Refused)
         std::cerr << Text(lang, Msg::SourceUnusable, p) << "\n";

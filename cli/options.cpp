@@ -239,6 +239,12 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                 o.test = true;
             } else if (name == "--yes" || name == "-y") {
                 o.yes = true;
+            } else if (name == "--files-from" || name == "-T") {
+                if (!takeValue(o.filesFrom)) return r;
+            } else if (name == "-@") {
+                o.filesFrom = "-";  // as zip -@: the names come on standard input
+            } else if (name == "--null") {
+                o.nullSeparated = true;
             } else {
                 r.error = "unknown option " + name;
                 return r;
@@ -256,8 +262,10 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
     if (o.askPassword && !o.passwordFile.empty()) {
         r.error = "-p and --password-file exclude each other";
     } else if (o.command == Command::Pack) {
-        if (o.paths.empty())
+        if (o.paths.empty() && o.filesFrom.empty())
             r.error = "no files or folders to pack";
+        else if (o.nullSeparated && o.filesFrom.empty())
+            r.error = "--null goes with --files-from (-T) or -@";
         else if ((o.askPassword || !o.passwordFile.empty()) && o.format != kt::atZip)
             r.error = "passwords are for --format zip only";
         else if (o.aesBits && o.format != kt::atZip)
@@ -311,6 +319,11 @@ std::string HelpText(Command command) {
                    "  -o, --out DIR            put every archive into DIR (default: next to each "
                    "file)\n"
                    "  -y, --yes                create a missing --out folder without asking\n"
+                   "  -T, --files-from FILE    also pack the paths listed in FILE, one a line\n"
+                   "                           (\"-\": standard input)\n"
+                   "  -@                       the same as -T -\n"
+                   "      --null               the list's paths end with NUL bytes, not line ends\n"
+                   "                           (find -print0), so any name can be listed\n"
                    "      --overwrite POLICY   existing archives: ask, all (replace), none "
                    "(skip);\n"
                    "                           default ask on a terminal, none otherwise\n"

@@ -35,7 +35,9 @@ struct Options {
     int aesBits = 0;                  // ZIP with a password: 128, 192 or 256 for AES; 0 ZipCrypto
     SourceRemoval removal = SourceRemoval::Keep;  // --move-to-trash, --delete-source (imply test)
     std::vector<std::string> paths;
-    bool json = false;  // pack, list, test: one JSON object per line on stdout
+    std::string filesFrom;       // pack: more paths, one per line, from this file ("-": stdin)
+    bool nullSeparated = false;  // --null: the list's names end with NUL bytes, not line ends
+    bool json = false;           // pack, list, test: one JSON object per line on stdout
     // list, test, extract
     std::string archive;                // the first (test, extract: the only one)
     std::vector<std::string> archives;  // list: every archive named

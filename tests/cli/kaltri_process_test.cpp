@@ -383,3 +383,42 @@ TEST(Kaltri, PackedFilesGoToStdoutAndEveryFailureOrSkipToStderrMarkedAsKaltris) 
             << err;
     }
 }
+
+TEST(Kaltri, PathsFromAFileListOrStandardInputPackWhateverTheirNames) {
+    // NUL-ended names carry anything (blanks, a line break, bytes that are
+    // not UTF-8); a line list carries every name without a line break.
+    const std::vector<std::string> names = {"two words.txt", "line\nbreak.txt",
+                                            "caf\xE9 latin-1.txt", "plain.txt"};
+    struct Row {
+        const char* how;  // the options, LIST standing for the list file
+        bool nul;
+    };
+    for (const Row& row : {Row{"--null -T -", true}, Row{"-T LIST", false}, Row{"-@", false}}) {
+        SCOPED_TRACE(row.how);
+        Tree t;
+        std::string list;
+        for (const std::string& name : names) {
+            if (!row.nul && name.find('\n') != std::string::npos) continue;
+            list += t.Make("src/" + name, "body of " + name) + (row.nul ? '\0' : '\n');
+        }
+        list += row.nul ? std::string(1, '\0') : "\n";  // an empty entry is passed over
+        t.Make("list", list);
+        std::string how = row.how;
+        if (how.find("LIST") != std::string::npos)
+            how.replace(how.find("LIST"), 4, Q(t.root + "/list"));
+        // Standard input through a pipe, as `find -print0 | kaltri ...` gives it.
+        const bool fromStdin = std::string(row.how) != "-T LIST";
+        const std::string pack = kKaltri + " pack -f zip " + how + " --out " + Q(t.root + "/arc");
+        const std::string script =
+            t.Make("pack.sh", "cat " + Q(t.root + "/list") + " | " + pack + "\n");
+        Result r = Sh(fromStdin ? "sh " + Q(script) : pack);
+        EXPECT_EQ(0, r.code) << r.out;
+        for (const std::string& name : names) {
+            if (!row.nul && name.find('\n') != std::string::npos) continue;
+            const std::string archive = t.root + "/arc/" + name.substr(0, name.size() - 4) + ".zip";
+            EXPECT_TRUE(fs::exists(archive)) << archive << "\n" << r.out;
+        }
+        EXPECT_EQ(row.nul ? 4 : 3,
+                  std::distance(fs::directory_iterator(t.root + "/arc"), fs::directory_iterator{}));
+    }
+}
