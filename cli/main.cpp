@@ -204,7 +204,21 @@ int main(int argc, char** argv) {
             std::string password;
             int status = 0;
             if (!ObtainPassword(o, lang, false, gInterrupted, &password, &status)) return status;
-            return TestArchive(o.archive, password, lang, o.json);
+            // Each archive in turn, and with several a last line that sums up.
+            int sound = 0, worst = 0;
+            for (const std::string& archive : o.archives) {
+                if (gInterrupted) return 130;
+                const int one = TestArchive(archive, password, lang, o.json);
+                sound += one == 0 ? 1 : 0;
+                worst = std::max(worst, one);
+            }
+            if (o.archives.size() > 1 && !o.json)
+                std::cerr << Text(lang, Msg::TestSummary, std::to_string(o.archives.size()),
+                                  std::to_string(sound),
+                                  std::to_string(o.archives.size() -
+                                                 static_cast<std::size_t>(sound)))
+                          << "\n";
+            return worst;
         }
         case Command::Extract: {
             ExtractSettings settings;
@@ -219,7 +233,13 @@ int main(int argc, char** argv) {
             settings.overwrite = o.overwrite.value_or(OverwritePolicy::Ask);
             if (settings.overwrite == OverwritePolicy::Ask && !CanAsk())
                 settings.overwrite = OverwritePolicy::None;
-            return ExtractArchive(o.archive, settings, lang, gInterrupted, AskChar);
+            int worst = 0;
+            for (const std::string& archive : o.archives) {
+                if (gInterrupted) return 130;
+                worst =
+                    std::max(worst, ExtractArchive(archive, settings, lang, gInterrupted, AskChar));
+            }
+            return worst;
         }
         default:
             return Usage(o.command, "unknown command");

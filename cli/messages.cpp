@@ -84,9 +84,10 @@ constexpr Entry kTexts[] = {
     {"ファイル(%1)は作成する圧縮ファイルそのものであるため、圧縮処理はスキップします。",
      "%1 is the archive itself: skipped, never packed into itself."},
     {"メンバー数: %1", "%1 members"},
+    {"%1 個の書庫を検査しました: 正常 %2、異常 %3", "tested %1 archives: %2 sound, %3 not"},
 };
 
-static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::ListCount) + 1,
+static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::TestSummary) + 1,
               "one text per message");
 
 }  // namespace

@@ -60,6 +60,7 @@ enum class Msg {
     SourceKeptNotRemoved,    // %1 source, %2 why
     PassedOver,              // %1 source, which is its own archive
     ListCount,               // %1 number of members
+    TestSummary,             // %1 archives tested, %2 sound, %3 not sound
 };
 
 // A library's error code with what it means, for a report line: "disk full

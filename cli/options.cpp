@@ -120,12 +120,9 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         if (onlyPaths || arg.empty() || arg[0] != '-' || arg == "-") {
             if (o.command == Command::Pack) {
                 o.paths.push_back(arg);
-            } else if (o.command == Command::List || o.archive.empty()) {
+            } else {
                 if (o.archive.empty()) o.archive = arg;
                 o.archives.push_back(arg);
-            } else {
-                r.error = "too many arguments";
-                return r;
             }
             continue;
         }
@@ -296,11 +293,11 @@ std::string UsageLine(Command command) {
         case Command::List:
             return "usage: kaltri list [--json] ARCHIVE...";
         case Command::Test:
-            return "usage: kaltri test [-p | --password-file FILE] [--json] ARCHIVE";
+            return "usage: kaltri test [-p | --password-file FILE] [--json] ARCHIVE...";
         case Command::Extract:
             return "usage: kaltri extract [-o DIR] [--overwrite ask|all|none] [-p | "
                    "--password-file FILE] "
-                   "[--no-space-check] [--jobs N] ARCHIVE";
+                   "[--no-space-check] [--jobs N] ARCHIVE...";
         default:
             return "usage: kaltri pack|list|test|extract ... (kaltri --help for more)";
     }
@@ -414,8 +411,8 @@ std::string HelpText(Command command) {
             return "kaltri: the KalvoraTrindle batch compressor for terminals and scripts.\n\n"
                    "  kaltri pack [options] PATH...     one archive per file (kaltri pack --help)\n"
                    "  kaltri list ARCHIVE...            list archives' members\n"
-                   "  kaltri test ARCHIVE               test an archive\n"
-                   "  kaltri extract ARCHIVE [-o DIR]   extract an archive\n"
+                   "  kaltri test ARCHIVE...            test archives\n"
+                   "  kaltri extract ARCHIVE... [-o DIR] extract archives\n"
                    "  kaltri --version                  show the version\n\n"
                    "Messages follow LANG: Japanese for ja locales, English otherwise.\n";
     }

@@ -39,8 +39,8 @@ struct Options {
     bool nullSeparated = false;  // --null: the list's names end with NUL bytes, not line ends
     bool json = false;           // pack, list, test: one JSON object per line on stdout
     // list, test, extract
-    std::string archive;                // the first (test, extract: the only one)
-    std::vector<std::string> archives;  // list: every archive named
+    std::string archive;                // the first one named
+    std::vector<std::string> archives;  // list, test, extract: every archive named, in order
     std::string extractDir;             // empty: current folder
     bool noSpaceCheck = false;  // extract even when the declared sizes exceed the free space
 };

@@ -242,6 +242,15 @@ TEST(Kaltri, ListTestAndExtractAZip) {
     EXPECT_NE(std::string::npos, r.out.find("gone.zip")) << r.out;
     EXPECT_NE(std::string::npos, r.out.find("1 members", second)) << r.out;
     EXPECT_EQ(0, Sh(kKaltri + " test " + Q(t.root + "/made.zip")).code);
+    // Several archives are tested in turn and summed up, and extracted in turn.
+    r = Sh("LANG=C " + kKaltri + " test " + Q(t.root + "/made.zip") + " " +
+           Q(t.root + "/gone.zip") + " " + Q(t.root + "/second.zip"));
+    EXPECT_EQ(1, r.code) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("tested 3 archives: 2 sound, 1 not")) << r.out;
+    r = Sh(kKaltri + " extract --overwrite all " + Q(t.root + "/made.zip") + " " +
+           Q(t.root + "/second.zip") + " -o " + Q(t.root + "/both"));
+    EXPECT_EQ(0, r.code) << r.out;
+    EXPECT_EQ("inner", Read(t.root + "/both/dir/inner.txt"));
     r = Sh(kKaltri + " extract " + Q(t.root + "/made.zip") + " -o " + Q(t.root + "/out"));
     EXPECT_EQ(0, r.code) << r.out;
     EXPECT_EQ("inner", Read(t.root + "/out/dir/inner.txt"));
