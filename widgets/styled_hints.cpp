@@ -1,6 +1,8 @@
 #include "widgets/styled_hints.h"
 
 #include <QBitmap>
+#include <QtMath>
+#include <algorithm>
 #include <QImage>
 #include <QPainter>
 #include <QPolygon>
@@ -153,13 +155,38 @@ void THintEx::ActivateHint(QRect rect, const QString& hint) {
         // Nothing but the text and the line is painted. A window without a
         // compositor cannot show unpainted pixels as see-through, so the
         // window is cut down to the painted pixels as well.
-        QImage drawn(size(), QImage::Format_ARGB32_Premultiplied);
-        drawn.fill(Qt::transparent);
-        render(&drawn, QPoint(), QRegion(), QWidget::DrawChildren);
-        setMask(FRegion.intersected(
-            QRegion(QBitmap::fromImage(drawn.createAlphaMask(Qt::ThresholdAlphaDither)))));
+        FPainted = QRegion();
+        setMask(FRegion.intersected(PaintedPixels()));
+        FPainted = mask();
     }
     ShowPlaced();
+}
+
+QRegion THintEx::PaintedPixels() {
+    // Drawn at the screen's resolution: a mask is made of whole logical
+    // pixels, and at a scale above one the glyphs drawn for the screen are
+    // not those of a drawing at scale one. A logical pixel is kept when any
+    // of its device pixels is painted; Paint fills the rest of it.
+    const qreal ratio = std::max<qreal>(1.0, devicePixelRatioF());
+    const QSize device(qCeil(width() * ratio), qCeil(height() * ratio));
+    QImage drawn(device, QImage::Format_ARGB32_Premultiplied);
+    drawn.setDevicePixelRatio(ratio);
+    drawn.fill(Qt::transparent);
+    // A masked widget renders its mask's bounding box at the target's
+    // origin, which would shift the mask off the drawing.
+    clearMask();
+    render(&drawn, QPoint(), QRegion(), QWidget::DrawChildren);
+    QImage kept(size(), QImage::Format_ARGB32_Premultiplied);
+    kept.fill(Qt::transparent);
+    for (int y = 0; y < device.height(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
+        const int ly = std::min(height() - 1, static_cast<int>(y / ratio));
+        for (int x = 0; x < device.width(); ++x) {
+            if (qAlpha(line[x]) < 128) continue;
+            kept.setPixel(std::min(width() - 1, static_cast<int>(x / ratio)), ly, 0xff000000u);
+        }
+    }
+    return QRegion(QBitmap::fromImage(kept.createAlphaMask(Qt::ThresholdAlphaDither)));
 }
 
 bool THintEx::ErasesBackground() const {
@@ -223,6 +250,12 @@ void THintEx::Paint(QPainter& canvas, const QRect& clip) {
             break;
         case hsLineString: {
             canvas.setBrush(Qt::NoBrush);
+            // Above scale one the mask keeps a whole logical pixel for one
+            // painted device pixel; the rest of it takes the outline's colour
+            // instead of showing what no compositor makes see-through.
+            if (!FPainted.isEmpty() && devicePixelRatioF() > 1.0)
+                for (const QRect& r : FPainted)
+                    canvas.fillRect(r, shadow ? shadowColour : fontColour);
             if (shadow) {
                 drawText(19, 10, shadowColour);
                 drawText(19, 12, shadowColour);

@@ -108,10 +108,13 @@ protected:
 private:
     void SetRegion(const QRegion& region);
     void ClearRegion();
+    // The logical pixels of which the window's drawing paints any part.
+    QRegion PaintedPixels();
 
     QRect FSavedRect;
     QRegion FRegion;
     bool FHasRegion = false;
+    QRegion FPainted;  // the leader-line style's mask: the pixels it paints
     std::array<QPoint, 8> FOutline;
 };
 

@@ -187,6 +187,47 @@ TEST_F(HintTest, LeaderLineOutlinedTextAt19_11OnNoBackground) {
     EXPECT_EQ(qAlpha(shot.pixel(16, 3)), 0);
 }
 
+// Without a compositor every pixel inside the mask shows what the window
+// paints there, and nothing outside it shows at all. Run at scale one and,
+// by a second test entry, at scale two, where a logical pixel of the mask
+// holds four device pixels.
+TEST_F(HintTest, LeaderLineMaskHoldsExactlyThePaintedPixelsAtTheScreensScale) {
+    hint->SetHintStyle(hsLineString);
+    hint->SetBrush(QBrush(Qt::NoBrush));
+    hint->SetFontColor(QColor(255, 0, 0));
+    hint->SetShadowColor(QColor(255, 255, 255));
+    Activate();
+    THintEx* w = Window();
+    const qreal ratio = w->devicePixelRatioF();
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
+        ASSERT_EQ(ratio, qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+    }
+
+    QImage shot(w->size() * ratio, QImage::Format_ARGB32);
+    shot.setDevicePixelRatio(ratio);
+    shot.fill(Qt::transparent);
+    const QRegion mask = w->mask();
+    ASSERT_FALSE(mask.isEmpty());
+    w->clearMask();
+    w->render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
+    w->setMask(mask);
+
+    int unpainted = 0, cut = 0, shown = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            const int alpha = qAlpha(shot.pixel(x, y));
+            const QPoint logical(int(x / ratio), int(y / ratio));
+            const bool inMask = mask.contains(logical);
+            if (inMask && alpha != 255) ++unpainted;
+            // The style's region cuts the line's last column by design.
+            if (!inMask && alpha != 0 && w->Region().contains(logical)) ++cut;
+            if (inMask) ++shown;
+        }
+    }
+    EXPECT_EQ(unpainted, 0) << "of " << shown << " device pixels inside the mask";
+    EXPECT_EQ(cut, 0);
+}
+
 TEST_F(HintTest, OwnerDrawWithoutHandlerIsAnErasedWindowOfTheTextRectangle) {
     hint->SetHintStyle(hsOwnerDraw);
     const QRect r = Activate();
