@@ -63,6 +63,35 @@ TEST(KaltriPerItem, TwoFoldersAndAFileGiveThreeArchivesThatUnzipAndLhasaReadBack
     }
 }
 
+// A folder whose name holds a wildcard, a line break or a byte that is not
+// UTF-8, below a folder whose name holds a double quote, is packed as
+// itself: no library takes its name for a pattern.
+TEST(KaltriPerItem, FoldersWithAnyNameArePackedAsThemselves) {
+    const std::vector<std::string> names = {"star*dir", "new\nline", "caf\xE9"};
+    for (const char* format : {"zip", "lzh"}) {
+        SCOPED_TRACE(format);
+        Tree t;
+        std::string list;
+        for (const std::string& name : names) {
+            t.Make("par\"ent/" + name + "/inner.txt", name);
+            list += t.root + "/par\"ent/" + name + '\0';
+        }
+        t.Make("list", list);
+        const Result r = Sh("cd " + Q(t.root) + " && (cat list | " + kKaltri + " pack -q -f " +
+                            format + " --per-item --null -T - -o out)");
+        ASSERT_EQ(0, r.code) << r.out;
+        EXPECT_EQ("", r.out);
+        for (const std::string& name : names) {
+            const std::string x = t.root + "/x/" + name;
+            ASSERT_EQ(0, Sh(kKaltri + " extract -q -o " + Q(x) + " " +
+                            Q(t.root + "/out/" + name + "." + format))
+                             .code)
+                << name;
+            EXPECT_EQ(name, Read(x + "/" + name + "/inner.txt"));
+        }
+    }
+}
+
 TEST(KaltriPerItem, EachFolderMeetsThePoliciesOfAFile) {
     struct Row {
         const char* name;
