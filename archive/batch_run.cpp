@@ -121,7 +121,11 @@ TBatchRun::TPlan TBatchRun::Prepare(const std::string& source) {
     plan.Type = FSettings.Type;
     plan.Source = source;
     plan.Folder = FSettings.NextToSource ? FolderOf(source) : FFixedFolder;
-    const std::string name = ReplaceExtension(NameOf(source), ArchiveExtension(FSettings.Type));
+    // A folder's name has no extension to replace: "v1.2" gives "v1.2.zip".
+    const bool folder = TypeOfPath(source) == PathType::Folder;
+    const std::string name =
+        folder ? NameOf(source) + ArchiveExtension(FSettings.Type)
+               : ReplaceExtension(NameOf(source), ArchiveExtension(FSettings.Type));
     auto fail = [&](TEntryFault fault, const std::string& archive) {
         plan.Step = TStep::Fail;
         plan.Archive = archive;
@@ -146,6 +150,11 @@ TBatchRun::TPlan TBatchRun::Prepare(const std::string& source) {
         plan.Archive = JoinFolder(plan.Folder, name);
         return plan;
     }
+
+    // An archive inside the folder it packs would be walked into itself.
+    if (folder && (plan.Folder == source ||
+                   plan.Folder.compare(0, source.size() + 1, JoinFolder(source, "")) == 0))
+        return fail(TEntryFault::ArchiveInFolder, JoinFolder(plan.Folder, name));
 
     // Temporary archives of an earlier run that was killed go once the run
     // first writes into their folder.
@@ -221,9 +230,11 @@ TEntryOutcome TBatchRun::Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd
         const bool testFailed = Check != nullptr && Check->Failed;
         // A source that went away while it was packed is said as such, not
         // as the library's bare code.
-        o.Fault = testFailed                                  ? TEntryFault::TestFailed
-                  : TypeOfPath(plan.Source) == PathType::File ? TEntryFault::Library
-                                                              : TEntryFault::SourceMissing;
+        const PathType source = TypeOfPath(plan.Source);
+        o.Fault = testFailed ? TEntryFault::TestFailed
+                  : source == PathType::File || source == PathType::Folder
+                      ? TEntryFault::Library
+                      : TEntryFault::SourceMissing;
         // The library wrote about the temporary name it was given; the user
         // knows the archive by its own.
         o.Report = testFailed ? Check->Report : archive.OutputText();

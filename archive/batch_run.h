@@ -34,6 +34,7 @@ enum class TEntryFault {
     ArchiveIsFolder,  // a folder already has the archive's name
     SourceMissing,    // the source is no longer there, or is no regular file
     TestFailed,       // the archive was made but failed its test (Code, Report); nothing replaced
+    ArchiveInFolder,  // a folder packed whole would hold its own archive
 };
 
 // What the run knows of one entry once it has been dealt with.

@@ -12,6 +12,7 @@
 #include <ctime>
 
 #include "platform/archiver_api.h"
+#include "platform/file_scan.h"
 #include "platform/path_text.h"
 #include "platform/temp_name.h"
 
@@ -83,6 +84,35 @@ private:
     bool changed_ = false;
 };
 
+// A folder packed whole: the library gets the folder's parent as its base
+// and the folder's name, walks the tree itself (links to folders not
+// entered) and stores every path below the base, so the folder's name is the
+// top folder inside. Hidden files and empty folders go in as well: the
+// archive holds the folder as it is. The options are the caller's again
+// after the call.
+class FolderSourceOptions {
+public:
+    FolderSourceOptions(TArchiverOptions& options, bool folder) : options_(options) {
+        if (!folder) return;
+        saved_ = options;
+        changed_ = true;
+        options.r = 1;
+        options.x = 1;
+        options.a = 2;  // ZIP: -S without -D; LZH: hidden files
+        options.PackFilter = pfArchiver;
+    }
+    ~FolderSourceOptions() {
+        if (changed_) options_ = saved_;
+    }
+    FolderSourceOptions(const FolderSourceOptions&) = delete;
+    FolderSourceOptions& operator=(const FolderSourceOptions&) = delete;
+
+private:
+    TArchiverOptions& options_;
+    TArchiverOptions saved_;
+    bool changed_ = false;
+};
+
 }  // namespace
 
 void ConfigureForBatchRun(TArchiveFile& Archive) {
@@ -106,9 +136,12 @@ int PackOneFile(TArchiveFile& Archive, TArchiverType Type, HWND Wnd, const std::
     int result = 0;
     try {
         HiddenSourceOption hidden(Archive.Options(), Source);
+        const bool folder = TypeOfPath(Source) == PathType::Folder;
+        FolderSourceOptions whole(Archive.Options(), folder);
         if (!direct) Archive.SetFileNameOfType(Type, target);
-        TStringList files{Source};
-        result = Archive.Pack(Wnd, nullptr, "", TFileList{files});
+        TStringList files{folder ? NameOf(Source) : Source};
+        result = Archive.Pack(Wnd, nullptr, folder ? JoinFolder(FolderOf(Source), "") : "",
+                              TFileList{files});
         // The library makes its archive or fails; only a source gone before
         // the call leaves nothing to pack.
         if (direct && result == 0 && Archive.PackedNothing()) result = ERROR_NOT_FIND_FILE;

@@ -1,4 +1,5 @@
-// Packing one source file into one archive of its own through the archive
+// Packing one source file (or one folder, whole, under its own name) into
+// one archive of its own through the archive
 // component, as the batch run (window and kaltri alike) does it, with two
 // guarantees the bare component does not give:
 //  - the archive appears only once it is complete: it is made under a

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string_view>
 
 #include "platform/ascii_case.h"
@@ -42,6 +43,15 @@ void SortWalk(std::vector<TSourceFile>::iterator first, std::vector<TSourceFile>
 // A folder whose entries can be listed and looked up.
 bool Readable(const std::string& folder) { return ::access(folder.c_str(), R_OK | X_OK) == 0; }
 
+// The path a folder taken whole goes by: its archive is named after its
+// last part, so a path ending in ".." is resolved to the folder it names.
+std::string WholeFolderPath(const std::string& path) {
+    if (NameOf(path) != "..") return path;
+    std::error_code ec;
+    const std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+    return ec ? path : resolved.string();
+}
+
 }  // namespace
 
 TSources CollectSources(const std::vector<std::string>& paths, const TSourceRules& rules) {
@@ -60,6 +70,22 @@ TSources CollectSources(const std::vector<std::string>& paths, const TSourceRule
         }
         if (!S_ISDIR(st.st_mode) || !Readable(path)) {
             found.Refused.push_back(given);
+            continue;
+        }
+        if (rules.WholeFolders) {
+            const std::string folder = WholeFolderPath(path);
+            if (NameOf(folder).empty()) {  // the root has no name to give its archive
+                found.Refused.push_back(given);
+                continue;
+            }
+            found.Files.push_back({folder, 0, true});
+            if (rules.WithSizes) {
+                ScanFolder(path, [&found](const std::string&, std::uint64_t size) {
+                    found.Files.back().Size += size;
+                    return true;
+                });
+                found.TotalBytes += found.Files.back().Size;
+            }
             continue;
         }
         const std::size_t first = found.Files.size();

@@ -5,7 +5,8 @@
 // entered; a folder that cannot be read, and anything that is neither file
 // nor folder (a FIFO would block the run), is refused. Each folder's files
 // come in the key order of their names, so a list sorted by folder shows
-// them in name order whatever order the file system keeps.
+// them in name order whatever order the file system keeps. With
+// WholeFolders a readable folder is itself one source instead.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +22,8 @@ enum class TMissingPaths { PassOver, Refuse };
 
 struct TSourceFile {
     std::string Path;
-    std::uint64_t Size = 0;  // only when sizes were asked for
+    std::uint64_t Size = 0;  // only when sizes were asked for; a folder's: its files' together
+    bool Folder = false;     // a folder taken whole (TSourceRules::WholeFolders)
 };
 
 struct TSources {
@@ -37,6 +39,9 @@ struct TSourceRules {
     // Relative paths are made absolute (kaltri); the window's paths are
     // taken byte for byte.
     bool MakeAbsolute = true;
+    // A folder is one source of its own, packed whole into one archive,
+    // instead of the files it holds (kaltri pack --per-item).
+    bool WholeFolders = false;
 };
 
 TSources CollectSources(const std::vector<std::string>& paths, const TSourceRules& rules);

@@ -1,10 +1,12 @@
 #include "archive_commands.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "archive/archive_file.h"
@@ -130,18 +132,21 @@ std::string MemberRecord(const std::string& archive, const INDIVIDUALINFO& info,
 
 }  // namespace
 
-int ListArchive(const std::string& archive, Lang lang, bool json) {
+int ListArchive(const std::string& archive, Lang lang, bool json, Verbosity verbosity) {
     std::unique_ptr<kt::TArchiver> driver = OpenDriver(archive, lang);
     if (!driver) return 1;
+    const bool verbose = verbosity == Verbosity::Verbose;
     try {
         HARC arc = driver->OpenArchive(nullptr, archive, 0);
         if (arc == nullptr) {
             std::cerr << "kaltri: " << Text(lang, Msg::UnknownFormat, archive) << "\n";
             return 1;
         }
-        if (!json)
-            std::printf("%12s %12s %6s %-16s %-7s %s\n", "size", "packed", "ratio", "date",
-                        "method", "name");
+        if (!json && verbosity != Verbosity::Quiet)
+            std::printf(verbose ? "%12s %12s %6s %-16s %-7s %-8s %-6s %s\n"
+                                : "%12s %12s %6s %-16s %-7s %s\n",
+                        "size", "packed", "ratio", "date", "method", verbose ? "crc" : "name",
+                        "attr", "name");
         int count = 0;
         int r = EachMember(
             *driver, arc, [&](const INDIVIDUALINFO& info, uint64_t original, uint64_t compressed) {
@@ -150,12 +155,15 @@ int ListArchive(const std::string& archive, Lang lang, bool json) {
                     std::cout << MemberRecord(archive, info, original, compressed) << "\n";
                     return;
                 }
-                std::printf("%12llu %12llu %5.1f%% %-16s %-7.7s %s\n",
+                std::printf("%12llu %12llu %5.1f%% %-16s %-7.7s ",
                             static_cast<unsigned long long>(original),
                             static_cast<unsigned long long>(compressed), info.wRatio / 10.0,
                             DosDate(info.wDate, info.wTime).c_str(),
-                            kt::PrintableText(info.szMode).c_str(),
-                            kt::PrintableText(info.szFileName).c_str());
+                            kt::PrintableText(info.szMode).c_str());
+                if (verbose)
+                    std::printf("%08lx %-6.6s ", static_cast<unsigned long>(info.dwCRC),
+                                kt::PrintableText(info.szAttribute).c_str());
+                std::printf("%s\n", kt::PrintableText(info.szFileName).c_str());
             });
         driver->CloseArchive(arc);
         if (json) {
@@ -168,15 +176,34 @@ int ListArchive(const std::string& archive, Lang lang, bool json) {
             std::cout << JsonLine(a) << std::endl;
         }
         if (r != -1) {
+            std::fflush(stdout);
             std::cerr << "kaltri: " << archive << ": " << ErrorCodeText(lang, r) << "\n";
             return 1;
         }
-        if (!json) std::printf("%s\n", Text(lang, Msg::ListCount, std::to_string(count)).c_str());
+        if (!json && verbosity != Verbosity::Quiet)
+            std::printf("%s\n", Text(lang, Msg::ListCount, std::to_string(count)).c_str());
         return 0;
     } catch (const std::exception& e) {
         std::cerr << "kaltri: " << e.what() << "\n";
         return 1;
     }
+}
+
+std::vector<std::string> MemberNames(const std::string& archive) {
+    std::vector<std::string> names;
+    try {
+        kt::TArchiverType type = kt::DetectArchiverType(archive, true);
+        if (type == kt::atNone || type == kt::atAutoDetect) return names;
+        std::unique_ptr<kt::TArchiver> driver = kt::CreateArchiver(type);
+        HARC arc = driver->OpenArchive(nullptr, archive, 0);
+        if (arc == nullptr) return names;
+        EachMember(*driver, arc, [&](const INDIVIDUALINFO& info, uint64_t, uint64_t) {
+            names.push_back(kt::PrintableText(info.szFileName));
+        });
+        driver->CloseArchive(arc);
+    } catch (const std::exception&) {
+    }
+    return names;
 }
 
 int TestMembers(kt::TArchiver& driver, const std::string& path, const std::string& password,
@@ -196,7 +223,8 @@ int TestMembers(kt::TArchiver& driver, const std::string& path, const std::strin
     return r;
 }
 
-int TestArchive(const std::string& archive, const std::string& password, Lang lang, bool json) {
+int TestArchive(const std::string& archive, const std::string& password, Lang lang, bool json,
+                Verbosity verbosity) {
     std::string path = kt::AbsolutePath(archive);
     std::unique_ptr<kt::TArchiver> driver = OpenDriver(path, lang);
     if (!driver) return 1;
@@ -228,16 +256,27 @@ int TestArchive(const std::string& archive, const std::string& password, Lang la
             std::cout << JsonLine(a) << std::endl;
             return r == 0 ? 0 : 1;
         }
-        std::cout << report;
-        if (!report.empty() && report.back() != '\n') std::cout << "\n";
+        // The library's report as before; with -v a line for every member
+        // where the library reports only faults (and found none). With -q
+        // the verdict on an archive that is not sound is an error message
+        // like any other, and a sound one says nothing.
+        const bool quiet = verbosity == Verbosity::Quiet;
+        if (verbosity == Verbosity::Verbose && r == 0 && report.empty())
+            for (const std::string& member : MemberNames(path)) report += "  " + member + "\n";
+        if (r == 0 && quiet) return 0;
+        std::cout.flush();
+        std::ostream& out = quiet ? std::cerr : std::cout;
+        out << report;
+        if (!report.empty() && report.back() != '\n') out << "\n";
         if (r == 0) {
-            std::cout << Text(lang, Msg::TestOk, archive) << "\n";
+            out << Text(lang, Msg::TestOk, archive) << "\n";
             return 0;
         }
+        if (quiet) out << "kaltri: ";
         if (r == ERROR_PASSWORD_FILE && password.empty()) {
-            std::cout << Text(lang, Msg::TestUntested, archive) << "\n";
+            out << Text(lang, Msg::TestUntested, archive) << "\n";
         } else {
-            std::cout << Text(lang, Msg::TestDamaged, archive, ErrorCodeText(lang, r)) << "\n";
+            out << Text(lang, Msg::TestDamaged, archive, ErrorCodeText(lang, r)) << "\n";
         }
         return 1;
     } catch (const std::exception& e) {
@@ -252,6 +291,18 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
     std::unique_ptr<kt::TArchiver> driver = OpenDriver(path, lang);
     if (!driver) return 1;
     std::string dir = kt::AbsolutePath(settings.outDir.empty() ? "." : settings.outDir);
+    if (settings.each) {
+        // Beside the archive unless -o says where; in a folder of its own
+        // unless the archive brings one.
+        if (settings.outDir.empty()) dir = kt::FolderOf(path);
+        try {
+            if (PlanMembers(*driver, path, kt::JoinFolder(dir, "")).topFolder.empty())
+                dir = kt::JoinFolder(dir, EachFolderName(kt::NameOf(path)));
+        } catch (const std::exception& e) {
+            std::cerr << "kaltri: " << e.what() << "\n";
+            return 1;
+        }
+    }
     MadeFolders made(dir);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -313,8 +364,9 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
             report += output.c_str();
         }
         if (interrupted) return 130;
+        std::cout.flush();
         for (const std::string& k : kept)
-            std::cout << Text(lang, Msg::ExtractKept, kt::PrintableText(k)) << "\n";
+            std::cerr << "kaltri: " << Text(lang, Msg::ExtractKept, kt::PrintableText(k)) << "\n";
         if (r == ERROR_DISK_SPACE && !settings.noSpaceCheck)
             std::cerr << Text(lang, Msg::ExtractNoSpace) << "\n";
         if (r != 0) {
@@ -324,12 +376,31 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
             return 1;
         }
         made.Keep();
-        std::cout << Text(lang, Msg::ExtractDone, archive, dir) << "\n";
+        if (settings.verbosity == Verbosity::Verbose) {
+            const std::set<std::string> keptNames(kept.begin(), kept.end());
+            for (const std::string& member : plan.files)
+                if (keptNames.count(member) == 0)
+                    std::cout << "  " << kt::PrintableText(member) << "\n";
+        }
+        if (settings.verbosity != Verbosity::Quiet)
+            std::cout << Text(lang, Msg::ExtractDone, archive, dir) << "\n";
         return kept.empty() ? 0 : 1;
     } catch (const std::exception& e) {
         std::cerr << "kaltri: " << e.what() << "\n";
         return 1;
     }
+}
+
+std::string EachFolderName(const std::string& name) {
+    // Compressed tars name two formats; the folder drops both.
+    for (const char* ext : {".tar.gz", ".tar.bz2", ".tar.xz", ".tar.zst", ".tar.Z"}) {
+        const std::size_t n = std::strlen(ext);
+        if (name.size() > n && name.compare(name.size() - n, n, ext) == 0)
+            return name.substr(0, name.size() - n);
+    }
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return name + ".d";
+    return name.substr(0, dot);
 }
 
 }  // namespace kaltri

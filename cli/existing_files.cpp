@@ -38,6 +38,7 @@ MemberPlan PlanMembers(kt::TArchiver& driver, const std::string& archive, const 
     if (arc == nullptr) return plan;
     INDIVIDUALINFO info{};
     int r = driver.FindFirst(arc, &info, "*");
+    bool oneTop = true, inside = false;  // no member beside the top folder; one below it
     while (r == 0) {
         bool folder = info.szAttribute[3] == 'D';
         std::optional<std::string> part = TargetPart(info.szFileName);
@@ -45,11 +46,22 @@ MemberPlan PlanMembers(kt::TArchiver& driver, const std::string& archive, const 
         if (!folder && part && lstat((dir + *part).c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
             plan.existing.push_back(info.szFileName);
         }
+        if (!folder) plan.files.push_back(info.szFileName);
+        if (part) {
+            const std::size_t slash = part->find('/');
+            const std::string top = part->substr(0, slash);
+            if ((slash == std::string::npos && !folder) ||
+                (!plan.topFolder.empty() && top != plan.topFolder))
+                oneTop = false;
+            plan.topFolder = top;
+            inside = inside || slash != std::string::npos;
+        }
         info = INDIVIDUALINFO{};
         r = driver.FindNext(arc, &info);
     }
     driver.CloseArchive(arc);
     plan.listed = r == -1;
+    if (!oneTop || !inside) plan.topFolder.clear();
     return plan;
 }
 

@@ -19,6 +19,10 @@ using QuestionFunction =
 struct MemberPlan {
     bool listed = false;                // the library could read the member list
     std::vector<std::string> existing;  // members whose file is already in the target
+    std::vector<std::string> files;     // every member that is a file, as stored
+    // The one folder that every member lies in (or is), when the archive
+    // has such a single top folder; else empty.
+    std::string topFolder;
 };
 
 // Lists the archive's members and finds those whose file exists below dir

@@ -19,6 +19,7 @@
 #include "options.h"
 #include "platform/core_budget.h"
 #include "platform/path_text.h"
+#include "platform/printable_text.h"
 #include "pack_run.h"
 #include "password_input.h"
 #include "terminal.h"
@@ -61,6 +62,77 @@ bool ReadPathList(const std::string& file, bool nullSeparated, std::vector<std::
     return !in.bad();
 }
 
+// The paths of --files-from (-T, -@) after those of the command line; false
+// after saying why the list cannot be read.
+bool ReadListedPaths(const kaltri::Options& o, std::vector<std::string>* paths) {
+    if (o.filesFrom.empty() || ReadPathList(o.filesFrom, o.nullSeparated, paths)) return true;
+    std::cerr << "kaltri: cannot read the file list " << o.filesFrom << ": " << std::strerror(errno)
+              << "\n";
+    return false;
+}
+
+int RunListCommand(const kaltri::Options& o, const std::vector<std::string>& archives,
+                   kaltri::Lang lang) {
+    // Each archive in turn, under its name when there are several; one that
+    // cannot be listed does not stop the others.
+    int status = 0;
+    const bool headed = archives.size() > 1 && !o.json && o.verbosity != kaltri::Verbosity::Quiet;
+    for (const std::string& archive : archives) {
+        if (gInterrupted) return 130;
+        if (headed)
+            std::printf("%s%s:\n", &archive == &archives.front() ? "" : "\n",
+                        kt::PrintableText(archive).c_str());
+        status = std::max(status, kaltri::ListArchive(archive, lang, o.json, o.verbosity));
+    }
+    return status;
+}
+
+int RunTestCommand(const kaltri::Options& o, const std::vector<std::string>& archives,
+                   kaltri::Lang lang) {
+    using namespace kaltri;
+    std::string password;
+    int status = 0;
+    if (!ObtainPassword(o, lang, false, gInterrupted, &password, &status)) return status;
+    // Each archive in turn, and with several a last line that sums up.
+    int sound = 0, worst = 0;
+    for (const std::string& archive : archives) {
+        if (gInterrupted) return 130;
+        const int one = TestArchive(archive, password, lang, o.json, o.verbosity);
+        sound += one == 0 ? 1 : 0;
+        worst = std::max(worst, one);
+    }
+    if (archives.size() > 1 && !o.json && o.verbosity != Verbosity::Quiet)
+        std::cerr << Text(lang, Msg::TestSummary, std::to_string(archives.size()),
+                          std::to_string(sound),
+                          std::to_string(archives.size() - static_cast<std::size_t>(sound)))
+                  << "\n";
+    return worst;
+}
+
+int RunExtractCommand(const kaltri::Options& o, const std::vector<std::string>& archives,
+                      kaltri::Lang lang) {
+    using namespace kaltri;
+    ExtractSettings settings;
+    int status = 0;
+    if (!ObtainPassword(o, lang, false, gInterrupted, &settings.password, &status)) return status;
+    settings.outDir = o.extractDir;
+    settings.each = o.each;
+    settings.verbosity = o.verbosity;
+    // Large members share the cores the budget allows (UNZIP32).
+    if (o.jobs > 0) kt::LimitCores(o.jobs);
+    settings.noSpaceCheck = o.noSpaceCheck;
+    // As for pack: ask only where someone can answer.
+    settings.overwrite = o.overwrite.value_or(OverwritePolicy::Ask);
+    if (settings.overwrite == OverwritePolicy::Ask && !CanAsk())
+        settings.overwrite = OverwritePolicy::None;
+    int worst = 0;
+    for (const std::string& archive : archives) {
+        if (gInterrupted) return 130;
+        worst = std::max(worst, ExtractArchive(archive, settings, lang, gInterrupted, AskChar));
+    }
+    return worst;
+}
+
 int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     using namespace kaltri;
     bool terminal = CanAsk();
@@ -86,18 +158,21 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
     settings.test = o.test;
     settings.json = o.json;
 
+    const bool quiet = o.verbosity == Verbosity::Quiet;
+    if (quiet) settings.progress = false;
+    settings.verbosity = o.verbosity;
+    settings.membersOf = MemberNames;
+
     std::vector<std::string> paths = o.paths;
-    if (!o.filesFrom.empty() && !ReadPathList(o.filesFrom, o.nullSeparated, &paths)) {
-        std::cerr << "kaltri: cannot read the file list " << o.filesFrom << ": "
-                  << std::strerror(errno) << "\n";
-        return 1;
-    }
-    const kt::TSources sources = kt::CollectSources(paths, kPackRules);
+    if (!ReadListedPaths(o, &paths)) return 1;
+    kt::TSourceRules rules = kPackRules;
+    rules.WholeFolders = o.perItem;
+    const kt::TSources sources = kt::CollectSources(paths, rules);
     int unusable = static_cast<int>(sources.Refused.size());
     for (const std::string& p : sources.Refused)
         std::cerr << Text(lang, Msg::SourceUnusable, p) << "\n";
     if (sources.Files.empty()) {
-        std::cerr << Text(lang, Msg::NoSources) << "\n";
+        if (!quiet || unusable > 0) std::cerr << Text(lang, Msg::NoSources) << "\n";
         return unusable > 0 ? 1 : 0;
     }
 
@@ -127,7 +202,8 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
         // (line-buffered there), a file or a pipe gets them in blocks instead
         // of a write per archive. Warnings and errors on stderr, where
         // scripts look for them, each marked as kaltri's.
-        [](const std::string& line, LineKind kind) {
+        [quiet](const std::string& line, LineKind kind) {
+            if (quiet && kind != LineKind::Error) return;
             if (kind == LineKind::Progress) {
                 std::cout << line << '\n';
             } else {
@@ -143,9 +219,10 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
         std::cerr << Text(lang, Msg::Interrupted) << "\n";
     else if (s.stopped)
         std::cerr << Text(lang, Msg::Stopped) << "\n";
-    std::cerr << Text(lang, Msg::Summary, std::to_string(s.packed), std::to_string(s.skipped),
-                      std::to_string(s.failed + static_cast<std::size_t>(unusable)), secs)
-              << "\n";
+    if (!quiet)
+        std::cerr << Text(lang, Msg::Summary, std::to_string(s.packed), std::to_string(s.skipped),
+                          std::to_string(s.failed + static_cast<std::size_t>(unusable)), secs)
+                  << "\n";
     if (o.json) {
         Json summary;
         summary["type"] = "summary";
@@ -188,58 +265,19 @@ int main(int argc, char** argv) {
     switch (o.command) {
         case Command::Pack:
             return RunPackCommand(o, lang);
-        case Command::List: {
-            // Each archive in turn, under its name when there are several;
-            // one that cannot be listed does not stop the others.
-            int status = 0;
-            for (const std::string& archive : o.archives) {
-                if (o.archives.size() > 1 && !o.json)
-                    std::printf("%s%s:\n", &archive == &o.archives.front() ? "" : "\n",
-                                archive.c_str());
-                status = std::max(status, ListArchive(archive, lang, o.json));
-            }
-            return status;
-        }
-        case Command::Test: {
-            std::string password;
-            int status = 0;
-            if (!ObtainPassword(o, lang, false, gInterrupted, &password, &status)) return status;
-            // Each archive in turn, and with several a last line that sums up.
-            int sound = 0, worst = 0;
-            for (const std::string& archive : o.archives) {
-                if (gInterrupted) return 130;
-                const int one = TestArchive(archive, password, lang, o.json);
-                sound += one == 0 ? 1 : 0;
-                worst = std::max(worst, one);
-            }
-            if (o.archives.size() > 1 && !o.json)
-                std::cerr << Text(lang, Msg::TestSummary, std::to_string(o.archives.size()),
-                                  std::to_string(sound),
-                                  std::to_string(o.archives.size() -
-                                                 static_cast<std::size_t>(sound)))
-                          << "\n";
-            return worst;
-        }
+        case Command::List:
+        case Command::Test:
         case Command::Extract: {
-            ExtractSettings settings;
-            int status = 0;
-            if (!ObtainPassword(o, lang, false, gInterrupted, &settings.password, &status))
-                return status;
-            settings.outDir = o.extractDir;
-            // Large members share the cores the budget allows (UNZIP32).
-            if (o.jobs > 0) kt::LimitCores(o.jobs);
-            settings.noSpaceCheck = o.noSpaceCheck;
-            // As for pack: ask only where someone can answer.
-            settings.overwrite = o.overwrite.value_or(OverwritePolicy::Ask);
-            if (settings.overwrite == OverwritePolicy::Ask && !CanAsk())
-                settings.overwrite = OverwritePolicy::None;
-            int worst = 0;
-            for (const std::string& archive : o.archives) {
-                if (gInterrupted) return 130;
-                worst =
-                    std::max(worst, ExtractArchive(archive, settings, lang, gInterrupted, AskChar));
+            std::vector<std::string> archives = o.archives;
+            if (!ReadListedPaths(o, &archives)) return 1;
+            if (archives.empty()) {  // an empty list: nothing to do, nothing wrong
+                if (o.verbosity != Verbosity::Quiet)
+                    std::cerr << "kaltri: " << Text(lang, Msg::NoArchives) << "\n";
+                return 0;
             }
-            return worst;
+            if (o.command == Command::List) return RunListCommand(o, archives, lang);
+            if (o.command == Command::Test) return RunTestCommand(o, archives, lang);
+            return RunExtractCommand(o, archives, lang);
         }
         default:
             return Usage(o.command, "unknown command");

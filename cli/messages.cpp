@@ -85,9 +85,13 @@ constexpr Entry kTexts[] = {
      "%1 is the archive itself: skipped, never packed into itself."},
     {"メンバー数: %1", "%1 members"},
     {"%1 個の書庫を検査しました: 正常 %2、異常 %3", "tested %1 archives: %2 sound, %3 not"},
+    {"失敗: %1 (書庫 %2 がそのフォルダの中になるため圧縮しません)",
+     "failed: %1 (its archive %2 would lie inside the folder it packs)"},
+    {"%1 -> %2 (%3 バイト -> %4 バイト)", "%1 -> %2 (%3 -> %4 bytes)"},
+    {"書庫の一覧が空です。", "The list names no archive."},
 };
 
-static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::TestSummary) + 1,
+static_assert(std::size(kTexts) == static_cast<std::size_t>(Msg::NoArchives) + 1,
               "one text per message");
 
 }  // namespace

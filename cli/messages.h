@@ -61,6 +61,9 @@ enum class Msg {
     PassedOver,              // %1 source, which is its own archive
     ListCount,               // %1 number of members
     TestSummary,             // %1 archives tested, %2 sound, %3 not sound
+    ArchiveInFolder,         // %1 folder, %2 archive
+    PackedSizes,             // %1 source, %2 archive, %3 bytes read, %4 bytes written
+    NoArchives,              //
 };
 
 // A library's error code with what it means, for a report line: "disk full

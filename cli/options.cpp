@@ -121,7 +121,6 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             if (o.command == Command::Pack) {
                 o.paths.push_back(arg);
             } else {
-                if (o.archive.empty()) o.archive = arg;
                 o.archives.push_back(arg);
             }
             continue;
@@ -179,6 +178,20 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                 return r;
             }
             o.askPassword = true;
+        } else if (name == "-q" || name == "--quiet" || name == "-v" || name == "--verbose") {
+            const Verbosity asked =
+                name == "-q" || name == "--quiet" ? Verbosity::Quiet : Verbosity::Verbose;
+            if (o.verbosity != Verbosity::Normal && o.verbosity != asked) {
+                r.error = "-q and -v exclude each other";
+                return r;
+            }
+            o.verbosity = asked;
+        } else if (name == "--files-from" || name == "-T") {
+            if (!takeValue(o.filesFrom)) return r;
+        } else if (name == "-@") {
+            o.filesFrom = "-";  // as zip -@: the names come on standard input
+        } else if (name == "--null") {
+            o.nullSeparated = true;
         } else if (name == "--json" && o.command != Command::Extract) {
             o.json = true;
         } else if (name == "--overwrite" &&
@@ -236,12 +249,8 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                 o.test = true;
             } else if (name == "--yes" || name == "-y") {
                 o.yes = true;
-            } else if (name == "--files-from" || name == "-T") {
-                if (!takeValue(o.filesFrom)) return r;
-            } else if (name == "-@") {
-                o.filesFrom = "-";  // as zip -@: the names come on standard input
-            } else if (name == "--null") {
-                o.nullSeparated = true;
+            } else if (name == "--per-item") {
+                o.perItem = true;
             } else {
                 r.error = "unknown option " + name;
                 return r;
@@ -250,6 +259,8 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             if (!takeValue(o.extractDir)) return r;
         } else if (o.command == Command::Extract && name == "--no-space-check") {
             o.noSpaceCheck = true;
+        } else if (o.command == Command::Extract && name == "--each") {
+            o.each = true;
         } else {
             r.error = "unknown option " + name;
             return r;
@@ -258,11 +269,11 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
     if (o.help) return r;
     if (o.askPassword && !o.passwordFile.empty()) {
         r.error = "-p and --password-file exclude each other";
+    } else if (o.nullSeparated && o.filesFrom.empty()) {
+        r.error = "--null goes with --files-from (-T) or -@";
     } else if (o.command == Command::Pack) {
         if (o.paths.empty() && o.filesFrom.empty())
             r.error = "no files or folders to pack";
-        else if (o.nullSeparated && o.filesFrom.empty())
-            r.error = "--null goes with --files-from (-T) or -@";
         else if ((o.askPassword || !o.passwordFile.empty()) && o.format != kt::atZip)
             r.error = "passwords are for --format zip only";
         else if (o.aesBits && o.format != kt::atZip)
@@ -273,7 +284,7 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             r.error = "--level is for --format zip; LZH has --method and --effort";
         else if ((o.method || o.effort) && o.format != kt::atLha)
             r.error = "--method and --effort are for --format lzh; ZIP has --level";
-    } else if (o.archive.empty()) {
+    } else if (o.archives.empty() && o.filesFrom.empty()) {
         r.error = "no archive given";
     }
     return r;
@@ -288,16 +299,17 @@ std::string UsageLine(Command command) {
                    "[--method lh5|lh6|lh7] [--effort fast|normal|best] [--test] [--move-to-trash | "
                    "--delete-source] "
                    "[-p | --password-file FILE] "
-                   "[--encrypt aes128|aes192|aes256] [--json] "
-                   "[--jobs N] PATH...";
+                   "[--encrypt aes128|aes192|aes256] [--json] [--per-item] [-q | -v] "
+                   "[-T FILE [--null]] [--jobs N] PATH...";
         case Command::List:
-            return "usage: kaltri list [--json] ARCHIVE...";
+            return "usage: kaltri list [--json] [-q | -v] [-T FILE [--null]] ARCHIVE...";
         case Command::Test:
-            return "usage: kaltri test [-p | --password-file FILE] [--json] ARCHIVE...";
+            return "usage: kaltri test [-p | --password-file FILE] [--json] [-q | -v] "
+                   "[-T FILE [--null]] ARCHIVE...";
         case Command::Extract:
-            return "usage: kaltri extract [-o DIR] [--overwrite ask|all|none] [-p | "
+            return "usage: kaltri extract [-o DIR] [--each] [--overwrite ask|all|none] [-p | "
                    "--password-file FILE] "
-                   "[--no-space-check] [--jobs N] ARCHIVE...";
+                   "[--no-space-check] [--jobs N] [-q | -v] [-T FILE [--null]] ARCHIVE...";
         default:
             return "usage: kaltri pack|list|test|extract ... (kaltri --help for more)";
     }
@@ -309,7 +321,8 @@ std::string HelpText(Command command) {
             return UsageLine(command) +
                    "\n\nPacks every file into an archive of its own, named after the file with "
                    "its\n"
-                   "extension replaced by .lzh or .zip. Folders are scanned to any depth.\n\n"
+                   "extension replaced by .lzh or .zip. Folders are scanned to any depth\n"
+                   "(with --per-item each folder is one archive named after it).\n\n"
                    "  -f, --format " +
                    PackFormatWords("|") +
                    "     archive format (default lzh)\n"
@@ -321,6 +334,11 @@ std::string HelpText(Command command) {
                    "  -@                       the same as -T -\n"
                    "      --null               the list's paths end with NUL bytes, not line ends\n"
                    "                           (find -print0), so any name can be listed\n"
+                   "      --per-item           one archive for each path given, a folder "
+                   "included:\n"
+                   "                           the folder's tree goes in under its name, "
+                   "hidden\n"
+                   "                           files and empty folders too\n"
                    "      --overwrite POLICY   existing archives: ask, all (replace), none "
                    "(skip);\n"
                    "                           default ask on a terminal, none otherwise\n"
@@ -355,6 +373,10 @@ std::string HelpText(Command command) {
                    "                           of ZipCrypto\n"
                    "  -j, --jobs N             pack N files at once, on at most N cores (default: "
                    "number of cores)\n"
+                   "  -q, --quiet              say nothing but errors (no packed lines, skips\n"
+                   "                           or summary)\n"
+                   "  -v, --verbose            each packed line with its sizes, and a line for\n"
+                   "                           every member of a folder's archive\n"
                    "      --json               one JSON object per line on stdout for each file:\n"
                    "                           "
                    "{\"type\":\"file\",\"source\",\"archive\",\"result\":\"packed\"|\n"
@@ -368,6 +390,13 @@ std::string HelpText(Command command) {
         case Command::List:
             return UsageLine(command) +
                    "\n\nLists the members of an archive of any format whose library is present.\n\n"
+                   "  -q, --quiet              the members alone: no header, name or count lines\n"
+                   "  -v, --verbose            each member's CRC and attributes as well\n"
+                   "  -T, --files-from FILE    also take the archives listed in FILE, one a line\n"
+                   "                           (\"-\": standard input)\n"
+                   "  -@                       the same as -T -\n"
+                   "      --null               the list's names end with NUL bytes, not line ends\n"
+
                    "      --json               one JSON object per line on stdout: per member\n"
                    "                           "
                    "{\"type\":\"member\",\"archive\",\"name\",\"size\",\"packed\",\n"
@@ -383,6 +412,13 @@ std::string HelpText(Command command) {
                    "count as untested, never as sound.\n\n"
                    "  -p, --password           ask for the ZIP password (not echoed)\n"
                    "      --password-file FILE read the ZIP password from the first line of FILE\n"
+                   "  -q, --quiet              name only the archives that are not sound (on "
+                   "stderr)\n"
+                   "  -v, --verbose            a line for every member tested\n"
+                   "  -T, --files-from FILE    also take the archives listed in FILE, one a line\n"
+                   "                           (\"-\": standard input)\n"
+                   "  -@                       the same as -T -\n"
+                   "      --null               the list's names end with NUL bytes, not line ends\n"
                    "      --json               one JSON object per line on stdout: each member as\n"
                    "                           for list --json, then "
                    "{\"type\":\"archive\",\"archive\",\n"
@@ -394,6 +430,11 @@ std::string HelpText(Command command) {
                    "\n\nExtracts every member into DIR (default: the current folder); nothing is\n"
                    "ever written outside it.\n\n"
                    "  -o, --out DIR            the folder to extract into\n"
+                   "      --each               each archive into a folder of its own, named "
+                   "after\n"
+                   "                           it (a.zip into a/), beside it or in --out; an\n"
+                   "                           archive whose members all lie in one folder\n"
+                   "                           goes in as it is\n"
                    "      --overwrite POLICY   existing files: ask, all (replace), none (keep);\n"
                    "                           default ask on a terminal, none otherwise\n"
                    "  -p, --password           ask for the ZIP password (not echoed)\n"
@@ -404,7 +445,14 @@ std::string HelpText(Command command) {
                    "refused\n"
                    "                           before anything is written)\n"
                    "  -j, --jobs N             decode on at most N cores (default: number of "
-                   "cores)\n\n"
+                   "cores)\n"
+                   "  -q, --quiet              say nothing but errors\n"
+                   "  -v, --verbose            a line for every member extracted\n"
+                   "  -T, --files-from FILE    also take the archives listed in FILE, one a line\n"
+                   "                           (\"-\": standard input)\n"
+                   "  -@                       the same as -T -\n"
+                   "      --null               the list's names end with NUL bytes, not line ends\n"
+                   "\n"
                    "Exit status: 0 all extracted, 1 some failed or were kept, 2 bad usage, 130 "
                    "interrupted.\n";
         default:

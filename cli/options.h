@@ -14,6 +14,8 @@ enum class OverwritePolicy { Ask, All, None };
 enum class ErrorPolicy { Ask, Continue, Stop };
 enum class LzhEffort { Normal, Best, Fast };  // in the order of the library's -jm0/-jm1/-jm2
 enum class SourceRemoval { Keep, Trash, Delete };
+// -q: errors only; -v: a line for every file and member as well.
+enum class Verbosity { Quiet, Normal, Verbose };
 
 struct Options {
     Command command = Command::None;
@@ -34,15 +36,21 @@ struct Options {
     bool test = false;                // test each new archive before it takes its place
     int aesBits = 0;                  // ZIP with a password: 128, 192 or 256 for AES; 0 ZipCrypto
     SourceRemoval removal = SourceRemoval::Keep;  // --move-to-trash, --delete-source (imply test)
+    // --per-item: each path given (file or folder) is one archive; a
+    // folder's tree goes in under the folder's own name.
+    bool perItem = false;
     std::vector<std::string> paths;
-    std::string filesFrom;       // pack: more paths, one per line, from this file ("-": stdin)
+    // Every command: more paths (pack) or archives (the others), one per
+    // line, from this file ("-": stdin).
+    std::string filesFrom;
     bool nullSeparated = false;  // --null: the list's names end with NUL bytes, not line ends
     bool json = false;           // pack, list, test: one JSON object per line on stdout
+    Verbosity verbosity = Verbosity::Normal;
     // list, test, extract
-    std::string archive;                // the first one named
-    std::vector<std::string> archives;  // list, test, extract: every archive named, in order
-    std::string extractDir;             // empty: current folder
+    std::vector<std::string> archives;  // every archive named, in order
+    std::string extractDir;             // empty: current folder (with --each: beside each archive)
     bool noSpaceCheck = false;  // extract even when the declared sizes exceed the free space
+    bool each = false;          // extract: every archive into a folder of its own, named after it
 };
 
 struct ParseResult {

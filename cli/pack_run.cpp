@@ -109,6 +109,8 @@ std::string FailureText(Lang lang, const kt::TEntryOutcome& o) {
             return Text(lang, Msg::SourceVanished, o.Source);
         case kt::TEntryFault::Layer:
             return Text(lang, Msg::Failed, o.Source, o.Report);
+        case kt::TEntryFault::ArchiveInFolder:
+            return Text(lang, Msg::ArchiveInFolder, o.Source, o.Archive);
         case kt::TEntryFault::TestFailed:
             return Text(lang, Msg::TestAfterPackFailed, o.Source, o.Archive,
                         ErrorCodeText(lang, o.Code)) +
@@ -293,6 +295,23 @@ private:
         s.fateDetail = r.fateDetail;
     }
 
+    // The line of a packed item; with -v its sizes and, for a folder, its members.
+    void ShowPacked(const kt::TSourceFile& item, const Slot& s) {
+        if (s_.verbosity != Verbosity::Verbose || s.outcome != Outcome::Packed) {
+            show_(Text(s_.lang, Msg::Packed, item.Path, s.plan.Archive), LineKind::Progress);
+            return;
+        }
+        struct stat st {};
+        const std::string written =
+            stat(s.plan.Archive.c_str(), &st) == 0 ? std::to_string(st.st_size) : "?";
+        show_(Text(s_.lang, Msg::PackedSizes, item.Path, s.plan.Archive, std::to_string(item.Size),
+                   written),
+              LineKind::Progress);
+        if (item.Folder && s_.membersOf)
+            for (const std::string& member : s_.membersOf(s.plan.Archive))
+                show_("  " + member, LineKind::Progress);
+    }
+
     // Prints finished items in input order; a failure meets the failure
     // question (or its policy) once it is printed.
     void Flush() {
@@ -304,11 +323,11 @@ private:
                 case Outcome::Packed:
                     ++summary_.packed;
                     if (!s_.json) {
-                        show_(Text(s_.lang, Msg::Packed, item.Path, s.plan.Archive),
-                              LineKind::Progress);
+                        ShowPacked(item, s);
+                        // A source that had to stay fails the run: said as an error.
                         if (s.fate != SourceFate::NotAsked)
                             show_(FateText(s_.lang, s.fate, item.Path, s.fateDetail),
-                                  SourceKept(s.fate) ? LineKind::Warning : LineKind::Progress);
+                                  SourceKept(s.fate) ? LineKind::Error : LineKind::Progress);
                     }
                     if (SourceKept(s.fate)) ++summary_.sourcesKept;
                     bar_.Advance(1, item.Size);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "messages.h"
 #include "options.h"
@@ -43,6 +44,11 @@ struct RunSettings {
     // Each file's outcome goes to `say` as one JSON object (json_lines.h)
     // instead of a line of text.
     bool json = false;
+    // Quiet: only errors are said (and kept sources, which fail the run);
+    // Verbose: each packed line with its sizes and, for a folder packed
+    // whole, a line for every member of its archive, from membersOf.
+    Verbosity verbosity = Verbosity::Normal;
+    std::function<std::vector<std::string>(const std::string& archive)> membersOf;
 };
 
 struct RunSummary {

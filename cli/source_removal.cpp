@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <vector>
 #include <cstring>
 
 #include "platform/fault_injection.h"
@@ -25,6 +28,35 @@ bool Flush(const std::string& path, int flags, std::string& detail) {
 bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
            a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// FNV-1a over the bytes given, continuing from h.
+std::uint64_t Fold(std::uint64_t h, const void* data, std::size_t size) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < size; ++i) h = (h ^ p[i]) * 1099511628211ull;
+    return h;
+}
+
+// The digest of every entry below folder, in name order, links not followed.
+std::uint64_t TreeDigest(const std::string& folder) {
+    std::uint64_t h = 14695981039346656037ull;
+    std::error_code ec;
+    std::vector<std::string> paths;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        paths.push_back(it->path().string());
+    if (ec) return 0;  // a tree that cannot be read never matches
+    std::sort(paths.begin(), paths.end());
+    for (const std::string& path : paths) {
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0) return 0;
+        h = Fold(h, path.data(), path.size() + 1);
+        const std::int64_t fields[] = {
+            static_cast<std::int64_t>(st.st_mode), static_cast<std::int64_t>(st.st_size),
+            static_cast<std::int64_t>(st.st_ino), st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+        h = Fold(h, fields, sizeof fields);
+    }
+    return h == 0 ? 1 : h;
 }
 
 }  // namespace
@@ -56,6 +88,10 @@ const char* FateWord(SourceFate fate) {
 SourceStamp StampOf(const std::string& source) {
     SourceStamp s;
     s.valid = stat(source.c_str(), &s.st) == 0;
+    if (s.valid && S_ISDIR(s.st.st_mode)) {
+        s.tree = TreeDigest(source);
+        s.valid = s.tree != 0;
+    }
     return s;
 }
 
@@ -70,9 +106,19 @@ SourceFate RemoveSource(const std::string& source, const SourceStamp& before,
         !Flush(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY, detail))
         return SourceFate::KeptNotFlushed;
     SourceStamp now = StampOf(source);
-    if (!before.valid || !now.valid || !SameFile(before.st, now.st)) return SourceFate::KeptChanged;
+    if (!before.valid || !now.valid || !SameFile(before.st, now.st) || before.tree != now.tree)
+        return SourceFate::KeptChanged;
     if (how == SourceRemoval::Trash) {
         return kt::MoveToTrash(source, detail) ? SourceFate::Trashed : SourceFate::KeptNotRemoved;
+    }
+    if (S_ISDIR(now.st.st_mode)) {
+        std::error_code ec;
+        std::filesystem::remove_all(source, ec);
+        if (ec) {
+            detail = source + ": " + ec.message();
+            return SourceFate::KeptNotRemoved;
+        }
+        return SourceFate::Deleted;
     }
     if (unlink(source.c_str()) != 0) {
         detail = source + ": " + std::strerror(errno);

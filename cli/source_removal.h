@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <string>
 
 #include "options.h"
@@ -29,17 +30,20 @@ bool SourceKept(SourceFate fate);
 // "changed", "not-flushed", "not-removed".
 const char* FateWord(SourceFate fate);
 
-// The source as it was before packing began.
+// The source as it was before packing began; for a folder packed whole,
+// also a digest of every entry below it (path, type, size, time, inode), so
+// a file added, removed or changed inside it is seen.
 struct SourceStamp {
     bool valid = false;
     struct stat st {};
+    std::uint64_t tree = 0;
 };
 SourceStamp StampOf(const std::string& source);
 
 // Called once the source's archive exists and tested clean. `interrupted`
 // is whether the run was interrupted before that test finished. Flushes
 // the archive and its folder, compares the source with `before` and then
-// removes it as `how` says. `detail` receives the reason a source is kept.
+// removes it as `how` says (a folder with everything in it). `detail` receives the reason a source is kept.
 SourceFate RemoveSource(const std::string& source, const SourceStamp& before,
                         const std::string& archive, SourceRemoval how, bool interrupted,
                         std::string& detail);

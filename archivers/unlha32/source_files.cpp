@@ -61,8 +61,9 @@ public:
         seenExcluded_ = false;
         struct stat named;
         const bool exists = stat(full.c_str(), &named) == 0;
-        // A file whose own name holds "*" or "?" is itself, not a pattern.
-        if (kt::HasWildcard(leaf) && !(exists && S_ISREG(named.st_mode))) {
+        // A file or folder whose own name holds "*" or "?" is itself, not a pattern.
+        if (kt::HasWildcard(leaf) &&
+            !(exists && (S_ISREG(named.st_mode) || S_ISDIR(named.st_mode)))) {
             std::string dir = full.substr(0, full.size() - leaf.size());
             std::string storedDir =
                 StoredDir(given.substr(0, given.size() - BaseName(given).size()));

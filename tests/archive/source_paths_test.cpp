@@ -126,5 +126,37 @@ TEST(SourcePaths, AnUnreadableFolderIsRefusedByBothFrontEnds) {
     chmod((dir / "locked").c_str(), 0755);
 }
 
+// kaltri pack --per-item: a folder is one source of its own, weighed by
+// its files together, under the path its archive is named after; files stay
+// files, and the root, which has no name for an archive, is refused.
+TEST(SourcePaths, WholeFoldersAreOneSourceEachWeighedByTheirFiles) {
+    test::TempFolder dir;
+    dir.Write("photos/a.jpg", "12345");
+    dir.Write("photos/sub/.b", "123");
+    dir.Write("note.txt", "12");
+    TSourceRules rules = kNaming;
+    rules.WholeFolders = true;
+    const std::string current = fs::current_path();
+    fs::current_path(dir / "photos/sub");
+    TSources s = CollectSources({dir / "photos/", dir / "note.txt", "..", "/"}, rules);
+    fs::current_path(current);
+    ASSERT_EQ(3u, s.Files.size());
+    struct Row {
+        std::string path;
+        std::uint64_t size;
+        bool folder;
+    };
+    const Row rows[] = {{dir / "photos", 8, true},
+                        {dir / "note.txt", 2, false},
+                        {fs::canonical(dir / "photos").string(), 8, true}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(rows[i].path, s.Files[i].Path) << i;
+        EXPECT_EQ(rows[i].size, s.Files[i].Size) << i;
+        EXPECT_EQ(rows[i].folder, s.Files[i].Folder) << i;
+    }
+    EXPECT_EQ(18u, s.TotalBytes);
+    EXPECT_EQ(std::vector<std::string>{"/"}, s.Refused);
+}
+
 }  // namespace
 }  // namespace kt

@@ -85,6 +85,41 @@ TEST(Options, AnUnknownOptionIsCalledAnOptionAndTheVersionAnswersAfterACommand) 
     }
 }
 
+// The options for scripts: -q and -v for every command but not together;
+// a list of archives in place of named ones; --per-item for pack and
+// --each for extract only.
+TEST(Options, QuietVerboseListsPerItemAndEach) {
+    struct Row {
+        std::vector<const char*> args;
+        bool ok;
+        Verbosity verbosity;
+    };
+    const Row rows[] = {
+        {{"pack", "-q", "a"}, true, Verbosity::Quiet},
+        {{"list", "--verbose", "a.zip"}, true, Verbosity::Verbose},
+        {{"test", "--quiet", "-T", "-"}, true, Verbosity::Quiet},
+        {{"extract", "-v", "--null", "--files-from=list"}, true, Verbosity::Verbose},
+        {{"list", "-@"}, true, Verbosity::Normal},
+        {{"pack", "-q", "-v", "a"}, false, Verbosity::Normal},
+        {{"list", "--null", "a.zip"}, false, Verbosity::Normal},  // --null without a list
+        {{"test"}, false, Verbosity::Normal},
+        {{"list", "--per-item", "a.zip"}, false, Verbosity::Normal},
+        {{"pack", "--each", "a"}, false, Verbosity::Normal},
+    };
+    for (const Row& row : rows) {
+        const ParseResult r = Parse(row.args);
+        std::string line;
+        for (const char* arg : row.args) line += std::string(arg) + " ";
+        EXPECT_EQ(row.ok, r.error.empty()) << line << ": " << r.error;
+        if (row.ok) {
+            EXPECT_EQ(row.verbosity, r.options.verbosity) << line;
+        }
+    }
+    EXPECT_TRUE(Parse({"pack", "--per-item", "a"}).options.perItem);
+    EXPECT_TRUE(Parse({"extract", "--each", "a.zip"}).options.each);
+    EXPECT_EQ("list", Parse({"test", "-T", "list"}).options.filesFrom);
+}
+
 }  // namespace
 
 // kaltri packs the formats the format table marks for it, by their exact
