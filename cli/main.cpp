@@ -16,6 +16,7 @@
 #include "json_lines.h"
 #include "out_folder.h"
 #include "messages.h"
+#include "nested_items.h"
 #include "options.h"
 #include "platform/core_budget.h"
 #include "platform/path_text.h"
@@ -181,6 +182,10 @@ int RunPackCommand(const kaltri::Options& o, kaltri::Lang lang) {
         if (settings.outDir.size() > 1 && settings.outDir.back() == '/') settings.outDir.pop_back();
         if (!CreateOutFolder(settings.outDir, o.yes, terminal, lang)) return gInterrupted ? 130 : 1;
     }
+    // One item at a time, in the order given, when an archive is made inside
+    // a folder another item packs: that folder's archive then holds the
+    // finished archive or none, never a temporary caught half-written.
+    if (o.perItem && ArchiveLandsInPackedFolder(sources, settings.outDir)) settings.jobs = 1;
 
     // A missing library fails every file alike: say so once, before anything.
     std::string missing = MissingLibraryText(o.format);

@@ -3,6 +3,8 @@
 // kaltri extract --each, its counterpart.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "archive_commands.h"
 #include "kaltri_process.h"
 
@@ -198,6 +200,32 @@ TEST(KaltriExtractEach, TheFolderIsTheArchivesNameWithoutItsExtension) {
     for (const Row& row : {Row{"a.zip", "a"}, Row{"v1.2.lzh", "v1.2"}, Row{"b.tar.gz", "b"},
                            Row{"c.tgz", "c"}, Row{"plain", "plain.d"}, Row{".lzh", ".lzh.d"}})
         EXPECT_EQ(row.folder, kaltri::EachFolderName(row.archive)) << row.archive;
+}
+
+// An item inside a folder that another item packs whole, its archive made
+// beside it, so inside that folder: with two workers, the folder's archive
+// must not catch the other archive's temporary half-written.
+TEST(KaltriPerItem, AnArchiveMadeInsideAFolderPackedWholeIsNeverCaughtHalfWritten) {
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        Tree t;
+        for (int i = 0; i < 100; ++i)
+            t.Random("trip/day1/f" + std::to_string(i) + ".txt", 40000 + i);
+        t.Make("trip/top.txt", "top");
+        const Result r = Sh("cd " + Q(t.root) + " && " + kKaltri +
+                            " pack --per-item -f zip -j 2 trip/day1 trip");
+        ASSERT_EQ(0, r.code) << r.out;
+        const Result names = Sh("unzip -Z1 " + Q(t.root + "/trip.zip"));
+        ASSERT_EQ(0, names.code) << names.out;
+        std::istringstream lines(names.out);
+        for (std::string name; std::getline(lines, name);) {
+            EXPECT_TRUE(name.find("/.") == std::string::npos &&
+                        name.find(".tmp") == std::string::npos)
+                << name;
+        }
+        EXPECT_NE(std::string::npos, names.out.find("trip/top.txt"));
+        EXPECT_TRUE(fs::exists(t.root + "/trip/day1.zip"));
+    }
 }
 
 }  // namespace
