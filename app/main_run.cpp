@@ -424,10 +424,10 @@ private:
 
     // How long one wait for the workers lasts before the window is pumped.
     static constexpr int kStepMs = 10;
-    // Entries handed out beyond the one shown at most: what waits to be
-    // settled (outcomes, temporary archives) stays bounded when one entry
-    // takes long and the other workers go on.
-    static constexpr std::size_t kAhead = 256;
+    // Entries handed out beyond the one shown at most, for each worker:
+    // what waits to be settled (outcomes, temporary archives) stays bounded
+    // by the workers when one entry takes long and the others go on.
+    static constexpr std::size_t kAheadPerWorker = 128;
 
     struct TSlot {
         TBatchRun::TPlan Plan;
@@ -437,8 +437,8 @@ private:
     std::optional<std::string> BeginHandOut(std::size_t i) {
         const int k = static_cast<int>(i);
         FPreparing = k;
-        while (!FRun.Stopped() && !FSlots.empty() && i - FSlots.begin()->first >= kAhead)
-            WaitStep();
+        const std::size_t ahead = kAheadPerWorker * static_cast<std::size_t>(FWorkers->Count());
+        while (!FRun.Stopped() && !FSlots.empty() && i - FSlots.begin()->first >= ahead) WaitStep();
         FPump();
         if (FCloseRequested) {
             // The run stops after the entry shown, as when packing here.

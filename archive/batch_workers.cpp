@@ -17,7 +17,8 @@ std::string ItemText(const TBatchRun::TPlan& plan) {
 
 }  // namespace
 
-TBatchWorkers::TBatchWorkers(int workers, const TBatchSettings& settings) : FSettings(settings) {
+TBatchWorkers::TBatchWorkers(int workers, const TBatchSettings& settings)
+    : FSettings(settings), FCount(workers) {
     FPool = std::make_unique<WorkerPool>(
         workers, [this](std::size_t, const std::string& item) { return Work(item); });
 }

@@ -45,6 +45,7 @@ public:
     // Entries handed out whose outcomes have not been taken.
     int Busy() const { return FPool->Busy(); }
     bool AnyAlive() const { return FPool->AnyAlive(); }
+    int Count() const { return FCount; }
     // Hands entry `index` (a plan with step Pack) to a worker.
     void Hand(std::size_t index, const TBatchRun::TPlan& plan, std::uint64_t bytes);
     // The next outcome that comes within about `ms` milliseconds.
@@ -58,6 +59,7 @@ private:
     JobResult Work(const std::string& item);
 
     TBatchSettings FSettings;
+    int FCount;
     // A worker's own component, made in the worker when it first packs.
     std::unique_ptr<TArchiveFile> FArchive;
     std::unique_ptr<WorkerPool> FPool;

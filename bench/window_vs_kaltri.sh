@@ -38,6 +38,9 @@ done
 "$here/make_corpora.sh" "${percent[@]}" "$corpora" small medium >/dev/null
 work=$(mktemp -d "${TMPDIR:-/tmp}/kt-window-vs-kaltri-XXXXXX")
 trap 'rm -rf "$work"' EXIT
+# Qt wants a private runtime folder; one of our own keeps its warning away.
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$work/runtime}
+mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
 
 # A fresh copy of corpus $1 in $work/copy.
 fresh() {
@@ -60,7 +63,7 @@ kaltri_round() {  # $1 corpus, $2 jobs
   echo "$(now) - $start" | bc -l
 }
 
-printf '%-8s %-14s %10s %20s %10s\n' corpus side 'median s' 'min - max' '/ -j 2'
+printf '%-10s %-14s %10s %20s %10s\n' corpus side 'median s' 'min - max' '/ -j 2'
 for corpus in small medium; do
   n=$(find "$corpora/$corpus" -maxdepth 1 -type f ! -name '.done' | wc -l)
   w='' k2='' k1=''
@@ -73,14 +76,14 @@ for corpus in small medium; do
   read -r wm wl wh <<<"$(printf '%s' "$w" | stats)"
   read -r k2m k2l k2h <<<"$(printf '%s' "$k2" | stats)"
   read -r k1m k1l k1h <<<"$(printf '%s' "$k1" | stats)"
-  printf '%-8s %-14s %10.3f %9.3f - %-8.3f %10.2f\n' "$corpus" "window" "$wm" "$wl" "$wh" \
+  printf '%-10s %-14s %10.3f %9.3f - %-8.3f %10.2f\n' "$corpus" "window" "$wm" "$wl" "$wh" \
     "$(echo "$wm / $k2m" | bc -l)"
-  printf '%-8s %-14s %10.3f %9.3f - %-8.3f %10.2f\n' "$n" "kaltri -j 2" "$k2m" "$k2l" "$k2h" 1
-  printf '%-8s %-14s %10.3f %9.3f - %-8.3f %10.2f\n' "" "kaltri -j 1" "$k1m" "$k1l" "$k1h" \
+  printf '%-10s %-14s %10.3f %9.3f - %-8.3f %10.2f\n' "$n files" "kaltri -j 2" "$k2m" "$k2l" "$k2h" 1
+  printf '%-10s %-14s %10.3f %9.3f - %-8.3f %10.2f\n' "" "kaltri -j 1" "$k1m" "$k1l" "$k1h" \
     "$(echo "$k1m / $k2m" | bc -l)"
   if [ -n "$fail" ]; then
     fresh "$corpus"
     xvfb-run -a -s "-screen 0 1280x1024x24" "$bin/window_run_bench" --fail-middle "$format" \
-      "$work/copy" | sed 's/^/         planted failure: /'
+      "$work/copy" | sed 's/^/           planted failure: /'
   fi
 done

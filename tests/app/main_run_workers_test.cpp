@@ -244,6 +244,9 @@ TEST_F(WorkersRunTest, StoppingMidRunLeavesLaterEntriesUnpackedAndOldArchivesAlo
             for (int e = 0; e < c.stopRow; ++e)
                 if (State(e) != "完了")
                     wrong.push_back("row " + std::to_string(e) + " " + State(e));
+            for (int e = c.stopRow + 1; e < 120; ++e)
+                if (State(e) != "未処理")
+                    wrong.push_back("later row " + std::to_string(e) + " " + State(e));
             for (int later : ArchivesFrom(c.stopRow + 1))
                 if (ReadAll(ArchiveOf(later)) != "old " + std::to_string(later))
                     wrong.push_back("archive of row " + std::to_string(later));
