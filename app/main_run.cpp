@@ -239,18 +239,18 @@ public:
         FPump.BeforePump = [this] {
             const int row = FLast >= 0 ? FRows.RowOf(FLast) : -1;
             if (row >= 0) FForm.ScrollToEntry(row);
+            // The bar repaints itself at once when its value changes, a
+            // round trip to the display: it gets its value here, with the
+            // pump, not for every entry.
+            QProgressBar* bar = FForm.ProgressBar;
+            if (FBarValue >= 0 && bar->value() != std::min(FBarValue, bar->maximum()))
+                bar->setValue(std::min(FBarValue, bar->maximum()));
         };
         // The bar moves inside a long entry: entries done plus the part of
         // the current one that the library has reported.
         form.ArchiveFile->OnProgress = [this](TArchiveFile*, int, EXTRACTINGINFOEX* eis, bool&) {
-            QProgressBar* bar = FForm.ProgressBar;
-            if (eis != nullptr && eis->exinfo.dwFileSize > 0) {
-                const double part =
-                    std::min(1.0, double(eis->exinfo.dwWriteSize) / eis->exinfo.dwFileSize);
-                bar->setValue(std::min(bar->maximum(),
-                                       FDone * TFormMain::kProgressSteps +
-                                           static_cast<int>(part * TFormMain::kProgressSteps)));
-            }
+            if (eis != nullptr && eis->exinfo.dwFileSize > 0)
+                ShowProgress(double(eis->exinfo.dwWriteSize) / eis->exinfo.dwFileSize);
             FPump();
         };
     }
@@ -383,6 +383,7 @@ public:
             // The archive layer's failures (a library that cannot be
             // loaded, ...) end the run like a stop, with their own text.
             if (row >= 0) FForm.SetEntryState(row, esFailed);
+            FPump(true);
             ShowMessage(outcome.Report);
             FLayerFailed = true;
             FRun.Stop();
@@ -397,12 +398,18 @@ public:
 
     void Over(std::size_t i) override {
         FDone = std::min(static_cast<int>(i) + 1, FRows.Count());
+        ShowProgress(0);
         FPump();
-        QProgressBar* bar = FForm.ProgressBar;
-        bar->setValue(std::min(FDone * TFormMain::kProgressSteps, bar->maximum()));
     }
 
 private:
+    // The bar's value from now on: the entries done and `part` (0 to 1) of
+    // the one being packed. Shown at the next pump.
+    void ShowProgress(double part) {
+        FBarValue = FDone * TFormMain::kProgressSteps +
+                    static_cast<int>(std::min(1.0, part) * TFormMain::kProgressSteps);
+    }
+
     // The row of entry k while it is listed and waiting, else -1.
     int WaitingRow(int k) {
         const int row = FRows.RowOf(k);
@@ -479,12 +486,8 @@ private:
             }
         }
         if (!FSlots.empty() && !FSlots.begin()->second.Done) {
-            if (std::optional<double> part = FWorkers->Progress(FSlots.begin()->first)) {
-                QProgressBar* bar = FForm.ProgressBar;
-                bar->setValue(std::min(bar->maximum(),
-                                       FDone * TFormMain::kProgressSteps +
-                                           static_cast<int>(*part * TFormMain::kProgressSteps)));
-            }
+            if (std::optional<double> part = FWorkers->Progress(FSlots.begin()->first))
+                ShowProgress(*part);
         }
         FPump();
     }
@@ -549,9 +552,10 @@ private:
     TRunEntries& FRows;
     const bool& FCloseRequested;
     TRunPump FPump;
-    int FLast = -1;     // the entry selected last
-    int FPacking = -1;  // the entry being packed
-    int FDone = 0;      // entries whose progress is complete
+    int FLast = -1;      // the entry selected last
+    int FPacking = -1;   // the entry being packed
+    int FDone = 0;       // entries whose progress is complete
+    int FBarValue = -1;  // for the bar at the next pump; -1: as it is
     bool FLayerFailed = false;
     TBatchWorkers* FWorkers = nullptr;
     // Entries handed out and not settled, in list order.

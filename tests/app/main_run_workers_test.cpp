@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -274,6 +275,9 @@ TEST_F(WorkersRunTest, StoppingMidRunLeavesLaterEntriesUnpackedAndOldArchivesAlo
         EXPECT_EQ(ReadAll(ArchiveOf(60)), "old 60");
         EXPECT_EQ(ReadAll(ArchiveOf(100)), "old 100");
         EXPECT_EQ(Strays(), std::vector<std::string>{});
+        // The bar keeps its place: the entries before the stop.
+        if (!c.stopBox.empty())
+            EXPECT_EQ(Form->ProgressBar->value(), c.stopRow * TFormMain::kProgressSteps);
         if (c.stopBox.empty()) {
             QApplication::processEvents();
             EXPECT_FALSE(Form->isVisible());  // the close asked for is carried out
