@@ -477,9 +477,11 @@ private:
         return true;
     }
 
-    // Waits a moment for the workers, settles what came, keeps the window alive.
+    // Waits a moment for the workers, settles what came, keeps the window
+    // alive. Called when nothing more can be handed out for now.
     void WaitStep() {
         if (FWorkers->Busy() > 0) {
+            FWorkers->ReleaseIdleCores();
             if (std::optional<TWorkerOutcome> r = FWorkers->Wait(kStepMs)) {
                 Arrived(std::move(*r));
                 Flush();

@@ -54,6 +54,9 @@ public:
     std::optional<double> Progress(std::size_t index) const { return FPool->Progress(index); }
     // Entries handed out but not begun are not begun; those running finish.
     void StopHanding() { FPool->CancelWaiting(); }
+    // Nothing more can be handed out for now: idle workers give their
+    // cores back, for the threads of an entry still packing.
+    void ReleaseIdleCores() { FPool->ReleaseIdleCores(); }
 
 private:
     JobResult Work(const std::string& item);
