@@ -100,12 +100,14 @@ protected:
             if (Exists(ArchiveOf(r))) rows.push_back(r);
         return rows;
     }
-    // Names in the source folder that are neither a source nor an archive.
+    // Names in the source folder that are neither a source nor an archive
+    // (a temporary archive is hidden: ".~kt...zip").
     std::vector<std::string> Strays() {
         std::vector<std::string> names;
         for (auto& e : std::filesystem::directory_iterator(Src)) {
+            const std::string name = e.path().filename();
             const std::string ext = e.path().extension();
-            if (ext != ".txt" && ext != ".zip") names.push_back(e.path().filename());
+            if (name[0] != 'f' || (ext != ".txt" && ext != ".zip")) names.push_back(name);
         }
         return names;
     }
