@@ -38,11 +38,14 @@ JobResult TBatchWorkers::Work(const std::string& item) {
             FArchive = std::make_unique<TArchiveFile>();
             ConfigureBatchArchive(*FArchive, FSettings);
             // The window's bar moves inside a long entry: the worker says
-            // how far the library has got.
-            FArchive->OnProgress = [](TArchiveFile*, int, EXTRACTINGINFOEX* eis, bool&) {
+            // how far the library has got. Once the run has stopped, an
+            // entry still packing is wanted no more: the library stops it
+            // (and its temporary archive goes).
+            FArchive->OnProgress = [](TArchiveFile*, int, EXTRACTINGINFOEX* eis, bool& abort) {
                 if (eis != nullptr && eis->exinfo.dwFileSize > 0)
                     WorkerPool::ReportProgress(double(eis->exinfo.dwWriteSize) /
                                                eis->exinfo.dwFileSize);
+                if (WorkerPool::Cancelled()) abort = true;
             };
         }
         const TEntryOutcome o = TBatchRun::Pack(*FArchive, plan, nullptr, nullptr, &r.temporary);

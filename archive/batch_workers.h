@@ -52,7 +52,9 @@ public:
     std::optional<TWorkerOutcome> Wait(int ms);
     // How far a worker has got with entry `index` (0 to 1), if it runs it.
     std::optional<double> Progress(std::size_t index) const { return FPool->Progress(index); }
-    // Entries handed out but not begun are not begun; those running finish.
+    // Entries handed out but not begun are not begun, and those running
+    // stop at the library's next progress report: their outcomes are
+    // wanted no more.
     void StopHanding() { FPool->CancelWaiting(); }
     // Nothing more can be handed out for now: idle workers give their
     // cores back, for the threads of an entry still packing.

@@ -160,6 +160,9 @@ struct WorkerPool::Shared {
 };
 
 WorkerPool::Shared* WorkerPool::reporting_ = nullptr;
+const std::atomic<bool>* WorkerPool::stopping_ = nullptr;
+
+bool WorkerPool::Cancelled() { return stopping_ != nullptr && stopping_->load(); }
 
 void WorkerPool::ReportProgress(double part) {
     if (reporting_ == nullptr) return;
@@ -218,6 +221,7 @@ WorkerPool::WorkerPool(int workers, Work work) {
                 close(w.fromWorker);
             }
             reporting_ = &shared_[i];
+            stopping_ = cancelled_;
             // Nothing may unwind out of a worker into its parent's code.
             try {
                 WorkerLoop(down[0], up[1], bell_, work, *cancelled_, shared_[i]);

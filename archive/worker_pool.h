@@ -95,6 +95,9 @@ public:
     std::optional<double> Progress(std::size_t index) const;
     // Called inside `work`: how far the item has got (0 to 1).
     static void ReportProgress(double part);
+    // Called inside `work`: the run stopped (CancelWaiting), so the item's
+    // result will not be wanted and it may stop half way.
+    static bool Cancelled();
     // Items handed out but not begun yet are not begun: they come back with
     // `started` false.
     void CancelWaiting();
@@ -136,10 +139,11 @@ private:
     // failure when `result` is null (the worker is gone).
     JobResult Done(Worker& w, JobResult* result);
     std::vector<Worker> workers_;
-    std::atomic<bool>* cancelled_;  // shared with the workers
-    Shared* shared_ = nullptr;      // one for each worker, shared with it
-    static Shared* reporting_;      // in a worker: where its reports go
-    int bell_ = -1;                 // an eventfd the workers ring
+    std::atomic<bool>* cancelled_;              // shared with the workers
+    Shared* shared_ = nullptr;                  // one for each worker, shared with it
+    static Shared* reporting_;                  // in a worker: where its reports go
+    static const std::atomic<bool>* stopping_;  // in a worker: the pool's cancelled_
+    int bell_ = -1;                             // an eventfd the workers ring
     int busy_ = 0;
     const std::atomic<bool>* interrupted_ = nullptr;
     bool forwarded_ = false;

@@ -69,5 +69,33 @@ TEST(BatchWorkers, ArchivesWaitHiddenUntilPlacedAndAFailureLeavesNothing) {
     EXPECT_EQ(files, 4u);  // the sources and their archives, nothing else
 }
 
+// A stopped run wants no more outcomes: an entry half packed stops at the
+// library's next progress report and leaves nothing behind.
+TEST(BatchWorkers, StoppingAbortsAnEntryHalfPackedAndLeavesNothing) {
+    test::TempFolder dir;
+    std::string bytes(64 << 20, '\0');
+    std::uint32_t x = 5;
+    for (char& c : bytes) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+    const std::string source = dir.Write("big.bin", bytes);
+    TBatchSettings settings;
+    TBatchWorkers workers(2, settings);
+    TBatchRun::TPlan plan;
+    plan.Source = source;
+    plan.Archive = dir / "big.zip";
+    plan.NewArchive = true;
+    workers.Hand(0, plan, bytes.size());
+    std::optional<TWorkerOutcome> r;
+    while (!r && workers.Progress(0).value_or(0) == 0) r = workers.Wait(5);
+    ASSERT_FALSE(r) << "packed before the first progress report";
+    workers.StopHanding();
+    while (!r) r = workers.Wait(50);
+    EXPECT_TRUE(r->Started);
+    EXPECT_FALSE(r->Outcome.Ok());
+    EXPECT_TRUE(r->Temporary.empty());
+    std::vector<std::string> names;
+    for (auto& e : fs::directory_iterator(dir.Path())) names.push_back(e.path().filename());
+    EXPECT_EQ(names, std::vector<std::string>{"big.bin"});
+}
+
 }  // namespace
 }  // namespace kt
