@@ -42,7 +42,7 @@ struct JobResult {
     std::size_t index = 0;
     int code = 0;
     std::string output;
-    int fault = 0;  // a kt::TEntryFault, for faults the run found itself
+    int fault = 0;  // a TEntryFault, for faults the run found itself
     int fate = 0;   // a SourceFate: what became of a source to be removed
     std::string fateDetail;
     bool started = true;  // false: handed out, but the run stopped before it began
