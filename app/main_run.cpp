@@ -7,6 +7,17 @@
 // close. It therefore works on the entries themselves, not on row numbers:
 // the entries are taken in row order when the run starts, a removed entry is
 // passed over, and each entry's row is looked up again after every pump.
+//
+// With more than one core the entries are packed in worker processes
+// (TBatchWorkers), while everything the user sees stays here and in list
+// order: the questions, the states, the progress bar and the messages. The
+// workers are forked, not started afresh: a new process would load the
+// window's libraries again, which costs more than a run of a few hundred
+// small files; a forked worker only packs, through the archive layer, and
+// touches nothing of the window.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -18,14 +29,19 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <unordered_set>
 
 #include "app/infile_entry.h"
 #include "app/main_window.h"
 #include "archive/batch_loop.h"
+#include "archive/archiver_factory.h"
 #include "archive/batch_run.h"
+#include "archive/batch_workers.h"
 #include "archive/pack_one.h"
+#include "platform/core_budget.h"
 #include "platform/foreground_window.h"
 #include "platform/path_text.h"
 #include "platform/qt/busy.h"
@@ -150,8 +166,10 @@ std::string FaultText(const TEntryOutcome& o) {
 // texts, buttons and order of the design.
 class TWindowQuestions : public TBatchQuestions {
 public:
-    // Brings the window up to date before a box opens over it.
-    std::function<void()> BeforeAsk;
+    // Brings the window up to date before a box opens over it; false when
+    // the run stopped meanwhile (an earlier entry's failure was answered
+    // with "abort"), and the box is not shown.
+    std::function<bool()> BeforeAsk;
 
     TBatchAnswer FolderMissing(const std::string& folder) override {
         return AnswerOf(Ask("ディレクトリ(" + folder + ")がありません。\r作成しますか？",
@@ -173,7 +191,7 @@ public:
     TBatchAnswer PackFailed(const TEntryOutcome& outcome) override {
         const std::string why = FaultText(outcome);
         if (!why.empty()) {
-            if (BeforeAsk) BeforeAsk();
+            if (BeforeAsk && !BeforeAsk()) return TBatchAnswer::Abort;
             ShowMessage(why);
         }
         return AnswerOf(Ask("圧縮に失敗しました。\r続けますか？", {mbYes, mbAbort, mbYesToAll}));
@@ -181,7 +199,7 @@ public:
 
 private:
     TModalResult Ask(const std::string& text, const TMsgDlgButtons& buttons) {
-        if (BeforeAsk) BeforeAsk();
+        if (BeforeAsk && !BeforeAsk()) return mrAbort;
         return MessageDlg(text, buttons);
     }
 };
@@ -221,18 +239,18 @@ public:
         FPump.BeforePump = [this] {
             const int row = FLast >= 0 ? FRows.RowOf(FLast) : -1;
             if (row >= 0) FForm.ScrollToEntry(row);
+            // The bar repaints itself at once when its value changes, a
+            // round trip to the display: it gets its value here, with the
+            // pump, not for every entry.
+            QProgressBar* bar = FForm.ProgressBar;
+            if (FBarValue >= 0 && bar->value() != std::min(FBarValue, bar->maximum()))
+                bar->setValue(std::min(FBarValue, bar->maximum()));
         };
         // The bar moves inside a long entry: entries done plus the part of
         // the current one that the library has reported.
         form.ArchiveFile->OnProgress = [this](TArchiveFile*, int, EXTRACTINGINFOEX* eis, bool&) {
-            QProgressBar* bar = FForm.ProgressBar;
-            if (eis != nullptr && eis->exinfo.dwFileSize > 0) {
-                const double part =
-                    std::min(1.0, double(eis->exinfo.dwWriteSize) / eis->exinfo.dwFileSize);
-                bar->setValue(std::min(bar->maximum(),
-                                       FDone * TFormMain::kProgressSteps +
-                                           static_cast<int>(part * TFormMain::kProgressSteps)));
-            }
+            if (eis != nullptr && eis->exinfo.dwFileSize > 0)
+                ShowProgress(double(eis->exinfo.dwWriteSize) / eis->exinfo.dwFileSize);
             FPump();
         };
     }
@@ -246,25 +264,63 @@ public:
 
     std::size_t Count() const override { return static_cast<std::size_t>(FRows.Count()); }
 
+    // From now on entries are packed by these workers.
+    void UseWorkers(TBatchWorkers* workers) { FWorkers = workers; }
+
     std::optional<std::string> Begin(std::size_t i) override {
+        if (FWorkers) return BeginHandOut(i);
         if (FCloseRequested) {
             FRun.Stop();
             return std::nullopt;
         }
         const int k = static_cast<int>(i);
         FPump();
-        UnselectLast();
-        const int row = FRows.RowOf(k);
-        if (row < 0) return std::nullopt;  // removed while the run went on
-        FLast = k;
-        FList->SetSelected(row, true);
-        FList->SetFocusedItem(row);
+        if (!Select(k)) return std::nullopt;  // removed while the run went on
         FPump();
         if (WaitingRow(k) < 0) return std::nullopt;
         return FRows.Entry(k)->Path();
     }
 
+    // Before a box opens: with workers, the entries handed out before are
+    // finished first (their states, failures and questions come first in
+    // the list), and the entry asked about is shown.
+    bool BeforeAsk() {
+        if (FWorkers && !FFlushing) {
+            SettleAll();
+            if (FRun.Stopped()) return false;
+            Select(FPreparing);
+        }
+        FPump(true);
+        return true;
+    }
+
+    // After the loop. A run that went through settles the entries still
+    // out; a stopped one settles nothing more: entries not begun stay
+    // waiting, and the archives the workers made for it are removed.
+    void Conclude() {
+        if (!FWorkers) return;
+        SettleAll();
+        FWorkers->StopHanding();
+        while (FWorkers->Busy() > 0) {
+            if (std::optional<TWorkerOutcome> r = FWorkers->Wait(kStepMs)) Arrived(std::move(*r));
+            FPump();
+        }
+        for (auto& [i, slot] : FSlots) {
+            if (slot.Done && !slot.Done->Temporary.empty()) unlink(slot.Done->Temporary.c_str());
+            const int row = FRows.RowOf(static_cast<int>(i));
+            if (row >= 0 && FRows.Entry(static_cast<int>(i))->State == esPacking)
+                FForm.SetEntryState(row, esWaiting);
+        }
+        FSlots.clear();
+    }
+
     void NotPacked(std::size_t i, const TBatchRun::TPlan& plan) override {
+        if (FWorkers && plan.Step != TBatchRun::TStep::SkipSilently) {
+            // Said in list order, after the entries handed out before.
+            SettleAll();
+            if (FRun.Stopped()) return;
+            Select(static_cast<int>(i));
+        }
         switch (plan.Step) {
             case TBatchRun::TStep::Skip:
                 FPump(true);
@@ -290,9 +346,17 @@ public:
     }
 
     std::optional<TEntryOutcome> Pack(std::size_t i, const TBatchRun::TPlan& plan) override {
+        const int k = static_cast<int>(i);
+        // Settled in list order by Flush.
+        if (FWorkers && WaitingRow(k) >= 0 && HandOut(i, plan)) return std::nullopt;
+        if (FWorkers && !FRun.Stopped()) {
+            // Every worker died: packed here, after the entries out.
+            SettleAll();
+            if (!FRun.Stopped()) Select(k);
+        }
         // The questions of Prepare ran their own event loops.
-        const int row = WaitingRow(static_cast<int>(i));
-        if (row < 0) {
+        const int row = WaitingRow(k);
+        if (row < 0 || FRun.Stopped()) {
             FRun.Abandon(plan);
             return std::nullopt;
         }
@@ -305,6 +369,12 @@ public:
     }
 
     bool Settle(std::size_t i, const TEntryOutcome& outcome) override {
+        if (FWorkers && !FFlushing) {
+            // A failure found before packing: after those handed out before.
+            SettleAll();
+            if (FRun.Stopped()) return false;
+            Select(static_cast<int>(i));
+        }
         const int k = static_cast<int>(i);
         const bool packed = FPacking == k;
         FPacking = -1;
@@ -313,6 +383,7 @@ public:
             // The archive layer's failures (a library that cannot be
             // loaded, ...) end the run like a stop, with their own text.
             if (row >= 0) FForm.SetEntryState(row, esFailed);
+            FPump(true);
             ShowMessage(outcome.Report);
             FLayerFailed = true;
             FRun.Stop();
@@ -327,16 +398,154 @@ public:
 
     void Over(std::size_t i) override {
         FDone = std::min(static_cast<int>(i) + 1, FRows.Count());
+        ShowProgress(0);
         FPump();
-        QProgressBar* bar = FForm.ProgressBar;
-        bar->setValue(std::min(FDone * TFormMain::kProgressSteps, bar->maximum()));
     }
 
 private:
+    // The bar's value from now on: the entries done and `part` (0 to 1) of
+    // the one being packed. Shown at the next pump.
+    void ShowProgress(double part) {
+        FBarValue = FDone * TFormMain::kProgressSteps +
+                    static_cast<int>(std::min(1.0, part) * TFormMain::kProgressSteps);
+    }
+
     // The row of entry k while it is listed and waiting, else -1.
     int WaitingRow(int k) {
         const int row = FRows.RowOf(k);
         return row >= 0 && FRows.Entry(k)->State == esWaiting ? row : -1;
+    }
+
+    // Moves the selection to entry k's row; false when it has gone.
+    bool Select(int k) {
+        UnselectLast();
+        const int row = FRows.RowOf(k);
+        if (row < 0) return false;
+        FLast = k;
+        FList->SetSelected(row, true);
+        FList->SetFocusedItem(row);
+        return true;
+    }
+
+    // ---- Packing in workers ----
+
+    // How long one wait for the workers lasts before the window is pumped.
+    static constexpr int kStepMs = 10;
+    // Entries handed out beyond the one shown at most, for each worker:
+    // what waits to be settled (outcomes, temporary archives) stays bounded
+    // by the workers when one entry takes long and the others go on.
+    static constexpr std::size_t kAheadPerWorker = 128;
+
+    struct TSlot {
+        TBatchRun::TPlan Plan;
+        std::optional<TWorkerOutcome> Done;
+    };
+
+    std::optional<std::string> BeginHandOut(std::size_t i) {
+        const int k = static_cast<int>(i);
+        FPreparing = k;
+        const std::size_t ahead = kAheadPerWorker * static_cast<std::size_t>(FWorkers->Count());
+        while (!FRun.Stopped() && !FSlots.empty() && i - FSlots.begin()->first >= ahead) WaitStep();
+        FPump();
+        if (FCloseRequested) {
+            // The run stops after the entry shown, as when packing here.
+            while (!FRun.Stopped() && !FSlots.empty()) WaitStep();
+            FRun.Stop();
+            return std::nullopt;
+        }
+        if (FRun.Stopped() || WaitingRow(k) < 0) return std::nullopt;
+        // A file listed twice is planned again only once its first entry
+        // is settled (its archive then stands).
+        const std::string source = FRows.Entry(k)->Path();
+        while (!FRun.Stopped() && !FSlots.empty() && FRun.Unsettled(source)) WaitStep();
+        if (FRun.Stopped() || WaitingRow(k) < 0) return std::nullopt;
+        return source;
+    }
+
+    // Hands entry i to a worker once one has room; false when it cannot
+    // (the run stopped, the row went, every worker died).
+    bool HandOut(std::size_t i, const TBatchRun::TPlan& plan) {
+        struct stat st {};
+        const std::uint64_t bytes =
+            stat(plan.Source.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+        while (!FRun.Stopped() && FWorkers->Busy() > 0 && !FWorkers->HasRoom(bytes)) WaitStep();
+        if (FRun.Stopped() || WaitingRow(static_cast<int>(i)) < 0 || !FWorkers->HasRoom(bytes))
+            return false;
+        FWorkers->Hand(i, plan, bytes);
+        FSlots[i].Plan = plan;
+        ShowFront();
+        return true;
+    }
+
+    // Waits a moment for the workers, settles what came, keeps the window
+    // alive. Called when nothing more can be handed out for now.
+    void WaitStep() {
+        if (FWorkers->Busy() > 0) {
+            FWorkers->ReleaseIdleCores();
+            if (std::optional<TWorkerOutcome> r = FWorkers->Wait(kStepMs)) {
+                Arrived(std::move(*r));
+                Flush();
+            }
+        }
+        if (!FSlots.empty() && !FSlots.begin()->second.Done) {
+            if (std::optional<double> part = FWorkers->Progress(FSlots.begin()->first))
+                ShowProgress(*part);
+        }
+        FPump();
+    }
+
+    void Arrived(TWorkerOutcome r) {
+        auto it = FSlots.find(r.Index);
+        if (it != FSlots.end()) {
+            it->second.Done = std::move(r);
+        } else if (!r.Temporary.empty()) {
+            unlink(r.Temporary.c_str());
+        }
+    }
+
+    // Settles every entry handed out, in list order, unless the run stops.
+    void SettleAll() {
+        if (FFlushing) return;
+        while (!FRun.Stopped() && !FSlots.empty()) WaitStep();
+    }
+
+    // The first entry of those handed out: selected and shown "圧縮中".
+    void ShowFront() {
+        if (FSlots.empty() || FRun.Stopped()) return;
+        const int k = static_cast<int>(FSlots.begin()->first);
+        if (k == FFront) return;
+        FFront = k;
+        if (Select(k) && FRows.Entry(k)->State == esWaiting)
+            FForm.SetEntryState(FRows.RowOf(k), esPacking);
+    }
+
+    // Settles the entries whose outcomes came, in list order: the archive
+    // goes in place, the state and the failure question follow as when
+    // packing here.
+    void Flush() {
+        if (FFlushing) return;
+        FFlushing = true;
+        while (!FRun.Stopped() && !FSlots.empty() && FSlots.begin()->second.Done) {
+            const std::size_t i = FSlots.begin()->first;
+            const TBatchRun::TPlan plan = std::move(FSlots.begin()->second.Plan);
+            TWorkerOutcome done = std::move(*FSlots.begin()->second.Done);
+            FSlots.erase(FSlots.begin());
+            TEntryOutcome& o = done.Outcome;
+            o.Source = plan.Source;
+            o.Archive = plan.Archive;
+            if (o.Ok() && !done.Temporary.empty()) {
+                if (const int code = PlacePacked(done.Temporary, plan.Archive); code != 0) {
+                    o.Fault = TEntryFault::Library;
+                    o.Code = code;
+                }
+            }
+            FPacking = static_cast<int>(i);
+            if (Settle(i, o) && FRun.Finish(o)) Over(i);
+            // A close asked for stops the run after the entry shown.
+            if (FCloseRequested) FRun.Stop();
+            ShowFront();
+        }
+        FFlushing = false;
     }
 
     TFormMain& FForm;
@@ -345,11 +554,36 @@ private:
     TRunEntries& FRows;
     const bool& FCloseRequested;
     TRunPump FPump;
-    int FLast = -1;     // the entry selected last
-    int FPacking = -1;  // the entry being packed
-    int FDone = 0;      // entries whose progress is complete
+    int FLast = -1;      // the entry selected last
+    int FPacking = -1;   // the entry being packed
+    int FDone = 0;       // entries whose progress is complete
+    int FBarValue = -1;  // for the bar at the next pump; -1: as it is
     bool FLayerFailed = false;
+    TBatchWorkers* FWorkers = nullptr;
+    // Entries handed out and not settled, in list order.
+    std::map<std::size_t, TSlot> FSlots;
+    int FPreparing = -1;  // the entry whose questions are asked
+    int FFront = -1;      // the first entry handed out, shown "圧縮中"
+    bool FFlushing = false;
 };
+
+// Workers for a run over `waiting` entries: one per core (or as the window
+// was told), none when fewer than two would work or the format's library
+// cannot be loaded (packing here then says why). `loaded` keeps the
+// library loaded in this process for the run: the workers get it with
+// their copy of it and need not load it again.
+std::unique_ptr<TBatchWorkers> StartWorkers(int asked, int waiting, const TBatchSettings& settings,
+                                            std::unique_ptr<TArchiver>& loaded) {
+    const int workers = std::min(asked > 0 ? asked : CoreCount(), waiting);
+    if (workers < 2) return nullptr;
+    try {
+        loaded = CreateArchiver(settings.Type);
+        loaded->CheckPackDLL();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    return std::make_unique<TBatchWorkers>(workers, settings);
+}
 
 }  // namespace
 
@@ -456,8 +690,16 @@ void TFormMain::ButtonExecClick() {
 
     TRunEntries rows(list);
     TWindowEntries entries(*this, run, rows, FCloseRequested);
-    questions.BeforeAsk = [&] { entries.Pump(true); };
-    const bool ended = RunBatch(run, entries);
+    questions.BeforeAsk = [&] { return entries.BeforeAsk(); };
+    int waiting = 0;
+    for (int k = 0; k < rows.Count(); ++k) waiting += rows.Entry(k)->State == esWaiting;
+    std::unique_ptr<TArchiver> loaded;
+    std::unique_ptr<TBatchWorkers> workers = StartWorkers(FRunWorkers, waiting, settings, loaded);
+    entries.UseWorkers(workers.get());
+    RunBatch(run, entries);
+    entries.Conclude();
+    workers.reset();
+    const bool ended = !run.Stopped();
 
     if (!ended && !FCloseRequested && !entries.LayerFailed()) {
         entries.Pump(true);

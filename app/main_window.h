@@ -186,6 +186,9 @@ public:
     static constexpr int kProgressSteps = 100;
     // The window's handle in the message hub, handed to the archivers.
     HWND FWindowHandle = nullptr;
+    // Worker processes a run packs in: 0 for one per core; 1 packs in the
+    // window's own process.
+    int FRunWorkers = 0;
 
     // ---- Archiver library check (main_dllcheck.cpp) ----
     bool CheckArchiverDlls();

@@ -213,14 +213,15 @@ void TBatchRun::Abandon(const TPlan& plan) {
     if (it != FClaimed.end() && it->second == plan.Source) FClaimed.erase(it);
 }
 
-TEntryOutcome TBatchRun::Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd,
-                              TPackCheck* Check) {
+TEntryOutcome TBatchRun::Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd, TPackCheck* Check,
+                              std::string* Unplaced) {
     TEntryOutcome o = Failure(plan.Source, plan.Archive, TEntryFault::None);
     // A source gone since it was listed is found when the pack fails, below.
     std::string temporary;
     try {
         o.Code = PackOneFile(archive, plan.Type, Wnd, plan.Archive, plan.Source, &temporary, Check,
-                             plan.NewArchive);
+                             plan.NewArchive, Unplaced == nullptr);
+        if (Unplaced != nullptr) *Unplaced = o.Code == 0 ? temporary : std::string();
     } catch (const std::exception& e) {
         o.Fault = TEntryFault::Layer;
         o.Report = e.what();

@@ -140,9 +140,11 @@ public:
     // Makes the archive of a plan with step Pack. Safe to call in a worker
     // process; asks nothing.
     // Wnd is the owner window handed to the library. Check (may be null)
-    // tests the new archive before it takes its place.
+    // tests the new archive before it takes its place. With Unplaced, a
+    // made archive stays under the temporary name put there, for the
+    // caller to place (PlacePacked) once the run has come to it.
     static TEntryOutcome Pack(TArchiveFile& archive, const TPlan& plan, HWND Wnd = nullptr,
-                              TPackCheck* Check = nullptr);
+                              TPackCheck* Check = nullptr, std::string* Unplaced = nullptr);
 
     // Gives up a planned entry without packing it (the front end dropped
     // it): its archive name is free again.

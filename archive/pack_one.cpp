@@ -124,12 +124,21 @@ void ConfigureForBatchRun(TArchiveFile& Archive) {
     o.ResFileUsage = TResFileUsage{ruOnPack, ruOnUnpack, ruOnRemoveItem};
 }
 
+int PlacePacked(const std::string& Temporary, const std::string& ArchivePath) {
+    int result = 0;
+    if (std::rename(Temporary.c_str(), ArchivePath.c_str()) != 0)
+        result = errno == ENOENT ? ERROR_NOT_FIND_FILE : ERROR_CANNOT_WRITE;
+    if (result != 0) unlink(Temporary.c_str());
+    return result;
+}
+
 int PackOneFile(TArchiveFile& Archive, TArchiverType Type, HWND Wnd, const std::string& ArchivePath,
                 const std::string& Source, std::string* Temporary, TPackCheck* Check,
-                bool NewArchive) {
+                bool NewArchive, bool Place) {
     Archive.SetFileNameOfType(Type, ArchivePath);
-    // A check needs the archive under a name nobody takes for the real one.
-    const bool direct = NewArchive && (Check == nullptr || !Check->Run) &&
+    // A check needs the archive under a name nobody takes for the real one,
+    // and so does an archive the caller places later.
+    const bool direct = NewArchive && Place && (Check == nullptr || !Check->Run) &&
                         Archive.Archiver() != nullptr && Archive.Archiver()->PacksWholeArchives();
     const std::string target = direct ? ArchivePath : TemporaryBeside(ArchivePath);
     if (Temporary != nullptr) *Temporary = direct ? std::string() : target;
@@ -158,10 +167,13 @@ int PackOneFile(TArchiveFile& Archive, TArchiverType Type, HWND Wnd, const std::
         throw;
     }
     if (direct) return result;
+    // Left for the caller, a pack that made nothing is found when the rename is.
+    if (result == 0 && !Place && !Exists(target)) result = ERROR_NOT_FIND_FILE;
     // Without a check, the rename is what finds a pack that made nothing.
-    if (result == 0 && std::rename(target.c_str(), ArchivePath.c_str()) != 0)
-        result = errno == ENOENT ? ERROR_NOT_FIND_FILE : ERROR_CANNOT_WRITE;
-    if (result != 0) unlink(target.c_str());
+    if (result == 0 && Place)
+        result = PlacePacked(target, ArchivePath);
+    else if (result != 0)
+        unlink(target.c_str());
     Archive.SetFileNameOfType(Type, ArchivePath);
     return result;
 }

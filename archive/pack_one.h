@@ -45,10 +45,16 @@ void ConfigureForBatchRun(TArchiveFile& Archive);
 // the temporary name the library was given (empty when it was given
 // ArchivePath). With Check, the temporary archive is checked first and an
 // archive it would replace stays when the check fails. NewArchive: the
-// caller has just found no archive at ArchivePath.
+// caller has just found no archive at ArchivePath. Place false: a made
+// archive stays under its temporary name (in *Temporary) for the caller to
+// put in place with PlacePacked, or to remove.
 int PackOneFile(TArchiveFile& Archive, TArchiverType Type, HWND Wnd, const std::string& ArchivePath,
                 const std::string& Source, std::string* Temporary = nullptr,
-                TPackCheck* Check = nullptr, bool NewArchive = false);
+                TPackCheck* Check = nullptr, bool NewArchive = false, bool Place = true);
+
+// Puts an archive made under Temporary in its place, replacing what is
+// there: 0, or the error code of a failed rename (Temporary is then gone).
+int PlacePacked(const std::string& Temporary, const std::string& ArchivePath);
 
 // Removes, in folder, the temporary archives that an earlier run left when
 // it was killed: names of PackOneFile's form whose process is gone and which

@@ -61,8 +61,8 @@ ArchivePacker::ArchivePacker(const Options& options, std::string password,
 
 ArchivePacker::~ArchivePacker() { delete impl_; }
 
-JobResult ArchivePacker::Pack(const std::string& archive, const std::string& source,
-                              bool newArchive) {
+kt::JobResult ArchivePacker::Pack(const std::string& archive, const std::string& source,
+                                  bool newArchive) {
     kt::TBatchRun::TPlan plan;
     plan.Type = impl_->type;
     plan.Source = source;
@@ -86,7 +86,7 @@ JobResult ArchivePacker::Pack(const std::string& archive, const std::string& sou
         impl_->removal != SourceRemoval::Keep ? StampOf(source) : SourceStamp{};
     const kt::TEntryOutcome o =
         kt::TBatchRun::Pack(impl_->archive, plan, nullptr, impl_->test ? &check : nullptr);
-    JobResult r;
+    kt::JobResult r;
     r.code = o.Code;
     r.output = o.Report;
     r.fault = static_cast<int>(o.Fault);

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "options.h"
-#include "worker_pool.h"
+#include "archive/worker_pool.h"
 
 namespace kaltri {
 
@@ -25,7 +25,8 @@ public:
     // Packs source into archive, which appears only once complete; on
     // failure an old archive stays as it was. newArchive: the run has just
     // found no archive there.
-    JobResult Pack(const std::string& archive, const std::string& source, bool newArchive = false);
+    kt::JobResult Pack(const std::string& archive, const std::string& source,
+                       bool newArchive = false);
 
 private:
     struct Impl;

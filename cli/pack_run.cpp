@@ -80,7 +80,7 @@ private:
     AskNow ask_;
 };
 
-kt::TEntryOutcome OutcomeOf(const JobResult& r, const kt::TBatchRun::TPlan& plan) {
+kt::TEntryOutcome OutcomeOf(const kt::JobResult& r, const kt::TBatchRun::TPlan& plan) {
     kt::TEntryOutcome o;
     o.Source = plan.Source;
     o.Archive = plan.Archive;
@@ -188,7 +188,7 @@ public:
         const std::size_t n = slots_.size();
         if (s_.jobs > 1 && n > 1) {
             const int workers = s_.jobs < static_cast<int>(n) ? s_.jobs : static_cast<int>(n);
-            pool_ = std::make_unique<WorkerPool>(
+            pool_ = std::make_unique<kt::WorkerPool>(
                 workers, [this](std::size_t i, const std::string& t) { return Work(i, t); });
             pool_->ForwardInterrupts(&interrupted_);
         }
@@ -225,7 +225,7 @@ public:
             pool_->Submit(i, TargetText(plan), sources_.Files[i].Size);
         } else if (pool_) {
             // Every worker died: the library crashes; this process must not.
-            Finished(WorkerPool::Ended(i));
+            Finished(kt::WorkerPool::Ended(i));
         } else {
             // This process packs: its in-file threads get the other cores.
             kt::HeldCore core;
@@ -260,15 +260,15 @@ public:
 private:
     bool Halted() const { return run_.Stopped() || interrupted_; }
 
-    JobResult Work(std::size_t i, const std::string& target) {
+    kt::JobResult Work(std::size_t i, const std::string& target) {
         // In a worker, an item queued behind one that Ctrl-C stopped.
         if (interrupted_) {
-            JobResult r;
+            kt::JobResult r;
             r.index = i;
             r.started = false;
             return r;
         }
-        JobResult r = pack_(target.substr(1), sources_.Files[i].Path, target[0] == 'n');
+        kt::JobResult r = pack_(target.substr(1), sources_.Files[i].Path, target[0] == 'n');
         r.index = i;
         return r;
     }
@@ -281,7 +281,7 @@ private:
         Flush();
     }
 
-    void Finished(const JobResult& r) {
+    void Finished(const kt::JobResult& r) {
         Slot& s = slots_[r.index];
         if (!r.started) {
             s.outcome = Outcome::NotReached;
@@ -366,7 +366,7 @@ private:
     ProgressBar& bar_;
     SayFunction show_;
     std::vector<Slot> slots_;
-    std::unique_ptr<WorkerPool> pool_;
+    std::unique_ptr<kt::WorkerPool> pool_;
     std::size_t printed_ = 0;
     // Failures known but not printed yet: with a question or a stop to
     // come, the run waits on the results before them one by one.

@@ -13,7 +13,7 @@
 #include "options.h"
 #include "archive/archiver_types.h"
 #include "archive/source_paths.h"
-#include "worker_pool.h"
+#include "archive/worker_pool.h"
 
 namespace kaltri {
 
@@ -21,8 +21,8 @@ namespace kaltri {
 // new one is complete); newArchive: the run found no archive there. Returns
 // the library's code (0: made), its report text and, when the run itself
 // found the fault, which one.
-using PackFunction = std::function<JobResult(const std::string& archive, const std::string& source,
-                                             bool newArchive)>;
+using PackFunction = std::function<kt::JobResult(const std::string& archive,
+                                                 const std::string& source, bool newArchive)>;
 
 // Shows a question with its answer hint and returns the first key typed;
 // nullopt at end of input or when interrupted.

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,12 @@ public:
         FTimer.start();
     }
 
-    // Captions to click, in order ("はい(&Y)", "OK", ...).
+    // Captions to click, in order ("はい(&Y)", "OK", ...); "<Esc>" closes
+    // the box with the Escape key instead.
     std::deque<std::string> Script;
+    // Called with each box's text before it is answered: a test's look at
+    // the world while the box is open.
+    std::function<void(const std::string&)> OnBox;
     // Texts of the boxes answered (line breaks as "\n"), and what else
     // was seen: scripts that ran out, captions a box did not have, other
     // dialogs.
@@ -55,7 +60,13 @@ private:
             return;
         }
         Texts.push_back(box->text().toStdString());
+        if (OnBox) OnBox(Texts.back());
         QAbstractButton* target = nullptr;
+        if (!Script.empty() && Script.front() == "<Esc>") {
+            Script.pop_front();
+            QTimer::singleShot(0, box, [box] { QTest::keyClick(box, Qt::Key_Escape); });
+            return;
+        }
         if (Script.empty()) {
             Problems.push_back("unscripted box: " + Texts.back());
             target = box->escapeButton() != nullptr ? box->escapeButton() : box->buttons().value(0);

@@ -32,8 +32,8 @@ struct Tree {
 std::string Read(const std::string& p) { return kt::test::ReadAll(p); }
 
 // Writes "packed:<source>" as the archive; fails for sources containing "bad".
-JobResult FakePack(const std::string& archive, const std::string& source, bool = false) {
-    JobResult r;
+kt::JobResult FakePack(const std::string& archive, const std::string& source, bool = false) {
+    kt::JobResult r;
     if (source.find("bad") != std::string::npos) {
         r.code = 0x8013;
         r.output = "cannot write";
@@ -425,7 +425,7 @@ TEST(PackRun, OnceEveryWorkerHasDiedTheRemainingItemsFail) {
     Script none;
     RunSummary r =
         RunWith(Collect(paths), s, none, nullptr,
-                [](const std::string&, const std::string&, bool) -> JobResult { _exit(3); });
+                [](const std::string&, const std::string&, bool) -> kt::JobResult { _exit(3); });
     EXPECT_EQ(8u, r.failed);
     EXPECT_EQ(kt::CoreCount(), kt::FreeCores());
 }
@@ -441,7 +441,7 @@ TEST(PackRun, EveryFileBeingPackedHoldsOneCoreAndTheRunGivesThemAllBack) {
     auto record = [](const std::string& a, const std::string& src, bool) {
         if (src.find("crash") != std::string::npos) _exit(3);
         std::ofstream(a) << kt::FreeCores();
-        return JobResult{};
+        return kt::JobResult{};
     };
     Script none;
     RunSettings s = Settings(kt::atZip);
@@ -473,7 +473,7 @@ TEST(PackRun, ThePackerLearnsWhichArchivesAreNewAndWhichAreReplaced) {
         RunSummary r = RunWith(plan, s, none, nullptr,
                                [](const std::string& a, const std::string&, bool fresh) {
                                    std::ofstream(a) << (fresh ? "new" : "replaced");
-                                   return JobResult{};
+                                   return kt::JobResult{};
                                });
         EXPECT_EQ(2u, r.packed) << jobs;
         EXPECT_EQ("replaced", Read(t.root + "/old.zip")) << jobs;

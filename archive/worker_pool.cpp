@@ -1,4 +1,4 @@
-#include "worker_pool.h"
+#include "archive/worker_pool.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,7 +18,7 @@
 #include "platform/archiver_api.h"
 #include "platform/core_budget.h"
 
-namespace kaltri {
+namespace kt {
 namespace {
 
 bool WriteAll(int fd, const void* data, std::size_t size) {
@@ -114,6 +114,7 @@ std::string ResultMessage(std::uint64_t index, const JobResult& r) {
     Put(message, numbers, sizeof numbers);
     PutText(message, r.output);
     PutText(message, r.fateDetail);
+    PutText(message, r.temporary);
     return message;
 }
 
@@ -123,7 +124,8 @@ bool TakeResult(std::string& pending, JobResult& r) {
     std::uint64_t index = 0;
     std::int32_t numbers[4] = {};
     if (!Get(pending, at, &index, sizeof index) || !Get(pending, at, numbers, sizeof numbers) ||
-        !GetText(pending, at, r.output) || !GetText(pending, at, r.fateDetail))
+        !GetText(pending, at, r.output) || !GetText(pending, at, r.fateDetail) ||
+        !GetText(pending, at, r.temporary))
         return false;
     pending.erase(0, at);
     r.code = numbers[0];
@@ -145,7 +147,36 @@ constexpr std::size_t kQuietBytes = 16384;
 // How long the parent sleeps at most: the progress line moves at least this often.
 constexpr int kWakeMs = 100;
 
+constexpr std::uint64_t kNoItem = ~std::uint64_t{0};
+constexpr double kWholeItem = 1e6;  // progress travels in millionths
+
 }  // namespace
+
+// What a worker tells the parent without a message: the item it runs and
+// how far it has got, read whenever the parent looks.
+struct WorkerPool::Shared {
+    std::atomic<std::uint64_t> item{kNoItem};
+    std::atomic<std::uint32_t> part{0};
+};
+
+WorkerPool::Shared* WorkerPool::reporting_ = nullptr;
+const std::atomic<bool>* WorkerPool::stopping_ = nullptr;
+
+bool WorkerPool::Cancelled() { return stopping_ != nullptr && stopping_->load(); }
+
+void WorkerPool::ReportProgress(double part) {
+    if (reporting_ == nullptr) return;
+    part = part < 0 ? 0 : part > 1 ? 1 : part;
+    reporting_->part.store(static_cast<std::uint32_t>(part * kWholeItem),
+                           std::memory_order_relaxed);
+}
+
+std::optional<double> WorkerPool::Progress(std::size_t index) const {
+    for (const Worker& w : workers_)
+        if (w.shared->item.load(std::memory_order_relaxed) == index)
+            return w.shared->part.load(std::memory_order_relaxed) / kWholeItem;
+    return std::nullopt;
+}
 
 JobResult WorkerPool::Ended(std::size_t index) {
     JobResult r;
@@ -158,7 +189,7 @@ JobResult WorkerPool::Ended(std::size_t index) {
 WorkerPool::WorkerPool(int workers, Work work) {
     // Made before the first fork, the core budget is shared with the workers:
     // their in-file threads see the cores the other workers hold.
-    kt::CoreCount();
+    CoreCount();
     // A worker that died leaves a pipe without a reader: writing to it must
     // fail (the item is then reported), not end this process.
     struct sigaction pipe {};
@@ -168,6 +199,11 @@ WorkerPool::WorkerPool(int workers, Work work) {
                       MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (page == MAP_FAILED) throw std::runtime_error("mmap failed");
     cancelled_ = new (page) std::atomic<bool>(false);
+    void* reports = mmap(nullptr, sizeof(Shared) * (workers > 0 ? workers : 1),
+                         PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (reports == MAP_FAILED) throw std::runtime_error("mmap failed");
+    shared_ = static_cast<Shared*>(reports);
+    for (int i = 0; i < workers; ++i) new (&shared_[i]) Shared;
     bell_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (bell_ < 0) throw std::runtime_error("eventfd failed");
     for (int i = 0; i < workers; ++i) {
@@ -184,7 +220,14 @@ WorkerPool::WorkerPool(int workers, Work work) {
                 close(w.toWorker);
                 close(w.fromWorker);
             }
-            WorkerLoop(down[0], up[1], bell_, work, *cancelled_);
+            reporting_ = &shared_[i];
+            stopping_ = cancelled_;
+            // Nothing may unwind out of a worker into its parent's code.
+            try {
+                WorkerLoop(down[0], up[1], bell_, work, *cancelled_, shared_[i]);
+            } catch (...) {
+                _exit(1);
+            }
             _exit(0);
         }
         close(down[0]);
@@ -196,6 +239,7 @@ WorkerPool::WorkerPool(int workers, Work work) {
         w.toWorker = down[1];
         w.fromWorker = up[0];
         w.alive = true;
+        w.shared = &shared_[i];
         workers_.push_back(std::move(w));
     }
 }
@@ -211,10 +255,11 @@ WorkerPool::~WorkerPool() {
     }
     close(bell_);
     munmap(cancelled_, sizeof(std::atomic<bool>));
+    munmap(shared_, sizeof(Shared) * (workers_.empty() ? 1 : workers_.size()));
 }
 
 void WorkerPool::WorkerLoop(int in, int out, int bell, const Work& work,
-                            const std::atomic<bool>& cancelled) {
+                            const std::atomic<bool>& cancelled, Shared& shared) {
     // Items are taken as they come, so the worker knows how many it has left.
     fcntl(in, F_SETFL, fcntl(in, F_GETFL) | O_NONBLOCK);
     std::string pending;
@@ -230,10 +275,14 @@ void WorkerPool::WorkerLoop(int in, int out, int bell, const Work& work,
         const auto [index, text] = std::move(items.front());
         items.pop_front();
         JobResult r;
-        if (cancelled)
+        if (cancelled) {
             r.started = false;
-        else
+        } else {
+            shared.part.store(0, std::memory_order_relaxed);
+            shared.item.store(index, std::memory_order_relaxed);
             r = work(static_cast<std::size_t>(index), text);
+            shared.item.store(kNoItem, std::memory_order_relaxed);
+        }
         const std::string message = ResultMessage(index, r);
         // One too large for the pipe wakes the parent to read it as it comes.
         if (message.size() > kQuietBytes) Ring(bell);
@@ -285,7 +334,7 @@ void WorkerPool::Submit(std::size_t index, const std::string& text, std::uint64_
     // The token stands for the item the worker runs; those waiting behind it
     // run on the same token.
     if (!to->holdsCore) {
-        kt::TakeCore();
+        TakeCore();
         to->holdsCore = true;
     }
     if (!to->items.empty()) to->waitingBytes += bytes;
@@ -311,7 +360,7 @@ void WorkerPool::CancelWaiting() { cancelled_->store(true); }
 void WorkerPool::ReleaseIdleCores() {
     for (Worker& w : workers_)
         if (w.items.empty() && w.holdsCore) {
-            kt::GiveCore();
+            GiveCore();
             w.holdsCore = false;
         }
 }
@@ -323,7 +372,7 @@ JobResult WorkerPool::Done(Worker& w, JobResult* result) {
     --busy_;
     // A dead worker gets nothing more; a live one keeps its core for its next item.
     if (w.items.empty() && !w.alive && w.holdsCore) {
-        kt::GiveCore();
+        GiveCore();
         w.holdsCore = false;
     }
     if (!result) return Ended(item);
@@ -356,12 +405,19 @@ bool WorkerPool::TakeArrived(JobResult& out) {
 }
 
 JobResult WorkerPool::WaitOne(bool prompt) {
-    SendQueued();
     JobResult r;
-    for (;;) {
-        if (TakeArrived(r)) return r;
+    while (!WaitFor(r, kWakeMs, prompt)) {
+    }
+    return r;
+}
+
+bool WorkerPool::WaitFor(JobResult& r, int ms, bool prompt) {
+    SendQueued();
+    for (bool waited = false;; waited = true) {
+        if (TakeArrived(r)) return true;
         ReadArrived();
-        if (TakeArrived(r)) return r;
+        if (TakeArrived(r)) return true;
+        if (waited) return false;
         if (interrupted_ && *interrupted_ && !forwarded_) {
             forwarded_ = true;
             CancelWaiting();
@@ -380,7 +436,7 @@ JobResult WorkerPool::WaitOne(bool prompt) {
         if (fds.size() == 1) throw std::logic_error("nothing submitted");
         // A bounded wait: results that came without a ring still move the
         // progress line, and a signal landing just before poll is seen.
-        if (poll(fds.data(), fds.size(), kWakeMs) < 0 && errno != EINTR)
+        if (poll(fds.data(), fds.size(), ms) < 0 && errno != EINTR)
             throw std::runtime_error("poll failed");
         std::uint64_t rings = 0;
         if (fds[0].revents != 0)
@@ -389,4 +445,4 @@ JobResult WorkerPool::WaitOne(bool prompt) {
     }
 }
 
-}  // namespace kaltri
+}  // namespace kt

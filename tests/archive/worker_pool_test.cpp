@@ -2,7 +2,7 @@
 // core each busy worker holds (one, however many items it holds, kept
 // between items until released), items that wait when the run stops, and
 // results the parent must hear of at once.
-#include "worker_pool.h"
+#include "archive/worker_pool.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -13,7 +13,7 @@
 #include "platform/core_budget.h"
 #include "tests/support/temp_folder.h"
 
-using namespace kaltri;
+using namespace kt;
 
 namespace {
 

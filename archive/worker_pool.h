@@ -1,7 +1,7 @@
-// Worker processes for `kaltri pack --jobs N`. The archive layer keeps
-// process-wide state (current folder, per-class library state), so parallel
-// packing runs in forked processes, each with its own copy of that state,
-// instead of threads. The parent hands out item numbers and reads back each
+// Worker processes for a batch run (kaltri pack --jobs N, the window's run).
+// The archive layer keeps process-wide state (current folder, per-class
+// library state), so parallel packing runs in forked processes, each with its
+// own copy of that state, instead of threads. The parent hands out item numbers and reads back each
 // result; a worker that dies is reported as a failure of its items.
 //
 // Small items queue up in a worker, a few at a time, so that it never idles
@@ -31,23 +31,29 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-namespace kaltri {
+namespace kt {
 
 struct JobResult {
     std::size_t index = 0;
     int code = 0;
     std::string output;
-    int fault = 0;  // a kt::TEntryFault, for faults the run found itself
+    int fault = 0;  // a TEntryFault, for faults the run found itself
     int fate = 0;   // a SourceFate: what became of a source to be removed
     std::string fateDetail;
     bool started = true;  // false: handed out, but the run stopped before it began
+    // Where the archive waits for the parent to put it in place (empty: it
+    // is in place already, or was not made).
+    std::string temporary;
 };
 
 class WorkerPool {
+    struct Shared;
+
 public:
     // The item's number and the text the parent decided for it after the
     // workers were forked (the archive path).
@@ -81,6 +87,17 @@ public:
     // `prompt`: wake for every result (the caller waits on one to decide),
     // not only when a worker rings.
     JobResult WaitOne(bool prompt = false);
+    // Like WaitOne, but gives up after about `ms` milliseconds (false): a
+    // caller with a window to keep alive waits in short steps.
+    bool WaitFor(JobResult& out, int ms, bool prompt = false);
+    // How far the worker has got with an item it runs (0 to 1); nullopt
+    // when no worker reports on it.
+    std::optional<double> Progress(std::size_t index) const;
+    // Called inside `work`: how far the item has got (0 to 1).
+    static void ReportProgress(double part);
+    // Called inside `work`: the run stopped (CancelWaiting), so the item's
+    // result will not be wanted and it may stop half way.
+    static bool Cancelled();
     // Items handed out but not begun yet are not begun: they come back with
     // `started` false.
     void CancelWaiting();
@@ -103,11 +120,12 @@ private:
             items;                       // number and bytes, in the order the worker takes them
         std::uint64_t waitingBytes = 0;  // of the items behind the first
         bool holdsCore = false;
-        std::string pending;  // read from fromWorker, not taken yet
-        std::string outbox;   // items for a busy worker, sent before the parent sleeps
+        std::string pending;       // read from fromWorker, not taken yet
+        std::string outbox;        // items for a busy worker, sent before the parent sleeps
+        Shared* shared = nullptr;  // what the worker reports on its item
     };
     static void WorkerLoop(int in, int out, int bell, const Work& work,
-                           const std::atomic<bool>& cancelled);
+                           const std::atomic<bool>& cancelled, Shared& shared);
     bool Fits(const Worker& w, std::uint64_t bytes) const;
     // Sends the items kept for busy workers.
     void SendQueued();
@@ -121,11 +139,14 @@ private:
     // failure when `result` is null (the worker is gone).
     JobResult Done(Worker& w, JobResult* result);
     std::vector<Worker> workers_;
-    std::atomic<bool>* cancelled_;  // shared with the workers
-    int bell_ = -1;                 // an eventfd the workers ring
+    std::atomic<bool>* cancelled_;              // shared with the workers
+    Shared* shared_ = nullptr;                  // one for each worker, shared with it
+    static Shared* reporting_;                  // in a worker: where its reports go
+    static const std::atomic<bool>* stopping_;  // in a worker: the pool's cancelled_
+    int bell_ = -1;                             // an eventfd the workers ring
     int busy_ = 0;
     const std::atomic<bool>* interrupted_ = nullptr;
     bool forwarded_ = false;
 };
 
-}  // namespace kaltri
+}  // namespace kt
