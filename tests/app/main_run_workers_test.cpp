@@ -278,9 +278,9 @@ TEST_F(WorkersRunTest, StoppingMidRunLeavesLaterEntriesUnpackedAndOldArchivesAlo
         EXPECT_EQ(ReadAll(ArchiveOf(100)), "old 100");
         EXPECT_EQ(Strays(), std::vector<std::string>{});
         // The bar keeps its place: the entries before the stop.
-        if (!c.stopBox.empty())
+        if (!c.stopBox.empty()) {
             EXPECT_EQ(Form->ProgressBar->value(), c.stopRow * TFormMain::kProgressSteps);
-        if (c.stopBox.empty()) {
+        } else {
             QApplication::processEvents();
             EXPECT_FALSE(Form->isVisible());  // the close asked for is carried out
             Form->show();
