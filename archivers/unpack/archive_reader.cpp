@@ -95,7 +95,7 @@ int ArchiveReader::Open(const std::string& path, std::string* error) {
     if (scan_) {
         ScanEnd end = scan_(path, &facts_);
         if (end == ScanEnd::Unreadable) facts_.clear();
-        cutShort_ = end == ScanEnd::CutShort;
+        scanEnd_ = end;
     }
     gzipped_ = gzip_.Open(path);
     int opened = gzipped_ ? archive_read_open(a_, this, nullptr, ReadGzip, nullptr)
@@ -127,8 +127,12 @@ int ArchiveReader::Header(Member* m, std::string* error) {
     if (r == ARCHIVE_EOF) {
         // The end as libarchive sees it is the end only when the archive
         // reaches its own end mark and every member found there was read.
-        if (cutShort_) {
+        if (scanEnd_ == ScanEnd::CutShort) {
             *error = "the archive is cut short: it ends before its end mark";
+            return ERROR_BROKEN_DATA;
+        }
+        if (scanEnd_ == ScanEnd::LengthDiffers) {
+            *error = "the file is longer than the length the archive states";
             return ERROR_BROKEN_DATA;
         }
         if (index_ < facts_.size()) {

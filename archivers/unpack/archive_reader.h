@@ -47,8 +47,9 @@ struct MemberFacts {
 };
 // How far a scan got: to the format's end mark, to the end of the file
 // before that mark (the archive was cut short: damage, whatever libarchive
-// makes of it), or not through headers it could read.
-enum class ScanEnd { Unreadable, Complete, CutShort };
+// makes of it), or not through headers it could read; or the file is longer
+// than the length its header states (bytes no reader sees: damage too).
+enum class ScanEnd { Unreadable, Complete, CutShort, LengthDiffers };
 using ScanFacts = ScanEnd (*)(const std::string& path, std::vector<MemberFacts>* facts);
 
 // Turns on the formats one library reads (every compression filter is on
@@ -132,8 +133,8 @@ private:
     std::vector<MemberFacts> facts_;
     std::size_t index_ = 0;  // of the next member in facts_
     bool checkCrc_ = false;  // the current member's data is checked against storedCrc_
-    bool cutShort_ = false;  // the scan met the end of the file before the end mark
-    bool split_ = false;     // the current member continues in a volume not read
+    ScanEnd scanEnd_ = ScanEnd::Unreadable;
+    bool split_ = false;  // the current member continues in a volume not read
     uint32_t storedCrc_ = 0;
     uint32_t crc_ = 0;
     int dataError_ = 0;

@@ -190,6 +190,34 @@ TEST_F(CabLibrary, DamageFoundInASharedBlockLeavesNoMemberOfIt) {
     EXPECT_FALSE(std::filesystem::exists(out + "/b.txt")) << report;
 }
 
+// The header's length of the whole cabinet is the only thing that tells a
+// cabinet grown by bytes no reader sees, or one whose stated length was
+// changed: either is damage, though every data block is sound.
+TEST_F(CabLibrary, ALengthThatDiffersFromTheStatedOneIsDamage) {
+    ASSERT_TRUE(cab.Loaded());
+    const std::string sound = StoredCabinet({{"a.txt", "first"}, {"b.txt", "second"}});
+    std::string path = dir.Write("sound.cab", sound);
+    ASSERT_TRUE(cab.Check(path, CHECKARCHIVE_FULLCRC));
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    std::string longer = sound + "x";
+    std::string claimsMore = sound, claimsLess = sound;
+    claimsMore[8] = static_cast<char>(claimsMore[8] + 1);
+    claimsLess[8] = static_cast<char>(claimsLess[8] - 1);
+    for (const Case& c : {Case{"a byte appended", longer}, Case{"stated one more", claimsMore},
+                          Case{"stated one less", claimsLess}}) {
+        SCOPED_TRACE(c.what);
+        path = dir.Write("changed.cab", c.bytes);
+        EXPECT_FALSE(cab.Check(path, CHECKARCHIVE_FULLCRC));
+        std::string report;
+        EXPECT_EQ(cab.Command("-x \"" + path + "\" \"" + dir / "l" + "/\"", &report),
+                  ERROR_BROKEN_DATA)
+            << report;
+    }
+}
+
 TEST_F(CabLibrary, NamesLeavingTheFolderWriteNothingOutside) {
     ASSERT_TRUE(cab.Loaded());
     std::string evil = dir / "evil.cab";
