@@ -189,7 +189,16 @@ int TestMembers(kt::TArchiver& driver, const std::string& path, const std::strin
     int r = driver.TestMembers(nullptr, path, options, output);
     if (r == ERROR_NOT_SUPPORT) {
         // A library without a test command: its own whole-archive check.
+        // Its one answer does not say why; an archive that cannot even be
+        // opened is not one whose data failed its CRC.
         r = driver.CheckArchive(path, CHECKARCHIVE_FULLCRC, 0) != 0 ? 0 : ERROR_FILE_CRC;
+        if (r != 0) {
+            HARC arc = driver.OpenArchive(nullptr, path, 0);
+            if (arc == nullptr)
+                r = ERROR_NOT_ARC_FILE;
+            else
+                driver.CloseArchive(arc);
+        }
         output.clear();
     }
     report = output.c_str();
