@@ -214,7 +214,9 @@ ZipStatus ReadZipDirectory(const ByteSource& source, ZipDirectory& out) {
         if (ReadCentral(source, *span, out) == ZipStatus::Ok) return ZipStatus::Ok;
     }
     ZipStatus st = ZipStatus::Unsupported;  // multi-disk
-    if (Get16(end + 4) == 0 && Get16(end + 6) == 0) {
+    // One disk holds it all: then the count of entries on this disk and
+    // the total are one number twice, and two that differ are damage.
+    if (Get16(end + 4) == 0 && Get16(end + 6) == 0 && Get16(end + 8) == Get16(end + 10)) {
         DirectorySpan classic{Get16(end + 10), Get32(end + 12), Get32(end + 16), endPos};
         st = ReadCentral(source, classic, out);
         if (st == ZipStatus::Ok) return st;

@@ -195,8 +195,14 @@ TEST(ZipCodec, ALocalHeaderThatDisagreesWithTheDirectoryIsDamage) {
         EXPECT_EQ(ExtractEntry(src, dir.entries[0], "", sink), ZipStatus::Broken);
         EXPECT_TRUE(sink.data.empty());
     }
-    MemorySource sound(out.bytes.data(), out.bytes.size());
+    // The end record counts the entries twice (this disk's, and all); on
+    // one disk the two must agree.
+    std::string count = out.bytes;
+    count[count.size() - 22 + 8] ^= 1;
+    MemorySource counted(count.data(), count.size());
     ZipDirectory dir;
+    EXPECT_NE(ReadZipDirectory(counted, dir), ZipStatus::Ok);
+    MemorySource sound(out.bytes.data(), out.bytes.size());
     ASSERT_EQ(ReadZipDirectory(sound, dir), ZipStatus::Ok);
     StringSink sink;
     EXPECT_EQ(ExtractEntry(sound, dir.entries[0], "", sink), ZipStatus::Ok);
