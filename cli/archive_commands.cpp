@@ -130,13 +130,16 @@ std::string MemberRecord(const std::string& archive, const INDIVIDUALINFO& info,
 
 }  // namespace
 
+void SayWhyNotOpened(kt::TArchiver& driver, const std::string& path, const std::string& archive,
+                     Lang lang);
+
 int ListArchive(const std::string& archive, Lang lang, bool json) {
     std::unique_ptr<kt::TArchiver> driver = OpenDriver(archive, lang);
     if (!driver) return 1;
     try {
         HARC arc = driver->OpenArchive(nullptr, archive, 0);
         if (arc == nullptr) {
-            std::cerr << "kaltri: " << Text(lang, Msg::UnknownFormat, archive) << "\n";
+            SayWhyNotOpened(*driver, kt::AbsolutePath(archive), archive, lang);
             return 1;
         }
         if (!json)
@@ -203,6 +206,18 @@ int TestMembers(kt::TArchiver& driver, const std::string& path, const std::strin
     }
     report = output.c_str();
     return r;
+}
+
+// The format was recognised but the library cannot open the archive: its own
+// report of the test command says why (the last part of a split ZIP, ...),
+// after the general line.
+void SayWhyNotOpened(kt::TArchiver& driver, const std::string& path, const std::string& archive,
+                     Lang lang) {
+    std::cerr << "kaltri: " << Text(lang, Msg::UnknownFormat, archive) << "\n";
+    std::string report;
+    if (TestMembers(driver, path, "", report) == 0) return;
+    std::string line = report.substr(0, report.find('\n'));
+    if (!line.empty()) std::cerr << "kaltri: " << kt::PrintableText(line) << "\n";
 }
 
 int TestArchive(const std::string& archive, const std::string& password, Lang lang, bool json) {
@@ -277,7 +292,7 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
         const bool tar = dynamic_cast<const kt::TTar32*>(driver.get()) != nullptr;
         MemberPlan plan = PlanMembers(*driver, path, dir);
         if (!plan.listed) {
-            std::cerr << "kaltri: " << Text(lang, Msg::UnknownFormat, archive) << "\n";
+            SayWhyNotOpened(*driver, path, archive, lang);
             return 1;
         }
         std::vector<std::string> kept;

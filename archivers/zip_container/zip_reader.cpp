@@ -213,10 +213,13 @@ ZipStatus ReadZipDirectory(const ByteSource& source, ZipDirectory& out) {
     if (auto span = Zip64End(source, endPos)) {
         if (ReadCentral(source, *span, out) == ZipStatus::Ok) return ZipStatus::Ok;
     }
-    ZipStatus st = ZipStatus::Unsupported;  // multi-disk
-    // One disk holds it all: then the count of entries on this disk and
-    // the total are one number twice, and two that differ are damage.
-    if (Get16(end + 4) == 0 && Get16(end + 6) == 0 && Get16(end + 8) == Get16(end + 10)) {
+    ZipStatus st = ZipStatus::Unsupported;
+    const bool oneDisk = Get16(end + 4) == 0 && Get16(end + 6) == 0;
+    if (oneDisk && Get16(end + 8) != Get16(end + 10)) {
+        // One disk holds it all: then the count of entries on this disk and
+        // the total are one number twice, and two that differ are damage.
+        st = ZipStatus::Broken;
+    } else if (oneDisk) {
         DirectorySpan classic{Get16(end + 10), Get32(end + 12), Get32(end + 16), endPos};
         st = ReadCentral(source, classic, out);
         if (st == ZipStatus::Ok) return st;
@@ -224,6 +227,7 @@ ZipStatus ReadZipDirectory(const ByteSource& source, ZipDirectory& out) {
     if (auto span = Zip64EndBySearch(source, endPos)) {
         if (ReadCentral(source, *span, out) == ZipStatus::Ok) return ZipStatus::Ok;
     }
+    out.splitSet = !oneDisk;
     return st;
 }
 

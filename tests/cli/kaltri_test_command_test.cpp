@@ -86,6 +86,23 @@ TEST(KaltriTest, AFileThatCannotBeOpenedIsNotCalledACrcMismatch) {
     }
 }
 
+// The last part of a ZIP split with zip -s is not read: test, list and
+// extract say so and what to do, instead of calling it damaged or unknown.
+TEST(KaltriTest, ASplitZipIsRefusedSayingWhatItIs) {
+    Tree t;
+    t.Random("big.bin", 200000);
+    Result made = Sh("cd " + Q(t.root) + " && zip -q -s 64k split.zip big.bin");
+    ASSERT_EQ(0, made.code) << made.out;
+    for (const std::string& command :
+         {std::string(" test "), std::string(" list "), " extract -o " + Q(t.root + "/o") + " "}) {
+        SCOPED_TRACE(command);
+        Result r = Sh(kKaltri + command + Q(t.root + "/split.zip"));
+        EXPECT_EQ(1, r.code) << r.out;
+        EXPECT_NE(std::string::npos, r.out.find("split over several files")) << r.out;
+        EXPECT_EQ(std::string::npos, r.out.find("unsupported method")) << r.out;
+    }
+}
+
 TEST(KaltriTest, ControlCharactersInNamesAreShownEscaped) {
     Tree t;
     const std::string name = "evil\x1b[2J\r\nOK forged.txt";
