@@ -44,6 +44,10 @@ struct MemberFacts {
     bool hasCrc = false;
     uint32_t crc = 0;
     bool split = false;  // a part of a member spread over volumes
+    // The halves of split: the data began in an earlier volume, or goes on
+    // in a later one (a member read over a whole set has neither).
+    bool splitBefore = false;
+    bool splitAfter = false;
 };
 // How far a scan got: to the format's end mark, to the end of the file
 // before that mark (the archive was cut short: damage, whatever libarchive
@@ -96,6 +100,9 @@ struct ReadingFormats {
     // stream): damage found in one member's data may lie in bytes an
     // earlier member already handed out.
     bool sharedBlocks = false;
+    // The files of a volume set that starts at the given one, it first, in
+    // order (only it when it is no volume or none follows beside it).
+    std::vector<std::string> (*volumes)(const std::string& path) = nullptr;
 };
 
 // The reader for the formats: the library's own, else libarchive.
@@ -144,6 +151,8 @@ private:
     // so no further member is read.
     bool lost_ = false;
     std::string path_;
+    std::vector<std::string> volumes_;  // of a volume set read as one
+    std::vector<std::string> (*volumesOf_)(const std::string&) = nullptr;
     bool pending_ = false;  // the first header, read by Open, not yet handed out
     Member first_;
     int filter_ = 0;
