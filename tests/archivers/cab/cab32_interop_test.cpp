@@ -3,6 +3,8 @@
 // cabextract, 7z and bsdtar read back exactly; a cabinet naming paths
 // outside its folder writes nothing there.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <map>
@@ -268,6 +270,37 @@ TEST_F(CabLibrary, CancelLeavesNoCabinetAndNoTemporaryFile) {
     for (const std::string& p : TreeOf(dir.Path()))
         EXPECT_EQ(p.find("c.cab"), std::string::npos) << p;
     EXPECT_EQ(cab.Command("-f \"" + arc + "\"", &report), ERROR_NOT_SUPPORT);
+}
+
+// A full disk while the cabinet is written (the first, second, ... write
+// fails) fails the command, and leaves neither a cabinet nor a temporary
+// file: libgcab's writes go through the same fault hook as every writer's.
+TEST_F(CabLibrary, AFailingWriteFailsTheCabinetAndLeavesNothing) {
+    ASSERT_TRUE(cab.Loaded());
+    const std::string src = dir / "src", arc = dir / "f.cab";
+    for (int n : {1, 2, 3}) {
+        SCOPED_TRACE(n);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // The library reads the variables on its first write, here.
+            setenv("KT_FAULT_WRITE", std::to_string(n).c_str(), 1);
+            std::string report;
+            int rc =
+                cab.Command("-a -r \"" + arc + "\" \"" + src + "/\" \"" + src + "/sub\"", &report);
+            _exit(rc == ERROR_CANNOT_WRITE ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(child, waitpid(child, &status, 0));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_FALSE(std::filesystem::exists(arc));
+        for (const std::string& p : TreeOf(dir.Path()))
+            EXPECT_EQ(p.find("f.cab"), std::string::npos) << p;
+    }
+    std::string report;
+    ASSERT_EQ(cab.Command("-a -r \"" + arc + "\" \"" + src + "/\" \"" + src + "/sub\"", &report), 0)
+        << report;
+    EXPECT_TRUE(cab.Check(arc, CHECKARCHIVE_FULLCRC));
 }
 
 }  // namespace
