@@ -215,7 +215,7 @@ bool IsVolume(const std::string& path, bool* oldNaming) {
         *oldNaming = !(flags & 0x0010);
         return (flags & 0x0001) != 0;
     }
-    if (h.compare(0, 8, kRar5, 8) != 0) return false;
+    if (h.size() <= 12 || h.compare(0, 8, kRar5, 8) != 0) return false;
     const std::string main = h.substr(12);  // after the signature and the header's CRC
     Fields in(main);
     uint64_t size, type, flags, extra = 0, archiveFlags = 0;
