@@ -132,6 +132,9 @@ std::string MemberRecord(const std::string& archive, const INDIVIDUALINFO& info,
 
 }  // namespace
 
+void SayWhyNotOpened(kt::TArchiver& driver, const std::string& path, const std::string& archive,
+                     Lang lang);
+
 int ListArchive(const std::string& archive, Lang lang, bool json, Verbosity verbosity) {
     std::unique_ptr<kt::TArchiver> driver = OpenDriver(archive, lang);
     if (!driver) return 1;
@@ -139,7 +142,7 @@ int ListArchive(const std::string& archive, Lang lang, bool json, Verbosity verb
     try {
         HARC arc = driver->OpenArchive(nullptr, archive, 0);
         if (arc == nullptr) {
-            std::cerr << "kaltri: " << Text(lang, Msg::UnknownFormat, archive) << "\n";
+            SayWhyNotOpened(*driver, kt::AbsolutePath(archive), archive, lang);
             return 1;
         }
         if (!json && verbosity != Verbosity::Quiet)
@@ -216,11 +219,32 @@ int TestMembers(kt::TArchiver& driver, const std::string& path, const std::strin
     int r = driver.TestMembers(nullptr, path, options, output);
     if (r == ERROR_NOT_SUPPORT) {
         // A library without a test command: its own whole-archive check.
+        // Its one answer does not say why; an archive that cannot even be
+        // opened is not one whose data failed its CRC.
         r = driver.CheckArchive(path, CHECKARCHIVE_FULLCRC, 0) != 0 ? 0 : ERROR_FILE_CRC;
+        if (r != 0) {
+            HARC arc = driver.OpenArchive(nullptr, path, 0);
+            if (arc == nullptr)
+                r = ERROR_NOT_ARC_FILE;
+            else
+                driver.CloseArchive(arc);
+        }
         output.clear();
     }
     report = output.c_str();
     return r;
+}
+
+// The format was recognised but the library cannot open the archive: its own
+// report of the test command says why (the last part of a split ZIP, ...),
+// after the general line.
+void SayWhyNotOpened(kt::TArchiver& driver, const std::string& path, const std::string& archive,
+                     Lang lang) {
+    std::cerr << "kaltri: " << Text(lang, Msg::UnknownFormat, archive) << "\n";
+    std::string report;
+    if (TestMembers(driver, path, "", report) == 0) return;
+    std::string line = report.substr(0, report.find('\n'));
+    if (!line.empty()) std::cerr << "kaltri: " << kt::PrintableText(line) << "\n";
 }
 
 int TestArchive(const std::string& archive, const std::string& password, Lang lang, bool json,
@@ -319,7 +343,7 @@ int ExtractArchive(const std::string& archive, const ExtractSettings& settings, 
         const bool tar = dynamic_cast<const kt::TTar32*>(driver.get()) != nullptr;
         MemberPlan plan = PlanMembers(*driver, path, dir);
         if (!plan.listed) {
-            std::cerr << "kaltri: " << Text(lang, Msg::UnknownFormat, archive) << "\n";
+            SayWhyNotOpened(*driver, path, archive, lang);
             return 1;
         }
         std::vector<std::string> kept;

@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "temp_name.h"
+
 namespace kt {
 namespace {
 
@@ -27,6 +29,8 @@ bool Walk(int dirFd, std::string& path, bool wantSize,
         if (e == nullptr) break;
         const char* name = e->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+        // Another run's file being written is not a file of the folder yet.
+        if (name[0] == '.' && IsTempOfRunningWriter(name)) continue;
         struct stat st {};
         unsigned char type = e->d_type;
         bool isLink = type == DT_LNK;

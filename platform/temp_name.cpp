@@ -60,6 +60,12 @@ std::optional<pid_t> TempNameWriter(std::string_view name) {
     return pid;
 }
 
+bool IsTempOfRunningWriter(std::string_view name) {
+    const std::optional<pid_t> writer = TempNameWriter(name);
+    if (!writer || *writer <= 0) return false;
+    return *writer == CurrentProcessId() || kill(*writer, 0) == 0 || errno != ESRCH;
+}
+
 int RemoveStaleTempFiles(const std::string& folder, std::string_view target) {
     // The name's start up to its ".kt": the same for every writer of target.
     std::string mine;

@@ -26,6 +26,10 @@ pid_t CurrentProcessId();
 // other name.
 std::optional<pid_t> TempNameWriter(std::string_view name);
 
+// A temporary file of that form whose writer is running: another run (or
+// this one) is writing it right now, so it is no source to pack or copy.
+bool IsTempOfRunningWriter(std::string_view name);
+
 // Removes from folder the temporary files of that form whose writer is no
 // longer running (a writer killed with -9 leaves its file): those of target
 // only, or all of them when target is empty. Returns how many went.

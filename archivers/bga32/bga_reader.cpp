@@ -132,7 +132,13 @@ int BgaReader::Next(kt::unpack::Member* m, std::string* error) {
     // as raw data, whose own read fails where the archive is cut.
     if (::pread(fd_.get(), sig, std::min<uint64_t>(3, packed), static_cast<off_t>(data)) < 0)
         std::memset(sig, 0, sizeof sig);
-    if (format_ == kBza && packed >= 3 && std::memcmp(sig, "BZh", 3) == 0) {
+    // The header says whether the member was packed (1) or kept as it is
+    // (0). A kept member's bytes may look like a stream of either kind ("BZh",
+    // a tiny deflate block), so it is never decoded.
+    const bool kept = Le(h + 22, 2) == 0 && packed == original;
+    if (kept) {
+        coding_ = Coding::Stored;
+    } else if (format_ == kBza && packed >= 3 && std::memcmp(sig, "BZh", 3) == 0) {
         coding_ = Coding::Bzip2;
         bz_ = bz_stream{};
         bzActive_ = BZ2_bzDecompressInit(&bz_, 0, 0) == BZ_OK;

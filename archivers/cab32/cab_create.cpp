@@ -11,6 +11,7 @@
 
 #include "platform/atomic_file.h"
 #include "archivers/common/source_list.h"
+#include "fd_output_stream.h"
 #include "platform/archiver_api.h"
 
 namespace kt::cab32 {
@@ -131,25 +132,21 @@ int CreateCabinet(const CabCommand& cmd, kt::arc::Report& report,
         return ERROR_CANNOT_WRITE;
     }
     // libgcab goes back to patch the header, so it writes through a
-    // seekable stream opened on the temporary file itself.
-    std::string self = "/proc/self/fd/" + std::to_string(out.Fd());
-    GPtr<GFile> temp(g_file_new_for_path(self.c_str()));
-    GPtr<GFileIOStream> stream(g_file_open_readwrite(temp.get(), nullptr, &raw));
-    if (!stream) return failed(cmd.items.archive, ERROR_CANNOT_WRITE);
+    // seekable stream on the temporary file itself.
+    GPtr<GOutputStream> os(NewFdOutputStream(out.Fd()));
     GPtr<GCancellable> cancel(g_cancellable_new());
     WriteProgress user{&progress, cancel.get(), cmd.items.archive};
     if (!progress.Send(ARCEXTRACT_OPEN, cmd.items.archive, cmd.items.archive, 0, 0)) {
         report.Line("cancelled");
         return ERROR_USER_CANCEL;
     }
-    GOutputStream* os = g_io_stream_get_output_stream(G_IO_STREAM(stream.get()));
     gboolean written =
-        gcab_cabinet_write(cabinet.get(), os, OnFile, nullptr, &user, cancel.get(), &raw);
+        gcab_cabinet_write(cabinet.get(), os.get(), OnFile, nullptr, &user, cancel.get(), &raw);
     if (progress.Cancelled()) {
         failed("cancelled", 0);
         return ERROR_USER_CANCEL;
     }
-    if (!written || !g_io_stream_close(G_IO_STREAM(stream.get()), nullptr, &raw))
+    if (!written || !g_output_stream_close(os.get(), nullptr, &raw))
         return failed("cannot write the cabinet", ERROR_CANNOT_WRITE);
     if (!out.Commit()) {
         report.Line(cmd.items.archive + ": " + std::strerror(errno));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <set>
 
+#include "platform/temp_name.h"
 #include "platform/wildcard.h"
 #include "safe_path.h"
 
@@ -30,7 +31,8 @@ std::vector<std::string> ChildrenOf(const std::string& folder) {
     if (!d) return names;
     while (dirent* e = readdir(d)) {
         std::string name = e->d_name;
-        if (name != "." && name != "..") names.push_back(name);
+        // Another run's file being written is not a file of the folder yet.
+        if (name != "." && name != ".." && !kt::IsTempOfRunningWriter(name)) names.push_back(name);
     }
     closedir(d);
     std::sort(names.begin(), names.end());

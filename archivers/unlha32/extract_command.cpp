@@ -333,6 +333,10 @@ int RunExtract(RunContext& ctx) {
             ctx.Fail(ERROR_INVALID_PATH);
         }
     }
+    if (!listing.endMark) {
+        ctx.report.Line("the archive is cut short: it ends before its end mark");
+        ctx.Fail(ERROR_UNEXPECTED_EOF);
+    }
     ctx.Progress(ARCEXTRACT_END, path, path, 0, 0, nullptr);
     if (count == 0 && !ctx.cmd.names.empty()) {
         ctx.report.Line("no member matches");

@@ -46,7 +46,10 @@ int ReadListing(FileReader& file, Listing* listing) {
     listing->start = off;
     while (true) {
         r = ReadHeader(file, off, &h);
-        if (r == -1) break;
+        if (r == -1) {
+            listing->endMark = off < file.Size();
+            break;
+        }
         if (r != 0) return r;
         if (h.End() > file.Size()) return ERROR_UNEXPECTED_EOF;
         off = h.End();

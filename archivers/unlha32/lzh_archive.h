@@ -28,6 +28,9 @@ private:
 struct Listing {
     std::vector<MemberHeader> members;
     uint64_t start = 0;  // offset of the first header (after a prefix)
+    // The walk met the 0 byte that ends an LZH archive; without it the file
+    // was cut at a member boundary and members may be missing.
+    bool endMark = false;
 };
 
 // Reads every header. 0, or the ERROR_ code of the first broken header;

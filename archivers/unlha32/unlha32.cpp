@@ -117,6 +117,7 @@ bool CheckLzh(const std::string& path, int mode) {
     if (!file.Open(path) || ReadListing(file, &listing) != 0 || listing.members.empty())
         return false;
     if (!(mode & CHECKARCHIVE_FULLCRC)) return true;
+    if (!listing.endMark) return false;
     for (const MemberHeader& m : listing.members) {
         auto method = kt::lzh::FindMethod(m.method);
         if (!method) return false;

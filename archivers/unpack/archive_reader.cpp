@@ -57,7 +57,7 @@ std::unique_ptr<MemberSource> MakeReader(const ReadingFormats& formats) {
 }
 
 ArchiveReader::ArchiveReader(const ReadingFormats& formats)
-    : a_(archive_read_new()), scan_(formats.scan) {
+    : a_(archive_read_new()), scan_(formats.scan), volumesOf_(formats.volumes) {
     if (!a_) throw std::bad_alloc();
     // Every filter but gzip: the outer gzip layer is read here (GzipInput),
     // and libarchive's own gzip reader keeps a header's name and comment
@@ -95,11 +95,23 @@ int ArchiveReader::Open(const std::string& path, std::string* error) {
     if (scan_) {
         ScanEnd end = scan_(path, &facts_);
         if (end == ScanEnd::Unreadable) facts_.clear();
-        cutShort_ = end == ScanEnd::CutShort;
+        scanEnd_ = end;
     }
-    gzipped_ = gzip_.Open(path);
-    int opened = gzipped_ ? archive_read_open(a_, this, nullptr, ReadGzip, nullptr)
-                          : archive_read_open_filename(a_, path.c_str(), 64 * 1024);
+    if (volumesOf_) volumes_ = volumesOf_(path);
+    gzipped_ = volumes_.size() < 2 && gzip_.Open(path);
+    int opened = 0;
+    if (gzipped_) {
+        opened = archive_read_open(a_, this, nullptr, ReadGzip, nullptr);
+    } else if (volumes_.size() > 1) {
+        // The volumes are read as one stream, a member going on from one
+        // file into the next.
+        std::vector<const char*> names;
+        for (const std::string& v : volumes_) names.push_back(v.c_str());
+        names.push_back(nullptr);
+        opened = archive_read_open_filenames(a_, names.data(), 64 * 1024);
+    } else {
+        opened = archive_read_open_filename(a_, path.c_str(), 64 * 1024);
+    }
     if (opened != ARCHIVE_OK) {
         *error = ErrorText(a_, "cannot open the archive");
         return archive_errno(a_) == ENOENT || archive_errno(a_) == EACCES ? ERROR_ARC_FILE_OPEN
@@ -127,8 +139,12 @@ int ArchiveReader::Header(Member* m, std::string* error) {
     if (r == ARCHIVE_EOF) {
         // The end as libarchive sees it is the end only when the archive
         // reaches its own end mark and every member found there was read.
-        if (cutShort_) {
+        if (scanEnd_ == ScanEnd::CutShort) {
             *error = "the archive is cut short: it ends before its end mark";
+            return ERROR_BROKEN_DATA;
+        }
+        if (scanEnd_ == ScanEnd::LengthDiffers) {
+            *error = "the file is longer than the length the archive states";
             return ERROR_BROKEN_DATA;
         }
         if (index_ < facts_.size()) {
@@ -211,7 +227,9 @@ long long ArchiveReader::Read(void* buffer, std::size_t size, std::string* error
     if (split_) {
         // Only the part in this file could be read: the member would come
         // out cut.
-        *error = "the member is spread over volumes, and only this file's part can be read";
+        *error =
+            "the member is spread over volumes, and only the part in the volumes beside this "
+            "file can be read";
         dataError_ = ERROR_BROKEN_DATA;
         return -1;
     }

@@ -44,11 +44,16 @@ struct MemberFacts {
     bool hasCrc = false;
     uint32_t crc = 0;
     bool split = false;  // a part of a member spread over volumes
+    // The halves of split: the data began in an earlier volume, or goes on
+    // in a later one (a member read over a whole set has neither).
+    bool splitBefore = false;
+    bool splitAfter = false;
 };
 // How far a scan got: to the format's end mark, to the end of the file
 // before that mark (the archive was cut short: damage, whatever libarchive
-// makes of it), or not through headers it could read.
-enum class ScanEnd { Unreadable, Complete, CutShort };
+// makes of it), or not through headers it could read; or the file is longer
+// than the length its header states (bytes no reader sees: damage too).
+enum class ScanEnd { Unreadable, Complete, CutShort, LengthDiffers };
 using ScanFacts = ScanEnd (*)(const std::string& path, std::vector<MemberFacts>* facts);
 
 // Turns on the formats one library reads (every compression filter is on
@@ -95,6 +100,9 @@ struct ReadingFormats {
     // stream): damage found in one member's data may lie in bytes an
     // earlier member already handed out.
     bool sharedBlocks = false;
+    // The files of a volume set that starts at the given one, it first, in
+    // order (only it when it is no volume or none follows beside it).
+    std::vector<std::string> (*volumes)(const std::string& path) = nullptr;
 };
 
 // The reader for the formats: the library's own, else libarchive.
@@ -132,8 +140,8 @@ private:
     std::vector<MemberFacts> facts_;
     std::size_t index_ = 0;  // of the next member in facts_
     bool checkCrc_ = false;  // the current member's data is checked against storedCrc_
-    bool cutShort_ = false;  // the scan met the end of the file before the end mark
-    bool split_ = false;     // the current member continues in a volume not read
+    ScanEnd scanEnd_ = ScanEnd::Unreadable;
+    bool split_ = false;  // the current member continues in a volume not read
     uint32_t storedCrc_ = 0;
     uint32_t crc_ = 0;
     int dataError_ = 0;
@@ -143,6 +151,8 @@ private:
     // so no further member is read.
     bool lost_ = false;
     std::string path_;
+    std::vector<std::string> volumes_;  // of a volume set read as one
+    std::vector<std::string> (*volumesOf_)(const std::string&) = nullptr;
     bool pending_ = false;  // the first header, read by Open, not yet handed out
     Member first_;
     int filter_ = 0;

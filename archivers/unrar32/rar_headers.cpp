@@ -7,6 +7,7 @@
 #include <archive.h>
 
 #include <cstdint>
+#include <cctype>
 #include <cstring>
 
 #include "archivers/common/unique_fd.h"
@@ -84,7 +85,7 @@ private:
     std::size_t at_ = 0;
 };
 
-ScanEnd ScanRar4(const File& f, uint64_t pos, std::vector<MemberFacts>* facts) {
+ScanEnd ScanRar4(const File& f, uint64_t pos, std::vector<MemberFacts>* facts, bool* more) {
     pos += 7;
     // Producers of version 2.9 and later always end with an end block;
     // older ones end where the last member does.
@@ -101,7 +102,10 @@ ScanEnd ScanRar4(const File& f, uint64_t pos, std::vector<MemberFacts>* facts) {
             if (!f.Read(pos + 7, base + 7, 4)) return ScanEnd::CutShort;
             data = Le(base + 7, 4);
         }
-        if (type == 0x7B) return ScanEnd::Complete;  // end of archive
+        if (type == 0x7B) {  // end of archive; of a volume when another follows
+            *more = (flags & 0x0001) != 0;
+            return ScanEnd::Complete;
+        }
         if (type == 0x74) {
             unsigned char h[32];
             if (size < 32) return ScanEnd::Unreadable;
@@ -118,6 +122,8 @@ ScanEnd ScanRar4(const File& f, uint64_t pos, std::vector<MemberFacts>* facts) {
             // A member split over volumes stores the CRC of each part.
             m.hasCrc = !m.folder && !(flags & 0x0003);
             m.split = (flags & 0x0003) != 0;
+            m.splitBefore = (flags & 0x0001) != 0;
+            m.splitAfter = (flags & 0x0002) != 0;
             m.crc = Le(h + 16, 4);
             facts->push_back(m);
         }
@@ -126,7 +132,7 @@ ScanEnd ScanRar4(const File& f, uint64_t pos, std::vector<MemberFacts>* facts) {
     return pos == f.Size() && !endBlockDue ? ScanEnd::Complete : ScanEnd::CutShort;
 }
 
-ScanEnd ScanRar5(const File& f, uint64_t pos, std::vector<MemberFacts>* facts) {
+ScanEnd ScanRar5(const File& f, uint64_t pos, std::vector<MemberFacts>* facts, bool* more) {
     pos += 8;
     while (pos < f.Size()) {
         std::string head = f.ReadUpTo(pos + 4, 3);
@@ -144,7 +150,11 @@ ScanEnd ScanRar5(const File& f, uint64_t pos, std::vector<MemberFacts>* facts) {
         if ((flags & 0x0001) && !in.Vint(&extraSize)) return ScanEnd::Unreadable;
         if ((flags & 0x0002) && !in.Vint(&dataSize)) return ScanEnd::Unreadable;
         if (type == 4) return ScanEnd::Unreadable;  // the headers themselves are encrypted
-        if (type == 5) return ScanEnd::Complete;    // end of archive
+        if (type == 5) {  // end of archive; of a volume when another follows
+            uint64_t endFlags = 0;
+            *more = in.Vint(&endFlags) && (endFlags & 0x0001);
+            return ScanEnd::Complete;
+        }
         if (type == 2) {
             uint64_t fileFlags, unpacked, attributes, compression, host, nameLength;
             uint32_t mtime = 0, crc = 0;
@@ -161,6 +171,8 @@ ScanEnd ScanRar5(const File& f, uint64_t pos, std::vector<MemberFacts>* facts) {
             // whole file only in their last part.
             m.hasCrc = (fileFlags & 0x0004) && !m.folder && !(flags & 0x0018);
             m.split = (flags & 0x0018) != 0;
+            m.splitBefore = (flags & 0x0008) != 0;
+            m.splitAfter = (flags & 0x0010) != 0;
             m.crc = crc;
             if (extraSize > h.size()) return ScanEnd::Unreadable;
             in.Seek(h.size() - static_cast<std::size_t>(extraSize));
@@ -180,17 +192,111 @@ ScanEnd ScanRar5(const File& f, uint64_t pos, std::vector<MemberFacts>* facts) {
     return ScanEnd::CutShort;
 }
 
-}  // namespace
-
-ScanEnd ScanRarHeaders(const std::string& path, std::vector<MemberFacts>* facts) {
+// One file of the set; *more when its end header says a volume follows.
+ScanEnd ScanOneFile(const std::string& path, std::vector<MemberFacts>* facts, bool* more) {
     File f(path);
     std::string start = f.ReadUpTo(0, kSfxSearch);
     for (std::size_t at = start.find("Rar!\x1a\x07"); at != std::string::npos;
          at = start.find("Rar!\x1a\x07", at + 1)) {
-        if (start.compare(at, 8, kRar5, 8) == 0) return ScanRar5(f, at, facts);
-        if (start.compare(at, 7, kRar4, 7) == 0) return ScanRar4(f, at, facts);
+        if (start.compare(at, 8, kRar5, 8) == 0) return ScanRar5(f, at, facts, more);
+        if (start.compare(at, 7, kRar4, 7) == 0) return ScanRar4(f, at, facts, more);
     }
     return ScanEnd::Unreadable;
+}
+
+// Whether the file starts as a RAR volume, and with the old naming
+// (name.rar, name.r00, name.r01, ...) rather than name.partN.rar.
+bool IsVolume(const std::string& path, bool* oldNaming) {
+    File f(path);
+    std::string h = f.ReadUpTo(0, 64);
+    *oldNaming = false;
+    if (h.compare(0, 7, kRar4, 7) == 0 && h.size() >= 12 && h[9] == 0x73) {
+        unsigned flags = Le(reinterpret_cast<const unsigned char*>(h.data()) + 10, 2);
+        *oldNaming = !(flags & 0x0010);
+        return (flags & 0x0001) != 0;
+    }
+    if (h.size() <= 12 || h.compare(0, 8, kRar5, 8) != 0) return false;
+    const std::string main = h.substr(12);  // after the signature and the header's CRC
+    Fields in(main);
+    uint64_t size, type, flags, extra = 0, archiveFlags = 0;
+    return in.Vint(&size) && in.Vint(&type) && type == 1 && in.Vint(&flags) &&
+           (!(flags & 0x0001) || in.Vint(&extra)) && in.Vint(&archiveFlags) &&
+           (archiveFlags & 0x0001);
+}
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+std::vector<std::string> RarVolumes(const std::string& first) {
+    std::vector<std::string> set{first};
+    bool oldNaming = false;
+    if (!IsVolume(first, &oldNaming)) return set;
+    const std::size_t slash = first.rfind('/');
+    const std::size_t leafAt = slash == std::string::npos ? 0 : slash + 1;
+    std::string lower = first.substr(leafAt);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.size() < 4 || lower.compare(lower.size() - 4, 4, ".rar") != 0) return set;
+    const std::size_t stem = first.size() - 4;  // before ".rar"
+    if (!oldNaming) {
+        // name.partN.rar: the number's digits, kept as wide as they are.
+        std::size_t digits = stem;
+        while (digits > leafAt && std::isdigit(static_cast<unsigned char>(first[digits - 1])))
+            --digits;
+        if (digits == stem || digits < leafAt + 5 || lower.compare(digits - leafAt - 5, 5, ".part"))
+            return set;
+        const std::size_t width = stem - digits;
+        for (unsigned long n = std::stoul(first.substr(digits, width)) + 1; set.size() < 10000;
+             ++n) {
+            std::string number = std::to_string(n);
+            if (number.size() < width) number.insert(0, width - number.size(), '0');
+            std::string next = first.substr(0, digits) + number + first.substr(stem);
+            if (!Exists(next)) break;
+            set.push_back(next);
+        }
+        return set;
+    }
+    // name.rar, then name.r00 to name.r99.
+    for (int n = 0; n < 100; ++n) {
+        std::string next = first.substr(0, stem) + ".r" + (n < 10 ? "0" : "") + std::to_string(n);
+        if (!Exists(next)) break;
+        set.push_back(next);
+    }
+    return set;
+}
+
+ScanEnd ScanRarHeaders(const std::string& path, std::vector<MemberFacts>* facts) {
+    bool more = false;
+    const std::vector<std::string> set = RarVolumes(path);
+    for (std::size_t k = 0; k < set.size(); ++k) {
+        std::vector<MemberFacts> part;
+        more = false;
+        ScanEnd end = ScanOneFile(set[k], &part, &more);
+        if (end != ScanEnd::Complete) return end;
+        std::size_t from = 0;
+        // A member going on from the volume before is one member with it:
+        // whole once its last part does not go on, and then checked
+        // against the CRC of that last part, which is the whole file's.
+        if (k > 0 && !part.empty() && part[0].splitBefore && !facts->empty() &&
+            facts->back().splitAfter) {
+            MemberFacts& m = facts->back();
+            m.splitAfter = part[0].splitAfter;
+            m.split = m.splitBefore || m.splitAfter;
+            m.encrypted = m.encrypted || part[0].encrypted;
+            m.crc = part[0].crc;
+            m.hasCrc = !m.split && !m.folder && part[0].crc != 0;
+            from = 1;
+        }
+        facts->insert(facts->end(), part.begin() + static_cast<std::ptrdiff_t>(from), part.end());
+    }
+    // The last volume beside this one says another follows. A member cut
+    // there fails when it is read (the rest of the archive can still be
+    // listed and extracted); with none cut, whole members may be missing.
+    const bool memberCut = !facts->empty() && facts->back().splitAfter;
+    return more && !memberCut ? ScanEnd::CutShort : ScanEnd::Complete;
 }
 
 namespace {
@@ -206,6 +312,7 @@ std::string RarMethod(int, int format) {
 
 }  // namespace
 
-const kt::unpack::ReadingFormats kRarFormats{EnableRar, RarMethod, ScanRarHeaders};
+const kt::unpack::ReadingFormats kRarFormats{EnableRar, RarMethod, ScanRarHeaders,
+                                             nullptr,   false,     RarVolumes};
 
 }  // namespace kt::unrar32

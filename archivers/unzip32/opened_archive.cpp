@@ -60,6 +60,13 @@ int OpenedArchive::Open(const std::string& path, std::string& error) {
         }
         return 0;
     }
+    if (dir_.splitSet) {
+        error = path +
+                ": the last part of a ZIP archive split over several files (zip -s), which is "
+                "not read; join the parts into one archive first (zip -s 0 " +
+                path.substr(path.rfind('/') + 1) + " --out whole.zip)";
+        return ERROR_ARC_FILE_OPEN;
+    }
     error = path + ": " + ZipStatusText(status);
     return status == ZipStatus::Broken ? ERROR_HEADER_BROKEN : ErrorCodeOf(status);
 }

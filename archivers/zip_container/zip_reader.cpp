@@ -171,6 +171,28 @@ ZipStatus ReadCentral(const ByteSource& source, const DirectorySpan& span, ZipDi
     return ZipStatus::Ok;
 }
 
+// The local header repeats what the central directory says of a member; a
+// copy that disagrees is damage in one of them, whichever the reader trusts
+// (unzip compares them too). Sizes and CRC are compared only where the local
+// header holds them: not behind a data descriptor, not moved to Zip64.
+bool LocalAgreesWithCentral(const ByteSource& source, const ZipEntry& entry, const uint8_t* h) {
+    const uint16_t flags = Get16(h + 6);
+    if ((flags & kFlagEncrypted) != (entry.flags & kFlagEncrypted)) return false;
+    if (Get16(h + 8) != entry.method) return false;
+    if (!(flags & kFlagDescriptor) && !entry.HasDescriptor()) {
+        if (Get32(h + 14) != entry.crc) return false;
+        const uint32_t packed = Get32(h + 18), size = Get32(h + 22);
+        if (packed != kMax32 && packed != entry.compressedSize) return false;
+        if (size != kMax32 && size != entry.uncompressedSize) return false;
+    }
+    const size_t nameLen = Get16(h + 26);
+    if (nameLen != entry.rawName.size()) return false;
+    std::string name(nameLen, '\0');
+    if (nameLen && !source.ReadAt(entry.localOffset + kLocalHeaderSize, name.data(), nameLen))
+        return false;
+    return name == entry.rawName;
+}
+
 }  // namespace
 
 ZipStatus ReadZipDirectory(const ByteSource& source, ZipDirectory& out) {
@@ -191,8 +213,13 @@ ZipStatus ReadZipDirectory(const ByteSource& source, ZipDirectory& out) {
     if (auto span = Zip64End(source, endPos)) {
         if (ReadCentral(source, *span, out) == ZipStatus::Ok) return ZipStatus::Ok;
     }
-    ZipStatus st = ZipStatus::Unsupported;  // multi-disk
-    if (Get16(end + 4) == 0 && Get16(end + 6) == 0) {
+    ZipStatus st = ZipStatus::Unsupported;
+    const bool oneDisk = Get16(end + 4) == 0 && Get16(end + 6) == 0;
+    if (oneDisk && Get16(end + 8) != Get16(end + 10)) {
+        // One disk holds it all: then the count of entries on this disk and
+        // the total are one number twice, and two that differ are damage.
+        st = ZipStatus::Broken;
+    } else if (oneDisk) {
         DirectorySpan classic{Get16(end + 10), Get32(end + 12), Get32(end + 16), endPos};
         st = ReadCentral(source, classic, out);
         if (st == ZipStatus::Ok) return st;
@@ -200,6 +227,7 @@ ZipStatus ReadZipDirectory(const ByteSource& source, ZipDirectory& out) {
     if (auto span = Zip64EndBySearch(source, endPos)) {
         if (ReadCentral(source, *span, out) == ZipStatus::Ok) return ZipStatus::Ok;
     }
+    out.splitSet = !oneDisk;
     return st;
 }
 
@@ -207,6 +235,7 @@ ZipStatus LocateEntryData(const ByteSource& source, const ZipEntry& entry, uint6
     uint8_t h[kLocalHeaderSize];
     if (!source.ReadAt(entry.localOffset, h, sizeof h)) return ZipStatus::Broken;
     if (Get32(h) != kLocalSig) return ZipStatus::Broken;
+    if (!LocalAgreesWithCentral(source, entry, h)) return ZipStatus::Broken;
     uint64_t at = entry.localOffset + kLocalHeaderSize + Get16(h + 26) + Get16(h + 28);
     if (at > source.Size() || entry.compressedSize > source.Size() - at) return ZipStatus::Broken;
     dataOffset = at;

@@ -18,6 +18,9 @@ struct ZipDirectory {
     uint64_t prefixSize = 0;     // bytes before the first local header (stub)
     uint64_t centralOffset = 0;  // true offset of the central directory
     std::string comment;
+    // Set when the directory could not be read because the end record
+    // names other disks: the last part of a set split over several files.
+    bool splitSet = false;
 };
 
 ZipStatus ReadZipDirectory(const ByteSource& source, ZipDirectory& out);

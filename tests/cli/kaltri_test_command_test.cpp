@@ -71,6 +71,38 @@ TEST(KaltriTest, ADamagedMemberIsNamedWithWhatIsWrong) {
     EXPECT_EQ(std::string::npos, r.out.find("(error 0)")) << r.out;
 }
 
+// A file named as an archive of a library without a test command of its
+// own, which is no archive at all (or too short to be read), is called what
+// it is, not a CRC mismatch.
+TEST(KaltriTest, AFileThatCannotBeOpenedIsNotCalledACrcMismatch) {
+    Tree t;
+    for (const char* name : {"x.tgz", "x.cab", "x.rar"}) {
+        SCOPED_TRACE(name);
+        t.Make(name, "no archive here at all, only text\n");
+        Result r = Sh(kKaltri + " test " + Q(t.root + "/" + name));
+        EXPECT_EQ(1, r.code) << r.out;
+        EXPECT_EQ(std::string::npos, r.out.find("CRC")) << r.out;
+        EXPECT_NE(std::string::npos, r.out.find("not an archive")) << r.out;
+    }
+}
+
+// The last part of a ZIP split with zip -s is not read: test, list and
+// extract say so and what to do, instead of calling it damaged or unknown.
+TEST(KaltriTest, ASplitZipIsRefusedSayingWhatItIs) {
+    Tree t;
+    t.Random("big.bin", 200000);
+    Result made = Sh("cd " + Q(t.root) + " && zip -q -s 64k split.zip big.bin");
+    ASSERT_EQ(0, made.code) << made.out;
+    for (const std::string& command :
+         {std::string(" test "), std::string(" list "), " extract -o " + Q(t.root + "/o") + " "}) {
+        SCOPED_TRACE(command);
+        Result r = Sh(kKaltri + command + Q(t.root + "/split.zip"));
+        EXPECT_EQ(1, r.code) << r.out;
+        EXPECT_NE(std::string::npos, r.out.find("split over several files")) << r.out;
+        EXPECT_EQ(std::string::npos, r.out.find("unsupported method")) << r.out;
+    }
+}
+
 TEST(KaltriTest, ControlCharactersInNamesAreShownEscaped) {
     Tree t;
     const std::string name = "evil\x1b[2J\r\nOK forged.txt";

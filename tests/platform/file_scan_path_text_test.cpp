@@ -1,9 +1,11 @@
 #include "platform/file_scan.h"
 #include "platform/path_text.h"
+#include "platform/temp_name.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -48,6 +50,22 @@ TEST(FileScan, TakesHiddenAndNestedFilesButNoFifosAndNoLinkedFolders) {
     EXPECT_EQ(kt::PathType::File, kt::TypeOfPath(t.path() + "/link.txt"));
     EXPECT_EQ(kt::PathType::Missing, kt::TypeOfPath(t.path() + "/nope"));
     EXPECT_EQ(0u, kt::CountFolderFiles(t.path() + "/nope"));
+}
+
+// A pack walking a folder while another run writes there must not take that
+// run's temporary file as a source; one a killed writer left is a file.
+TEST(FileScan, AnotherRunsTemporaryFileIsNoSource) {
+    TempDir t;
+    t.File("a.txt");
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(0);
+    ASSERT_EQ(child, waitpid(child, nullptr, 0));
+    const std::string running = kt::TempNameBeside("out.zip", "ab12");
+    const std::string left = ".out.zip.kt" + std::to_string(child) + "-ab12.tmp";
+    t.File(running);
+    t.File(left);
+    EXPECT_EQ((std::vector<std::string>{left, "a.txt"}), Scan(t.path()));
 }
 
 TEST(FileScan, StopsWhenTheCallbackSaysSo) {

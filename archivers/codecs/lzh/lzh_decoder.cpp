@@ -134,6 +134,10 @@ DecodeResult DecodeStatic(int dictBits, int np, int pbit, Source& packed, Sink& 
         }
         if (in.Failed()) return Fail(Status::ReadError, win);
         if (in.Overrun()) return Fail(Status::UnexpectedEnd, win);
+        // Encoders count the codes of the last block exactly: a count left
+        // over when the file is complete is a damaged block header, which the
+        // CRC of the output cannot see.
+        if (left == 0 && blockSize != 0) return Fail(Status::BadData, win);
     }
     if (!win.Flush()) return Fail(Status::WriteError, win);
     return {Status::Ok, win.Crc(), win.Written()};

@@ -69,6 +69,30 @@ TEST_F(BgaLibrary, ListsAndExtractsGzaAndBzaWhateverTheFraming) {
     EXPECT_NE(report.find("x/s.bin: exists already; kept"), std::string::npos) << report;
 }
 
+// A member the header marks as kept as it is comes out as it is, even when
+// its few bytes happen to look like a packed stream of the archive's kind.
+TEST_F(BgaLibrary, AKeptMemberIsNeverDecodedWhateverItsBytes) {
+    ASSERT_TRUE(bga.Loaded());
+    struct Case {
+        bool bza;
+        const char* what;
+        std::string data;
+    };
+    for (const Case& c : {Case{false, "an empty deflate block", std::string("\x03\x00", 2)},
+                          Case{false, "a gzip signature", "\x1f\x8b"},
+                          Case{false, "two letters", "ab"}, Case{true, "a bzip2 signature", "BZh"},
+                          Case{true, "a longer bzip2 look-alike", "BZh91AY&SY"}}) {
+        SCOPED_TRACE(c.what);
+        std::string arc = Write(c.bza ? "k.bza" : "k.gza",
+                                MakeBga(c.bza, {{"", "kept.bin", c.data, Framing::Stored}}));
+        EXPECT_TRUE(bga.Check(arc, CHECKARCHIVE_FULLCRC));
+        std::string out = dir / "kept", report;
+        std::filesystem::remove_all(out);
+        ASSERT_EQ(bga.Command("x \"" + arc + "\" \"" + out + "/\"", &report), 0) << report;
+        EXPECT_EQ(ReadAll(out + "/kept.bin"), c.data);
+    }
+}
+
 TEST_F(BgaLibrary, NothingIsWrittenAndNothingWrongIsKept) {
     ASSERT_TRUE(bga.Loaded());
     std::string report;

@@ -3,6 +3,8 @@
 // cabextract, 7z and bsdtar read back exactly; a cabinet naming paths
 // outside its folder writes nothing there.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <map>
@@ -190,6 +192,34 @@ TEST_F(CabLibrary, DamageFoundInASharedBlockLeavesNoMemberOfIt) {
     EXPECT_FALSE(std::filesystem::exists(out + "/b.txt")) << report;
 }
 
+// The header's length of the whole cabinet is the only thing that tells a
+// cabinet grown by bytes no reader sees, or one whose stated length was
+// changed: either is damage, though every data block is sound.
+TEST_F(CabLibrary, ALengthThatDiffersFromTheStatedOneIsDamage) {
+    ASSERT_TRUE(cab.Loaded());
+    const std::string sound = StoredCabinet({{"a.txt", "first"}, {"b.txt", "second"}});
+    std::string path = dir.Write("sound.cab", sound);
+    ASSERT_TRUE(cab.Check(path, CHECKARCHIVE_FULLCRC));
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    std::string longer = sound + "x";
+    std::string claimsMore = sound, claimsLess = sound;
+    claimsMore[8] = static_cast<char>(claimsMore[8] + 1);
+    claimsLess[8] = static_cast<char>(claimsLess[8] - 1);
+    for (const Case& c : {Case{"a byte appended", longer}, Case{"stated one more", claimsMore},
+                          Case{"stated one less", claimsLess}}) {
+        SCOPED_TRACE(c.what);
+        path = dir.Write("changed.cab", c.bytes);
+        EXPECT_FALSE(cab.Check(path, CHECKARCHIVE_FULLCRC));
+        std::string report;
+        EXPECT_EQ(cab.Command("-x \"" + path + "\" \"" + dir / "l" + "/\"", &report),
+                  ERROR_BROKEN_DATA)
+            << report;
+    }
+}
+
 TEST_F(CabLibrary, NamesLeavingTheFolderWriteNothingOutside) {
     ASSERT_TRUE(cab.Loaded());
     std::string evil = dir / "evil.cab";
@@ -240,6 +270,37 @@ TEST_F(CabLibrary, CancelLeavesNoCabinetAndNoTemporaryFile) {
     for (const std::string& p : TreeOf(dir.Path()))
         EXPECT_EQ(p.find("c.cab"), std::string::npos) << p;
     EXPECT_EQ(cab.Command("-f \"" + arc + "\"", &report), ERROR_NOT_SUPPORT);
+}
+
+// A full disk while the cabinet is written (the first, second, ... write
+// fails) fails the command, and leaves neither a cabinet nor a temporary
+// file: libgcab's writes go through the same fault hook as every writer's.
+TEST_F(CabLibrary, AFailingWriteFailsTheCabinetAndLeavesNothing) {
+    ASSERT_TRUE(cab.Loaded());
+    const std::string src = dir / "src", arc = dir / "f.cab";
+    for (int n : {1, 2, 3}) {
+        SCOPED_TRACE(n);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // The library reads the variables on its first write, here.
+            setenv("KT_FAULT_WRITE", std::to_string(n).c_str(), 1);
+            std::string report;
+            int rc =
+                cab.Command("-a -r \"" + arc + "\" \"" + src + "/\" \"" + src + "/sub\"", &report);
+            _exit(rc == ERROR_CANNOT_WRITE ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(child, waitpid(child, &status, 0));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_FALSE(std::filesystem::exists(arc));
+        for (const std::string& p : TreeOf(dir.Path()))
+            EXPECT_EQ(p.find("f.cab"), std::string::npos) << p;
+    }
+    std::string report;
+    ASSERT_EQ(cab.Command("-a -r \"" + arc + "\" \"" + src + "/\" \"" + src + "/sub\"", &report), 0)
+        << report;
+    EXPECT_TRUE(cab.Check(arc, CHECKARCHIVE_FULLCRC));
 }
 
 }  // namespace

@@ -21,7 +21,9 @@
 #include "archivers/common/report.h"
 #include "archivers/common/safe_path.h"
 #include "archivers/common/source_change.h"
+#include "archivers/common/source_list.h"
 #include "platform/message_hub.h"
+#include "platform/temp_name.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_folder.h"
 
@@ -249,6 +251,23 @@ TEST(SourceChange, AnotherFileOfTheSameSizeAndTimeInItsPlaceIsAChange) {
     EXPECT_TRUE(kt::arc::ChangedSinceOpened(other, before));
     close(same);
     close(other);
+}
+
+// A library walking a folder skips the temporary file a running writer (a
+// concurrent pack into that folder, or this run) is writing there.
+TEST(SourceList, ARunningWritersTemporaryFileIsNoSource) {
+    kt::test::TempFolder dir;
+    dir.Write("src/a.txt", "a");
+    dir.Write("src/" + kt::TempNameBeside("out.lzh", "x1"), "half written");
+    std::vector<kt::arc::SourceFile> files;
+    std::string missing;
+    kt::arc::SourceRules rules;
+    rules.base = dir.Path();
+    ASSERT_TRUE(kt::arc::CollectSourceFiles({"src"}, rules, "", &files, &missing)) << missing;
+    std::vector<std::string> stored;
+    for (const auto& f : files)
+        if (!S_ISDIR(f.st.st_mode)) stored.push_back(kt::arc::LeafOf(f.stored));
+    EXPECT_EQ(stored, std::vector<std::string>{"a.txt"});
 }
 
 TEST(SafePath, RefusesParentPartsAndDropsRoots) {

@@ -150,6 +150,42 @@ TEST_F(UnlhaCommand, CorruptedDataFailsTheTestAndExtractsNothing) {
     }
 }
 
+// A cut anywhere is damage, at a member boundary too (the end mark is
+// gone), and so is a first block whose code count was raised: the output and
+// its CRC stay the same, only the count disagrees with where the data ends.
+TEST_F(UnlhaCommand, EveryCutPointAndARaisedBlockCountFailTheTest) {
+    WriteFile(dir / "a.txt", SampleText(2000, 7));
+    WriteFile(dir / "b.txt", "second member\n");
+    ASSERT_EQ(lib->Run("a -h2 -o7 " + ArgQuote(dir / "w.lzh") + " " + ArgQuote(dir / "a.txt") +
+                       " " + ArgQuote(dir / "b.txt")),
+              0);
+    const std::string whole = ReadFile(dir / "w.lzh");
+    ASSERT_EQ(lib->Run("t " + ArgQuote(dir / "w.lzh")), 0);
+    for (std::size_t cut = 1; cut < whole.size(); ++cut) {
+        WriteFile(dir / "v.lzh", whole.substr(0, cut));
+        std::string report;
+        EXPECT_NE(lib->Run("t " + ArgQuote(dir / "v.lzh"), &report), 0)
+            << "cut at " << cut << " of " << whole.size() << "\n"
+            << report;
+    }
+    // A level-2 header starts with its own length; the packed data, and its
+    // 16-bit count of codes, follow it.
+    const std::size_t dataAt = static_cast<uint8_t>(whole[0]) | static_cast<uint8_t>(whole[1]) << 8;
+    for (int add : {1, 0x100, 0x4000}) {
+        std::string raised = whole;
+        unsigned count =
+            static_cast<uint8_t>(raised[dataAt]) << 8 | static_cast<uint8_t>(raised[dataAt + 1]);
+        count = (count + add) & 0xFFFF;
+        raised[dataAt] = static_cast<char>(count >> 8);
+        raised[dataAt + 1] = static_cast<char>(count & 0xFF);
+        WriteFile(dir / "v.lzh", raised);
+        std::string report;
+        EXPECT_EQ(lib->Run("t " + ArgQuote(dir / "v.lzh"), &report), ERROR_BROKEN_DATA)
+            << "count +" << add << "\n"
+            << report;
+    }
+}
+
 namespace {
 struct CancelWindow {
     int seen = 0;

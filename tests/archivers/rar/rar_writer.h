@@ -151,4 +151,87 @@ inline std::string MakeRar5(const std::vector<RarMember>& members) {
     return out;
 }
 
+// A volume set: `small` whole in the first volume, then `big` stored in
+// `parts` pieces, one a volume, each piece's header marked as going on from
+// the volume before and into the next; the last piece carries the CRC of
+// the whole file, the others that of their piece. Each volume ends with an
+// end header that says whether another follows. `oldNaming` (RAR 4 only)
+// clears the main header's new-numbering flag (name.rar, name.r00, ...).
+inline std::vector<std::string> MakeRarVolumes(int version, const RarMember& small,
+                                               const RarMember& big, int parts,
+                                               bool oldNaming = false) {
+    using namespace rar_detail;
+    std::vector<std::string> set;
+    for (int i = 0; i < parts; ++i) {
+        const std::size_t from = big.data.size() * i / parts,
+                          to = big.data.size() * (i + 1) / parts;
+        const std::string piece = big.data.substr(from, to - from);
+        const uint32_t crc = i + 1 < parts ? Crc(piece) : Crc(big.data);
+        const bool before = i > 0, after = i + 1 < parts;
+        std::string out;
+        if (version == 4) {
+            out.assign("Rar!\x1a\x07\x00", 7);
+            std::string mainRest;
+            Le(mainRest, 0, 2);
+            Le(mainRest, 0, 4);
+            out +=
+                Block4(0x73, 0x0001 | (oldNaming ? 0 : 0x0010) | (i == 0 ? 0x0100 : 0), mainRest);
+            if (i == 0) {
+                // The small member's block and data: a single archive less its
+                // signature, main block (7 + 13 bytes) and end block (7).
+                std::string single = MakeRar4({small});
+                out += single.substr(20, single.size() - 20 - 7);
+            }
+            std::string rest;
+            Le(rest, piece.size(), 4);
+            Le(rest, big.data.size(), 4);
+            rest += static_cast<char>(3);
+            Le(rest, crc, 4);
+            Le(rest, DosTime(big.mtime), 4);
+            rest += static_cast<char>(29);
+            rest += static_cast<char>(0x30);
+            Le(rest, big.name.size(), 2);
+            Le(rest, 0100644, 4);
+            rest += big.name;
+            out += Block4(0x74, 0x8000 | (before ? 0x01 : 0) | (after ? 0x02 : 0), rest) + piece;
+            out += Block4(0x7B, 0x4000 | (after ? 0x0001 : 0), "");
+        } else {
+            out.assign("Rar!\x1a\x07\x01\x00", 8);
+            std::string main;
+            Vint(main, 1);
+            Vint(main, 0);
+            Vint(main, 0x0001 | (i > 0 ? 0x0002 : 0));  // a volume, numbered after the first
+            if (i > 0) Vint(main, static_cast<uint64_t>(i));
+            out += Header5(main);
+            if (i == 0) {
+                // Less the signature and main header (8 + 8 bytes) and the end
+                // header (8) of a single archive.
+                std::string single = MakeRar5({small});
+                out += single.substr(16, single.size() - 16 - 8);
+            }
+            std::string body;
+            Vint(body, 2);
+            Vint(body, 0x0002 | (before ? 0x0008 : 0) | (after ? 0x0010 : 0));
+            Vint(body, piece.size());
+            Vint(body, 0x0002 | 0x0004);
+            Vint(body, big.data.size());
+            Vint(body, 0100644);
+            Le(body, big.mtime, 4);
+            Le(body, crc, 4);
+            Vint(body, 0);
+            Vint(body, 1);
+            Vint(body, big.name.size());
+            body += big.name;
+            out += Header5(body) + piece;
+            std::string end;
+            Vint(end, 5);
+            Vint(end, 0);
+            Vint(end, after ? 0x0001 : 0);
+            out += Header5(end);
+        }
+        set.push_back(out);
+    }
+    return set;
+}
+
 }  // namespace kt::test

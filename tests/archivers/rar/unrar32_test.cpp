@@ -180,6 +180,59 @@ TEST_P(UnrarLibrary, EveryCutPointIsDamageAndLeavesOnlyWholeFiles) {
     EXPECT_EQ(0, wrong);
 }
 
+// A member spread over volumes lying beside the first, by the new naming
+// (name.partN.rar) and, for RAR 4, the old one (name.rar, name.r00, ...),
+// comes out whole; with the last volume missing it fails, leaving no file,
+// while the members before it come out; a changed byte in a later volume
+// is caught by the whole file's CRC in the last part.
+TEST_P(UnrarLibrary, AVolumeSetBesideTheFirstIsReadAsOne) {
+    ASSERT_TRUE(rar.Loaded());
+    const RarMember small{"small.txt", "small member\n"}, big{"big.bin", Random(30000, 8)};
+    struct Naming {
+        const char* what;
+        bool oldNaming;
+        std::string (*name)(int);
+    };
+    std::vector<Naming> namings = {
+        {"new", false, [](int i) { return "set.part" + std::to_string(i + 1) + ".rar"; }}};
+    if (GetParam() == 4)
+        namings.push_back({"old", true, [](int i) {
+                               return i == 0 ? std::string("old.rar")
+                                             : "old.r0" + std::to_string(i - 1);
+                           }});
+    for (const Naming& naming : namings) {
+        SCOPED_TRACE(naming.what);
+        const std::vector<std::string> set =
+            MakeRarVolumes(GetParam(), small, big, 3, naming.oldNaming);
+        for (std::size_t i = 0; i < set.size(); ++i)
+            std::ofstream(dir / naming.name(static_cast<int>(i)), std::ios::binary) << set[i];
+        const std::string first = dir / naming.name(0);
+        std::string out = dir / (std::string("whole-") + naming.what), report;
+        EXPECT_TRUE(rar.Check(first, CHECKARCHIVE_FULLCRC));
+        ASSERT_EQ(rar.Command("-x \"" + first + "\" \"" + out + "/\"", &report), 0) << report;
+        EXPECT_EQ(ReadAll(out + "/small.txt"), small.data);
+        EXPECT_TRUE(ReadAll(out + "/big.bin") == big.data);
+
+        std::string bad = set[1];
+        bad[bad.size() / 2] ^= 1;
+        std::ofstream(dir / naming.name(1), std::ios::binary | std::ios::trunc) << bad;
+        EXPECT_FALSE(rar.Check(first, CHECKARCHIVE_FULLCRC));
+        out = dir / (std::string("bad-") + naming.what);
+        EXPECT_NE(rar.Command("-x \"" + first + "\" \"" + out + "/\"", &report), 0) << report;
+        EXPECT_FALSE(std::filesystem::exists(out + "/big.bin"));
+        std::ofstream(dir / naming.name(1), std::ios::binary | std::ios::trunc) << set[1];
+
+        std::filesystem::remove(dir / naming.name(2));
+        EXPECT_FALSE(rar.Check(first, CHECKARCHIVE_FULLCRC));
+        out = dir / (std::string("cut-") + naming.what);
+        EXPECT_EQ(rar.Command("-x \"" + first + "\" \"" + out + "/\"", &report), ERROR_BROKEN_DATA)
+            << report;
+        EXPECT_NE(report.find("big.bin"), std::string::npos) << report;
+        EXPECT_EQ(ReadAll(out + "/small.txt"), small.data);
+        EXPECT_FALSE(std::filesystem::exists(out + "/big.bin"));
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, UnrarLibrary, ::testing::Values(4, 5),
                          [](const auto& info) { return "Rar" + std::to_string(info.param); });
 

@@ -232,13 +232,18 @@ TEST(Unzip32Methods, AesChecksPasswordMacAndTheAe1Crc) {
     std::string ae1 = bytes;
     ae1[aes + 4] = 1;
     uint32_t crc = kt::zip::Crc32(0, text.data(), text.size());
-    for (int i = 0; i < 4; ++i) ae1[central + 16 + i] = static_cast<char>(crc >> (8 * i));
+    // Both copies of the CRC: the local header repeats the directory's.
+    for (int i = 0; i < 4; ++i) {
+        ae1[central + 16 + i] = static_cast<char>(crc >> (8 * i));
+        ae1[14 + i] = static_cast<char>(crc >> (8 * i));
+    }
     WriteFile(d / "ae1.zip", ae1);
     EXPECT_EQ(Libs().RunUnZip("-x -o -P right " + Q(d / "ae1.zip") + " " + Q(d / "ae1/"), &report),
               0)
         << report;
     EXPECT_EQ(ReadFile(d / "ae1/a.txt"), text);
     ae1[central + 16] ^= 1;
+    ae1[14] ^= 1;
     WriteFile(d / "ae1-bad.zip", ae1);
     EXPECT_EQ(Libs().RunUnZip("-x -o -P right " + Q(d / "ae1-bad.zip") + " " + Q(d / "ae1b/")),
               ERROR_FILE_CRC);

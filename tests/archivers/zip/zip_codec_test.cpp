@@ -167,6 +167,48 @@ TEST(ZipCodec, AesEntriesCarryAe2FieldsAndTheirMacCatchesDamage) {
     }
 }
 
+// The local header repeats the directory's method, encryption bit, CRC,
+// sizes and name. The reader goes by the directory, so a local copy that
+// differs is damage nothing else would show: the member is refused.
+TEST(ZipCodec, ALocalHeaderThatDisagreesWithTheDirectoryIsDamage) {
+    const std::string text = SampleText(5000);
+    MemoryOutput out;
+    ZipWriter w(out);
+    ZipEntry e;
+    e.name = "a.txt";
+    ASSERT_EQ(w.AddBuffer(e, reinterpret_cast<const uint8_t*>(text.data()), text.size(), {6, ""}),
+              ZipStatus::Ok);
+    ASSERT_EQ(w.Finish(), ZipStatus::Ok);
+    struct Change {
+        const char* field;
+        std::size_t at;  // in the local header
+    };
+    for (const Change& c : {Change{"encryption bit", 6}, Change{"method", 8}, Change{"CRC", 15},
+                            Change{"packed size", 18}, Change{"size", 23}, Change{"name", 31}}) {
+        SCOPED_TRACE(c.field);
+        std::string bytes = out.bytes;
+        bytes[c.at] ^= 1;
+        MemorySource src(bytes.data(), bytes.size());
+        ZipDirectory dir;
+        ASSERT_EQ(ReadZipDirectory(src, dir), ZipStatus::Ok);
+        StringSink sink;
+        EXPECT_EQ(ExtractEntry(src, dir.entries[0], "", sink), ZipStatus::Broken);
+        EXPECT_TRUE(sink.data.empty());
+    }
+    // The end record counts the entries twice (this disk's, and all); on
+    // one disk the two must agree.
+    std::string count = out.bytes;
+    count[count.size() - 22 + 8] ^= 1;
+    MemorySource counted(count.data(), count.size());
+    ZipDirectory dir;
+    EXPECT_NE(ReadZipDirectory(counted, dir), ZipStatus::Ok);
+    MemorySource sound(out.bytes.data(), out.bytes.size());
+    ASSERT_EQ(ReadZipDirectory(sound, dir), ZipStatus::Ok);
+    StringSink sink;
+    EXPECT_EQ(ExtractEntry(sound, dir.entries[0], "", sink), ZipStatus::Ok);
+    EXPECT_TRUE(sink.data == text);
+}
+
 // A file whose bytes past `failAt` cannot be read (a disk error mid-file).
 struct FailingSource final : ByteSource {
     FailingSource(const std::string& data, uint64_t failAt) : data_(data), failAt_(failAt) {}
