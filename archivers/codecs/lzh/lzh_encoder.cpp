@@ -180,7 +180,7 @@ private:
         const bool best = opt_.effort == Effort::Best;
         if (!final && tok_.Size() < (best ? kBestBlockTokens : kBlockTokens)) return true;
         if (best) {
-            bw_.Write(tok_, bits_, kBestSplitDepth, kBestMinSplit);
+            bw_.Write(tok_, bits_, kBestSplitDepth, kBestMinSplit, true);
         } else {
             bw_.Write(tok_, bits_, kSplitDepth);
         }
