@@ -1,6 +1,7 @@
-// lzh_squeeze [-jTHREADS] [-lh5-|-lh6-|-lh7-] [fast|normal|best] FILE...
+// lzh_squeeze [-v] [-jTHREADS] [-lh5-|-lh6-|-lh7-] [fast|normal|best] FILE...
 // Packs every file with the codec alone (no archive), checks the round trip
-// and prints total bytes in and out and the CPU time spent packing and unpacking.
+// and prints total bytes in and out and the CPU time spent packing and unpacking;
+// -v prints each file's bytes in and out first (out = in for a file stored).
 #include <chrono>
 #include <ctime>
 #include <cstdio>
@@ -27,6 +28,12 @@ struct Clock {
 };
 
 int main(int argc, char** argv) {
+    bool each = false;
+    if (argc > 1 && std::strcmp(argv[1], "-v") == 0) {
+        each = true;
+        --argc;
+        ++argv;
+    }
     int threads = 1;
     if (argc > 1 && std::strncmp(argv[1], "-j", 2) == 0) {
         threads = std::atoi(argv[1] + 2);
@@ -58,7 +65,12 @@ int main(int argc, char** argv) {
         auto t1 = Clock::now();
         tEnc += (t1 - t0).count();
         in += data.size();
-        if (r.status == Status::NotSmaller || data.empty()) {
+        bool stored = r.status == Status::NotSmaller || data.empty();
+        if (each) {
+            std::printf("%s %zu %zu\n", argv[i], data.size(),
+                        stored ? data.size() : sink.bytes.size());
+        }
+        if (stored) {
             out += data.size();
             continue;
         }

@@ -9,7 +9,6 @@ namespace {
 
 constexpr int kTBit = 5;
 constexpr int kCBit = 9;
-constexpr std::size_t kMaxBlockTokens = 65535;
 
 int UsedSymbols(const uint32_t* f, int n, int* last) {
     // Without branches (see BuildLengths).
@@ -212,12 +211,23 @@ void BlockWriter::WriteBlock(const Tokens& t, std::size_t a, std::size_t b, cons
     }
 }
 
-void BlockWriter::Write(const Tokens& t, BitWriter& out, int splitDepth, std::size_t minSplit) {
+void BlockWriter::Write(const Tokens& t, BitWriter& out, int splitDepth, std::size_t minSplit,
+                        bool refine) {
     if (t.Size() == 0) return;
     nodes_.clear();
     cuts_.clear();
     Build(t, 0, t.Size(), splitDepth, minSplit);
     Split(0, 0);
+    if (refine) {
+        blocks_.clear();
+        for (int index : cuts_) {
+            const Node& node = nodes_[index];
+            blocks_.push_back(Block{node.a, node.b, node.freqs, Cost(node.freqs)});
+        }
+        Refine(t);
+        for (const Block& b : blocks_) WriteBlock(t, b.a, b.b, b.freqs, out);
+        return;
+    }
     for (int index : cuts_) {
         const Node& node = nodes_[index];
         WriteBlock(t, node.a, node.b, node.freqs, out);

@@ -17,9 +17,11 @@ uint32_t Load32At(const uint8_t* p) {
 
 }  // namespace
 
-MatchFinder::MatchFinder(int dictBits, const uint8_t* buf, int tableBits)
+MatchFinder::MatchFinder(int dictBits, const uint8_t* buf, int tableBits, int hash3Bits)
     : hash4Shift_(32 - tableBits),
-      hash3Shift_(32 - (tableBits < 14 ? tableBits : 14)),
+      // A small input (tables below 16 bits) needs no more entries than it
+      // has positions.
+      hash3Shift_(32 - (tableBits < 16 && tableBits < hash3Bits ? tableBits : hash3Bits)),
       window_(1 << dictBits),
       mask_((1 << (tableBits < dictBits ? tableBits : dictBits)) - 1),
       buf_(buf),

@@ -18,7 +18,9 @@ public:
     // which must hold 4 readable bytes past every inserted position.
     // tableBits (10..16) sizes the hash tables and, when below dictBits, the
     // chain table: then no position may reach 1 << tableBits (a small input).
-    MatchFinder(int dictBits, const uint8_t* buf, int tableBits = 16);
+    // hash3Bits bounds the 3-byte table (a larger one loses fewer of the
+    // nearest 3-byte matches to a colliding string, for 4 bytes an entry).
+    MatchFinder(int dictBits, const uint8_t* buf, int tableBits = 16, int hash3Bits = 14);
 
     // Links position p into the chains.
     void Insert(int32_t p) {

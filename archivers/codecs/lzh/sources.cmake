@@ -3,6 +3,7 @@
 set(KT_LZH_CODEC_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/adaptive_huffman.cpp
   ${CMAKE_CURRENT_LIST_DIR}/arj_decoder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/block_borders.cpp
   ${CMAKE_CURRENT_LIST_DIR}/block_writer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/crc16.cpp
   ${CMAKE_CURRENT_LIST_DIR}/huffman.cpp

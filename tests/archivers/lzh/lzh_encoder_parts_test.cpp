@@ -133,3 +133,51 @@ TEST(MatchFinder, LongestFindsWhatTheFullWalkFinds) {
         }
     }
 }
+
+// The nearest earlier copy of a 3-byte string is its best match of length 3;
+// a string with the same hash in between must not hide it. Two strings of
+// one 14-bit hash, a colliding string placed between the copies: the small
+// table loses the match (as the normal effort's has always done), a table
+// of 18 bits keeps it.
+TEST(MatchFinder, ALargerTableOfThreeByteStringsKeepsTheNearestCopy) {
+    auto hash = [](const uint8_t* s, int bits) {
+        uint32_t v = s[0] | s[1] << 8 | s[2] << 16;
+        return ((v << 8) * 2654435761u) >> (32 - bits);
+    };
+    const uint8_t want[3] = {'a', 'b', 'c'};
+    uint8_t other[3] = {0, 0, 0};
+    for (uint32_t v = 1; v < (1u << 24); ++v) {
+        const uint8_t s[3] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16)};
+        if (hash(s, 14) == hash(want, 14) && hash(s, 18) != hash(want, 18)) {
+            std::copy(s, s + 3, other);
+            break;
+        }
+    }
+    ASSERT_NE(hash(other, 18), hash(want, 18));
+    // "abc1" ... "<other>2" ... "abc3": only the first 3 bytes repeat.
+    std::vector<uint8_t> buf(64, '.');
+    const int32_t first = 0, between = 20, p = 40;
+    std::copy(want, want + 3, buf.begin() + first);
+    buf[first + 3] = '1';
+    std::copy(other, other + 3, buf.begin() + between);
+    buf[between + 3] = '2';
+    std::copy(want, want + 3, buf.begin() + p);
+    buf[p + 3] = '3';
+    buf.resize(buf.size() + kMaxMatch + 16);
+    struct Row {
+        int hash3Bits;
+        int matches;
+    };
+    for (Row r : {Row{14, 0}, Row{18, 1}}) {
+        MatchFinder mf(16, buf.data(), 16, r.hash3Bits);
+        mf.InsertRange(0, p);
+        uint16_t lens[4];
+        uint32_t dists[4];
+        int n = mf.All(p, 24, 64, kMaxMatch, lens, dists, 4);
+        ASSERT_EQ(n, r.matches) << r.hash3Bits;
+        if (n > 0) {
+            EXPECT_EQ(lens[0], 3);
+            EXPECT_EQ(dists[0], static_cast<uint32_t>(p - first - 1));
+        }
+    }
+}
