@@ -94,6 +94,10 @@ int ArchiveReader::Open(const std::string& path, std::string* error) {
     // then decides alone.
     if (scan_) {
         ScanEnd end = scan_(path, &facts_);
+        if (end == ScanEnd::Broken) {
+            *error = "damaged archive header: its fields run past its stated size";
+            return ERROR_NOT_ARC_FILE;
+        }
         if (end == ScanEnd::Unreadable) facts_.clear();
         scanEnd_ = end;
     }

@@ -53,7 +53,12 @@ struct MemberFacts {
 // before that mark (the archive was cut short: damage, whatever libarchive
 // makes of it), or not through headers it could read; or the file is longer
 // than the length its header states (bytes no reader sees: damage too).
-enum class ScanEnd { Unreadable, Complete, CutShort, LengthDiffers };
+// Broken: a header read whole holds fields that run past its own stated
+// size, or lengths past the record that holds them. That is damage, and
+// libarchive 3.6 reads such fields on into the bytes that follow, takes
+// garbage for a length and ends the whole process when it cannot allocate
+// it; the file is refused before libarchive sees it.
+enum class ScanEnd { Unreadable, Complete, CutShort, LengthDiffers, Broken };
 using ScanFacts = ScanEnd (*)(const std::string& path, std::vector<MemberFacts>* facts);
 
 // Turns on the formats one library reads (every compression filter is on

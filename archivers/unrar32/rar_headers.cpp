@@ -85,6 +85,20 @@ private:
     std::size_t at_ = 0;
 };
 
+// The names a redirection (5) or owner (6) record of a RAR 5 file header
+// holds lie inside the record.
+bool NamesFit(const std::string& record, uint64_t type) {
+    Fields in(record);
+    uint64_t value, flags, length;
+    if (type == 0x05)
+        return in.Vint(&value) && in.Vint(&flags) && in.Vint(&length) && in.Skip(length);
+    if (type != 0x06) return true;
+    if (!in.Vint(&flags)) return false;
+    for (uint64_t name : {0x1u, 0x2u})  // the user's name, the group's
+        if ((flags & name) && !(in.Vint(&length) && in.Skip(length))) return false;
+    return true;
+}
+
 ScanEnd ScanRar4(const File& f, uint64_t pos, std::vector<MemberFacts>* facts, bool* more) {
     pos += 7;
     // Producers of version 2.9 and later always end with an end block;
@@ -146,9 +160,9 @@ ScanEnd ScanRar5(const File& f, uint64_t pos, std::vector<MemberFacts>* facts, b
         if (h.size() != headerSize) return ScanEnd::CutShort;
         Fields in(h);
         uint64_t type, flags, extraSize = 0, dataSize = 0;
-        if (!in.Vint(&type) || !in.Vint(&flags)) return ScanEnd::Unreadable;
-        if ((flags & 0x0001) && !in.Vint(&extraSize)) return ScanEnd::Unreadable;
-        if ((flags & 0x0002) && !in.Vint(&dataSize)) return ScanEnd::Unreadable;
+        if (!in.Vint(&type) || !in.Vint(&flags)) return ScanEnd::Broken;
+        if ((flags & 0x0001) && !in.Vint(&extraSize)) return ScanEnd::Broken;
+        if ((flags & 0x0002) && !in.Vint(&dataSize)) return ScanEnd::Broken;
         if (type == 4) return ScanEnd::Unreadable;  // the headers themselves are encrypted
         if (type == 5) {  // end of archive; of a volume when another follows
             uint64_t endFlags = 0;
@@ -159,12 +173,12 @@ ScanEnd ScanRar5(const File& f, uint64_t pos, std::vector<MemberFacts>* facts, b
             uint64_t fileFlags, unpacked, attributes, compression, host, nameLength;
             uint32_t mtime = 0, crc = 0;
             if (!in.Vint(&fileFlags) || !in.Vint(&unpacked) || !in.Vint(&attributes))
-                return ScanEnd::Unreadable;
-            if ((fileFlags & 0x0002) && !in.U32(&mtime)) return ScanEnd::Unreadable;
-            if ((fileFlags & 0x0004) && !in.U32(&crc)) return ScanEnd::Unreadable;
+                return ScanEnd::Broken;
+            if ((fileFlags & 0x0002) && !in.U32(&mtime)) return ScanEnd::Broken;
+            if ((fileFlags & 0x0004) && !in.U32(&crc)) return ScanEnd::Broken;
             if (!in.Vint(&compression) || !in.Vint(&host) || !in.Vint(&nameLength) ||
                 !in.Skip(nameLength))
-                return ScanEnd::Unreadable;
+                return ScanEnd::Broken;
             MemberFacts m;
             m.folder = (fileFlags & 0x0001) != 0;
             // Split members (flags 0x0008, 0x0010) carry the CRC of the
@@ -174,16 +188,19 @@ ScanEnd ScanRar5(const File& f, uint64_t pos, std::vector<MemberFacts>* facts, b
             m.splitBefore = (flags & 0x0008) != 0;
             m.splitAfter = (flags & 0x0010) != 0;
             m.crc = crc;
-            if (extraSize > h.size()) return ScanEnd::Unreadable;
+            if (extraSize > h.size()) return ScanEnd::Broken;
             in.Seek(h.size() - static_cast<std::size_t>(extraSize));
             while (in.At() < h.size()) {
                 uint64_t recordSize, recordType;
-                if (!in.Vint(&recordSize)) return ScanEnd::Unreadable;
+                if (!in.Vint(&recordSize)) return ScanEnd::Broken;
                 std::size_t recordStart = in.At();
-                if (!in.Vint(&recordType)) return ScanEnd::Unreadable;
+                if (!in.Vint(&recordType)) return ScanEnd::Broken;
                 if (recordType == 0x01) m.encrypted = true;
+                const std::size_t bodyAt = in.At();
                 in.Seek(recordStart);
-                if (!in.Skip(recordSize)) return ScanEnd::Unreadable;
+                if (!in.Skip(recordSize)) return ScanEnd::Broken;
+                if (!NamesFit(h.substr(bodyAt, in.At() - bodyAt), recordType))
+                    return ScanEnd::Broken;
             }
             facts->push_back(m);
         }

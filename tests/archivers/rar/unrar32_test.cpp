@@ -236,6 +236,45 @@ TEST_P(UnrarLibrary, AVolumeSetBesideTheFirstIsReadAsOne) {
 INSTANTIATE_TEST_SUITE_P(Versions, UnrarLibrary, ::testing::Values(4, 5),
                          [](const auto& info) { return "Rar" + std::to_string(info.param); });
 
+// Archives made by the RAR program itself, from libarchive's test suite
+// (tests/archivers/rar/fixtures/README.md): the first one or two volumes of
+// a solid, compressed RAR 5 set list its member and fail it as cut at the
+// last volume present, leaving no file; a header whose fields run past its
+// stated size is refused without ending the process (libarchive 3.6 would
+// exit on it), and the library goes on to read a sound archive after it.
+TEST(UnrarLibraryFiles, RealArchivesOfTheRarProgram) {
+    LibraryHost rar("UNRAR32.DLL", "Unrar");
+    ASSERT_TRUE(rar.Loaded());
+    TempFolder dir;
+    const std::filesystem::path fixtures =
+        std::filesystem::path(KT_SOURCE_DIR) / "tests/archivers/rar/fixtures";
+    struct Row {
+        std::vector<std::string> files;  // the first is opened
+        std::vector<std::string> names;
+    };
+    const std::vector<Row> rows = {
+        {{"rar5_solid_split.part01.rar"}, {"file2.bin"}},
+        {{"rar5_solid_split.part01.rar", "rar5_solid_split.part02.rar"}, {"file2.bin"}},
+        {{"rar5_redir_overflow.rar"}, {}},
+    };
+    const std::string sound = dir.Write("sound.rar", MakeRar5({{"a.txt", "sound\n"}}));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row& row = rows[i];
+        SCOPED_TRACE(row.files.size() == 1 ? row.files[0] : row.files[1]);
+        const std::string in = dir.MakeFolder("in" + std::to_string(i));
+        for (const std::string& f : row.files)
+            std::filesystem::copy_file(fixtures / f, in + "/" + f);
+        const std::string arc = in + "/" + row.files[0];
+        EXPECT_EQ(rar.Names(arc), row.names);
+        EXPECT_FALSE(rar.Check(arc, CHECKARCHIVE_FULLCRC));
+        const std::string out = dir / ("out" + std::to_string(i));
+        std::string report;
+        EXPECT_NE(rar.Command("-x \"" + arc + "\" \"" + out + "/\"", &report), 0) << report;
+        EXPECT_TRUE(!std::filesystem::exists(out) || TreeOf(out).empty()) << TreeOf(out)[0];
+        EXPECT_TRUE(rar.Check(sound, CHECKARCHIVE_FULLCRC));
+    }
+}
+
 TEST(UnrarLibraryFiles, OtherFilesAreNoRarArchives) {
     LibraryHost rar("UNRAR32.DLL", "Unrar");
     TempFolder dir;

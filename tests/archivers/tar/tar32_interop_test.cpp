@@ -138,6 +138,32 @@ TEST_F(TarLibrary, SparseFilesOfGnuAndPaxFormsComeOutWhole) {
     }
 }
 
+// Sparse files of older GNU tar and of the pax form 0.0, from
+// libarchive's test suite (tests/archivers/tar/fixtures/README.md), read as
+// bsdtar reads them; a map whose blocks run past the file's length is
+// damage, refused without leaving a file.
+TEST_F(TarLibrary, SparseFixturesOfLibarchiveReadAsBsdtarReadsThem) {
+    ASSERT_TRUE(tar.Loaded());
+    const std::string fixtures = std::string(KT_SOURCE_DIR) + "/tests/archivers/tar/fixtures/";
+    // Pax form 1.0 is what GNU tar makes today (the test above).
+    for (const char* name : {"gtar_sparse_1_13.tgz", "gtar_sparse_1_17_posix00.tgz"}) {
+        SCOPED_TRACE(name);
+        const std::string arc = fixtures + name, peer = dir.MakeFolder(std::string("bsd-") + name);
+        ASSERT_EQ(system(("bsdtar -C " + Quote(peer) + " -xf " + Quote(arc) + " sparse").c_str()),
+                  0);
+        std::string data;
+        ASSERT_EQ(tar.ExtractMem(" -f \"" + arc + "\" \"sparse\"", &data, 4 << 20), 0);
+        EXPECT_EQ(data.size(), 3145728u);
+        EXPECT_TRUE(data == ReadAll(peer + "/sparse"));
+    }
+    const std::string cut = fixtures + "gtar_sparse_exceeds_length.tar.Z";
+    EXPECT_FALSE(tar.Check(cut, CHECKARCHIVE_FULLCRC));
+    const std::string out = dir / "exceeds-out";
+    std::string report;
+    EXPECT_NE(tar.Command("x -f \"" + cut + "\" -o \"" + out + "/\"", &report), 0) << report;
+    EXPECT_FALSE(std::filesystem::exists(out + "/victim"));
+}
+
 // A pipe cannot be extracted as what it is: it is named in the report and
 // the run fails, while the files beside it come out.
 TEST_F(TarLibrary, APipeIsReportedAndCountsAsNotExtracted) {
