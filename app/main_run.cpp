@@ -237,14 +237,23 @@ public:
           FRows(rows),
           FCloseRequested(closeRequested) {
         FPump.BeforePump = [this] {
+            // The front entry of a run on workers is selected only for what
+            // is drawn: each selection is a round of signals and updates,
+            // and thousands of small entries pass between two pumps.
+            if (FSelectLater >= 0) Select(FSelectLater);
             const int row = FLast >= 0 ? FRows.RowOf(FLast) : -1;
             if (row >= 0) FForm.ScrollToEntry(row);
             // The bar repaints itself at once when its value changes, a
             // round trip to the display: it gets its value here, with the
             // pump, not for every entry.
             QProgressBar* bar = FForm.ProgressBar;
-            if (FBarValue >= 0 && bar->value() != std::min(FBarValue, bar->maximum()))
+            if (FBarValue >= 0 && bar->value() != std::min(FBarValue, bar->maximum())) {
+                // Drawn with the rest of the window by the pump that follows,
+                // in one flush, instead of at once with a flush of its own.
+                bar->setUpdatesEnabled(false);
                 bar->setValue(std::min(FBarValue, bar->maximum()));
+                bar->setUpdatesEnabled(true);
+            }
         };
         // The bar moves inside a long entry: entries done plus the part of
         // the current one that the library has reported.
@@ -259,6 +268,7 @@ public:
     // An archive layer's failure ended the run, with its own text shown.
     bool LayerFailed() const { return FLayerFailed; }
     void UnselectLast() {
+        FSelectLater = -1;
         if (FLast >= 0) Unselect(FList, FRows.RowOf(FLast));
     }
 
@@ -418,6 +428,7 @@ private:
 
     // Moves the selection to entry k's row; false when it has gone.
     bool Select(int k) {
+        FSelectLater = -1;
         UnselectLast();
         const int row = FRows.RowOf(k);
         if (row < 0) return false;
@@ -515,8 +526,10 @@ private:
         const int k = static_cast<int>(FSlots.begin()->first);
         if (k == FFront) return;
         FFront = k;
-        if (Select(k) && FRows.Entry(k)->State == esWaiting)
-            FForm.SetEntryState(FRows.RowOf(k), esPacking);
+        const int row = FRows.RowOf(k);
+        if (row < 0) return;
+        FSelectLater = k;
+        if (FRows.Entry(k)->State == esWaiting) FForm.SetEntryState(row, esPacking);
     }
 
     // Settles the entries whose outcomes came, in list order: the archive
@@ -554,10 +567,11 @@ private:
     TRunEntries& FRows;
     const bool& FCloseRequested;
     TRunPump FPump;
-    int FLast = -1;      // the entry selected last
-    int FPacking = -1;   // the entry being packed
-    int FDone = 0;       // entries whose progress is complete
-    int FBarValue = -1;  // for the bar at the next pump; -1: as it is
+    int FLast = -1;         // the entry selected last
+    int FPacking = -1;      // the entry being packed
+    int FDone = 0;          // entries whose progress is complete
+    int FBarValue = -1;     // for the bar at the next pump; -1: as it is
+    int FSelectLater = -1;  // the entry to select at the next pump; -1: none
     bool FLayerFailed = false;
     TBatchWorkers* FWorkers = nullptr;
     // Entries handed out and not settled, in list order.
