@@ -33,6 +33,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_set>
+#include <utility>
 
 #include "app/infile_entry.h"
 #include "app/main_window.h"
@@ -268,8 +269,10 @@ public:
     // An archive layer's failure ended the run, with its own text shown.
     bool LayerFailed() const { return FLayerFailed; }
     void UnselectLast() {
-        FSelectLater = -1;
         if (FLast >= 0) Unselect(FList, FRows.RowOf(FLast));
+        // An entry to be selected at the next pump is not, but the list
+        // still comes to it: it is the last one worked on.
+        if (FSelectLater >= 0) FLast = std::exchange(FSelectLater, -1);
     }
 
     std::size_t Count() const override { return static_cast<std::size_t>(FRows.Count()); }

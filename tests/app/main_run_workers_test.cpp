@@ -148,6 +148,11 @@ TEST_F(WorkersRunTest, TwoHundredFilesMakeTheOneProcessArchivesAndTurnDoneInList
         boxes.Script = {"はい(&Y)", "OK"};
         Run(boxes);
         EXPECT_EQ(boxes.Texts, (std::vector<std::string>{kStart, kEnd}));
+        // The list ends on the last entry worked on, which is no longer selected.
+        TKWallListView* list = Form->KWallListViewInfile;
+        EXPECT_TRUE(
+            list->viewport()->rect().intersects(list->visualRect(list->model()->index(199, 0))));
+        EXPECT_FALSE(list->selectionModel()->hasSelection());
         std::vector<int> expected(200);
         for (int r = 0; r < 200; ++r) expected[r] = r;
         EXPECT_EQ(doneOrder, expected);
