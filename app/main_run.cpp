@@ -15,7 +15,6 @@
 // window's libraries again, which costs more than a run of a few hundred
 // small files; a forked worker only packs, through the archive layer, and
 // touches nothing of the window.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCloseEvent>
@@ -479,9 +478,7 @@ private:
     // Hands entry i to a worker once one has room; false when it cannot
     // (the run stopped, the row went, every worker died).
     bool HandOut(std::size_t i, const TBatchRun::TPlan& plan) {
-        struct stat st {};
-        const std::uint64_t bytes =
-            stat(plan.Source.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+        const std::uint64_t bytes = plan.SourceBytes;
         while (!FRun.Stopped() && FWorkers->Busy() > 0 && !FWorkers->HasRoom(bytes)) WaitStep();
         if (FRun.Stopped() || WaitingRow(static_cast<int>(i)) < 0 || !FWorkers->HasRoom(bytes))
             return false;

@@ -29,14 +29,27 @@ std::string NumberedName(const std::string& name, const std::string& extension, 
     return stem + " (" + std::to_string(n) + ")" + extension;
 }
 
+// What one look at a path found. Each entry's source and archive are looked
+// at once each: thousands of small entries make the calls count.
+struct TLook {
+    explicit TLook(const std::string& path) : Seen(stat(path.c_str(), &Stat) == 0) {}
+    PathType Type() const {
+        if (!Seen) return PathType::Missing;
+        if (S_ISREG(Stat.st_mode)) return PathType::File;
+        return S_ISDIR(Stat.st_mode) ? PathType::Folder : PathType::Other;
+    }
+    struct stat Stat {};
+    bool Seen;
+};
+
 // Whether source is the file archive names: the same path, or the same
 // file reached by another one (a chosen folder given through a link).
-bool SameFile(const std::string& source, const std::string& archive) {
+bool SameFile(const std::string& source, const TLook& sourceLook, const std::string& archive,
+              const TLook& archiveLook) {
     if (source == archive) return true;
-    struct stat a {
-    }, b{};
-    return stat(source.c_str(), &a) == 0 && stat(archive.c_str(), &b) == 0 &&
-           a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    return sourceLook.Seen && archiveLook.Seen &&
+           sourceLook.Stat.st_dev == archiveLook.Stat.st_dev &&
+           sourceLook.Stat.st_ino == archiveLook.Stat.st_ino;
 }
 
 }  // namespace
@@ -122,7 +135,10 @@ TBatchRun::TPlan TBatchRun::Prepare(const std::string& source) {
     plan.Source = source;
     plan.Folder = FSettings.NextToSource ? FolderOf(source) : FFixedFolder;
     // A folder's name has no extension to replace: "v1.2" gives "v1.2.zip".
-    const bool folder = TypeOfPath(source) == PathType::Folder;
+    const TLook sourceLook(source);
+    const bool folder = sourceLook.Type() == PathType::Folder;
+    if (sourceLook.Type() == PathType::File)
+        plan.SourceBytes = static_cast<std::uint64_t>(sourceLook.Stat.st_size);
     const std::string name =
         folder ? NameOf(source) + ArchiveExtension(FSettings.Type)
                : ReplaceExtension(NameOf(source), ArchiveExtension(FSettings.Type));
@@ -145,9 +161,11 @@ TBatchRun::TPlan TBatchRun::Prepare(const std::string& source) {
         if (plan.Step == TStep::Stop) FStopped = true;
         return plan;
     }
-    if (SameFile(source, JoinFolder(plan.Folder, name))) {
+    const std::string named = JoinFolder(plan.Folder, name);
+    const TLook namedLook(named);
+    if (SameFile(source, sourceLook, named, namedLook)) {
         plan.Step = TStep::PassOver;
-        plan.Archive = JoinFolder(plan.Folder, name);
+        plan.Archive = named;
         return plan;
     }
 
@@ -170,7 +188,7 @@ TBatchRun::TPlan TBatchRun::Prepare(const std::string& source) {
         return plan;
     }
 
-    const PathType existing = TypeOfPath(plan.Archive);
+    const PathType existing = plan.Archive == named ? namedLook.Type() : TypeOfPath(plan.Archive);
     switch (existing) {
         case PathType::Missing:
             break;

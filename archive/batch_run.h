@@ -126,7 +126,8 @@ public:
         // For Pack: no archive was there, so no question was asked and the
         // library may make it under its own name (see PackOneFile).
         bool NewArchive = false;
-        TEntryOutcome Failure;  // for Fail
+        std::uint64_t SourceBytes = 0;  // a file's size when planned
+        TEntryOutcome Failure;          // for Fail
     };
 
     // Asks what must be asked for source (a full path, taken byte for byte)
