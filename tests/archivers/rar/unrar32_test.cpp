@@ -261,11 +261,11 @@ TEST(UnrarLibraryFiles, RealArchivesOfTheRarProgram) {
     };
     std::vector<std::string> whole;
     for (int v = 1; v <= 20; ++v)
-        whole.push_back("rar5_solid_split.part" + std::string(v < 10 ? "0" : "") +
+        whole.push_back("rar5_solid_split.vol" + std::string(v < 10 ? "0" : "") +
                         std::to_string(v) + ".rar");
     const std::vector<Row> rows = {
-        {{"rar5_solid_split.part01.rar"}, {"file2.bin"}, {}},
-        {{"rar5_solid_split.part01.rar", "rar5_solid_split.part02.rar"}, {"file2.bin"}, {}},
+        {{"rar5_solid_split.vol01.rar"}, {"file2.bin"}, {}},
+        {{"rar5_solid_split.vol01.rar", "rar5_solid_split.vol02.rar"}, {"file2.bin"}, {}},
         {{"rar5_redir_overflow.rar"}, {}, {}},
         // Solid data runs on through every volume, and members start and end mid-volume.
         {whole,
@@ -280,9 +280,15 @@ TEST(UnrarLibraryFiles, RealArchivesOfTheRarProgram) {
         const Row& row = rows[i];
         SCOPED_TRACE(row.files.size() == 1 ? row.files[0] : row.files.back());
         const std::string in = dir.MakeFolder("in" + std::to_string(i));
+        // The fixtures are stored as .volNN.rar; a set is read under the
+        // names the RAR program gives its volumes, name.partNN.rar.
+        const auto setName = [](std::string f) {
+            if (const auto at = f.find(".vol"); at != std::string::npos) f.replace(at, 4, ".part");
+            return f;
+        };
         for (const std::string& f : row.files)
-            std::filesystem::copy_file(fixtures / f, in + "/" + f);
-        const std::string arc = in + "/" + row.files[0];
+            std::filesystem::copy_file(fixtures / f, in + "/" + setName(f));
+        const std::string arc = in + "/" + setName(row.files[0]);
         EXPECT_EQ(rar.Names(arc), row.names);
         EXPECT_EQ(rar.Check(arc, CHECKARCHIVE_FULLCRC), !row.extracted.empty());
         const std::string out = dir / ("out" + std::to_string(i));
